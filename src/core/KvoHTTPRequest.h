@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QMap>
+#include <QNetworkReply>
+#include <QObject>
+#include <QPointer>
+#include <QVariant>
+
+class QNetworkAccessManager;
+
+// One request to the web service: a GET or a form-encoded POST through the
+// application's one network access manager, with the HTTP Basic credentials
+// of the signed-in user while they are set. The answer arrives as one of the
+// two signals on the GUI thread; one object may send again after an answer.
+//
+// Certificates are verified, and every request has a transfer time-out so
+// that no caller waits for ever on a stalled connection.
+class KvoHTTPRequest : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit KvoHTTPRequest(QObject* parent = nullptr);
+    ~KvoHTTPRequest() override;
+
+    void get(const QString& url);
+    // Content-Type application/x-www-form-urlencoded; the fields in ascending
+    // key order, each value as its text (true as "true"), every key and
+    // value percent-encoded on its own so that "+" and "&" survive.
+    void post(const QString& url, const QMap<QString, QVariant>& fields);
+    // Aborts the running reply; nothing when none runs.
+    void abort();
+
+    // When true, the request deletes itself (deleteLater) once its answer has
+    // been signalled.
+    void setAutoDelete(bool autoDelete);
+    // HTTP status of the last finished reply; 0 when no HTTP answer arrived.
+    int statusCode() const;
+    bool isRunning() const;
+
+    // The form body post() sends for these fields.
+    static QByteArray formBody(const QMap<QString, QVariant>& fields);
+
+    static void setCredentials(const QString& login, const QString& password);
+    static void clearCredentials();
+    static bool hasCredentials();
+
+    // The application's one network access manager (GUI thread).
+    static QNetworkAccessManager* networkManager();
+
+    // Transfer time-out of every request, in ms (default 30000). A request
+    // without any byte moving for that long fails with
+    // OperationCanceledError.
+    static void setTransferTimeout(int ms);
+    static int transferTimeout();
+
+signals:
+    // HTTP status 200: the body as text.
+    void successRequest(const QString& body);
+    // Any other status or a network failure, with the error and its text.
+    void errorRequest(QNetworkReply::NetworkError error, const QString& text);
+
+private:
+    void send(QNetworkReply* reply);
+    void onFinished();
+
+    QPointer<QNetworkReply> m_reply;
+    int m_statusCode = 0;
+    bool m_autoDelete = false;
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+// What the client needs of the desktop it runs on, for the parts that
+// need no window: where preferences live, how a downloaded package is
+// handed to the system, and how the system describes itself.
+class KvoPlatform
+{
+public:
+    // The folder below which the client keeps its settings and data
+    // ($XDG_CONFIG_HOME, else ~/.config), without a trailing separator.
+    static QString preferencesFolder();
+
+    // Hands a file to the desktop's opener (xdg-open) as a detached
+    // process. Returns false when the process could not be started.
+    static bool openWithSystem(const QString& path);
+
+    // A one-line description of the operating system for support texts.
+    static QString systemDescription();
+
+    // The package type the version check asks for ("deb").
+    static QString updatePackageType();
+};
