@@ -26,7 +26,9 @@ public:
 
     // GET of the address (taken as an encoded URL). Ends with exactly one of
     // successDownload() or errorDownload(). A download already running is
-    // aborted first.
+    // dropped first, without an end signal of its own. A destination that
+    // cannot be written (missing or read-only folder, full disk) ends with
+    // errorDownload(UnknownNetworkError) and a text naming the file.
     void download(const QString& url);
     // Aborts the running download, which then ends with errorDownload
     // (OperationCanceledError).
@@ -47,9 +49,16 @@ signals:
     void progressDownload(qint64 received, qint64 total);
 
 private:
+    void onMetaData();
+    void readMetaData(QNetworkReply* reply);
     void onReadyRead();
     void onFinished();
+    qint64 drain(QNetworkReply* reply);
+    void finishFile();
     void fail(QNetworkReply::NetworkError error, const QString& text);
+    void failLater(const QString& text);
+    void releaseReply();
+    void discardPartial();
 
     QString m_destination;
     QFile m_file;
@@ -58,4 +67,8 @@ private:
     qint64 m_total = -1;
     int m_statusCode = 0;
     bool m_writeFailed = false;
+    bool m_aborting = false;
+    bool m_pendingFailure = false;
+    quint64 m_generation = 0;
+    QString m_writeError;
 };

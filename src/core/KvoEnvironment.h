@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 
 // A row of the language table: the interface and content languages the
@@ -42,6 +43,9 @@ public:
     // lastInterfaceLang of the settings file when valid; else English when
     // the system's language is English, French otherwise.
     static int startupInterfaceLanguageIndex();
+    // The default when the settings file names no language: English for an
+    // English-speaking system, French otherwise.
+    static int defaultInterfaceLanguageIndex(QLocale::Language systemLanguage);
     static QString locale();          // content language's locale code
     static QString interfaceLocale(); // interface language's locale code
     static QString creditsUrl();

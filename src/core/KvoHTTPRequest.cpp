@@ -1,1 +1,236 @@
 #include "KvoHTTPRequest.h"
+
+#include <QCoreApplication>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QNetworkAccessManager>
+#include <QNetworkRequest>
+#include <QThread>
+#include <QUrl>
+
+#include <atomic>
+
+namespace {
+
+struct Credentials
+{
+    QMutex mutex;
+    QString login;
+    QString password;
+};
+
+Credentials& credentials()
+{
+    static Credentials c;
+    return c;
+}
+
+std::atomic<int> s_transferTimeout{30000};
+
+QByteArray basicAuthorization()
+{
+    Credentials& c = credentials();
+    QMutexLocker lock(&c.mutex);
+    if (c.login.isEmpty())
+        return {};
+    // Built by hand from UTF-8: Qt's authenticator would send Latin-1 and
+    // lose every character outside it.
+    return QByteArrayLiteral("Basic ") + (c.login + QLatin1Char(':') + c.password).toUtf8().toBase64();
+}
+
+QString reasonPhrase(QNetworkReply* reply)
+{
+    return QString::fromUtf8(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
+}
+
+} // namespace
+
+KvoHTTPRequest::KvoHTTPRequest(QObject* parent)
+    : QObject(parent)
+{
+}
+
+KvoHTTPRequest::~KvoHTTPRequest()
+{
+    dropReply();
+}
+
+QNetworkAccessManager* KvoHTTPRequest::networkManager()
+{
+    // Owned by the application object, so it goes with the event loop's
+    // objects and never runs its destructor during static destruction. A
+    // process without an application object (a plain tool) keeps one for
+    // good.
+    static QPointer<QNetworkAccessManager> manager;
+    if (!manager) {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (app && QThread::currentThread() != app->thread())
+            qWarning("KvoHTTPRequest::networkManager: called outside the GUI thread");
+        manager = new QNetworkAccessManager(app && QThread::currentThread() == app->thread() ? app : nullptr);
+    }
+    return manager;
+}
+
+QNetworkRequest KvoHTTPRequest::makeRequest(const QString& url)
+{
+    QNetworkRequest request{QUrl(url)};
+    // A redirection would carry the credentials to whatever address the
+    // answer names; the service never redirects, so a 3xx is an error.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setTransferTimeout(s_transferTimeout.load());
+    const QByteArray authorization = basicAuthorization();
+    if (!authorization.isEmpty())
+        request.setRawHeader(QByteArrayLiteral("Authorization"), authorization);
+    return request;
+}
+
+void KvoHTTPRequest::get(const QString& url)
+{
+    send(networkManager()->get(makeRequest(url)));
+}
+
+void KvoHTTPRequest::post(const QString& url, const QMap<QString, QVariant>& fields)
+{
+    QNetworkRequest request = makeRequest(url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+    send(networkManager()->post(request, formBody(fields)));
+}
+
+QByteArray KvoHTTPRequest::formBody(const QMap<QString, QVariant>& fields)
+{
+    QByteArray body;
+    for (auto it = fields.constBegin(); it != fields.constEnd(); ++it) {
+        const QVariant& value = it.value();
+        QString text;
+        if (value.metaType().id() == QMetaType::Bool)
+            text = value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+        else
+            text = value.toString();
+        if (!body.isEmpty())
+            body += '&';
+        body += QUrl::toPercentEncoding(it.key());
+        body += '=';
+        body += QUrl::toPercentEncoding(text);
+    }
+    return body;
+}
+
+void KvoHTTPRequest::send(QNetworkReply* reply)
+{
+    // A request still running is replaced without a signal of its own: the
+    // caller asked for a new answer and waits for that one only.
+    dropReply();
+    m_reply = reply;
+    connect(reply, &QNetworkReply::finished, this, &KvoHTTPRequest::onFinished);
+}
+
+void KvoHTTPRequest::dropReply()
+{
+    if (!m_reply)
+        return;
+    QNetworkReply* reply = m_reply;
+    m_reply = nullptr;
+    disconnect(reply, nullptr, this, nullptr);
+    reply->abort();
+    reply->deleteLater();
+}
+
+void KvoHTTPRequest::abort()
+{
+    // The reply's finished signal comes synchronously from abort() and ends
+    // this request with errorRequest(OperationCanceledError).
+    if (m_reply) {
+        // The error slot may delete this object before abort() returns.
+        QPointer<KvoHTTPRequest> self(this);
+        m_aborting = true;
+        m_reply->abort();
+        if (self)
+            m_aborting = false;
+    }
+}
+
+bool KvoHTTPRequest::isRunning() const
+{
+    return !m_reply.isNull();
+}
+
+void KvoHTTPRequest::setAutoDelete(bool autoDelete)
+{
+    m_autoDelete = autoDelete;
+}
+
+int KvoHTTPRequest::statusCode() const
+{
+    return m_statusCode;
+}
+
+void KvoHTTPRequest::setCredentials(const QString& login, const QString& password)
+{
+    Credentials& c = credentials();
+    QMutexLocker lock(&c.mutex);
+    c.login = login;
+    c.password = password;
+}
+
+void KvoHTTPRequest::clearCredentials()
+{
+    setCredentials(QString(), QString());
+}
+
+bool KvoHTTPRequest::hasCredentials()
+{
+    Credentials& c = credentials();
+    QMutexLocker lock(&c.mutex);
+    return !c.login.isEmpty();
+}
+
+void KvoHTTPRequest::setTransferTimeout(int ms)
+{
+    s_transferTimeout.store(ms);
+}
+
+int KvoHTTPRequest::transferTimeout()
+{
+    return s_transferTimeout.load();
+}
+
+void KvoHTTPRequest::onFinished()
+{
+    auto* reply = qobject_cast<QNetworkReply*>(sender());
+    if (!reply || reply != m_reply)
+        return; // a replaced reply; dropReply() already released it
+    m_reply = nullptr;
+    disconnect(reply, nullptr, this, nullptr);
+    reply->deleteLater();
+
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    m_statusCode = status.isValid() ? status.toInt() : 0;
+
+    QPointer<KvoHTTPRequest> self(this);
+    QNetworkReply::NetworkError error = reply->error();
+    if (error == QNetworkReply::NoError && m_statusCode == 200) {
+        emit successRequest(QString::fromUtf8(reply->readAll()));
+    } else {
+        QString text;
+        if (error == QNetworkReply::OperationCanceledError && !m_aborting) {
+            text = QStringLiteral("No data for %1 ms: transfer timed out").arg(s_transferTimeout.load());
+        } else if (error == QNetworkReply::OperationCanceledError) {
+            text = QStringLiteral("Request aborted");
+        } else if (error != QNetworkReply::NoError) {
+            text = reply->errorString();
+            if (m_statusCode)
+                text += QStringLiteral(" (HTTP status %1)").arg(m_statusCode);
+        } else {
+            // An HTTP answer Qt does not count as a failure: a redirection
+            // (not followed), 304, or any other 1xx/2xx but 200.
+            error = QNetworkReply::UnknownContentError;
+            text = QStringLiteral("Unexpected HTTP status %1 %2").arg(m_statusCode).arg(reasonPhrase(reply)).trimmed();
+            const QString location = reply->header(QNetworkRequest::LocationHeader).toUrl().toString();
+            if (!location.isEmpty())
+                text += QStringLiteral(" (redirection to %1 not followed)").arg(location);
+        }
+        emit errorRequest(error, text);
+    }
+    if (self && m_autoDelete)
+        deleteLater();
+}

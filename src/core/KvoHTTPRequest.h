@@ -7,6 +7,7 @@
 #include <QVariant>
 
 class QNetworkAccessManager;
+class QNetworkRequest;
 
 // One request to the web service: a GET or a form-encoded POST through the
 // application's one network access manager, with the HTTP Basic credentials
@@ -28,7 +29,10 @@ public:
     // key order, each value as its text (true as "true"), every key and
     // value percent-encoded on its own so that "+" and "&" survive.
     void post(const QString& url, const QMap<QString, QVariant>& fields);
-    // Aborts the running reply; nothing when none runs.
+    // Aborts the running reply; nothing when none runs. The request then
+    // ends with errorRequest(OperationCanceledError).
+    // Sending again while a reply runs drops that reply without any signal
+    // for it: only the answer to the latest get()/post() is signalled.
     void abort();
 
     // When true, the request deletes itself (deleteLater) once its answer has
@@ -61,10 +65,13 @@ signals:
     void errorRequest(QNetworkReply::NetworkError error, const QString& text);
 
 private:
+    static QNetworkRequest makeRequest(const QString& url);
     void send(QNetworkReply* reply);
+    void dropReply();
     void onFinished();
 
     QPointer<QNetworkReply> m_reply;
     int m_statusCode = 0;
     bool m_autoDelete = false;
+    bool m_aborting = false;
 };

@@ -1,0 +1,375 @@
+#include "KvoApi.h"
+#include "KvoDatabase.h"
+#include "KvoEnvironment.h"
+#include "KvoTestSupport.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QtConcurrent/QtConcurrentMap>
+#include <QtConcurrent/QtConcurrentRun>
+#include <QtTest>
+
+#include <memory>
+
+// Folders, settings, the language table, the user's names and folders.
+class TestEnvironment : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void foldersUnderPreferences();
+    void languageTable();
+    void startupLanguage();
+    void sanitize_data();
+    void sanitize();
+    void sanitizeLengthCap();
+    void sanitizeFromThreads();
+    void currentUser();
+    void videoPathDefaultAndStored();
+    void setVideoPathWithoutConfigurationRow();
+    void flushCache();
+    void launchPendingUpdate();
+
+private:
+    void addUserWithConfiguration(const QString& userId, const QVariant& pathVideos);
+    static QString native(const QString& path) { return QDir::toNativeSeparators(path); }
+
+    std::unique_ptr<KvoTestHome> m_home;
+};
+
+void TestEnvironment::initTestCase()
+{
+    m_home = std::make_unique<KvoTestHome>();
+    KvoEnvironment::init();
+    QVERIFY(KvoDatabase::openForCurrentLanguage());
+}
+
+void TestEnvironment::cleanupTestCase()
+{
+    KvoDatabase::close();
+    m_home.reset();
+}
+
+void TestEnvironment::init()
+{
+    KvoEnvironment::currentUserSetup();
+    KvoDatabase::query(QStringLiteral("DELETE FROM users"));
+    KvoDatabase::query(QStringLiteral("DELETE FROM configurations"));
+}
+
+void TestEnvironment::addUserWithConfiguration(const QString& userId, const QVariant& pathVideos)
+{
+    QSqlQuery q(KvoDatabase::database());
+    q.prepare(QStringLiteral("INSERT INTO configurations (path_videos) VALUES (:p)"));
+    q.bindValue(QStringLiteral(":p"), pathVideos);
+    QVERIFY(q.exec());
+    const qint64 configuration = q.lastInsertId().toLongLong();
+    q.prepare(QStringLiteral("INSERT INTO users (id_qoz_user, id_configuration) VALUES (:u, :c)"));
+    q.bindValue(QStringLiteral(":u"), userId);
+    q.bindValue(QStringLiteral(":c"), configuration);
+    QVERIFY(q.exec());
+}
+
+void TestEnvironment::foldersUnderPreferences()
+{
+    const QString prefs = native(m_home->path() + QStringLiteral("/home/.config"));
+    QCOMPARE(KvoEnvironment::preferencesPath(), prefs);
+    QCOMPARE(KvoEnvironment::settingsFolder(), native(prefs + QStringLiteral("/Qozmira/Vistrelle")));
+    QCOMPARE(KvoEnvironment::settingsPath(),
+             native(prefs + QStringLiteral("/Qozmira/Vistrelle/Vistrelle.ini")));
+    QCOMPARE(KvoEnvironment::storageLocation(), native(m_home->path() + QStringLiteral("/home/Documents")));
+
+    for (int i = 0; i < KvoEnvironment::languageCount(); ++i) {
+        KvoEnvironment::setContentLanguageIndex(i);
+        const QString data = native(prefs + QStringLiteral("/Qozmira/Vistrelle/")
+                                    + KvoEnvironment::language(i).locale);
+        QCOMPARE(KvoEnvironment::dataPath(), data);
+        QCOMPARE(KvoEnvironment::cachePath(), data + QDir::separator() + QStringLiteral("cache"));
+        QCOMPARE(KvoEnvironment::tempPath(), data + QDir::separator() + QStringLiteral("temp"));
+        QCOMPARE(KvoEnvironment::databasePath(), data + QDir::separator() + QStringLiteral("database.sqlite"));
+        QVERIFY(QFileInfo(KvoEnvironment::cachePath()).isDir());
+        QVERIFY(QFileInfo(KvoEnvironment::tempPath()).isDir());
+    }
+    KvoEnvironment::setContentLanguageIndex(0);
+
+    QSettings settings(KvoEnvironment::settingsPath(), QSettings::IniFormat);
+    QCOMPARE(settings.value(QStringLiteral("hasToUpdate")).toInt(), 0);
+    QVERIFY(settings.contains(QStringLiteral("updatePath")));
+    QVERIFY(!settings.contains(QStringLiteral("lastInterfaceLang")));
+
+    // init() again keeps what was written in between.
+    settings.setValue(QStringLiteral("hasToUpdate"), 1);
+    settings.sync();
+    KvoEnvironment::init();
+    settings.sync();
+    QCOMPARE(settings.value(QStringLiteral("hasToUpdate")).toInt(), 1);
+    settings.setValue(QStringLiteral("hasToUpdate"), 0);
+}
+
+void TestEnvironment::languageTable()
+{
+    QCOMPARE(KvoEnvironment::languageCount(), 2);
+    const Language* rows = KvoEnvironment::languages();
+    QCOMPARE(rows[0].file, QStringLiteral("francais.qm"));
+    QCOMPARE(rows[0].locale, QStringLiteral("fr_FR"));
+    QCOMPARE(rows[0].name, QStringLiteral("Français"));
+    QCOMPARE(rows[0].flag, QStringLiteral("flag_fr.png"));
+    QCOMPARE(rows[1].file, QStringLiteral("english.qm"));
+    QCOMPARE(rows[1].locale, QStringLiteral("en_GB"));
+    QCOMPARE(rows[1].flag, QStringLiteral("flag_gb.png"));
+    QVERIFY(rows[2].file.isEmpty()); // the end row callers loop to
+    QVERIFY(KvoEnvironment::language(5).file.isEmpty());
+    QVERIFY(KvoEnvironment::language(-1).file.isEmpty());
+
+    KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:9"));
+    KvoEnvironment::setContentLanguageIndex(1);
+    KvoEnvironment::setInterfaceLanguageIndex(0);
+    QCOMPARE(KvoEnvironment::locale(), QStringLiteral("en_GB"));
+    QCOMPARE(KvoEnvironment::interfaceLocale(), QStringLiteral("fr_FR"));
+    QCOMPARE(KvoEnvironment::creditsUrl(), QStringLiteral("http://127.0.0.1:9/en/credits"));
+    QCOMPARE(KvoEnvironment::languageField8(), QStringLiteral("http://127.0.0.1:9/en/desktop/home"));
+    QVERIFY(KvoEnvironment::languageField10().startsWith(QStringLiteral("http://127.0.0.1:9/en/")));
+    QVERIFY(KvoEnvironment::languageField11().startsWith(QStringLiteral("http://127.0.0.1:9/en/")));
+    QVERIFY(KvoEnvironment::languageField10() != KvoEnvironment::languageField11());
+    KvoEnvironment::setContentLanguageIndex(7); // ignored
+    QCOMPARE(KvoEnvironment::contentLanguageIndex(), 1);
+    KvoEnvironment::currentUserSetup();
+    QCOMPARE(KvoEnvironment::contentLanguageIndex(), 0);
+    KvoApi::setEndpointForTesting(QString());
+}
+
+void TestEnvironment::startupLanguage()
+{
+    QCOMPARE(KvoEnvironment::defaultInterfaceLanguageIndex(QLocale::English), 1);
+    QCOMPARE(KvoEnvironment::defaultInterfaceLanguageIndex(QLocale::French), 0);
+    QCOMPARE(KvoEnvironment::defaultInterfaceLanguageIndex(QLocale::German), 0);
+
+    const int systemDefault = KvoEnvironment::defaultInterfaceLanguageIndex(QLocale::system().language());
+    QSettings settings(KvoEnvironment::settingsPath(), QSettings::IniFormat);
+    settings.remove(QStringLiteral("lastInterfaceLang"));
+    settings.sync();
+    QCOMPARE(KvoEnvironment::startupInterfaceLanguageIndex(), systemDefault);
+
+    const QList<QPair<QVariant, int>> cases = {
+        {0, 0}, {1, 1}, {2, systemDefault}, {-1, systemDefault}, {QStringLiteral("x"), systemDefault}};
+    for (const auto& c : cases) {
+        settings.setValue(QStringLiteral("lastInterfaceLang"), c.first);
+        settings.sync();
+        QCOMPARE(KvoEnvironment::startupInterfaceLanguageIndex(), c.second);
+    }
+    settings.setValue(QStringLiteral("lastInterfaceLang"), 1 - systemDefault);
+    settings.sync();
+    KvoEnvironment::init();
+    QCOMPARE(KvoEnvironment::interfaceLanguageIndex(), 1 - systemDefault);
+    settings.remove(QStringLiteral("lastInterfaceLang"));
+}
+
+void TestEnvironment::sanitize_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("plain") << "812 - Introduction.qoz" << "812 - Introduction.qoz";
+    QTest::newRow("slash") << "A/B" << "A-B";
+    QTest::newRow("backslash") << "A\\B" << "A-B";
+    QTest::newRow("colon") << "Photo: les bases" << "Photo- les bases";
+    QTest::newRow("asterisk") << "5*" << "5_";
+    QTest::newRow("question") << "Why?" << "Why_";
+    QTest::newRow("double quote") << "\"Lumière\"" << "'Lumière'";
+    QTest::newRow("angles and pipe") << "<a|b>" << "(a-b)";
+    QTest::newRow("only a slash") << "/" << "-";
+    QTest::newRow("dot") << "." << "_";
+    QTest::newRow("dot dot") << ".." << "_";
+    QTest::newRow("dots and blanks") << " . .. " << "_";
+    QTest::newRow("empty") << "" << "_";
+    QTest::newRow("blank") << "   " << "_";
+    QTest::newRow("trailing dots") << "Fin..." << "Fin";
+    QTest::newRow("leading dot kept") << ".qoz" << ".qoz";
+    QTest::newRow("placeholder") << "%1 %2" << "%1 %2";
+    QTest::newRow("control chars") << QString("a\tb\nc") + QChar(0) + QChar(0x7F) << "a_b_c__";
+    QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + "x" << "_x";
+    QTest::newRow("emoji kept") << QString::fromUtf8("\xF0\x9F\x8E\xAC film") << QString::fromUtf8("\xF0\x9F\x8E\xAC film");
+}
+
+void TestEnvironment::sanitize()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, expected);
+    const QString out = KvoEnvironment::sanitizeFileName(name);
+    QCOMPARE(out, expected);
+    QCOMPARE(KvoEnvironment::sanitizeFileName(name), out);
+    // Sanitizing is stable: a sanitized name goes through unchanged.
+    QCOMPARE(KvoEnvironment::sanitizeFileName(out), out);
+}
+
+void TestEnvironment::sanitizeLengthCap()
+{
+    const QString longName = QString(300, QLatin1Char('a'));
+    QCOMPARE(KvoEnvironment::sanitizeFileName(longName), QString(200, QLatin1Char('a')));
+
+    // The extension survives the cut.
+    const QString longTitle = QStringLiteral("812 - ") + QString(300, QLatin1Char('t')) + QStringLiteral(".qoz");
+    const QString cut = KvoEnvironment::sanitizeFileName(longTitle);
+    QVERIFY(cut.size() <= 200);
+    QVERIFY(cut.startsWith(QStringLiteral("812 - ttt")));
+    QVERIFY(cut.endsWith(QStringLiteral("t.qoz")));
+
+    // A surrogate pair straddling the limit is not split, and the file name
+    // stays within the file system's byte limit.
+    const QString pair = QString::fromUtf8("\xF0\x9F\x8E\xAC");
+    QString emoji = QString(199, QLatin1Char('b')) + pair + QStringLiteral("tail");
+    QString out = KvoEnvironment::sanitizeFileName(emoji);
+    QCOMPARE(out, QString(199, QLatin1Char('b')));
+    emoji = QString(150, QChar(0x00E9)) + pair.repeated(20);
+    out = KvoEnvironment::sanitizeFileName(emoji);
+    QVERIFY(out.toUtf8().size() <= 240);
+    QVERIFY(!out.back().isHighSurrogate());
+    QVERIFY(QString::fromUtf8(out.toUtf8()) == out);
+
+    // Really usable as a file name.
+    QTemporaryDir dir;
+    QFile f(dir.filePath(KvoEnvironment::sanitizeFileName(QString(400, QChar(0x5BC6)) + QStringLiteral(".qoz"))));
+    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(f.errorString()));
+}
+
+void TestEnvironment::sanitizeFromThreads()
+{
+    QStringList names;
+    for (int i = 0; i < 2000; ++i)
+        names << QStringLiteral("%1 - Cours: \"n°%1\" / partie*%2?").arg(i).arg(i % 7);
+    const QStringList parallel = QtConcurrent::blockingMapped(names, [](const QString& n) {
+        return KvoEnvironment::sanitizeFileName(n);
+    });
+    QCOMPARE(parallel.size(), names.size());
+    for (int i = 0; i < names.size(); ++i) {
+        QCOMPARE(parallel.at(i), KvoEnvironment::sanitizeFileName(names.at(i)));
+        for (const QChar bad : {QChar('/'), QChar('\\'), QChar(':'), QChar('*'), QChar('"'), QChar('?')})
+            QVERIFY(!parallel.at(i).contains(bad));
+    }
+}
+
+void TestEnvironment::currentUser()
+{
+    KvoEnvironment::setCurrentUser(QStringLiteral("Jean/Pierre"));
+    KvoEnvironment::setCurrentUserId(QStringLiteral("AbC123"));
+    QCOMPARE(KvoEnvironment::currentUser(), QStringLiteral("jean-pierre"));
+    QCOMPARE(KvoEnvironment::currentUserId(), QStringLiteral("AbC123")); // stored form untouched
+    KvoEnvironment::setContentLanguageIndex(1);
+    KvoEnvironment::currentUserSetup();
+    QCOMPARE(KvoEnvironment::currentUser(), QString());
+    QCOMPARE(KvoEnvironment::currentUserId(), QString());
+    QCOMPARE(KvoEnvironment::contentLanguageIndex(), 0);
+}
+
+void TestEnvironment::videoPathDefaultAndStored()
+{
+    KvoEnvironment::setCurrentUser(QStringLiteral("Marie"));
+    KvoEnvironment::setCurrentUserId(QStringLiteral("u1"));
+    const QString documents = m_home->path() + QStringLiteral("/home/Documents");
+    const QString expectedDefault = native(documents + QStringLiteral("/Vistrelle/Français/marie"));
+    QCOMPARE(KvoEnvironment::defaultVideoPath(), expectedDefault);
+    QCOMPARE(KvoEnvironment::videoPath(), expectedDefault); // no users row
+
+    addUserWithConfiguration(QStringLiteral("u1"), QVariant()); // NULL path
+    QCOMPARE(KvoEnvironment::videoPath(), expectedDefault);
+
+    const QString chosen = m_home->path() + QStringLiteral("/films/a b'c");
+    KvoEnvironment::setVideoPath(chosen + QStringLiteral("/"));
+    QVERIFY(QFileInfo(chosen).isDir());
+    QCOMPARE(KvoEnvironment::videoPath(), native(chosen));
+
+    // Another user's stored folder does not leak.
+    KvoEnvironment::setCurrentUserId(QStringLiteral("u2"));
+    QCOMPARE(KvoEnvironment::videoPath(), expectedDefault);
+
+    KvoEnvironment::setContentLanguageIndex(1);
+    QCOMPARE(KvoEnvironment::defaultVideoPath(), native(documents + QStringLiteral("/Vistrelle/English/marie")));
+
+    // Read from another thread through that thread's connection.
+    KvoEnvironment::setCurrentUserId(QStringLiteral("u1"));
+    const QString fromThread = QtConcurrent::run([] { return KvoEnvironment::videoPath(); }).result();
+    QCOMPARE(fromThread, native(chosen));
+}
+
+void TestEnvironment::setVideoPathWithoutConfigurationRow()
+{
+    KvoEnvironment::setCurrentUserId(QStringLiteral("nobody"));
+    const QString folder = m_home->path() + QStringLiteral("/never");
+    KvoEnvironment::setVideoPath(folder);
+    QVERIFY(!QFileInfo::exists(folder));
+    QSqlQuery q = KvoDatabase::query(QStringLiteral("SELECT count(*) FROM configurations"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 0);
+}
+
+void TestEnvironment::flushCache()
+{
+    const QString cache = KvoEnvironment::cachePath();
+    auto put = [&](const QString& name) {
+        QFile f(cache + QDir::separator() + name);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    };
+    auto setLastFlush = [](qint64 secs) {
+        QSqlQuery q(KvoDatabase::database());
+        q.prepare(QStringLiteral("UPDATE player_config SET last_flush = :t"));
+        q.bindValue(QStringLiteral(":t"), secs);
+        QVERIFY(q.exec());
+    };
+    auto lastFlush = [] {
+        QSqlQuery q = KvoDatabase::query(QStringLiteral("SELECT last_flush FROM player_config"));
+        return q.next() ? q.value(0).toLongLong() : -1;
+    };
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const qint64 day = 24 * 3600;
+
+    put(QStringLiteral("thumb.png"));
+    setLastFlush(0);
+    KvoEnvironment::flushCache(false); // offline: nothing
+    QVERIFY(QFile::exists(cache + QDir::separator() + QStringLiteral("thumb.png")));
+    QCOMPARE(lastFlush(), 0);
+
+    setLastFlush(now - 6 * day); // six days ago: not yet
+    KvoEnvironment::flushCache(true);
+    QVERIFY(QFile::exists(cache + QDir::separator() + QStringLiteral("thumb.png")));
+    QCOMPARE(lastFlush(), now - 6 * day);
+
+    put(QStringLiteral(".hidden"));
+    setLastFlush(now - 7 * day - 1);
+    KvoEnvironment::flushCache(true);
+    QVERIFY(QDir(cache).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    QVERIFY(lastFlush() >= now);
+    QVERIFY(QFileInfo(cache).isDir()); // the folder itself stays
+
+    put(QStringLiteral("again.png"));
+    KvoEnvironment::flushCache(true); // just flushed
+    QVERIFY(QFile::exists(cache + QDir::separator() + QStringLiteral("again.png")));
+
+    setLastFlush(now + 30 * day); // a clock set back does not block the flush
+    KvoEnvironment::flushCache(true);
+    QVERIFY(!QFile::exists(cache + QDir::separator() + QStringLiteral("again.png")));
+}
+
+void TestEnvironment::launchPendingUpdate()
+{
+    QSettings settings(KvoEnvironment::settingsPath(), QSettings::IniFormat);
+    // A missing package: the keys are reset and nothing is started.
+    settings.setValue(QStringLiteral("hasToUpdate"), 1);
+    settings.setValue(QStringLiteral("updatePath"),
+                      native(m_home->path() + QStringLiteral("/gone/update \"1\".deb")));
+    settings.sync();
+    QVERIFY(!KvoEnvironment::launchPendingUpdate());
+    settings.sync();
+    QCOMPARE(settings.value(QStringLiteral("hasToUpdate")).toInt(), 0);
+    QCOMPARE(settings.value(QStringLiteral("updatePath")).toString(), QString());
+
+    // Nothing recorded: nothing to do.
+    QVERIFY(!KvoEnvironment::launchPendingUpdate());
+}
+
+QTEST_GUILESS_MAIN(TestEnvironment)
+#include "tst_environment.moc"
