@@ -1,1 +1,136 @@
-int main() { return 0; }
+// The local stand-in of the web service: serves the API, the files and the
+// site pages of docs/web-api.md on 127.0.0.1, with demo data and fault
+// switches for tests and demonstrations.
+
+#include "KvoDevData.h"
+#include "KvoDevFaults.h"
+#include "KvoDevMedia.h"
+#include "KvoDevServer.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
+}
+
+// SIGTERM and SIGINT end the event loop through a socket pair, the only
+// thing a signal handler may safely touch.
+void watchSignals(QCoreApplication* app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, app);
+    QObject::connect(notifier, &QSocketNotifier::activated, app, [] {
+        char c;
+        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &c, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // Pictures are painted with QPainter (fonts need a GUI application), but
+    // no window is ever shown.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        // The platform plugin wants a private runtime folder; give it one
+        // rather than a warning on every start.
+        const QByteArray runtime = QFile::encodeName(QDir::tempPath())
+                                   + "/vistrelle-devserver-runtime-" + QByteArray::number(::getuid());
+        if (QDir().mkpath(QFile::decodeName(runtime))) {
+            QFile::setPermissions(QFile::decodeName(runtime), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            qputenv("XDG_RUNTIME_DIR", runtime);
+        }
+    }
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vistrelle-devserver"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Local stand-in of the Vistrelle web service (see docs/web-api.md)."));
+    parser.addHelpOption();
+    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Port to listen on (0: any free port)."),
+                                        QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption dataOption(QStringLiteral("data"), QStringLiteral("Data folder (media, state)."),
+                                        QStringLiteral("DIR"), QDir::tempPath() + QStringLiteral("/vistrelle-devserver"));
+    const QCommandLineOption faultOption(QStringLiteral("fault"), QStringLiteral("Turns a fault switch on (repeatable)."),
+                                         QStringLiteral("NAME[=VALUE]"));
+    const QCommandLineOption benchOption(QStringLiteral("bench-file-mb"), QStringLiteral("Also serve /files/bench.bin of N MiB."),
+                                         QStringLiteral("N"));
+    const QCommandLineOption quietOption(QStringLiteral("quiet"), QStringLiteral("Do not log requests."));
+    parser.addOptions({portOption, dataOption, faultOption, benchOption, quietOption});
+    parser.process(app);
+
+    bool ok = false;
+    const uint port = parser.value(portOption).toUInt(&ok);
+    if (!ok || port > 65535) {
+        std::fprintf(stderr, "devserver: bad port\n");
+        return 2;
+    }
+    KvoDevFaults faults;
+    for (const QString& spec : parser.values(faultOption)) {
+        if (!faults.set(spec)) {
+            std::fprintf(stderr, "devserver: unknown fault or bad value: %s (known: %s)\n", qPrintable(spec),
+                         qPrintable(KvoDevFaults::names().join(QStringLiteral(", "))));
+            return 2;
+        }
+    }
+
+    const QString dataPath = QDir(parser.value(dataOption)).absolutePath();
+    if (!QDir().mkpath(dataPath)) {
+        std::fprintf(stderr, "devserver: cannot create %s\n", qPrintable(dataPath));
+        return 1;
+    }
+    KvoDevMedia media(dataPath);
+    if (!media.prepare()) {
+        std::fprintf(stderr, "devserver: cannot write media into %s\n", qPrintable(dataPath));
+        return 1;
+    }
+    KvoDevData data(dataPath + QStringLiteral("/state.json"));
+    KvoDevServer server(&data, &media, &faults);
+    server.setQuiet(parser.isSet(quietOption));
+    if (parser.isSet(benchOption)) {
+        const int mb = parser.value(benchOption).toInt(&ok);
+        const QString bench = ok && mb > 0 ? media.benchPath(mb) : QString();
+        if (bench.isEmpty()) {
+            std::fprintf(stderr, "devserver: cannot make the bench file\n");
+            return 1;
+        }
+        server.setBenchFile(bench);
+    }
+
+    const quint16 actual = server.start(quint16(port));
+    if (!actual) {
+        std::fprintf(stderr, "devserver: cannot listen on 127.0.0.1:%u\n", port);
+        return 1;
+    }
+    watchSignals(&app);
+    std::printf("Vistrelle devserver listening on http://127.0.0.1:%u\n", unsigned(actual));
+    std::fflush(stdout);
+    const int rc = app.exec();
+    if (!parser.isSet(quietOption))
+        std::fprintf(stderr, "devserver: stopped\n");
+    return rc;
+}

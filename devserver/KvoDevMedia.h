@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+// The files of the local service, made in its data folder and reused on the
+// next start: a few short video clips (ffmpeg), the stored videos made of
+// them (clip + identification box), pictures painted with QPainter, the
+// update package and an optional benchmark file.
+class KvoDevMedia
+{
+public:
+    static constexpr int kClipCount = 3;
+
+    explicit KvoDevMedia(const QString& dataPath);
+
+    // Makes what is missing of the base clips (in parallel) and the update
+    // package. False when the folder cannot be written.
+    bool prepare();
+
+    // Base clip k (0..kClipCount-1): a plain MP4, also served as preview.
+    QString clipPath(int clip) const;
+    // The stored video of one course's file: the clip with the box that
+    // names purchaseId and fileId appended. Made on first use.
+    QString videoPath(int clip, quint32 purchaseId, quint32 fileId);
+    // A PNG picture named name (a file name without folder), painted on
+    // first use: a coloured card with a label.
+    QString picturePath(const QString& name, const QString& label, int seed, int width, int height);
+    // A flag for a language code ("fr", "en"); "" for another code.
+    QString flagPath(const QString& code);
+    QString updatePackagePath() const;
+    // Another file, the target of the "redirect" fault.
+    QString redirectedPath();
+    // A valid empty ZIP archive (support files of a course).
+    QString attachmentPath();
+    // A file of megabytes MiB of varying bytes, made once.
+    QString benchPath(int megabytes);
+
+    bool usedFallbackClips() const { return m_fallback; }
+
+private:
+    QString m_data;
+    bool m_fallback = false;
+};
