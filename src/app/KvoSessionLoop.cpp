@@ -1,8 +1,160 @@
 #include "KvoSessionLoop.h"
 
-int KvoSessionLoop::run(KvoSingleApplication& app, const QString& argument)
+#include "KvoAsynchronousSender.h"
+#include "KvoDatabase.h"
+#include "KvoEnvironment.h"
+#include "KvoHTTPRequest.h"
+#include "KvoLoginDialog.h"
+#include "KvoPurchaseVideoManager.h"
+#include "KvoSignIn.h"
+#include "KvoSingleApplication.h"
+
+#include <QEventLoop>
+#include <QThreadPool>
+
+#include <cstdio>
+
+namespace {
+
+// How one signed-in session ended.
+struct SessionEnd
+{
+    bool expired = false; // back to the sign-in (session taken over, or the user signed out)
+    bool install = false; // a downloaded update waits to be opened
+};
+
+enum class SignInResult { SignedIn, Closed, Refused };
+
+// VISTRELLE_AUTOLOGIN="login:password" signs in without showing the window,
+// for automated runs (the demo smoke run of the README, tests). The login is
+// everything before the first ':', the password everything after it, so a
+// password may hold ':'. The remembered login is left as it is. Used for the
+// first sign-in of the process only: a later one shows the window.
+SignInResult autoSignIn(const QString& credentials, QString* login, bool* online)
+{
+    const int colon = credentials.indexOf(QLatin1Char(':'));
+    KvoSignIn signIn;
+    signIn.setUpdatesRememberedLogin(false);
+    QEventLoop loop;
+    QString message;
+    bool succeeded = false;
+    QObject::connect(&signIn, &KvoSignIn::signedIn, &loop, [&](bool isOnline) {
+        succeeded = true;
+        *online = isOnline;
+        loop.quit();
+    });
+    QObject::connect(&signIn, &KvoSignIn::failed, &loop, [&](const QString& text) {
+        message = text;
+        loop.quit();
+    });
+    signIn.signIn(colon < 0 ? credentials : credentials.left(colon),
+                  colon < 0 ? QString() : credentials.mid(colon + 1), false);
+    // An empty field fails at once, before the loop runs; every online
+    // attempt ends through the requests' transfer time-out.
+    if (!succeeded && message.isEmpty())
+        loop.exec();
+    if (!succeeded) {
+        std::fprintf(stderr, "Vistrelle: %s\n", message.toUtf8().constData());
+        return SignInResult::Refused;
+    }
+    *login = signIn.signedInLogin();
+    return SignInResult::SignedIn;
+}
+
+SignInResult dialogSignIn(QString* login, bool* online)
+{
+    KvoLoginDialog dialog;
+    dialog.fadeIn();
+    if (dialog.exec() != QDialog::Accepted)
+        return SignInResult::Closed;
+    *login = dialog.signedInLogin();
+    *online = dialog.isOnline();
+    return SignInResult::SignedIn;
+}
+
+// Step 2 and 3 of a session: everything the signed-in user does until the
+// session ends. This is the one place where the first-run import and the
+// main window come in (connected to the application's messageAvailable /
+// urlAvailable, given the argument, then setReceiverReady(true) while it
+// runs and false before it goes); the rest of the loop only needs the
+// SessionEnd.
+SessionEnd runSession(KvoSingleApplication& app, const QString& argument, const QString& login, bool online)
 {
     Q_UNUSED(app);
     Q_UNUSED(argument);
-    return 0;
+    std::printf("Vistrelle: connecté en tant que %s (%s). "
+                "La fenêtre principale arrive dans une prochaine version.\n",
+                login.toUtf8().constData(), online ? "en ligne" : "hors ligne");
+    std::fflush(stdout);
+    return SessionEnd{};
+}
+
+// What every session leaves behind it when it ends, whatever the reason:
+// no synchronisation, no queue, no credentials, no user.
+void endSession()
+{
+    KvoPurchaseVideoManager::destroy();
+    KvoAsynchronousSender::destroy();
+    KvoHTTPRequest::clearCredentials();
+    KvoEnvironment::currentUserSetup();
+}
+
+void closeDown()
+{
+    KvoDatabase::close();
+    QThreadPool::globalInstance()->waitForDone();
+}
+
+} // namespace
+
+int KvoSessionLoop::run(KvoSingleApplication& app, const QString& argument)
+{
+    QString autoLogin = qEnvironmentVariable("VISTRELLE_AUTOLOGIN");
+    // The command-line argument belongs to the first session only.
+    QString pendingArgument = argument;
+    const bool automated = !autoLogin.isEmpty();
+
+    for (;;) {
+        // The sign-in needs the stored accounts and the remembered login of
+        // the current content language's database. A session may have
+        // changed that language; the previous session's pool tasks (its
+        // synchronisation) finish before its database goes away.
+        if (!KvoDatabase::isOpen() || KvoDatabase::filePath() != KvoEnvironment::databasePath()) {
+            QThreadPool::globalInstance()->waitForDone();
+            if (!KvoDatabase::openForCurrentLanguage()) {
+                std::fprintf(stderr, "Vistrelle: impossible d'ouvrir la base de données %s\n",
+                             qPrintable(KvoEnvironment::databasePath()));
+                closeDown();
+                return 1;
+            }
+        }
+
+        QString login;
+        bool online = false;
+        SignInResult result;
+        if (!autoLogin.isEmpty()) {
+            result = autoSignIn(autoLogin, &login, &online);
+            autoLogin.clear();
+        } else if (automated) {
+            // An automated run never waits for a person at a second sign-in.
+            result = SignInResult::Closed;
+        } else {
+            result = dialogSignIn(&login, &online);
+        }
+        if (result != SignInResult::SignedIn) {
+            closeDown();
+            return result == SignInResult::Refused ? 1 : 0;
+        }
+
+        const SessionEnd end = runSession(app, pendingArgument, login, online);
+        pendingArgument.clear();
+        endSession();
+        if (end.expired)
+            continue;
+
+        closeDown();
+        if (end.install)
+            KvoEnvironment::launchPendingUpdate();
+        return 0;
+    }
 }

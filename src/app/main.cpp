@@ -1,7 +1,78 @@
+#include "KvoEnvironment.h"
+#include "KvoSessionLoop.h"
 #include "KvoSingleApplication.h"
+
+#include <QFile>
+#include <QFont>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QStringList>
+#include <QTextStream>
+
+namespace {
+
+void printAlreadyRunning()
+{
+    // The texts of the message box that tells about the other instance; the
+    // context is the box's, so one translation serves both.
+    QTextStream err(stderr);
+    err << QCoreApplication::translate("KvoMessageBox", "Une instance du Vistrelle est déjà lancée !")
+        << '\n'
+        << QCoreApplication::translate("KvoMessageBox",
+                                       "Fermez l'instance et relancez cette application.\n"
+                                       "Si le problème persiste, veuillez prendre contact avec le support.")
+        << '\n';
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
+    // Window placement, dragging and always-on-top need X; under Wayland
+    // with an X server at hand, run through it. Only this process is meant:
+    // the variable is dropped again once the platform is loaded, so the
+    // programs it starts (xdg-open) choose for themselves.
+    const bool forceXcb = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")
+                          && !qEnvironmentVariableIsEmpty("DISPLAY");
+    if (forceXcb)
+        qputenv("QT_QPA_PLATFORM", "xcb");
+
+    QCoreApplication::setApplicationName(QStringLiteral("Vistrelle"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Qozmira"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VISTRELLE_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("vistrelle"));
+
     KvoSingleApplication app(argc, argv, QStringLiteral("~Qozmira~Vistrelle~"));
-    return 0;
+    if (forceXcb)
+        qunsetenv("QT_QPA_PLATFORM");
+
+    // The layouts were drawn where a point is a pixel.
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(11);
+    QApplication::setFont(font);
+    const QString icon = QStringLiteral(":/KvoMainWindow/Resources/icon.png");
+    if (QFile::exists(icon))
+        QApplication::setWindowIcon(QIcon(icon));
+
+    KvoEnvironment::init();
+    KvoSingleApplication::installTranslation(KvoEnvironment::startupInterfaceLanguageIndex());
+
+    // Qt's own options (-platform …) are already taken out of arguments().
+    const QStringList args = app.arguments().mid(1);
+    const QString argument =
+        args.size() == 1 ? KvoSingleApplication::normalizeArgument(args.first()) : QString();
+
+    if (app.isRunning()) {
+        if (args.size() == 1) {
+            if (app.sendMessage(argument))
+                return 0;
+            // The other instance holds the key but did not take the text.
+            printAlreadyRunning();
+            return 1;
+        }
+        printAlreadyRunning();
+        return 0;
+    }
+
+    return KvoSessionLoop::run(app, argument);
 }
