@@ -1,0 +1,135 @@
+#pragma once
+
+#include "KvoAuthor.h"
+#include "KvoPurchase.h"
+#include "KvoSoftware.h"
+
+#include <QAtomicInteger>
+#include <QMap>
+#include <QMutex>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class KvoHTTPRequest;
+class QThread;
+class QTimer;
+
+// The user's library and its synchronisation with the web service.
+//
+// Threads: the manager object lives on the GUI thread with its polling timer
+// and its web request. It owns a worker thread (a plain QThread running an
+// event loop) on which one answer at a time is parsed, merged into the
+// in-memory library and written to SQLite through that thread's own
+// connection. The in-memory maps are guarded by one data mutex; every getter
+// returns a copy taken under it, and every setter may be called from any
+// thread (it writes through the calling thread's connection and emits
+// databaseUpdated() on that thread).
+//
+// Polling: update() sends GET /0.1/playerUserPurchases/ with the timestamp of
+// the last answer that reached the database ("since") and the session token.
+// 200: the answer replaces the library (the service's list is authoritative;
+// the local path, watched percentage, hidden and commented flags survive).
+// 304: nothing changed. 409: the session expired; polling stops for good.
+// Anything else (network failure, other status, an answer that is no complete
+// library): offline, the library stays as it was.
+//
+// The library is written in one transaction: a crash or kill during the write
+// leaves the previous library in the file, and the next poll asks again from
+// the last timestamp that was written.
+class KvoPurchaseVideoManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int PollInterval = 30000; // ms
+
+    // The process-wide manager, created on the first call; never null.
+    static KvoPurchaseVideoManager* instance();
+    // Detaches the manager: stops polling, drops the request, and leaves the
+    // waiting for a running synchronisation (and the deletion) to a task of
+    // the global thread pool. Returns at once. The next instance() makes a
+    // fresh manager.
+    static void destroy();
+
+    // Sign-in: the user's id in stored form (users.id_qoz_user), login name,
+    // credits as text and session token. Loads the user's library from the
+    // database synchronously, so an offline user sees the last
+    // synchronisation. Also sets KvoEnvironment's current user id. Drops a
+    // poll in flight for an earlier user.
+    void setUser(const QString& storedUserId, const QString& login, const QString& credits,
+                 const QString& session);
+
+    bool isConnected() const;
+    void setConnected(bool connected);
+
+    // Starts one synchronisation now (GUI thread); see the class comment.
+    void update();
+
+    bool isSessionExpired() const;
+    // True from the moment a request is sent until its answer was handled
+    // (for a 200: written to the database).
+    bool isSynchronising() const;
+    bool isPolling() const; // the polling timer runs
+
+    QString userId() const; // stored form; empty before a sign-in
+    QString login() const;
+    QString credits() const;
+    QString session() const;
+    // Time of the last successful synchronisation, epoch seconds; 0 for none.
+    int lastLocalUpdate() const;
+
+    QMap<int, KvoPurchase> purchases() const;
+    QMap<int, KvoSoftware> softwares() const;
+    QMap<int, KvoAuthor> authors() const;
+
+    // Setters: memory first (under the data mutex), then the database, then
+    // databaseUpdated() on the calling thread.
+    void setVideoPath(const KvoPurchase& purchase, const KvoVideoFile& video);
+    void setVideoHidden(uint purchaseId, uint fileId, bool hidden);
+    void setAlreadySeen(uint purchaseId, uint fileId, uint percent);
+    void setCommented(uint purchaseId, bool commented);
+    void setSoftwareSubscribed(uint softwareId, bool subscribed);
+
+signals:
+    void changeConnectionState(bool connected);
+    void databaseUpdated();
+    void updateStarted();
+    void updateEnded();
+    void sessionExpired();
+    // After the write of a merged answer (worker thread): whether the
+    // transaction committed.
+    void libraryWritten(bool ok);
+
+private:
+    explicit KvoPurchaseVideoManager(QObject* parent = nullptr);
+    ~KvoPurchaseVideoManager() override;
+
+    void onAnswer(KvoHTTPRequest* request, quint64 generation, bool delivered, const QString& body);
+    void processAnswer(const QString& body, quint64 generation);
+    void finishSync(quint64 generation);
+    void loadFromDatabase(const QString& userId);
+    void shutdown();
+
+    QTimer* m_timer = nullptr;
+    QPointer<KvoHTTPRequest> m_request;
+    QThread* m_thread = nullptr;
+    QObject* m_threadContext = nullptr; // lives on m_thread; target of queued work
+
+    mutable QMutex m_dataMutex;
+    QString m_userId;
+    QString m_login;
+    QString m_credits;
+    QString m_session;
+    int m_lastLocalUpdate = 0;
+    uint m_since = 0; // timestamp of the last answer written to the database
+    QMap<int, KvoPurchase> m_purchases;
+    QMap<int, KvoSoftware> m_softwares;
+    QMap<int, KvoAuthor> m_authors;
+    quint64 m_generation = 0; // bumped by setUser(): answers for an older user are dropped
+
+    QAtomicInteger<int> m_connected{0};
+    QAtomicInteger<int> m_syncing{0};
+    QAtomicInteger<int> m_expired{0};
+    QAtomicInteger<int> m_stop{0};
+};

@@ -1,0 +1,663 @@
+#include "KvoCannedServer.h"
+#include "KvoTestSupport.h"
+
+#include "KvoApi.h"
+#include "KvoDatabase.h"
+#include "KvoEnvironment.h"
+#include "KvoHTTPRequest.h"
+#include "KvoJsonResult.h"
+#include "KvoPurchaseVideoManager.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QThreadPool>
+
+#include <memory>
+
+namespace {
+
+const QString s_user = QStringLiteral("AbCd0123");
+
+struct Course
+{
+    int id;
+    QString title;
+    QList<int> files;
+};
+
+QJsonObject courseMap(const Course& c)
+{
+    QJsonArray files;
+    for (int f : c.files)
+        files.append(QJsonObject{{"id", f}, {"title", QStringLiteral("Video %1").arg(f)}, {"order", f % 100},
+                                 {"duration", 60}});
+    return QJsonObject{{"id", c.id}, {"title", c.title}, {"software_ids", QJsonArray{3}}, {"price", 5},
+                       {"purchase_date", 1600000000}, {"files", files}};
+}
+
+QByteArray answer(const QList<Course>& courses, int timestamp, const QString& credits = QStringLiteral("12"),
+                  const QList<int>& softwares = {3, 4})
+{
+    QJsonArray vorns;
+    for (const Course& c : courses)
+        vorns.append(courseMap(c));
+    QJsonArray soft;
+    for (int s : softwares)
+        soft.append(QJsonObject{{"id", s}, {"name", QStringLiteral("Soft %1").arg(s)}, {"suscribed", s == 3}});
+    QJsonArray authors{QJsonObject{{"id", 7}, {"pseudo", "Zoé"}, {"fan", true}}};
+    return QJsonDocument(QJsonObject{{"status", "OK"}, {"timestamp", timestamp}, {"credits", credits},
+                                     {"vorns", vorns}, {"authors", authors}, {"softwares", soft}})
+        .toJson(QJsonDocument::Compact);
+}
+
+int count(const QString& sql)
+{
+    QSqlQuery q = KvoDatabase::query(sql);
+    return q.next() ? q.value(0).toInt() : -1;
+}
+
+QVariant scalar(const QString& sql, const QVariantList& values = {})
+{
+    QSqlQuery q(KvoDatabase::database());
+    q.prepare(sql);
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!q.exec() || !q.next())
+        return QVariant();
+    return q.value(0);
+}
+
+} // namespace
+
+class TestManager : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void firstPollFillsMemoryAndDatabase();
+    void localStateSurvivesRepoll();
+    void importedRowsKeepLocalState();
+    void notModified();
+    void sessionExpiredStopsPolling();
+    void failureLeavesLibrary_data();
+    void failureLeavesLibrary();
+    void duplicatesAndCoursesWithoutFiles();
+    void updateWhileSynchronising();
+    void settersWriteAndSignalSynchronously();
+    void purchasesIsACopy();
+    void setterFromAnotherThread();
+    void offlineReloadAfterSignIn();
+    void destroyWhilePollInFlight();
+    void failedWriteKeepsPreviousLibrary();
+    void connectionStateSignalsOnChangeOnly();
+    void devserverLibrary();
+
+private:
+    KvoPurchaseVideoManager* manager() { return KvoPurchaseVideoManager::instance(); }
+    // One poll answered with the canned answer; returns once written.
+    bool poll();
+    void drainManager();
+
+    std::unique_ptr<KvoTestHome> m_home;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<KvoCannedServer> m_server;
+};
+
+void TestManager::initTestCase()
+{
+    m_home = std::make_unique<KvoTestHome>();
+    KvoEnvironment::init();
+    KvoHTTPRequest::setTransferTimeout(10000);
+}
+
+void TestManager::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(KvoDatabase::open(m_dir->filePath(QStringLiteral("database.sqlite"))));
+    QSqlQuery q(KvoDatabase::database());
+    q.prepare(QStringLiteral("INSERT INTO users (id_qoz_user, login, credits, last_update) VALUES (?, 'demo', '3', 0)"));
+    q.addBindValue(s_user);
+    QVERIFY(q.exec());
+
+    m_server = std::make_unique<KvoCannedServer>();
+    QVERIFY(m_server->listen());
+    KvoApi::setEndpointForTesting(m_server->address());
+    manager()->setUser(s_user, QStringLiteral("demo"), QStringLiteral("3"), QStringLiteral("tok+en"));
+}
+
+void TestManager::drainManager()
+{
+    KvoPurchaseVideoManager::destroy();
+    QThreadPool::globalInstance()->waitForDone(10000);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void TestManager::cleanup()
+{
+    drainManager();
+    m_server.reset();
+    KvoApi::setEndpointForTesting(QString());
+    KvoDatabase::close();
+    m_dir.reset();
+}
+
+bool TestManager::poll()
+{
+    QSignalSpy written(manager(), &KvoPurchaseVideoManager::libraryWritten);
+    QSignalSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
+    manager()->update();
+    if (!ended.wait(10000) && ended.isEmpty())
+        return false;
+    // The write follows updateEnded(); wait for it when there is one.
+    return QTest::qWaitFor([&] { return !manager()->isSynchronising(); }, 10000);
+}
+
+void TestManager::firstPollFillsMemoryAndDatabase()
+{
+    m_server->setAnswer(200, answer({{10, "Calques", {101, 102, 103}}, {20, "Vide", {}}}, 1700000000, "42"));
+    QStringList order;
+    connect(manager(), &KvoPurchaseVideoManager::databaseUpdated, this, [&] { order << "databaseUpdated"; });
+    connect(manager(), &KvoPurchaseVideoManager::updateEnded, this, [&] { order << "updateEnded"; });
+    QSignalSpy started(manager(), &KvoPurchaseVideoManager::updateStarted);
+    QVERIFY(poll());
+    QCOMPARE(started.count(), 1);
+    QCOMPARE(order, (QStringList{"databaseUpdated", "updateEnded"}));
+
+    QCOMPARE(m_server->lastPath(), QStringLiteral("/0.1/playerUserPurchases/"));
+    QCOMPARE(m_server->lastQuery().queryItemValue("since"), QStringLiteral("0"));
+    QCOMPARE(m_server->lastQuery().queryItemValue("session", QUrl::FullyDecoded), QStringLiteral("tok+en"));
+    QVERIFY(m_server->lastQuery().hasQueryItem("apikey"));
+
+    const auto purchases = manager()->purchases();
+    QCOMPARE(purchases.keys(), (QList<int>{10, 20}));
+    QCOMPARE(purchases.value(10).files.keys(), (QList<int>{101, 102, 103}));
+    QCOMPARE(purchases.value(10).files.value(102).purchaseId, 10u);
+    QVERIFY(purchases.value(20).files.isEmpty());
+    QCOMPARE(manager()->softwares().keys(), (QList<int>{3, 4}));
+    QVERIFY(manager()->softwares().value(3).suscribed);
+    QCOMPARE(manager()->authors().value(7).pseudo, QStringLiteral("Zoé"));
+    QCOMPARE(manager()->credits(), QStringLiteral("42"));
+    QCOMPARE(manager()->lastLocalUpdate(), 1700000000);
+    QVERIFY(manager()->isConnected());
+    QVERIFY(manager()->isPolling());
+
+    QCOMPARE(count("SELECT count(*) FROM purchases"), 2);
+    QCOMPARE(count("SELECT count(*) FROM videos"), 3);
+    QCOMPARE(scalar("SELECT files FROM purchases WHERE id = 10").toString(), QStringLiteral("101;102;103"));
+    QCOMPARE(scalar("SELECT id_purchase FROM videos WHERE fileid = 103").toInt(), 10);
+    QCOMPARE(count("SELECT count(*) FROM user_software"), 2);
+    QCOMPARE(scalar("SELECT last_update FROM users WHERE id_qoz_user = ?", {s_user}).toInt(), 1700000000);
+    QCOMPARE(scalar("SELECT credits FROM users WHERE id_qoz_user = ?", {s_user}).toString(), QStringLiteral("42"));
+
+    // The next poll asks from the answer's time.
+    QVERIFY(poll());
+    QCOMPARE(m_server->lastQuery().queryItemValue("since"), QStringLiteral("1700000000"));
+}
+
+void TestManager::localStateSurvivesRepoll()
+{
+    m_server->setAnswer(200, answer({{10, "Calques", {101, 102}}, {20, "Masques", {201}}}, 100));
+    QVERIFY(poll());
+    auto m = manager();
+    const auto lib = m->purchases();
+    KvoVideoFile v = lib.value(10).files.value(101);
+    v.KvoPath = QStringLiteral("/videos/a.qoz");
+    m->setVideoPath(lib.value(10), v);
+    m->setVideoHidden(10, 102, true);
+    m->setAlreadySeen(10, 102, 40);
+    m->setCommented(10, true);
+
+    // Course 20 and video 101 leave; video 103 arrives; the title changes.
+    m_server->setAnswer(200, answer({{10, "Calques (2e éd.)", {102, 103}}}, 200));
+    QVERIFY(poll());
+    const auto after = m->purchases();
+    QCOMPARE(after.keys(), QList<int>{10});
+    QCOMPARE(after.value(10).title, QStringLiteral("Calques (2e éd.)"));
+    QVERIFY(after.value(10).commented);
+    QCOMPARE(after.value(10).files.keys(), (QList<int>{102, 103}));
+    QVERIFY(after.value(10).files.value(102).hidden);
+    QCOMPARE(after.value(10).files.value(102).alreadySeen, 40u);
+    QVERIFY(!after.value(10).files.value(103).hidden);
+
+    QCOMPARE(count("SELECT count(*) FROM purchases"), 1);
+    QCOMPARE(count("SELECT count(*) FROM videos"), 2);
+    QCOMPARE(count("SELECT count(*) FROM videos WHERE fileid = 102 AND hidden = 1 AND alreadyseen = 40"), 1);
+    QCOMPARE(count("SELECT commented FROM purchases WHERE id = 10"), 1);
+    QCOMPARE(scalar("SELECT title FROM purchases WHERE id = 10").toString(), QStringLiteral("Calques (2e éd.)"));
+
+    // The path of a video that comes back is remembered while its row lives;
+    // a video the service stopped listing has left the database.
+    m_server->setAnswer(200, answer({{10, "Calques", {101, 102}}}, 300));
+    QVERIFY(poll());
+    QVERIFY(m->purchases().value(10).files.value(101).KvoPath.isEmpty());
+}
+
+void TestManager::importedRowsKeepLocalState()
+{
+    // What the first-run import writes: only some columns, defaults for the rest.
+    QSqlQuery q(KvoDatabase::database());
+    q.prepare(QStringLiteral("INSERT INTO purchases (id_user, id, files) VALUES (?, 10, '101;102')"));
+    q.addBindValue(s_user);
+    QVERIFY(q.exec());
+    q.prepare(QStringLiteral(
+        "INSERT INTO videos (id_user, KvoPath, fileid, hidden, alreadyseen) VALUES (?, '/old/101.qoz', 101, 0, 80)"));
+    q.addBindValue(s_user);
+    QVERIFY(q.exec());
+    q.prepare(QStringLiteral(
+        "INSERT INTO videos (id_user, KvoPath, fileid, hidden, alreadyseen) VALUES (?, '/old/102.qoz', 102, 1, 5)"));
+    q.addBindValue(s_user);
+    QVERIFY(q.exec());
+
+    m_server->setAnswer(200, answer({{10, "Calques", {101, 102, 103}}}, 100));
+    QVERIFY(poll());
+    const auto files = manager()->purchases().value(10).files;
+    QCOMPARE(files.value(101).KvoPath, QStringLiteral("/old/101.qoz"));
+    QCOMPARE(files.value(101).alreadySeen, 80u);
+    QCOMPARE(files.value(102).KvoPath, QStringLiteral("/old/102.qoz"));
+    QVERIFY(files.value(102).hidden);
+    QCOMPARE(scalar("SELECT KvoPath FROM videos WHERE fileid = 101").toString(), QStringLiteral("/old/101.qoz"));
+    QCOMPARE(scalar("SELECT alreadyseen FROM videos WHERE fileid = 101").toInt(), 80);
+    QCOMPARE(scalar("SELECT hidden FROM videos WHERE fileid = 102").toInt(), 1);
+    QCOMPARE(scalar("SELECT title FROM videos WHERE fileid = 102").toString(), QStringLiteral("Video 102"));
+    QCOMPARE(scalar("SELECT id_purchase FROM videos WHERE fileid = 102").toInt(), 10);
+    QCOMPARE(scalar("SELECT title FROM purchases WHERE id = 10").toString(), QStringLiteral("Calques"));
+
+    // The imported rows also load without any poll (offline sign-in).
+    manager()->setUser(s_user, QStringLiteral("demo"), QString(), QString());
+    QCOMPARE(manager()->purchases().value(10).files.value(102).KvoPath, QStringLiteral("/old/102.qoz"));
+}
+
+void TestManager::notModified()
+{
+    m_server->setAnswer(200, answer({{10, "Calques", {101}}}, 100));
+    QVERIFY(poll());
+    manager()->setConnected(false);
+    m_server->setAnswer(304, QByteArray());
+    QSignalSpy updated(manager(), &KvoPurchaseVideoManager::databaseUpdated);
+    QSignalSpy state(manager(), &KvoPurchaseVideoManager::changeConnectionState);
+    QVERIFY(poll());
+    QCOMPARE(updated.count(), 0);
+    QCOMPARE(state.count(), 1);
+    QVERIFY(manager()->isConnected());
+    QCOMPARE(manager()->purchases().keys(), QList<int>{10});
+    QCOMPARE(manager()->lastLocalUpdate(), 100);
+}
+
+void TestManager::sessionExpiredStopsPolling()
+{
+    m_server->setAnswer(409, QByteArray(R"({"status":"ERROR","error_mssg":"Session"})"));
+    QSignalSpy expired(manager(), &KvoPurchaseVideoManager::sessionExpired);
+    QSignalSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
+    QVERIFY(poll());
+    QCOMPARE(expired.count(), 1);
+    QCOMPARE(ended.count(), 1);
+    QVERIFY(manager()->isSessionExpired());
+    QVERIFY(!manager()->isPolling());
+
+    QSignalSpy started(manager(), &KvoPurchaseVideoManager::updateStarted);
+    manager()->update();
+    QTest::qWait(100);
+    QCOMPARE(started.count(), 0);
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(m_server->requestCount(), 1);
+    QVERIFY(!manager()->isPolling());
+
+    // A new sign-in gets a fresh manager that polls again.
+    drainManager();
+    manager()->setUser(s_user, QStringLiteral("demo"), QString(), QStringLiteral("new"));
+    QVERIFY(!manager()->isSessionExpired());
+    m_server->setAnswer(304, QByteArray());
+    QVERIFY(poll());
+    QCOMPARE(m_server->requestCount(), 2);
+}
+
+void TestManager::failureLeavesLibrary_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("mode");
+    const QByteArray good = answer({{30, "Autre", {301}}}, 900);
+    QTest::newRow("500 with a library") << 500 << good << int(KvoCannedServer::Answer);
+    QTest::newRow("401") << 401 << QByteArray("{}") << int(KvoCannedServer::Answer);
+    QTest::newRow("not JSON") << 200 << QByteArray("<html>oops</html>") << int(KvoCannedServer::Answer);
+    QTest::newRow("empty body") << 200 << QByteArray() << int(KvoCannedServer::Answer);
+    QTest::newRow("cut answer") << 200 << good << int(KvoCannedServer::Truncated);
+    QTest::newRow("cut JSON") << 200 << good.left(good.size() - 20) << int(KvoCannedServer::Answer);
+    QTest::newRow("no vorns") << 200 << QByteArray(R"({"status":"OK","timestamp":5})") << int(KvoCannedServer::Answer);
+    QTest::newRow("vorns not a list") << 200 << QByteArray(R"({"vorns":{"30":{}}})") << int(KvoCannedServer::Answer);
+    QTest::newRow("JSON array") << 200 << QByteArray("[1,2]") << int(KvoCannedServer::Answer);
+    QTest::newRow("refused connection") << -1 << QByteArray() << int(KvoCannedServer::Answer);
+}
+
+void TestManager::failureLeavesLibrary()
+{
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(int, mode);
+    m_server->setAnswer(200, answer({{10, "Calques", {101, 102}}}, 100));
+    QVERIFY(poll());
+    QVERIFY(manager()->isConnected());
+
+    if (status < 0) {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort()));
+        closed.close();
+    } else {
+        m_server->setAnswer(status, body, KvoCannedServer::Mode(mode));
+    }
+    QSignalSpy state(manager(), &KvoPurchaseVideoManager::changeConnectionState);
+    QSignalSpy updated(manager(), &KvoPurchaseVideoManager::databaseUpdated);
+    QVERIFY(poll());
+    QCOMPARE(state.count(), 1);
+    QCOMPARE(state.at(0).at(0).toBool(), false);
+    QVERIFY(!manager()->isConnected());
+    QCOMPARE(updated.count(), 0);
+    QCOMPARE(manager()->purchases().keys(), QList<int>{10});
+    QCOMPARE(manager()->lastLocalUpdate(), 100);
+    QCOMPARE(count("SELECT count(*) FROM videos"), 2);
+    QCOMPARE(scalar("SELECT last_update FROM users WHERE id_qoz_user = ?", {s_user}).toInt(), 100);
+}
+
+void TestManager::duplicatesAndCoursesWithoutFiles()
+{
+    const QByteArray body = R"({"timestamp": 50, "vorns": [
+        {"id": 5, "title": "A", "files": [{"id": 51}, {"id": 51, "title": "dup"}]},
+        {"id": 6, "title": "Sans vidéo"},
+        {"id": 7, "files": "x"},
+        42, {"title": "sans id"},
+        {"id": "5", "title": "B", "files": [{"id": 52, "title": "last"}]}],
+        "softwares": "none", "authors": [{"id": 0}]})";
+    m_server->setAnswer(200, body);
+    QVERIFY(poll());
+    const auto lib = manager()->purchases();
+    QCOMPARE(lib.keys(), (QList<int>{5, 6, 7}));
+    QCOMPARE(lib.value(5).title, QStringLiteral("B"));
+    QCOMPARE(lib.value(5).files.keys(), QList<int>{52});
+    QVERIFY(lib.value(6).files.isEmpty());
+    QVERIFY(lib.value(7).title.isNull());
+    QVERIFY(manager()->softwares().isEmpty());
+    QVERIFY(manager()->authors().isEmpty());
+    QCOMPARE(count("SELECT count(*) FROM purchases"), 3);
+    QCOMPARE(count("SELECT count(*) FROM videos"), 1);
+    QVERIFY(scalar("SELECT title FROM purchases WHERE id = 7").isNull());
+}
+
+void TestManager::updateWhileSynchronising()
+{
+    m_server->setAnswer(200, answer({{10, "Calques", {101}}}, 100), KvoCannedServer::Hold);
+    QSignalSpy received(m_server.get(), &KvoCannedServer::requestReceived);
+    QSignalSpy started(manager(), &KvoPurchaseVideoManager::updateStarted);
+    QSignalSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
+    manager()->update();
+    QVERIFY(received.wait(5000));
+    manager()->update(); // skipped: one at a time
+    QCOMPARE(started.count(), 2);
+    QCOMPARE(ended.count(), 1);
+    m_server->release();
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 2, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!manager()->isSynchronising(), 10000);
+    QCOMPARE(m_server->requestCount(), 1);
+    QCOMPARE(manager()->purchases().keys(), QList<int>{10});
+}
+
+void TestManager::settersWriteAndSignalSynchronously()
+{
+    m_server->setAnswer(200, answer({{10, "Calques", {101, 102}}}, 100));
+    QVERIFY(poll());
+    auto m = manager();
+    int signals_ = 0;
+    connect(m, &KvoPurchaseVideoManager::databaseUpdated, this, [&] { ++signals_; });
+
+    const KvoPurchase course = m->purchases().value(10);
+    KvoVideoFile v = course.files.value(101);
+    v.KvoPath = QStringLiteral("C:\\Vidéos\\Calques\\01.qoz");
+    m->setVideoPath(course, v);
+    QCOMPARE(signals_, 1);
+    QCOMPARE(m->purchases().value(10).files.value(101).KvoPath, QStringLiteral("C:/Vidéos/Calques/01.qoz"));
+    QCOMPARE(scalar("SELECT KvoPath FROM videos WHERE fileid = 101").toString(),
+             QStringLiteral("C:/Vidéos/Calques/01.qoz"));
+
+    m->setVideoHidden(10, 102, true);
+    QCOMPARE(signals_, 2);
+    QVERIFY(m->purchases().value(10).files.value(102).hidden);
+    QCOMPARE(scalar("SELECT hidden FROM videos WHERE fileid = 102").toInt(), 1);
+
+    m->setAlreadySeen(10, 102, 150);
+    QCOMPARE(signals_, 3);
+    QCOMPARE(m->purchases().value(10).files.value(102).alreadySeen, 100u);
+    QCOMPARE(scalar("SELECT AlreadySeen FROM videos WHERE fileid = 102").toInt(), 100);
+
+    m->setCommented(10, true);
+    QCOMPARE(signals_, 4);
+    QVERIFY(m->purchases().value(10).commented);
+    QCOMPARE(scalar("SELECT commented FROM purchases WHERE id = 10").toInt(), 1);
+
+    m->setSoftwareSubscribed(4, true);
+    QCOMPARE(signals_, 5);
+    QVERIFY(m->softwares().value(4).suscribed);
+    QCOMPARE(scalar("SELECT suscribed FROM user_software WHERE id_software = 4").toInt(), 1);
+    m->setSoftwareSubscribed(99, true); // no row yet: one is made
+    QCOMPARE(scalar("SELECT suscribed FROM user_software WHERE id_software = 99").toInt(), 1);
+
+    // Unknown ids change nothing in memory and do not fail.
+    m->setVideoHidden(10, 999, true);
+    m->setAlreadySeen(77, 101, 10);
+    QCOMPARE(signals_, 8);
+    QCOMPARE(m->purchases().value(10).files.size(), 2);
+    QVERIFY(!m->purchases().contains(77));
+
+    // A hostile title or path is data, not SQL.
+    v.KvoPath = QStringLiteral("/v/it's\"; DROP TABLE videos; --.qoz");
+    m->setVideoPath(course, v);
+    QCOMPARE(scalar("SELECT KvoPath FROM videos WHERE fileid = 101").toString(), v.KvoPath);
+}
+
+void TestManager::purchasesIsACopy()
+{
+    m_server->setAnswer(200, answer({{10, "Calques", {101}}}, 100));
+    QVERIFY(poll());
+    QMap<int, KvoPurchase> copy = manager()->purchases();
+    copy[10].title = QStringLiteral("changé");
+    copy[10].files[101].KvoPath = QStringLiteral("/x");
+    const KvoPurchase missing = copy[55]; // a default record in the copy only
+    QCOMPARE(missing.id, 0u);
+    const auto fresh = manager()->purchases();
+    QCOMPARE(fresh.keys(), QList<int>{10});
+    QCOMPARE(fresh.value(10).title, QStringLiteral("Calques"));
+    QVERIFY(fresh.value(10).files.value(101).KvoPath.isEmpty());
+}
+
+void TestManager::setterFromAnotherThread()
+{
+    m_server->setAnswer(200, answer({{10, "Calques", {101, 102}}}, 100));
+    QVERIFY(poll());
+    auto m = manager();
+    QSignalSpy updated(m, &KvoPurchaseVideoManager::databaseUpdated);
+    const KvoPurchase course = m->purchases().value(10);
+    QThread* worker = QThread::create([m, course] {
+        // The folder search works like this: a fresh copy, then the setters.
+        const auto copy = m->purchases();
+        KvoVideoFile v = copy.value(10).files.value(102);
+        v.KvoPath = QStringLiteral("/found/102.qoz");
+        m->setVideoPath(course, v);
+        m->setVideoHidden(10, 102, false);
+    });
+    worker->start();
+    QVERIFY(worker->wait(10000));
+    delete worker;
+    QTRY_COMPARE_WITH_TIMEOUT(updated.count(), 2, 5000);
+    QCOMPARE(m->purchases().value(10).files.value(102).KvoPath, QStringLiteral("/found/102.qoz"));
+    QCOMPARE(scalar("SELECT KvoPath FROM videos WHERE fileid = 102").toString(), QStringLiteral("/found/102.qoz"));
+}
+
+void TestManager::offlineReloadAfterSignIn()
+{
+    m_server->setAnswer(200, answer({{10, "Calques", {101, 102}}, {20, "Masques", {}}}, 1234, "77"));
+    QVERIFY(poll());
+    auto m = manager();
+    KvoVideoFile v = m->purchases().value(10).files.value(101);
+    v.KvoPath = QStringLiteral("/v/101.qoz");
+    m->setVideoPath(m->purchases().value(10), v);
+    m->setAlreadySeen(10, 102, 30);
+    m->setCommented(20, true);
+    const auto before = m->purchases();
+
+    drainManager();
+    m_server.reset(); // offline
+    KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
+    auto fresh = manager();
+    QVERIFY(fresh->purchases().isEmpty());
+    fresh->setUser(s_user, QStringLiteral("demo"), QString(), QString());
+    const auto after = fresh->purchases();
+    QCOMPARE(after.keys(), before.keys());
+    QCOMPARE(after.value(10).title, QStringLiteral("Calques"));
+    QCOMPARE(after.value(10).softwareIDs, QList<uint>{3});
+    QCOMPARE(after.value(10).purchaseDate, before.value(10).purchaseDate);
+    QCOMPARE(after.value(10).files.keys(), (QList<int>{101, 102}));
+    QCOMPARE(after.value(10).files.value(101).KvoPath, QStringLiteral("/v/101.qoz"));
+    QCOMPARE(after.value(10).files.value(102).alreadySeen, 30u);
+    QCOMPARE(after.value(10).files.value(102).title, QStringLiteral("Video 102"));
+    QVERIFY(after.value(20).commented);
+    QCOMPARE(fresh->softwares().keys(), (QList<int>{3, 4}));
+    QVERIFY(fresh->softwares().value(3).suscribed);
+    QCOMPARE(fresh->authors().value(7).pseudo, QStringLiteral("Zoé"));
+    QCOMPARE(fresh->lastLocalUpdate(), 1234);
+    QCOMPARE(fresh->credits(), QStringLiteral("77"));
+    QCOMPARE(fresh->userId(), s_user);
+    QCOMPARE(KvoEnvironment::currentUserId(), s_user);
+
+    // Another user of the same computer sees none of it.
+    fresh->setUser(QStringLiteral("Other01"), QStringLiteral("autre"), QString(), QString());
+    QVERIFY(fresh->purchases().isEmpty());
+    QVERIFY(fresh->softwares().isEmpty());
+}
+
+void TestManager::destroyWhilePollInFlight()
+{
+    m_server->setAnswer(200, answer({{10, "Calques", {101}}}, 100), KvoCannedServer::Hold);
+    QSignalSpy received(m_server.get(), &KvoCannedServer::requestReceived);
+    auto old = manager();
+    QSignalSpy ended(old, &KvoPurchaseVideoManager::updateEnded);
+    QSignalSpy updated(old, &KvoPurchaseVideoManager::databaseUpdated);
+    old->update();
+    QVERIFY(received.wait(5000));
+    KvoPurchaseVideoManager::destroy(); // returns at once
+    m_server->release();
+    QTest::qWait(200);
+    QThreadPool::globalInstance()->waitForDone(10000);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(count("SELECT count(*) FROM purchases"), 0);
+
+    // Destroyed while the answer is being handled on the worker thread.
+    manager()->setUser(s_user, QStringLiteral("demo"), QString(), QStringLiteral("t"));
+    QList<Course> courses;
+    for (int i = 1; i <= 300; ++i) {
+        QList<int> files;
+        for (int f = 0; f < 20; ++f)
+            files.append(i * 100 + f);
+        courses.append({i, QStringLiteral("Cours %1").arg(i), files});
+    }
+    m_server->setAnswer(200, answer(courses, 100));
+    auto second = manager();
+    connect(second, &KvoPurchaseVideoManager::updateEnded, this, [] { KvoPurchaseVideoManager::destroy(); });
+    second->update();
+    QTest::qWait(300);
+    QThreadPool::globalInstance()->waitForDone(10000);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // Either nothing or the whole answer reached the file.
+    const int written = count("SELECT count(*) FROM videos");
+    QVERIFY2(written == 0 || written == 6000, qPrintable(QString::number(written)));
+    QCOMPARE(scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+}
+
+void TestManager::failedWriteKeepsPreviousLibrary()
+{
+    m_server->setAnswer(200, answer({{10, "Calques", {101, 102}}, {20, "Masques", {201}}}, 100));
+    QVERIFY(poll());
+    // Make the write fail halfway, after some rows of the new library went in.
+    QVERIFY(KvoDatabase::query(QStringLiteral(
+                                   "CREATE TRIGGER kvo_fail BEFORE INSERT ON videos WHEN NEW.fileid = 999 "
+                                   "BEGIN SELECT RAISE(ABORT, 'simulated failure'); END"))
+                .isActive());
+    m_server->setAnswer(200, answer({{10, "Calques v2", {101, 102, 103}}, {30, "Nouveau", {998, 999}}}, 200));
+    QSignalSpy written(manager(), &KvoPurchaseVideoManager::libraryWritten);
+    QVERIFY(poll());
+    QCOMPARE(written.count(), 1);
+    QCOMPARE(written.at(0).at(0).toBool(), false);
+
+    QSqlQuery check = KvoDatabase::query(QStringLiteral("PRAGMA integrity_check"));
+    QVERIFY(check.next());
+    QCOMPARE(check.value(0).toString(), QStringLiteral("ok"));
+    check.finish(); // an open statement would pin this connection's snapshot
+    QCOMPARE(scalar("SELECT title FROM purchases WHERE id = 10").toString(), QStringLiteral("Calques"));
+    QCOMPARE(count("SELECT count(*) FROM purchases WHERE id = 20"), 1);
+    QCOMPARE(count("SELECT count(*) FROM purchases WHERE id = 30"), 0);
+    QCOMPARE(count("SELECT count(*) FROM videos"), 3);
+    QCOMPARE(scalar("SELECT last_update FROM users WHERE id_qoz_user = ?", {s_user}).toInt(), 100);
+
+    // The next poll asks from the last time that reached the file.
+    QVERIFY(KvoDatabase::query(QStringLiteral("DROP TRIGGER kvo_fail")).isActive());
+    QVERIFY(poll());
+    QCOMPARE(written.count(), 2);
+    QCOMPARE(written.at(1).at(0).toBool(), true);
+    QCOMPARE(m_server->lastQuery().queryItemValue("since"), QStringLiteral("100"));
+    QCOMPARE(count("SELECT count(*) FROM purchases WHERE id = 30"), 1);
+    QCOMPARE(count("SELECT count(*) FROM purchases WHERE id = 20"), 0);
+    QCOMPARE(scalar("SELECT last_update FROM users WHERE id_qoz_user = ?", {s_user}).toInt(), 200);
+}
+
+void TestManager::connectionStateSignalsOnChangeOnly()
+{
+    auto m = manager();
+    QSignalSpy state(m, &KvoPurchaseVideoManager::changeConnectionState);
+    const bool initial = m->isConnected();
+    m->setConnected(initial);
+    QCOMPARE(state.count(), 0);
+    m->setConnected(!initial);
+    m->setConnected(!initial);
+    QCOMPARE(state.count(), 1);
+    m->setConnected(initial);
+    QCOMPARE(state.count(), 2);
+    QCOMPARE(state.at(1).at(0).toBool(), initial);
+}
+
+void TestManager::devserverLibrary()
+{
+    KvoTestServer server;
+    if (!server.isRunning())
+        QSKIP("the local web service is not available");
+    KvoHTTPRequest::setCredentials(QStringLiteral("demo"), QStringLiteral("demo"));
+    KvoHTTPRequest login;
+    QSignalSpy ok(&login, &KvoHTTPRequest::successRequest);
+    QSignalSpy failed(&login, &KvoHTTPRequest::errorRequest);
+    login.get(KvoApi::address(QStringLiteral("/0.1/playerLogin/")));
+    QTRY_VERIFY_WITH_TIMEOUT(ok.count() + failed.count() == 1, 10000);
+    if (ok.isEmpty()) {
+        KvoHTTPRequest::clearCredentials();
+        QSKIP("the local web service does not sign in yet");
+    }
+    KvoJsonResult json;
+    QVERIFY(json.parse(ok.at(0).at(0).toString()));
+    manager()->setUser(QStringLiteral("Dev0001"), QStringLiteral("demo"), json.value("credits").toString(),
+                       json.value("session").toString());
+    QVERIFY(poll());
+    KvoHTTPRequest::clearCredentials();
+    QVERIFY(manager()->isConnected());
+    QVERIFY(!manager()->purchases().isEmpty());
+    QVERIFY(!manager()->softwares().isEmpty());
+    QVERIFY(count("SELECT count(*) FROM videos WHERE id_user = 'Dev0001'") > 0);
+}
+
+QTEST_GUILESS_MAIN(TestManager)
+#include "tst_manager.moc"
