@@ -164,6 +164,11 @@ int KvoHTTPRequest::statusCode() const
     return m_statusCode;
 }
 
+QByteArray KvoHTTPRequest::errorBody() const
+{
+    return m_errorBody;
+}
+
 void KvoHTTPRequest::setCredentials(const QString& login, const QString& password)
 {
     Credentials& c = credentials();
@@ -205,12 +210,15 @@ void KvoHTTPRequest::onFinished()
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     m_statusCode = status.isValid() ? status.toInt() : 0;
+    m_errorBody.clear();
 
     QPointer<KvoHTTPRequest> self(this);
     QNetworkReply::NetworkError error = reply->error();
     if (error == QNetworkReply::NoError && m_statusCode == 200) {
         emit successRequest(QString::fromUtf8(reply->readAll()));
     } else {
+        if (m_statusCode != 0)
+            m_errorBody = reply->readAll();
         QString text;
         if (error == QNetworkReply::OperationCanceledError && !m_aborting) {
             text = QStringLiteral("No data for %1 ms: transfer timed out").arg(s_transferTimeout.load());

@@ -40,6 +40,9 @@ public:
     void setAutoDelete(bool autoDelete);
     // HTTP status of the last finished reply; 0 when no HTTP answer arrived.
     int statusCode() const;
+    // The body of the last answer that ended in errorRequest with an HTTP
+    // status (a service's error text); empty otherwise.
+    QByteArray errorBody() const;
     bool isRunning() const;
 
     // The form body post() sends for these fields.
@@ -72,6 +75,7 @@ private:
 
     QPointer<QNetworkReply> m_reply;
     int m_statusCode = 0;
+    QByteArray m_errorBody;
     bool m_autoDelete = false;
     bool m_aborting = false;
 };

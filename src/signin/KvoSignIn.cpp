@@ -140,13 +140,15 @@ void KvoSignIn::onError(QNetworkReply::NetworkError error, const QString& text)
     Q_UNUSED(error);
     Q_UNUSED(text);
     const int status = m_request ? m_request->statusCode() : 0;
+    const QByteArray body = m_request ? m_request->errorBody() : QByteArray();
     releaseRequest();
     if (status == 401 || status == 403) {
         // The service itself refused these credentials: no offline way
-        // around its answer. (The request hands over no body with a
-        // failure, so the service's own error_mssg cannot be shown; for a
-        // 401 it is this very text.)
-        refuse(tr("Identifiant ou mot de passe incorrect."));
+        // around its answer. Its own text says why when it gives one.
+        KvoJsonResult answer;
+        answer.parse(body);
+        const QString message = answer.value(QStringLiteral("error_mssg")).toString().trimmed();
+        refuse(message.isEmpty() ? tr("Identifiant ou mot de passe incorrect.") : message);
         return;
     }
     // No answer, a time-out, a server fault or any other status: the service

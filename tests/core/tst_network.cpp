@@ -419,6 +419,9 @@ void TestNetwork::requestStatus()
     } else {
         QCOMPARE(spies.error.first().at(0).value<QNetworkReply::NetworkError>(), error);
         QVERIFY(!spies.error.first().at(1).toString().isEmpty());
+        // The service's own text of a refusal stays readable.
+        if (status != 304)
+            QCOMPARE(request.errorBody(), QByteArray("body-") + QByteArray::number(status));
     }
 }
 

@@ -148,7 +148,7 @@ void TestSignIn::initTestCase()
         case Answer::NoUserId:
             return QHttpServerResponse(QJsonObject{{"status", "OK"}, {"login", "demo"}});
         case Answer::Status401:
-            return QHttpServerResponse(QJsonObject{{"status", "ERROR"}, {"error_mssg", "Identifiant ou mot de passe incorrect."}},
+            return QHttpServerResponse(QJsonObject{{"status", "ERROR"}, {"error_mssg", "Compte inconnu."}},
                                        S::Unauthorized);
         case Answer::Status403: return QHttpServerResponse(S::Forbidden);
         case Answer::StatusError:
@@ -461,6 +461,8 @@ void TestSignIn::serviceAnswers()
     QCOMPARE(after.credits, before.credits);
     if (Answer(answer) == Answer::StatusError)
         QCOMPARE(message, QStringLiteral("Compte suspendu."));
+    else if (Answer(answer) == Answer::Status401)
+        QCOMPARE(message, QStringLiteral("Compte inconnu.")); // the service's own words
     else if (expected == -1)
         QCOMPARE(message, QStringLiteral("Identifiant ou mot de passe incorrect."));
 }
