@@ -5,6 +5,7 @@
 #include "KvoEnvironment.h"
 #include "KvoHTTPRequest.h"
 #include "KvoLoginDialog.h"
+#include "KvoMainWindow.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoSignIn.h"
 #include "KvoSingleApplication.h"
@@ -73,20 +74,30 @@ SignInResult dialogSignIn(QString* login, bool* online)
 }
 
 // Step 2 and 3 of a session: everything the signed-in user does until the
-// session ends. This is the one place where the first-run import and the
-// main window come in (connected to the application's messageAvailable /
-// urlAvailable, given the argument, then setReceiverReady(true) while it
-// runs and false before it goes); the rest of the loop only needs the
-// SessionEnd.
-SessionEnd runSession(KvoSingleApplication& app, const QString& argument, const QString& login, bool online)
+// session ends. The main window takes the argument, then what the
+// application kept meanwhile (messages, links and files forwarded by later
+// starts) once it can act on it.
+SessionEnd runSession(KvoSingleApplication& app, const QString& argument, bool online)
 {
-    Q_UNUSED(app);
-    Q_UNUSED(argument);
-    std::printf("Vistrelle: connecté en tant que %s (%s). "
-                "La fenêtre principale arrive dans une prochaine version.\n",
-                login.toUtf8().constData(), online ? "en ligne" : "hors ligne");
-    std::fflush(stdout);
-    return SessionEnd{};
+    KvoMainWindow::SessionHooks hooks;
+    hooks.started = [&app](KvoMainWindow* window) {
+        QObject::connect(&app, &KvoSingleApplication::messageAvailable, window,
+                         &KvoMainWindow::onNewMessageFromInstance);
+        QObject::connect(&app, &KvoSingleApplication::urlAvailable, window,
+                         &KvoMainWindow::onNewUrlFromInstance);
+        QObject::connect(&app, &KvoSingleApplication::fileOpenRequested, window,
+                         &KvoMainWindow::onNewMessageFromInstance);
+        QObject::connect(&app, &KvoSingleApplication::urlOpenRequested, window,
+                         &KvoMainWindow::onNewUrlFromInstance);
+        QObject::connect(&app, &KvoSingleApplication::closeRequested, window, &KvoMainWindow::onClose);
+        app.setReceiverReady(true);
+    };
+    hooks.ending = [&app](KvoMainWindow*) { app.setReceiverReady(false); };
+    const KvoMainWindow::SessionEnd end = KvoMainWindow::runSession(online, argument, hooks);
+    SessionEnd result;
+    result.expired = end.sessionExpired;
+    result.install = end.hasToUpdate;
+    return result;
 }
 
 // What every session leaves behind it when it ends, whatever the reason:
@@ -146,7 +157,7 @@ int KvoSessionLoop::run(KvoSingleApplication& app, const QString& argument)
             return result == SignInResult::Refused ? 1 : 0;
         }
 
-        const SessionEnd end = runSession(app, pendingArgument, login, online);
+        const SessionEnd end = runSession(app, pendingArgument, online);
         pendingArgument.clear();
         endSession();
         if (end.expired)

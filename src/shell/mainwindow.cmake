@@ -1,1 +1,6 @@
-target_sources(kvo_shell PRIVATE KvoMainWindowPlaceholder.cpp)
+# The main window of a session (sources relative to src/shell).
+target_sources(kvo_shell PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/IKvoPage.h
+  ${CMAKE_CURRENT_LIST_DIR}/KvoPageRegistry.h ${CMAKE_CURRENT_LIST_DIR}/KvoPageRegistry.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/KvoMainWindow.h ${CMAKE_CURRENT_LIST_DIR}/KvoMainWindow.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/KvoMainWindow.ui)

@@ -1,0 +1,922 @@
+#include "KvoMainWindow.h"
+
+#include "IKvoPage.h"
+#include "KvoAsynchronousSender.h"
+#include "KvoConnectionStateManager.h"
+#include "KvoDialog.h"
+#include "KvoEnvironment.h"
+#include "KvoHTTPRequest.h"
+#include "KvoPlatformGui.h"
+#include "KvoPurchase.h"
+#include "KvoPurchaseVideoManager.h"
+#include "KvoSoftware.h"
+#include "KvoVideoSeeker.h"
+#include "KvoVideoVolumeSlider.h"
+#include "ui_KvoMainWindow.h"
+#include "ui_UISessionDialog.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QScreen>
+#include <QSizeGrip>
+#include <QSpacerItem>
+#include <QThreadPool>
+#include <QTimer>
+
+namespace {
+
+constexpr int FadeSteps = 20;   // 0.05 of opacity per tick
+constexpr int FadeIntervalMs = 10;
+
+const char* const MenuStyle =
+    "QPushButton{color:#6e7280;border: 0;height:21px;text-align:left;padding-left:12px;"
+    "margin-bottom:3px;} QPushButton:hover{color:#0871a0;} QPushButton:!enabled{color:#40424a;}";
+const char* const MenuSelectedStyle =
+    "QPushButton{color:#0871a0;border: 0;height:21px;text-align:left;padding-left:12px;"
+    "margin-bottom:3px;background-color:#191a22;}QPushButton:hover{color:#0871a0;} "
+    "QPushButton:!enabled{color:#40424a;}";
+const char* const LevelStyle = "QPushButton{border:0; color:#51535c;} QPushButton:hover{color:#e2007a}";
+const char* const LevelCurrentStyle = "border:0; color:white;";
+
+QFont arialPixels(int pixels, bool normalWeight = false)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixels);
+    if (normalWeight)
+        font.setWeight(QFont::Normal);
+    return font;
+}
+
+} // namespace
+
+KvoMainWindow* KvoMainWindow::s_instance = nullptr;
+
+// --- singleton and statics --------------------------------------------------
+
+bool KvoMainWindow::createInstance(bool online, QWidget* parent, Qt::WindowFlags flags)
+{
+    if (s_instance)
+        return false;
+    s_instance = new KvoMainWindow(online, parent, flags);
+    return true;
+}
+
+KvoMainWindow* KvoMainWindow::instance()
+{
+    return s_instance;
+}
+
+void KvoMainWindow::destroyInstance()
+{
+    delete s_instance; // the destructor clears the pointer
+    s_instance = nullptr;
+}
+
+QMap<QString, QVariant>& KvoMainWindow::parameters()
+{
+    static QMap<QString, QVariant> map;
+    return map;
+}
+
+KvoMainWindow::SessionEnd KvoMainWindow::runSession(bool online, const QString& argument,
+                                                    const SessionHooks& hooks)
+{
+    // A window left over (a session that ended abnormally) is not reused.
+    destroyInstance();
+    createInstance(online, nullptr,
+                   Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinMaxButtonsHint);
+    KvoMainWindow* window = instance();
+    window->show();
+    window->startFade(true);
+    const QString trimmed = argument.trimmed();
+    if (trimmed.startsWith(QLatin1String("vorn:")))
+        window->onNewUrlFromInstance(QUrl(trimmed));
+    else if (!argument.isEmpty())
+        window->onNewMessageFromInstance(argument);
+    if (hooks.started)
+        hooks.started(window);
+    window->exec();
+    SessionEnd end;
+    end.sessionExpired = window->isSessionExpired();
+    end.hasToUpdate = window->hasToUpdate();
+    if (hooks.ending)
+        hooks.ending(window);
+    destroyInstance();
+    return end;
+}
+
+uint KvoMainWindow::detailSoftwareId(const QString& key)
+{
+    QString id = key;
+    id.remove(QStringLiteral("detail_software_"));
+    bool ok = false;
+    const uint value = id.toUInt(&ok, 10);
+    return ok ? value : 0;
+}
+
+QString KvoMainWindow::secondsToDate(uint seconds)
+{
+    const uint hours = seconds / 3600;
+    const uint minutes = (seconds - 3600 * hours) / 60;
+    const uint rest = seconds - 3600 * hours - 60 * minutes;
+    QString text;
+    if (seconds >= 3600)
+        text = QStringLiteral("%1:%2").arg(hours).arg(minutes, 2, 10, QLatin1Char('0'));
+    else
+        text = QString::number(minutes);
+    return text + QStringLiteral(":%1").arg(rest, 2, 10, QLatin1Char('0'));
+}
+
+bool KvoMainWindow::hasVisibleSoftwares(const QMap<int, KvoPurchase>& purchases,
+                                        const QMap<int, KvoSoftware>& softwares)
+{
+    for (const KvoPurchase& purchase : purchases) {
+        if (purchase.noVideoOnDisk() || purchase.allVideosHidden())
+            continue;
+        for (uint softwareId : purchase.softwareIDs) {
+            if (softwares.contains(int(softwareId)))
+                return true;
+        }
+    }
+    return false;
+}
+
+// --- construction -----------------------------------------------------------
+
+KvoMainWindow::KvoMainWindow(bool online, QWidget* parent, Qt::WindowFlags flags)
+    : QDialog(parent, flags)
+    , ui(new Ui::KvoMainWindow)
+    , m_online(online)
+{
+    ui->setupUi(this);
+    applyFormFonts();
+    m_compositing = KvoPlatformGui::isCompositing();
+    if (m_compositing) {
+        setAttribute(Qt::WA_TranslucentBackground);
+    } else {
+        // Without a compositor transparent pixels come out black and the
+        // shadows would frame the window with dark bands: no shadows, and
+        // an opaque window behind the rounded top corners.
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::Window, QColor(0x13, 0x14, 0x19));
+        setPalette(palette);
+        setAutoFillBackground(true);
+    }
+    hideShadows(!m_compositing);
+    setWindowTitle(tr("Vistrelle"));
+    m_savedMinimumSize = minimumSize();
+
+    // Control-bar widgets of the player.
+    m_volumeSlider = new KvoVideoVolumeSlider(this);
+    m_seeker = new KvoVideoSeeker(this);
+    ui->layoutPosition->insertWidget(1, m_seeker);
+    ui->layoutVolume->insertWidget(1, m_volumeSlider);
+
+    m_fadeTimer = new QTimer(this);
+    m_fadeTimer->setInterval(FadeIntervalMs);
+    connect(m_fadeTimer, &QTimer::timeout, this, &KvoMainWindow::onTimerUpdateOpacity);
+    applyFadeOpacity();
+
+    connectForm();
+    updateUserInfos();
+    fitToScreen();
+    createSizeGrip();
+    createBallon();
+
+    if (online)
+        ui->labelOnline->setText(tr("En ligne"));
+
+    connectLibrary(online);
+    startConnectionProbe(online);
+    // The notifier loads the user's notification mask here once it exists.
+
+    changePage(QStringLiteral("accueil"), false);
+    // The form's placeholder levels go even when no home page is registered.
+    updateLocation(m_currentKey);
+    m_history.append(QStringLiteral("accueil"));
+    m_historyPosition = 0;
+    // Built in advance: the links and the downloads counter need them.
+    insertPageInMap(QStringLiteral("player"));
+    insertPageInMap(QStringLiteral("downloads"));
+    hideControls(true);
+
+    KvoEnvironment::flushCache(online);
+    updateVideosMenuEntry();
+    setFocus(Qt::OtherFocusReason);
+}
+
+KvoMainWindow::~KvoMainWindow()
+{
+    // A window destroyed without its close sequence still lets the probe
+    // end, or the start-up's wait for the thread pool would never return.
+    stopConnectionProbe();
+    KvoEnvironment::currentUserSetup();
+    KvoHTTPRequest::clearCredentials();
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+void KvoMainWindow::applyFormFonts()
+{
+    // The layout was drawn where a point is a pixel: sizes in pixels.
+    const QFont text11 = arialPixels(11);
+    const QList<QWidget*> text11Widgets = {
+        ui->buttonLevel1, ui->buttonLevel2, ui->buttonLevel3, ui->labelInfos, ui->labelCredits,
+        ui->buttonDisconnect, ui->buttonVideos, ui->buttonTelecharger, ui->buttonAccueil,
+        ui->buttonNouveautes, ui->buttonPromo, ui->buttonTop, ui->buttonFavoris,
+        ui->buttonCredits, ui->buttonConfiguration, ui->buttonAide, ui->buttonFacebook,
+        ui->buttonTwitter, ui->labelPositionStart, ui->labelPositionEnd};
+    for (QWidget* widget : text11Widgets)
+        widget->setFont(text11);
+    const QFont section = arialPixels(11, true);
+    for (QWidget* widget : {static_cast<QWidget*>(ui->labelBibliotheque), static_cast<QWidget*>(ui->labelBoutique),
+                            static_cast<QWidget*>(ui->labelCompte), static_cast<QWidget*>(ui->labelReseaux)})
+        widget->setFont(section);
+    ui->editSearch->setFont(arialPixels(12));
+    ui->labelOnline->setFont(arialPixels(9));
+}
+
+void KvoMainWindow::fitToScreen()
+{
+    QScreen* primary = QGuiApplication::primaryScreen();
+    if (!primary)
+        return;
+    const QRect available = primary->availableGeometry();
+    QRect frame = geometry();
+    if (available.height() < frame.height()) {
+        frame.setTop(available.top());
+        frame.setHeight(available.height());
+    }
+    if (available.width() < frame.width()) {
+        frame.setLeft(available.left());
+        frame.setWidth(available.width());
+    }
+    setGeometry(frame);
+    recenterWindow();
+}
+
+void KvoMainWindow::recenterWindow()
+{
+    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    // Centred inside the available area, its origin included, so that a
+    // panel on the top or the left, or a second monitor, is taken into
+    // account.
+    const QRect available = screen->availableGeometry();
+    move(available.left() + (available.width() - width()) / 2,
+         available.top() + (available.height() - height()) / 2);
+}
+
+void KvoMainWindow::createSizeGrip()
+{
+    m_sizeGrip = new QSizeGrip(ui->resizeGrip);
+    m_sizeGrip->setFixedSize(11, 11);
+    m_sizeGrip->setStyleSheet(QStringLiteral("image:url(:/KvoMainWindow/Resources/resizer.png);"));
+}
+
+void KvoMainWindow::createBallon()
+{
+    m_ballon = new QLabel(ui->buttonTelecharger);
+    m_ballon->setObjectName(QStringLiteral("labelBallon"));
+    m_ballon->setFixedSize(25, 14);
+    m_ballon->setEnabled(false);
+    m_ballon->move(155, 4);
+    m_ballon->setStyleSheet(QStringLiteral(
+        "font-family:Arial;font-size:11px;margin:0;padding:0;color:#101216; font-weight:bold;"
+        "background-image:url(:/KvoMainWindow/Resources/ballon.png);padding-top:1px;"));
+    m_ballon->setAlignment(Qt::AlignCenter);
+    m_ballon->hide();
+    connect(this, &KvoMainWindow::changeBallonNumber, this, &KvoMainWindow::onChangeBallonNumber);
+}
+
+void KvoMainWindow::connectForm()
+{
+    const QList<QPushButton*> menu = {
+        ui->buttonAccueil, ui->buttonAide, ui->buttonVideos, ui->buttonConfiguration,
+        ui->buttonCredits, ui->buttonFavoris, ui->buttonNouveautes, ui->buttonPromo,
+        ui->buttonTelecharger, ui->buttonTop, ui->buttonFacebook, ui->buttonTwitter};
+    for (QPushButton* button : menu)
+        connect(button, &QPushButton::clicked, this, &KvoMainWindow::onClickItemMenu);
+    connect(ui->buttonDisconnect, &QPushButton::clicked, this, &KvoMainWindow::onClickDisconnect);
+    connect(ui->buttonRight, &QPushButton::clicked, this, &KvoMainWindow::onClickNextHistory);
+    connect(ui->buttonLeft, &QPushButton::clicked, this, &KvoMainWindow::onClickPreviousHistory);
+    for (QPushButton* level : {ui->buttonLevel1, ui->buttonLevel2, ui->buttonLevel3})
+        connect(level, &QPushButton::clicked, this, &KvoMainWindow::onClickChangeLocation);
+    // The view-mode buttons join with the view modes.
+    connect(ui->buttonClose, &QPushButton::clicked, this, &KvoMainWindow::onClose);
+    connect(ui->buttonMaximize, &QPushButton::clicked, this, &KvoMainWindow::onMaximize);
+    connect(ui->buttonMinimize, &QPushButton::clicked, this, &KvoMainWindow::onMinimize);
+    connect(ui->editSearch, &QLineEdit::returnPressed, this, &KvoMainWindow::onSearchPressed);
+    connect(ui->logo, &QPushButton::clicked, this, &KvoMainWindow::onClickLogo);
+}
+
+void KvoMainWindow::connectLibrary(bool online)
+{
+    KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
+    manager->setConnected(online);
+    connect(manager, &KvoPurchaseVideoManager::changeConnectionState, this,
+            &KvoMainWindow::onChangeConnectionState);
+    connect(manager, &KvoPurchaseVideoManager::databaseUpdated, this,
+            &KvoMainWindow::onDatabaseUpdated);
+    connect(manager, &KvoPurchaseVideoManager::sessionExpired, this,
+            &KvoMainWindow::onSessionExpired);
+    manager->update();
+}
+
+void KvoMainWindow::startConnectionProbe(bool online)
+{
+    m_probe = new KvoConnectionStateManager(online);
+    connect(m_probe, &KvoConnectionStateManager::changeConnectionState, this,
+            &KvoMainWindow::onChangeConnectionState, Qt::QueuedConnection);
+    QThreadPool::globalInstance()->start(m_probe);
+}
+
+void KvoMainWindow::stopConnectionProbe()
+{
+    if (!m_probe)
+        return;
+    disconnect(m_probe, nullptr, this, nullptr);
+    m_probe->stop();
+    m_probe = nullptr;
+}
+
+// --- pages ------------------------------------------------------------------
+
+void KvoMainWindow::insertPageInMap(const QString& key)
+{
+    if (m_pages.contains(key))
+        return;
+    const KvoPageRegistry::Creator creator = KvoPageRegistry::find(key);
+    if (!creator)
+        return;
+    QWidget* page = creator(this, key);
+    // A creator may have made this page already while making its parents.
+    if (!page || m_pages.contains(key))
+        return;
+    const int index = ui->stackedWidget->addWidget(page);
+    m_pages.insert(key, qMakePair(page, index));
+}
+
+KvoMainWindow::PageMap& KvoMainWindow::pages()
+{
+    return m_pages;
+}
+
+QWidget* KvoMainWindow::currentPage() const
+{
+    return m_pages.value(m_currentKey).first;
+}
+
+IKvoPage* KvoMainWindow::pageInterface(const QString& key) const
+{
+    return dynamic_cast<IKvoPage*>(m_pages.value(key).first);
+}
+
+void KvoMainWindow::showCurrentPage()
+{
+    if (IKvoPage* page = pageInterface(m_currentKey))
+        page->onShow();
+}
+
+void KvoMainWindow::changePage(const QString& key, bool addToHistory)
+{
+    if (key == m_currentKey)
+        return;
+    insertPageInMap(key);
+    if (!m_pages.contains(key))
+        return;
+    // The player page pauses a playing video here and, for "player", takes
+    // its selection from the parameter map, once it is written.
+    hideControls(key != QLatin1String("player"));
+    updateMenu(key);
+    if (IKvoPage* page = pageInterface(key))
+        page->onShow();
+    ui->stackedWidget->setCurrentIndex(m_pages.value(key).second);
+    m_currentKey = key;
+    if (addToHistory) {
+        if (m_history.isEmpty() || m_history.last() != key)
+            m_history.append(key);
+        m_historyPosition = int(m_history.size()) - 1;
+        ui->buttonLeft->setEnabled(m_historyPosition > 0);
+        ui->buttonRight->setEnabled(false);
+    }
+    updateLocation(key);
+    const QString border = key == QLatin1String("player") ? QStringLiteral("1px solid transparent")
+                                                          : QStringLiteral("1px solid #1d1d20");
+    ui->widgetInfos->setStyleSheet(
+        QStringLiteral("QWidget#widgetInfos{background-color:transparent;border-bottom: %1;}").arg(border));
+    ui->widgetArianne->setStyleSheet(
+        QStringLiteral("QWidget#widgetArianne{background-color:transparent;border-bottom: %1;}").arg(border));
+    parameters().clear();
+}
+
+void KvoMainWindow::onClickPreviousHistory()
+{
+    if (m_historyPosition <= 0)
+        return;
+    --m_historyPosition;
+    ui->buttonLeft->setEnabled(m_historyPosition > 0);
+    ui->buttonRight->setEnabled(true);
+    changePage(m_history.at(m_historyPosition), false);
+}
+
+void KvoMainWindow::onClickNextHistory()
+{
+    if (m_historyPosition < 0 || m_historyPosition >= m_history.size() - 1)
+        return;
+    ++m_historyPosition;
+    ui->buttonRight->setEnabled(m_historyPosition < m_history.size() - 1);
+    ui->buttonLeft->setEnabled(true);
+    changePage(m_history.at(m_historyPosition), false);
+}
+
+void KvoMainWindow::updateLocation(const QString& key)
+{
+    QPushButton* const levels[] = {ui->buttonLevel1, ui->buttonLevel2, ui->buttonLevel3};
+    for (QPushButton* level : levels) {
+        level->setEnabled(false);
+        level->setStyleSheet(QLatin1String(LevelStyle));
+        level->setText(QString());
+    }
+    ui->labelSepa1->hide();
+    ui->labelSepa2->hide();
+
+    QVector<QPair<QString, QString>> trail;
+    QWidget* widget = m_pages.value(key).first;
+    while (widget && widget != this && trail.size() < 3) {
+        IKvoPage* page = dynamic_cast<IKvoPage*>(widget);
+        if (!page)
+            break;
+        trail.prepend(qMakePair(page->name(), page->title()));
+        widget = page->parentPage();
+    }
+    for (int i = 0; i < trail.size(); ++i) {
+        levels[i]->setText(trail.at(i).second);
+        levels[i]->setEnabled(true);
+        if (i == trail.size() - 1) {
+            levels[i]->setStyleSheet(QLatin1String(LevelCurrentStyle));
+            levels[i]->setEnabled(false);
+        }
+    }
+    ui->labelSepa1->setVisible(trail.size() >= 2);
+    ui->labelSepa2->setVisible(trail.size() >= 3);
+    m_breadcrumb = trail;
+}
+
+void KvoMainWindow::onClickChangeLocation()
+{
+    const QString name = sender() ? sender()->objectName() : QString();
+    int index = -1;
+    if (name == QLatin1String("buttonLevel1"))
+        index = 0;
+    else if (name == QLatin1String("buttonLevel2"))
+        index = 1;
+    else if (name == QLatin1String("buttonLevel3"))
+        index = 2;
+    if (index >= 0 && index < m_breadcrumb.size())
+        changePage(m_breadcrumb.at(index).first, true);
+}
+
+void KvoMainWindow::disableButtonsMenu()
+{
+    for (QPushButton* button :
+         {ui->buttonAccueil, ui->buttonAide, ui->buttonVideos, ui->buttonConfiguration,
+          ui->buttonCredits, ui->buttonFavoris, ui->buttonNouveautes, ui->buttonPromo,
+          ui->buttonTelecharger, ui->buttonTop, ui->buttonFacebook, ui->buttonTwitter})
+        button->setStyleSheet(QLatin1String(MenuStyle));
+}
+
+void KvoMainWindow::updateMenu(const QString& key)
+{
+    disableButtonsMenu();
+    QPushButton* selected = nullptr;
+    if (key == QLatin1String("softwares") || key.contains(QLatin1String("detail_software_"))
+        || key == QLatin1String("player"))
+        selected = ui->buttonVideos;
+    else if (key == QLatin1String("accueil") || key == QLatin1String("search"))
+        selected = ui->buttonAccueil;
+    else if (key == QLatin1String("downloads"))
+        selected = ui->buttonTelecharger;
+    else if (key == QLatin1String("help") || key == QLatin1String("support"))
+        selected = ui->buttonAide;
+    else if (key == QLatin1String("config"))
+        selected = ui->buttonConfiguration;
+    else if (key == QLatin1String("top"))
+        selected = ui->buttonTop;
+    else if (key == QLatin1String("news"))
+        selected = ui->buttonNouveautes;
+    else if (key == QLatin1String("promo"))
+        selected = ui->buttonPromo;
+    else if (key == QLatin1String("favoris"))
+        selected = ui->buttonFavoris;
+    if (selected)
+        selected->setStyleSheet(QLatin1String(MenuSelectedStyle));
+}
+
+void KvoMainWindow::onClickItemMenu()
+{
+    const QString name = sender() ? sender()->objectName() : QString();
+    static const QMap<QString, QString> keys = {
+        {QStringLiteral("buttonVideos"), QStringLiteral("softwares")},
+        {QStringLiteral("buttonTelecharger"), QStringLiteral("downloads")},
+        {QStringLiteral("buttonAccueil"), QStringLiteral("accueil")},
+        {QStringLiteral("buttonNouveautes"), QStringLiteral("news")},
+        {QStringLiteral("buttonPromo"), QStringLiteral("promo")},
+        {QStringLiteral("buttonTop"), QStringLiteral("top")},
+        {QStringLiteral("buttonFavoris"), QStringLiteral("favoris")},
+        {QStringLiteral("buttonConfiguration"), QStringLiteral("config")},
+        {QStringLiteral("buttonAide"), QStringLiteral("help")},
+    };
+    if (keys.contains(name)) {
+        changePage(keys.value(name), true);
+        return;
+    }
+    QString address;
+    if (name == QLatin1String("buttonCredits"))
+        address = KvoEnvironment::creditsUrl();
+    else if (name == QLatin1String("buttonFacebook"))
+        address = KvoEnvironment::languageField10();
+    else if (name == QLatin1String("buttonTwitter"))
+        address = KvoEnvironment::languageField11();
+    if (!address.isEmpty())
+        QDesktopServices::openUrl(QUrl(address));
+}
+
+void KvoMainWindow::onClickLogo()
+{
+    changePage(QStringLiteral("accueil"), true);
+}
+
+void KvoMainWindow::onSearchPressed()
+{
+    const QString text = ui->editSearch->text().trimmed();
+    if (text.isEmpty())
+        return;
+    ui->editSearch->clear();
+    ui->editSearch->clearFocus();
+    changePage(QStringLiteral("search"), true);
+    // The search page starts the search of the text once it exists.
+}
+
+void KvoMainWindow::setSearchEnabled(bool enabled)
+{
+    ui->editSearch->setEnabled(enabled);
+}
+
+// --- user line, connection, counter -----------------------------------------
+
+void KvoMainWindow::updateUserInfos()
+{
+    KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
+    bool ok = false;
+    uint credits = manager->credits().toUInt(&ok, 10);
+    if (!ok)
+        credits = 0;
+    ui->labelInfos->setText(tr("Bonjour %0, il vous reste").replace(QLatin1String("%0"), manager->login()));
+    const QString format = credits < 2 ? tr("%0 crédit") : tr("%0 crédits");
+    ui->labelCredits->setText(QString(format).replace(QLatin1String("%0"), QString::number(credits)));
+}
+
+void KvoMainWindow::onChangeConnectionState(bool online)
+{
+    // The probe and the manager both report; the manager echoes the state
+    // it is told. Acting on a real change only keeps the outgoing queue
+    // and the page refresh from running twice for one change.
+    if (online == m_online)
+        return;
+    m_online = online;
+    if (online) {
+        KvoAsynchronousSender::flush();
+        ui->labelOnline->setText(tr("En ligne"));
+    } else {
+        ui->labelOnline->setText(tr("Hors-ligne"));
+    }
+    KvoPurchaseVideoManager::instance()->setConnected(online);
+    showCurrentPage();
+}
+
+void KvoMainWindow::notifyBallonNumber(int count)
+{
+    emit changeBallonNumber(count);
+}
+
+void KvoMainWindow::onChangeBallonNumber(int count)
+{
+    if (count < 1) {
+        m_ballon->hide();
+        return;
+    }
+    m_ballon->setText(QString::number(count));
+    m_ballon->show();
+}
+
+void KvoMainWindow::updateVideosMenuEntry()
+{
+    KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
+    ui->buttonVideos->setEnabled(hasVisibleSoftwares(manager->purchases(), manager->softwares()));
+}
+
+void KvoMainWindow::onDatabaseUpdated()
+{
+    showCurrentPage();
+    // The downloads page recounts what is left to download here once it
+    // exists.
+    updateUserInfos();
+    m_databaseUpdatedOnce = true;
+    // The waiting links and files are worked off here with the links.
+    updateVideosMenuEntry();
+}
+
+// --- links and messages -----------------------------------------------------
+
+void KvoMainWindow::onNewUrlFromInstance(const QUrl& url)
+{
+    if (!url.isEmpty() && !m_queuedLinks.contains(url))
+        m_queuedLinks.append(url);
+}
+
+void KvoMainWindow::onNewMessageFromInstance(const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    if (!QFileInfo(text).isFile())
+        return;
+    if (!m_queuedMessages.contains(text))
+        m_queuedMessages.append(text);
+}
+
+// --- control bar ------------------------------------------------------------
+
+void KvoMainWindow::hideControls(bool hide)
+{
+    if (QSpacerItem* spacer = ui->layoutControls->itemAt(0)->spacerItem()) {
+        if (hide)
+            spacer->changeSize(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum);
+        else
+            spacer->changeSize(0, 0, QSizePolicy::Ignored, QSizePolicy::Ignored);
+    }
+    ui->layoutControls->invalidate();
+    const QList<QWidget*> controls = {
+        ui->volumeMore, m_volumeSlider, ui->volumeLess, ui->buttonLink, ui->buttonSignet,
+        ui->buttonComment, ui->labelPositionEnd, m_seeker, ui->labelPositionStart,
+        ui->buttonPrevious, ui->buttonNext, ui->separateurTaskbar2, ui->separateurTaskbar};
+    for (QWidget* widget : controls)
+        widget->setHidden(hide);
+    ui->buttonFullscreen->hide();
+    ui->buttonApprentissage->hide();
+    ui->buttonNormal->hide();
+    if (!hide) {
+        QPushButton* const modeButtons[] = {ui->buttonFullscreen, ui->buttonApprentissage, ui->buttonNormal};
+        modeButtons[qMin<uint>(m_viewMode, 2)]->show();
+    }
+    ui->buttonPlay->hide();
+    ui->buttonPause->hide();
+    // Pause shows instead while the player page plays, once it exists.
+    if (!hide)
+        ui->buttonPlay->show();
+    if (!hide)
+        applySizeRules();
+}
+
+void KvoMainWindow::hidePlayerButtons(bool hide)
+{
+    if (ui->buttonComment->isHidden() == hide)
+        return;
+    for (QWidget* widget : {static_cast<QWidget*>(ui->buttonComment), static_cast<QWidget*>(ui->buttonSignet),
+                            static_cast<QWidget*>(ui->buttonLink), static_cast<QWidget*>(ui->labelOnline),
+                            ui->separateurTaskbar, ui->separateurTaskbar2, ui->separateurTaskbar3})
+        widget->setHidden(hide);
+    if (hide)
+        ui->layoutStars->setContentsMargins(0, 0, 0, 0);
+    else
+        ui->layoutStars->setContentsMargins(20, 0, 11, 0);
+}
+
+void KvoMainWindow::applySizeRules()
+{
+    if (width() < 750)
+        hidePlayerButtons(true);
+    else if (m_currentKey == QLatin1String("player"))
+        hidePlayerButtons(false);
+    const bool titles = height() > 579;
+    ui->labelBoutique->setVisible(titles);
+    ui->labelBibliotheque->setVisible(titles);
+    ui->labelCompte->setVisible(titles);
+    ui->labelReseaux->setVisible(titles);
+}
+
+void KvoMainWindow::hideShadows(bool hide)
+{
+    // Without a compositor the shadows would be drawn black: they stay off.
+    const bool visible = !hide && m_compositing;
+    ui->widgetShadowLeft->setVisible(visible);
+    ui->widgetShadowRight->setVisible(visible);
+    ui->widgetShadowBottom->setVisible(visible);
+    ui->shadow_bottom_right->setVisible(visible);
+    ui->shadow_bottom_left->setVisible(visible);
+}
+
+// --- window handling ---------------------------------------------------------
+
+void KvoMainWindow::onMaximize()
+{
+    if (!m_maximized) {
+        m_normalGeometry = geometry();
+        hideShadows(true);
+        ui->borderContent->hide();
+        QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+        if (screen)
+            setGeometry(screen->availableGeometry());
+        m_sizeGrip->hide();
+    } else {
+        hideShadows(false);
+        ui->borderContent->show();
+        setGeometry(m_normalGeometry);
+        m_sizeGrip->show();
+    }
+    m_maximized = !m_maximized;
+    showCurrentPage();
+}
+
+void KvoMainWindow::onMinimize()
+{
+    setWindowState(windowState() ^ Qt::WindowMinimized);
+}
+
+void KvoMainWindow::mousePressEvent(QMouseEvent* event)
+{
+    QDialog::mousePressEvent(event);
+    if (m_maximized)
+        return;
+    if (ui->widgetBar->underMouse() || ui->widgetTaskBar->underMouse()) {
+        m_pressOffset = event->position().toPoint();
+        m_dragging = true;
+    }
+}
+
+void KvoMainWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    QDialog::mouseMoveEvent(event);
+    if (!m_maximized && m_dragging)
+        move(event->globalPosition().toPoint() - m_pressOffset);
+}
+
+void KvoMainWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    QDialog::mouseReleaseEvent(event);
+    m_dragging = false;
+}
+
+void KvoMainWindow::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QDialog::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && ui->widgetBar->underMouse())
+        onMaximize();
+}
+
+void KvoMainWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Escape never closes the window; the view modes use it later.
+    if (event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    QDialog::keyPressEvent(event);
+}
+
+void KvoMainWindow::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // A release goes to the release handler: handing it to the press
+    // handler would press the default button a second time.
+    QDialog::keyReleaseEvent(event);
+}
+
+void KvoMainWindow::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    applySizeRules();
+}
+
+void KvoMainWindow::showEvent(QShowEvent* event)
+{
+    QCoreApplication::postEvent(this, new QEvent(QEvent::LayoutRequest));
+    QDialog::showEvent(event);
+    showCurrentPage();
+}
+
+void KvoMainWindow::closeEvent(QCloseEvent* event)
+{
+    // A close by the window manager (Alt+F4, the taskbar) runs the same
+    // sequence as the close button; only the end of the fade-out closes.
+    if (m_closed) {
+        QDialog::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    onClose();
+}
+
+void KvoMainWindow::reject()
+{
+    if (m_closed)
+        QDialog::reject();
+    else
+        onClose();
+}
+
+// --- end of the session -----------------------------------------------------
+
+void KvoMainWindow::onClickDisconnect()
+{
+    m_sessionExpired = true;
+    onClose();
+}
+
+void KvoMainWindow::onSessionExpired()
+{
+    changePage(QStringLiteral("accueil"), false);
+    hide();
+    showSessionExpiredDialog();
+    m_sessionExpired = true;
+    onClose();
+}
+
+void KvoMainWindow::showSessionExpiredDialog()
+{
+    // Without parent: the main window is hidden behind it.
+    KvoDialog dialog(nullptr, Qt::Dialog | Qt::FramelessWindowHint);
+    auto* content = new QWidget(&dialog);
+    Ui_UISessionDialog form;
+    form.setupUi(content);
+    dialog.addWidget(content);
+    dialog.showDialog(false, true);
+}
+
+void KvoMainWindow::onClose()
+{
+    // Once only: a second click during the fade-out, or a window-manager
+    // close during the session-expiry close, must not stop the probe
+    // again (the pool deletes it after the first stop) nor restart the fade.
+    if (m_closing)
+        return;
+    m_closing = true;
+    // The downloads, the update download and the player's volume are
+    // wound up here as those pages land.
+    stopConnectionProbe();
+    KvoPurchaseVideoManager::destroy();
+    startFade(false);
+}
+
+qreal KvoMainWindow::fadeLevel() const
+{
+    return qreal(m_fadeStep) / FadeSteps;
+}
+
+void KvoMainWindow::startFade(bool in)
+{
+    m_fadingIn = in;
+    m_fadeTimer->start(FadeIntervalMs);
+}
+
+void KvoMainWindow::applyFadeOpacity()
+{
+    // Only a compositor draws a window's opacity; without one the window
+    // simply appears and disappears at the ends of the fade.
+    if (m_compositing)
+        setWindowOpacity(qreal(m_fadeStep) / FadeSteps);
+}
+
+void KvoMainWindow::onTimerUpdateOpacity()
+{
+    // The opacity is counted in whole steps: the window's own value reads
+    // back rounded to 1/255.
+    if (m_fadingIn) {
+        m_fadeStep = qMin(FadeSteps, m_fadeStep + 1);
+        applyFadeOpacity();
+        if (m_fadeStep == FadeSteps) {
+            m_fadeTimer->stop();
+            // The configuration page checks for an update here once it exists.
+        }
+        return;
+    }
+    m_fadeStep = qMax(0, m_fadeStep - 1);
+    applyFadeOpacity();
+    if (m_fadeStep == 0) {
+        m_fadeTimer->stop();
+        m_closed = true;
+        close();
+    }
+}

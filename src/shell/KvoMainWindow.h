@@ -1,0 +1,232 @@
+#pragma once
+
+#include "KvoPageRegistry.h"
+
+#include <QDialog>
+#include <QList>
+#include <QMap>
+#include <QPair>
+#include <QPoint>
+#include <QPointer>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QVariant>
+#include <QVector>
+
+#include <functional>
+#include <memory>
+
+class IKvoPage;
+class KvoConnectionStateManager;
+class KvoPurchase;
+class KvoSoftware;
+class KvoVideoSeeker;
+class KvoVideoVolumeSlider;
+class QLabel;
+class QSizeGrip;
+class QTimer;
+
+namespace Ui {
+class KvoMainWindow;
+}
+
+// The shell of a signed-in session: one frameless dialog, created once per
+// session as a process-wide singleton and run modally by the start-up. It
+// holds every page in a stack, switches between them on their request with
+// a history and a breadcrumb, and shows the menu, the search box, the user
+// line, the online state and the player's control bar.
+class KvoMainWindow : public QDialog
+{
+    Q_OBJECT
+
+public:
+    using PageMap = QMap<QString, QPair<QWidget*, int>>;
+
+    // How a session run by runSession() ended.
+    struct SessionEnd
+    {
+        bool sessionExpired = false; // back to the sign-in
+        bool hasToUpdate = false;    // a downloaded update is to be installed
+    };
+    // Called by runSession() once the window runs (to connect the sources of
+    // forwarded links and messages) and before it is destroyed.
+    struct SessionHooks
+    {
+        std::function<void(KvoMainWindow*)> started;
+        std::function<void(KvoMainWindow*)> ending;
+    };
+
+    // False when the window already exists; else creates it.
+    static bool createInstance(bool online, QWidget* parent = nullptr,
+                               Qt::WindowFlags flags = Qt::WindowFlags());
+    static KvoMainWindow* instance();
+    static void destroyInstance();
+    // The page parameter map: "idSoftware", "parentArianne",
+    // "selectedIdVideo". Filled by a page before it asks for a switch,
+    // cleared at the end of every completed switch.
+    static QMap<QString, QVariant>& parameters();
+
+    // One whole signed-in session: creates and shows the window, fades it
+    // in, hands it the command-line argument (a "vorn:" link or any other
+    // text), runs it modally and destroys it. The window flags it uses are
+    // those of a frameless top-level window.
+    static SessionEnd runSession(bool online, const QString& argument,
+                                 const SessionHooks& hooks = SessionHooks());
+
+    // Registers a page class under a key: the page is built with the window
+    // as parent and its onChangePage signal drives changePage().
+    template <class Page>
+    static Page* createPage(KvoMainWindow* window)
+    {
+        auto* page = new Page(window, Qt::WindowFlags());
+        connect(page, &Page::onChangePage, window, &KvoMainWindow::changePage);
+        return page;
+    }
+    template <class Page>
+    static void registerPage(const QString& key)
+    {
+        KvoPageRegistry::add(key, [](KvoMainWindow* window, const QString&) -> QWidget* {
+            return createPage<Page>(window);
+        });
+    }
+
+    // The software id of a "detail_software_<id>" key; 0 when it is none.
+    static uint detailSoftwareId(const QString& key);
+    // The time format of the control bar: "0:59", "10:00", "1:02:05".
+    static QString secondsToDate(uint seconds);
+    // Whether a software of the library has a purchase with a video on
+    // disk that is not hidden in full (the software list has an entry).
+    static bool hasVisibleSoftwares(const QMap<int, KvoPurchase>& purchases,
+                                    const QMap<int, KvoSoftware>& softwares);
+
+    ~KvoMainWindow() override;
+
+    // Creates the page of the key when it is registered and not there yet.
+    void insertPageInMap(const QString& key);
+    PageMap& pages();
+    QWidget* currentPage() const;
+    QString currentKey() const { return m_currentKey; }
+
+    QVector<QString> history() const { return m_history; }
+    int historyPosition() const { return m_historyPosition; }
+    // (page key, title) of each breadcrumb level, outermost first.
+    QVector<QPair<QString, QString>> breadcrumb() const { return m_breadcrumb; }
+
+    // Links and files that wait until the library is ready.
+    QList<QUrl> queuedLinks() const { return m_queuedLinks; }
+    QStringList queuedMessages() const { return m_queuedMessages; }
+
+    void setSearchEnabled(bool enabled);
+    void notifyBallonNumber(int count);
+
+    void setHasToUpdate(bool hasToUpdate) { m_hasToUpdate = hasToUpdate; }
+    bool hasToUpdate() const { return m_hasToUpdate; }
+    bool isSessionExpired() const { return m_sessionExpired; }
+    bool isClosing() const { return m_closing; }
+    // The fade's opacity, 0.0 to 1.0.
+    qreal fadeLevel() const;
+
+public slots:
+    void changePage(const QString& key, bool addToHistory);
+    void hideShadows(bool hide);
+    void recenterWindow();
+    void startFade(bool in);
+    void onClose();
+    void onNewUrlFromInstance(const QUrl& url);
+    void onNewMessageFromInstance(const QString& text);
+    void onChangeConnectionState(bool online);
+    void onChangeBallonNumber(int count);
+    void onMaximize();
+    void onMinimize();
+
+signals:
+    void changeBallonNumber(int count);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    KvoMainWindow(bool online, QWidget* parent, Qt::WindowFlags flags);
+
+    void applyFormFonts();
+    void fitToScreen();
+    void createSizeGrip();
+    void createBallon();
+    void connectForm();
+    void connectLibrary(bool online);
+    void startConnectionProbe(bool online);
+    void stopConnectionProbe();
+
+    IKvoPage* pageInterface(const QString& key) const;
+    void showCurrentPage();
+    void updateMenu(const QString& key);
+    void disableButtonsMenu();
+    void updateLocation(const QString& key);
+    void updateUserInfos();
+    void updateVideosMenuEntry();
+    void hideControls(bool hide);
+    void hidePlayerButtons(bool hide);
+    void applySizeRules();
+
+    void onClickItemMenu();
+    void onClickPreviousHistory();
+    void onClickNextHistory();
+    void onClickChangeLocation();
+    void onClickDisconnect();
+    void onClickLogo();
+    void onSearchPressed();
+    void onDatabaseUpdated();
+    void onSessionExpired();
+    void onTimerUpdateOpacity();
+    void applyFadeOpacity();
+
+    void showSessionExpiredDialog();
+
+    static KvoMainWindow* s_instance;
+
+    std::unique_ptr<Ui::KvoMainWindow> ui;
+    QPoint m_pressOffset;
+    QRect m_normalGeometry;
+    bool m_sessionExpired = false;
+    bool m_hasToUpdate = false;
+    bool m_maximized = false;
+    bool m_dragging = false;
+    bool m_compositing = false;
+    bool m_online = false;
+    bool m_databaseUpdatedOnce = false;
+    // onClose() ran: the close sequence is under way or over.
+    bool m_closing = false;
+    // The fade-out has ended: the next close really closes.
+    bool m_closed = false;
+    uint m_viewMode = 0;
+    QSizeGrip* m_sizeGrip = nullptr;
+    KvoVideoSeeker* m_seeker = nullptr;
+    KvoVideoVolumeSlider* m_volumeSlider = nullptr;
+    QLabel* m_ballon = nullptr;
+    PageMap m_pages;
+    QVector<QString> m_history;
+    int m_historyPosition = -1;
+    QString m_currentKey;
+    QVector<QPair<QString, QString>> m_breadcrumb;
+    QList<QUrl> m_queuedLinks;
+    QStringList m_queuedMessages;
+    QTimer* m_fadeTimer = nullptr;
+    bool m_fadingIn = false;
+    int m_fadeStep = 0; // 0 (transparent) to FadeSteps (opaque)
+    QSize m_savedMinimumSize;
+    // The probe is deleted by the thread pool once stopped: never touched
+    // after stop().
+    KvoConnectionStateManager* m_probe = nullptr;
+};

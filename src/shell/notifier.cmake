@@ -1,0 +1,1 @@
+# the notifier and its boxes

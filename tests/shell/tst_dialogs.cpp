@@ -1,0 +1,807 @@
+#include "KvoDialog.h"
+#include "KvoInfobulle.h"
+#include "KvoMessageBox.h"
+
+#include "ui_UIConnection.h"
+#include "ui_UIDeleteVideoDialog.h"
+#include "ui_UIErrorPlayVideoDialog.h"
+#include "ui_UISessionDialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFontMetrics>
+#include <QGraphicsColorizeEffect>
+#include <QGraphicsOpacityEffect>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+const Qt::WindowFlags DialogFlags = Qt::Dialog | Qt::FramelessWindowHint;
+
+QGraphicsColorizeEffect* colorize(QWidget* widget)
+{
+    return qobject_cast<QGraphicsColorizeEffect*>(widget->graphicsEffect());
+}
+
+bool isDark(QWidget* widget)
+{
+    QGraphicsColorizeEffect* effect = colorize(widget);
+    return effect && effect->isEnabled() && qFuzzyCompare(effect->strength(), 1.0);
+}
+
+bool isLight(QWidget* widget)
+{
+    QGraphicsColorizeEffect* effect = colorize(widget);
+    return !effect || !effect->isEnabled();
+}
+
+// Runs a modal showDialog() and does `action` once the dialog's own event
+// loop runs. A guard closes the dialog should the action leave it open, so
+// a failing test cannot hang.
+int runModal(KvoDialog* dialog, const std::function<void()>& action, bool animated = false)
+{
+    QPointer<KvoDialog> guard(dialog);
+    QTimer::singleShot(0, dialog, action);
+    QTimer::singleShot(5000, dialog, [guard] {
+        if (guard && guard->isVisible())
+            guard->closeWithCancel();
+    });
+    return dialog->showDialog(animated, true);
+}
+
+QString shotsDir()
+{
+    return qEnvironmentVariable("KVO_DIALOG_SHOTS");
+}
+
+void saveShot(QWidget* widget, const QString& name)
+{
+    const QString dir = shotsDir();
+    if (dir.isEmpty())
+        return;
+    QDir().mkpath(dir);
+    widget->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+} // namespace
+
+class TestDialogs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void closeSlotsGiveResult_data();
+    void closeSlotsGiveResult();
+    void exitButtonTypes_data();
+    void exitButtonTypes();
+    void resultIsKeptAcrossShowings();
+    void nonModalReturnsAtOnce();
+    void escapeIsIgnored();
+    void closedOtherwise_data();
+    void closedOtherwise();
+    void windowManagerClose_data();
+    void windowManagerClose();
+
+    void dimmingAppliedAndRemoved();
+    void dimmingFadesIn();
+    void twoDialogsShareTheDimming_data();
+    void twoDialogsShareTheDimming();
+    void creatorDestroyedWhileOtherDims();
+    void keptDialogOutlivesTheEffectItAdopted();
+    void effectOfAnotherKindIsLeftAlone();
+    void dimmedWidgetDestroyedWhileOpen();
+    void dimmedWidgetDestroyedDuringModalRun();
+    void parentDestroyedDuringModalRun();
+
+    void centresOnReference();
+    void contentMarginsOrder();
+
+    void sharedForms_data();
+    void sharedForms();
+
+    void messageBox_data();
+    void messageBox();
+
+    void bubbleSplitsTitle_data();
+    void bubbleSplitsTitle();
+    void bubbleGeometry();
+    void bubbleDoesNotTakeFocus();
+};
+
+void TestDialogs::initTestCase()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(11);
+    QApplication::setFont(font);
+}
+
+void TestDialogs::closeSlotsGiveResult_data()
+{
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("yes") << 0 << 0;
+    QTest::newRow("no") << 1 << 1;
+    QTest::newRow("cancel") << 2 << 2;
+}
+
+void TestDialogs::closeSlotsGiveResult()
+{
+    QFETCH(int, slot);
+    QFETCH(int, expected);
+
+    KvoDialog dialog(nullptr, DialogFlags);
+    QSignalSpy closed(&dialog, &KvoDialog::closed);
+    const int result = runModal(&dialog, [&] {
+        QVERIFY(dialog.isVisible());
+        if (slot == 0)
+            dialog.closeWithYes();
+        else if (slot == 1)
+            dialog.closeWithNo();
+        else
+            dialog.closeWithCancel();
+    });
+    QCOMPARE(result, expected);
+    QCOMPARE(dialog.closeResult(), expected);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(closed.count(), 1);
+}
+
+void TestDialogs::exitButtonTypes_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<bool>("hasImage");
+    QTest::newRow("0 image") << 0 << true << true;
+    QTest::newRow("1 invisible") << 1 << true << false;
+    QTest::newRow("2 blocked") << 2 << false << false;
+}
+
+void TestDialogs::exitButtonTypes()
+{
+    QFETCH(int, type);
+    QFETCH(bool, closes);
+    QFETCH(bool, hasImage);
+
+    KvoDialog dialog(nullptr, DialogFlags);
+    dialog.setExitButtonType(type);
+    QPushButton* button = dialog.exitButton();
+    QCOMPARE(button->size(), QSize(24, 24));
+    QCOMPARE(button->styleSheet().contains(QStringLiteral("dialog_exit_button_out.png")), hasImage);
+    QCOMPARE(button->styleSheet().contains(QStringLiteral("dialog_exit_button_hover.png")), hasImage);
+
+    bool stillOpenAfterClick = false;
+    const int result = runModal(&dialog, [&] {
+        dialog.closeWithYes(); // sets 0 first, so the exit button must bring 2 back
+    });
+    QCOMPARE(result, 0);
+
+    const int second = runModal(&dialog, [&] {
+        QTest::mouseClick(dialog.exitButton(), Qt::LeftButton);
+        stillOpenAfterClick = dialog.isVisible();
+        if (stillOpenAfterClick)
+            dialog.closeWithNo();
+    });
+    QCOMPARE(stillOpenAfterClick, !closes);
+    QCOMPARE(second, closes ? 2 : 1);
+
+    // A later type gives the signals back.
+    if (type == 2) {
+        dialog.setExitButtonType(0);
+        const int third = runModal(&dialog, [&] { QTest::mouseClick(dialog.exitButton(), Qt::LeftButton); });
+        QCOMPARE(third, 2);
+    }
+}
+
+void TestDialogs::resultIsKeptAcrossShowings()
+{
+    KvoDialog dialog(nullptr, DialogFlags);
+    QCOMPARE(dialog.closeResult(), 2);
+    QCOMPARE(runModal(&dialog, [&] { dialog.closeWithNo(); }), 1);
+    QCOMPARE(runModal(&dialog, [&] { dialog.close(); }), 1);
+    QCOMPARE(runModal(&dialog, [&] { dialog.reject(); }), 1);
+}
+
+void TestDialogs::nonModalReturnsAtOnce()
+{
+    KvoDialog dialog(nullptr, DialogFlags);
+    QCOMPARE(runModal(&dialog, [&] { dialog.closeWithYes(); }), 0);
+    QCOMPARE(dialog.showDialog(false, false), 0);
+    QVERIFY(dialog.isVisible());
+    dialog.closeWithNo();
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.closeResult(), 1);
+}
+
+void TestDialogs::escapeIsIgnored()
+{
+    KvoDialog dialog(nullptr, DialogFlags);
+    QSignalSpy closed(&dialog, &KvoDialog::closed);
+    dialog.showDialog(false, false);
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &press);
+    QVERIFY(!press.isAccepted());
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &release);
+    QVERIFY(!release.isAccepted());
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(closed.count(), 0);
+
+    // Other keys are the base dialog's.
+    QKeyEvent other(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &other);
+    QVERIFY(dialog.isVisible());
+    dialog.close();
+    QCOMPARE(closed.count(), 1);
+}
+
+void TestDialogs::closedOtherwise_data()
+{
+    QTest::addColumn<int>("how");
+    QTest::newRow("reject") << 0;
+    QTest::newRow("accept") << 1;
+    QTest::newRow("hide") << 2;
+    QTest::newRow("QWidget::close") << 3;
+}
+
+void TestDialogs::closedOtherwise()
+{
+    QFETCH(int, how);
+    QWidget window;
+    window.show();
+    KvoDialog dialog(&window, DialogFlags);
+    dialog.setDimmedWidget(&window);
+    QSignalSpy closed(&dialog, &KvoDialog::closed);
+
+    const int result = runModal(&dialog, [&] {
+        QVERIFY(isDark(&window));
+        switch (how) {
+        case 0: dialog.reject(); break;
+        case 1: dialog.accept(); break;
+        case 2: dialog.hide(); break;
+        default: static_cast<QWidget&>(dialog).close(); break;
+        }
+    });
+    // None of these is a choice: the result stays Cancel, the window behind
+    // is light again and the owner hears of the closing.
+    QCOMPARE(result, 2);
+    QVERIFY(isLight(&window));
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(!dialog.isVisible());
+}
+
+void TestDialogs::windowManagerClose_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("type 0") << 0 << true;
+    QTest::newRow("type 2") << 2 << false;
+}
+
+void TestDialogs::windowManagerClose()
+{
+    QFETCH(int, type);
+    QFETCH(bool, closes);
+    QWidget window;
+    window.show();
+    KvoDialog dialog(&window, DialogFlags);
+    dialog.setDimmedWidget(&window);
+    dialog.setExitButtonType(type);
+    QSignalSpy closed(&dialog, &KvoDialog::closed);
+
+    bool openAfter = false;
+    const int result = runModal(&dialog, [&] {
+        dialog.windowHandle()->close(); // what the window manager's close does
+        openAfter = dialog.isVisible();
+        if (openAfter)
+            dialog.closeWithYes();
+    });
+    QCOMPARE(openAfter, !closes);
+    QCOMPARE(result, closes ? 2 : 0);
+    QVERIFY(isLight(&window));
+    QCOMPARE(closed.count(), 1);
+}
+
+void TestDialogs::dimmingAppliedAndRemoved()
+{
+    QWidget window;
+    window.show();
+    KvoDialog dialog(&window, DialogFlags);
+    dialog.setDimmedWidget(&window);
+    QVERIFY(!window.graphicsEffect());
+
+    dialog.showDialog(false, false);
+    QGraphicsColorizeEffect* effect = colorize(&window);
+    QVERIFY(effect);
+    QCOMPARE(effect->color(), QColor(Qt::black));
+    QVERIFY(isDark(&window));
+
+    dialog.close();
+    QCOMPARE(colorize(&window), effect); // stays installed, idle
+    QVERIFY(!effect->isEnabled());
+    QCOMPARE(effect->strength(), 0.0);
+
+    // Shown again: the same effect.
+    QCOMPARE(runModal(&dialog, [&] {
+        QCOMPARE(colorize(&window), effect);
+        QVERIFY(isDark(&window));
+        dialog.closeWithYes();
+    }), 0);
+    QVERIFY(isLight(&window));
+
+    // Closing twice does not touch a dimming that is no longer its own.
+    dialog.close();
+    QVERIFY(isLight(&window));
+}
+
+void TestDialogs::dimmingFadesIn()
+{
+    QWidget window;
+    window.show();
+    KvoDialog dialog(&window, DialogFlags);
+    dialog.setDimmedWidget(&window);
+    dialog.showDialog(true, false);
+    QGraphicsColorizeEffect* effect = colorize(&window);
+    QVERIFY(effect);
+    QVERIFY(effect->isEnabled());
+    QVERIFY(effect->strength() < 1.0);
+    QTRY_VERIFY_WITH_TIMEOUT(effect->strength() >= 0.999, 5000);
+    dialog.close();
+    QVERIFY(isLight(&window));
+}
+
+void TestDialogs::twoDialogsShareTheDimming_data()
+{
+    QTest::addColumn<bool>("firstClosesFirst");
+    QTest::newRow("first closes first") << true;
+    QTest::newRow("second closes first") << false;
+}
+
+void TestDialogs::twoDialogsShareTheDimming()
+{
+    QFETCH(bool, firstClosesFirst);
+    QWidget window;
+    window.show();
+    KvoDialog first(&window, DialogFlags);
+    KvoDialog second(&window, DialogFlags);
+    first.setDimmedWidget(&window);
+    second.setDimmedWidget(&window);
+
+    first.showDialog(false, false);
+    QGraphicsColorizeEffect* effect = colorize(&window);
+    QVERIFY(effect);
+    // Animated on top of an existing darkening: no flicker back to light.
+    second.showDialog(true, false);
+    QCOMPARE(colorize(&window), effect);
+    QVERIFY(isDark(&window));
+
+    (firstClosesFirst ? first : second).close();
+    QVERIFY(isDark(&window));
+    (firstClosesFirst ? second : first).close();
+    QVERIFY(isLight(&window));
+
+    // Both again, the other way round, modal inside non-modal.
+    second.showDialog(false, false);
+    QCOMPARE(runModal(&first, [&] {
+        QVERIFY(isDark(&window));
+        first.closeWithNo();
+    }), 1);
+    QVERIFY(isDark(&window));
+    second.close();
+    QVERIFY(isLight(&window));
+}
+
+void TestDialogs::creatorDestroyedWhileOtherDims()
+{
+    QWidget window;
+    window.show();
+    auto* creator = new KvoDialog(&window, DialogFlags);
+    KvoDialog other(&window, DialogFlags);
+    creator->setDimmedWidget(&window);
+    other.setDimmedWidget(&window);
+
+    creator->showDialog(false, false);
+    other.showDialog(false, false);
+    delete creator;
+    QVERIFY(isDark(&window)); // the other dialog still darkens the window
+    other.close();
+    QVERIFY(isLight(&window));
+    QCOMPARE(runModal(&other, [&] {
+        QVERIFY(isDark(&window));
+        other.closeWithYes();
+    }), 0);
+    QVERIFY(isLight(&window));
+}
+
+void TestDialogs::keptDialogOutlivesTheEffectItAdopted()
+{
+    QWidget window;
+    window.show();
+    auto* creator = new KvoDialog(&window, DialogFlags);
+    KvoDialog kept(&window, DialogFlags);
+    creator->setDimmedWidget(&window);
+    kept.setDimmedWidget(&window);
+
+    creator->showDialog(false, false);
+    QCOMPARE(runModal(&kept, [&] { kept.closeWithNo(); }), 1); // adopts the creator's effect
+    creator->close();
+    delete creator; // takes its effect off the window
+    QVERIFY(!window.graphicsEffect());
+
+    QCOMPARE(runModal(&kept, [&] {
+        QVERIFY(isDark(&window));
+        kept.closeWithYes();
+    }), 0);
+    QVERIFY(isLight(&window));
+}
+
+void TestDialogs::effectOfAnotherKindIsLeftAlone()
+{
+    QWidget window;
+    window.show();
+    auto* fade = new QGraphicsOpacityEffect;
+    window.setGraphicsEffect(fade);
+    KvoDialog dialog(&window, DialogFlags);
+    dialog.setDimmedWidget(&window);
+    QCOMPARE(runModal(&dialog, [&] { dialog.closeWithYes(); }), 0);
+    QCOMPARE(window.graphicsEffect(), fade);
+
+    // An effect of another kind replacing the darkening while the dialog is
+    // open deletes it; closing must cope.
+    window.setGraphicsEffect(nullptr);
+    dialog.showDialog(false, false);
+    QVERIFY(isDark(&window));
+    window.setGraphicsEffect(new QGraphicsOpacityEffect);
+    dialog.close();
+    QVERIFY(qobject_cast<QGraphicsOpacityEffect*>(window.graphicsEffect()));
+}
+
+void TestDialogs::dimmedWidgetDestroyedWhileOpen()
+{
+    auto* window = new QWidget;
+    window->show();
+    KvoDialog dialog(nullptr, DialogFlags);
+    KvoDialog other(nullptr, DialogFlags);
+    dialog.setDimmedWidget(window);
+    other.setDimmedWidget(window);
+    dialog.showDialog(false, false);
+    other.showDialog(false, false);
+    delete window;
+    QVERIFY(!dialog.dimmedWidget());
+    other.closeWithNo();
+    dialog.closeWithYes();
+    QCOMPARE(dialog.closeResult(), 0);
+
+    // A new widget afterwards is darkened as usual.
+    QWidget next;
+    next.show();
+    dialog.setDimmedWidget(&next);
+    QCOMPARE(runModal(&dialog, [&] {
+        QVERIFY(isDark(&next));
+        dialog.closeWithNo();
+    }), 1);
+    QVERIFY(isLight(&next));
+}
+
+void TestDialogs::dimmedWidgetDestroyedDuringModalRun()
+{
+    auto* window = new QWidget;
+    window->show();
+    KvoDialog dialog(nullptr, DialogFlags);
+    dialog.setDimmedWidget(window);
+    const int result = runModal(&dialog, [&] {
+        delete window;
+        dialog.closeWithYes();
+    });
+    QCOMPARE(result, 0);
+}
+
+void TestDialogs::parentDestroyedDuringModalRun()
+{
+    auto* window = new QWidget;
+    window->show();
+    QPointer<KvoDialog> dialog = new KvoDialog(window, DialogFlags);
+    dialog->setDimmedWidget(window);
+    dialog->closeWithYes(); // an earlier result must not be reported
+    QTimer::singleShot(0, window, [window] { delete window; });
+    const int result = dialog->showDialog(false, true);
+    QVERIFY(!dialog);
+    QCOMPARE(result, 2);
+}
+
+void TestDialogs::centresOnReference()
+{
+    QWidget window;
+    window.setGeometry(100, 80, 600, 400);
+    window.show();
+    KvoDialog dialog(&window, DialogFlags);
+    auto* body = new QWidget;
+    body->setFixedSize(200, 100);
+    dialog.addWidget(body);
+    dialog.setDimmedWidget(&window);
+    dialog.showDialog(false, false);
+    QCOMPARE(dialog.pos(), QPoint(window.x() + window.width() / 2 - dialog.width() / 2,
+                                  window.y() + window.height() / 2 - dialog.height() / 2));
+
+    // The exit button's centre lies on the panel's top-left corner.
+    auto* content = dialog.findChild<QWidget*>(QStringLiteral("content"));
+    QVERIFY(content);
+    QCOMPARE(dialog.exitButton()->geometry().center() + QPoint(1, 1), content->pos());
+    // Panel = content + 20 + 20 on each side of the panel's layout, plus the
+    // outer margins of 20.
+    QCOMPARE(dialog.size(), QSize(200 + 4 * 20, 100 + 4 * 20));
+    dialog.close();
+
+    // Neither dimmed widget nor parent: not moved.
+    KvoDialog lone(nullptr, DialogFlags);
+    lone.move(33, 44);
+    lone.showDialog(false, false);
+    QCOMPARE(lone.pos(), QPoint(33, 44));
+    lone.close();
+}
+
+void TestDialogs::contentMarginsOrder()
+{
+    KvoDialog dialog(nullptr, DialogFlags);
+    dialog.setContentsMargins(10, 5, 6, 7);
+    auto* layout = dialog.findChild<QVBoxLayout*>(QStringLiteral("contentLayout"));
+    QVERIFY(layout);
+    QCOMPARE(layout->contentsMargins(), QMargins(5, 10, 7, 6));
+}
+
+void TestDialogs::sharedForms_data()
+{
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QStringList>("texts"); // objectName=text
+    QTest::addColumn<QStringList>("pixelSizes"); // objectName=size
+    QTest::addColumn<QString>("image"); // label with a pixmap
+
+    QTest::newRow("error") << QStringLiteral("UIErrorPlayVideoDialog") << QSize(410, 84)
+                           << QStringList{QStringLiteral("label_3=ERREUR DE LECTURE"),
+                                          QStringLiteral("label_2=Vous ne disposez pas des droits nécessaires pour lire cette formation ou"),
+                                          QStringLiteral("label_2=elle est corrompue et n'existe plus sur votre ordinateur.")}
+                           << QStringList{QStringLiteral("label_3=14"), QStringLiteral("label_2=9")} << QString();
+    QTest::newRow("session") << QStringLiteral("UISessionDialog") << QSize(470, 118)
+                             << QStringList{QStringLiteral("label_2=SESSION EXPIRÉE"),
+                                            QStringLiteral("label_3=Connexion au player interrompue car votre compte est utilisé depuis un autre poste.")}
+                             << QStringList{QStringLiteral("label_2=14"), QStringLiteral("label_3=12")}
+                             << QStringLiteral("label");
+    QTest::newRow("connection") << QStringLiteral("UIConnection") << QSize(285, 118)
+                                << QStringList{QStringLiteral("label_2=HORS CONNEXION"),
+                                               QStringLiteral("label_3=Veuillez vous connecter à Internet pour continuer")}
+                                << QStringList{QStringLiteral("label_2=14"), QStringLiteral("label_3=12")}
+                                << QStringLiteral("label");
+    QTest::newRow("delete") << QStringLiteral("UIDeleteVideoDialog") << QSize(475, 148)
+                            << QStringList{QStringLiteral("label_2=Souhaitez-vous vraiment supprimer cette formation de votre bibliothèque ?"),
+                                           QStringLiteral("buttonCancel=Annuler"),
+                                           QStringLiteral("buttonKeep=Retirer de ma bibliothèque"),
+                                           QStringLiteral("buttonTrash=Supprimer de mon ordinateur")}
+                            << QStringList{QStringLiteral("label_2=12"), QStringLiteral("buttonCancel=13"),
+                                           QStringLiteral("buttonKeep=13"), QStringLiteral("buttonTrash=13")}
+                            << QStringLiteral("label");
+}
+
+void TestDialogs::sharedForms()
+{
+    QFETCH(QString, form);
+    QFETCH(QSize, size);
+    QFETCH(QStringList, texts);
+    QFETCH(QStringList, pixelSizes);
+    QFETCH(QString, image);
+
+    auto* widget = new QWidget;
+    Ui_UIErrorPlayVideoDialog error;
+    Ui_UISessionDialog session;
+    Ui_UIConnection connection;
+    Ui_UIDeleteVideoDialog remove;
+    if (form == QLatin1String("UIErrorPlayVideoDialog"))
+        error.setupUi(widget);
+    else if (form == QLatin1String("UISessionDialog"))
+        session.setupUi(widget);
+    else if (form == QLatin1String("UIConnection"))
+        connection.setupUi(widget);
+    else
+        remove.setupUi(widget);
+    QCOMPARE(widget->objectName(), form);
+    QCOMPARE(widget->size(), size);
+    QCOMPARE(widget->font().family(), QStringLiteral("Arial"));
+
+    QWidget window;
+    window.resize(900, 600);
+    window.show();
+    KvoDialog dialog(&window, DialogFlags);
+    dialog.setDimmedWidget(&window);
+    dialog.addWidget(widget);
+    dialog.showDialog(false, false);
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    for (const QString& entry : texts) {
+        const QString name = entry.section(QLatin1Char('='), 0, 0);
+        const QString text = entry.section(QLatin1Char('='), 1);
+        auto* child = widget->findChild<QWidget*>(name);
+        QVERIFY2(child, qPrintable(name));
+        if (auto* label = qobject_cast<QLabel*>(child)) {
+            QVERIFY2(label->text().contains(text), qPrintable(label->text()));
+            QCOMPARE(label->alignment(), Qt::AlignCenter);
+        } else {
+            auto* button = qobject_cast<QPushButton*>(child);
+            QVERIFY(button);
+            QCOMPARE(button->text(), text);
+            QCOMPARE(button->cursor().shape(), Qt::PointingHandCursor);
+        }
+    }
+    for (const QString& entry : pixelSizes) {
+        auto* child = widget->findChild<QWidget*>(entry.section(QLatin1Char('='), 0, 0));
+        QVERIFY(child);
+        QCOMPARE(child->font().pixelSize(), entry.section(QLatin1Char('='), 1).toInt());
+        QCOMPARE(child->font().family(), QStringLiteral("Arial"));
+    }
+    if (!image.isEmpty()) {
+        auto* label = widget->findChild<QLabel*>(image);
+        QVERIFY(label);
+        QVERIFY(!label->pixmap().isNull());
+    }
+
+    // Nothing is cut: every label and button got at least the room it asks.
+    const auto children = widget->findChildren<QWidget*>();
+    for (QWidget* child : children) {
+        if (!qobject_cast<QLabel*>(child) && !qobject_cast<QPushButton*>(child))
+            continue;
+        QVERIFY2(child->width() >= child->sizeHint().width(), qPrintable(child->objectName()));
+        QVERIFY2(child->height() >= child->sizeHint().height(), qPrintable(child->objectName()));
+        QVERIFY(dialog.rect().contains(child->mapTo(&dialog, child->rect().bottomRight())));
+    }
+    saveShot(&dialog, QStringLiteral("dialog_") + form);
+    dialog.close();
+}
+
+void TestDialogs::messageBox_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("informative");
+    QTest::addColumn<bool>("icon");
+    QTest::newRow("already running")
+        << 0 << QStringLiteral("Vistrelle")
+        << QStringLiteral("<b>Une instance du Vistrelle est déjà lancée !</b>")
+        << QStringLiteral("Fermez l'instance et relancez cette application.\n"
+                          "Si le problème persiste, veuillez prendre contact avec le support.")
+        << true;
+    QTest::newRow("unknown") << 7 << QString() << QString() << QString() << false;
+}
+
+void TestDialogs::messageBox()
+{
+    QFETCH(int, type);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+    QFETCH(QString, informative);
+    QFETCH(bool, icon);
+
+    KvoMessageBox box(type);
+    QVERIFY(!box.parentWidget());
+    QCOMPARE(box.windowTitle(), title);
+    QCOMPARE(box.text(), text);
+    QCOMPARE(box.informativeText(), informative);
+    QCOMPARE(!box.iconPixmap().isNull(), icon);
+    if (icon)
+        QCOMPARE(box.iconPixmap().size(), QSize(32, 32));
+
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    QVERIFY(grid);
+    QLayoutItem* last = grid->itemAtPosition(grid->rowCount() - 1, 0);
+    QVERIFY(last && last->spacerItem());
+
+    QTimer::singleShot(0, &box, [&box] {
+        saveShot(&box, QStringLiteral("messagebox_%1").arg(box.text().isEmpty() ? 1 : 0));
+        QVERIFY(box.width() >= 500);
+        box.accept();
+    });
+    QTimer::singleShot(5000, &box, &QMessageBox::reject);
+    box.exec();
+}
+
+void TestDialogs::bubbleSplitsTitle_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("plain") << QStringLiteral("Lecture") << QString() << QStringLiteral("Lecture");
+    QTest::newRow("title") << QStringLiteral("<b>1:02:03 </b> Introduction") << QStringLiteral("1:02:03 ")
+                           << QStringLiteral(" Introduction");
+    QTest::newRow("title only") << QStringLiteral("<b>Signet</b>") << QStringLiteral("Signet") << QString();
+    QTest::newRow("two closing tags") << QStringLiteral("<b>a</b>b</b>c") << QString()
+                                      << QStringLiteral("a</b>b</b>c");
+    QTest::newRow("closing tag only") << QStringLiteral("x</b>y") << QStringLiteral("x") << QStringLiteral("y");
+    QTest::newRow("empty") << QString() << QString() << QString();
+}
+
+void TestDialogs::bubbleSplitsTitle()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+
+    KvoInfobulle bubble(QStringLiteral("unchanged <b>x</b>"));
+    QCOMPARE(bubble.text(), QStringLiteral("unchanged <b>x</b>"));
+    QVERIFY(bubble.isHidden());
+    bubble.setText(input);
+    QCOMPARE(bubble.title(), title);
+    QCOMPARE(bubble.text(), text);
+
+    const QFontMetrics textMetrics(KvoInfobulle::textFont());
+    const QFontMetrics titleMetrics(KvoInfobulle::titleFont());
+    QCOMPARE(bubble.width(), titleMetrics.horizontalAdvance(title) + textMetrics.horizontalAdvance(text) + 20);
+    QCOMPARE(bubble.height(), textMetrics.boundingRect(text).height() + 16);
+    QCOMPARE(bubble.minimumSize(), bubble.maximumSize());
+}
+
+void TestDialogs::bubbleGeometry()
+{
+    KvoInfobulle bubble{QString()};
+    QCOMPARE(KvoInfobulle::textFont().pixelSize(), 11);
+    QCOMPARE(KvoInfobulle::titleFont().weight(), QFont::Bold);
+
+    bubble.setText(QStringLiteral("Plein écran"));
+    const int w = bubble.width();
+    const int h = bubble.height();
+    QCOMPARE(bubble.bodyRect(), QRect(0, 0, w, h - 7));
+    QCOMPARE(bubble.arrowPosition(), QPoint(15, h - 8));
+    // A plain text is centred as a whole.
+    const int xw = QFontMetrics(KvoInfobulle::textFont()).boundingRect(bubble.text()).width();
+    QCOMPARE(bubble.titleRect().width(), 0);
+    QCOMPARE(bubble.textRect(), QRect((w - 2 - xw) / 2, 0, xw + 2, h - 7));
+    saveShot(&bubble, QStringLiteral("bubble_plain"));
+
+    // Title and text side by side, the pair centred.
+    bubble.setText(QStringLiteral("<b>12:34 </b> Les calques de réglage"));
+    const QRect title = bubble.titleRect();
+    const QRect text = bubble.textRect();
+    QVERIFY(title.width() > 0);
+    QCOMPARE(text.x(), title.x() + title.width());
+    QCOMPARE(title.bottom(), bubble.height() - 8);
+    QVERIFY(title.x() >= 0);
+    QVERIFY(text.right() < bubble.width());
+
+    bubble.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&bubble));
+    const QImage picture = bubble.grab().toImage();
+    QCOMPARE(QColor(picture.pixel(5, bubble.height() / 2 - 3)), QColor(QStringLiteral("#35363c")));
+    // The arrow below the body, on its left side.
+    QVERIFY(QColor(picture.pixel(19, bubble.height() - 5)) == QColor(QStringLiteral("#35363c"))
+            || qAlpha(picture.pixel(19, bubble.height() - 5)) > 0);
+    saveShot(&bubble, QStringLiteral("bubble_title"));
+}
+
+void TestDialogs::bubbleDoesNotTakeFocus()
+{
+    QWidget window;
+    window.show();
+    window.activateWindow();
+    KvoInfobulle bubble(QString(), &window);
+    QCOMPARE(bubble.windowType(), Qt::ToolTip);
+    QVERIFY(bubble.testAttribute(Qt::WA_ShowWithoutActivating));
+    bubble.setText(QStringLiteral("Volume"));
+    bubble.show();
+    QVERIFY(!bubble.isActiveWindow());
+}
+
+QTEST_MAIN(TestDialogs)
+#include "tst_dialogs.moc"
