@@ -1,4 +1,5 @@
 #include "KvoEnvironment.h"
+#include "KvoMessageBox.h"
 #include "KvoSessionLoop.h"
 #include "KvoSingleApplication.h"
 
@@ -22,6 +23,19 @@ void printAlreadyRunning()
                                        "Fermez l'instance et relancez cette application.\n"
                                        "Si le problème persiste, veuillez prendre contact avec le support.")
         << '\n';
+}
+
+// Tells the user that the client already runs: the message box, and the
+// same texts on the console for whoever started it from there. Without a
+// screen (the offscreen platform) nobody could close the box, so only the
+// texts are given.
+void tellAlreadyRunning()
+{
+    printAlreadyRunning();
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        return;
+    KvoMessageBox box(KvoMessageBox::AlreadyRunning);
+    box.exec();
 }
 
 } // namespace
@@ -67,10 +81,10 @@ int main(int argc, char** argv)
             if (app.sendMessage(argument))
                 return 0;
             // The other instance holds the key but did not take the text.
-            printAlreadyRunning();
+            tellAlreadyRunning();
             return 1;
         }
-        printAlreadyRunning();
+        tellAlreadyRunning();
         return 0;
     }
 
