@@ -6,6 +6,7 @@
 #include "KvoHTTPRequest.h"
 #include "KvoLoginDialog.h"
 #include "KvoMainWindow.h"
+#include "KvoPageSetup.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoSignIn.h"
 #include "KvoSingleApplication.h"
@@ -120,6 +121,7 @@ void closeDown()
 
 int KvoSessionLoop::run(KvoSingleApplication& app, const QString& argument)
 {
+    KvoPageSetup::registerPages();
     QString autoLogin = qEnvironmentVariable("VISTRELLE_AUTOLOGIN");
     // The command-line argument belongs to the first session only.
     QString pendingArgument = argument;

@@ -1,0 +1,1 @@
+target_sources(kvo_catalogue PRIVATE KvoSoftwaresPlaceholder.cpp)
