@@ -16,12 +16,12 @@ QStringList KvoDevFaults::names()
             QStringLiteral("file_long"),  QStringLiteral("file_stall"), QStringLiteral("redirect")};
 }
 
-bool KvoDevFaults::set(const QString& spec)
+bool KvoDevFaults::set(const QString& assignment)
 {
-    const int eq = spec.indexOf(QLatin1Char('='));
+    const int eq = assignment.indexOf(QLatin1Char('='));
     if (eq < 0)
-        return set(spec, QStringLiteral("1"));
-    return set(spec.left(eq), spec.mid(eq + 1));
+        return set(assignment, QStringLiteral("1"));
+    return set(assignment.left(eq), assignment.mid(eq + 1));
 }
 
 bool KvoDevFaults::set(const QString& name, const QString& value)

@@ -14,7 +14,7 @@ public:
 
     // Parses "NAME" or "NAME=VALUE" (value 1 when none). False for an
     // unknown name or a switch that needs a number and got none.
-    bool set(const QString& spec);
+    bool set(const QString& assignment);
     bool set(const QString& name, const QString& value);
     void clear() { m_values.clear(); }
 

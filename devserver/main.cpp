@@ -90,9 +90,9 @@ int main(int argc, char* argv[])
         return 2;
     }
     KvoDevFaults faults;
-    for (const QString& spec : parser.values(faultOption)) {
-        if (!faults.set(spec)) {
-            std::fprintf(stderr, "devserver: unknown fault or bad value: %s (known: %s)\n", qPrintable(spec),
+    for (const QString& assignment : parser.values(faultOption)) {
+        if (!faults.set(assignment)) {
+            std::fprintf(stderr, "devserver: unknown fault or bad value: %s (known: %s)\n", qPrintable(assignment),
                          qPrintable(KvoDevFaults::names().join(QStringLiteral(", "))));
             return 2;
         }
