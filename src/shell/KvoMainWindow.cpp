@@ -6,6 +6,7 @@
 #include "KvoDialog.h"
 #include "KvoEnvironment.h"
 #include "KvoHTTPRequest.h"
+#include "KvoNotifier.h"
 #include "KvoPlatformGui.h"
 #include "KvoPurchase.h"
 #include "KvoPurchaseVideoManager.h"
@@ -194,7 +195,7 @@ KvoMainWindow::KvoMainWindow(bool online, QWidget* parent, Qt::WindowFlags flags
 
     connectLibrary(online);
     startConnectionProbe(online);
-    // The notifier loads the user's notification mask here once it exists.
+    KvoNotifier::instance()->loadMask();
 
     changePage(QStringLiteral("accueil"), false);
     // The form's placeholder levels go even when no home page is registered.
