@@ -42,7 +42,42 @@ KvoDevData::KvoDevData(const QString& statePath)
 void KvoDevData::reset()
 {
     buildAccounts();
+    if (m_benchMegabytes > 0)
+        if (Account* demo = account(QStringLiteral("demo")))
+            demo->owned.insert(BenchCourseId, now());
     save();
+}
+
+void KvoDevData::addBenchCourse(int megabytes)
+{
+    m_benchMegabytes = megabytes;
+    if (!course(BenchCourseId)) {
+        Course c;
+        c.id = BenchCourseId;
+        c.title = QStringLiteral("Banc d'essai : trois vidéos de %1 Mio").arg(megabytes);
+        c.softwareIds = {1};
+        c.authorIds = {1};
+        c.price = 1;
+        c.age = 999;
+        c.description = QStringLiteral("Des fichiers volumineux pour mesurer les téléchargements.");
+        for (int k = 1; k <= 3; ++k) {
+            Video v;
+            v.id = BenchCourseId * 10 + k;
+            v.courseId = BenchCourseId;
+            v.order = k;
+            v.title = QStringLiteral("Fichier %1").arg(k);
+            v.duration = 60;
+            v.clip = -1;
+            c.videos.append(v);
+        }
+        m_courses.append(c);
+    }
+    if (Account* demo = account(QStringLiteral("demo"))) {
+        if (!demo->owned.contains(BenchCourseId)) {
+            demo->owned.insert(BenchCourseId, now());
+            touchLibrary(*demo);
+        }
+    }
 }
 
 void KvoDevData::buildCatalogue()

@@ -80,6 +80,13 @@ public:
     // Back to the demo data as first shipped (and saved so).
     void reset();
 
+    // The benchmark course: one more course (BenchCourseId) of three videos
+    // of megabytes MiB each, owned by the demo account. Its videos have no
+    // base clip (clip -1): KvoDevMedia::benchVideoPath() makes their files.
+    static constexpr int BenchCourseId = 190;
+    void addBenchCourse(int megabytes);
+    int benchMegabytes() const { return m_benchMegabytes; }
+
     // The account of an "Authorization: Basic …" header value; null when
     // missing, malformed or wrong.
     Account* authenticate(const QByteArray& authorization);
@@ -138,4 +145,5 @@ private:
     QList<Course> m_courses;
     QList<FaqEntry> m_faq;
     QList<Account> m_accounts;
+    int m_benchMegabytes = 0;
 };

@@ -271,3 +271,45 @@ QString KvoDevMedia::benchPath(int megabytes)
     }
     return f.commit() ? path : QString();
 }
+
+QString KvoDevMedia::benchVideoPath(int megabytes, quint32 purchaseId, quint32 fileId)
+{
+    const QString dir = m_data + QStringLiteral("/videos/%1").arg(purchaseId);
+    const QString path = dir + QStringLiteral("/%1_%2MiB.qoz").arg(fileId).arg(megabytes);
+    const qint64 size = qint64(megabytes) * 1024 * 1024;
+    if (QFileInfo(path).size() == size + KvoQozFile::kTrailerSize) {
+        const KvoQozFile stored(path);
+        if (stored.isValid() && stored.purchaseId() == purchaseId && stored.fileId() == fileId)
+            return path;
+    }
+    QDir().mkpath(dir);
+    const QString tmp = path + QStringLiteral(".tmp");
+    QFile f(tmp);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QString();
+    QByteArray block(4096, Qt::Uninitialized);
+    quint64 x = 0x9E3779B97F4A7C15ull ^ (quint64(fileId) << 20);
+    for (int m = 0; m < megabytes; ++m) {
+        auto* words = reinterpret_cast<quint64*>(block.data());
+        for (int i = 0; i < block.size() / 8; ++i) {
+            x ^= x >> 12;
+            x ^= x << 25;
+            x ^= x >> 27;
+            words[i] = x * 0x2545F4914F6CDD1Dull;
+        }
+        // The rest of each MiB is a hole: seeking past the end and writing
+        // further on leaves it unallocated.
+        if (!f.seek(qint64(m) * 1024 * 1024) || f.write(block) != block.size()) {
+            f.remove();
+            return QString();
+        }
+    }
+    const bool sized = f.resize(size);
+    f.close();
+    if (!sized || !KvoQozFile::appendTrailer(tmp, purchaseId, fileId)) {
+        QFile::remove(tmp);
+        return QString();
+    }
+    QFile::remove(path);
+    return QFile::rename(tmp, path) ? path : QString();
+}

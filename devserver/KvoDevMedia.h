@@ -35,6 +35,10 @@ public:
     QString attachmentPath();
     // A file of megabytes MiB of varying bytes, made once.
     QString benchPath(int megabytes);
+    // A stored video of megabytes MiB for the benchmark course: mostly
+    // holes (sparse on disk, quick to make), a block of varying bytes at the
+    // start of every MiB, and the identification box at the end. Made once.
+    QString benchVideoPath(int megabytes, quint32 purchaseId, quint32 fileId);
 
     bool usedFallbackClips() const { return m_fallback; }
 

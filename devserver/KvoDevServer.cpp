@@ -448,6 +448,9 @@ KvoDevReply KvoDevServer::file(const QString& path)
         const KvoDevData::Video* v = m_data->video(m.captured(2).toInt());
         if (!v || v->courseId != m.captured(1).toInt())
             return missing;
+        if (v->clip < 0)
+            return download(m_media->benchVideoPath(m_data->benchMegabytes(), quint32(v->courseId), quint32(v->id)),
+                            QByteArrayLiteral("video/mp4"));
         return download(m_media->videoPath(v->clip, quint32(v->courseId), quint32(v->id)),
                         QByteArrayLiteral("video/mp4"));
     }

@@ -79,8 +79,11 @@ int main(int argc, char* argv[])
                                          QStringLiteral("NAME[=VALUE]"));
     const QCommandLineOption benchOption(QStringLiteral("bench-file-mb"), QStringLiteral("Also serve /files/bench.bin of N MiB."),
                                          QStringLiteral("N"));
+    const QCommandLineOption benchLibraryOption(
+        QStringLiteral("bench-library"),
+        QStringLiteral("Give the demo account a course of three videos of N MiB each."), QStringLiteral("N"));
     const QCommandLineOption quietOption(QStringLiteral("quiet"), QStringLiteral("Do not log requests."));
-    parser.addOptions({portOption, dataOption, faultOption, benchOption, quietOption});
+    parser.addOptions({portOption, dataOption, faultOption, benchOption, benchLibraryOption, quietOption});
     parser.process(app);
 
     bool ok = false;
@@ -119,6 +122,22 @@ int main(int argc, char* argv[])
             return 1;
         }
         server.setBenchFile(bench);
+    }
+    if (parser.isSet(benchLibraryOption)) {
+        const int mb = parser.value(benchLibraryOption).toInt(&ok);
+        if (!ok || mb <= 0) {
+            std::fprintf(stderr, "devserver: bad --bench-library size\n");
+            return 2;
+        }
+        data.addBenchCourse(mb);
+        // Made now, once, rather than on the first download.
+        const KvoDevData::Course* course = data.course(KvoDevData::BenchCourseId);
+        for (const KvoDevData::Video& v : course->videos) {
+            if (media.benchVideoPath(mb, quint32(v.courseId), quint32(v.id)).isEmpty()) {
+                std::fprintf(stderr, "devserver: cannot make the bench videos\n");
+                return 1;
+            }
+        }
     }
 
     const quint16 actual = server.start(quint16(port));

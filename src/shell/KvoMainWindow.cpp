@@ -7,6 +7,7 @@
 #include "KvoEnvironment.h"
 #include "KvoHTTPRequest.h"
 #include "KvoNotifier.h"
+#include "KvoPageDownloads.h"
 #include "KvoPlatformGui.h"
 #include "KvoPurchase.h"
 #include "KvoPurchaseVideoManager.h"
@@ -627,11 +628,13 @@ void KvoMainWindow::updateVideosMenuEntry()
 void KvoMainWindow::onDatabaseUpdated()
 {
     showCurrentPage();
-    // The downloads page recounts what is left to download here once it
-    // exists.
+    if (auto* downloads = qobject_cast<KvoPageDownloads*>(m_pages.value(QStringLiteral("downloads")).first))
+        downloads->refreshList();
     updateUserInfos();
     m_databaseUpdatedOnce = true;
-    // The waiting links and files are worked off here with the links.
+    // The waiting links are worked off (the files join here with their
+    // handling).
+    onNewUrlFromInstance(QUrl());
     updateVideosMenuEntry();
 }
 
@@ -641,6 +644,41 @@ void KvoMainWindow::onNewUrlFromInstance(const QUrl& url)
 {
     if (!url.isEmpty() && !m_queuedLinks.contains(url))
         m_queuedLinks.append(url);
+    // A link acts on the library: it waits for the first library update.
+    if (!m_databaseUpdatedOnce || m_queuedLinks.isEmpty())
+        return;
+    if (!url.isEmpty()) {
+        raise();
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        activateWindow();
+    }
+    while (!m_queuedLinks.isEmpty()) {
+        // "vorn:key:value:…": the key "download" names a purchase.
+        const QString text = m_queuedLinks.takeFirst().toString().trimmed();
+        if (!text.startsWith(QLatin1String("vorn:")))
+            continue;
+        const QStringList fields = text.mid(5).split(QLatin1Char(':'), Qt::KeepEmptyParts);
+        QMap<QString, QString> keys;
+        QString pending;
+        for (const QString& field : fields) {
+            if (pending.isEmpty()) {
+                keys.insert(field, QString());
+                pending = field;
+            } else {
+                keys.insert(pending, field);
+                pending.clear();
+            }
+        }
+        if (!keys.contains(QStringLiteral("download")))
+            continue;
+        bool ok = false;
+        uint purchaseId = keys.value(QStringLiteral("download")).toUInt(&ok, 10);
+        if (!ok)
+            purchaseId = 0;
+        if (auto* downloads = qobject_cast<KvoPageDownloads*>(m_pages.value(QStringLiteral("downloads")).first))
+            downloads->playVideo(purchaseId);
+    }
+    showCurrentPage();
 }
 
 void KvoMainWindow::onNewMessageFromInstance(const QString& text)
@@ -874,8 +912,10 @@ void KvoMainWindow::onClose()
     if (m_closing)
         return;
     m_closing = true;
-    // The downloads, the update download and the player's volume are
-    // wound up here as those pages land.
+    if (auto* downloads = qobject_cast<KvoPageDownloads*>(m_pages.value(QStringLiteral("downloads")).first))
+        downloads->stopAll();
+    // The update download and the player's volume are wound up here as
+    // those pages land.
     stopConnectionProbe();
     KvoPurchaseVideoManager::destroy();
     startFade(false);

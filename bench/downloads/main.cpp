@@ -1,0 +1,277 @@
+// Three concurrent downloads through the download queue against three
+// concurrent curl runs of the same files, in the same run.
+//
+// Starts the local web service with the benchmark course (three videos of
+// N MiB, 200 by default), signs in as the demo account, then alternates:
+// three curl processes fetching the three files at once, and the downloads
+// page's queue fetching them through three child entries of the course. It
+// prints the wall time of every round, the ratio of the throughputs
+// (queue / curl) and the longest stall of the GUI thread during the queue's
+// rounds, measured as the worst lateness of a 5 ms timer.
+//
+// Usage: bench_downloads [MiB] [rounds]
+
+#include "KvoApi.h"
+#include "KvoDatabase.h"
+#include "KvoDownloadWidget.h"
+#include "KvoDownloader.h"
+#include "KvoEnvironment.h"
+#include "KvoHTTPRequest.h"
+#include "KvoPageDownloads.h"
+#include "KvoPurchaseVideoManager.h"
+#include "KvoSignIn.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int BenchCourse = 190;
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+// The worst lateness of a 5 ms timer while it runs, in ms.
+class StallMeter : public QObject
+{
+public:
+    StallMeter()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(5);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const double now = m_clock.nsecsElapsed() / 1e6;
+            worst = std::max(worst, now - m_last - 5.0);
+            m_last = now;
+        });
+    }
+    void start()
+    {
+        worst = 0;
+        m_clock.start();
+        m_last = 0;
+        m_timer.start();
+    }
+    void stop() { m_timer.stop(); }
+    double worst = 0;
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    double m_last = 0;
+};
+
+struct Round
+{
+    bool ok = false;
+    double seconds = 0;
+    qint64 bytes = 0;
+    double stallMs = 0;
+    QString error;
+};
+
+Round curlRound(const QString& curl, const QStringList& urls, const QString& folder)
+{
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    std::vector<std::unique_ptr<QProcess>> processes;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < urls.size(); ++i) {
+        auto p = std::make_unique<QProcess>();
+        p->start(curl, {QStringLiteral("-s"), QStringLiteral("-o"), folder + QStringLiteral("/%1.qoz").arg(i), urls.at(i)});
+        processes.push_back(std::move(p));
+    }
+    Round round;
+    round.ok = true;
+    for (auto& p : processes) {
+        if (!p->waitForFinished(600000) || p->exitStatus() != QProcess::NormalExit || p->exitCode() != 0) {
+            round.ok = false;
+            round.error = QStringLiteral("curl failed");
+        }
+    }
+    round.seconds = timer.nsecsElapsed() / 1e9;
+    for (int i = 0; i < urls.size(); ++i)
+        round.bytes += QFileInfo(folder + QStringLiteral("/%1.qoz").arg(i)).size();
+    return round;
+}
+
+Round queueRound(const QString& folder)
+{
+    KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
+    // Every video of the course missing again, in a fresh folder.
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    KvoEnvironment::setVideoPath(folder);
+    const KvoPurchase course = manager->purchases().value(BenchCourse);
+    for (KvoVideoFile video : course.files) {
+        video.KvoPath.clear();
+        manager->setVideoPath(course, video);
+    }
+
+    Round round;
+    auto page = std::make_unique<KvoPageDownloads>(nullptr);
+    page->resize(1030, 720);
+    page->show();
+    KvoDownloadWidget* entry = page->entryFor(BenchCourse);
+    if (!entry) {
+        round.error = QStringLiteral("the benchmark course is not listed");
+        return round;
+    }
+    // One child entry per video: three entries, three download slots.
+    QMetaObject::invokeMethod(entry, "onClickExpand");
+    const QList<KvoDownloadWidget*> children = entry->children().values();
+    if (children.size() != 3) {
+        round.error = QStringLiteral("expected three child entries");
+        return round;
+    }
+    StallMeter stall;
+    QElapsedTimer timer;
+    stall.start();
+    timer.start();
+    for (KvoDownloadWidget* child : children)
+        child->enqueue();
+    const bool ended = waitFor(
+        [&] {
+            return std::all_of(children.begin(), children.end(),
+                               [](KvoDownloadWidget* c) { return c->isFinished() || c->look() == KvoDownloadWidget::Look::Error; });
+        },
+        600000);
+    round.seconds = timer.nsecsElapsed() / 1e9;
+    stall.stop();
+    round.stallMs = stall.worst;
+    round.ok = ended;
+    for (KvoDownloadWidget* child : children) {
+        if (!child->isFinished()) {
+            round.ok = false;
+            round.error = child->lastMessage() + QStringLiteral(": ") + child->lastDetail();
+        }
+        round.bytes += QFileInfo(child->currentFilePath()).size();
+    }
+    return round;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A private home: no settings or database of a real user are touched.
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/.config")));
+    QDir().mkpath(home.path() + QStringLiteral("/rt"));
+    QFile::setPermissions(home.path() + QStringLiteral("/rt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path() + QStringLiteral("/rt")));
+    QApplication app(argc, argv);
+
+    const int mebibytes = argc > 1 ? qMax(1, QString::fromLocal8Bit(argv[1]).toInt()) : 200;
+    const int rounds = argc > 2 ? qMax(1, QString::fromLocal8Bit(argv[2]).toInt()) : 2;
+    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
+    if (curl.isEmpty()) {
+        std::fprintf(stderr, "bench_downloads: curl is not installed\n");
+        return 1;
+    }
+    QString server = qEnvironmentVariable("VISTRELLE_DEVSERVER");
+    if (server.isEmpty())
+        server = QCoreApplication::applicationDirPath() + QStringLiteral("/vistrelle-devserver");
+
+    // The generated files are kept between runs of the benchmark.
+    const QString data = QDir::tempPath() + QStringLiteral("/vistrelle-bench-downloads");
+    QProcess service;
+    service.setProcessChannelMode(QProcess::SeparateChannels);
+    service.start(server, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"), data,
+                           QStringLiteral("--bench-library"), QString::number(mebibytes), QStringLiteral("--quiet")});
+    QString base;
+    waitFor(
+        [&] {
+            const QRegularExpressionMatch m =
+                QRegularExpression(QStringLiteral("http://127\\.0\\.0\\.1:\\d+")).match(QString::fromUtf8(service.peek(4096)));
+            if (m.hasMatch())
+                base = m.captured(0);
+            return !base.isEmpty() || service.state() == QProcess::NotRunning;
+        },
+        300000);
+    if (base.isEmpty()) {
+        std::fprintf(stderr, "bench_downloads: the local web service did not start (%s)\n", qPrintable(server));
+        return 1;
+    }
+    KvoApi::setEndpointForTesting(base);
+
+    KvoEnvironment::init();
+    if (!KvoDatabase::openForCurrentLanguage()) {
+        std::fprintf(stderr, "bench_downloads: no database\n");
+        return 1;
+    }
+    KvoSignIn signIn;
+    signIn.setUpdatesRememberedLogin(false);
+    bool signedIn = false, failed = false;
+    QObject::connect(&signIn, &KvoSignIn::signedIn, [&] { signedIn = true; });
+    QObject::connect(&signIn, &KvoSignIn::failed, [&] { failed = true; });
+    signIn.signIn(QStringLiteral("demo"), QStringLiteral("demo"), false);
+    waitFor([&] { return signedIn || failed; }, 20000);
+    KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
+    manager->setConnected(true);
+    bool synced = false;
+    QObject::connect(manager, &KvoPurchaseVideoManager::updateEnded, [&] { synced = true; });
+    manager->update();
+    waitFor([&] { return synced; }, 20000);
+    const KvoPurchase course = manager->purchases().value(BenchCourse);
+    if (!signedIn || course.files.size() != 3) {
+        std::fprintf(stderr, "bench_downloads: sign-in or library failed\n");
+        return 1;
+    }
+    QStringList urls;
+    for (const KvoVideoFile& video : course.files)
+        urls.append(base + QStringLiteral("/files/videos/%1/%2.qoz").arg(BenchCourse).arg(video.fileId));
+
+    QTemporaryDir work;
+    std::printf("three concurrent downloads of %d MiB each over loopback, %d rounds\n", mebibytes, rounds);
+    double curlBest = 1e9, queueBest = 1e9, curlSum = 0, queueSum = 0, worstStall = 0;
+    for (int r = 0; r < rounds; ++r) {
+        const Round c = curlRound(curl, urls, work.path() + QStringLiteral("/curl"));
+        const Round q = queueRound(work.path() + QStringLiteral("/queue"));
+        if (!c.ok || !q.ok) {
+            std::fprintf(stderr, "bench_downloads: round %d failed: %s %s\n", r + 1, qPrintable(c.error),
+                         qPrintable(q.error));
+            return 1;
+        }
+        std::printf("round %d: curl %.2f s (%.0f MB/s), queue %.2f s (%.0f MB/s), GUI stall %.1f ms\n", r + 1,
+                    c.seconds, c.bytes / 1e6 / c.seconds, q.seconds, q.bytes / 1e6 / q.seconds, q.stallMs);
+        curlBest = std::min(curlBest, c.seconds);
+        queueBest = std::min(queueBest, q.seconds);
+        curlSum += c.seconds;
+        queueSum += q.seconds;
+        worstStall = std::max(worstStall, q.stallMs);
+        QDir(work.path() + QStringLiteral("/curl")).removeRecursively();
+        QDir(work.path() + QStringLiteral("/queue")).removeRecursively();
+    }
+    std::printf("throughput ratio queue/curl: %.2f (mean), %.2f (best against best)\n", curlSum / queueSum,
+                curlBest / queueBest);
+    std::printf("longest GUI-thread stall during the queue's downloads: %.1f ms\n", worstStall);
+    service.terminate();
+    service.waitForFinished(5000);
+    return 0;
+}

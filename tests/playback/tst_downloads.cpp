@@ -1,0 +1,706 @@
+#include "KvoTestSupport.h"
+
+#include "KvoDatabase.h"
+#include "KvoDialog.h"
+#include "KvoDownloadWidget.h"
+#include "KvoDownloader.h"
+#include "KvoEnvironment.h"
+#include "KvoHTTPRequest.h"
+#include "KvoNotificationBox.h"
+#include "KvoPageDownloads.h"
+#include "KvoPurchaseVideoManager.h"
+#include "KvoQozFile.h"
+#include "KvoSignIn.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDirIterator>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+KvoPurchaseVideoManager* manager()
+{
+    return KvoPurchaseVideoManager::instance();
+}
+
+// Every file under a folder, relative to it.
+QStringList filesUnder(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(QDir(folder).relativeFilePath(it.next()));
+    files.sort();
+    return files;
+}
+
+// The titles of the notification boxes on screen, except those in before.
+QStringList titlesOfOpenBoxes(const QList<KvoNotificationBox*>& before = {})
+{
+    QStringList titles;
+    for (KvoNotificationBox* box : KvoNotificationBox::openBoxes())
+        if (!before.contains(box))
+            titles.append(box->title());
+    return titles;
+}
+
+// Closes every KvoDialog that shows (they run modally) and counts them.
+class DialogCloser : public QObject
+{
+public:
+    DialogCloser()
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<KvoDialog*>(widget);
+                if (dialog && dialog->isVisible()) {
+                    ++shown;
+                    dialog->closeWithCancel();
+                }
+            }
+        });
+        m_timer.start(20);
+    }
+    int shown = 0;
+
+private:
+    QTimer m_timer;
+};
+
+} // namespace
+
+class TestDownloads : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void remainingTimeTexts_data();
+    void remainingTimeTexts();
+    void lastUpdateTexts_data();
+    void lastUpdateTexts();
+    void fileNames_data();
+    void fileNames();
+
+    void downloadsACourse();
+    void awkwardTitles();
+    void queueRules();
+    void failuresEndInErrorLook_data();
+    void failuresEndInErrorLook();
+    void videoFolderProblems();
+    void diskFull();
+    void purchaseLeavesLibrary();
+    void sortOrders();
+    void counterFollowsTheSet();
+    void links();
+    void clickRefresh();
+    void sessionExpiresDuringDownload(); // last: the session stays expired
+
+private:
+    KvoDownloadWidget* entry(uint purchaseId) const { return m_page->entryFor(purchaseId); }
+    bool waitIdle(int timeout = 10000);
+    void setLibraryPath(uint purchaseId, const QString& pathOrEmpty);
+    void reloadLibrary();
+    // A full poll, back to the service's library (local state kept).
+    void repoll();
+
+    std::unique_ptr<KvoTestHome> m_home;
+    std::unique_ptr<KvoTestServer> m_server;
+    std::unique_ptr<QTemporaryDir> m_videos;
+    std::unique_ptr<KvoPageDownloads> m_page;
+};
+
+void TestDownloads::initTestCase()
+{
+    m_home = std::make_unique<KvoTestHome>();
+    KvoEnvironment::init();
+    QVERIFY(KvoDatabase::openForCurrentLanguage());
+    m_server = std::make_unique<KvoTestServer>(QStringList{QStringLiteral("--quiet")});
+    if (!m_server->isRunning())
+        QSKIP("the local web service is not available");
+    KvoHTTPRequest::setTransferTimeout(8000);
+    KvoDownloader::setTransferTimeout(1500);
+
+    KvoSignIn signIn;
+    signIn.setUpdatesRememberedLogin(false);
+    QSignalSpy signedIn(&signIn, &KvoSignIn::signedIn);
+    QSignalSpy failed(&signIn, &KvoSignIn::failed);
+    signIn.signIn(QStringLiteral("demo"), QStringLiteral("demo"), false);
+    QTRY_VERIFY_WITH_TIMEOUT(signedIn.count() + failed.count() == 1, 10000);
+    QCOMPARE(signedIn.count(), 1);
+    manager()->setConnected(true);
+    QSignalSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
+    manager()->update();
+    QVERIFY(ended.wait(10000));
+    QCOMPARE(manager()->purchases().size(), 8);
+}
+
+void TestDownloads::init()
+{
+    if (!m_server || !m_server->isRunning())
+        QSKIP("the local web service is not available");
+    QVERIFY(m_server->clearFaults());
+    m_videos = std::make_unique<QTemporaryDir>();
+    KvoEnvironment::setVideoPath(m_videos->path());
+    QCOMPARE(QDir::fromNativeSeparators(KvoEnvironment::videoPath()), m_videos->path());
+    // Every video missing again.
+    for (const KvoPurchase& p : manager()->purchases())
+        setLibraryPath(p.id, QString());
+    manager()->setConnected(true);
+    m_page = std::make_unique<KvoPageDownloads>(nullptr);
+    m_page->resize(1030, 720);
+}
+
+void TestDownloads::cleanup()
+{
+    m_page.reset();
+    QCOMPARE(KvoDownloadWidget::queuedCount(), 0);
+    // Transfers of the deleted entries go away with the event loop.
+    QTRY_COMPARE(KvoDownloadWidget::activeCount(), 0);
+    for (KvoNotificationBox* box : KvoNotificationBox::openBoxes())
+        box->close();
+    QTest::qWait(20);
+}
+
+bool TestDownloads::waitIdle(int timeout)
+{
+    return QTest::qWaitFor([] { return KvoDownloadWidget::activeCount() == 0 && KvoDownloadWidget::queuedCount() == 0; },
+                           timeout);
+}
+
+void TestDownloads::setLibraryPath(uint purchaseId, const QString& pathOrEmpty)
+{
+    const KvoPurchase p = manager()->purchases().value(int(purchaseId));
+    for (KvoVideoFile video : p.files) {
+        if (video.KvoPath == pathOrEmpty)
+            continue;
+        video.KvoPath = pathOrEmpty.isEmpty() ? QString() : pathOrEmpty + QString::number(video.fileId);
+        manager()->setVideoPath(p, video);
+    }
+}
+
+void TestDownloads::reloadLibrary()
+{
+    manager()->setUser(manager()->userId(), manager()->login(), manager()->credits(), manager()->session());
+}
+
+void TestDownloads::repoll()
+{
+    QSqlQuery q(KvoDatabase::database());
+    QVERIFY(q.exec(QStringLiteral("UPDATE users SET last_update = 0")));
+    reloadLibrary();
+    QSignalSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
+    manager()->update();
+    QVERIFY(ended.wait(10000));
+}
+
+// --- pure rules ---------------------------------------------------------------
+
+void TestDownloads::remainingTimeTexts_data()
+{
+    QTest::addColumn<uint>("seconds");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("0") << 0u << "( temps estimé : 1 seconde )";
+    QTest::newRow("1") << 1u << "( temps estimé : 1 seconde )";
+    QTest::newRow("2") << 2u << "( temps estimé : 2 secondes )";
+    QTest::newRow("45") << 45u << "( temps estimé : 45 secondes )";
+    QTest::newRow("60") << 60u << "( temps estimé : 60 secondes )";
+    QTest::newRow("61") << 61u << "( temps estimé : 1 minute )";
+    QTest::newRow("90") << 90u << "( temps estimé : 1 minute )";
+    QTest::newRow("119") << 119u << "( temps estimé : 1 minute )";
+    QTest::newRow("125") << 125u << "( temps estimé : 2 minutes )";
+    QTest::newRow("3599") << 3599u << "( temps estimé : 59 minutes )";
+    QTest::newRow("3600") << 3600u << "( temps estimé : 1 heure et 1 seconde )";
+    QTest::newRow("3725") << 3725u << "( temps estimé : 1 heure et 2 minutes )";
+    QTest::newRow("7230") << 7230u << "( temps estimé : 2 heures et 30 secondes )";
+    QTest::newRow("huge") << 4000000000u << "( temps estimé : 1111111 heures et 6 minutes )";
+}
+
+void TestDownloads::remainingTimeTexts()
+{
+    QFETCH(uint, seconds);
+    QFETCH(QString, text);
+    QCOMPARE(KvoDownloadWidget::remainingTimeText(seconds), text);
+}
+
+void TestDownloads::lastUpdateTexts_data()
+{
+    QTest::addColumn<qint64>("age");
+    QTest::addColumn<QString>("text");
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    QTest::newRow("never") << now << "jamais"; // stamp 0
+    QTest::newRow("future") << qint64(-50) << "à l'instant";
+    QTest::newRow("15 s") << qint64(15) << "à l'instant";
+    QTest::newRow("16 s") << qint64(16) << "il y a 15 secondes";
+    QTest::newRow("30 s") << qint64(30) << "il y a 30 secondes";
+    QTest::newRow("60 s") << qint64(60) << "il y a 1 minute";
+    QTest::newRow("150 s") << qint64(150) << "il y a 2 minutes";
+    QTest::newRow("3600 s") << qint64(3600) << "il y a 1 heure";
+    QTest::newRow("7200 s") << qint64(7200) << "il y a 2 heures";
+    QTest::newRow("86399 s") << qint64(86399) << "il y a 23 heures";
+    // Yesterday: the local time, minutes on two digits.
+    const QDateTime yesterday(QDate::currentDate().addDays(-1), QTime(9, 5));
+    const qint64 yesterdayAge = now - yesterday.toSecsSinceEpoch();
+    if (yesterdayAge >= 86400 && yesterdayAge < 172800)
+        QTest::newRow("yesterday 9:05") << yesterdayAge << "hier à 9:05";
+    const QDateTime old = QDateTime::currentDateTime().addDays(-3);
+    QTest::newRow("3 days") << now - old.toSecsSinceEpoch() << old.toString(QStringLiteral("dd/MM/yy"));
+}
+
+void TestDownloads::lastUpdateTexts()
+{
+    QFETCH(qint64, age);
+    QFETCH(QString, text);
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const qint64 stamp = QString::fromLatin1(QTest::currentDataTag()) == QLatin1String("never") ? 0 : now - age;
+    QCOMPARE(KvoPageDownloads::lastUpdateText(stamp, now), text);
+}
+
+void TestDownloads::fileNames_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("cleaned");
+    QTest::newRow("separators") << "A/B: D?" << "AB D";
+    QTest::newRow("bang") << "Part 1!" << "Part 1";
+    QTest::newRow("all removed") << "|<>!?:/\\*'\"" << "";
+    QTest::newRow("dots stay") << ".." << "..";
+    QTest::newRow("placeholder") << "Modèles « %1 » %2" << "Modèles « %1 » %2";
+    QTest::newRow("control") << QStringLiteral("a\tb\nc") << "abc";
+}
+
+void TestDownloads::fileNames()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, cleaned);
+    QCOMPARE(KvoDownloadWidget::cleanTitle(title), cleaned);
+    QCOMPARE(KvoDownloadWidget::nameComponent(12, cleaned), QStringLiteral("12 - ") + cleaned);
+    // ".." never escapes: the name always starts with the id.
+    QVERIFY(!KvoDownloadWidget::nameComponent(345, cleaned, QStringLiteral(".qoz")).contains(QLatin1Char('/')));
+
+    // Long titles are shortened to what a file name holds, ".part" included.
+    const QString longTitle = QString(300, QChar(0x00e9)) + title; // 2 bytes each in UTF-8
+    const QString name = KvoDownloadWidget::nameComponent(345, KvoDownloadWidget::cleanTitle(longTitle),
+                                                          QStringLiteral(".qoz"));
+    QVERIFY(name.startsWith(QStringLiteral("345 - ")));
+    QVERIFY(name.endsWith(QStringLiteral(".qoz")));
+    QVERIFY((name + QStringLiteral(".part")).toUtf8().size() <= 255);
+    const QString emoji = QString(200, QChar(0x263A)) + QString::fromUtf8("\xF0\x9F\x98\x80").repeated(40);
+    const QString shortened = KvoDownloadWidget::nameComponent(1, emoji);
+    QVERIFY(shortened.toUtf8().size() <= 250);
+    QVERIFY(!shortened.back().isHighSurrogate());
+}
+
+// --- downloads against the local service --------------------------------------
+
+void TestDownloads::downloadsACourse()
+{
+    KvoDownloadWidget* course = entry(103);
+    QVERIFY(course);
+    QCOMPARE(m_page->missingCount(), 8);
+    const int filesInCourse = int(course->purchase().files.size());
+    QCOMPARE(filesInCourse, 3);
+    course->enqueue();
+    QCOMPARE(course->look(), KvoDownloadWidget::Look::Asking);
+    QVERIFY(course->holdsSlot());
+    QTRY_VERIFY_WITH_TIMEOUT(course->isFinished(), 10000);
+    QCOMPARE(course->look(), KvoDownloadWidget::Look::Finished);
+    QCOMPARE(course->findChild<QLabel*>(QStringLiteral("title"))->text(),
+             QStringLiteral("Tableur Plus pour débutants [ 3 vidéos ]"));
+
+    const QString folder = m_videos->path() + QStringLiteral("/103 - Tableur Plus pour débutants");
+    const QStringList files = filesUnder(m_videos->path());
+    QCOMPARE(files.size(), 3);
+    const KvoPurchase recorded = manager()->purchases().value(103);
+    for (const KvoVideoFile& video : recorded.files) {
+        QVERIFY(video.KvoPath.startsWith(folder + QStringLiteral("/") + QString::number(video.fileId)
+                                         + QStringLiteral(" - ")));
+        QVERIFY(video.KvoPath.endsWith(QStringLiteral(".qoz")));
+        const KvoQozFile stored(video.KvoPath);
+        QVERIFY(stored.isValid());
+        QCOMPARE(stored.fileId(), video.fileId);
+        QCOMPARE(stored.purchaseId(), 103u);
+        QVERIFY(!video.hidden);
+    }
+    QVERIFY(titlesOfOpenBoxes().contains(QStringLiteral("Téléchargement terminé")));
+
+    m_page->onShow();
+    QCOMPARE(m_page->missingCount(), 7);
+    // The finished entry stays in the list until it is opened.
+    QVERIFY(entry(103));
+    // Clicking download again starts nothing: the videos are on disk.
+    course->enqueue();
+    QVERIFY(!course->holdsSlot());
+}
+
+void TestDownloads::awkwardTitles()
+{
+    // 102 holds "/", ":" and quotes, 104 holds "%1"; 105 gets a course and
+    // a video title far longer than a file name may be.
+    const QString longCourse = QStringLiteral("Très long titre ").repeated(20); // 320 characters
+    const QString userId = manager()->userId();
+    QSqlQuery q(KvoDatabase::database());
+    q.prepare(QStringLiteral("UPDATE purchases SET title = ?, course_title = ? WHERE id_user = ? AND id = 105"));
+    q.addBindValue(longCourse);
+    q.addBindValue(longCourse);
+    q.addBindValue(userId);
+    QVERIFY(q.exec());
+    q.prepare(QStringLiteral("UPDATE videos SET title = ? WHERE id_user = ? AND fileid = 1051"));
+    q.addBindValue(QStringLiteral("../../%1 \"x\" ") + QString(300, QLatin1Char('v')));
+    q.addBindValue(userId);
+    QVERIFY(q.exec());
+    reloadLibrary();
+    m_page = std::make_unique<KvoPageDownloads>(nullptr);
+
+    for (uint id : {102u, 104u, 105u})
+        entry(id)->enqueue();
+    QVERIFY(waitIdle(15000));
+    for (uint id : {102u, 104u, 105u}) {
+        QCOMPARE(entry(id)->look(), KvoDownloadWidget::Look::Finished);
+        QVERIFY(!manager()->purchases().value(int(id)).noVideoOnDisk());
+    }
+    const QStringList files = filesUnder(m_videos->path());
+    QVERIFY(files.contains(QStringLiteral("102 - Retouche  avantaprès, le pas à pas/1021 - Introduction.qoz")));
+    QVERIFY(files.contains(QStringLiteral("104 - Modèles « %1 » et publipostage/1041 - Introduction.qoz")));
+    for (const QString& file : files) {
+        QVERIFY2(!file.endsWith(QStringLiteral(".part")), qPrintable(file));
+        for (const QString& part : file.split(QLatin1Char('/')))
+            QVERIFY(part.toUtf8().size() <= 250);
+    }
+    // Everything stays inside the video folder.
+    const QString path1051 = manager()->purchases().value(105).files.value(1051).KvoPath;
+    QVERIFY(QFileInfo(path1051).isFile());
+    QVERIFY(QFileInfo(path1051).canonicalFilePath().startsWith(QDir(m_videos->path()).canonicalPath()));
+    QVERIFY(QFileInfo(path1051).fileName().startsWith(QStringLiteral("1051 - ....%1 x vvv")));
+
+    // Back to the service's titles for the other tests.
+    repoll();
+    QCOMPARE(manager()->purchases().value(105).files.value(1051).title, QStringLiteral("Introduction"));
+}
+
+void TestDownloads::queueRules()
+{
+    // Slow answers keep the transfers running while the queue is looked at.
+    QVERIFY(m_server->setFault(QStringLiteral("slow"), QStringLiteral("150")));
+    const QList<KvoDownloadWidget*> sorted = m_page->sortedEntries();
+    QCOMPARE(sorted.size(), 8);
+    auto* offPage = sorted.at(5);
+    for (int i = 0; i < 5; ++i)
+        sorted.at(i)->enqueue();
+    QCOMPARE(KvoDownloadWidget::activeCount(), 3);
+    QCOMPARE(KvoDownloadWidget::queuedEntries(), (QList<KvoDownloadWidget*>{sorted.at(3), sorted.at(4)}));
+    QCOMPARE(sorted.at(3)->look(), KvoDownloadWidget::Look::Waiting);
+    QCOMPARE(sorted.at(3)->findChild<QPushButton*>(QStringLiteral("button"))->text(), QStringLiteral("en attente"));
+
+    // "Tout télécharger" twice: nothing joins twice.
+    m_page->findChild<QPushButton*>(QStringLiteral("download"))->click();
+    m_page->findChild<QPushButton*>(QStringLiteral("download"))->click();
+    QCOMPARE(KvoDownloadWidget::activeCount(), 3);
+    QCOMPARE(KvoDownloadWidget::queuedCount(), 5);
+    QCOMPARE(KvoDownloadWidget::queuedEntries().mid(0, 3),
+             (QList<KvoDownloadWidget*>{sorted.at(3), sorted.at(4), sorted.at(5)}));
+
+    // An entry that goes away leaves the queue.
+    m_page->removeWidget(offPage); // only finished entries do that; any works
+    QTRY_COMPARE(KvoDownloadWidget::queuedCount(), 4);
+    QVERIFY(!KvoDownloadWidget::queuedEntries().contains(offPage));
+
+    // First in, first out: the earliest waiting entry gets the next slot.
+    QTRY_VERIFY_WITH_TIMEOUT(!KvoDownloadWidget::queuedEntries().contains(sorted.at(3)), 15000);
+    QVERIFY(KvoDownloadWidget::activeEntries().contains(sorted.at(3))
+            || sorted.at(3)->isFinished());
+    QVERIFY(KvoDownloadWidget::queuedEntries().contains(sorted.at(4))
+            || KvoDownloadWidget::activeEntries().contains(sorted.at(4)));
+    QVERIFY(KvoDownloadWidget::activeCount() <= 3);
+
+    QVERIFY(waitIdle(30000));
+    for (KvoDownloadWidget* e : m_page->sortedEntries())
+        QCOMPARE(e->look(), KvoDownloadWidget::Look::Finished);
+    QCOMPARE(manager()->purchases().size(), 8);
+    QTRY_COMPARE(m_page->missingCount(), 8); // as at the last rebuild
+    m_page->onShow();
+    QCOMPARE(m_page->missingCount(), 1); // the removed entry's purchase
+}
+
+void TestDownloads::failuresEndInErrorLook_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("address refused") << "status" << "500" << "Erreur - connexion impossible";
+    QTest::newRow("no url") << "fileurl_nourl" << "1" << "Erreur - adresse de la vidéo absente";
+    QTest::newRow("404") << "file404" << "1" << "Erreur - fichier indisponible";
+    QTest::newRow("redirect") << "redirect" << "1" << "Erreur - fichier indisponible";
+    QTest::newRow("cut body") << "file_short" << "1" << "Erreur - connexion coupée";
+    QTest::newRow("longer than announced") << "file_long" << "1" << "Erreur - fichier corrompu";
+    QTest::newRow("stall") << "file_stall" << "1" << "Erreur - connexion coupée";
+}
+
+void TestDownloads::failuresEndInErrorLook()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, value);
+    QFETCH(QString, message);
+    QVERIFY(m_server->setFault(fault, value));
+    const QList<KvoNotificationBox*> boxesBefore = KvoNotificationBox::openBoxes();
+    const QList<KvoDownloadWidget*> sorted = m_page->sortedEntries();
+    for (int i = 0; i < 4; ++i)
+        sorted.at(i)->enqueue();
+    QCOMPARE(KvoDownloadWidget::queuedCount(), 1);
+    // The fourth starts as soon as a failure frees a slot, and fails too.
+    QVERIFY(waitIdle(15000));
+    for (int i = 0; i < 4; ++i) {
+        KvoDownloadWidget* e = sorted.at(i);
+        QCOMPARE(e->look(), KvoDownloadWidget::Look::Error);
+        QCOMPARE(e->lastMessage(), message);
+        QCOMPARE(e->findChild<QPushButton*>(QStringLiteral("button"))->text(), QStringLiteral("Relancer"));
+        QCOMPARE(e->findChild<QLabel*>(QStringLiteral("comment"))->text(), message);
+        QVERIFY(e->findChild<QLabel*>(QStringLiteral("title"))->text().startsWith(QStringLiteral("<i ")));
+        QVERIFY(manager()->purchases().value(int(e->purchaseId())).noVideoOnDisk());
+    }
+    // No file under a final name, no partial file left.
+    for (const QString& file : filesUnder(m_videos->path()))
+        QFAIL(qPrintable(QStringLiteral("file left behind: ") + file));
+    // No success is announced for a run in which nothing arrived.
+    QVERIFY(!titlesOfOpenBoxes(boxesBefore).contains(QStringLiteral("Téléchargement terminé")));
+
+    // "Relancer" retries, and works once the service does.
+    QVERIFY(m_server->clearFaults());
+    sorted.at(0)->findChild<QPushButton*>(QStringLiteral("button"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(sorted.at(0)->isFinished(), 10000);
+    QVERIFY(!manager()->purchases().value(int(sorted.at(0)->purchaseId())).noVideoOnDisk());
+}
+
+void TestDownloads::videoFolderProblems()
+{
+    // A video folder that does not exist yet is made.
+    const QString missing = m_videos->path() + QStringLiteral("/not/yet");
+    KvoEnvironment::setVideoPath(missing);
+    QVERIFY(QDir(m_videos->path() + QStringLiteral("/not")).removeRecursively());
+    entry(101)->enqueue();
+    QTRY_VERIFY_WITH_TIMEOUT(entry(101)->isFinished(), 10000);
+    QCOMPARE(filesUnder(missing).size(), 4);
+
+    // A folder that cannot be made (below a regular file) fails clearly,
+    // and the queue goes on.
+    QFile blocker(m_videos->path() + QStringLiteral("/file"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    KvoEnvironment::setVideoPath(blocker.fileName() + QStringLiteral("/videos"));
+    const QList<KvoDownloadWidget*> sorted = m_page->sortedEntries();
+    QList<KvoDownloadWidget*> tried;
+    for (KvoDownloadWidget* e : sorted)
+        if (!e->isFinished() && tried.size() < 4)
+            tried.append(e);
+    for (KvoDownloadWidget* e : tried)
+        e->enqueue();
+    QVERIFY(waitIdle());
+    for (KvoDownloadWidget* e : tried) {
+        QCOMPARE(e->look(), KvoDownloadWidget::Look::Error);
+        QCOMPARE(e->lastMessage(), QStringLiteral("Erreur - dossier des vidéos inaccessible"));
+    }
+}
+
+void TestDownloads::diskFull()
+{
+    // A file-size limit makes writes fail as a full disk does; the clips
+    // are larger than the limit.
+    struct rlimit saved;
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 8 * 1024;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    entry(101)->enqueue();
+    const bool ended = waitIdle();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    QVERIFY(ended);
+    QCOMPARE(entry(101)->look(), KvoDownloadWidget::Look::Error);
+    QCOMPARE(entry(101)->lastMessage(), QStringLiteral("Erreur - écriture du fichier impossible"));
+    QVERIFY(filesUnder(m_videos->path()).isEmpty());
+}
+
+void TestDownloads::purchaseLeavesLibrary()
+{
+    QVERIFY(m_server->setFault(QStringLiteral("slow"), QStringLiteral("300")));
+    KvoDownloadWidget* course = entry(101);
+    course->enqueue();
+    QVERIFY(course->holdsSlot());
+    // The purchase goes while its first video is on its way.
+    const QString userId = manager()->userId();
+    for (const char* sql : {"DELETE FROM purchases WHERE id_user = ? AND id = 101",
+                            "DELETE FROM videos WHERE id_user = ? AND id_purchase = 101"}) {
+        QSqlQuery q(KvoDatabase::database());
+        q.prepare(QString::fromLatin1(sql));
+        q.addBindValue(userId);
+        QVERIFY(q.exec());
+    }
+    reloadLibrary();
+    QVERIFY(!manager()->purchases().contains(101));
+    QVERIFY(waitIdle());
+    QCOMPARE(course->look(), KvoDownloadWidget::Look::Error);
+    QCOMPARE(course->lastMessage(), QStringLiteral("Erreur - formation absente de la bibliothèque"));
+    QVERIFY(filesUnder(m_videos->path()).isEmpty());
+    // A retry does not download under an empty record.
+    QVERIFY(m_server->clearFaults());
+    course->enqueue();
+    QVERIFY(waitIdle());
+    QCOMPARE(course->look(), KvoDownloadWidget::Look::Error);
+    QVERIFY(filesUnder(m_videos->path()).isEmpty());
+
+    // The service still has it: the next poll brings it back.
+    repoll();
+    QVERIFY(manager()->purchases().contains(101));
+}
+
+void TestDownloads::sortOrders()
+{
+    const QMap<int, KvoSoftware> softwares = manager()->softwares();
+    const auto nameOf = [&softwares](KvoDownloadWidget* e) {
+        return softwares.value(int(e->purchase().softwareIDs.value(0))).name.toLower();
+    };
+    struct Mode
+    {
+        const char* button;
+        int mode;
+    };
+    for (const Mode& m : {Mode{"dateAsc", 0}, Mode{"dateDesc", 1}, Mode{"softwareAsc", 2}, Mode{"softwareDesc", 3}}) {
+        auto* button = m_page->findChild<QRadioButton*>(QString::fromLatin1(m.button));
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(m_page->stateOf(), m.mode);
+        const QList<KvoDownloadWidget*> list = m_page->sortedEntries();
+        QCOMPARE(list.size(), 8);
+        for (int i = 1; i < list.size(); ++i) {
+            KvoDownloadWidget* a = list.at(i - 1);
+            KvoDownloadWidget* b = list.at(i);
+            switch (m.mode) {
+            case 0: QVERIFY(a->purchase().purchaseDate <= b->purchase().purchaseDate); break;
+            case 1: QVERIFY(a->purchase().purchaseDate >= b->purchase().purchaseDate); break;
+            case 2: QVERIFY(nameOf(a) <= nameOf(b)); break;
+            case 3: QVERIFY(nameOf(a) >= nameOf(b)); break;
+            }
+            // Equal keys are "not less" both ways.
+            QVERIFY(!(KvoDownloadWidget::lessThan(a, b) && KvoDownloadWidget::lessThan(b, a)));
+            QVERIFY(!KvoDownloadWidget::lessThan(a, a));
+        }
+    }
+}
+
+void TestDownloads::counterFollowsTheSet()
+{
+    // 108 on disk: seven purchases are listed.
+    setLibraryPath(108, m_videos->path() + QStringLiteral("/x"));
+    m_page = std::make_unique<KvoPageDownloads>(nullptr);
+    QCOMPARE(m_page->missingCount(), 7);
+    QVERIFY(!entry(108));
+    // 107 arrives and 108 misses a video again before the page shows: the
+    // same number, another set. The list follows the set.
+    setLibraryPath(107, m_videos->path() + QStringLiteral("/y"));
+    setLibraryPath(108, QString());
+    m_page->refreshList();
+    m_page->onShow();
+    QCOMPARE(m_page->missingCount(), 7);
+    QVERIFY(entry(108));
+    QVERIFY(entry(107)->isFinished());
+    QCOMPARE(m_page->sortedEntries().size(), 8);
+    // Nothing to list: the "none" line shows and no row is laid out.
+    for (const KvoPurchase& p : manager()->purchases())
+        setLibraryPath(p.id, m_videos->path() + QStringLiteral("/z"));
+    m_page = std::make_unique<KvoPageDownloads>(nullptr);
+    m_page->show();
+    QCOMPARE(m_page->missingCount(), 0);
+    QVERIFY(m_page->findChild<QWidget*>(QStringLiteral("widgetNone"))->isVisible());
+    QCOMPARE(m_page->sortedEntries().size(), 0);
+}
+
+void TestDownloads::links()
+{
+    QStringList switches;
+    connect(m_page.get(), &KvoPageDownloads::onChangePage, this, [&](const QString& key, bool) {
+        switches.append(key);
+        // As the main window does: the page shows when asked for.
+        if (key == QLatin1String("downloads"))
+            m_page->show();
+    });
+    DialogCloser closer;
+
+    // Offline, a link to a listed purchase still shows the page first, so
+    // the entry's own check can tell that the connection is missing.
+    manager()->setConnected(false);
+    m_page->playVideo(106);
+    QCOMPARE(switches, QStringList{QStringLiteral("downloads")});
+    QTRY_COMPARE(closer.shown, 1);
+    QCOMPARE(KvoDownloadWidget::activeCount() + KvoDownloadWidget::queuedCount(), 0);
+
+    // Online it queues, and the page moves to the entry.
+    manager()->setConnected(true);
+    switches.clear();
+    m_page->playVideo(106);
+    QCOMPARE(switches, QStringList{QStringLiteral("downloads")});
+    QVERIFY(entry(106)->isBusy());
+    QVERIFY(waitIdle());
+
+    // Finished: the link plays the course.
+    switches.clear();
+    m_page->playVideo(106);
+    QCOMPARE(switches, (QStringList{QStringLiteral("detail_software_3"), QStringLiteral("player")}));
+
+    // Unknown purchase: the download-error dialog, no page switch.
+    switches.clear();
+    m_page->playVideo(0);
+    QTRY_COMPARE(closer.shown, 2);
+    QVERIFY(switches.isEmpty());
+}
+
+void TestDownloads::clickRefresh()
+{
+    QTest::mouseClick(m_page->findChild<QRadioButton*>(QStringLiteral("softwareAsc")), Qt::LeftButton);
+    QCOMPARE(m_page->stateOf(), 2);
+    QSignalSpy started(manager(), &KvoPurchaseVideoManager::updateStarted);
+    QSignalSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
+    KvoPageDownloads::clickRefresh();
+    QCOMPARE(m_page->stateOf(), 1);
+    QVERIFY(m_page->findChild<QRadioButton*>(QStringLiteral("dateDesc"))->isChecked());
+    QCOMPARE(started.count(), 1);
+    QCOMPARE(m_page->findChild<QLabel*>(QStringLiteral("refreshLabel"))->text(), QStringLiteral("en cours"));
+    QVERIFY(ended.wait(10000));
+}
+
+void TestDownloads::sessionExpiresDuringDownload()
+{
+    QVERIFY(m_server->setFault(QStringLiteral("slow"), QStringLiteral("400")));
+    QVERIFY(m_server->setFault(QStringLiteral("poll409")));
+    const QList<KvoDownloadWidget*> sorted = m_page->sortedEntries();
+    for (int i = 0; i < 4; ++i)
+        sorted.at(i)->enqueue();
+    QSignalSpy expired(manager(), &KvoPurchaseVideoManager::sessionExpired);
+    manager()->update();
+    QVERIFY(expired.wait(10000));
+    QCOMPARE(KvoDownloadWidget::activeCount(), 0);
+    QCOMPARE(KvoDownloadWidget::queuedCount(), 0);
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(sorted.at(i)->look(), KvoDownloadWidget::Look::Error);
+        QCOMPARE(sorted.at(i)->lastMessage(), QStringLiteral("Erreur - session expirée"));
+        QVERIFY(sorted.at(i)->isStopped());
+    }
+    QTest::qWait(1000);
+    QVERIFY(filesUnder(m_videos->path()).isEmpty());
+}
+
+QTEST_MAIN(TestDownloads)
+#include "tst_downloads.moc"
