@@ -1,0 +1,336 @@
+// Prints figures of the user's library pages; asserts nothing.
+//
+// A library of 300 softwares, 3,000 courses and 60,000 videos is written to
+// a temporary database and loaded through the library manager. Timed: the
+// softwares page built and shown, and the page of the largest software shown
+// in each of the nine sort modes (list built from the library, rows of the
+// first list page made, laid out and painted). The floor is std::sort of the
+// same listed rows by the same key in the same run.
+#include "KvoDatabase.h"
+#include "KvoEnvironment.h"
+#include "KvoPageDetailSoftware.h"
+#include "KvoPageSoftwares.h"
+#include "KvoPurchaseVideoManager.h"
+#include "KvoSoftwareDetailOrder.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr int Softwares = 300;
+constexpr int Courses = 3000;
+// 2,572 courses of 23 videos and 428 single videos: 59,584 videos.
+constexpr int VideosPerCourse = 23;
+constexpr int Repeats = 7;
+const QString s_user = QStringLiteral("Bench0002");
+
+double ms(qint64 ns)
+{
+    return double(ns) / 1e6;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Software 1 is the largest: every tenth course is also filed under it.
+QList<uint> softwaresOf(int course)
+{
+    QList<uint> ids{uint(1 + course % Softwares)};
+    if (course % 10 == 0 && ids.first() != 1)
+        ids.append(1);
+    return ids;
+}
+
+void fillDatabase(const QString& videoDir)
+{
+    std::mt19937 random(42);
+    QSqlDatabase db = KvoDatabase::database();
+    db.transaction();
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("INSERT INTO users (id_qoz_user, login, credits, last_update) VALUES (?, 'bench', '0', 0)"));
+    q.addBindValue(s_user);
+    q.exec();
+
+    QSqlQuery pq(db), vq(db);
+    pq.prepare(QStringLiteral("INSERT INTO purchases (id_user, id, files, title, software_ids, purchase_date, "
+                              "attachment_url) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    vq.prepare(QStringLiteral("INSERT INTO videos (id_user, fileid, id_purchase, title, duration, ord, n_chapter, "
+                              "t_chapter, KvoPath, hidden, alreadyseen) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    for (int c = 1; c <= Courses; ++c) {
+        const QList<uint> softs = softwaresOf(c);
+        const bool largest = softs.contains(1);
+        const bool chaptered = c % 3 == 0;
+        // Every seventh purchase is a single video bought on its own.
+        const int fileCount = c % 7 == 0 ? 1 : VideosPerCourse;
+        QStringList ids;
+        for (int v = 1; v <= fileCount; ++v)
+            ids.append(QString::number(c * 100 + v));
+        QStringList softText;
+        for (uint s : softs)
+            softText.append(QString::number(s));
+        const QString title = QStringLiteral("%1 cours %2").arg(QChar(QLatin1Char('A' + random() % 26))).arg(c);
+        for (const QVariant& value :
+             QVariantList{s_user, c, ids.join(';'), title, softText.join(';'), 1500000000 + int(random() % 100000000),
+                          c % 4 == 0 ? QStringLiteral("https://example.org/s/%1.zip").arg(c) : QString()})
+            pq.addBindValue(value);
+        pq.exec();
+        // Course states: never watched, started, finished, half downloaded.
+        const int state = int(random() % 4);
+        for (int v = 1; v <= fileCount; ++v) {
+            const int id = c * 100 + v;
+            const bool downloaded = state != 3 || v <= VideosPerCourse / 2;
+            const bool hidden = random() % 50 == 0;
+            const uint seen = state == 0 ? 0 : state == 2 ? 100 : uint(random() % 101);
+            QString path;
+            if (downloaded) {
+                path = videoDir + QStringLiteral("/%1.qoz").arg(id);
+                if (largest) {
+                    QFile file(path);
+                    file.open(QIODevice::WriteOnly);
+                }
+            }
+            for (const QVariant& value :
+                 QVariantList{s_user, id, c, QStringLiteral("Vidéo %1 du cours %2").arg(v).arg(c), int(60 + random() % 3000),
+                              VideosPerCourse + 1 - v, chaptered ? 1 + (v - 1) / 5 : 0,
+                              chaptered ? QStringLiteral("Chapitre %1").arg(1 + (v - 1) / 5) : QString(), path,
+                              hidden ? 1 : 0, seen})
+                vq.addBindValue(value);
+            vq.exec();
+        }
+    }
+    for (int s = 1; s <= Softwares; ++s) {
+        q.prepare(QStringLiteral("INSERT INTO softwares (id, name, thumbnail, url) VALUES (?, ?, '', ?)"));
+        q.addBindValue(s);
+        q.addBindValue(QStringLiteral("Logiciel %1").arg(s));
+        q.addBindValue(QStringLiteral("https://example.org/logiciel/%1").arg(s));
+        q.exec();
+        q.prepare(QStringLiteral("INSERT INTO user_software (id_user, id_software, suscribed) VALUES (?, ?, 0)"));
+        q.addBindValue(s_user);
+        q.addBindValue(s);
+        q.exec();
+    }
+    db.commit();
+}
+
+// One listed row with the key its mode sorts by, for the floor.
+struct Row
+{
+    qint64 date;
+    QString title;
+    float progress;
+    uint chapter;
+    uint order;
+    uint fileId;
+    uint purchaseId;
+};
+
+std::vector<Row> listedRows(const QMap<int, KvoPurchase>& purchases, uint softwareId, int mode)
+{
+    std::vector<Row> rows;
+    for (const KvoPurchase& p : purchases) {
+        if (!p.softwareIDs.contains(softwareId) || !KvoSoftwareDetailOrder::passesFilter(p, mode))
+            continue;
+        const float progress = KvoSoftwareDetailOrder::purchaseProgress(p);
+        for (const KvoVideoFile& f : p.files) {
+            if (KvoSoftwareDetailOrder::isListed(f))
+                rows.push_back(Row{p.purchaseDate.toSecsSinceEpoch(), p.title, progress, f.n_chapter, f.order,
+                                   f.fileId, p.id});
+        }
+    }
+    return rows;
+}
+
+// Sorts the rows by the mode's course key, then course, chapter, position.
+qint64 floorSort(std::vector<Row> rows, int mode)
+{
+    QElapsedTimer timer;
+    timer.start();
+    std::sort(rows.begin(), rows.end(), [mode](const Row& a, const Row& b) {
+        if (a.purchaseId != b.purchaseId) {
+            switch (mode) {
+            case 0:
+                if (a.date != b.date)
+                    return a.date < b.date;
+                break;
+            case 2:
+            case 3: {
+                const int c = QString::compare(a.title, b.title, Qt::CaseInsensitive);
+                if (c != 0)
+                    return mode == 2 ? c < 0 : c > 0;
+                break;
+            }
+            case 6:
+            case 7:
+            case 8:
+                if (a.progress != b.progress)
+                    return a.progress < b.progress;
+                break;
+            default:
+                if (a.date != b.date)
+                    return b.date < a.date;
+            }
+            return a.purchaseId < b.purchaseId;
+        }
+        if (a.chapter != b.chapter)
+            return a.chapter < b.chapter;
+        return a.order < b.order;
+    });
+    return timer.nsecsElapsed();
+}
+
+// What the event loop does between two user actions: deliver what was
+// posted and delete the rows that were replaced.
+void settle()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
+    QApplication app(argc, argv);
+    KvoEnvironment::init();
+
+    QTemporaryDir dir;
+    const QString videoDir = dir.filePath(QStringLiteral("videos"));
+    QDir().mkpath(videoDir);
+    if (!KvoDatabase::open(dir.filePath(QStringLiteral("database.sqlite")))) {
+        std::fprintf(stderr, "cannot open the database\n");
+        return 1;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    fillDatabase(videoDir);
+    const double fillMs = ms(timer.nsecsElapsed());
+    timer.restart();
+    KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
+    manager->setUser(s_user, QStringLiteral("bench"), QString(), QString());
+    const double loadMs = ms(timer.nsecsElapsed());
+    const QMap<int, KvoPurchase> purchases = manager->purchases();
+    int videos = 0;
+    for (const KvoPurchase& p : purchases)
+        videos += int(p.files.size());
+    std::printf("library: %d softwares, %d courses, %d videos (database filled in %.0f ms, loaded in %.0f ms)\n",
+                int(manager->softwares().size()), int(purchases.size()), videos, fillMs, loadMs);
+
+    // Softwares page: built and shown, then shown again.
+    {
+        std::vector<double> build, again;
+        for (int r = 0; r < 3; ++r) {
+            timer.restart();
+            KvoPageSoftwares page(nullptr);
+            page.resize(987, 631);
+            page.onShow();
+            page.grab();
+            build.push_back(ms(timer.nsecsElapsed()));
+            timer.restart();
+            page.onShow();
+            again.push_back(ms(timer.nsecsElapsed()));
+        }
+        std::vector<Row> all;
+        for (const KvoPurchase& p : purchases)
+            for (const KvoVideoFile& f : p.files)
+                if (KvoSoftwareDetailOrder::isListed(f))
+                    all.push_back(Row{p.purchaseDate.toSecsSinceEpoch(), p.title, 0, f.n_chapter, f.order, f.fileId,
+                                      p.id});
+        std::vector<double> floors;
+        for (int r = 0; r < 3; ++r)
+            floors.push_back(ms(floorSort(all, 2)));
+        std::printf("softwares page: built+shown %.2f ms, shown again %.2f ms; floor (sort of %zu listed rows by "
+                    "title) %.2f ms; ratio %.1f\n",
+                    median(build), median(again), all.size(), median(floors), median(build) / median(floors));
+    }
+
+    // Page of the largest software in each mode.
+    KvoPageDetailSoftware page(nullptr);
+    page.resize(987, 631);
+    page.setSoftwareId(1);
+    page.onShow();
+    page.grab();
+    settle();
+    QPushButton* date = page.findChild<QPushButton*>(QStringLiteral("buttonSortDate"));
+    QPushButton* title = page.findChild<QPushButton*>(QStringLiteral("buttonSortTitre"));
+    QPushButton* type = page.findChild<QPushButton*>(QStringLiteral("buttonSortType"));
+    QPushButton* progress = page.findChild<QPushButton*>(QStringLiteral("buttonSortProgression"));
+    // Each mode is reached by one click from the mode before it (pre) on
+    // its button; only that click (list, rows) and the paint are timed.
+    const int pre[9] = {1, 0, 1, 2, 1, 4, 1, 6, 7};
+    QPushButton* const button[9] = {date, date, title, title, type, type, progress, progress, progress};
+    std::function<void(int)> reach = [&](int mode) {
+        if (page.sortMode() == mode)
+            return;
+        if (mode == 1) {
+            date->click();
+            return;
+        }
+        reach(pre[mode]);
+        button[mode]->click();
+    };
+
+    std::printf("software 1 page, per mode (median of %d):\n", Repeats);
+    std::printf("  mode  courses  videos  list ms  click ms  +paint ms  floor ms  page/floor\n");
+    double worstPage = 0, worstRatio = 0;
+    for (int mode = 0; mode < KvoSoftwareDetailOrder::ModeCount; ++mode) {
+        std::vector<double> listTimes, clickTimes, paintTimes, floors;
+        int items = 0;
+        for (int r = 0; r < Repeats; ++r) {
+            QElapsedTimer t;
+            t.start();
+            items = int(page.buildItemList().size());
+            listTimes.push_back(ms(t.nsecsElapsed()));
+
+            if (page.sortMode() == mode || pre[mode] == 1)
+                title->click(); // leave, so the way back is the one measured
+            reach(pre[mode]);
+            settle();
+            page.grab();
+            t.restart();
+            button[mode]->click();
+            clickTimes.push_back(ms(t.nsecsElapsed()));
+            page.grab();
+            paintTimes.push_back(ms(t.nsecsElapsed()));
+            settle();
+            if (page.sortMode() != mode)
+                std::printf("  (mode %d not reached: %d)\n", mode, page.sortMode());
+            floors.push_back(ms(floorSort(listedRows(purchases, 1, mode), mode)));
+        }
+        int courses = 0;
+        for (const KvoPurchase& p : purchases)
+            courses += p.softwareIDs.contains(1) && KvoSoftwareDetailOrder::passesFilter(p, mode);
+        const double pageMs = median(paintTimes);
+        const double floorMs = median(floors);
+        worstPage = std::max(worstPage, pageMs);
+        worstRatio = std::max(worstRatio, pageMs / floorMs);
+        std::printf("  %4d  %7d  %6d  %7.2f  %8.2f  %9.2f  %8.3f  %10.1f\n", mode, courses, items,
+                    median(listTimes), median(clickTimes), pageMs, floorMs, pageMs / floorMs);
+    }
+    std::printf("worst page %.2f ms (goal < 100), worst ratio %.1f (goal <= 20)\n", worstPage, worstRatio);
+
+    KvoPurchaseVideoManager::destroy();
+    QThreadPool::globalInstance()->waitForDone(10000);
+    KvoDatabase::close();
+    return 0;
+}

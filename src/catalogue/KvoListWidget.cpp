@@ -1,0 +1,67 @@
+#include "KvoListWidget.h"
+
+#include "KvoListWidgetItem.h"
+
+#include <QCursor>
+#include <QFont>
+#include <QMouseEvent>
+
+KvoListWidget::KvoListWidget(QWidget* parent)
+    : QListWidget(parent)
+{
+    setObjectName(QStringLiteral("this"));
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(12);
+    font.setBold(true);
+    setFont(font);
+    setFocusPolicy(Qt::NoFocus);
+    setSpacing(24);
+    setLineWidth(0);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setIconSize(QSize(KvoListWidgetItem::TileWidth, KvoListWidgetItem::TileHeight));
+    setResizeMode(QListView::Adjust);
+    setLayoutMode(QListView::SinglePass);
+    setViewMode(QListView::IconMode);
+    setStyleSheet(QStringLiteral(
+        "QListWidget { background-color: transparent; color: white; border: none; }\n"
+        "QListWidget::item { background-color: transparent; margin: 0px; }\n"
+        "QListWidget::icon { margin-bottom: 8px; }\n"
+        "QScrollBar:vertical { background: #181a21; width: 14px; margin: 15px 0px 15px 0px; border: none; }\n"
+        "QScrollBar::handle:vertical { background: #26272c; min-height: 20px; }\n"
+        "QScrollBar::add-line:vertical { height: 14px; subcontrol-position: bottom; subcontrol-origin: margin;"
+        " border: none; background: none; image: url(:/KvoMainWindow/Resources/scrollbar_down.png); }\n"
+        "QScrollBar::sub-line:vertical { height: 14px; subcontrol-position: top; subcontrol-origin: margin;"
+        " border: none; background: none; image: url(:/KvoMainWindow/Resources/scrollbar_top.png); }\n"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }"));
+}
+
+// The items go with the list; each one forgets being the hovered tile.
+KvoListWidget::~KvoListWidget() = default;
+
+void KvoListWidget::refreshItems()
+{
+    for (int row = 0; row < count(); ++row) {
+        if (auto* tile = dynamic_cast<KvoListWidgetItem*>(item(row)))
+            tile->refresh();
+    }
+}
+
+void KvoListWidget::mouseMoveEvent(QMouseEvent* event)
+{
+    auto* tile = dynamic_cast<KvoListWidgetItem*>(itemAt(event->position().toPoint()));
+    if (tile && !tile->isHidden()) {
+        viewport()->setCursor(Qt::PointingHandCursor);
+        tile->setHover();
+    } else {
+        viewport()->setCursor(Qt::ArrowCursor);
+        KvoListWidgetItem::clearHover();
+    }
+}
+
+void KvoListWidget::leaveEvent(QEvent* event)
+{
+    // A quick move out of the grid sends no move over empty space first.
+    viewport()->setCursor(Qt::ArrowCursor);
+    KvoListWidgetItem::clearHover();
+    QListWidget::leaveEvent(event);
+}

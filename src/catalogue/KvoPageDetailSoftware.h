@@ -1,0 +1,113 @@
+#pragma once
+
+#include "IKvoPage.h"
+#include "KvoSoftwareDetailOrder.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+
+#include <memory>
+
+class KvoAsyncImage;
+class KvoDetailSoftwareItem;
+class KvoPaginationWidget;
+class QPushButton;
+class Ui_KvoPageDetailSoftware;
+
+// The page of one software ("detail_software_<id>"): the user's videos of
+// that software, course by course and chapter by chapter, 15 videos per
+// list page, under one of nine sort and filter modes. From it the user plays
+// a video, removes a video or a course from the library (and optionally
+// from the disk), points a video whose file went missing at a stored file,
+// subscribes to the software's e-mails, opens its web page or goes to the
+// support page.
+//
+// The list is rebuilt from a copy of the library at every show; rows exist
+// only for the list page shown. The library's setters refresh the current
+// page before they return, so the page's own changes to the library run
+// with refresh suspended and end with one rebuild.
+class KvoPageDetailSoftware : public QWidget, public IKvoPage
+{
+    Q_OBJECT
+
+public:
+    using ItemPair = KvoSoftwareDetailOrder::ItemPair;
+    using Video = KvoSoftwareDetailOrder::Video;
+    using Formation = KvoSoftwareDetailOrder::Formation;
+
+    static constexpr int ItemsPerPage = 15;
+
+    KvoPageDetailSoftware(QWidget* parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
+    ~KvoPageDetailSoftware() override;
+
+    // IKvoPage
+    QString title() const override;
+    QString name() const override;
+    QWidget* parentPage() const override;
+    void onShow() override;
+
+    void setParentPage(QWidget* page);
+    // Takes the software's name, web address and subscription from the
+    // library (an unknown id gives empty texts and no subscription).
+    void setSoftwareId(uint id);
+    uint softwareId() const { return m_softwareId; }
+
+    // For the player: the listed videos of every list page, in list order,
+    // whose file exists on the disk, as (course id, file id) pairs of
+    // unsigned-integer variants. Both lists get the same number of entries.
+    void collectDownloadedVideos(QList<QVariant>& purchaseIds, QList<QVariant>& fileIds);
+
+    // The ordering of the list (see KvoSoftwareDetailOrder), for this page's
+    // software and sort mode.
+    float purchaseProgress(int purchaseId, QMap<int, KvoPurchase>& purchases);
+    QList<ItemPair> buildItemList();
+    void sortItems(QList<ItemPair>& items, QMap<int, KvoPurchase>& purchases);
+
+    int sortMode() const { return m_sortMode; }
+    bool isSubscribed() const { return m_subscribed; }
+    QString softwareName() const { return m_softwareName; }
+    QString softwareUrl() const { return m_softwareUrl; }
+    const QList<ItemPair>& items() const { return m_items; }
+    KvoPaginationWidget* pagination() const { return m_pagination; }
+    // The rows of the list page shown, top to bottom.
+    QList<KvoDetailSoftwareItem*> rows() const;
+
+signals:
+    void onChangePage(const QString& key, bool addToHistory);
+
+public slots:
+    void onClickSupport();
+    void updateAbo();
+    void onClickVisiter();
+    void onClickAbonnement();
+    void onChangePage(int first, int last);
+    void onClickSort();
+    void onClickVorn(KvoDetailSoftwareItem* row);
+    void onClickDelete(KvoDetailSoftwareItem* row);
+    void onClickParcourir(KvoDetailSoftwareItem* row);
+    void showParcourirError();
+    void onMouseOver(KvoDetailSoftwareItem* row);
+
+private:
+    void applyFonts();
+    void setSortStyles(QPushButton* active);
+    void clearRows();
+    KvoDetailSoftwareItem* addRow(int type, uint purchaseId, uint fileId);
+
+    std::unique_ptr<Ui_KvoPageDetailSoftware> ui;
+    QWidget* m_parentPage = nullptr;
+    QString m_softwareName;
+    uint m_softwareId = 0;
+    KvoAsyncImage* m_image = nullptr;
+    QString m_thumbnail;
+    QString m_softwareUrl;
+    bool m_subscribed = false;
+    KvoPaginationWidget* m_pagination = nullptr;
+    QList<ItemPair> m_items;
+    int m_sortMode = 1;
+    bool m_refreshEnabled = true;
+    bool m_shownOnce = false;
+};

@@ -1,0 +1,960 @@
+#include "KvoTestSupport.h"
+
+#include "KvoApi.h"
+#include "KvoDatabase.h"
+#include "KvoDetailSoftwareItem.h"
+#include "KvoDialog.h"
+#include "KvoEnvironment.h"
+#include "KvoMainWindow.h"
+#include "KvoPageDetailSoftware.h"
+#include "KvoPaginationWidget.h"
+#include "KvoPurchaseVideoManager.h"
+#include "KvoQozFile.h"
+#include "KvoSoftwareDetailOrder.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+// The fixtures below list only the fields that matter to each case.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+using Order = KvoSoftwareDetailOrder;
+using Item = KvoSoftwareDetailOrder::ItemPair;
+
+namespace {
+
+const QString s_user = QStringLiteral("QzUsr042");
+const uint s_soft = 7;
+
+struct V
+{
+    uint id;
+    uint order = 1;
+    QString path;       // "" never downloaded; "*" a real file made by the test; else as given
+    uint seen = 0;
+    bool hidden = false;
+    uint chapter = 0;
+    QString chapterTitle;
+};
+
+struct C
+{
+    uint id;
+    QString title;
+    qint64 date; // epoch seconds
+    QList<uint> softwares;
+    QList<V> files;
+    QString attachment;
+};
+
+QDateTime day(int n)
+{
+    return QDateTime::fromSecsSinceEpoch(1600000000 + qint64(n) * 86400);
+}
+
+KvoPurchase purchase(const C& c)
+{
+    KvoPurchase p;
+    p.id = c.id;
+    p.title = c.title;
+    p.purchaseDate = QDateTime::fromSecsSinceEpoch(c.date);
+    p.softwareIDs = c.softwares;
+    p.attachmentURL = c.attachment;
+    for (const V& v : c.files) {
+        KvoVideoFile f;
+        f.fileId = v.id;
+        f.purchaseId = c.id;
+        f.title = QStringLiteral("Vidéo %1").arg(v.id);
+        f.order = v.order;
+        f.KvoPath = v.path;
+        f.alreadySeen = v.seen;
+        f.hidden = v.hidden;
+        f.n_chapter = v.chapter;
+        f.t_chapter = v.chapterTitle;
+        p.files.insert(int(v.id), f);
+    }
+    return p;
+}
+
+QMap<int, KvoPurchase> library(const QList<C>& courses)
+{
+    QMap<int, KvoPurchase> map;
+    for (const C& c : courses)
+        map.insert(int(c.id), purchase(c));
+    return map;
+}
+
+qint64 d(int n)
+{
+    return day(n).toSecsSinceEpoch();
+}
+
+// A library that separates every mode: distinct dates, titles and progress.
+//   1 "abc"     day 3, 4 files, 2 listed (100, 50)  -> progress 37.5
+//   2 "ABD"     day 1, 1 file listed, unwatched     -> 0
+//   3 "Calques" day 5, 3 files, 1 listed at 100     -> 33.3
+//   4 "Dessin"  day 2, 2 files listed at 100         -> 100 (also software 5)
+//   5 "Effets"  day 4, its only pathed video hidden  -> never listed
+//   6 "Fusion"  day 6, no files                      -> never listed
+//   7 "Gamma"   another software                     -> never listed
+//   8 "Halo"    day 0, chapters 2,1,2 at positions 5,9,3 -> progress 10
+QList<C> modeLibrary()
+{
+    const QString p = QStringLiteral("/videos/x.qoz");
+    return {
+        {1, "abc", d(3), {s_soft}, {{11, 1, p, 100}, {12, 2, p, 50}, {13, 3}, {14, 4}}},
+        {2, "ABD", d(1), {s_soft}, {{21, 1, p, 0}}},
+        {3, "Calques", d(5), {s_soft}, {{31, 1, p, 100}, {32, 2}, {33, 3}}},
+        {4, "Dessin", d(2), {5, s_soft}, {{41, 2, p, 100}, {42, 1, p, 100}}},
+        {5, "Effets", d(4), {s_soft}, {{51, 1, p, 0, true}, {52, 2}}},
+        {6, "Fusion", d(6), {s_soft}, {}},
+        {7, "Gamma", d(7), {8}, {{71, 1, p, 0}}},
+        {8, "Halo", d(0), {s_soft},
+         {{81, 5, p, 20, false, 2, "Deux"}, {82, 9, p, 0, false, 1, "Un"}, {83, 3, p, 10, false, 2, "Deux"}}},
+    };
+}
+
+// "1:11,12 2:21": the list as courses with their files, in order.
+QString describe(const QList<Item>& items)
+{
+    QStringList groups;
+    uint current = 0;
+    for (const Item& item : items) {
+        if (groups.isEmpty() || item.purchaseId != current) {
+            current = item.purchaseId;
+            groups.append(QStringLiteral("%1:%2").arg(item.purchaseId).arg(item.fileId));
+        } else {
+            groups.last() += QStringLiteral(",%1").arg(item.fileId);
+        }
+    }
+    return groups.join(QLatin1Char(' '));
+}
+
+// Runs `action` on the first modal widget that opens (polled from the event
+// loop, so it works inside nested modal loops). A guard closes whatever
+// modal widget is left after a few seconds, so no test can hang.
+void onModal(const std::function<void(QWidget*)>& action)
+{
+    auto* timer = new QTimer;
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, action, started] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            QPointer<QWidget> guard(modal);
+            QTimer::singleShot(5000, [guard] {
+                if (guard && guard->isVisible())
+                    guard->close();
+            });
+            action(modal);
+        } else if (started->elapsed() > 5000) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start();
+}
+
+void clickInModal(QWidget* modal, const char* buttonName)
+{
+    if (auto* button = modal->findChild<QPushButton*>(QLatin1String(buttonName)))
+        button->click();
+    else if (auto* dialog = qobject_cast<QDialog*>(modal))
+        dialog->reject();
+}
+
+// Chooses a file in the file dialog that the page opens.
+void chooseFile(const QString& path, QString* caption = nullptr, QString* filter = nullptr)
+{
+    onModal([path, caption, filter](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        if (!dialog) {
+            modal->close();
+            return;
+        }
+        if (caption)
+            *caption = dialog->windowTitle();
+        if (filter)
+            *filter = dialog->nameFilters().join(QLatin1Char('|'));
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept
+    });
+}
+
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void handle(const QUrl& url) { urls.append(url); }
+};
+
+} // namespace
+
+class TestDetail : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    // list order, no widget
+    void modes_data();
+    void modes();
+    void ties_data();
+    void ties();
+    void progressUsesAllFiles();
+    void formationOrder();
+
+    // rows
+    void durations_data();
+    void durations();
+    void purchaseRowMean_data();
+    void purchaseRowMean();
+    void videoRowStates();
+
+    // page
+    void paging_data();
+    void paging();
+    void sortButtons();
+    void chaptersAndRepeatedHeaders();
+    void inPlaceRefreshKeepsRows();
+    void removal_data();
+    void removal();
+    void rowRebuiltDuringItsDialog();
+    void attach_data();
+    void attach();
+    void subscription();
+    void collectDownloadedVideos();
+    void playAndLinks();
+    void screenshots();
+
+private:
+    KvoPurchaseVideoManager* manager() { return KvoPurchaseVideoManager::instance(); }
+    // Writes the courses as the user's library and signs the user in, which
+    // loads it. "*" paths become real files in the temporary folder.
+    void load(const QList<C>& courses, const QString& softwareUrl = QStringLiteral("https://example.org/soft/7"));
+    QString realPath(uint fileId) const;
+    std::unique_ptr<KvoPageDetailSoftware> makePage();
+
+    std::unique_ptr<KvoTestHome> m_home;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestDetail::initTestCase()
+{
+    m_home = std::make_unique<KvoTestHome>();
+    KvoEnvironment::init();
+    // Nothing listens there: queued requests stay queued.
+    KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
+}
+
+void TestDetail::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(KvoDatabase::open(m_dir->filePath(QStringLiteral("database.sqlite"))));
+    QSqlQuery q(KvoDatabase::database());
+    q.prepare(QStringLiteral("INSERT INTO users (id_qoz_user, login, credits, last_update) VALUES (?, 'demo', '3', 0)"));
+    q.addBindValue(s_user);
+    QVERIFY(q.exec());
+}
+
+void TestDetail::cleanup()
+{
+    KvoPurchaseVideoManager::destroy();
+    QThreadPool::globalInstance()->waitForDone(10000);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    KvoDatabase::close();
+    m_dir.reset();
+}
+
+QString TestDetail::realPath(uint fileId) const
+{
+    return m_dir->filePath(QStringLiteral("%1.qoz").arg(fileId));
+}
+
+void TestDetail::load(const QList<C>& courses, const QString& softwareUrl)
+{
+    QSqlQuery q(KvoDatabase::database());
+    for (const C& c : courses) {
+        QStringList ids, softs;
+        for (const V& v : c.files)
+            ids.append(QString::number(v.id));
+        for (uint s : c.softwares)
+            softs.append(QString::number(s));
+        q.prepare(QStringLiteral("INSERT INTO purchases (id_user, id, files, title, software_ids, purchase_date, "
+                                 "attachment_url) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+        for (const QVariant& value : QVariantList{s_user, c.id, ids.join(';'), c.title, softs.join(';'), c.date,
+                                                  c.attachment})
+            q.addBindValue(value);
+        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        for (const V& v : c.files) {
+            QString path = v.path;
+            if (path == QLatin1String("*")) {
+                path = realPath(v.id);
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write("video");
+            }
+            q.prepare(QStringLiteral("INSERT INTO videos (id_user, fileid, id_purchase, title, duration, ord, "
+                                     "n_chapter, t_chapter, KvoPath, hidden, alreadyseen) "
+                                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+            for (const QVariant& value :
+                 QVariantList{s_user, v.id, c.id, QStringLiteral("Vidéo %1").arg(v.id), 61 * v.id, v.order,
+                              v.chapter, v.chapterTitle, path, v.hidden ? 1 : 0, v.seen})
+                q.addBindValue(value);
+            QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        }
+    }
+    q.prepare(QStringLiteral("INSERT OR REPLACE INTO softwares (id, name, thumbnail, url) VALUES (?, 'Photo', '', ?)"));
+    q.addBindValue(s_soft);
+    q.addBindValue(softwareUrl);
+    QVERIFY(q.exec());
+    q.prepare(QStringLiteral("INSERT OR REPLACE INTO user_software (id_user, id_software, suscribed) VALUES (?, ?, 0)"));
+    q.addBindValue(s_user);
+    q.addBindValue(s_soft);
+    QVERIFY(q.exec());
+    manager()->setUser(s_user, QStringLiteral("demo"), QStringLiteral("3"), QString());
+}
+
+std::unique_ptr<KvoPageDetailSoftware> TestDetail::makePage()
+{
+    auto page = std::make_unique<KvoPageDetailSoftware>();
+    page->resize(987, 631);
+    page->setSoftwareId(s_soft);
+    // What the main window does for its current page.
+    connect(manager(), &KvoPurchaseVideoManager::databaseUpdated, page.get(), &KvoPageDetailSoftware::onShow);
+    page->onShow();
+    return page;
+}
+
+// --- list order ----------------------------------------------------------------
+
+void TestDetail::modes_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("expected");
+    const QString h = QStringLiteral("8:82,83,81"), b = QStringLiteral("2:21"), dd = QStringLiteral("4:42,41"),
+                  a = QStringLiteral("1:11,12"), c = QStringLiteral("3:31");
+    auto join = [](const QStringList& parts) { return parts.join(QLatin1Char(' ')); };
+    QTest::newRow("0 date ascending") << 0 << join({h, b, dd, a, c});
+    QTest::newRow("1 date descending") << 1 << join({c, a, dd, b, h});
+    QTest::newRow("2 titles A-Z, case ignored") << 2 << join({a, b, c, dd, h});
+    QTest::newRow("3 titles Z-A") << 3 << join({h, dd, c, b, a});
+    QTest::newRow("4 two files or more, all files counted") << 4 << join({c, a, dd, h});
+    QTest::newRow("5 one file or none") << 5 << b;
+    QTest::newRow("6 never watched") << 6 << b;
+    QTest::newRow("7 started, by progress") << 7 << join({h, c, a});
+    QTest::newRow("8 finished") << 8 << dd;
+}
+
+void TestDetail::modes()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, expected);
+    const QMap<int, KvoPurchase> purchases = library(modeLibrary());
+    QCOMPARE(describe(Order::buildItemList(purchases, s_soft, mode)), expected);
+    // Another software sees only its own courses.
+    QCOMPARE(describe(Order::buildItemList(purchases, 8, mode)),
+             Order::passesFilter(purchases.value(7), mode) ? QStringLiteral("7:71") : QString());
+    QVERIFY(Order::buildItemList(purchases, 99, mode).isEmpty());
+}
+
+void TestDetail::ties_data()
+{
+    QTest::addColumn<int>("mode");
+    for (int mode : {0, 1, 4, 5, 6})
+        QTest::addRow("mode %d", mode) << mode;
+}
+
+void TestDetail::ties()
+{
+    // Equal keys keep no defined order, but every course stays one block
+    // with its videos in position order.
+    QFETCH(int, mode);
+    const QString p = QStringLiteral("/v.qoz");
+    const QList<C> courses = {
+        {1, "Same", d(1), {s_soft}, {{12, 2, p}, {11, 1, p}}},
+        {2, "same", d(1), {s_soft}, {{22, 2, p}, {21, 1, p}}},
+        {3, "SAME", d(1), {s_soft}, {{31, 1, p}, {32, 2, p}}},
+    };
+    const QMap<int, KvoPurchase> purchases = library(courses);
+    const QString got = describe(Order::buildItemList(purchases, s_soft, mode));
+    if (mode == 5) {
+        QCOMPARE(got, QString());
+        return;
+    }
+    QStringList blocks = got.split(QLatin1Char(' '));
+    blocks.sort();
+    QCOMPARE(blocks, (QStringList{"1:11,12", "2:21,22", "3:31,32"}));
+}
+
+void TestDetail::progressUsesAllFiles()
+{
+    const QMap<int, KvoPurchase> purchases = library(modeLibrary());
+    QCOMPARE(Order::purchaseProgress(1, purchases), 37.5f);
+    QVERIFY(Order::passesFilter(purchases.value(1), 7));
+    QVERIFY(!Order::passesFilter(purchases.value(1), 8));
+    QCOMPARE(Order::purchaseProgress(6, purchases), 0.0f); // no files: no division
+    QCOMPARE(Order::purchaseProgress(999, purchases), 0.0f);
+    // A hidden video's percentage does not count.
+    QCOMPARE(Order::purchaseProgress(5, purchases), 0.0f);
+}
+
+void TestDetail::formationOrder()
+{
+    Order::Formation a, b;
+    a.title = QStringLiteral("abc");
+    b.title = QStringLiteral("ABD");
+    a.date = day(1);
+    b.date = day(2);
+    a.progress = 10;
+    b.progress = 20;
+    const QList<QPair<int, bool>> expected = {{0, true}, {1, false}, {2, true}, {3, false}, {4, false},
+                                              {5, false}, {6, true}, {7, true}, {8, true}};
+    for (const auto& e : expected) {
+        a.sortMode = e.first;
+        QCOMPARE(a < b, e.second);
+    }
+}
+
+// --- rows -------------------------------------------------------------------------
+
+void TestDetail::durations_data()
+{
+    QTest::addColumn<uint>("seconds");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("0") << 0u << "0:00";
+    QTest::newRow("59") << 59u << "0:59";
+    QTest::newRow("61") << 61u << "1:01";
+    QTest::newRow("3599") << 3599u << "59:59";
+    QTest::newRow("3600") << 3600u << "1:00:00";
+    QTest::newRow("3725") << 3725u << "1:02:05";
+    QTest::newRow("36000") << 36000u << "10:00:00";
+}
+
+void TestDetail::durations()
+{
+    QFETCH(uint, seconds);
+    QFETCH(QString, text);
+    QCOMPARE(KvoDetailSoftwareItem::formatDuration(seconds), text);
+}
+
+void TestDetail::purchaseRowMean_data()
+{
+    QTest::addColumn<QList<V>>("files");
+    QTest::addColumn<uint>("mean");
+    QTest::addColumn<bool>("green");
+    const QString p = QStringLiteral("/v.qoz");
+    QTest::newRow("100 and 51") << QList<V>{{1, 1, p, 100}, {2, 2, p, 51}, {3, 3}} << 75u << false;
+    QTest::newRow("all finished") << QList<V>{{1, 1, p, 100}, {2, 2, p, 100}} << 100u << true;
+    QTest::newRow("nothing listed any more") << QList<V>{{1, 1, p, 80, true}, {2, 2, QString(), 90}} << 0u
+                                             << false;
+    QTest::newRow("no files") << QList<V>{} << 0u << false;
+}
+
+void TestDetail::purchaseRowMean()
+{
+    QFETCH(QList<V>, files);
+    QFETCH(uint, mean);
+    QFETCH(bool, green);
+    QMap<int, KvoPurchase> purchases = library({{5, "Cours", d(1), {s_soft}, files}});
+    KvoDetailSoftwareItem row(KvoDetailSoftwareItem::Purchase);
+    row.setPurchaseId(5);
+    row.refresh(purchases);
+    QCOMPARE(row.seen(), mean);
+    QCOMPARE(row.percentageLabel()->text(), QString::number(mean) + QLatin1Char('%'));
+    QCOMPARE(row.progressBar()->value(), int(mean));
+    QCOMPARE(row.progressBar()->styleSheet().contains(QLatin1String("#97bf0d")), green);
+    QVERIFY(!row.supportButton());
+    // A course that no longer exists at all shows 0 as well.
+    KvoDetailSoftwareItem gone(KvoDetailSoftwareItem::Purchase);
+    gone.setPurchaseId(77);
+    gone.refresh(purchases);
+    QCOMPARE(gone.seen(), 0u);
+}
+
+void TestDetail::videoRowStates()
+{
+    const QString present = m_dir->filePath(QStringLiteral("present.qoz"));
+    QFile file(present);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QMap<int, KvoPurchase> purchases =
+        library({{5, "Cours", d(1), {s_soft}, {{1, 1, present, 100}, {2, 2, present, 99}}, "https://x/s.zip"}});
+
+    KvoDetailSoftwareItem done(KvoDetailSoftwareItem::Video);
+    done.setPurchaseId(5);
+    done.setVideoId(1);
+    done.refresh(purchases);
+    QVERIFY(done.isPresent());
+    QVERIFY(done.titleButton()->styleSheet().contains(QLatin1String("#97bf0d")));
+    QVERIFY(done.durationLabel()->styleSheet().contains(QLatin1String("#97bf0d")));
+    QVERIFY(done.percentageLabel()->styleSheet().contains(QLatin1String("#97bf0d")));
+
+    KvoDetailSoftwareItem almost(KvoDetailSoftwareItem::Video);
+    almost.setPurchaseId(5);
+    almost.setVideoId(2);
+    almost.refresh(purchases);
+    QVERIFY(almost.titleButton()->styleSheet().contains(QLatin1String("#dadada")));
+    QVERIFY(almost.percentageLabel()->styleSheet().contains(QLatin1String("#cd457f")));
+    QVERIFY(almost.progressBar()->styleSheet().contains(QLatin1String("#cd457f")));
+    QSignalSpy clicked(&almost, &KvoDetailSoftwareItem::videoClicked);
+    QSignalSpy parcourir(&almost, &KvoDetailSoftwareItem::parcourirClicked);
+    almost.titleButton()->click();
+    QCOMPARE(clicked.count(), 1);
+
+    // The file goes: the next refresh shows the missing state, the title no
+    // longer plays and Parcourir reports.
+    QVERIFY(QFile::remove(present));
+    almost.refresh(purchases);
+    QVERIFY(!almost.isPresent());
+    QVERIFY(!almost.parcourirButton()->isHidden());
+    QVERIFY(!almost.missingButton()->isHidden());
+    QVERIFY(almost.progressBar()->isHidden());
+    almost.titleButton()->click();
+    QCOMPARE(clicked.count(), 1);
+    almost.parcourirButton()->click();
+    QCOMPARE(parcourir.count(), 1);
+
+    // A course row with support files; a chapter row has no delete button.
+    KvoDetailSoftwareItem course(KvoDetailSoftwareItem::Purchase);
+    course.setPurchaseId(5);
+    course.refresh(purchases);
+    QVERIFY(course.supportButton());
+    KvoDetailSoftwareItem chapter(KvoDetailSoftwareItem::Chapter);
+    QVERIFY(!chapter.deleteButton());
+}
+
+// --- page ---------------------------------------------------------------------------
+
+void TestDetail::paging_data()
+{
+    QTest::addColumn<int>("videos");
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<QList<int>>("videoRowsPerPage");
+    QTest::newRow("none") << 0 << "0 vidéo" << QList<int>{0};
+    QTest::newRow("one") << 1 << "1 vidéo" << QList<int>{1};
+    QTest::newRow("fifteen") << 15 << "15 vidéos" << QList<int>{15};
+    QTest::newRow("sixteen") << 16 << "16 vidéos" << QList<int>{15, 1};
+    QTest::newRow("twenty") << 20 << "20 vidéos" << QList<int>{15, 5};
+}
+
+void TestDetail::paging()
+{
+    QFETCH(int, videos);
+    QFETCH(QString, count);
+    QFETCH(QList<int>, videoRowsPerPage);
+    QList<V> files;
+    for (int i = 1; i <= videos; ++i)
+        files.append({uint(100 + i), uint(i), QStringLiteral("/v/%1.qoz").arg(i)});
+    files.append({99, 99}); // never downloaded: not listed
+    load({{1, "Cours", d(1), {s_soft}, files}});
+    auto page = makePage();
+    QCOMPARE(page->findChild<QLabel*>(QStringLiteral("labelCount"))->text(), count);
+    QCOMPARE(page->items().size(), videos);
+    QCOMPARE(page->pagination()->isHidden(), videoRowsPerPage.size() < 2);
+
+    for (int p = 0; p < videoRowsPerPage.size(); ++p) {
+        page->pagination()->setCurrentPage(p);
+        const QList<KvoDetailSoftwareItem*> rows = page->rows();
+        int videoRows = 0;
+        for (KvoDetailSoftwareItem* row : rows)
+            videoRows += row->type() == KvoDetailSoftwareItem::Video;
+        QCOMPARE(videoRows, videoRowsPerPage.at(p));
+        if (videoRows > 0) {
+            // Every page opens with its course's row, the continued one too.
+            QCOMPARE(rows.first()->type(), int(KvoDetailSoftwareItem::Purchase));
+            QCOMPARE(rows.size(), videoRows + 1);
+            QCOMPARE(rows.at(1)->videoId(), uint(101 + 15 * p));
+        } else {
+            QVERIFY(rows.isEmpty());
+        }
+    }
+}
+
+void TestDetail::sortButtons()
+{
+    load(modeLibrary());
+    auto page = makePage();
+    auto button = [&](const char* name) { return page->findChild<QPushButton*>(QLatin1String(name)); };
+    QPushButton* date = button("buttonSortDate");
+    QPushButton* title = button("buttonSortTitre");
+    QPushButton* type = button("buttonSortType");
+    QPushButton* progress = button("buttonSortProgression");
+    QCOMPARE(page->sortMode(), 1);
+    QCOMPARE(date->text(), QStringLiteral("Les + récents"));
+
+    const QList<QPair<int, QString>> cycle = {{6, "Jamais vus"}, {7, "Commencés"}, {8, "Terminés"}, {6, "Jamais vus"}};
+    for (const auto& step : cycle) {
+        progress->click();
+        QCOMPARE(page->sortMode(), step.first);
+        QCOMPARE(progress->text(), step.second);
+        QCOMPARE(page->items(), Order::buildItemList(manager()->purchases(), s_soft, step.first));
+    }
+    QVERIFY(progress->styleSheet().contains(QLatin1String("#22242e")));
+    QVERIFY(date->styleSheet().contains(QLatin1String("#0c0c0d")));
+    QCOMPARE(date->text(), QStringLiteral("Par date"));
+
+    date->click();
+    QCOMPARE(page->sortMode(), 1);
+    QCOMPARE(date->text(), QStringLiteral("Les + récents"));
+    QCOMPARE(progress->text(), QStringLiteral("Progression"));
+    date->click();
+    QCOMPARE(page->sortMode(), 0);
+    QCOMPARE(date->text(), QStringLiteral("Les - récents"));
+
+    title->click();
+    QCOMPARE(page->sortMode(), 2);
+    QCOMPARE(title->text(), QStringLiteral("Titres A à Z"));
+    QCOMPARE(date->text(), QStringLiteral("Par date"));
+    title->click();
+    QCOMPARE(page->sortMode(), 3);
+    QCOMPARE(title->text(), QStringLiteral("Titres Z à A"));
+
+    type->click();
+    QCOMPARE(page->sortMode(), 4);
+    QCOMPARE(type->text(), QStringLiteral("Formations"));
+    QCOMPARE(title->text(), QStringLiteral("Par titre"));
+    type->click();
+    QCOMPARE(page->sortMode(), 5);
+    QCOMPARE(type->text(), QStringLiteral("À l'unité"));
+    QCOMPARE(page->findChild<QLabel*>(QStringLiteral("labelCount"))->text(), QStringLiteral("1 vidéo"));
+}
+
+void TestDetail::chaptersAndRepeatedHeaders()
+{
+    load(modeLibrary());
+    auto page = makePage();
+    page->findChild<QPushButton*>(QStringLiteral("buttonSortDate"))->click(); // mode 0: Halo first
+    const QList<KvoDetailSoftwareItem*> rows = page->rows();
+    QStringList shape;
+    for (KvoDetailSoftwareItem* row : rows) {
+        const QString kind = QStringList{"P", "C", "V"}.at(row->type());
+        shape.append(kind + QString::number(row->type() == KvoDetailSoftwareItem::Chapter ? row->group()
+                                                                                          : int(row->videoId())));
+    }
+    QCOMPARE(shape.mid(0, 6), (QStringList{"P82", "C1", "V82", "C2", "V83", "V81"}));
+    QCOMPARE(rows.at(1)->titleButton()->text(), QStringLiteral("Un"));
+}
+
+void TestDetail::inPlaceRefreshKeepsRows()
+{
+    load({{1, "Cours", d(1), {s_soft}, {{11, 1, "*", 10}, {12, 2, "*", 0}}}});
+    auto page = makePage();
+    const QList<KvoDetailSoftwareItem*> before = page->rows();
+    QCOMPARE(before.size(), 3);
+    // A watched percentage changes: same list, the rows are refreshed in place.
+    manager()->setAlreadySeen(1, 11, 100);
+    QCOMPARE(page->rows(), before);
+    QCOMPARE(before.at(1)->seen(), 100u);
+    QCOMPARE(before.at(0)->seen(), 50u);
+}
+
+void TestDetail::removal_data()
+{
+    QTest::addColumn<int>("rowIndex"); // 0 the course row, 1 the first video row
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QList<uint>>("hidden");
+    QTest::addColumn<QList<uint>>("deleted");
+    QTest::newRow("video, keep file") << 1 << "buttonKeep" << QList<uint>{11} << QList<uint>{};
+    QTest::newRow("video, delete file") << 1 << "buttonTrash" << QList<uint>{11} << QList<uint>{11};
+    QTest::newRow("video, cancel") << 1 << "buttonCancel" << QList<uint>{} << QList<uint>{};
+    QTest::newRow("course, keep files") << 0 << "buttonKeep" << QList<uint>{11, 12, 13, 14} << QList<uint>{};
+    QTest::newRow("course, delete files") << 0 << "buttonTrash" << QList<uint>{11, 12, 13, 14}
+                                          << QList<uint>{11, 12};
+}
+
+void TestDetail::removal()
+{
+    QFETCH(int, rowIndex);
+    QFETCH(QString, button);
+    QFETCH(QList<uint>, hidden);
+    QFETCH(QList<uint>, deleted);
+    // 13's file is missing from the disk; 14 was never downloaded.
+    load({{1, "Cours", d(1), {s_soft}, {{11, 1, "*"}, {12, 2, "*"}, {13, 3, "/gone/13.qoz"}, {14, 4}}}});
+    auto page = makePage();
+    QCOMPARE(page->items().size(), 3);
+    QSignalSpy updated(manager(), &KvoPurchaseVideoManager::databaseUpdated);
+
+    QString question;
+    onModal([&](QWidget* modal) {
+        if (auto* label = modal->findChild<QLabel*>(QStringLiteral("label_2")))
+            question = label->text();
+        clickInModal(modal, button.toLatin1().constData());
+    });
+    page->rows().at(rowIndex)->deleteButton()->click();
+    QCOMPARE(question, QStringLiteral("Souhaitez-vous vraiment supprimer cette formation de votre bibliothèque ?"));
+
+    const KvoPurchase course = manager()->purchases().value(1);
+    for (uint id : {11u, 12u, 13u, 14u}) {
+        QCOMPARE(course.files.value(int(id)).hidden, hidden.contains(id));
+        QSqlQuery q(KvoDatabase::database());
+        q.prepare(QStringLiteral("SELECT hidden FROM videos WHERE fileid = ?"));
+        q.addBindValue(id);
+        QVERIFY(q.exec() && q.next());
+        QCOMPARE(q.value(0).toBool(), hidden.contains(id));
+    }
+    for (uint id : {11u, 12u})
+        QCOMPARE(QFile::exists(realPath(id)), !deleted.contains(id));
+    QCOMPARE(updated.count(), hidden.size());
+    QCOMPARE(page->items().size(), 3 - int(std::count_if(hidden.cbegin(), hidden.cend(),
+                                                          [](uint id) { return id <= 13; })));
+    QCOMPARE(page->rows().size(), page->items().isEmpty() ? 0 : int(page->items().size()) + 1);
+}
+
+void TestDetail::rowRebuiltDuringItsDialog()
+{
+    load({{1, "Cours", d(1), {s_soft}, {{11, 1, "*"}, {12, 2, "*"}}}, {2, "Autre", d(2), {s_soft}, {{21, 1, "*"}}}});
+    auto page = makePage();
+    // Mode 1: "Autre" (21) first, then "Cours" (11, 12). Remove video 12.
+    QPointer<KvoDetailSoftwareItem> row = page->rows().last();
+    QCOMPARE(row->videoId(), 12u);
+    bool rowGoneDuringDialog = false;
+    onModal([&](QWidget* modal) {
+        // While the question is open the library changes (a synchronisation,
+        // the folder search): the page rebuilds its rows and the clicked
+        // row is destroyed before the user answers.
+        manager()->setVideoHidden(2, 21, true);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        rowGoneDuringDialog = row.isNull();
+        clickInModal(modal, "buttonKeep");
+    });
+    row->deleteButton()->click();
+    QVERIFY(rowGoneDuringDialog);
+    QVERIFY(row.isNull());
+    QVERIFY(manager()->purchases().value(1).files.value(12).hidden);
+    QVERIFY(!manager()->purchases().value(1).files.value(11).hidden);
+    QCOMPARE(describe(page->items()), QStringLiteral("1:11"));
+}
+
+void TestDetail::attach_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("the same video") << "valid" << true;
+    QTest::newRow("another video's file") << "foreign" << false;
+    QTest::newRow("the video under another course") << "otherCourse" << false;
+    QTest::newRow("damaged trailer") << "damaged" << false;
+    QTest::newRow("plain file") << "plain" << false;
+}
+
+void TestDetail::attach()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, accepted);
+    const QString lost = m_dir->filePath(QStringLiteral("lost/12.qoz"));
+    load({{1, "Cours", d(1), {s_soft}, {{11, 1, "*"}, {12, 2, lost}}}});
+    auto page = makePage();
+    KvoDetailSoftwareItem* row = page->rows().last();
+    QCOMPARE(row->videoId(), 12u);
+    QVERIFY(!row->isPresent());
+
+    const QString chosen = m_dir->filePath(QStringLiteral("elsewhere.qoz"));
+    {
+        QFile file(chosen);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'm'));
+        file.close();
+        if (kind == QLatin1String("valid"))
+            QVERIFY(KvoQozFile::appendTrailer(chosen, 1, 12));
+        else if (kind == QLatin1String("foreign"))
+            QVERIFY(KvoQozFile::appendTrailer(chosen, 1, 11));
+        else if (kind == QLatin1String("otherCourse"))
+            QVERIFY(KvoQozFile::appendTrailer(chosen, 2, 12));
+        else if (kind == QLatin1String("damaged")) {
+            QVERIFY(KvoQozFile::appendTrailer(chosen, 1, 12));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            file.seek(file.size() - 12); // inside the ids
+            file.write("\x7f");
+            file.close();
+        }
+    }
+
+    QString caption, filter;
+    bool errorShown = false;
+    QString errorTitle;
+    chooseFile(chosen, &caption, &filter);
+    if (!accepted) {
+        // The error dialog opens after the file dialog has closed.
+        QTimer::singleShot(50, this, [&] {
+            onModal([&](QWidget* modal) {
+                errorShown = modal->objectName() == QLatin1String("parcourirErrorDialog");
+                if (auto* label = modal->findChild<QLabel*>(QStringLiteral("label_3")))
+                    errorTitle = label->text();
+                static_cast<KvoDialog*>(modal)->exitButton()->click();
+            });
+        });
+    }
+    row->parcourirButton()->click();
+    QCOMPARE(caption, QStringLiteral("Ouvrir une vidéo"));
+    QVERIFY2(filter.contains(QStringLiteral("Vidéo Qozmira (*.qoz)")), qPrintable(filter));
+
+    const QString stored = manager()->purchases().value(1).files.value(12).KvoPath;
+    if (accepted) {
+        QCOMPARE(stored, chosen);
+        QVERIFY(page->rows().last()->isPresent());
+    } else {
+        QVERIFY(errorShown);
+        QCOMPARE(errorTitle, QStringLiteral("ERREUR DE SÉLECTION"));
+        QCOMPARE(stored, lost);
+        QVERIFY(!page->rows().last()->isPresent());
+    }
+}
+
+void TestDetail::subscription()
+{
+    load(modeLibrary());
+    auto page = makePage();
+    QPushButton* abo = page->findChild<QPushButton*>(QStringLiteral("buttonAbo"));
+    QCOMPARE(abo->text(), QStringLiteral(" S'abonner"));
+    abo->click();
+    QCOMPARE(abo->text(), QStringLiteral(" Désabonner"));
+    QVERIFY(manager()->softwares().value(int(s_soft)).suscribed);
+    abo->click();
+    QCOMPARE(abo->text(), QStringLiteral(" S'abonner"));
+    QVERIFY(!manager()->softwares().value(int(s_soft)).suscribed);
+
+    QSqlQuery q(KvoDatabase::database());
+    q.prepare(QStringLiteral("SELECT id_user, url, data FROM to_send ORDER BY id"));
+    QVERIFY(q.exec());
+    QStringList data;
+    while (q.next()) {
+        QCOMPARE(q.value(0).toString(), s_user);
+        const QUrl url(q.value(1).toString());
+        QCOMPARE(url.path(), QStringLiteral("/0.1/playersoftEmailSub/"));
+        QCOMPARE(url.query(), QStringLiteral("apikey=%1&output=json&locale=%2")
+                                  .arg(KvoApi::apiKey(), KvoEnvironment::locale()));
+        data.append(q.value(2).toString());
+    }
+    QCOMPARE(data, (QStringList{R"({"soft_id":7,"sub":1})", R"({"soft_id":7,"sub":0})"}));
+    q.prepare(QStringLiteral("SELECT suscribed FROM user_software WHERE id_software = ?"));
+    q.addBindValue(s_soft);
+    QVERIFY(q.exec() && q.next());
+    QCOMPARE(q.value(0).toInt(), 0);
+}
+
+void TestDetail::collectDownloadedVideos()
+{
+    // Mode 1 order: course 2 (day 2) first, then course 1; 13's file is gone.
+    load({{1, "Un", d(1), {s_soft}, {{12, 2, "*"}, {11, 1, "*"}, {13, 3, "/gone/13.qoz"}}},
+          {2, "Deux", d(2), {s_soft}, {{21, 1, "*"}}}});
+    auto page = makePage();
+    QCOMPARE(describe(page->items()), QStringLiteral("2:21 1:11,12,13"));
+    // Hidden behind the page's back (another thread, no refresh yet).
+    manager()->blockSignals(true);
+    manager()->setVideoHidden(1, 12, true);
+    manager()->blockSignals(false);
+
+    QList<QVariant> purchases, files;
+    page->collectDownloadedVideos(purchases, files);
+    QCOMPARE(purchases.size(), files.size());
+    QCOMPARE(files, (QList<QVariant>{21u, 11u}));
+    QCOMPARE(purchases, (QList<QVariant>{2u, 1u}));
+    QCOMPARE(files.first().metaType().id(), int(QMetaType::UInt));
+}
+
+void TestDetail::playAndLinks()
+{
+    load({{1, "Un", d(1), {s_soft}, {{11, 1, "*"}}, "https://example.org/support.zip"}});
+    auto page = makePage();
+    QSignalSpy change(page.get(), qOverload<const QString&, bool>(&KvoPageDetailSoftware::onChangePage));
+    page->rows().last()->titleButton()->click();
+    QCOMPARE(change.count(), 1);
+    QCOMPARE(change.first().at(0).toString(), QStringLiteral("player"));
+    QCOMPARE(change.first().at(1).toBool(), true);
+    QCOMPARE(KvoMainWindow::parameters().value(QStringLiteral("selectedIdVideo")), QVariant(11u));
+    QCOMPARE(KvoMainWindow::parameters().value(QStringLiteral("idSoftware")), QVariant(s_soft));
+    QCOMPARE(KvoMainWindow::parameters().value(QStringLiteral("parentArianne")).value<QWidget*>(),
+             static_cast<QWidget*>(page.get()));
+    KvoMainWindow::parameters().clear();
+
+    page->findChild<QPushButton*>(QStringLiteral("buttonSupport"))->click();
+    QCOMPARE(change.last().at(0).toString(), QStringLiteral("support"));
+
+    UrlRecorder recorder;
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "handle");
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "handle");
+    page->findChild<QPushButton*>(QStringLiteral("buttonVisiter"))->click();
+    page->rows().first()->supportButton()->click();
+    QCOMPARE(recorder.urls, (QList<QUrl>{QUrl("https://example.org/soft/7"), QUrl("https://example.org/support.zip")}));
+
+    // A software address that is no web address is not opened.
+    KvoPurchaseVideoManager::destroy();
+    QThreadPool::globalInstance()->waitForDone(10000);
+    KvoPageDetailSoftware other;
+    QSqlQuery q(KvoDatabase::database());
+    QVERIFY(q.exec(QStringLiteral("UPDATE softwares SET url = 'file:///etc/passwd'")));
+    manager()->setUser(s_user, QStringLiteral("demo"), QString(), QString());
+    other.setSoftwareId(s_soft);
+    other.findChild<QPushButton*>(QStringLiteral("buttonVisiter"))->click();
+    QCOMPARE(recorder.urls.size(), 2);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+}
+
+// Pictures of the page for a human to look at (KVO_DETAIL_SHOTS=folder).
+void TestDetail::screenshots()
+{
+    const QString dir = qEnvironmentVariable("KVO_DETAIL_SHOTS");
+    if (dir.isEmpty())
+        QSKIP("KVO_DETAIL_SHOTS not set");
+    QDir().mkpath(dir);
+    auto chapter = [](uint id, uint order, uint seen, uint n, const char* t) {
+        return V{id, order, "*", seen, false, n, QString::fromUtf8(t)};
+    };
+    load({{1, "Retouche portrait : les bases", d(10), {s_soft},
+           {chapter(101, 1, 100, 1, "Préparer l'image"), chapter(102, 2, 100, 1, "Préparer l'image"),
+            chapter(103, 3, 45, 2, "Peau et lumière"), chapter(104, 4, 0, 2, "Peau et lumière"),
+            {105, 5, m_dir->filePath(QStringLiteral("perdu.qoz")), 0, false, 2, "Peau et lumière"}},
+           "https://example.org/support.zip"},
+          {2, "Calques et masques", d(8), {s_soft}, {{201, 1, "*", 100}, {202, 2, "*", 100}, {203, 3, "*", 100}}},
+          {3, "Détourage rapide", d(5), {s_soft}, {{301, 1, "*", 20}}},
+          {4, "Effets de texte", d(3), {s_soft}, {{401, 1, "*", 0}, {402, 2, "*", 0}, {403, 3}}}});
+    QWidget window;
+    window.setStyleSheet(QStringLiteral("background-color:#1b1c22;"));
+    window.resize(1280, 800);
+    auto* page = new KvoPageDetailSoftware(&window);
+    page->setGeometry(0, 0, 1280, 800);
+    page->setSoftwareId(s_soft);
+    page->onShow();
+    window.show();
+    QCoreApplication::processEvents();
+    QVERIFY(window.grab().save(dir + QStringLiteral("/detail.png")));
+    onModal([&](QWidget* modal) {
+        modal->grab().save(dir + QStringLiteral("/removal.png"));
+        clickInModal(modal, "buttonCancel");
+    });
+    page->rows().first()->deleteButton()->click();
+}
+
+QTEST_MAIN(TestDetail)
+#include "tst_detail.moc"
