@@ -198,6 +198,12 @@ KvoMainWindow::KvoMainWindow(bool online, QWidget* parent, Qt::WindowFlags flags
     startConnectionProbe(online);
     KvoNotifier::instance()->loadMask();
 
+    // Until the first page switch succeeds the stack shows this empty page,
+    // not whichever page happened to be built first.
+    auto* blank = new QWidget(ui->stackedWidget);
+    blank->setObjectName(QStringLiteral("pageBlank"));
+    ui->stackedWidget->addWidget(blank);
+
     changePage(QStringLiteral("accueil"), false);
     // The form's placeholder levels go even when no home page is registered.
     updateLocation(m_currentKey);

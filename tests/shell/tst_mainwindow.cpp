@@ -112,6 +112,7 @@ private slots:
     void cleanupTestCase();
 
     void initialState();
+    void noHomePageShowsNothing();
     void singleton();
     void formTexts();
     void switchToKnownAndUnknownKeys();
@@ -209,6 +210,24 @@ void TestMainWindow::initialState()
     QCOMPARE(child<QLabel>("labelOnline")->text(), QStringLiteral("Hors-ligne"));
     // Empty library: no software to list.
     QVERIFY(!child<QPushButton>("buttonVideos")->isEnabled());
+}
+
+void TestMainWindow::noHomePageShowsNothing()
+{
+    // Without a home page the window must not show whichever page it built
+    // first (the downloads page under a highlighted "Accueil").
+    const KvoPageRegistry::Creator home = KvoPageRegistry::find(QStringLiteral("accueil"));
+    KvoPageRegistry::remove(QStringLiteral("accueil"));
+    KvoPageRegistry::add(QStringLiteral("downloads"), stub(QStringLiteral("À télécharger")));
+    createWindow();
+    KvoPageRegistry::remove(QStringLiteral("downloads"));
+    KvoPageRegistry::add(QStringLiteral("accueil"), home);
+    KvoMainWindow* window = KvoMainWindow::instance();
+    QVERIFY(window->pages().contains(QStringLiteral("downloads")));
+    QVERIFY(!window->currentPage());
+    auto* stack = child<QStackedWidget>("stackedWidget");
+    QVERIFY(stack->currentWidget() != window->pages().value(QStringLiteral("downloads")).first);
+    QCOMPARE(stack->currentWidget()->objectName(), QStringLiteral("pageBlank"));
 }
 
 void TestMainWindow::singleton()
