@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QFileInfo>
 #include <QFont>
 #include <QImage>
@@ -187,11 +188,20 @@ QString KvoDevMedia::picturePath(const QString& name, const QString& label, int 
     p.setBrush(QColor(255, 255, 255, 60));
     p.drawEllipse(QPointF(width * 0.8, height * 0.25), width * 0.35, width * 0.35);
     QFont font(QStringLiteral("Liberation Sans"));
-    font.setPixelSize(qMax(10, qMin(height / 5, width / 8)));
     font.setBold(true);
+    // The largest size at which the wrapped label fits inside the picture.
+    const QRect box = image.rect().adjusted(6, 6, -6, -6);
+    int size = qMax(10, qMin(height / 5, width / 8));
+    for (; size > 8; --size) {
+        font.setPixelSize(size);
+        const QRect needed = QFontMetrics(font).boundingRect(box, Qt::AlignCenter | Qt::TextWordWrap, label);
+        if (needed.width() <= box.width() && needed.height() <= box.height())
+            break;
+    }
+    font.setPixelSize(size);
     p.setFont(font);
     p.setPen(Qt::white);
-    p.drawText(image.rect().adjusted(6, 6, -6, -6), Qt::AlignCenter | Qt::TextWordWrap, label);
+    p.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, label);
     p.end();
     {
         QSaveFile f(path);

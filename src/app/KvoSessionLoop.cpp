@@ -125,7 +125,6 @@ int KvoSessionLoop::run(KvoSingleApplication& app, const QString& argument)
     QString autoLogin = qEnvironmentVariable("VISTRELLE_AUTOLOGIN");
     // The command-line argument belongs to the first session only.
     QString pendingArgument = argument;
-    const bool automated = !autoLogin.isEmpty();
 
     for (;;) {
         // The sign-in needs the stored accounts and the remembered login of
@@ -148,9 +147,6 @@ int KvoSessionLoop::run(KvoSingleApplication& app, const QString& argument)
         if (!autoLogin.isEmpty()) {
             result = autoSignIn(autoLogin, &login, &online);
             autoLogin.clear();
-        } else if (automated) {
-            // An automated run never waits for a person at a second sign-in.
-            result = SignInResult::Closed;
         } else {
             result = dialogSignIn(&login, &online);
         }
