@@ -1,3 +1,4 @@
+#include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 
 #include "KvoDatabase.h"
@@ -182,11 +183,7 @@ void TestSoftwares::initTestCase()
 void TestSoftwares::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(KvoDatabase::open(m_dir->filePath(QStringLiteral("database.sqlite"))));
-    QSqlQuery q(KvoDatabase::database());
-    q.prepare(QStringLiteral("INSERT INTO users (id_qoz_user, login, credits, last_update) VALUES (?, 'demo', '3', 0)"));
-    q.addBindValue(s_user);
-    QVERIFY(q.exec());
+    QVERIFY(KvoTestLibrary::openWithUser(m_dir->path(), s_user));
     QDir(KvoEnvironment::cachePath()).removeRecursively();
     QDir().mkpath(KvoEnvironment::cachePath());
     reload();
@@ -194,10 +191,7 @@ void TestSoftwares::init()
 
 void TestSoftwares::cleanup()
 {
-    KvoPurchaseVideoManager::destroy();
-    QThreadPool::globalInstance()->waitForDone(10000);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    KvoDatabase::close();
+    KvoTestLibrary::close();
     m_dir.reset();
 }
 

@@ -1,4 +1,5 @@
 #include "KvoCannedServer.h"
+#include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 
 #include "KvoApi.h"
@@ -123,11 +124,7 @@ void TestManager::initTestCase()
 void TestManager::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(KvoDatabase::open(m_dir->filePath(QStringLiteral("database.sqlite"))));
-    QSqlQuery q(KvoDatabase::database());
-    q.prepare(QStringLiteral("INSERT INTO users (id_qoz_user, login, credits, last_update) VALUES (?, 'demo', '3', 0)"));
-    q.addBindValue(s_user);
-    QVERIFY(q.exec());
+    QVERIFY(KvoTestLibrary::openWithUser(m_dir->path(), s_user));
 
     m_server = std::make_unique<KvoCannedServer>();
     QVERIFY(m_server->listen());
@@ -137,9 +134,7 @@ void TestManager::init()
 
 void TestManager::drainManager()
 {
-    KvoPurchaseVideoManager::destroy();
-    QThreadPool::globalInstance()->waitForDone(10000);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    KvoTestLibrary::drainManager();
 }
 
 void TestManager::cleanup()

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// The database a library test starts from, and the clean end of one: the
+// tests of the synchronisation and of the library pages all need a fresh
+// database with one account in it, and must leave no manager, pool task or
+// deferred deletion behind for the next test.
+class KvoTestLibrary
+{
+public:
+    // Opens a new database file in folder with one users row for the
+    // account storedUserId (login "demo", 3 credits, never synchronised).
+    static bool openWithUser(const QString& folder, const QString& storedUserId);
+    // Destroys the synchronisation manager and waits until its thread and
+    // every pool task ended and deferred deletions ran.
+    static void drainManager();
+    // drainManager(), then closes the database.
+    static void close();
+};
