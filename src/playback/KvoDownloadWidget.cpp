@@ -226,8 +226,7 @@ QString KvoDownloadWidget::displayTitle() const
 {
     QString text = purchaseRecord.title;
     if (purchaseRecord.files.size() >= 2)
-        text += QStringLiteral(" [ ") + QString::number(purchaseRecord.files.size()) + QLatin1Char(' ')
-                + tr("vidéos") + QStringLiteral(" ]");
+        text += tr(" [ %1 vidéos ]").arg(purchaseRecord.files.size());
     return text;
 }
 
@@ -235,8 +234,7 @@ QString KvoDownloadWidget::runningTitle() const
 {
     if (purchaseRecord.files.size() < 2)
         return purchaseRecord.title;
-    return purchaseRecord.title + QStringLiteral(" [ ") + QString::number(videoIndex) + QStringLiteral(" / ")
-           + QString::number(purchaseRecord.files.size()) + QStringLiteral(" vidéos ]");
+    return purchaseRecord.title + tr(" [ %1 / %2 vidéos ]").arg(videoIndex).arg(purchaseRecord.files.size());
 }
 
 // --- pure rules -------------------------------------------------------------
@@ -244,21 +242,22 @@ QString KvoDownloadWidget::runningTitle() const
 QString KvoDownloadWidget::remainingTimeText(quint32 remaining)
 {
     QString hours;
+    // Whole phrases with their number, so that a translation may order them.
     if (remaining >= 7200)
-        hours = QString::number(remaining / 3600) + tr(" heures et ");
+        hours = tr("%1 heures et ").arg(remaining / 3600);
     else if (remaining >= 3600)
-        hours = QString::number(remaining / 3600) + tr(" heure et ");
+        hours = tr("%1 heure et ").arg(remaining / 3600);
     const quint32 rest = remaining % 3600;
     QString part;
     if (rest < 2)
         part = tr("1 seconde");
     else if (rest <= 60)
-        part = QString::number(rest) + tr(" secondes");
+        part = tr("%1 secondes").arg(rest);
     else if (rest <= 119)
         part = tr("1 minute");
     else
-        part = QString::number(rest / 60) + tr(" minutes");
-    return tr("( temps estimé : ") + hours + part + QStringLiteral(" )");
+        part = tr("%1 minutes").arg(rest / 60);
+    return tr("( temps estimé : %1 )").arg(hours + part);
 }
 
 QString KvoDownloadWidget::cleanTitle(const QString& title)

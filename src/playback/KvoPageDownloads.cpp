@@ -351,13 +351,13 @@ QString KvoPageDownloads::lastUpdateText(qint64 stamp, qint64 now)
     if (d >= 172800)
         return local.toString(QStringLiteral("dd/MM/yy"));
     if (d >= 86400)
-        return tr("hier à ") + local.toString(QStringLiteral("H:mm"));
+        return tr("hier à %1").arg(local.toString(QStringLiteral("H:mm")));
     if (d >= 7200)
-        return tr("il y a ") + QString::number(d / 3600) + tr(" heures");
+        return tr("il y a %1 heures").arg(d / 3600);
     if (d >= 3600)
         return tr("il y a 1 heure");
     if (d >= 120)
-        return tr("il y a ") + QString::number(d / 60) + tr(" minutes");
+        return tr("il y a %1 minutes").arg(d / 60);
     if (d >= 60)
         return tr("il y a 1 minute");
     if (d >= 30)

@@ -435,6 +435,11 @@ void TstSingleApplication::translationsLoad()
     QVERIFY(english.load(dir + QStringLiteral("/english.qm")));
     QCOMPARE(english.translate("KvoMessageBox", "Une instance du Vistrelle est déjà lancée !"),
              QStringLiteral("An instance of Vistrelle is already running!"));
+    // Texts of the forms and of the pages are collected too, and phrases
+    // keep their numbers in place.
+    QCOMPARE(english.translate("KvoLoginDialog", "Se connecter"), QStringLiteral("Sign in"));
+    QCOMPARE(english.translate("KvoPageDownloads", "Tout télécharger"), QStringLiteral("Download all"));
+    QCOMPARE(english.translate("KvoPageDownloads", "il y a %1 minutes"), QStringLiteral("%1 minutes ago"));
     QVERIFY(QFile::exists(dir + QStringLiteral("/francais.qm")));
 
     int englishRow = -1, frenchRow = -1;
