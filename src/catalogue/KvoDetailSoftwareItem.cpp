@@ -62,6 +62,8 @@ KvoDetailSoftwareItem::KvoDetailSoftwareItem(int type, QWidget* parent)
     setFixedHeight(m_type == Purchase ? 40 : 23);
     if (m_type == Video)
         installEventFilter(this);
+    if (!parent)
+        setStyleSheet(sharedStyleSheet());
 
     setUpdatesEnabled(false);
     m_layout = new QHBoxLayout(this);
@@ -69,6 +71,8 @@ KvoDetailSoftwareItem::KvoDetailSoftwareItem(int type, QWidget* parent)
     m_layout->setSpacing(0);
 
     m_titleButton = new QPushButton(QStringLiteral("new label"), this);
+    if (m_type == Chapter)
+        m_titleButton->setObjectName(QStringLiteral("chapterTitle"));
     m_titleButton->setFixedHeight(18);
     m_titleButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_titleButton->setFont(arialPixels(12));
@@ -83,24 +87,51 @@ KvoDetailSoftwareItem::KvoDetailSoftwareItem(int type, QWidget* parent)
         m_durationLabel->setStyleSheet(QStringLiteral("color:#9d9d9d;"));
         m_durationLabel->setFont(arialPixels(12));
         m_layout->addWidget(m_durationLabel);
-        m_layout->addWidget(emptyFrame(120));
+        // Blank columns are layout spacing, not widgets: nothing to polish
+        // or paint.
+        m_layout->addSpacing(120);
     } else if (m_type == Purchase) {
-        m_layout->addWidget(emptyFrame(80));
+        m_layout->addSpacing(80);
     }
 
     if (m_type != Chapter) {
         m_deleteButton = new QPushButton;
+        m_deleteButton->setObjectName(QStringLiteral("deleteButton"));
         m_deleteButton->setFixedSize(100, 18);
         m_deleteButton->setIconSize(QSize(10, 10));
         m_deleteButton->setCursor(Qt::PointingHandCursor);
         m_deleteButton->setFocusPolicy(Qt::NoFocus);
-        m_deleteButton->setStyleSheet(QStringLiteral(
-            "QPushButton\n{\n\tborder:0;\n\timage: url(:/KvoMainWindow/Resources/delete_out.png);\n}\n\n"
-            "QPushButton:hover\n{\n\t\n\timage: url(:/KvoMainWindow/Resources/delete_in.png);\n}\t"));
         connect(m_deleteButton, &QPushButton::clicked, this, &KvoDetailSoftwareItem::onClickDelete);
         m_layout->addWidget(m_deleteButton);
     }
     setUpdatesEnabled(true);
+}
+
+QString KvoDetailSoftwareItem::sharedStyleSheet()
+{
+    return QStringLiteral(
+        "QPushButton#deleteButton{border:0;image:url(:/KvoMainWindow/Resources/delete_out.png);}\n"
+        "QPushButton#deleteButton:hover{image:url(:/KvoMainWindow/Resources/delete_in.png);}\n"
+        "QPushButton#parcourirButton{color:#191a1d;background-color:#6e7280;border-radius:8px;}\n"
+        "QPushButton#parcourirButton:hover{background-color:#898ea0;}\n"
+        "QPushButton#missingButton{color:#6e7280;border:0;background-color:transparent;}\n"
+        "QPushButton#supportButton{font-size:12px;font-family:Arial;color:#b1b2b3;text-decoration:underline;"
+        "margin-right:20px;border:0;background-color:transparent;}\n"
+        "QPushButton#supportButton:hover{color:white;}\n"
+        "QPushButton#chapterTitle{font-size:12px;font-family:Arial;color:#5d5d70;background-color:transparent;"
+        "text-align:left;font-weight:bold;border:0;}");
+}
+
+void KvoDetailSoftwareItem::reset()
+{
+    m_videoId = 0;
+    m_purchaseId = 0;
+    m_group = 0;
+    m_initialised = false;
+    m_highlighted = false;
+    m_present = false;
+    m_seen = 0;
+    m_supportUrl.clear();
 }
 
 KvoDetailSoftwareItem::~KvoDetailSoftwareItem() = default;
@@ -156,10 +187,7 @@ void KvoDetailSoftwareItem::refresh(QMap<int, KvoPurchase>& purchases)
         refreshVideo(video);
     else if (m_type == Purchase)
         refreshPurchase(purchase);
-    else if (!m_initialised)
-        m_titleButton->setStyleSheet(QStringLiteral(
-            "font-size:12px;font-family:Arial;color:#5d5d70; background-color:transparent;text-align:left;"
-            "font-weight:bold;border:0;"));
+    // A chapter row's title has its looks from the shared sheet.
     m_initialised = true;
 }
 
@@ -184,58 +212,71 @@ QLabel* KvoDetailSoftwareItem::createPercentageLabel()
 
 void KvoDetailSoftwareItem::createVideoWidgets()
 {
-    // Made in this order at these indexes, which gives the columns: title,
-    // Parcourir, duration, spacer, missing file, bar, percentage, delete.
+    // Columns: title, [Parcourir], duration, spacer, [missing file], bar,
+    // percentage, delete. The two bracketed ones are made the first time
+    // the file is missing, most rows never need them.
     m_progressBar = createProgressBar();
-    m_layout->insertWidget(3, m_progressBar);
+    m_layout->insertWidget(m_layout->indexOf(m_durationLabel) + 2, m_progressBar);
+    m_percentageLabel = createPercentageLabel();
+    m_layout->insertWidget(m_layout->indexOf(m_progressBar) + 1, m_percentageLabel);
+}
 
+void KvoDetailSoftwareItem::createMissingWidgets()
+{
     m_parcourirButton = new QPushButton(tr("Parcourir..."), this);
+    m_parcourirButton->setObjectName(QStringLiteral("parcourirButton"));
     m_parcourirButton->hide();
     m_parcourirButton->setCursor(Qt::PointingHandCursor);
     m_parcourirButton->setFixedSize(80, 16);
     m_parcourirButton->setFont(arialPixels(12));
     m_parcourirButton->setFocusPolicy(Qt::NoFocus);
-    m_parcourirButton->setStyleSheet(QStringLiteral(
-        "QPushButton\n{\n\tcolor:#191a1d;\n\tbackground-color:#6e7280;\n\tborder-radius:8px;\t\n}\n\n"
-        "QPushButton:hover\n{\n\tbackground-color:#898ea0;\n}"));
     connect(m_parcourirButton, &QPushButton::clicked, this, &KvoDetailSoftwareItem::onClickParcourir);
-    m_layout->insertWidget(1, m_parcourirButton);
-
-    m_percentageLabel = createPercentageLabel();
-    m_layout->insertWidget(5, m_percentageLabel);
+    m_layout->insertWidget(m_layout->indexOf(m_titleButton) + 1, m_parcourirButton);
 
     m_missingButton = new QPushButton(tr("Fichier manquant"), this);
+    m_missingButton->setObjectName(QStringLiteral("missingButton"));
     m_missingButton->hide();
-    m_missingButton->setStyleSheet(QStringLiteral("color:#6e7280;\nborder:0;background-color:transparent;"));
     m_missingButton->setIcon(QIcon(QStringLiteral(":/KvoMainWindow/Resources/warning.png")));
     m_missingButton->setFixedSize(140, 18);
     m_missingButton->setFont(arialPixels(12));
     m_missingButton->setFocusPolicy(Qt::NoFocus);
-    m_layout->insertWidget(4, m_missingButton);
+    m_layout->insertWidget(m_layout->indexOf(m_progressBar), m_missingButton);
 }
 
-void KvoDetailSoftwareItem::createPurchaseWidgets(const KvoPurchase& purchase)
+void KvoDetailSoftwareItem::createPurchaseWidgets()
 {
+    // Columns: title, spacer, support files (or a blank of its size), bar,
+    // percentage, delete.
     m_progressBar = createProgressBar();
     m_layout->insertWidget(2, m_progressBar);
     m_percentageLabel = createPercentageLabel();
     m_layout->insertWidget(3, m_percentageLabel);
-    if (!purchase.attachmentURL.isEmpty()) {
-        m_supportUrl = purchase.attachmentURL;
+}
+
+// A reused course row may have shown another course: the link or the blank
+// is made when first needed and the other one hidden.
+void KvoDetailSoftwareItem::showSupportFiles(const QString& url)
+{
+    m_supportUrl = url;
+    const bool link = !url.isEmpty();
+    if (link && !m_supportButton) {
         m_supportButton = new QPushButton(tr("Télécharger"), this);
-        m_supportButton->setStyleSheet(QStringLiteral(
-            "QPushButton{font-size:12px; font-family:Arial;color:#b1b2b3;text-decoration:underline; "
-            "margin-right:20px;border:0;background-color:transparent;} QPushButton:hover{color:white;}"));
+        m_supportButton->setObjectName(QStringLiteral("supportButton"));
         m_supportButton->setCursor(Qt::PointingHandCursor);
         m_supportButton->setIcon(QIcon(QStringLiteral(":/KvoMainWindow/Resources/attachement_out.png")));
         m_supportButton->setIconSize(QSize(10, 14));
         m_supportButton->setFixedSize(120, 18);
         m_supportButton->setFocusPolicy(Qt::NoFocus);
         connect(m_supportButton, &QPushButton::clicked, this, &KvoDetailSoftwareItem::onClickSupportFiles);
-        m_layout->insertWidget(2, m_supportButton);
-    } else {
-        m_layout->insertWidget(2, emptyFrame(120));
+        m_layout->insertWidget(m_layout->indexOf(m_progressBar), m_supportButton);
+    } else if (!link && !m_supportSpace) {
+        m_supportSpace = emptyFrame(120);
+        m_layout->insertWidget(m_layout->indexOf(m_progressBar), m_supportSpace);
     }
+    if (m_supportButton && m_supportButton->isHidden() == link)
+        m_supportButton->setVisible(link);
+    if (m_supportSpace && m_supportSpace->isHidden() == !link)
+        m_supportSpace->setVisible(!link);
 }
 
 void KvoDetailSoftwareItem::showSeen(uint seen, bool complete)
@@ -254,8 +295,10 @@ void KvoDetailSoftwareItem::refreshVideo(const KvoVideoFile& video)
     if (m_present) {
         m_progressBar->show();
         m_percentageLabel->show();
-        m_parcourirButton->hide();
-        m_missingButton->hide();
+        if (m_parcourirButton) {
+            m_parcourirButton->hide();
+            m_missingButton->hide();
+        }
         m_titleButton->setCursor(Qt::PointingHandCursor);
         const bool complete = video.alreadySeen >= 100;
         showSeen(video.alreadySeen, complete);
@@ -268,6 +311,8 @@ void KvoDetailSoftwareItem::refreshVideo(const KvoVideoFile& video)
         setStyleIfChanged(m_durationLabel,
                           QStringLiteral("color:%1;").arg(QLatin1String(complete ? Green : "#9d9d9d")));
     } else {
+        if (!m_parcourirButton)
+            createMissingWidgets();
         m_progressBar->hide();
         m_percentageLabel->hide();
         m_parcourirButton->show();
@@ -283,10 +328,12 @@ void KvoDetailSoftwareItem::refreshVideo(const KvoVideoFile& video)
 void KvoDetailSoftwareItem::refreshPurchase(const KvoPurchase& purchase)
 {
     if (!m_initialised) {
-        createPurchaseWidgets(purchase);
+        if (!m_progressBar)
+            createPurchaseWidgets();
         m_progressBar->show();
         m_percentageLabel->show();
         m_titleButton->setCursor(Qt::ArrowCursor);
+        showSupportFiles(purchase.attachmentURL);
     }
     const uint seen = listedMean(purchase);
     const bool complete = seen >= 100;
@@ -305,6 +352,14 @@ void KvoDetailSoftwareItem::refreshPurchase(const KvoPurchase& purchase)
 void KvoDetailSoftwareItem::clearHighlight()
 {
     m_highlighted = false;
+    update();
+}
+
+void KvoDetailSoftwareItem::setHighlighted(bool highlighted)
+{
+    if (m_highlighted == highlighted)
+        return;
+    m_highlighted = highlighted;
     update();
 }
 

@@ -39,10 +39,18 @@ public:
     int group() const { return m_group; }
     int type() const { return m_type; }
 
+    // Makes the row ready to show another entry of the same type (the page
+    // keeps its rows across list pages): the next refresh writes the texts
+    // again as a first refresh does. Set the ids and the group afterwards.
+    void reset();
+
     // Fills the row from the library copy: texts on the first call, the
     // state (file present, watched percentage, colours) on every call.
     void refresh(QMap<int, KvoPurchase>& purchases);
     void clearHighlight();
+    // For the page, whose reused rows get no enter event when they come
+    // under the mouse.
+    void setHighlighted(bool highlighted);
 
     bool isHighlighted() const { return m_highlighted; }
     // A video row's file exists (as of the last refresh).
@@ -67,6 +75,13 @@ public:
     // videos; 0 when none is listed.
     static uint listedMean(const KvoPurchase& purchase);
 
+    // The looks every row shares (delete, Parcourir, missing-file and
+    // support buttons, chapter titles), to set once on the widget that
+    // holds the rows: one parsed sheet, and one decoded delete image, for
+    // the whole list instead of one per row. A row made without a parent
+    // sets it on itself.
+    static QString sharedStyleSheet();
+
 signals:
     void mouseOver(KvoDetailSoftwareItem* row);
     void parcourirClicked(KvoDetailSoftwareItem* row);
@@ -87,7 +102,9 @@ private:
     void refreshVideo(const KvoVideoFile& video);
     void refreshPurchase(const KvoPurchase& purchase);
     void createVideoWidgets();
-    void createPurchaseWidgets(const KvoPurchase& purchase);
+    void createMissingWidgets();
+    void createPurchaseWidgets();
+    void showSupportFiles(const QString& url);
     QProgressBar* createProgressBar();
     QLabel* createPercentageLabel();
     void showSeen(uint seen, bool complete);
@@ -105,6 +122,7 @@ private:
     QPushButton* m_parcourirButton = nullptr;
     QPushButton* m_missingButton = nullptr;
     QPushButton* m_supportButton = nullptr;
+    QFrame* m_supportSpace = nullptr;
     QProgressBar* m_progressBar = nullptr;
     QLabel* m_percentageLabel = nullptr;
     uint m_seen = 0;

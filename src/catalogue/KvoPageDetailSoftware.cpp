@@ -14,6 +14,8 @@
 #include "ui_UIDeleteVideoDialog.h"
 #include "ui_UIErrorParcourirVideoDialog.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
@@ -66,6 +68,8 @@ KvoPageDetailSoftware::KvoPageDetailSoftware(QWidget* parent, Qt::WindowFlags fl
     m_pagination->refresh(0);
     connect(m_pagination, &KvoPaginationWidget::changePage, this,
             qOverload<int, int>(&KvoPageDetailSoftware::onChangePage));
+
+    ui->scrollAreaWidgetContents->setStyleSheet(KvoDetailSoftwareItem::sharedStyleSheet());
 
     m_image = new KvoAsyncImage(this);
     m_image->setFixedSize(102, 102);
@@ -199,13 +203,33 @@ void KvoPageDetailSoftware::onShow()
     }
 }
 
-void KvoPageDetailSoftware::clearRows()
+bool KvoPageDetailSoftware::isBusy(const KvoDetailSoftwareItem* row) const
 {
-    // A row may still be on the stack (its click is being answered inside a
-    // modal dialog when a refresh arrives): rows are hidden and deleted from
+    for (const QPointer<KvoDetailSoftwareItem>& busy : m_busyRows) {
+        if (busy == row)
+            return true;
+    }
+    return false;
+}
+
+void KvoPageDetailSoftware::setBusy(KvoDetailSoftwareItem* row, bool busy)
+{
+    m_busyRows.removeIf([row](const QPointer<KvoDetailSoftwareItem>& p) { return p.isNull() || p == row; });
+    if (busy && row)
+        m_busyRows.append(row);
+}
+
+void KvoPageDetailSoftware::releaseRows()
+{
+    // Rows go back to the spares, except one whose click is still being
+    // answered inside a modal dialog (a refresh can arrive meanwhile): that
+    // row is not shown with another video, it is hidden and deleted from
     // the event loop, never at once.
     while (QLayoutItem* item = ui->layoutItems->takeAt(0)) {
-        if (QWidget* widget = item->widget()) {
+        auto* row = qobject_cast<KvoDetailSoftwareItem*>(item->widget());
+        if (row && !isBusy(row)) {
+            m_spareRows.append(row);
+        } else if (QWidget* widget = item->widget()) {
             widget->hide();
             widget->disconnect(this);
             widget->deleteLater();
@@ -214,53 +238,95 @@ void KvoPageDetailSoftware::clearRows()
     }
 }
 
-KvoDetailSoftwareItem* KvoPageDetailSoftware::addRow(int type, uint purchaseId, uint fileId)
+// `complete`: whether the entry will show as finished (green). A spare row
+// that already does is taken first, so that its style sheets stay as they
+// are: changing one costs more than the rest of the refresh.
+KvoDetailSoftwareItem* KvoPageDetailSoftware::addRow(int type, uint purchaseId, uint fileId, bool complete)
 {
-    auto* row = new KvoDetailSoftwareItem(type, ui->scrollAreaWidgetContents);
+    KvoDetailSoftwareItem* row = nullptr;
+    int found = -1;
+    for (int i = 0; i < m_spareRows.size(); ++i) {
+        const KvoDetailSoftwareItem* spare = m_spareRows.at(i);
+        if (spare->type() != type)
+            continue;
+        if (found < 0)
+            found = i;
+        if (type == KvoDetailSoftwareItem::Chapter || (spare->seen() >= 100) == complete) {
+            found = i;
+            break;
+        }
+    }
+    if (found >= 0) {
+        row = m_spareRows.takeAt(found);
+        row->reset();
+    } else {
+        row = new KvoDetailSoftwareItem(type, ui->scrollAreaWidgetContents);
+        if (type != KvoDetailSoftwareItem::Chapter)
+            connect(row, &KvoDetailSoftwareItem::deleteClicked, this, &KvoPageDetailSoftware::onClickDelete);
+        if (type == KvoDetailSoftwareItem::Video) {
+            connect(row, &KvoDetailSoftwareItem::videoClicked, this, &KvoPageDetailSoftware::onClickVorn);
+            connect(row, &KvoDetailSoftwareItem::parcourirClicked, this, &KvoPageDetailSoftware::onClickParcourir);
+            connect(row, &KvoDetailSoftwareItem::mouseOver, this, &KvoPageDetailSoftware::onMouseOver);
+        }
+    }
     row->setPurchaseId(purchaseId);
     row->setVideoId(fileId);
-    if (type != KvoDetailSoftwareItem::Chapter)
-        connect(row, &KvoDetailSoftwareItem::deleteClicked, this, &KvoPageDetailSoftware::onClickDelete);
-    if (type == KvoDetailSoftwareItem::Video) {
-        connect(row, &KvoDetailSoftwareItem::videoClicked, this, &KvoPageDetailSoftware::onClickVorn);
-        connect(row, &KvoDetailSoftwareItem::parcourirClicked, this, &KvoPageDetailSoftware::onClickParcourir);
-        connect(row, &KvoDetailSoftwareItem::mouseOver, this, &KvoPageDetailSoftware::onMouseOver);
-    }
     ui->layoutItems->addWidget(row);
+    if (row->isHidden())
+        row->show();
     return row;
+}
+
+// A reused row that comes under the mouse gets no enter event: the video
+// row under the pointer takes the highlight once the new rows are laid out.
+void KvoPageDetailSoftware::syncHover()
+{
+    if (!isVisible() || QApplication::mouseButtons() != Qt::NoButton)
+        return;
+    // The rows' places, not those of the list page before.
+    ui->scrollAreaWidgetContents->layout()->activate();
+    QWidget* under = QApplication::widgetAt(QCursor::pos());
+    for (KvoDetailSoftwareItem* row : rows()) {
+        if (row->type() == KvoDetailSoftwareItem::Video)
+            row->setHighlighted(under && (under == row || row->isAncestorOf(under)));
+    }
 }
 
 void KvoPageDetailSoftware::onChangePage(int first, int last)
 {
     const bool updates = updatesEnabled();
     setUpdatesEnabled(false);
-    clearRows();
-    if (m_items.isEmpty()) {
-        setUpdatesEnabled(updates);
-        return;
-    }
-
-    first = qBound(0, first, int(m_items.size()) - 1);
-    last = qBound(first, last, int(m_items.size()) - 1);
-    QMap<int, KvoPurchase> purchases = library()->purchases();
-    KvoDetailSoftwareItem* purchaseRow = nullptr;
-    KvoDetailSoftwareItem* chapterRow = nullptr;
-    for (int i = first; i <= last; ++i) {
-        const ItemPair& item = m_items.at(i);
-        if (!purchaseRow || purchaseRow->purchaseId() != item.purchaseId)
-            purchaseRow = addRow(KvoDetailSoftwareItem::Purchase, item.purchaseId, item.fileId);
-        const KvoVideoFile video = purchases.value(int(item.purchaseId)).files.value(int(item.fileId));
-        if (!video.t_chapter.isEmpty()
-            && (!chapterRow || chapterRow->purchaseId() != item.purchaseId
-                || chapterRow->group() != int(video.n_chapter))) {
-            chapterRow = addRow(KvoDetailSoftwareItem::Chapter, item.purchaseId, item.fileId);
-            chapterRow->setGroup(int(video.n_chapter));
+    releaseRows();
+    if (!m_items.isEmpty()) {
+        first = qBound(0, first, int(m_items.size()) - 1);
+        last = qBound(first, last, int(m_items.size()) - 1);
+        QMap<int, KvoPurchase> purchases = library()->purchases();
+        KvoDetailSoftwareItem* purchaseRow = nullptr;
+        KvoDetailSoftwareItem* chapterRow = nullptr;
+        for (int i = first; i <= last; ++i) {
+            const ItemPair& item = m_items.at(i);
+            const auto pit = purchases.constFind(int(item.purchaseId));
+            const KvoPurchase purchase = pit != purchases.cend() ? pit.value() : KvoPurchase();
+            if (!purchaseRow || purchaseRow->purchaseId() != item.purchaseId)
+                purchaseRow = addRow(KvoDetailSoftwareItem::Purchase, item.purchaseId, item.fileId,
+                                     KvoDetailSoftwareItem::listedMean(purchase) >= 100);
+            const KvoVideoFile video = purchase.files.value(int(item.fileId));
+            if (!video.t_chapter.isEmpty()
+                && (!chapterRow || chapterRow->purchaseId() != item.purchaseId
+                    || chapterRow->group() != int(video.n_chapter))) {
+                chapterRow = addRow(KvoDetailSoftwareItem::Chapter, item.purchaseId, item.fileId);
+                chapterRow->setGroup(int(video.n_chapter));
+            }
+            addRow(KvoDetailSoftwareItem::Video, item.purchaseId, item.fileId, video.alreadySeen >= 100);
         }
-        addRow(KvoDetailSoftwareItem::Video, item.purchaseId, item.fileId);
+        for (KvoDetailSoftwareItem* row : rows())
+            row->refresh(purchases);
     }
-    for (KvoDetailSoftwareItem* row : rows())
-        row->refresh(purchases);
+    for (KvoDetailSoftwareItem* spare : std::as_const(m_spareRows))
+        spare->hide();
     setUpdatesEnabled(updates);
+    if (isVisible())
+        QMetaObject::invokeMethod(this, &KvoPageDetailSoftware::syncHover, Qt::QueuedConnection);
 }
 
 // --- sorting ---------------------------------------------------------------------
@@ -357,6 +423,7 @@ void KvoPageDetailSoftware::onClickDelete(KvoDetailSoftwareItem* row)
     const uint purchaseId = row->purchaseId();
     const uint fileId = row->videoId();
     QPointer<KvoPageDetailSoftware> self(this);
+    setBusy(row, true);
 
     int result = KvoDialog::Cancel;
     {
@@ -374,7 +441,10 @@ void KvoPageDetailSoftware::onClickDelete(KvoDetailSoftwareItem* row)
         dialog.addWidget(content);
         result = dialog.showDialog(false, true);
     }
-    if (!self || result == KvoDialog::Cancel)
+    if (!self)
+        return;
+    setBusy(row, false); // compares the address only, the row may be gone
+    if (result == KvoDialog::Cancel)
         return;
 
     const QMap<int, KvoPurchase> purchases = library()->purchases();
@@ -411,10 +481,14 @@ void KvoPageDetailSoftware::onClickParcourir(KvoDetailSoftwareItem* row)
     const uint purchaseId = row->purchaseId();
     const uint fileId = row->videoId();
     QPointer<KvoPageDetailSoftware> self(this);
+    setBusy(row, true);
 
     const QString path = QFileDialog::getOpenFileName(this, tr("Ouvrir une vidéo"), KvoEnvironment::videoPath(),
                                                       tr("Vidéo Qozmira") + QStringLiteral(" (*.qoz)"));
-    if (!self || path.isEmpty())
+    if (!self)
+        return;
+    setBusy(row, false);
+    if (path.isEmpty())
         return;
     if (!QFileInfo::exists(path)) {
         showParcourirError();

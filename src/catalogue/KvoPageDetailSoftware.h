@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
@@ -25,8 +26,10 @@ class Ui_KvoPageDetailSoftware;
 // subscribes to the software's e-mails, opens its web page or goes to the
 // support page.
 //
-// The list is rebuilt from a copy of the library at every show; rows exist
-// only for the list page shown. The library's setters refresh the current
+// The list is rebuilt from a copy of the library at every show; the rows of
+// the list page shown are refreshed from it. Rows are kept and reused from
+// one list page to the next, except a row whose click waits on a modal
+// dialog: that one is dropped at the next rebuild. The library's setters refresh the current
 // page before they return, so the page's own changes to the library run
 // with refresh suspended and end with one rebuild.
 class KvoPageDetailSoftware : public QWidget, public IKvoPage
@@ -94,8 +97,11 @@ public slots:
 private:
     void applyFonts();
     void setSortStyles(QPushButton* active);
-    void clearRows();
-    KvoDetailSoftwareItem* addRow(int type, uint purchaseId, uint fileId);
+    void releaseRows();
+    KvoDetailSoftwareItem* addRow(int type, uint purchaseId, uint fileId, bool complete = false);
+    void syncHover();
+    bool isBusy(const KvoDetailSoftwareItem* row) const;
+    void setBusy(KvoDetailSoftwareItem* row, bool busy);
 
     std::unique_ptr<Ui_KvoPageDetailSoftware> ui;
     QWidget* m_parentPage = nullptr;
@@ -107,6 +113,10 @@ private:
     bool m_subscribed = false;
     KvoPaginationWidget* m_pagination = nullptr;
     QList<ItemPair> m_items;
+    // Rows out of the layout, hidden, ready for the next list page.
+    QList<KvoDetailSoftwareItem*> m_spareRows;
+    // Rows whose click is being answered inside a modal dialog.
+    QList<QPointer<KvoDetailSoftwareItem>> m_busyRows;
     int m_sortMode = 1;
     bool m_refreshEnabled = true;
     bool m_shownOnce = false;
