@@ -248,6 +248,7 @@ private slots:
     void sortButtons();
     void chaptersAndRepeatedHeaders();
     void inPlaceRefreshKeepsRows();
+    void reusedRowsShowTheirEntry();
     void removal_data();
     void removal();
     void rowRebuiltDuringItsDialog();
@@ -671,6 +672,50 @@ void TestDetail::inPlaceRefreshKeepsRows()
     QCOMPARE(page->rows(), before);
     QCOMPARE(before.at(1)->seen(), 100u);
     QCOMPARE(before.at(0)->seen(), 50u);
+}
+
+void TestDetail::reusedRowsShowTheirEntry()
+{
+    // Rows are kept and given the next entries when the list changes: each
+    // must then show its new entry only, never what it showed before.
+    QList<V> alpha;
+    for (uint i = 1; i <= 20; ++i)
+        alpha.append({100 + i, i, i % 2 ? QStringLiteral("*") : QStringLiteral("/nulle/part/%1.qoz").arg(i)});
+    load({{1, "Alpha", d(2), {s_soft}, alpha},
+          {2, "Beta", d(1), {s_soft}, {{201, 1, "*"}, {202, 2, "*"}}, QStringLiteral("https://example.org/a.zip")}});
+    auto page = makePage();
+
+    auto check = [&](const char* step) {
+        const QString where = QString::fromLatin1(step);
+        const QList<KvoDetailSoftwareItem*> rows = page->rows();
+        QVERIFY2(!rows.isEmpty(), qPrintable(where));
+        for (KvoDetailSoftwareItem* row : rows) {
+            QVERIFY2(row->isVisibleTo(page.get()), qPrintable(where));
+            if (row->type() == KvoDetailSoftwareItem::Video) {
+                const uint id = row->videoId();
+                QCOMPARE(row->titleButton()->text(), QStringLiteral("Vidéo %1").arg(id));
+                const bool present = id > 200 || id % 2;
+                QCOMPARE(row->isPresent(), present);
+                const bool missingShown = row->missingButton() && row->missingButton()->isVisibleTo(row);
+                QVERIFY2(missingShown == !present, qPrintable(where + QStringLiteral(" video %1").arg(id)));
+            } else if (row->type() == KvoDetailSoftwareItem::Purchase) {
+                const bool beta = row->purchaseId() == 2;
+                QCOMPARE(row->titleButton()->text(), beta ? QStringLiteral("Beta") : QStringLiteral("Alpha"));
+                QCOMPARE(row->supportUrl().isEmpty(), !beta);
+            }
+        }
+    };
+    check("first page");
+    page->pagination()->setCurrentPage(1);
+    check("second page");
+    for (const char* name : {"buttonSortDate", "buttonSortTitre", "buttonSortTitre", "buttonSortProgression"}) {
+        page->findChild<QPushButton*>(QLatin1String(name))->click();
+        check(name);
+        if (page->pagination()->isVisible()) {
+            page->pagination()->setCurrentPage(1);
+            check(name);
+        }
+    }
 }
 
 void TestDetail::removal_data()
