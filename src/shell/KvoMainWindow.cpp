@@ -393,8 +393,11 @@ void KvoMainWindow::showCurrentPage()
         page->onShow();
 }
 
-void KvoMainWindow::changePage(const QString& key, bool addToHistory)
+void KvoMainWindow::changePage(const QString& requestedKey, bool addToHistory)
 {
+    // A copy: callers pass keys that live in the window's own breadcrumb and
+    // history, which the switch rewrites.
+    const QString key = requestedKey;
     if (key == m_currentKey)
         return;
     insertPageInMap(key);
