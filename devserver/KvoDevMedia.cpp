@@ -19,6 +19,19 @@
 
 namespace {
 
+// Fills the block with non-repeating bytes (xorshift*), so that nothing on
+// the way can compress a large test file; state carries on between blocks.
+void fillNoise(QByteArray& block, quint64& state)
+{
+    auto* words = reinterpret_cast<quint64*>(block.data());
+    for (int i = 0; i < block.size() / 8; ++i) {
+        state ^= state >> 12;
+        state ^= state << 25;
+        state ^= state >> 27;
+        words[i] = state * 0x2545F4914F6CDD1Dull;
+    }
+}
+
 // Writes data to path through a temporary name, so a file that exists is
 // always complete.
 bool writeWhole(const QString& path, const QByteArray& data)
@@ -270,13 +283,7 @@ QString KvoDevMedia::benchPath(int megabytes)
     QByteArray block(1024 * 1024, Qt::Uninitialized);
     quint64 x = 0x2545F4914F6CDD1Dull;
     for (int m = 0; m < megabytes; ++m) {
-        auto* words = reinterpret_cast<quint64*>(block.data());
-        for (int i = 0; i < block.size() / 8; ++i) {
-            x ^= x >> 12;
-            x ^= x << 25;
-            x ^= x >> 27;
-            words[i] = x * 0x2545F4914F6CDD1Dull;
-        }
+        fillNoise(block, x);
         f.write(block);
     }
     return f.commit() ? path : QString();
@@ -300,13 +307,7 @@ QString KvoDevMedia::benchVideoPath(int megabytes, quint32 purchaseId, quint32 f
     QByteArray block(4096, Qt::Uninitialized);
     quint64 x = 0x9E3779B97F4A7C15ull ^ (quint64(fileId) << 20);
     for (int m = 0; m < megabytes; ++m) {
-        auto* words = reinterpret_cast<quint64*>(block.data());
-        for (int i = 0; i < block.size() / 8; ++i) {
-            x ^= x >> 12;
-            x ^= x << 25;
-            x ^= x >> 27;
-            words[i] = x * 0x2545F4914F6CDD1Dull;
-        }
+        fillNoise(block, x);
         // The rest of each MiB is a hole: seeking past the end and writing
         // further on leaves it unallocated.
         if (!f.seek(qint64(m) * 1024 * 1024) || f.write(block) != block.size()) {

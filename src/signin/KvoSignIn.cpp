@@ -210,34 +210,23 @@ bool KvoSignIn::storeAccount(const Account& account, const QString& password)
     // An empty password means an offline sign-in: the row is already there
     // and only its configurations row may be missing.
     if (!password.isEmpty()) {
-        QSqlQuery update(db);
-        update.prepare(QStringLiteral(
-            "UPDATE `users` SET login = :login, pseudo = :pseudo, password = :password, email = :email, "
-            "credits = :credits, session = :session WHERE id_qoz_user = :id_user"));
-        update.bindValue(QStringLiteral(":login"), account.login);
-        update.bindValue(QStringLiteral(":pseudo"), account.pseudo);
-        update.bindValue(QStringLiteral(":password"), KvoStringCodec::encode(password));
-        update.bindValue(QStringLiteral(":email"), account.email);
-        update.bindValue(QStringLiteral(":credits"), account.credits);
-        update.bindValue(QStringLiteral(":session"), account.session);
-        update.bindValue(QStringLiteral(":id_user"), account.storedId);
-        if (!update.exec())
+        // One row per account: a second sign-in refreshes it.
+        QSqlQuery upsert(db);
+        upsert.prepare(QStringLiteral(
+            "INSERT INTO `users` (id_qoz_user, login, pseudo, password, email, credits, session) "
+            "VALUES (:id_user, :login, :pseudo, :password, :email, :credits, :session) "
+            "ON CONFLICT(id_qoz_user) DO UPDATE SET login = excluded.login, pseudo = excluded.pseudo, "
+            "password = excluded.password, email = excluded.email, credits = excluded.credits, "
+            "session = excluded.session"));
+        upsert.bindValue(QStringLiteral(":id_user"), account.storedId);
+        upsert.bindValue(QStringLiteral(":login"), account.login);
+        upsert.bindValue(QStringLiteral(":pseudo"), account.pseudo);
+        upsert.bindValue(QStringLiteral(":password"), KvoStringCodec::encode(password));
+        upsert.bindValue(QStringLiteral(":email"), account.email);
+        upsert.bindValue(QStringLiteral(":credits"), account.credits);
+        upsert.bindValue(QStringLiteral(":session"), account.session);
+        if (!upsert.exec())
             return false;
-        if (update.numRowsAffected() <= 0) {
-            QSqlQuery insert(db);
-            insert.prepare(QStringLiteral(
-                "INSERT INTO `users` (id_qoz_user, login, pseudo, password, email, credits, session) "
-                "VALUES (:id_user, :login, :pseudo, :password, :email, :credits, :session)"));
-            insert.bindValue(QStringLiteral(":id_user"), account.storedId);
-            insert.bindValue(QStringLiteral(":login"), account.login);
-            insert.bindValue(QStringLiteral(":pseudo"), account.pseudo);
-            insert.bindValue(QStringLiteral(":password"), KvoStringCodec::encode(password));
-            insert.bindValue(QStringLiteral(":email"), account.email);
-            insert.bindValue(QStringLiteral(":credits"), account.credits);
-            insert.bindValue(QStringLiteral(":session"), account.session);
-            if (!insert.exec())
-                return false;
-        }
     }
 
     // The user's settings (volume, notifications, video folder, proxy …) live
