@@ -2,6 +2,7 @@
 
 #include "KvoMainWindow.h"
 #include "KvoPageDownloads.h"
+#include "KvoPagePlayer.h"
 #include "KvoPageRegistry.h"
 #include "KvoPageDetailSoftware.h"
 #include "KvoPageSoftwares.h"
@@ -22,5 +23,16 @@ void KvoPageSetup::registerPages()
         return page;
     });
     KvoMainWindow::registerPage<KvoPageDownloads>(QStringLiteral("downloads"));
+    KvoMainWindow::registerPage<KvoPagePlayer>(QStringLiteral("player"));
+    // The player plays the videos on disk of a software in the order of
+    // that software's page.
+    KvoPagePlayer::setPlaylistSource([](uint softwareId, QList<QVariant>& purchaseIds, QList<QVariant>& videoIds) {
+        KvoMainWindow* window = KvoMainWindow::instance();
+        if (!window)
+            return;
+        const QString key = QStringLiteral("detail_software_%1").arg(softwareId);
+        if (auto* page = qobject_cast<KvoPageDetailSoftware*>(window->pages().value(key).first))
+            page->collectDownloadedVideos(purchaseIds, videoIds);
+    });
     // (pages: add registrations above this line)
 }

@@ -6,17 +6,24 @@
 #include "KvoDialog.h"
 #include "KvoEnvironment.h"
 #include "KvoHTTPRequest.h"
+#include "KvoInfobulle.h"
 #include "KvoNotifier.h"
 #include "KvoPageDownloads.h"
+#include "KvoPagePlayer.h"
 #include "KvoPlatformGui.h"
 #include "KvoPurchase.h"
 #include "KvoPurchaseVideoManager.h"
+#include "KvoQozFile.h"
+#include "KvoSignetWidget.h"
 #include "KvoSoftware.h"
+#include "KvoVideoPlayer.h"
 #include "KvoVideoSeeker.h"
 #include "KvoVideoVolumeSlider.h"
 #include "ui_KvoMainWindow.h"
+#include "ui_UIErrorPlayVideoDialog.h"
 #include "ui_UISessionDialog.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -24,6 +31,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QPalette>
 #include <QScreen>
 #include <QSizeGrip>
@@ -173,6 +181,7 @@ KvoMainWindow::KvoMainWindow(bool online, QWidget* parent, Qt::WindowFlags flags
     hideShadows(!m_compositing);
     setWindowTitle(tr("Vistrelle"));
     m_savedMinimumSize = minimumSize();
+    m_infobulle = new KvoInfobulle(QString(), this);
 
     // Control-bar widgets of the player.
     m_volumeSlider = new KvoVideoVolumeSlider(this);
@@ -211,6 +220,7 @@ KvoMainWindow::KvoMainWindow(bool online, QWidget* parent, Qt::WindowFlags flags
     m_historyPosition = 0;
     // Built in advance: the links and the downloads counter need them.
     insertPageInMap(QStringLiteral("player"));
+    wirePlayerPage();
     insertPageInMap(QStringLiteral("downloads"));
     hideControls(true);
 
@@ -317,7 +327,14 @@ void KvoMainWindow::connectForm()
     connect(ui->buttonLeft, &QPushButton::clicked, this, &KvoMainWindow::onClickPreviousHistory);
     for (QPushButton* level : {ui->buttonLevel1, ui->buttonLevel2, ui->buttonLevel3})
         connect(level, &QPushButton::clicked, this, &KvoMainWindow::onClickChangeLocation);
-    // The view-mode buttons join with the view modes.
+    for (QPushButton* mode : {ui->buttonFullscreen, ui->buttonApprentissage, ui->buttonNormal})
+        connect(mode, &QPushButton::clicked, this, &KvoMainWindow::onFullScreenClicked);
+    // The control bar's tooltips and the search box's focus-out.
+    for (QWidget* watched : std::initializer_list<QWidget*>{
+             ui->editSearch, ui->buttonSignet, ui->buttonLink, ui->buttonComment, ui->volumeLess, ui->buttonNormal,
+             ui->buttonApprentissage, ui->buttonFullscreen, ui->buttonPlay, ui->buttonPause, ui->buttonNext,
+             ui->buttonPrevious})
+        watched->installEventFilter(this);
     connect(ui->buttonClose, &QPushButton::clicked, this, &KvoMainWindow::onClose);
     connect(ui->buttonMaximize, &QPushButton::clicked, this, &KvoMainWindow::onMaximize);
     connect(ui->buttonMinimize, &QPushButton::clicked, this, &KvoMainWindow::onMinimize);
@@ -335,6 +352,8 @@ void KvoMainWindow::connectLibrary(bool online)
             &KvoMainWindow::onDatabaseUpdated);
     connect(manager, &KvoPurchaseVideoManager::sessionExpired, this,
             &KvoMainWindow::onSessionExpired);
+    connect(manager, &KvoPurchaseVideoManager::updateEnded, this, &KvoMainWindow::onUpdateEnded,
+            Qt::QueuedConnection);
     manager->update();
 }
 
@@ -403,9 +422,19 @@ void KvoMainWindow::changePage(const QString& requestedKey, bool addToHistory)
     insertPageInMap(key);
     if (!m_pages.contains(key))
         return;
-    // The player page pauses a playing video here and, for "player", takes
-    // its selection from the parameter map, once it is written.
+    KvoPagePlayer* player = playerPage();
+    if (player && m_currentKey == QLatin1String("player")
+        && player->videoPlayer()->state() == KvoVideoPlayer::Playing)
+        player->onPlayClicked();
     hideControls(key != QLatin1String("player"));
+    const QMap<QString, QVariant>& params = parameters();
+    if (player && key == QLatin1String("player") && params.contains(QStringLiteral("idSoftware"))
+        && params.contains(QStringLiteral("parentArianne")) && params.contains(QStringLiteral("selectedIdVideo"))) {
+        player->setSelectedVideo(params.value(QStringLiteral("idSoftware")).toUInt(),
+                                 params.value(QStringLiteral("selectedIdVideo")).toUInt());
+        player->setParentPage(params.value(QStringLiteral("parentArianne")).value<QWidget*>());
+        player->loadIfReady();
+    }
     updateMenu(key);
     if (IKvoPage* page = pageInterface(key))
         page->onShow();
@@ -641,63 +670,160 @@ void KvoMainWindow::onDatabaseUpdated()
         downloads->refreshList();
     updateUserInfos();
     m_databaseUpdatedOnce = true;
-    // The waiting links are worked off (the files join here with their
-    // handling).
+    onNewMessageFromInstance(QString());
     onNewUrlFromInstance(QUrl());
     updateVideosMenuEntry();
 }
 
 // --- links and messages -----------------------------------------------------
 
+namespace {
+
+std::function<void()>& importErrorDialog()
+{
+    static std::function<void()> dialog;
+    return dialog;
+}
+
+} // namespace
+
+void KvoMainWindow::setImportErrorDialog(const std::function<void()>& dialog)
+{
+    importErrorDialog() = dialog;
+}
+
+bool KvoMainWindow::isLibraryReady() const
+{
+    return m_databaseUpdatedOnce || m_updateEndedOnce || !KvoPurchaseVideoManager::instance()->isConnected();
+}
+
+void KvoMainWindow::onUpdateEnded()
+{
+    // A first update that changed nothing (304) or failed emits no
+    // databaseUpdated(): the library read from the database is ready all
+    // the same, and the waiting links must not wait for a later change.
+    if (m_updateEndedOnce || m_closing)
+        return;
+    m_updateEndedOnce = true;
+    onNewMessageFromInstance(QString());
+    onNewUrlFromInstance(QUrl());
+}
+
 void KvoMainWindow::onNewUrlFromInstance(const QUrl& url)
 {
     if (!url.isEmpty() && !m_queuedLinks.contains(url))
         m_queuedLinks.append(url);
-    // A link acts on the library: it waits for the first library update.
-    if (!m_databaseUpdatedOnce || m_queuedLinks.isEmpty())
+    // A link acts on the library: online it waits for the first update.
+    if (!isLibraryReady() || m_closing || m_queuedLinks.isEmpty())
         return;
     if (!url.isEmpty()) {
         raise();
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
         activateWindow();
+        showNormal();
     }
-    while (!m_queuedLinks.isEmpty()) {
-        // "vorn:key:value:…": the key "download" names a purchase.
-        const QString text = m_queuedLinks.takeFirst().toString().trimmed();
-        if (!text.startsWith(QLatin1String("vorn:")))
-            continue;
-        const QStringList fields = text.mid(5).split(QLatin1Char(':'), Qt::KeepEmptyParts);
-        QMap<QString, QString> keys;
-        QString pending;
-        for (const QString& field : fields) {
-            if (pending.isEmpty()) {
-                keys.insert(field, QString());
-                pending = field;
-            } else {
-                keys.insert(pending, field);
-                pending.clear();
-            }
-        }
-        if (!keys.contains(QStringLiteral("download")))
-            continue;
-        bool ok = false;
-        uint purchaseId = keys.value(QStringLiteral("download")).toUInt(&ok, 10);
-        if (!ok)
-            purchaseId = 0;
-        if (auto* downloads = qobject_cast<KvoPageDownloads*>(m_pages.value(QStringLiteral("downloads")).first))
-            downloads->playVideo(purchaseId);
-    }
+    while (!m_queuedLinks.isEmpty())
+        handleUrl(m_queuedLinks.takeFirst());
     showCurrentPage();
 }
 
 void KvoMainWindow::onNewMessageFromInstance(const QString& text)
 {
-    if (text.isEmpty())
+    if (!text.isEmpty() && !QFileInfo(text).isFile())
         return;
-    if (!QFileInfo(text).isFile())
-        return;
-    if (!m_queuedMessages.contains(text))
+    if (!text.isEmpty() && !m_queuedMessages.contains(text))
         m_queuedMessages.append(text);
+    if (!isLibraryReady() || m_closing || m_queuedMessages.isEmpty())
+        return;
+    if (!text.isEmpty()) {
+        raise();
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        activateWindow();
+        showNormal();
+    }
+    while (!m_queuedMessages.isEmpty())
+        handleParameter(m_queuedMessages.takeFirst());
+    showCurrentPage();
+}
+
+void KvoMainWindow::handleUrl(const QUrl& url)
+{
+    const QString text = url.toString().trimmed();
+    if (!text.startsWith(QLatin1String("vorn:")))
+        return;
+    // "vorn:key:value:…"
+    const QStringList fields = text.mid(5).split(QLatin1Char(':'), Qt::KeepEmptyParts);
+    QMap<QString, QString> keys;
+    QString pending;
+    for (const QString& field : fields) {
+        if (pending.isEmpty()) {
+            keys.insert(field, QString());
+            pending = field;
+        } else {
+            keys.insert(pending, field);
+            pending.clear();
+        }
+    }
+    if (!keys.contains(QStringLiteral("download")))
+        return;
+    bool ok = false;
+    uint purchaseId = keys.value(QStringLiteral("download")).toUInt(&ok, 10);
+    if (!ok)
+        purchaseId = 0;
+    if (auto* downloads = qobject_cast<KvoPageDownloads*>(m_pages.value(QStringLiteral("downloads")).first))
+        downloads->playVideo(purchaseId);
+}
+
+void KvoMainWindow::handleParameter(const QString& path)
+{
+    // The file names its course and video in its trailing box; it must
+    // also be one of the library's videos.
+    const KvoQozFile qoz(path);
+    KvoPurchaseVideoManager* library = KvoPurchaseVideoManager::instance();
+    const QMap<int, KvoPurchase> purchases = library->purchases();
+    const auto purchase = qoz.isValid() ? purchases.constFind(int(qoz.purchaseId())) : purchases.cend();
+    if (purchase == purchases.cend() || !purchase->files.contains(int(qoz.fileId()))
+        || purchase->softwareIDs.isEmpty()) {
+        showErrorImport();
+        return;
+    }
+    KvoVideoFile file = purchase->files.value(int(qoz.fileId()));
+    if (file.KvoPath.isEmpty() || !QFileInfo(file.KvoPath).isFile()) {
+        file.KvoPath = QFileInfo(path).absoluteFilePath();
+        library->setVideoPath(purchase.value(), file);
+    }
+    const uint softwareId = purchase->softwareIDs.first();
+    const QString softwareKey = QStringLiteral("detail_software_%1").arg(softwareId);
+    if (file.hidden) {
+        library->setVideoHidden(purchase->id, file.fileId, false);
+        changePage(softwareKey, true);
+        return;
+    }
+    changePage(softwareKey, false);
+    QWidget* softwarePage = m_pages.value(softwareKey).first;
+    if (!softwarePage) {
+        showErrorImport();
+        return;
+    }
+    parameters().insert(QStringLiteral("idSoftware"), softwareId);
+    parameters().insert(QStringLiteral("parentArianne"), QVariant::fromValue<QWidget*>(softwarePage));
+    parameters().insert(QStringLiteral("selectedIdVideo"), file.fileId);
+    changePage(QStringLiteral("player"), true);
+}
+
+void KvoMainWindow::showErrorImport()
+{
+    if (importErrorDialog()) {
+        importErrorDialog()();
+        return;
+    }
+    KvoDialog dialog(this, Qt::Dialog | Qt::FramelessWindowHint);
+    auto* content = new QWidget(&dialog);
+    Ui_UIErrorPlayVideoDialog form;
+    form.setupUi(content);
+    dialog.addWidget(content);
+    dialog.setDimmedWidget(this);
+    dialog.showDialog(false, true);
 }
 
 // --- control bar ------------------------------------------------------------
@@ -726,9 +852,12 @@ void KvoMainWindow::hideControls(bool hide)
     }
     ui->buttonPlay->hide();
     ui->buttonPause->hide();
-    // Pause shows instead while the player page plays, once it exists.
-    if (!hide)
-        ui->buttonPlay->show();
+    if (!hide) {
+        KvoPagePlayer* player = playerPage();
+        const bool playing = player && player->videoPlayer()->state() == KvoVideoPlayer::Playing;
+        (playing ? ui->buttonPause : ui->buttonPlay)->show();
+    }
+    m_signets.setMarkersHidden(hide);
     if (!hide)
         applySizeRules();
 }
@@ -749,10 +878,14 @@ void KvoMainWindow::hidePlayerButtons(bool hide)
 
 void KvoMainWindow::applySizeRules()
 {
-    if (width() < 750)
+    m_signets.updatePositions();
+    if (width() < 750) {
         hidePlayerButtons(true);
-    else if (m_currentKey == QLatin1String("player"))
+        m_signets.setMarkersHidden(true);
+    } else if (m_currentKey == QLatin1String("player")) {
         hidePlayerButtons(false);
+        m_signets.setMarkersHidden(false);
+    }
     const bool titles = height() > 579;
     ui->labelBoutique->setVisible(titles);
     ui->labelBibliotheque->setVisible(titles);
@@ -803,7 +936,9 @@ void KvoMainWindow::mousePressEvent(QMouseEvent* event)
     QDialog::mousePressEvent(event);
     if (m_maximized)
         return;
-    if (ui->widgetBar->underMouse() || ui->widgetTaskBar->underMouse()) {
+    QWidget* player = m_pages.value(QStringLiteral("player")).first;
+    if (ui->widgetBar->underMouse() || ui->widgetTaskBar->underMouse()
+        || (m_viewMode == 2 && player && player->underMouse())) {
         m_pressOffset = event->position().toPoint();
         m_dragging = true;
     }
@@ -819,6 +954,7 @@ void KvoMainWindow::mouseMoveEvent(QMouseEvent* event)
 void KvoMainWindow::mouseReleaseEvent(QMouseEvent* event)
 {
     QDialog::mouseReleaseEvent(event);
+    hideInfobulle();
     m_dragging = false;
 }
 
@@ -831,7 +967,21 @@ void KvoMainWindow::mouseDoubleClickEvent(QMouseEvent* event)
 
 void KvoMainWindow::keyPressEvent(QKeyEvent* event)
 {
-    // Escape never closes the window; the view modes use it later.
+    const bool onPlayer = m_currentKey == QLatin1String("player");
+    // Back to the normal mode without setting the mode first, so that
+    // leaving full screen restores the saved geometry.
+    if (event->key() == Qt::Key_Escape && (m_viewMode == 1 || m_viewMode == 2))
+        toggleViewMode(0);
+    if (event->key() == Qt::Key_Space && onPlayer) {
+        KvoPagePlayer* player = playerPage();
+        if (player && player->isPlayable())
+            player->onPlayClicked();
+    }
+    if (event->key() == Qt::Key_F && onPlayer) {
+        m_viewMode = (m_viewMode + 1) % 3;
+        toggleViewMode(m_viewMode);
+    }
+    // Escape never closes the window.
     if (event->key() == Qt::Key_Escape) {
         event->ignore();
         return;
@@ -865,6 +1015,13 @@ void KvoMainWindow::showEvent(QShowEvent* event)
     showCurrentPage();
 }
 
+void KvoMainWindow::moveEvent(QMoveEvent* event)
+{
+    QDialog::moveEvent(event);
+    if (KvoPagePlayer* player = playerPage())
+        player->videoPlayer()->updateOverlays();
+}
+
 void KvoMainWindow::closeEvent(QCloseEvent* event)
 {
     // A close by the window manager (Alt+F4, the taskbar) runs the same
@@ -893,8 +1050,21 @@ void KvoMainWindow::onClickDisconnect()
     onClose();
 }
 
+void KvoMainWindow::closeOpenDialogs()
+{
+    // A modal dialog still open would keep the window's own run from
+    // ending: the window would stay hidden and the client look stuck.
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<KvoDialog*>(widget); dialog && dialog->isVisible())
+            dialog->closeWithCancel();
+    }
+}
+
 void KvoMainWindow::onSessionExpired()
 {
+    if (m_closing || m_sessionExpired)
+        return;
+    closeOpenDialogs();
     changePage(QStringLiteral("accueil"), false);
     hide();
     showSessionExpiredDialog();
@@ -921,10 +1091,16 @@ void KvoMainWindow::onClose()
     if (m_closing)
         return;
     m_closing = true;
+    closeOpenDialogs();
     if (auto* downloads = qobject_cast<KvoPageDownloads*>(m_pages.value(QStringLiteral("downloads")).first))
         downloads->stopAll();
-    // The update download and the player's volume are wound up here as
-    // those pages land.
+    // The update download is wound up here when the settings page lands.
+    if (KvoPagePlayer* player = playerPage()) {
+        player->saveVolume();
+        // Nothing plays on behind the fading window.
+        player->videoPlayer()->stop();
+    }
+    hideInfobulle();
     stopConnectionProbe();
     KvoPurchaseVideoManager::destroy();
     startFade(false);
@@ -969,4 +1145,204 @@ void KvoMainWindow::onTimerUpdateOpacity()
         m_closed = true;
         close();
     }
+}
+
+// --- player -------------------------------------------------------------------
+
+KvoPagePlayer* KvoMainWindow::playerPage() const
+{
+    return qobject_cast<KvoPagePlayer*>(m_pages.value(QStringLiteral("player")).first);
+}
+
+void KvoMainWindow::wirePlayerPage()
+{
+    KvoPagePlayer* player = playerPage();
+    if (!player)
+        return;
+    player->setPlayButton(ui->buttonPlay);
+    player->setPauseButton(ui->buttonPause);
+    player->setPreviousButton(ui->buttonPrevious);
+    player->setNextButton(ui->buttonNext);
+    player->setMuteButton(ui->volumeLess);
+    player->setVolumeSlider(m_volumeSlider);
+    player->setSeeker(m_seeker);
+    player->setDurationLabel(ui->labelPositionEnd);
+    player->setTimeLabel(ui->labelPositionStart);
+    player->setQozUrlButton(ui->buttonLink);
+    player->setCommentButton(ui->buttonComment);
+    player->setSignetButton(ui->buttonSignet);
+    player->videoPlayer()->setSeeker(m_seeker);
+    player->videoPlayer()->setVolumeSlider(m_volumeSlider);
+    player->loadVolume();
+    connect(player, &KvoPagePlayer::timeChanged, this, &KvoMainWindow::onTimeChanged);
+    connect(player, &KvoPagePlayer::needToUpdateArianne, this, &KvoMainWindow::needToUpdateAriannePlayer);
+    connect(player, &KvoPagePlayer::needToReloadSignets, this, &KvoMainWindow::reloadSignets);
+    connect(player, &KvoPagePlayer::onDoubleClick, this, &KvoMainWindow::onDoubleClickPlayer);
+    connect(player, &KvoPagePlayer::needToHideInfobulle, this, &KvoMainWindow::hideInfobulle);
+    // The markers follow the seek bar's length as it becomes known.
+    connect(player->videoPlayer(), &KvoVideoPlayer::tick, this, &KvoMainWindow::onTimeChanged);
+}
+
+void KvoMainWindow::hideInfobulle()
+{
+    if (m_infobulle)
+        m_infobulle->hide();
+}
+
+void KvoMainWindow::onTimeChanged()
+{
+    m_signets.updatePositions();
+}
+
+void KvoMainWindow::needToUpdateAriannePlayer()
+{
+    updateLocation(QStringLiteral("player"));
+}
+
+void KvoMainWindow::reloadSignets()
+{
+    KvoPagePlayer* player = playerPage();
+    if (!player)
+        return;
+    if (!player->isPlayable()) {
+        m_signets.setMarkersHidden(true);
+        return;
+    }
+    m_signets.setVideoId(player->currentVideoId());
+    m_signets.load(player->videoPlayer(), m_seeker, ui->widgetTaskBar);
+    if (m_currentKey != QLatin1String("player") || width() < 750)
+        m_signets.setMarkersHidden(true);
+}
+
+void KvoMainWindow::onClickSignet(const QString& name, const QTime& time)
+{
+    KvoPagePlayer* player = playerPage();
+    if (name.isEmpty() || !player)
+        return;
+    m_signets.setVideoId(player->currentVideoId());
+    auto* marker = new KvoSignetWidget(&m_signets, player->videoPlayer(), m_seeker, ui->widgetTaskBar);
+    const qint64 value = qint64(3600 * time.hour() + 60 * time.minute() + time.second()) * 1000;
+    marker->setValue(value);
+    marker->setName(QStringLiteral("<b>") + secondsToDate(uint(value / 1000)) + QStringLiteral(" </b> ") + name);
+    marker->updatePosition();
+    marker->show();
+    m_signets.add(marker);
+}
+
+void KvoMainWindow::onDoubleClickPlayer()
+{
+    if (m_currentKey != QLatin1String("player"))
+        return;
+    m_viewMode = (m_viewMode + 1) % 3;
+    toggleViewMode(m_viewMode);
+}
+
+void KvoMainWindow::onFullScreenClicked()
+{
+    m_viewMode = (m_viewMode + 1) % 3;
+    toggleViewMode(m_viewMode);
+}
+
+void KvoMainWindow::toggleAlwaysOnTop(bool onTop)
+{
+    KvoPlatformGui::setWindowOnTop(this, onTop);
+}
+
+void KvoMainWindow::toggleViewMode(uint mode)
+{
+    const uint before = m_shownViewMode;
+    const bool framed = mode == 0;
+    ui->widgetMenu->setVisible(framed);
+    ui->widgetBar->setVisible(framed);
+    if (framed)
+        ui->widgetMenu->repaint();
+    ui->borderContent->setVisible(framed);
+    m_sizeGrip->setVisible(mode != 1);
+    ui->layoutControls->setContentsMargins(mode == 0 ? 210 : 11, 0, 0, 0);
+    hideShadows(mode == 1);
+    if (before == 1 && mode != 1)
+        KvoPlatformGui::setFullScreen(this, false);
+    if (mode == 1) {
+        if (before != 1)
+            m_normalGeometry = geometry();
+        m_maximized = true;
+        setMinimumSize(m_savedMinimumSize);
+        toggleAlwaysOnTop(true);
+        QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+        if (screen)
+            setGeometry(screen->geometry());
+        KvoPlatformGui::setFullScreen(this, true);
+    } else if (mode == 2) {
+        m_maximized = false;
+        toggleAlwaysOnTop(true);
+        setMinimumSize(550, 400);
+        setGeometry(m_normalGeometry.x(), m_normalGeometry.y(), 550, 400);
+    } else {
+        m_maximized = false;
+        toggleAlwaysOnTop(false);
+        setMinimumSize(m_savedMinimumSize);
+        if (before == 1)
+            setGeometry(m_normalGeometry);
+        else
+            resize(m_normalGeometry.size());
+    }
+    m_viewMode = mode;
+    m_shownViewMode = mode;
+    hideControls(false);
+    hideInfobulle();
+    applySizeRules();
+    setFocus(Qt::OtherFocusReason);
+    raise();
+}
+
+bool KvoMainWindow::eventFilter(QObject* object, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::FocusOut && type != QEvent::Enter && type != QEvent::Leave)
+        return QDialog::eventFilter(object, event);
+    if (type == QEvent::FocusOut) {
+        if (object == ui->editSearch) {
+            // Emptied, and the line edit still runs its own focus-out (or
+            // its cursor would blink on).
+            ui->editSearch->clear();
+        }
+        return false;
+    }
+    KvoSignetWidget* marker = nullptr;
+    if (m_currentKey == QLatin1String("player")) {
+        for (KvoSignetWidget* candidate : m_signets.markers())
+            if (candidate == object)
+                marker = candidate;
+    }
+    static const QMap<QString, const char*> texts = {
+        {QStringLiteral("buttonSignet"), QT_TR_NOOP("Nouveau signet")},
+        {QStringLiteral("buttonLink"), QT_TR_NOOP("Fiche sur Corvane")},
+        {QStringLiteral("buttonComment"), QT_TR_NOOP("Noter ce vorn")},
+        {QStringLiteral("volumeLess"), QT_TR_NOOP("Mute")},
+        {QStringLiteral("buttonNormal"), QT_TR_NOOP("Mode normal")},
+        {QStringLiteral("buttonApprentissage"), QT_TR_NOOP("Mode apprentissage")},
+        {QStringLiteral("buttonFullscreen"), QT_TR_NOOP("Plein écran")},
+        {QStringLiteral("buttonPlay"), QT_TR_NOOP("Lecture")},
+        {QStringLiteral("buttonPause"), QT_TR_NOOP("Pause")},
+        {QStringLiteral("buttonNext"), QT_TR_NOOP("Vidéo suivante")},
+        {QStringLiteral("buttonPrevious"), QT_TR_NOOP("Vidéo précédente")},
+    };
+    auto* widget = qobject_cast<QWidget*>(object);
+    const bool control = widget && widget->parentWidget() && texts.contains(object->objectName())
+                         && widget->window() == this;
+    if (!marker && !control)
+        return false;
+    if (type == QEvent::Leave) {
+        hideInfobulle();
+        return true;
+    }
+    if (!widget->isEnabled())
+        return false;
+    const int x = widget->mapToGlobal(QPoint(0, 0)).x();
+    const int y = ui->widgetTaskBar->mapToGlobal(QPoint(0, 0)).y();
+    m_infobulle->setText(marker ? marker->name() : tr(texts.value(object->objectName())));
+    m_infobulle->move(x, y - 24);
+    m_infobulle->show();
+    m_infobulle->raise();
+    return true;
 }

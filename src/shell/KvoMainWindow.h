@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KvoPageRegistry.h"
+#include "KvoSignetManager.h"
 
 #include <QDialog>
 #include <QList>
@@ -12,6 +13,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QTime>
 #include <QUrl>
 #include <QVariant>
 #include <QVector>
@@ -20,6 +22,8 @@
 #include <memory>
 
 class IKvoPage;
+class KvoInfobulle;
+class KvoPagePlayer;
 class KvoConnectionStateManager;
 class KvoPurchase;
 class KvoSoftware;
@@ -119,6 +123,28 @@ public:
     QList<QUrl> queuedLinks() const { return m_queuedLinks; }
     QStringList queuedMessages() const { return m_queuedMessages; }
 
+    // The player page (built with the window).
+    KvoPagePlayer* playerPage() const;
+    KvoSignetManager& signets() { return m_signets; }
+    KvoInfobulle* infobulle() const { return m_infobulle; }
+    // 0 normal, 1 full screen, 2 learning mode.
+    uint viewMode() const { return m_viewMode; }
+    // The library can take links and files: the first update ended, or
+    // the session started offline.
+    bool isLibraryReady() const;
+
+    // Reads "vorn:key:value:…": the key "download" asks the downloads page
+    // for a purchase. Anything else does nothing.
+    void handleUrl(const QUrl& url);
+    // Shows the software page of a stored video file and plays it, or
+    // shows it again when it was hidden; the import error when the file is
+    // no video of the library.
+    void handleParameter(const QString& path);
+    // Shows the playback-error dialog for a file that cannot be imported.
+    void showErrorImport();
+    // Shows a modal dialog for handleParameter's errors; tests replace it.
+    static void setImportErrorDialog(const std::function<void()>& dialog);
+
     void setSearchEnabled(bool enabled);
     void notifyBallonNumber(int count);
 
@@ -141,6 +167,15 @@ public slots:
     void onChangeBallonNumber(int count);
     void onMaximize();
     void onMinimize();
+    void hideInfobulle();
+    void toggleViewMode(uint mode);
+    void onFullScreenClicked();
+    void onDoubleClickPlayer();
+    void toggleAlwaysOnTop(bool onTop);
+    void onClickSignet(const QString& name, const QTime& time);
+    void onTimeChanged();
+    void needToUpdateAriannePlayer();
+    void reloadSignets();
 
 signals:
     void changeBallonNumber(int count);
@@ -155,6 +190,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    bool eventFilter(QObject* object, QEvent* event) override;
     void reject() override;
 
 private:
@@ -193,6 +230,9 @@ private:
     void applyFadeOpacity();
 
     void showSessionExpiredDialog();
+    void wirePlayerPage();
+    void onUpdateEnded();
+    void closeOpenDialogs();
 
     static KvoMainWindow* s_instance;
 
@@ -211,6 +251,8 @@ private:
     // The fade-out has ended: the next close really closes.
     bool m_closed = false;
     uint m_viewMode = 0;
+    // The mode the window is laid out in (Escape resets it without m_viewMode).
+    uint m_shownViewMode = 0;
     QSizeGrip* m_sizeGrip = nullptr;
     KvoVideoSeeker* m_seeker = nullptr;
     KvoVideoVolumeSlider* m_volumeSlider = nullptr;
@@ -222,6 +264,10 @@ private:
     QVector<QPair<QString, QString>> m_breadcrumb;
     QList<QUrl> m_queuedLinks;
     QStringList m_queuedMessages;
+    // The first library update ended (a 304 or a failure included).
+    bool m_updateEndedOnce = false;
+    KvoSignetManager m_signets;
+    KvoInfobulle* m_infobulle = nullptr;
     QTimer* m_fadeTimer = nullptr;
     bool m_fadingIn = false;
     int m_fadeStep = 0; // 0 (transparent) to FadeSteps (opaque)

@@ -1,0 +1,69 @@
+#include "KvoVideoSurface.h"
+
+#include <QMutexLocker>
+
+KvoVideoSurface::KvoVideoSurface(std::function<void()> frameReady)
+    : m_frameReady(std::move(frameReady))
+{
+}
+
+bool KvoVideoSurface::frameFormat(int width, int height, int* pitch, int* lines)
+{
+    QMutexLocker locker(&m_mutex);
+    // A few lines more than the picture: decoders may write whole blocks.
+    const int rows = (height + 31) & ~31;
+    m_back = QImage(width, rows, QImage::Format_RGB32);
+    if (m_back.isNull())
+        return false;
+    m_back.fill(Qt::black);
+    m_size = QSize(width, height);
+    m_lines = rows;
+    *pitch = int(m_back.bytesPerLine());
+    *lines = rows;
+    return true;
+}
+
+uchar* KvoVideoSurface::lockFrame()
+{
+    m_mutex.lock();
+    // The painter may still hold the previous front picture: write into a
+    // buffer nobody else reads.
+    if (!m_back.isDetached() || m_back.isNull()) {
+        m_back = QImage(m_size.width(), m_lines, QImage::Format_RGB32);
+    }
+    uchar* bits = m_back.bits();
+    m_mutex.unlock();
+    return bits;
+}
+
+void KvoVideoSurface::unlockFrame()
+{
+}
+
+void KvoVideoSurface::displayFrame()
+{
+    {
+        QMutexLocker locker(&m_mutex);
+        std::swap(m_front, m_back);
+    }
+    ++m_framesShown;
+    if (!m_requested.exchange(true) && m_frameReady)
+        m_frameReady();
+}
+
+QImage KvoVideoSurface::takeFrame(QSize* videoSize)
+{
+    QMutexLocker locker(&m_mutex);
+    if (m_requested.exchange(false))
+        ++m_framesTaken;
+    if (videoSize)
+        *videoSize = m_size;
+    return m_front;
+}
+
+void KvoVideoSurface::clear()
+{
+    QMutexLocker locker(&m_mutex);
+    m_front = QImage();
+    m_requested = false;
+}
