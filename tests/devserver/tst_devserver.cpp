@@ -537,7 +537,7 @@ void TestDevServer::stateSurvivesRestart()
     QCOMPARE(a.status, 200);
     QCOMPARE(a.json().value(QStringLiteral("vorns")).toArray().size(), 9);
     // The cached clips were reused, so the stored video is still valid.
-    QVERIFY(QFile::exists(data.filePath(QStringLiteral("clips/clip0.mp4"))));
+    QVERIFY(QFile::exists(data.filePath(QStringLiteral("clips/clip0-320x180-3s.mp4"))));
 }
 
 void TestDevServer::faultFromCommandLine()
