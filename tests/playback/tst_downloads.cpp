@@ -639,6 +639,19 @@ void TestDownloads::links()
     });
     DialogCloser closer;
 
+    // A link before the page was ever shown: its list is built for it, so
+    // an owned purchase is not taken for an unknown one.
+    {
+        manager()->setConnected(false);
+        KvoPageDownloads fresh(nullptr);
+        QStringList freshSwitches;
+        connect(&fresh, &KvoPageDownloads::onChangePage, this,
+                [&](const QString& key, bool) { freshSwitches.append(key); });
+        fresh.playVideo(106);
+        QCOMPARE(freshSwitches, QStringList{QStringLiteral("downloads")});
+        QCOMPARE(closer.shown, 0);
+    }
+
     // Offline, a link to a listed purchase still shows the page first, so
     // the entry's own check can tell that the connection is missing.
     manager()->setConnected(false);
