@@ -215,6 +215,9 @@ void KvoPagePlayer::setSelectedVideo(uint softwareId, uint selectedVideoId)
     if (m_videoIds.isEmpty() || m_purchaseIds.isEmpty() || m_videoIds.size() != m_purchaseIds.size()) {
         m_videoIds.clear();
         m_purchaseIds.clear();
+        // Nothing of this software to play: the last video stops too.
+        m_player->stop();
+        m_playable = false;
         disableInterface(true);
         return;
     }
