@@ -404,11 +404,7 @@ void KvoPageDetailSoftware::onClickVorn(KvoDetailSoftwareItem* row)
 {
     if (!row)
         return;
-    QMap<QString, QVariant>& parameters = KvoMainWindow::parameters();
-    parameters.insert(QStringLiteral("idSoftware"), QVariant::fromValue<uint>(m_softwareId));
-    parameters.insert(QStringLiteral("parentArianne"), QVariant::fromValue<QWidget*>(this));
-    parameters.insert(QStringLiteral("selectedIdVideo"), QVariant::fromValue<uint>(row->videoId()));
-    emit onChangePage(QStringLiteral("player"), true);
+    emit onChangePageRequest(KvoPageRequest::player(m_softwareId, this, row->videoId()));
 }
 
 void KvoPageDetailSoftware::onClickDelete(KvoDetailSoftwareItem* row)

@@ -926,15 +926,15 @@ void TestDetail::playAndLinks()
     load({{1, "Un", d(1), {s_soft}, {{11, 1, "*"}}, "https://example.org/support.zip"}});
     auto page = makePage();
     QSignalSpy change(page.get(), qOverload<const QString&, bool>(&KvoPageDetailSoftware::onChangePage));
+    QSignalSpy toPlayer(page.get(), &KvoPageDetailSoftware::onChangePageRequest);
     page->rows().last()->titleButton()->click();
-    QCOMPARE(change.count(), 1);
-    QCOMPARE(change.first().at(0).toString(), QStringLiteral("player"));
-    QCOMPARE(change.first().at(1).toBool(), true);
-    QCOMPARE(KvoMainWindow::parameters().value(QStringLiteral("selectedIdVideo")), QVariant(11u));
-    QCOMPARE(KvoMainWindow::parameters().value(QStringLiteral("idSoftware")), QVariant(s_soft));
-    QCOMPARE(KvoMainWindow::parameters().value(QStringLiteral("parentArianne")).value<QWidget*>(),
-             static_cast<QWidget*>(page.get()));
-    KvoMainWindow::parameters().clear();
+    QCOMPARE(toPlayer.count(), 1);
+    const auto request = toPlayer.first().at(0).value<KvoPageRequest>();
+    QCOMPARE(request.key, QStringLiteral("player"));
+    QVERIFY(request.addToHistory);
+    QCOMPARE(request.selectedIdVideo, 11u);
+    QCOMPARE(request.idSoftware, s_soft);
+    QCOMPARE(request.parentArianne.data(), static_cast<QWidget*>(page.get()));
 
     page->findChild<QPushButton*>(QStringLiteral("buttonSupport"))->click();
     QCOMPARE(change.last().at(0).toString(), QStringLiteral("support"));
