@@ -1,4 +1,5 @@
 #include "KvoListWidget.h"
+#include "KvoFont.h"
 
 #include "KvoListWidgetItem.h"
 
@@ -10,10 +11,7 @@ KvoListWidget::KvoListWidget(QWidget* parent)
     : QListWidget(parent)
 {
     setObjectName(QStringLiteral("this"));
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(12);
-    font.setBold(true);
-    setFont(font);
+    setFont(KvoFont::arial(12, QFont::Bold));
     setFocusPolicy(Qt::NoFocus);
     setSpacing(24);
     setLineWidth(0);

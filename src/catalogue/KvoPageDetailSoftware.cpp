@@ -1,4 +1,5 @@
 #include "KvoPageDetailSoftware.h"
+#include "KvoFont.h"
 
 #include "KvoApi.h"
 #include "KvoAsyncImage.h"
@@ -30,13 +31,6 @@ const char* const SortStyle =
     "padding-left:10px;padding-right:10px;}\nQPushButton:hover{color:#868688;}\n"
     "QPushButton:disabled{color:#32333a;}";
 
-QFont arialPixels(int pixels, bool bold = false)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 // Addresses of the service open in the browser; anything else (a local
 // file, a custom scheme) is not handed to the desktop.
@@ -91,16 +85,16 @@ KvoPageDetailSoftware::~KvoPageDetailSoftware() = default;
 void KvoPageDetailSoftware::applyFonts()
 {
     // The layout was drawn where a point is a pixel.
-    ui->labelName->setFont(arialPixels(12, true));
-    ui->labelCount->setFont(arialPixels(12));
+    ui->labelName->setFont(KvoFont::arial(12, QFont::Bold));
+    ui->labelCount->setFont(KvoFont::arial(12, QFont::Normal));
     for (QWidget* widget : {static_cast<QWidget*>(ui->buttonAbo), static_cast<QWidget*>(ui->buttonVisiter),
                             static_cast<QWidget*>(ui->sorts), static_cast<QWidget*>(ui->label),
                             static_cast<QWidget*>(ui->buttonSupport)})
-        widget->setFont(arialPixels(12));
+        widget->setFont(KvoFont::arial(12, QFont::Normal));
     for (QWidget* widget : {ui->buttonSortDate, ui->buttonSortTitre, ui->buttonSortType, ui->buttonSortProgression})
-        widget->setFont(arialPixels(11));
+        widget->setFont(KvoFont::arial(11, QFont::Normal));
     for (QWidget* widget : {ui->labelTitre, ui->labelDuree, ui->labelFichiers, ui->labelEtat, ui->labelSuppression})
-        widget->setFont(arialPixels(11));
+        widget->setFont(KvoFont::arial(11, QFont::Normal));
 }
 
 // --- IKvoPage ----------------------------------------------------------------

@@ -4,7 +4,9 @@
 #include "KvoAsynchronousSender.h"
 #include "KvoConnectionStateManager.h"
 #include "KvoDialog.h"
+#include "KvoDurationText.h"
 #include "KvoEnvironment.h"
+#include "KvoFont.h"
 #include "KvoHTTPRequest.h"
 #include "KvoNotifier.h"
 #include "KvoPlatformGui.h"
@@ -45,15 +47,6 @@ const char* const MenuSelectedStyle =
     "QPushButton:!enabled{color:#40424a;}";
 const char* const LevelStyle = "QPushButton{border:0; color:#51535c;} QPushButton:hover{color:#e2007a}";
 const char* const LevelCurrentStyle = "border:0; color:white;";
-
-QFont arialPixels(int pixels, bool normalWeight = false)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    if (normalWeight)
-        font.setWeight(QFont::Normal);
-    return font;
-}
 
 } // namespace
 
@@ -118,15 +111,7 @@ uint KvoMainWindow::detailSoftwareId(const QString& key)
 
 QString KvoMainWindow::secondsToDate(uint seconds)
 {
-    const uint hours = seconds / 3600;
-    const uint minutes = (seconds - 3600 * hours) / 60;
-    const uint rest = seconds - 3600 * hours - 60 * minutes;
-    QString text;
-    if (seconds >= 3600)
-        text = QStringLiteral("%1:%2").arg(hours).arg(minutes, 2, 10, QLatin1Char('0'));
-    else
-        text = QString::number(minutes);
-    return text + QStringLiteral(":%1").arg(rest, 2, 10, QLatin1Char('0'));
+    return KvoDurationText::clock(seconds);
 }
 
 bool KvoMainWindow::hasVisibleSoftwares(const QMap<int, KvoPurchase>& purchases,
@@ -226,7 +211,7 @@ KvoMainWindow::~KvoMainWindow()
 void KvoMainWindow::applyFormFonts()
 {
     // The layout was drawn where a point is a pixel: sizes in pixels.
-    const QFont text11 = arialPixels(11);
+    const QFont text11 = KvoFont::arial(11);
     const QList<QWidget*> text11Widgets = {
         ui->buttonLevel1, ui->buttonLevel2, ui->buttonLevel3, ui->labelInfos, ui->labelCredits,
         ui->buttonDisconnect, ui->buttonVideos, ui->buttonTelecharger, ui->buttonAccueil,
@@ -235,12 +220,12 @@ void KvoMainWindow::applyFormFonts()
         ui->buttonTwitter, ui->labelPositionStart, ui->labelPositionEnd};
     for (QWidget* widget : text11Widgets)
         widget->setFont(text11);
-    const QFont section = arialPixels(11, true);
+    const QFont section = KvoFont::arial(11, QFont::Normal);
     for (QWidget* widget : {static_cast<QWidget*>(ui->labelBibliotheque), static_cast<QWidget*>(ui->labelBoutique),
                             static_cast<QWidget*>(ui->labelCompte), static_cast<QWidget*>(ui->labelReseaux)})
         widget->setFont(section);
-    ui->editSearch->setFont(arialPixels(12));
-    ui->labelOnline->setFont(arialPixels(9));
+    ui->editSearch->setFont(KvoFont::arial(12));
+    ui->labelOnline->setFont(KvoFont::arial(9));
 }
 
 void KvoMainWindow::fitToScreen()

@@ -1,4 +1,5 @@
 // Toolkit widgets: page bar, busy overlay, spinning icon and animations.
+#include "KvoFont.h"
 #include "KvoLoadingFrame.h"
 #include "KvoOpacityAnimation.h"
 #include "KvoPaginationWidget.h"
@@ -9,6 +10,7 @@
 #include <QGraphicsBlurEffect>
 #include <QGraphicsOpacityEffect>
 #include <QImage>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -53,6 +55,7 @@ class TestWidgets : public QObject
     Q_OBJECT
 
 private slots:
+    void fontWeights();
     // Page bar
     void paginationRefresh_data();
     void paginationRefresh();
@@ -915,6 +918,24 @@ void TestWidgets::screenshots()
     frame->setAngle(30);
     QVERIFY(dark->grab().save(dir + QStringLiteral("/loading.png")));
     frame->stop();
+}
+
+// A font without a weight takes the weight of its widget; one with a
+// weight keeps it even under a bold parent.
+void TestWidgets::fontWeights()
+{
+    QWidget parent;
+    QFont bold = parent.font();
+    bold.setBold(true);
+    parent.setFont(bold);
+    QLabel inherits(&parent);
+    inherits.setFont(KvoFont::arial(11));
+    QLabel normal(&parent);
+    normal.setFont(KvoFont::arial(11, QFont::Normal));
+    QCOMPARE(inherits.font().pixelSize(), 11);
+    QCOMPARE(inherits.font().weight(), QFont::Bold);
+    QCOMPARE(normal.font().weight(), QFont::Normal);
+    QCOMPARE(normal.font().family(), QStringLiteral("Arial"));
 }
 
 QTEST_MAIN(TestWidgets)
