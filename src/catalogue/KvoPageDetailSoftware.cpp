@@ -1,4 +1,5 @@
 #include "KvoPageDetailSoftware.h"
+#include "KvoDialogParent.h"
 #include "KvoFont.h"
 
 #include "KvoApi.h"
@@ -473,7 +474,8 @@ void KvoPageDetailSoftware::onClickParcourir(KvoDetailSoftwareItem* row)
     QPointer<KvoPageDetailSoftware> self(this);
     setBusy(row, true);
 
-    const QString path = QFileDialog::getOpenFileName(this, tr("Ouvrir une vidéo"), KvoEnvironment::videoPath(),
+    const QString path = QFileDialog::getOpenFileName(KvoDialogParent::styleNeutral(this), tr("Ouvrir une vidéo"),
+                                                      KvoEnvironment::nearestExistingFolder(KvoEnvironment::videoPath()),
                                                       tr("Vidéo Qozmira") + QStringLiteral(" (*.qoz)"));
     if (!self)
         return;

@@ -1,4 +1,5 @@
 // Toolkit widgets: page bar, busy overlay, spinning icon and animations.
+#include "KvoDialogParent.h"
 #include "KvoFont.h"
 #include "KvoLoadingFrame.h"
 #include "KvoOpacityAnimation.h"
@@ -56,6 +57,7 @@ class TestWidgets : public QObject
 
 private slots:
     void fontWeights();
+    void dialogParent();
     // Page bar
     void paginationRefresh_data();
     void paginationRefresh();
@@ -936,6 +938,30 @@ void TestWidgets::fontWeights()
     QCOMPARE(inherits.font().weight(), QFont::Bold);
     QCOMPARE(normal.font().weight(), QFont::Normal);
     QCOMPARE(normal.font().family(), QStringLiteral("Arial"));
+}
+
+// A standard dialog never sits under a style sheet of the pages.
+void TestWidgets::dialogParent()
+{
+    QVERIFY(!KvoDialogParent::styleNeutral(nullptr));
+    QWidget window;
+    auto* page = new QWidget(&window);
+    page->setStyleSheet(QStringLiteral("background:transparent;"));
+    auto* button = new QPushButton(page);
+    QCOMPARE(KvoDialogParent::styleNeutral(button), &window);
+    QCOMPARE(KvoDialogParent::styleNeutral(page), &window);
+    // A page shown on its own is its own window: no parent then.
+    QWidget alone;
+    alone.setStyleSheet(QStringLiteral("background:transparent;"));
+    QVERIFY(!KvoDialogParent::styleNeutral(&alone));
+    // Nor under a window with a sheet of its own or above it.
+    window.setStyleSheet(QStringLiteral("color:white;"));
+    QVERIFY(!KvoDialogParent::styleNeutral(button));
+    window.setStyleSheet(QString());
+    QWidget owner;
+    owner.setStyleSheet(QStringLiteral("color:white;"));
+    QWidget dialog(&owner, Qt::Dialog);
+    QVERIFY(!KvoDialogParent::styleNeutral(&dialog));
 }
 
 QTEST_MAIN(TestWidgets)
