@@ -1,6 +1,7 @@
 #include "KvoPageDetailSoftware.h"
 #include "KvoDialogParent.h"
 #include "KvoFont.h"
+#include "KvoScrollBarStyle.h"
 
 #include "KvoApi.h"
 #include "KvoAsyncImage.h"
@@ -23,6 +24,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPointer>
+#include <QScrollBar>
 #include <QUrl>
 
 namespace {
@@ -65,6 +67,8 @@ KvoPageDetailSoftware::KvoPageDetailSoftware(QWidget* parent, Qt::WindowFlags fl
             qOverload<int, int>(&KvoPageDetailSoftware::onChangePage));
 
     ui->scrollAreaWidgetContents->setStyleSheet(KvoDetailSoftwareItem::sharedStyleSheet());
+    // On the bar itself: a sheet on the scroll area would restyle every row.
+    ui->scrollArea->verticalScrollBar()->setStyleSheet(KvoScrollBarStyle::darkVertical());
 
     m_image = new KvoAsyncImage(this);
     m_image->setFixedSize(102, 102);

@@ -27,6 +27,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QScrollBar>
+#include <QScrollArea>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -257,6 +259,7 @@ private slots:
     void subscription();
     void collectDownloadedVideos();
     void playAndLinks();
+    void darkScrollBar();
     void screenshots();
 
 private:
@@ -919,6 +922,26 @@ void TestDetail::collectDownloadedVideos()
     QCOMPARE(files, (QList<QVariant>{21u, 11u}));
     QCOMPARE(purchases, (QList<QVariant>{2u, 1u}));
     QCOMPARE(files.first().metaType().id(), int(QMetaType::UInt));
+}
+
+// The page scrolls with the dark bar of the other pages.
+void TestDetail::darkScrollBar()
+{
+    QList<V> files;
+    for (int i = 1; i <= 15; ++i)
+        files.append({uint(100 + i), uint(i), QStringLiteral("/v/%1.qoz").arg(i)});
+    load({{1, "Cours", d(1), {s_soft}, files}});
+    auto page = makePage();
+    page->resize(800, 300);
+    page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page.get()));
+    QScrollBar* bar = page->findChild<QScrollArea*>(QStringLiteral("scrollArea"))->verticalScrollBar();
+    QTRY_VERIFY(bar->isVisible());
+    QCOMPARE(bar->width(), 14);
+    bar->setValue(bar->minimum());
+    // Below the handle, above the lower arrow: the dark trough.
+    const QImage image = bar->grab().toImage();
+    QCOMPARE(QColor(image.pixel(7, image.height() - 20)), QColor(0x18, 0x1a, 0x21));
 }
 
 void TestDetail::playAndLinks()
