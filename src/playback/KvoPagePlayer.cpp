@@ -1,6 +1,9 @@
 #include "KvoPagePlayer.h"
 
 #include "KvoDialog.h"
+#include "KvoDurationText.h"
+#include "KvoPageRequest.h"
+#include "KvoSignetWidget.h"
 #include "KvoPlayerOverlay.h"
 #include "KvoPurchase.h"
 #include "KvoPurchaseVideoManager.h"
@@ -17,6 +20,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSqlQuery>
+#include <QTime>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -105,6 +109,97 @@ QWidget* KvoPagePlayer::parentPage() const
 
 void KvoPagePlayer::onShow()
 {
+}
+
+void KvoPagePlayer::onRequest(const KvoPageRequest& request)
+{
+    if (request.idSoftware == 0 && request.selectedIdVideo == 0)
+        return;
+    setSelectedVideo(request.idSoftware, request.selectedIdVideo);
+    setParentPage(request.parentArianne);
+    loadIfReady();
+}
+
+void KvoPagePlayer::onSessionClosing()
+{
+    saveVolume();
+    m_player->stop();
+}
+
+void KvoPagePlayer::setControls(const Controls& controls)
+{
+    setPlayButton(controls.play);
+    setPauseButton(controls.pause);
+    setPreviousButton(controls.previous);
+    setNextButton(controls.next);
+    setMuteButton(controls.mute);
+    setVolumeSlider(controls.volume);
+    setSeeker(controls.seeker);
+    setDurationLabel(controls.duration);
+    setTimeLabel(controls.time);
+    setQozUrlButton(controls.link);
+    setCommentButton(controls.comment);
+    setSignetButton(controls.signet);
+    m_player->setSeeker(controls.seeker);
+    m_player->setVolumeSlider(controls.volume);
+    m_markerParent = controls.markerParent;
+    loadVolume();
+}
+
+bool KvoPagePlayer::isPlaying() const
+{
+    return m_player->state() == KvoVideoPlayer::Playing;
+}
+
+void KvoPagePlayer::updateOverlays()
+{
+    m_player->updateOverlays();
+}
+
+// --- bookmarks ------------------------------------------------------------------
+
+void KvoPagePlayer::reloadSignets()
+{
+    if (!m_playable) {
+        m_signets.setMarkersHidden(true);
+        return;
+    }
+    m_signets.setVideoId(currentVideoId());
+    m_signets.load(m_player, m_seeker, m_markerParent);
+    if (!isVisible())
+        m_signets.setMarkersHidden(true);
+}
+
+void KvoPagePlayer::setMarkersHidden(bool hidden)
+{
+    m_signets.setMarkersHidden(hidden);
+}
+
+void KvoPagePlayer::updateMarkerPositions()
+{
+    m_signets.updatePositions();
+}
+
+void KvoPagePlayer::addSignet(const QString& name, const QTime& time)
+{
+    if (name.isEmpty() || !m_markerParent)
+        return;
+    m_signets.setVideoId(currentVideoId());
+    auto* marker = new KvoSignetWidget(&m_signets, m_player, m_seeker, m_markerParent);
+    const qint64 value = qint64(3600 * time.hour() + 60 * time.minute() + time.second()) * 1000;
+    marker->setValue(value);
+    marker->setName(QStringLiteral("<b>") + secondsToDate(uint(value / 1000)) + QStringLiteral(" </b> ") + name);
+    marker->updatePosition();
+    marker->show();
+    m_signets.add(marker);
+}
+
+QString KvoPagePlayer::markerName(const QObject* object) const
+{
+    for (KvoSignetWidget* marker : m_signets.markers())
+        if (marker == object)
+            return marker->name();
+    return QString();
 }
 
 // --- control bar ------------------------------------------------------------
@@ -441,10 +536,14 @@ void KvoPagePlayer::onTick(qint64 time, qint64 length)
 {
     if (time < 0 || length <= 0)
         return;
+    // The markers of a new video wait for its length, known by now.
     if (m_reloadSignetsOnTick && m_playable) {
         m_reloadSignetsOnTick = false;
+        reloadSignets();
         emit needToReloadSignets();
     }
+    // The markers follow the seek bar's length.
+    m_signets.updatePositions();
     if (m_timeLabel)
         m_timeLabel->setText(secondsToDate(uint(time / 1000)));
     if (m_signetOverlay && m_seeker)
@@ -526,15 +625,7 @@ void KvoPagePlayer::onFacebookClicked()
 
 QString KvoPagePlayer::secondsToDate(uint seconds)
 {
-    const uint hours = seconds / 3600;
-    const uint minutes = (seconds % 3600) / 60;
-    const uint rest = seconds % 60;
-    QString text;
-    if (seconds >= 3600)
-        text = QStringLiteral("%1:%2").arg(hours).arg(minutes, 2, 10, QLatin1Char('0'));
-    else
-        text = QString::number(minutes);
-    return text + QStringLiteral(":%1").arg(rest, 2, 10, QLatin1Char('0'));
+    return KvoDurationText::clock(seconds);
 }
 
 // --- volume -----------------------------------------------------------------

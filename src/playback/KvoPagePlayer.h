@@ -1,6 +1,8 @@
 #pragma once
 
 #include "IKvoPage.h"
+#include "IKvoPlayerPage.h"
+#include "KvoSignetManager.h"
 
 #include <QList>
 #include <QPointer>
@@ -24,7 +26,7 @@ class Ui_KvoPagePlayer;
 // another, drives the control bar of the main window, stores how much of
 // each video was watched, remembers the volume of the user and opens the
 // rating and bookmark overlays over a blurred picture.
-class KvoPagePlayer : public QWidget, public IKvoPage
+class KvoPagePlayer : public QWidget, public IKvoPage, public IKvoPlayerPage
 {
     Q_OBJECT
 
@@ -45,6 +47,22 @@ public:
     QString name() const override;
     QWidget* parentPage() const override;
     void onShow() override;
+    // A switch that names a software and a video selects and plays it.
+    void onRequest(const KvoPageRequest& request) override;
+    // The user's volume is stored and nothing plays on.
+    void onSessionClosing() override;
+
+    void setControls(const Controls& controls) override;
+    bool isPlaying() const override;
+    bool isPlayable() const override { return m_playable; }
+    void updateOverlays() override;
+    void reloadSignets() override;
+    void setMarkersHidden(bool hidden) override;
+    void updateMarkerPositions() override;
+    void addSignet(const QString& name, const QTime& time) override;
+    QString markerName(const QObject* object) const override;
+    int markerCount() const override { return int(m_signets.markers().size()); }
+    KvoSignetManager& signets() { return m_signets; }
 
     void setPlayButton(QPushButton* button);
     void setPauseButton(QPushButton* button);
@@ -63,7 +81,6 @@ public:
 
     KvoVideoPlayer* videoPlayer() const { return m_player; }
     KvoUnfocusAnimation* blurAnimation() const { return m_blur; }
-    bool isPlayable() const { return m_playable; }
     uint currentVideoId() const;
     uint currentPurchaseId() const;
     int playlistSize() const { return m_videoIds.size(); }
@@ -80,7 +97,7 @@ public:
     static QString secondsToDate(uint seconds);
 
 public slots:
-    void onPlayClicked();
+    void onPlayClicked() override;
 
 signals:
     void onChangePage(const QString& key, bool addToHistory);
@@ -142,4 +159,6 @@ private:
     bool m_reloadSignetsOnTick = false;
     // Shown once per loaded video, whichever of the checks finds it first.
     bool m_errorShown = false;
+    KvoSignetManager m_signets;
+    QPointer<QWidget> m_markerParent;
 };

@@ -1,24 +1,24 @@
 #include "KvoMainWindow.h"
 
 #include "IKvoPage.h"
+#include "IKvoPlayerPage.h"
 #include "KvoAsynchronousSender.h"
 #include "KvoConnectionStateManager.h"
 #include "KvoDialog.h"
+#include "KvoDurationText.h"
 #include "KvoEnvironment.h"
+#include "KvoFont.h"
 #include "KvoHTTPRequest.h"
 #include "KvoInfobulle.h"
 #include "KvoNotifier.h"
-#include "KvoPageDownloads.h"
-#include "KvoPagePlayer.h"
 #include "KvoPlatformGui.h"
 #include "KvoPurchase.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoQozFile.h"
-#include "KvoSignetWidget.h"
 #include "KvoSoftware.h"
-#include "KvoVideoPlayer.h"
 #include "KvoVideoSeeker.h"
 #include "KvoVideoVolumeSlider.h"
+#include "KvoVornLink.h"
 #include "ui_KvoMainWindow.h"
 #include "ui_UIErrorPlayVideoDialog.h"
 #include "ui_UISessionDialog.h"
@@ -54,15 +54,6 @@ const char* const MenuSelectedStyle =
 const char* const LevelStyle = "QPushButton{border:0; color:#51535c;} QPushButton:hover{color:#e2007a}";
 const char* const LevelCurrentStyle = "border:0; color:white;";
 
-QFont arialPixels(int pixels, bool normalWeight = false)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    if (normalWeight)
-        font.setWeight(QFont::Normal);
-    return font;
-}
-
 } // namespace
 
 KvoMainWindow* KvoMainWindow::s_instance = nullptr;
@@ -88,12 +79,6 @@ void KvoMainWindow::destroyInstance()
     s_instance = nullptr;
 }
 
-QMap<QString, QVariant>& KvoMainWindow::parameters()
-{
-    static QMap<QString, QVariant> map;
-    return map;
-}
-
 KvoMainWindow::SessionEnd KvoMainWindow::runSession(bool online, const QString& argument,
                                                     const SessionHooks& hooks)
 {
@@ -105,7 +90,7 @@ KvoMainWindow::SessionEnd KvoMainWindow::runSession(bool online, const QString& 
     window->show();
     window->startFade(true);
     const QString trimmed = argument.trimmed();
-    if (trimmed.startsWith(QLatin1String("vorn:")))
+    if (KvoVornLink::parse(trimmed).isValid())
         window->onNewUrlFromInstance(QUrl(trimmed));
     else if (!argument.isEmpty())
         window->onNewMessageFromInstance(argument);
@@ -132,15 +117,7 @@ uint KvoMainWindow::detailSoftwareId(const QString& key)
 
 QString KvoMainWindow::secondsToDate(uint seconds)
 {
-    const uint hours = seconds / 3600;
-    const uint minutes = (seconds - 3600 * hours) / 60;
-    const uint rest = seconds - 3600 * hours - 60 * minutes;
-    QString text;
-    if (seconds >= 3600)
-        text = QStringLiteral("%1:%2").arg(hours).arg(minutes, 2, 10, QLatin1Char('0'));
-    else
-        text = QString::number(minutes);
-    return text + QStringLiteral(":%1").arg(rest, 2, 10, QLatin1Char('0'));
+    return KvoDurationText::clock(seconds);
 }
 
 bool KvoMainWindow::hasVisibleSoftwares(const QMap<int, KvoPurchase>& purchases,
@@ -216,12 +193,11 @@ KvoMainWindow::KvoMainWindow(bool online, QWidget* parent, Qt::WindowFlags flags
     changePage(QStringLiteral("accueil"), false);
     // The form's placeholder levels go even when no home page is registered.
     updateLocation(m_currentKey);
-    m_history.append(QStringLiteral("accueil"));
-    m_historyPosition = 0;
+    m_history.reset(QStringLiteral("accueil"));
     // Built in advance: the links and the downloads counter need them.
-    insertPageInMap(QStringLiteral("player"));
+    for (const QString& key : KvoPageRegistry::keysBuiltAtStart())
+        insertPageInMap(key);
     wirePlayerPage();
-    insertPageInMap(QStringLiteral("downloads"));
     hideControls(true);
 
     KvoEnvironment::flushCache(online);
@@ -243,7 +219,7 @@ KvoMainWindow::~KvoMainWindow()
 void KvoMainWindow::applyFormFonts()
 {
     // The layout was drawn where a point is a pixel: sizes in pixels.
-    const QFont text11 = arialPixels(11);
+    const QFont text11 = KvoFont::arial(11);
     const QList<QWidget*> text11Widgets = {
         ui->buttonLevel1, ui->buttonLevel2, ui->buttonLevel3, ui->labelInfos, ui->labelCredits,
         ui->buttonDisconnect, ui->buttonVideos, ui->buttonTelecharger, ui->buttonAccueil,
@@ -252,12 +228,12 @@ void KvoMainWindow::applyFormFonts()
         ui->buttonTwitter, ui->labelPositionStart, ui->labelPositionEnd};
     for (QWidget* widget : text11Widgets)
         widget->setFont(text11);
-    const QFont section = arialPixels(11, true);
+    const QFont section = KvoFont::arial(11, QFont::Normal);
     for (QWidget* widget : {static_cast<QWidget*>(ui->labelBibliotheque), static_cast<QWidget*>(ui->labelBoutique),
                             static_cast<QWidget*>(ui->labelCompte), static_cast<QWidget*>(ui->labelReseaux)})
         widget->setFont(section);
-    ui->editSearch->setFont(arialPixels(12));
-    ui->labelOnline->setFont(arialPixels(9));
+    ui->editSearch->setFont(KvoFont::arial(12));
+    ui->labelOnline->setFont(KvoFont::arial(9));
 }
 
 void KvoMainWindow::fitToScreen()
@@ -316,17 +292,14 @@ void KvoMainWindow::createBallon()
 
 void KvoMainWindow::connectForm()
 {
-    const QList<QPushButton*> menu = {
-        ui->buttonAccueil, ui->buttonAide, ui->buttonVideos, ui->buttonConfiguration,
-        ui->buttonCredits, ui->buttonFavoris, ui->buttonNouveautes, ui->buttonPromo,
-        ui->buttonTelecharger, ui->buttonTop, ui->buttonFacebook, ui->buttonTwitter};
-    for (QPushButton* button : menu)
+    for (QPushButton* button : menuButtons())
         connect(button, &QPushButton::clicked, this, &KvoMainWindow::onClickItemMenu);
     connect(ui->buttonDisconnect, &QPushButton::clicked, this, &KvoMainWindow::onClickDisconnect);
     connect(ui->buttonRight, &QPushButton::clicked, this, &KvoMainWindow::onClickNextHistory);
     connect(ui->buttonLeft, &QPushButton::clicked, this, &KvoMainWindow::onClickPreviousHistory);
     for (QPushButton* level : {ui->buttonLevel1, ui->buttonLevel2, ui->buttonLevel3})
         connect(level, &QPushButton::clicked, this, &KvoMainWindow::onClickChangeLocation);
+    // The view-mode buttons join with the view modes.
     for (QPushButton* mode : {ui->buttonFullscreen, ui->buttonApprentissage, ui->buttonNormal})
         connect(mode, &QPushButton::clicked, this, &KvoMainWindow::onFullScreenClicked);
     // The control bar's tooltips and the search box's focus-out.
@@ -406,46 +379,52 @@ IKvoPage* KvoMainWindow::pageInterface(const QString& key) const
     return dynamic_cast<IKvoPage*>(m_pages.value(key).first);
 }
 
+QList<IKvoPage*> KvoMainWindow::builtPages() const
+{
+    QList<IKvoPage*> result;
+    for (int i = 0; i < ui->stackedWidget->count(); ++i) {
+        if (auto* page = dynamic_cast<IKvoPage*>(ui->stackedWidget->widget(i)))
+            result.append(page);
+    }
+    return result;
+}
+
 void KvoMainWindow::showCurrentPage()
 {
     if (IKvoPage* page = pageInterface(m_currentKey))
         page->onShow();
 }
 
-void KvoMainWindow::changePage(const QString& requestedKey, bool addToHistory)
+void KvoMainWindow::changePage(const QString& key, bool addToHistory)
+{
+    changePage(KvoPageRequest(key, addToHistory));
+}
+
+void KvoMainWindow::changePage(const KvoPageRequest& original)
 {
     // A copy: callers pass keys that live in the window's own breadcrumb and
     // history, which the switch rewrites.
-    const QString key = requestedKey;
+    const KvoPageRequest request = original;
+    const QString& key = request.key;
     if (key == m_currentKey)
         return;
     insertPageInMap(key);
     if (!m_pages.contains(key))
         return;
-    KvoPagePlayer* player = playerPage();
-    if (player && m_currentKey == QLatin1String("player")
-        && player->videoPlayer()->state() == KvoVideoPlayer::Playing)
+    IKvoPlayerPage* player = playerPage();
+    if (player && m_currentKey == QLatin1String("player") && player->isPlaying())
         player->onPlayClicked();
     hideControls(key != QLatin1String("player"));
-    const QMap<QString, QVariant>& params = parameters();
-    if (player && key == QLatin1String("player") && params.contains(QStringLiteral("idSoftware"))
-        && params.contains(QStringLiteral("parentArianne")) && params.contains(QStringLiteral("selectedIdVideo"))) {
-        player->setSelectedVideo(params.value(QStringLiteral("idSoftware")).toUInt(),
-                                 params.value(QStringLiteral("selectedIdVideo")).toUInt());
-        player->setParentPage(params.value(QStringLiteral("parentArianne")).value<QWidget*>());
-        player->loadIfReady();
-    }
     updateMenu(key);
-    if (IKvoPage* page = pageInterface(key))
+    if (IKvoPage* page = pageInterface(key)) {
+        page->onRequest(request);
         page->onShow();
+    }
     ui->stackedWidget->setCurrentIndex(m_pages.value(key).second);
     m_currentKey = key;
-    if (addToHistory) {
-        if (m_history.isEmpty() || m_history.last() != key)
-            m_history.append(key);
-        m_historyPosition = int(m_history.size()) - 1;
-        ui->buttonLeft->setEnabled(m_historyPosition > 0);
-        ui->buttonRight->setEnabled(false);
+    if (request.addToHistory) {
+        m_history.record(key);
+        updateHistoryButtons();
     }
     updateLocation(key);
     const QString border = key == QLatin1String("player") ? QStringLiteral("1px solid transparent")
@@ -454,27 +433,30 @@ void KvoMainWindow::changePage(const QString& requestedKey, bool addToHistory)
         QStringLiteral("QWidget#widgetInfos{background-color:transparent;border-bottom: %1;}").arg(border));
     ui->widgetArianne->setStyleSheet(
         QStringLiteral("QWidget#widgetArianne{background-color:transparent;border-bottom: %1;}").arg(border));
-    parameters().clear();
+}
+
+void KvoMainWindow::updateHistoryButtons()
+{
+    ui->buttonLeft->setEnabled(m_history.canGoBack());
+    ui->buttonRight->setEnabled(m_history.canGoForward());
 }
 
 void KvoMainWindow::onClickPreviousHistory()
 {
-    if (m_historyPosition <= 0)
+    const QString key = m_history.back();
+    if (key.isEmpty())
         return;
-    --m_historyPosition;
-    ui->buttonLeft->setEnabled(m_historyPosition > 0);
-    ui->buttonRight->setEnabled(true);
-    changePage(m_history.at(m_historyPosition), false);
+    updateHistoryButtons();
+    changePage(key, false);
 }
 
 void KvoMainWindow::onClickNextHistory()
 {
-    if (m_historyPosition < 0 || m_historyPosition >= m_history.size() - 1)
+    const QString key = m_history.forward();
+    if (key.isEmpty())
         return;
-    ++m_historyPosition;
-    ui->buttonRight->setEnabled(m_historyPosition < m_history.size() - 1);
-    ui->buttonLeft->setEnabled(true);
-    changePage(m_history.at(m_historyPosition), false);
+    updateHistoryButtons();
+    changePage(key, false);
 }
 
 void KvoMainWindow::updateLocation(const QString& key)
@@ -488,17 +470,13 @@ void KvoMainWindow::updateLocation(const QString& key)
     ui->labelSepa1->hide();
     ui->labelSepa2->hide();
 
-    QVector<QPair<QString, QString>> trail;
-    QWidget* widget = m_pages.value(key).first;
-    while (widget && widget != this && trail.size() < 3) {
-        IKvoPage* page = dynamic_cast<IKvoPage*>(widget);
-        if (!page)
-            break;
-        trail.prepend(qMakePair(page->name(), page->title()));
-        widget = page->parentPage();
-    }
+    const QVector<KvoBreadcrumb::Level> trail =
+        KvoBreadcrumb::trail(pageInterface(key), [this](const IKvoPage* page) -> const IKvoPage* {
+            QWidget* parent = page->parentPage();
+            return parent == this ? nullptr : dynamic_cast<const IKvoPage*>(parent);
+        });
     for (int i = 0; i < trail.size(); ++i) {
-        levels[i]->setText(trail.at(i).second);
+        levels[i]->setText(trail.at(i).title);
         levels[i]->setEnabled(true);
         if (i == trail.size() - 1) {
             levels[i]->setStyleSheet(QLatin1String(LevelCurrentStyle));
@@ -521,63 +499,43 @@ void KvoMainWindow::onClickChangeLocation()
     else if (name == QLatin1String("buttonLevel3"))
         index = 2;
     if (index >= 0 && index < m_breadcrumb.size())
-        changePage(m_breadcrumb.at(index).first, true);
+        changePage(m_breadcrumb.at(index).key, true);
+}
+
+QList<QPushButton*> KvoMainWindow::menuButtons() const
+{
+    return {ui->buttonAccueil, ui->buttonAide, ui->buttonVideos, ui->buttonConfiguration,
+            ui->buttonCredits, ui->buttonFavoris, ui->buttonNouveautes, ui->buttonPromo,
+            ui->buttonTelecharger, ui->buttonTop, ui->buttonFacebook, ui->buttonTwitter};
 }
 
 void KvoMainWindow::disableButtonsMenu()
 {
-    for (QPushButton* button :
-         {ui->buttonAccueil, ui->buttonAide, ui->buttonVideos, ui->buttonConfiguration,
-          ui->buttonCredits, ui->buttonFavoris, ui->buttonNouveautes, ui->buttonPromo,
-          ui->buttonTelecharger, ui->buttonTop, ui->buttonFacebook, ui->buttonTwitter})
+    for (QPushButton* button : menuButtons())
         button->setStyleSheet(QLatin1String(MenuStyle));
 }
 
 void KvoMainWindow::updateMenu(const QString& key)
 {
     disableButtonsMenu();
-    QPushButton* selected = nullptr;
-    if (key == QLatin1String("softwares") || key.contains(QLatin1String("detail_software_"))
-        || key == QLatin1String("player"))
-        selected = ui->buttonVideos;
-    else if (key == QLatin1String("accueil") || key == QLatin1String("search"))
-        selected = ui->buttonAccueil;
-    else if (key == QLatin1String("downloads"))
-        selected = ui->buttonTelecharger;
-    else if (key == QLatin1String("help") || key == QLatin1String("support"))
-        selected = ui->buttonAide;
-    else if (key == QLatin1String("config"))
-        selected = ui->buttonConfiguration;
-    else if (key == QLatin1String("top"))
-        selected = ui->buttonTop;
-    else if (key == QLatin1String("news"))
-        selected = ui->buttonNouveautes;
-    else if (key == QLatin1String("promo"))
-        selected = ui->buttonPromo;
-    else if (key == QLatin1String("favoris"))
-        selected = ui->buttonFavoris;
-    if (selected)
-        selected->setStyleSheet(QLatin1String(MenuSelectedStyle));
+    const QString name = KvoPageRegistry::menuButtonFor(key);
+    if (name.isEmpty())
+        return;
+    for (QPushButton* button : menuButtons()) {
+        if (button->objectName() == name)
+            button->setStyleSheet(QLatin1String(MenuSelectedStyle));
+    }
 }
 
 void KvoMainWindow::onClickItemMenu()
 {
     const QString name = sender() ? sender()->objectName() : QString();
-    static const QMap<QString, QString> keys = {
-        {QStringLiteral("buttonVideos"), QStringLiteral("softwares")},
-        {QStringLiteral("buttonTelecharger"), QStringLiteral("downloads")},
-        {QStringLiteral("buttonAccueil"), QStringLiteral("accueil")},
-        {QStringLiteral("buttonNouveautes"), QStringLiteral("news")},
-        {QStringLiteral("buttonPromo"), QStringLiteral("promo")},
-        {QStringLiteral("buttonTop"), QStringLiteral("top")},
-        {QStringLiteral("buttonFavoris"), QStringLiteral("favoris")},
-        {QStringLiteral("buttonConfiguration"), QStringLiteral("config")},
-        {QStringLiteral("buttonAide"), QStringLiteral("help")},
-    };
-    if (keys.contains(name)) {
-        changePage(keys.value(name), true);
+    const QString key = KvoPageRegistry::keyForMenuButton(name);
+    if (!key.isEmpty()) {
+        changePage(key, true);
         return;
     }
+    // The entries that are no pages open web addresses.
     QString address;
     if (name == QLatin1String("buttonCredits"))
         address = KvoEnvironment::creditsUrl();
@@ -666,8 +624,8 @@ void KvoMainWindow::updateVideosMenuEntry()
 void KvoMainWindow::onDatabaseUpdated()
 {
     showCurrentPage();
-    if (auto* downloads = qobject_cast<KvoPageDownloads*>(m_pages.value(QStringLiteral("downloads")).first))
-        downloads->refreshList();
+    for (IKvoPage* page : builtPages())
+        page->onLibraryUpdated();
     updateUserInfos();
     m_databaseUpdatedOnce = true;
     onNewMessageFromInstance(QString());
@@ -701,7 +659,7 @@ void KvoMainWindow::onUpdateEnded()
 {
     // A first update that changed nothing (304) or failed emits no
     // databaseUpdated(): the library read from the database is ready all
-    // the same, and the waiting links must not wait for a later change.
+    // the same, and what waits must not wait for a later change.
     if (m_updateEndedOnce || m_closing)
         return;
     m_updateEndedOnce = true;
@@ -720,11 +678,21 @@ void KvoMainWindow::onNewUrlFromInstance(const QUrl& url)
         raise();
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
         activateWindow();
-        showNormal();
     }
     while (!m_queuedLinks.isEmpty())
         handleUrl(m_queuedLinks.takeFirst());
     showCurrentPage();
+}
+
+void KvoMainWindow::handleUrl(const QUrl& url)
+{
+    const KvoVornLink link = KvoVornLink::parse(url);
+    if (!link.isValid())
+        return;
+    for (IKvoPage* page : builtPages()) {
+        if (page->openLink(link))
+            break;
+    }
 }
 
 void KvoMainWindow::onNewMessageFromInstance(const QString& text)
@@ -739,45 +707,16 @@ void KvoMainWindow::onNewMessageFromInstance(const QString& text)
         raise();
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
         activateWindow();
-        showNormal();
     }
     while (!m_queuedMessages.isEmpty())
         handleParameter(m_queuedMessages.takeFirst());
     showCurrentPage();
 }
 
-void KvoMainWindow::handleUrl(const QUrl& url)
-{
-    const QString text = url.toString().trimmed();
-    if (!text.startsWith(QLatin1String("vorn:")))
-        return;
-    // "vorn:key:value:…"
-    const QStringList fields = text.mid(5).split(QLatin1Char(':'), Qt::KeepEmptyParts);
-    QMap<QString, QString> keys;
-    QString pending;
-    for (const QString& field : fields) {
-        if (pending.isEmpty()) {
-            keys.insert(field, QString());
-            pending = field;
-        } else {
-            keys.insert(pending, field);
-            pending.clear();
-        }
-    }
-    if (!keys.contains(QStringLiteral("download")))
-        return;
-    bool ok = false;
-    uint purchaseId = keys.value(QStringLiteral("download")).toUInt(&ok, 10);
-    if (!ok)
-        purchaseId = 0;
-    if (auto* downloads = qobject_cast<KvoPageDownloads*>(m_pages.value(QStringLiteral("downloads")).first))
-        downloads->playVideo(purchaseId);
-}
-
 void KvoMainWindow::handleParameter(const QString& path)
 {
-    // The file names its course and video in its trailing box; it must
-    // also be one of the library's videos.
+    // The file names its course and video in its closing box; they must
+    // also be a video of this library.
     const KvoQozFile qoz(path);
     KvoPurchaseVideoManager* library = KvoPurchaseVideoManager::instance();
     const QMap<int, KvoPurchase> purchases = library->purchases();
@@ -805,10 +744,7 @@ void KvoMainWindow::handleParameter(const QString& path)
         showErrorImport();
         return;
     }
-    parameters().insert(QStringLiteral("idSoftware"), softwareId);
-    parameters().insert(QStringLiteral("parentArianne"), QVariant::fromValue<QWidget*>(softwarePage));
-    parameters().insert(QStringLiteral("selectedIdVideo"), file.fileId);
-    changePage(QStringLiteral("player"), true);
+    changePage(KvoPageRequest::player(softwareId, softwarePage, file.fileId));
 }
 
 void KvoMainWindow::showErrorImport()
@@ -852,12 +788,11 @@ void KvoMainWindow::hideControls(bool hide)
     }
     ui->buttonPlay->hide();
     ui->buttonPause->hide();
-    if (!hide) {
-        KvoPagePlayer* player = playerPage();
-        const bool playing = player && player->videoPlayer()->state() == KvoVideoPlayer::Playing;
-        (playing ? ui->buttonPause : ui->buttonPlay)->show();
-    }
-    m_signets.setMarkersHidden(hide);
+    IKvoPlayerPage* player = playerPage();
+    if (!hide)
+        (player && player->isPlaying() ? ui->buttonPause : ui->buttonPlay)->show();
+    if (player)
+        player->setMarkersHidden(hide);
     if (!hide)
         applySizeRules();
 }
@@ -878,13 +813,17 @@ void KvoMainWindow::hidePlayerButtons(bool hide)
 
 void KvoMainWindow::applySizeRules()
 {
-    m_signets.updatePositions();
+    IKvoPlayerPage* player = playerPage();
+    if (player)
+        player->updateMarkerPositions();
     if (width() < 750) {
         hidePlayerButtons(true);
-        m_signets.setMarkersHidden(true);
+        if (player)
+            player->setMarkersHidden(true);
     } else if (m_currentKey == QLatin1String("player")) {
         hidePlayerButtons(false);
-        m_signets.setMarkersHidden(false);
+        if (player)
+            player->setMarkersHidden(false);
     }
     const bool titles = height() > 579;
     ui->labelBoutique->setVisible(titles);
@@ -973,7 +912,7 @@ void KvoMainWindow::keyPressEvent(QKeyEvent* event)
     if (event->key() == Qt::Key_Escape && (m_viewMode == 1 || m_viewMode == 2))
         toggleViewMode(0);
     if (event->key() == Qt::Key_Space && onPlayer) {
-        KvoPagePlayer* player = playerPage();
+        IKvoPlayerPage* player = playerPage();
         if (player && player->isPlayable())
             player->onPlayClicked();
     }
@@ -1018,8 +957,8 @@ void KvoMainWindow::showEvent(QShowEvent* event)
 void KvoMainWindow::moveEvent(QMoveEvent* event)
 {
     QDialog::moveEvent(event);
-    if (KvoPagePlayer* player = playerPage())
-        player->videoPlayer()->updateOverlays();
+    if (IKvoPlayerPage* player = playerPage())
+        player->updateOverlays();
 }
 
 void KvoMainWindow::closeEvent(QCloseEvent* event)
@@ -1092,15 +1031,11 @@ void KvoMainWindow::onClose()
         return;
     m_closing = true;
     closeOpenDialogs();
-    if (auto* downloads = qobject_cast<KvoPageDownloads*>(m_pages.value(QStringLiteral("downloads")).first))
-        downloads->stopAll();
-    // The update download is wound up here when the settings page lands.
-    if (KvoPagePlayer* player = playerPage()) {
-        player->saveVolume();
-        // Nothing plays on behind the fading window.
-        player->videoPlayer()->stop();
-    }
     hideInfobulle();
+    // The downloads stop, the player stores the volume and stops.
+    for (IKvoPage* page : builtPages())
+        page->onSessionClosing();
+    // The update download is wound up here when the settings page lands.
     stopConnectionProbe();
     KvoPurchaseVideoManager::destroy();
     startFade(false);
@@ -1149,38 +1084,36 @@ void KvoMainWindow::onTimerUpdateOpacity()
 
 // --- player -------------------------------------------------------------------
 
-KvoPagePlayer* KvoMainWindow::playerPage() const
+IKvoPlayerPage* KvoMainWindow::playerPage() const
 {
-    return qobject_cast<KvoPagePlayer*>(m_pages.value(QStringLiteral("player")).first);
+    return dynamic_cast<IKvoPlayerPage*>(m_pages.value(QStringLiteral("player")).first);
 }
 
 void KvoMainWindow::wirePlayerPage()
 {
-    KvoPagePlayer* player = playerPage();
+    IKvoPlayerPage* player = playerPage();
     if (!player)
         return;
-    player->setPlayButton(ui->buttonPlay);
-    player->setPauseButton(ui->buttonPause);
-    player->setPreviousButton(ui->buttonPrevious);
-    player->setNextButton(ui->buttonNext);
-    player->setMuteButton(ui->volumeLess);
-    player->setVolumeSlider(m_volumeSlider);
-    player->setSeeker(m_seeker);
-    player->setDurationLabel(ui->labelPositionEnd);
-    player->setTimeLabel(ui->labelPositionStart);
-    player->setQozUrlButton(ui->buttonLink);
-    player->setCommentButton(ui->buttonComment);
-    player->setSignetButton(ui->buttonSignet);
-    player->videoPlayer()->setSeeker(m_seeker);
-    player->videoPlayer()->setVolumeSlider(m_volumeSlider);
-    player->loadVolume();
-    connect(player, &KvoPagePlayer::timeChanged, this, &KvoMainWindow::onTimeChanged);
-    connect(player, &KvoPagePlayer::needToUpdateArianne, this, &KvoMainWindow::needToUpdateAriannePlayer);
-    connect(player, &KvoPagePlayer::needToReloadSignets, this, &KvoMainWindow::reloadSignets);
-    connect(player, &KvoPagePlayer::onDoubleClick, this, &KvoMainWindow::onDoubleClickPlayer);
-    connect(player, &KvoPagePlayer::needToHideInfobulle, this, &KvoMainWindow::hideInfobulle);
-    // The markers follow the seek bar's length as it becomes known.
-    connect(player->videoPlayer(), &KvoVideoPlayer::tick, this, &KvoMainWindow::onTimeChanged);
+    IKvoPlayerPage::Controls controls;
+    controls.play = ui->buttonPlay;
+    controls.pause = ui->buttonPause;
+    controls.previous = ui->buttonPrevious;
+    controls.next = ui->buttonNext;
+    controls.mute = ui->volumeLess;
+    controls.volume = m_volumeSlider;
+    controls.seeker = m_seeker;
+    controls.duration = ui->labelPositionEnd;
+    controls.time = ui->labelPositionStart;
+    controls.link = ui->buttonLink;
+    controls.comment = ui->buttonComment;
+    controls.signet = ui->buttonSignet;
+    controls.markerParent = ui->widgetTaskBar;
+    player->setControls(controls);
+    // By name: the window knows the page only by its interfaces.
+    QWidget* page = m_pages.value(QStringLiteral("player")).first;
+    connect(page, SIGNAL(needToUpdateArianne()), this, SLOT(needToUpdateAriannePlayer()));
+    connect(page, SIGNAL(onDoubleClick()), this, SLOT(onDoubleClickPlayer()));
+    connect(page, SIGNAL(needToHideInfobulle()), this, SLOT(hideInfobulle()));
 }
 
 void KvoMainWindow::hideInfobulle()
@@ -1189,44 +1122,15 @@ void KvoMainWindow::hideInfobulle()
         m_infobulle->hide();
 }
 
-void KvoMainWindow::onTimeChanged()
-{
-    m_signets.updatePositions();
-}
-
 void KvoMainWindow::needToUpdateAriannePlayer()
 {
     updateLocation(QStringLiteral("player"));
 }
 
-void KvoMainWindow::reloadSignets()
-{
-    KvoPagePlayer* player = playerPage();
-    if (!player)
-        return;
-    if (!player->isPlayable()) {
-        m_signets.setMarkersHidden(true);
-        return;
-    }
-    m_signets.setVideoId(player->currentVideoId());
-    m_signets.load(player->videoPlayer(), m_seeker, ui->widgetTaskBar);
-    if (m_currentKey != QLatin1String("player") || width() < 750)
-        m_signets.setMarkersHidden(true);
-}
-
 void KvoMainWindow::onClickSignet(const QString& name, const QTime& time)
 {
-    KvoPagePlayer* player = playerPage();
-    if (name.isEmpty() || !player)
-        return;
-    m_signets.setVideoId(player->currentVideoId());
-    auto* marker = new KvoSignetWidget(&m_signets, player->videoPlayer(), m_seeker, ui->widgetTaskBar);
-    const qint64 value = qint64(3600 * time.hour() + 60 * time.minute() + time.second()) * 1000;
-    marker->setValue(value);
-    marker->setName(QStringLiteral("<b>") + secondsToDate(uint(value / 1000)) + QStringLiteral(" </b> ") + name);
-    marker->updatePosition();
-    marker->show();
-    m_signets.add(marker);
+    if (IKvoPlayerPage* player = playerPage())
+        player->addSignet(name, time);
 }
 
 void KvoMainWindow::onDoubleClickPlayer()
@@ -1308,12 +1212,12 @@ bool KvoMainWindow::eventFilter(QObject* object, QEvent* event)
         }
         return false;
     }
-    KvoSignetWidget* marker = nullptr;
+    QString markerName;
     if (m_currentKey == QLatin1String("player")) {
-        for (KvoSignetWidget* candidate : m_signets.markers())
-            if (candidate == object)
-                marker = candidate;
+        if (IKvoPlayerPage* player = playerPage())
+            markerName = player->markerName(object);
     }
+    const bool marker = !markerName.isEmpty();
     static const QMap<QString, const char*> texts = {
         {QStringLiteral("buttonSignet"), QT_TR_NOOP("Nouveau signet")},
         {QStringLiteral("buttonLink"), QT_TR_NOOP("Fiche sur Corvane")},
@@ -1332,6 +1236,8 @@ bool KvoMainWindow::eventFilter(QObject* object, QEvent* event)
                          && widget->window() == this;
     if (!marker && !control)
         return false;
+    if (!widget)
+        return false;
     if (type == QEvent::Leave) {
         hideInfobulle();
         return true;
@@ -1340,7 +1246,7 @@ bool KvoMainWindow::eventFilter(QObject* object, QEvent* event)
         return false;
     const int x = widget->mapToGlobal(QPoint(0, 0)).x();
     const int y = ui->widgetTaskBar->mapToGlobal(QPoint(0, 0)).y();
-    m_infobulle->setText(marker ? marker->name() : tr(texts.value(object->objectName())));
+    m_infobulle->setText(marker ? markerName : tr(texts.value(object->objectName())));
     m_infobulle->move(x, y - 24);
     m_infobulle->show();
     m_infobulle->raise();

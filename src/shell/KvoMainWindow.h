@@ -1,7 +1,9 @@
 #pragma once
 
+#include "KvoBreadcrumb.h"
+#include "KvoNavigationHistory.h"
 #include "KvoPageRegistry.h"
-#include "KvoSignetManager.h"
+#include "KvoPageRequest.h"
 
 #include <QDialog>
 #include <QList>
@@ -20,16 +22,18 @@
 
 #include <functional>
 #include <memory>
+#include <type_traits>
 
 class IKvoPage;
+class IKvoPlayerPage;
 class KvoInfobulle;
-class KvoPagePlayer;
 class KvoConnectionStateManager;
 class KvoPurchase;
 class KvoSoftware;
 class KvoVideoSeeker;
 class KvoVideoVolumeSlider;
 class QLabel;
+class QPushButton;
 class QSizeGrip;
 class QTimer;
 
@@ -68,10 +72,6 @@ public:
                                Qt::WindowFlags flags = Qt::WindowFlags());
     static KvoMainWindow* instance();
     static void destroyInstance();
-    // The page parameter map: "idSoftware", "parentArianne",
-    // "selectedIdVideo". Filled by a page before it asks for a switch,
-    // cleared at the end of every completed switch.
-    static QMap<QString, QVariant>& parameters();
 
     // One whole signed-in session: creates and shows the window, fades it
     // in, hands it the command-line argument (a "vorn:" link or any other
@@ -80,21 +80,37 @@ public:
     static SessionEnd runSession(bool online, const QString& argument,
                                  const SessionHooks& hooks = SessionHooks());
 
-    // Registers a page class under a key: the page is built with the window
-    // as parent and its onChangePage signal drives changePage().
+    // Builds a page of a class with the window as parent and connects its
+    // page-switch signals: onChangePage(QString, bool) and, when the class
+    // declares it, onChangePageRequest(KvoPageRequest).
     template <class Page>
     static Page* createPage(KvoMainWindow* window)
     {
         auto* page = new Page(window, Qt::WindowFlags());
-        connect(page, &Page::onChangePage, window, &KvoMainWindow::changePage);
+        connect(page, qOverload<const QString&, bool>(&Page::onChangePage), window,
+                qOverload<const QString&, bool>(&KvoMainWindow::changePage));
+        if constexpr (HasRequestSignal<Page>::value)
+            connect(page, &Page::onChangePageRequest, window,
+                    qOverload<const KvoPageRequest&>(&KvoMainWindow::changePage));
         return page;
+    }
+    // Registers a page class; without a creator of its own the page is
+    // built by createPage().
+    template <class Page>
+    static void registerPage(KvoPageRegistry::Page registration)
+    {
+        if (!registration.creator)
+            registration.creator = [](KvoMainWindow* window, const QString&) -> QWidget* {
+                return createPage<Page>(window);
+            };
+        KvoPageRegistry::add(registration);
     }
     template <class Page>
     static void registerPage(const QString& key)
     {
-        KvoPageRegistry::add(key, [](KvoMainWindow* window, const QString&) -> QWidget* {
-            return createPage<Page>(window);
-        });
+        KvoPageRegistry::Page registration;
+        registration.key = key;
+        registerPage<Page>(registration);
     }
 
     // The software id of a "detail_software_<id>" key; 0 when it is none.
@@ -114,35 +130,33 @@ public:
     QWidget* currentPage() const;
     QString currentKey() const { return m_currentKey; }
 
-    QVector<QString> history() const { return m_history; }
-    int historyPosition() const { return m_historyPosition; }
-    // (page key, title) of each breadcrumb level, outermost first.
-    QVector<QPair<QString, QString>> breadcrumb() const { return m_breadcrumb; }
+    QVector<QString> history() const { return m_history.keys(); }
+    int historyPosition() const { return m_history.position(); }
+    // The breadcrumb levels, outermost first.
+    QVector<KvoBreadcrumb::Level> breadcrumb() const { return m_breadcrumb; }
 
     // Links and files that wait until the library is ready.
     QList<QUrl> queuedLinks() const { return m_queuedLinks; }
     QStringList queuedMessages() const { return m_queuedMessages; }
 
-    // The player page (built with the window).
-    KvoPagePlayer* playerPage() const;
-    KvoSignetManager& signets() { return m_signets; }
+    // The page "player" (built with the window when it is registered).
+    IKvoPlayerPage* playerPage() const;
     KvoInfobulle* infobulle() const { return m_infobulle; }
     // 0 normal, 1 full screen, 2 learning mode.
     uint viewMode() const { return m_viewMode; }
-    // The library can take links and files: the first update ended, or
-    // the session started offline.
+    // Links and files can act on the library: its first update ended (one
+    // that changed nothing or failed included), or the session is offline.
     bool isLibraryReady() const;
 
-    // Reads "vorn:key:value:…": the key "download" asks the downloads page
-    // for a purchase. Anything else does nothing.
+    // Hands a "vorn:" link to the pages; anything else does nothing.
     void handleUrl(const QUrl& url);
     // Shows the software page of a stored video file and plays it, or
     // shows it again when it was hidden; the import error when the file is
     // no video of the library.
     void handleParameter(const QString& path);
-    // Shows the playback-error dialog for a file that cannot be imported.
+    // The playback-error dialog for a file that is no video of the library.
     void showErrorImport();
-    // Shows a modal dialog for handleParameter's errors; tests replace it.
+    // Replaces that dialog (tests); an empty function restores it.
     static void setImportErrorDialog(const std::function<void()>& dialog);
 
     void setSearchEnabled(bool enabled);
@@ -156,6 +170,9 @@ public:
     qreal fadeLevel() const;
 
 public slots:
+    // Switches to the page of the request's key (built on first use); an
+    // unknown key or the current one changes nothing.
+    void changePage(const KvoPageRequest& request);
     void changePage(const QString& key, bool addToHistory);
     void hideShadows(bool hide);
     void recenterWindow();
@@ -173,9 +190,7 @@ public slots:
     void onDoubleClickPlayer();
     void toggleAlwaysOnTop(bool onTop);
     void onClickSignet(const QString& name, const QTime& time);
-    void onTimeChanged();
     void needToUpdateAriannePlayer();
-    void reloadSignets();
 
 signals:
     void changeBallonNumber(int count);
@@ -206,9 +221,22 @@ private:
     void startConnectionProbe(bool online);
     void stopConnectionProbe();
 
+    template <class Page, class = void>
+    struct HasRequestSignal : std::false_type
+    {
+    };
+    template <class Page>
+    struct HasRequestSignal<Page, std::void_t<decltype(&Page::onChangePageRequest)>> : std::true_type
+    {
+    };
+
     IKvoPage* pageInterface(const QString& key) const;
+    // Every page built so far, in the order it was built.
+    QList<IKvoPage*> builtPages() const;
     void showCurrentPage();
+    QList<QPushButton*> menuButtons() const;
     void updateMenu(const QString& key);
+    void updateHistoryButtons();
     void disableButtonsMenu();
     void updateLocation(const QString& key);
     void updateUserInfos();
@@ -251,23 +279,21 @@ private:
     // The fade-out has ended: the next close really closes.
     bool m_closed = false;
     uint m_viewMode = 0;
-    // The mode the window is laid out in (Escape resets it without m_viewMode).
+    // The mode the window is laid out in (Escape leaves m_viewMode as it is).
     uint m_shownViewMode = 0;
+    // The first library update ended (a 304 or a failure included).
+    bool m_updateEndedOnce = false;
+    KvoInfobulle* m_infobulle = nullptr;
     QSizeGrip* m_sizeGrip = nullptr;
     KvoVideoSeeker* m_seeker = nullptr;
     KvoVideoVolumeSlider* m_volumeSlider = nullptr;
     QLabel* m_ballon = nullptr;
     PageMap m_pages;
-    QVector<QString> m_history;
-    int m_historyPosition = -1;
+    KvoNavigationHistory m_history;
     QString m_currentKey;
-    QVector<QPair<QString, QString>> m_breadcrumb;
+    QVector<KvoBreadcrumb::Level> m_breadcrumb;
     QList<QUrl> m_queuedLinks;
     QStringList m_queuedMessages;
-    // The first library update ended (a 304 or a failure included).
-    bool m_updateEndedOnce = false;
-    KvoSignetManager m_signets;
-    KvoInfobulle* m_infobulle = nullptr;
     QTimer* m_fadeTimer = nullptr;
     bool m_fadingIn = false;
     int m_fadeStep = 0; // 0 (transparent) to FadeSteps (opaque)

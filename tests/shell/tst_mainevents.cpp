@@ -82,7 +82,10 @@ private slots:
 
 private:
     QString makeQoz(const QString& name, quint32 purchase, quint32 file);
-    KvoPagePlayer* player() { return KvoMainWindow::instance()->playerPage(); }
+    KvoPagePlayer* player()
+    {
+        return qobject_cast<KvoPagePlayer*>(KvoMainWindow::instance()->pages().value(QStringLiteral("player")).first);
+    }
 
     std::unique_ptr<KvoTestHome> m_home;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -100,7 +103,10 @@ void TestMainEvents::initTestCase()
     KvoPagePlayer::setErrorDialog([](QWidget*) {});
     KvoMainWindow::setImportErrorDialog([this] { ++m_importErrors; });
     KvoPageRegistry::clear();
-    KvoMainWindow::registerPage<KvoPagePlayer>(QStringLiteral("player"));
+    KvoPageRegistry::Page playerPage;
+    playerPage.key = QStringLiteral("player");
+    playerPage.buildAtStart = true;
+    KvoMainWindow::registerPage<KvoPagePlayer>(playerPage);
     KvoPageRegistry::addPattern(QStringLiteral("detail_software_"),
                                 [](KvoMainWindow* window, const QString& key) -> QWidget* {
                                     auto* page = KvoMainWindow::createPage<SoftwarePage>(window);
@@ -179,7 +185,7 @@ void TestMainEvents::videoFilesFromOutside()
     QVERIFY(m_fake.takeCalls().contains(QStringLiteral("open ") + odd));
     QCOMPARE(KvoPurchaseVideoManager::instance()->purchases().value(5).files.value(51).KvoPath, odd);
     QCOMPARE(window->breadcrumb().size(), 2);
-    QCOMPARE(window->breadcrumb().last().second, QStringLiteral("Vidéo 51"));
+    QCOMPARE(window->breadcrumb().last().title, QStringLiteral("Vidéo 51"));
 
     // A second start with another file while the first plays.
     window->onNewMessageFromInstance(m_dir->filePath(QStringLiteral("52.qoz")));
@@ -287,10 +293,10 @@ void TestMainEvents::newBookmarks()
     m_fake.inject({{E::LengthChanged, 7200000}});
     QTRY_COMPARE(player()->videoPlayer()->mediaInfo().length, 7200000);
     window->onClickSignet(QString(), QTime(0, 0, 5));
-    QVERIFY(window->signets().markers().isEmpty());
+    QVERIFY(player()->signets().markers().isEmpty());
     window->onClickSignet(QStringLiteral("Réglages"), QTime(1, 2, 3, 450));
-    QCOMPARE(window->signets().markers().size(), 1);
-    KvoSignetWidget* marker = window->signets().markers().value(0);
+    QCOMPARE(player()->signets().markers().size(), 1);
+    KvoSignetWidget* marker = player()->signets().markers().value(0);
     QCOMPARE(marker->value(), 3723000);
     QCOMPARE(marker->name(), QStringLiteral("<b>1:02:03 </b> Réglages"));
     QVERIFY(marker->isVisible());
