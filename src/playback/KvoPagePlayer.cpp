@@ -570,9 +570,13 @@ void KvoPagePlayer::onFinished()
         m_playButton->show();
     if (m_pauseButton)
         m_pauseButton->hide();
-    // A media that never had a length did not really play: nothing to
-    // record as watched.
-    if (m_playable && m_player->mediaInfo().length > 0)
+    // An end without a length or a single picture is a file the engine
+    // could not read (damaged, not a video): an error, not a video seen.
+    if (m_player->mediaInfo().length <= 0 && !m_player->hasPicture()) {
+        onPlaybackError();
+        return;
+    }
+    if (m_playable)
         KvoPurchaseVideoManager::instance()->setAlreadySeen(currentPurchaseId(), currentVideoId(), 100);
     const KvoPurchase purchase = KvoPurchaseVideoManager::instance()->purchases().value(int(currentPurchaseId()));
     if (m_playable && !purchase.commented && m_commentOverlay) {

@@ -264,14 +264,16 @@ void TestPagePlayer::endOfVideo()
     QCOMPARE(m_page->currentVideoId(), 52u);
     QVERIFY(!m_play.isHidden());
 
-    // A media that ended without ever having a length did not play: no
-    // 100 % for it.
+    // A media that ended without a length or a picture could not be read:
+    // the error, no 100 % and no next video.
     m_previous.click();
     QSqlQuery(KvoDatabase::database()).exec(QStringLiteral("UPDATE videos SET alreadyseen = 0"));
     library()->setAlreadySeen(5, 51, 0);
-    m_fake.inject({{E::EndReached, 0}});
-    QTRY_COMPARE(m_page->currentVideoId(), 52u);
+    m_fake.inject({{E::Playing, 0}, {E::EndReached, 0}});
+    QTRY_COMPARE(m_errors, 1);
+    QCOMPARE(m_page->currentVideoId(), 51u);
     QCOMPARE(seen(5, 51), 0u);
+    QVERIFY(!m_page->isPlayable());
 
     // A course not rated yet opens the rating form, blurred, instead.
     KvoTestLibrary::drainManager();

@@ -330,6 +330,19 @@ void TestPlayer::realPlaybackPaintsPictures()
     // The queued stop after the end rewinds to 0.
     QTRY_COMPARE(ticks.last().at(0).toLongLong(), 0);
     QCOMPARE(player.state(), int(KvoVideoPlayer::Stopped));
+
+    // Another video while one plays: its own times reach the seek bar.
+    KvoVideoSeeker seeker;
+    player.setSeeker(&seeker);
+    const QString other = makeClip(m_dir.path(), QStringLiteral("other.qoz"), 2.0);
+    QVERIFY(!player.openFile(path)); // loaded already: played again
+    player.play();
+    QVERIFY(ticks.wait(5000));
+    player.pause();
+    QVERIFY(player.openFile(other));
+    player.play();
+    QTRY_VERIFY_WITH_TIMEOUT(seeker.value() >= 1, 5000);
+    QCOMPARE(seeker.maximum(), 2);
 }
 
 void TestPlayer::realBadMediaReportsAnError()
