@@ -33,9 +33,10 @@ class KvoVideoFrameSink
 {
 public:
     virtual ~KvoVideoFrameSink() = default;
-    // The picture size is known; the sink prepares a buffer of at least
-    // pitch x lines bytes. False refuses the format (no picture).
-    virtual bool frameFormat(int width, int height, int* pitch, int* lines) = 0;
+    // The picture size is known; the sink may ask for another (the engine
+    // then scales) and prepares a buffer of at least pitch x lines bytes.
+    // False refuses the format (no picture).
+    virtual bool frameFormat(int* width, int* height, int* pitch, int* lines) = 0;
     virtual uchar* lockFrame() = 0;
     virtual void unlockFrame() = 0;
     // The picture last written is due on screen now.

@@ -9,6 +9,7 @@
 #include <QMutexLocker>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 
 // One loaded media: the engine's reports land here, on its threads.
 struct KvoVideoPlayer::EventContext : public KvoVideoEventSink
@@ -80,6 +81,8 @@ KvoVideoPlayer::KvoVideoPlayer(QWidget* parent)
     m_surface = std::make_unique<KvoVideoSurface>([this] {
         QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
     });
+    // Until the first resize: a picture as large as the screen.
+    m_surface->setTargetSize(QSize(1920, 1200));
 }
 
 KvoVideoPlayer::~KvoVideoPlayer()
@@ -91,6 +94,11 @@ KvoVideoPlayer::~KvoVideoPlayer()
 quint64 KvoVideoPlayer::framesShown() const
 {
     return m_surface->framesShown();
+}
+
+quint64 KvoVideoPlayer::framesPainted() const
+{
+    return m_surface->framesTaken();
 }
 
 int KvoVideoPlayer::state() const
@@ -395,6 +403,18 @@ void KvoVideoPlayer::showTitle(const QString& text)
     m_title->show();
 }
 
+void KvoVideoPlayer::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // The pictures of the next media are decoded at this size (the current
+    // one keeps its own and is scaled when painted). Never below the
+    // screen's size: a full-screen switch must not blur the picture.
+    QSize target = size() * devicePixelRatio();
+    if (QScreen* screen = this->screen())
+        target = target.expandedTo(screen->size() * screen->devicePixelRatio());
+    m_surface->setTargetSize(target);
+}
+
 void KvoVideoPlayer::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
@@ -411,7 +431,6 @@ void KvoVideoPlayer::paintEvent(QPaintEvent* event)
     for (const QRect& bar : bars)
         painter.fillRect(bar, Qt::black);
     painter.drawImage(target, frame, QRect(QPoint(0, 0), videoSize));
-    ++m_framesPainted;
     if (!m_hasPicture) {
         m_hasPicture = true;
         emit firstFrame();

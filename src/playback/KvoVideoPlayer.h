@@ -69,7 +69,7 @@ public:
     // Pictures handed over by the decoder, and those painted (the rest
     // were replaced by a newer one before the window could paint them).
     quint64 framesShown() const;
-    quint64 framesPainted() const { return m_framesPainted; }
+    quint64 framesPainted() const;
     // True once a picture of the current media has been painted.
     bool hasPicture() const { return m_hasPicture; }
 
@@ -95,6 +95,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     struct EventContext;
@@ -124,6 +125,5 @@ private:
     bool m_muted = false;
     int m_volumeBeforeMute = 100;
     QString m_errorText;
-    quint64 m_framesPainted = 0;
     bool m_hasPicture = false;
 };

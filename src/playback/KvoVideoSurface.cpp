@@ -7,9 +7,26 @@ KvoVideoSurface::KvoVideoSurface(std::function<void()> frameReady)
 {
 }
 
-bool KvoVideoSurface::frameFormat(int width, int height, int* pitch, int* lines)
+void KvoVideoSurface::setTargetSize(const QSize& size)
 {
     QMutexLocker locker(&m_mutex);
+    m_target = size;
+}
+
+bool KvoVideoSurface::frameFormat(int* requestedWidth, int* requestedHeight, int* pitch, int* lines)
+{
+    QMutexLocker locker(&m_mutex);
+    // Converting and scaling in one pass in the decoder costs less than
+    // converting the whole picture and scaling it again to paint it.
+    QSize size(*requestedWidth, *requestedHeight);
+    if (m_target.isValid() && (size.width() > m_target.width() || size.height() > m_target.height()))
+        size = size.scaled(m_target, Qt::KeepAspectRatio);
+    // Even sizes: the chroma planes of the source are halved.
+    size = QSize(qMax(2, size.width() & ~1), qMax(2, size.height() & ~1));
+    *requestedWidth = size.width();
+    *requestedHeight = size.height();
+    const int width = size.width();
+    const int height = size.height();
     // A few lines more than the picture: decoders may write whole blocks.
     const int rows = (height + 31) & ~31;
     m_back = QImage(width, rows, QImage::Format_RGB32);

@@ -20,7 +20,11 @@ public:
     // there and the previous one has been taken (one request at a time).
     explicit KvoVideoSurface(std::function<void()> frameReady);
 
-    bool frameFormat(int width, int height, int* pitch, int* lines) override;
+    // The decoder is asked for pictures no larger than needed to fill the
+    // target (the widget's size in device pixels, set by the player);
+    // the proportions of the video are kept.
+    bool frameFormat(int* width, int* height, int* pitch, int* lines) override;
+    void setTargetSize(const QSize& size);
     uchar* lockFrame() override;
     void unlockFrame() override;
     void displayFrame() override;
@@ -40,6 +44,7 @@ private:
     QImage m_back;
     QImage m_front;
     QSize m_size;
+    QSize m_target;
     int m_lines = 0;
     std::atomic<bool> m_requested{false};
     std::atomic<quint64> m_framesShown{0};

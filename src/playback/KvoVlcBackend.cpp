@@ -91,9 +91,14 @@ private:
         auto* self = static_cast<KvoVlcSession*>(*opaque);
         int pitch = 0;
         int rows = 0;
-        if (*width == 0 || *height == 0 || *width > 8192 || *height > 8192
-            || !self->m_frames->frameFormat(int(*width), int(*height), &pitch, &rows))
+        if (*width == 0 || *height == 0 || *width > 8192 || *height > 8192)
             return 0;
+        int w = int(*width);
+        int h = int(*height);
+        if (!self->m_frames->frameFormat(&w, &h, &pitch, &rows))
+            return 0;
+        *width = unsigned(w);
+        *height = unsigned(h);
         memcpy(chroma, "RV32", 4);
         pitches[0] = unsigned(pitch);
         lines[0] = unsigned(rows);
