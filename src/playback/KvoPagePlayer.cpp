@@ -1,5 +1,7 @@
 #include "KvoPagePlayer.h"
 
+#include "KvoAddCommentWidget.h"
+#include "KvoAddSignetWidget.h"
 #include "KvoDialog.h"
 #include "KvoDurationText.h"
 #include "KvoPageRequest.h"
@@ -88,9 +90,38 @@ KvoPagePlayer::KvoPagePlayer(QWidget* parent, Qt::WindowFlags flags)
     connect(m_player, &KvoVideoPlayer::ended, this, &KvoPagePlayer::onFinished);
     connect(m_player, &KvoVideoPlayer::playing, this, &KvoPagePlayer::onPlaying);
     connect(m_player, &KvoVideoPlayer::error, this, &KvoPagePlayer::onPlaybackError);
+
+    // The rating and bookmark overlays: windows of their own beside the
+    // page's window, kept at the page's bottom-right corner.
+    auto* comment = new KvoAddCommentWidget(parentWidget(), Qt::FramelessWindowHint);
+    comment->setFocusPolicy(Qt::NoFocus);
+    auto* signet = new KvoAddSignetWidget(parentWidget(), Qt::FramelessWindowHint);
+    signet->setFocusPolicy(Qt::NoFocus);
+    m_commentWidget = comment;
+    m_signetWidget = signet;
+    connect(comment, &KvoAddCommentWidget::closeAddCommentClicked, this, &KvoPagePlayer::toggleCommentBox);
+    connect(comment, &KvoAddCommentWidget::facebookClicked, this, &KvoPagePlayer::onFacebookClicked);
+    connect(signet, &KvoAddSignetWidget::closeAddSignetClicked, this, &KvoPagePlayer::toggleSignetBox);
+    setOverlays(comment, signet);
 }
 
-KvoPagePlayer::~KvoPagePlayer() = default;
+KvoPagePlayer::~KvoPagePlayer()
+{
+    // The overlays belong to the page's window, but point at the page.
+    m_player->setOverlayWidgets(nullptr, nullptr);
+    delete m_commentWidget;
+    delete m_signetWidget;
+}
+
+KvoAddCommentWidget* KvoPagePlayer::commentWidget() const
+{
+    return m_commentWidget;
+}
+
+KvoAddSignetWidget* KvoPagePlayer::signetWidget() const
+{
+    return m_signetWidget;
+}
 
 QString KvoPagePlayer::title() const
 {
@@ -188,7 +219,9 @@ void KvoPagePlayer::addSignet(const QString& name, const QTime& time)
     auto* marker = new KvoSignetWidget(&m_signets, m_player, m_seeker, m_markerParent);
     const qint64 value = qint64(3600 * time.hour() + 60 * time.minute() + time.second()) * 1000;
     marker->setValue(value);
-    marker->setName(QStringLiteral("<b>") + secondsToDate(uint(value / 1000)) + QStringLiteral(" </b> ") + name);
+    // The name is shown as rich text: the user's title stays plain text.
+    marker->setName(QStringLiteral("<b>") + secondsToDate(uint(value / 1000)) + QStringLiteral(" </b> ")
+                    + name.toHtmlEscaped());
     marker->updatePosition();
     marker->show();
     m_signets.add(marker);

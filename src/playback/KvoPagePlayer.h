@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 
+class KvoAddCommentWidget;
+class KvoAddSignetWidget;
 class KvoPlayerOverlay;
 class KvoUnfocusAnimation;
 class KvoVideoPlayer;
@@ -81,6 +83,8 @@ public:
 
     KvoVideoPlayer* videoPlayer() const { return m_player; }
     KvoUnfocusAnimation* blurAnimation() const { return m_blur; }
+    KvoAddCommentWidget* commentWidget() const;
+    KvoAddSignetWidget* signetWidget() const;
     uint currentVideoId() const;
     uint currentPurchaseId() const;
     int playlistSize() const { return m_videoIds.size(); }
@@ -156,6 +160,8 @@ private:
     QString m_filePath;
     KvoPlayerOverlay* m_signetOverlay = nullptr;
     KvoPlayerOverlay* m_commentOverlay = nullptr;
+    QPointer<KvoAddCommentWidget> m_commentWidget;
+    QPointer<KvoAddSignetWidget> m_signetWidget;
     bool m_reloadSignetsOnTick = false;
     // Shown once per loaded video, whichever of the checks finds it first.
     bool m_errorShown = false;

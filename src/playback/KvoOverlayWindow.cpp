@@ -1,0 +1,71 @@
+#include "KvoOverlayWindow.h"
+
+#include "KvoPlatformGui.h"
+
+#include <QDialog>
+#include <QGraphicsDropShadowEffect>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QRegion>
+
+void KvoOverlayWindow::setUpTranslucency(QDialog* overlay)
+{
+    if (!KvoPlatformGui::isCompositing())
+        return;
+    overlay->setAttribute(Qt::WA_TranslucentBackground);
+    auto* shadow = new QGraphicsDropShadowEffect(overlay);
+    shadow->setColor(Qt::black);
+    shadow->setBlurRadius(20);
+    shadow->setOffset(0, 0);
+    overlay->setGraphicsEffect(shadow);
+}
+
+QPushButton* KvoOverlayWindow::createExitButton(QWidget* parent)
+{
+    auto* button = new QPushButton(parent);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setFixedSize(24, 24);
+    button->setFocusPolicy(Qt::NoFocus);
+    // Return in a field must not close the overlay.
+    button->setAutoDefault(false);
+    button->setStyleSheet(QStringLiteral(
+        "QPushButton{background-color:transparent;border-image:url(:/KvoMainWindow/Resources/"
+        "dialog_exit_button_out.png);}"
+        "QPushButton:hover{background-color:transparent;border-image:url(:/KvoMainWindow/Resources/"
+        "dialog_exit_button_hover.png);}"));
+    return button;
+}
+
+void KvoOverlayWindow::fitMask(QDialog* overlay, const QWidget* panel, const QWidget* exitButton)
+{
+    if (KvoPlatformGui::isCompositing() || !panel)
+        return;
+    const QRect area(panel->mapTo(overlay, QPoint(0, 0)), panel->size());
+    // The panel's rounded corners (radius 10).
+    QPainterPath path;
+    path.addRoundedRect(QRectF(area), 10, 10);
+    QRegion region(path.toFillPolygon().toPolygon());
+    if (exitButton && exitButton->isVisible())
+        region += QRect(exitButton->mapTo(overlay, QPoint(0, 0)), exitButton->size());
+    overlay->setMask(region);
+}
+
+void KvoOverlayWindow::present(QDialog* overlay)
+{
+    overlay->show();
+    overlay->raise();
+    overlay->activateWindow();
+}
+
+void KvoOverlayWindow::placeNear(QWidget* overlay, const QWidget* anchor)
+{
+    if (!anchor)
+        return;
+    // The sum of the places of the anchor's ancestors up to its window,
+    // that is where its parent's origin is on the screen (the windows have
+    // no frame).
+    QPoint corner(anchor->width(), anchor->height());
+    if (const QWidget* parent = anchor->parentWidget())
+        corner += parent->mapToGlobal(QPoint(0, 0));
+    overlay->move(corner.x() - overlay->width(), corner.y() - overlay->height());
+}
