@@ -40,9 +40,8 @@ KvoAddSignetWidget::KvoAddSignetWidget(QWidget* parent, Qt::WindowFlags flags)
     m_exitButton = KvoOverlayWindow::createExitButton(this);
     m_exitButton->move(width() - 36, 12);
     connect(m_exitButton, &QPushButton::clicked, this, &KvoAddSignetWidget::onExit);
+    // Also Return in the title field, through the default button (once).
     connect(m_form.buttonOk, &QPushButton::clicked, this, &KvoAddSignetWidget::onOK);
-    // Return in the title field confirms.
-    connect(m_form.editTitle, &QLineEdit::returnPressed, this, &KvoAddSignetWidget::onOK);
 }
 
 KvoAddSignetWidget::~KvoAddSignetWidget() = default;

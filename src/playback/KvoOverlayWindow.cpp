@@ -3,10 +3,22 @@
 #include "KvoPlatformGui.h"
 
 #include <QDialog>
+#include <QGuiApplication>
 #include <QGraphicsDropShadowEffect>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QRegion>
+
+namespace {
+
+// A platform with windows on a screen (not offscreen or minimal).
+bool onScreen()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+} // namespace
 
 void KvoOverlayWindow::setUpTranslucency(QDialog* overlay)
 {
@@ -38,7 +50,7 @@ QPushButton* KvoOverlayWindow::createExitButton(QWidget* parent)
 
 void KvoOverlayWindow::fitMask(QDialog* overlay, const QWidget* panel, const QWidget* exitButton)
 {
-    if (KvoPlatformGui::isCompositing() || !panel)
+    if (KvoPlatformGui::isCompositing() || !panel || !onScreen())
         return;
     const QRect area(panel->mapTo(overlay, QPoint(0, 0)), panel->size());
     // The panel's rounded corners (radius 10).
@@ -53,7 +65,8 @@ void KvoOverlayWindow::fitMask(QDialog* overlay, const QWidget* panel, const QWi
 void KvoOverlayWindow::present(QDialog* overlay)
 {
     overlay->show();
-    overlay->raise();
+    if (onScreen())
+        overlay->raise();
     overlay->activateWindow();
 }
 

@@ -327,6 +327,16 @@ void KvoMainWindow::connectLibrary(bool online)
             &KvoMainWindow::onSessionExpired);
     connect(manager, &KvoPurchaseVideoManager::updateEnded, this, &KvoMainWindow::onUpdateEnded,
             Qt::QueuedConnection);
+    // What an earlier run or a failing service left in the queue of
+    // outgoing requests goes out now, and again after every poll of the
+    // library while online: waiting for the next connection change would
+    // keep it for as long as the connection stays up.
+    connect(manager, &KvoPurchaseVideoManager::updateEnded, this, [this] {
+        if (m_online && !m_closing)
+            KvoAsynchronousSender::flush();
+    }, Qt::QueuedConnection);
+    if (online)
+        KvoAsynchronousSender::flush();
     manager->update();
 }
 
