@@ -8,6 +8,7 @@
 #include "KvoPurchaseVideoManager.h"
 
 #include <QFocusEvent>
+#include <QLayout>
 #include <QPushButton>
 
 KvoAddCommentWidget::KvoAddCommentWidget(QWidget* parent, Qt::WindowFlags flags)
@@ -100,8 +101,11 @@ void KvoAddCommentWidget::showContainer(QWidget* shown, QWidget* hidden, QWidget
     m_exitButton->show();
     m_exitButton->raise();
     m_exitButton->repaint();
-    shown->adjustSize();
+    // The size the form gives its container; laid out now, so that the
+    // panel's place is known for the window's shape.
     shown->move(0, 0);
+    if (QLayout* layout = shown->layout())
+        layout->activate();
     resize(shown->size());
     m_exitButton->move(width() - 36, 12);
     KvoOverlayWindow::fitMask(this, panel, m_exitButton);

@@ -4,6 +4,7 @@
 #include "KvoOverlayWindow.h"
 
 #include <QFocusEvent>
+#include <QLayout>
 #include <QPushButton>
 #include <QTime>
 
@@ -82,6 +83,8 @@ void KvoAddSignetWidget::setHidden(bool hidden)
         clearFocus();
         return;
     }
+    if (QLayout* layout = this->layout())
+        layout->activate();
     KvoOverlayWindow::fitMask(this, m_form.content, m_exitButton);
     KvoOverlayWindow::present(this);
     m_form.editTitle->setFocus(Qt::OtherFocusReason);

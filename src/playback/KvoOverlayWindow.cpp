@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QGraphicsDropShadowEffect>
 #include <QPainterPath>
+#include <QPalette>
 #include <QPushButton>
 #include <QRegion>
 
@@ -22,8 +23,15 @@ bool onScreen()
 
 void KvoOverlayWindow::setUpTranslucency(QDialog* overlay)
 {
-    if (!KvoPlatformGui::isCompositing())
+    if (!KvoPlatformGui::isCompositing()) {
+        // What the shape leaves of the window around the panel (the corners
+        // of the exit button) is in the panel's colour.
+        QPalette palette = overlay->palette();
+        palette.setColor(QPalette::Window, QColor(13, 13, 17));
+        overlay->setPalette(palette);
+        overlay->setAutoFillBackground(true);
         return;
+    }
     overlay->setAttribute(Qt::WA_TranslucentBackground);
     auto* shadow = new QGraphicsDropShadowEffect(overlay);
     shadow->setColor(Qt::black);
@@ -57,7 +65,7 @@ void KvoOverlayWindow::fitMask(QDialog* overlay, const QWidget* panel, const QWi
     QPainterPath path;
     path.addRoundedRect(QRectF(area), 10, 10);
     QRegion region(path.toFillPolygon().toPolygon());
-    if (exitButton && exitButton->isVisible())
+    if (exitButton && !exitButton->isHidden())
         region += QRect(exitButton->mapTo(overlay, QPoint(0, 0)), exitButton->size());
     overlay->setMask(region);
 }

