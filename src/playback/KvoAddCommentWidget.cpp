@@ -62,7 +62,7 @@ void KvoAddCommentWidget::setHidden(bool hidden)
 {
     if (!hidden) {
         showForm();
-        KvoOverlayWindow::present(this);
+        KvoOverlayWindow::present(this, m_anchor);
         m_form.commentArea->setFocus(Qt::OtherFocusReason);
         return;
     }

@@ -86,7 +86,7 @@ void KvoAddSignetWidget::setHidden(bool hidden)
     if (QLayout* layout = this->layout())
         layout->activate();
     KvoOverlayWindow::fitMask(this, m_form.content, m_exitButton);
-    KvoOverlayWindow::present(this);
+    KvoOverlayWindow::present(this, m_anchor);
     m_form.editTitle->setFocus(Qt::OtherFocusReason);
 }
 

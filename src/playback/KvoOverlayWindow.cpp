@@ -70,9 +70,10 @@ void KvoOverlayWindow::fitMask(QDialog* overlay, const QWidget* panel, const QWi
     overlay->setMask(region);
 }
 
-void KvoOverlayWindow::present(QDialog* overlay)
+void KvoOverlayWindow::present(QDialog* overlay, const QWidget* anchor)
 {
     overlay->show();
+    placeNear(overlay, anchor);
     if (onScreen())
         overlay->raise();
     overlay->activateWindow();
@@ -89,4 +90,13 @@ void KvoOverlayWindow::placeNear(QWidget* overlay, const QWidget* anchor)
     if (const QWidget* parent = anchor->parentWidget())
         corner += parent->mapToGlobal(QPoint(0, 0));
     overlay->move(corner.x() - overlay->width(), corner.y() - overlay->height());
+    if (!overlay->isVisible())
+        return;
+    // Above its owner whatever the view mode: a window kept on top (full
+    // screen, learning mode) would otherwise cover it.
+    const bool onTop = anchor->window()->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    if (overlay->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != onTop)
+        KvoPlatformGui::setWindowOnTop(overlay, onTop);
+    if (onScreen())
+        overlay->raise();
 }

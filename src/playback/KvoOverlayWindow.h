@@ -24,13 +24,14 @@ public:
     // exit button; with one, does nothing.
     static void fitMask(QDialog* overlay, const QWidget* panel, const QWidget* exitButton);
 
-    // Shows the window above its owner and makes it the active window, so
-    // that typing goes to it (X11 leaves the keyboard with the window that
-    // had it otherwise).
-    static void present(QDialog* overlay);
+    // Shows the window at its anchor, above its owner, and makes it the
+    // active window, so that typing goes to it (X11 leaves the keyboard
+    // with the window that had it otherwise).
+    static void present(QDialog* overlay, const QWidget* anchor);
 
     // Moves the overlay so that its bottom-right corner is on the anchor's
     // bottom-right corner on the screen (the anchor's place inside its
-    // parent not counted); nothing without an anchor.
+    // parent not counted); nothing without an anchor. A visible overlay is
+    // also kept above the anchor's window, on top when that window is.
     static void placeNear(QWidget* overlay, const QWidget* anchor);
 };

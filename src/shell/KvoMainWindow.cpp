@@ -1207,6 +1207,10 @@ void KvoMainWindow::toggleViewMode(uint mode)
     applySizeRules();
     setFocus(Qt::OtherFocusReason);
     raise();
+    // The player's floating forms come back above the window, at their
+    // place in the new layout.
+    if (IKvoPlayerPage* player = playerPage())
+        player->updateOverlays();
 }
 
 bool KvoMainWindow::eventFilter(QObject* object, QEvent* event)
