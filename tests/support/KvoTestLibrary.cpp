@@ -1,6 +1,7 @@
 #include "KvoTestLibrary.h"
 
 #include "KvoDatabase.h"
+#include "KvoLibraryStore.h"
 #include "KvoPurchaseVideoManager.h"
 
 #include <QCoreApplication>
@@ -16,6 +17,19 @@ bool KvoTestLibrary::openWithUser(const QString& folder, const QString& storedUs
     q.prepare(QStringLiteral("INSERT INTO users (id_qoz_user, login, credits, last_update) VALUES (?, 'demo', '3', 0)"));
     q.addBindValue(storedUserId);
     return q.exec();
+}
+
+bool KvoTestLibrary::add(const QString& storedUserId, const KvoLibrary& more)
+{
+    KvoLibraryStore store(storedUserId);
+    KvoLibrary library = store.load();
+    for (auto it = more.purchases.cbegin(); it != more.purchases.cend(); ++it)
+        library.purchases.insert(it.key(), it.value());
+    for (auto it = more.softwares.cbegin(); it != more.softwares.cend(); ++it)
+        library.softwares.insert(it.key(), it.value());
+    for (auto it = more.authors.cbegin(); it != more.authors.cend(); ++it)
+        library.authors.insert(it.key(), it.value());
+    return store.write(library);
 }
 
 void KvoTestLibrary::drainManager()
