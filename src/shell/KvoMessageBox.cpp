@@ -22,20 +22,20 @@ KvoMessageBox::KvoMessageBox(int type, const QString& detail, QWidget* parent)
     case DatabaseReplaced:
         head(tr("Les données de Vistrelle sur cet ordinateur étaient endommagées."));
         setInformativeText(tr("Elles ont été mises de côté et Vistrelle repart de données neuves. "
-                              "Connectez-vous en ligne : votre bibliothèque sera reconstruite et les vidéos "
+                              "Connectez-vous en ligne : votre bibliothèque sera reconstruite et les vidéos "
                               "déjà téléchargées dans votre dossier de vidéos seront retrouvées. "
-                              "Vos réglages sont à refaire.\n\nFichier mis de côté :\n%1")
+                              "Vos réglages sont à refaire.\n\nFichier mis de côté :\n%1")
                                .arg(detail));
         break;
     case DatabaseUnavailable:
         head(tr("Vistrelle ne peut pas ouvrir ses données sur cet ordinateur."));
         setInformativeText(tr("Vérifiez l'espace disque disponible et les droits d'accès du fichier, "
-                              "puis relancez l'application.\n\nFichier :\n%1")
+                              "puis relancez l'application.\n\nFichier :\n%1")
                                .arg(detail));
         break;
     case LibraryNotSaved:
         head(tr("Votre bibliothèque n'a pas pu être enregistrée sur cet ordinateur."));
-        setInformativeText(tr("Le disque est peut-être plein. Libérez de l'espace : les changements "
+        setInformativeText(tr("Le disque est peut-être plein. Libérez de l'espace : les changements "
                               "seront enregistrés à la prochaine synchronisation. Tant que ce n'est pas "
                               "fait, ils risquent d'être perdus à la fermeture."));
         break;
