@@ -19,17 +19,28 @@ bool KvoTestLibrary::openWithUser(const QString& folder, const QString& storedUs
     return q.exec();
 }
 
-bool KvoTestLibrary::add(const QString& storedUserId, const KvoLibrary& more)
+KvoLibrary KvoTestLibrary::stored(const QString& storedUserId)
+{
+    return KvoLibraryStore(storedUserId).load();
+}
+
+bool KvoTestLibrary::write(const QString& storedUserId, const KvoLibrary& library)
 {
     KvoLibraryStore store(storedUserId);
-    KvoLibrary library = store.load();
+    const KvoLibraryStore::Marks marks = store.marks();
+    return store.write(library, {}, marks.since, marks.lastSync, marks.credits);
+}
+
+bool KvoTestLibrary::add(const QString& storedUserId, const KvoLibrary& more)
+{
+    KvoLibrary library = stored(storedUserId);
     for (auto it = more.purchases.cbegin(); it != more.purchases.cend(); ++it)
         library.purchases.insert(it.key(), it.value());
     for (auto it = more.softwares.cbegin(); it != more.softwares.cend(); ++it)
         library.softwares.insert(it.key(), it.value());
     for (auto it = more.authors.cbegin(); it != more.authors.cend(); ++it)
         library.authors.insert(it.key(), it.value());
-    return store.write(library);
+    return write(storedUserId, library);
 }
 
 void KvoTestLibrary::drainManager()

@@ -18,6 +18,10 @@ public:
     // authors to the user's stored library, as a synchronisation would have
     // written them; what is stored already stays.
     static bool add(const QString& storedUserId, const KvoLibrary& library);
+    // The user's stored library, and writing it back whole (what it no longer
+    // holds leaves the library); the synchronisation marks stay as they are.
+    static KvoLibrary stored(const QString& storedUserId);
+    static bool write(const QString& storedUserId, const KvoLibrary& library);
     // Destroys the synchronisation manager and waits until its thread and
     // every pool task ended and deferred deletions ran.
     static void drainManager();
