@@ -13,7 +13,7 @@
 
 #include "KvoApi.h"
 #include "KvoDatabase.h"
-#include "KvoDownloadWidget.h"
+#include "KvoDownloadJob.h"
 #include "KvoDownloader.h"
 #include "KvoEnvironment.h"
 #include "KvoHTTPRequest.h"
@@ -134,14 +134,14 @@ Round queueRound(const QString& folder)
     auto page = std::make_unique<KvoPageDownloads>(nullptr);
     page->resize(1030, 720);
     page->show();
-    KvoDownloadWidget* entry = page->entryFor(BenchCourse);
+    KvoDownloadJob* entry = page->entryFor(BenchCourse);
     if (!entry) {
         round.error = QStringLiteral("the benchmark course is not listed");
         return round;
     }
     // One child entry per video: three entries, three download slots.
-    QMetaObject::invokeMethod(entry, "onClickExpand");
-    const QList<KvoDownloadWidget*> children = entry->children().values();
+    entry->toggleExpanded();
+    const QList<KvoDownloadJob*> children = entry->children().values();
     if (children.size() != 3) {
         round.error = QStringLiteral("expected three child entries");
         return round;
@@ -150,19 +150,19 @@ Round queueRound(const QString& folder)
     QElapsedTimer timer;
     stall.start();
     timer.start();
-    for (KvoDownloadWidget* child : children)
+    for (KvoDownloadJob* child : children)
         child->enqueue();
     const bool ended = waitFor(
         [&] {
             return std::all_of(children.begin(), children.end(),
-                               [](KvoDownloadWidget* c) { return c->isFinished() || c->look() == KvoDownloadWidget::Look::Error; });
+                               [](KvoDownloadJob* c) { return c->isFinished() || c->look() == KvoDownloadJob::Look::Error; });
         },
         600000);
     round.seconds = timer.nsecsElapsed() / 1e9;
     stall.stop();
     round.stallMs = stall.worst;
     round.ok = ended;
-    for (KvoDownloadWidget* child : children) {
+    for (KvoDownloadJob* child : children) {
         if (!child->isFinished()) {
             round.ok = false;
             round.error = child->lastMessage() + QStringLiteral(": ") + child->lastDetail();

@@ -4,14 +4,18 @@
 #include "ui_UIErrorPlayVideoDialog.h"
 
 #include "KvoDialog.h"
+#include "KvoDownloadJob.h"
+#include "KvoDownloadQueue.h"
 #include "KvoDownloadWidget.h"
 #include "KvoLoadingFrame.h"
 #include "KvoMainWindow.h"
+#include "KvoNotifier.h"
 #include "KvoPaginationWidget.h"
 #include "KvoPurchase.h"
 #include "KvoPurchaseVideoManager.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFont>
 #include <QLabel>
@@ -21,13 +25,9 @@
 #include <QRadioButton>
 
 #include <algorithm>
+#include <vector>
 
 KvoPageDownloads* KvoPageDownloads::s_page = nullptr;
-
-bool KvoPageDownloads::DWidget::operator<(const DWidget& other) const
-{
-    return KvoDownloadWidget::lessThan(entry, other.entry);
-}
 
 KvoPageDownloads::KvoPageDownloads(QWidget* parent, Qt::WindowFlags flags)
     : QWidget(parent, flags)
@@ -50,6 +50,11 @@ KvoPageDownloads::KvoPageDownloads(QWidget* parent, Qt::WindowFlags flags)
     m_pagination->setItemsPerPage(ItemsPerPage);
     connect(m_pagination, &KvoPaginationWidget::changePage, this, &KvoPageDownloads::changePage);
 
+    KvoDownloadQueue* queue = KvoDownloadQueue::instance();
+    connect(queue, &KvoDownloadQueue::connectionNeeded, this, &KvoPageDownloads::showNoConnectionDialog);
+    connect(queue, &KvoDownloadQueue::jobEnded, this, &KvoPageDownloads::refreshList);
+    connect(queue, &KvoDownloadQueue::downloadFinished, this, &KvoPageDownloads::onDownloadFinished);
+
     onShow();
 
     m_timer.setInterval(LastUpdateInterval);
@@ -71,17 +76,19 @@ KvoPageDownloads::KvoPageDownloads(QWidget* parent, Qt::WindowFlags flags)
 
 KvoPageDownloads::~KvoPageDownloads()
 {
-    KvoDownloadWidget::clearQueue();
+    KvoDownloadQueue::instance()->clear();
+    for (KvoDownloadWidget* row : std::as_const(m_rows))
+        row->setJob(nullptr);
     for (const DWidget& d : std::as_const(m_entries))
-        d.entry->disconnect();
-    // Entries of other list pages are detached from the page: delete every
-    // entry here (each takes its child rows with it).
-    const QMap<int, DWidget> entries = m_entries;
+        if (d.job)
+            d.job->stop();
+    // Each job takes its children with it.
+    const QHash<int, DWidget> entries = m_entries;
     m_entries.clear();
     m_sorted.clear();
     for (const DWidget& d : entries)
-        delete d.entry;
-    KvoDownloadWidget::clearQueue();
+        delete d.job;
+    KvoDownloadQueue::instance()->clear();
     delete m_pagination;
     delete ui;
     if (s_page == this)
@@ -163,19 +170,43 @@ void KvoPageDownloads::onShow()
     if (!m_built || missing != m_missing) {
         m_built = true;
         m_missing = missing;
-        for (auto it = purchases.cbegin(); it != purchases.cend(); ++it) {
-            const bool missesVideo = missing.contains(it.key());
-            if (m_entries.contains(it.key())) {
-                KvoDownloadWidget* entry = m_entries.value(it.key()).entry;
-                if (!missesVideo && !entry->isFinished() && !entry->isBusy()
-                    && !purchasesMissingVideos({{it.key(), entry->purchase()}}).isEmpty())
-                    entry->finish();
-            } else if (missesVideo) {
-                auto* entry = new KvoDownloadWidget(this, nullptr, it.value(), nullptr);
-                entry->setFlag(m_connected);
-                entry->hide();
-                m_entries.insert(it.key(), DWidget{entry});
+        // The entries listed already: a purchase whose last video arrived
+        // shows its finished look; a finished one that misses a video again
+        // (a video was added to the course) is armed again. An entry whose
+        // purchase left the library stays while it has a job to show.
+        for (auto it = m_entries.begin(); it != m_entries.end();) {
+            const auto found = purchases.constFind(it.key());
+            if (found == purchases.cend()) {
+                if (!it->job) {
+                    it = m_entries.erase(it);
+                    continue;
+                }
+                ++it;
+                continue;
             }
+            const bool missesVideo = missing.contains(it.key());
+            it->date = found->purchaseDate.toMSecsSinceEpoch();
+            it->softwareId = found->softwareIDs.isEmpty() ? 0 : found->softwareIDs.first();
+            KvoDownloadJob* job = it->job;
+            if (!missesVideo && !job)
+                job = makeJob(*it, found.value());
+            if (job && !missesVideo && !job->isFinished() && !job->isBusy()
+                && !purchasesMissingVideos({{it.key(), job->purchase()}}).isEmpty())
+                job->finish();
+            else if (job && missesVideo && job->isFinished() && !job->isBusy())
+                job->rearm(found.value());
+            ++it;
+        }
+        m_entries.reserve(missing.size());
+        for (const int id : missing) {
+            if (m_entries.contains(id))
+                continue;
+            const KvoPurchase& p = purchases.find(id).value();
+            DWidget entry;
+            entry.purchaseId = id;
+            entry.date = p.purchaseDate.toMSecsSinceEpoch();
+            entry.softwareId = p.softwareIDs.isEmpty() ? 0 : p.softwareIDs.first();
+            m_entries.insert(id, entry);
         }
         ui->widgetNone->setVisible(m_entries.isEmpty());
         m_pagination->setItemCount(int(m_entries.size()));
@@ -198,71 +229,174 @@ void KvoPageDownloads::sort()
     else
         m_sortMode = 3;
     m_softwares = KvoPurchaseVideoManager::instance()->softwares();
-    m_sorted = m_entries.values();
-    std::sort(m_sorted.begin(), m_sorted.end());
-    if (m_sorted.isEmpty())
-        clearLayout(ui->content);
+
+    // The keys are read once per entry, not once per comparison; entries
+    // with the same key keep the order of their ids.
+    struct Keyed
+    {
+        qint64 date;
+        QByteArray name;
+        int id;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(size_t(m_entries.size()));
+    const bool byName = m_sortMode == 2 || m_sortMode == 3;
+    QHash<uint, QByteArray> names;
+    for (const DWidget& d : std::as_const(m_entries)) {
+        QByteArray name;
+        if (byName) {
+            auto found = names.constFind(d.softwareId);
+            if (found == names.cend())
+                found = names.insert(d.softwareId, m_softwares.value(int(d.softwareId)).name.toLower().toLatin1());
+            name = found.value();
+        }
+        keyed.push_back(Keyed{d.date, name, d.purchaseId});
+    }
+    const int mode = m_sortMode;
+    std::sort(keyed.begin(), keyed.end(), [mode](const Keyed& a, const Keyed& b) {
+        switch (mode) {
+        case 0:
+            if (a.date != b.date)
+                return a.date < b.date;
+            break;
+        case 1:
+            if (a.date != b.date)
+                return b.date < a.date;
+            break;
+        case 2:
+            if (a.name != b.name)
+                return a.name < b.name;
+            break;
+        default:
+            if (a.name != b.name)
+                return b.name < a.name;
+            break;
+        }
+        return a.id < b.id;
+    });
+    m_sorted.clear();
+    m_sorted.reserve(qsizetype(keyed.size()));
+    for (const Keyed& k : keyed)
+        m_sorted.append(k.id);
+    if (m_sorted.isEmpty()) {
+        m_first = 0;
+        m_last = -1;
+        relayout();
+    }
     m_pagination->setCurrentPage(m_pagination->currentPage());
 }
 
-QList<KvoDownloadWidget*> KvoPageDownloads::sortedEntries() const
+KvoDownloadJob* KvoPageDownloads::makeJob(DWidget& entry, const KvoPurchase& purchase)
 {
-    QList<KvoDownloadWidget*> list;
-    for (const DWidget& d : m_sorted)
-        list.append(d.entry);
+    auto* job = new KvoDownloadJob(purchase);
+    job->setFlag(m_connected);
+    // Expanding or collapsing changes the rows of the list page.
+    connect(job, &KvoDownloadJob::childrenChanged, this, &KvoPageDownloads::relayout);
+    entry.job = job;
+    return job;
+}
+
+KvoDownloadJob* KvoPageDownloads::entryFor(uint purchaseId)
+{
+    auto it = m_entries.find(int(purchaseId));
+    if (it == m_entries.end())
+        return nullptr;
+    if (!it->job) {
+        const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
+        const auto found = purchases.constFind(int(purchaseId));
+        if (found == purchases.cend())
+            return nullptr;
+        makeJob(*it, found.value());
+    }
+    return it->job;
+}
+
+QList<KvoDownloadJob*> KvoPageDownloads::sortedEntries()
+{
+    QList<KvoDownloadJob*> list;
+    for (const int id : std::as_const(m_sorted))
+        if (KvoDownloadJob* job = entryFor(uint(id)))
+            list.append(job);
     return list;
 }
 
-KvoDownloadWidget* KvoPageDownloads::entryFor(uint purchaseId) const
+KvoDownloadWidget* KvoPageDownloads::rowFor(uint purchaseId) const
 {
-    return m_entries.value(int(purchaseId)).entry;
+    for (KvoDownloadWidget* row : m_rows)
+        if (row->job() && !row->job()->parentJob() && row->job()->purchaseId() == purchaseId && !row->isHidden())
+            return row;
+    return nullptr;
+}
+
+QList<KvoDownloadWidget*> KvoPageDownloads::visibleRows() const
+{
+    QList<KvoDownloadWidget*> rows;
+    for (KvoDownloadWidget* row : m_rows)
+        if (row->job() && !row->isHidden())
+            rows.append(row);
+    return rows;
 }
 
 void KvoPageDownloads::changePage(int first, int last)
 {
-    clearLayout(ui->content);
-    for (int i = qMax(0, first); i <= last && i < m_sorted.size(); ++i) {
-        KvoDownloadWidget* entry = m_sorted.at(i).entry;
-        ui->content->addWidget(entry->widget());
-        entry->layoutChildren();
-        entry->show();
-    }
+    m_first = first;
+    m_last = last;
+    relayout();
 }
 
-void KvoPageDownloads::clearLayout(QLayout* layout)
+void KvoPageDownloads::relayout()
 {
-    while (layout->count() > 0) {
-        QLayoutItem* item = layout->takeAt(0);
-        if (QWidget* widget = item->widget()) {
-            widget->hide();
-            widget->setParent(nullptr);
+    // The jobs of the list page, each followed by its shown children.
+    QList<KvoDownloadJob*> jobs;
+    for (int i = qMax(0, m_first); i <= m_last && i < m_sorted.size(); ++i) {
+        KvoDownloadJob* job = entryFor(uint(m_sorted.at(i)));
+        if (!job)
+            continue;
+        jobs.append(job);
+        if (job->isExpanded())
+            for (KvoDownloadJob* child : job->orderedChildren())
+                if (!child->isHidden())
+                    jobs.append(child);
+    }
+    while (m_rows.size() < jobs.size()) {
+        auto* row = new KvoDownloadWidget(this, ui->scrollAreaWidgetContents);
+        connect(row, &KvoDownloadWidget::onChangePage, this, &KvoPageDownloads::onChangePage);
+        row->hide();
+        m_rows.append(row);
+    }
+    for (int i = 0; i < m_rows.size(); ++i) {
+        KvoDownloadWidget* row = m_rows.at(i);
+        const int index = ui->content->indexOf(row);
+        if (i < jobs.size()) {
+            row->setJob(jobs.at(i));
+            if (index != i) {
+                if (index >= 0)
+                    ui->content->removeWidget(row);
+                ui->content->insertWidget(i, row);
+            }
+            row->show();
+        } else {
+            row->setJob(nullptr);
+            row->hide();
+            if (index >= 0)
+                ui->content->removeWidget(row);
         }
-        delete item;
     }
 }
 
-void KvoPageDownloads::insertWidget(QWidget* anchor, QWidget* widget, int offset)
+void KvoPageDownloads::removeJob(KvoDownloadJob* job)
 {
-    const int index = ui->content->indexOf(anchor);
-    if (index < 0 || !widget)
+    if (!job || job->parentJob() || entryFor(job->purchaseId()) != job)
         return;
-    // Moved, not doubled, when it is in the list already.
-    if (ui->content->indexOf(widget) >= 0)
-        ui->content->removeWidget(widget);
-    ui->content->insertWidget(qMin(ui->content->indexOf(anchor) + offset, ui->content->count()), widget);
-}
-
-void KvoPageDownloads::removeWidget(KvoDownloadWidget* entry)
-{
-    if (!entry || !m_entries.contains(int(entry->purchaseId())) || entryFor(entry->purchaseId()) != entry)
-        return;
-    entry->hide();
-    m_entries.remove(int(entry->purchaseId()));
-    ui->content->removeWidget(entry);
-    for (KvoDownloadWidget* child : entry->children())
-        ui->content->removeWidget(child);
-    entry->deleteLater();
-    m_sorted = m_entries.values();
+    const int id = int(job->purchaseId());
+    m_entries.remove(id);
+    m_sorted.removeOne(id);
+    for (KvoDownloadWidget* row : std::as_const(m_rows))
+        if (row->job() == job || (row->job() && row->job()->parentJob() == job))
+            row->setJob(nullptr);
+    job->stop();
+    // Called from a click on its row: the job goes from the event loop.
+    job->deleteLater();
     sort();
     m_pagination->setItemCount(int(m_entries.size()));
     m_pagination->refresh(m_pagination->currentPage());
@@ -273,9 +407,10 @@ void KvoPageDownloads::stopAll()
 {
     // The waiting entries go first, so stopping one entry never starts
     // another.
-    KvoDownloadWidget::clearQueue();
+    KvoDownloadQueue::instance()->clear();
     for (const DWidget& d : std::as_const(m_entries))
-        d.entry->disconnect();
+        if (d.job)
+            d.job->stop();
 }
 
 // --- links ------------------------------------------------------------------
@@ -285,9 +420,11 @@ void KvoPageDownloads::playVideo(uint purchaseId)
     sort();
     const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
     for (int i = 0; i < m_sorted.size(); ++i) {
-        KvoDownloadWidget* entry = m_sorted.at(i).entry;
-        if (entry->purchaseId() != purchaseId)
+        if (uint(m_sorted.at(i)) != purchaseId)
             continue;
+        KvoDownloadJob* entry = entryFor(purchaseId);
+        if (!entry)
+            break;
         // A finished entry has its videos on disk: it plays below.
         if (entry->isFinished())
             break;
@@ -421,7 +558,8 @@ void KvoPageDownloads::onConnectionStateChanged(bool connected)
 {
     m_connected = connected;
     for (const DWidget& d : std::as_const(m_entries))
-        d.entry->setFlag(connected);
+        if (d.job)
+            d.job->setFlag(connected);
     onUpdateEnded();
 }
 
@@ -430,16 +568,18 @@ void KvoPageDownloads::onSessionExpired()
     // Nothing more is fetched for a session the service refused; what was
     // on its way says so instead of waiting for ever.
     const QString message = tr("Erreur - session expirée");
-    QList<KvoDownloadWidget*> running;
+    QList<KvoDownloadJob*> running;
     for (const DWidget& d : std::as_const(m_entries)) {
-        if (d.entry->isBusy())
-            running.append(d.entry);
-        for (KvoDownloadWidget* child : d.entry->children())
+        if (!d.job)
+            continue;
+        if (d.job->isBusy())
+            running.append(d.job);
+        for (KvoDownloadJob* child : d.job->children())
             if (child->isBusy())
                 running.append(child);
     }
-    KvoDownloadWidget::clearQueue();
-    for (KvoDownloadWidget* entry : std::as_const(running))
+    KvoDownloadQueue::instance()->clear();
+    for (KvoDownloadJob* entry : std::as_const(running))
         entry->setToError(message);
     stopAll();
 }
@@ -450,10 +590,18 @@ void KvoPageDownloads::onDownloadAllClicked()
         showNoConnectionDialog();
         return;
     }
-    const QList<DWidget> entries = m_sorted;
-    for (const DWidget& d : entries)
-        if (!d.entry->isFinished())
-            d.entry->enqueue();
+    const QList<int> ids = m_sorted;
+    for (const int id : ids) {
+        KvoDownloadJob* job = entryFor(uint(id));
+        if (job && !job->isFinished())
+            job->enqueue();
+    }
+}
+
+void KvoPageDownloads::onDownloadFinished(const QString& title, int softwareId, int videoId)
+{
+    KvoNotifier::instance()->notifyVideo(QCoreApplication::translate("KvoDownloadWidget", "Téléchargement terminé"),
+                                         title, KvoNotifier::videoDownloadKind(), softwareId, videoId);
 }
 
 void KvoPageDownloads::showNoConnectionDialog()
