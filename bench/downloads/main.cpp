@@ -10,6 +10,7 @@
 // rounds, measured as the worst lateness of a 5 ms timer.
 //
 // Usage: bench_downloads [MiB] [rounds]
+//        bench_downloads --page [courses]   (see page.cpp)
 
 #include "KvoApi.h"
 #include "KvoDatabase.h"
@@ -35,6 +36,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+
+int runPageBench(int courses);
 
 namespace {
 
@@ -186,6 +189,9 @@ int main(int argc, char* argv[])
     QFile::setPermissions(home.path() + QStringLiteral("/rt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path() + QStringLiteral("/rt")));
     QApplication app(argc, argv);
+
+    if (argc > 1 && qstrcmp(argv[1], "--page") == 0)
+        return runPageBench(argc > 2 ? qMax(1, QString::fromLocal8Bit(argv[2]).toInt()) : 100000);
 
     const int mebibytes = argc > 1 ? qMax(1, QString::fromLocal8Bit(argv[1]).toInt()) : 200;
     const int rounds = argc > 2 ? qMax(1, QString::fromLocal8Bit(argv[2]).toInt()) : 2;

@@ -29,6 +29,20 @@
 
 KvoPageDownloads* KvoPageDownloads::s_page = nullptr;
 
+namespace {
+
+// The order of purchase dates as a number. Read from the date and time as
+// the record holds them: a conversion to UTC asks the system's time zone
+// rules each time, which costs seconds over a large library.
+qint64 dateKey(const QDateTime& date)
+{
+    if (!date.isValid())
+        return 0;
+    return date.date().toJulianDay() * 86400000 + date.time().msecsSinceStartOfDay();
+}
+
+} // namespace
+
 KvoPageDownloads::KvoPageDownloads(QWidget* parent, Qt::WindowFlags flags)
     : QWidget(parent, flags)
     , m_parentPage(parent)
@@ -185,7 +199,7 @@ void KvoPageDownloads::onShow()
                 continue;
             }
             const bool missesVideo = missing.contains(it.key());
-            it->date = found->purchaseDate.toMSecsSinceEpoch();
+            it->date = dateKey(found->purchaseDate);
             it->softwareId = found->softwareIDs.isEmpty() ? 0 : found->softwareIDs.first();
             KvoDownloadJob* job = it->job;
             if (!missesVideo && !job)
@@ -197,16 +211,16 @@ void KvoPageDownloads::onShow()
                 job->rearm(found.value());
             ++it;
         }
+        // The new ones, in one walk through the library.
         m_entries.reserve(missing.size());
-        for (const int id : missing) {
-            if (m_entries.contains(id))
+        for (auto it = purchases.cbegin(); it != purchases.cend(); ++it) {
+            if (!missing.contains(it.key()) || m_entries.contains(it.key()))
                 continue;
-            const KvoPurchase& p = purchases.find(id).value();
             DWidget entry;
-            entry.purchaseId = id;
-            entry.date = p.purchaseDate.toMSecsSinceEpoch();
-            entry.softwareId = p.softwareIDs.isEmpty() ? 0 : p.softwareIDs.first();
-            m_entries.insert(id, entry);
+            entry.purchaseId = it.key();
+            entry.date = dateKey(it->purchaseDate);
+            entry.softwareId = it->softwareIDs.isEmpty() ? 0 : it->softwareIDs.first();
+            m_entries.insert(it.key(), entry);
         }
         ui->widgetNone->setVisible(m_entries.isEmpty());
         m_pagination->setItemCount(int(m_entries.size()));
@@ -230,54 +244,43 @@ void KvoPageDownloads::sort()
         m_sortMode = 3;
     m_softwares = KvoPurchaseVideoManager::instance()->softwares();
 
-    // The keys are read once per entry, not once per comparison; entries
-    // with the same key keep the order of their ids.
-    struct Keyed
-    {
-        qint64 date;
-        QByteArray name;
-        int id;
-    };
-    std::vector<Keyed> keyed;
-    keyed.reserve(size_t(m_entries.size()));
-    const bool byName = m_sortMode == 2 || m_sortMode == 3;
-    QHash<uint, QByteArray> names;
-    for (const DWidget& d : std::as_const(m_entries)) {
-        QByteArray name;
-        if (byName) {
-            auto found = names.constFind(d.softwareId);
-            if (found == names.cend())
-                found = names.insert(d.softwareId, m_softwares.value(int(d.softwareId)).name.toLower().toLatin1());
-            name = found.value();
-        }
-        keyed.push_back(Keyed{d.date, name, d.purchaseId});
-    }
+    // Each entry becomes a pair of numbers (the key, then the id, which
+    // orders entries with equal keys): a library of any size sorts at once.
+    // Software names are ranked once per software, not once per comparison.
     const int mode = m_sortMode;
-    std::sort(keyed.begin(), keyed.end(), [mode](const Keyed& a, const Keyed& b) {
-        switch (mode) {
-        case 0:
-            if (a.date != b.date)
-                return a.date < b.date;
-            break;
-        case 1:
-            if (a.date != b.date)
-                return b.date < a.date;
-            break;
-        case 2:
-            if (a.name != b.name)
-                return a.name < b.name;
-            break;
-        default:
-            if (a.name != b.name)
-                return b.name < a.name;
-            break;
+    QHash<uint, qint64> rankOf;
+    if (mode == 2 || mode == 3) {
+        QSet<uint> ids;
+        for (const DWidget& d : std::as_const(m_entries))
+            ids.insert(d.softwareId);
+        std::vector<std::pair<QByteArray, uint>> names;
+        for (const uint id : std::as_const(ids))
+            names.emplace_back(m_softwares.value(int(id)).name.toLower().toLatin1(), id);
+        std::sort(names.begin(), names.end());
+        qint64 rank = 0;
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (i > 0 && names[i].first != names[i - 1].first)
+                ++rank;
+            rankOf.insert(names[i].second, rank);
         }
-        return a.id < b.id;
-    });
+    }
+    std::vector<std::pair<qint64, int>> keyed;
+    keyed.reserve(size_t(m_entries.size()));
+    for (const DWidget& d : std::as_const(m_entries)) {
+        qint64 key = 0;
+        switch (mode) {
+        case 0: key = d.date; break;
+        case 1: key = -d.date; break;
+        case 2: key = rankOf.value(d.softwareId); break;
+        default: key = -rankOf.value(d.softwareId); break;
+        }
+        keyed.emplace_back(key, d.purchaseId);
+    }
+    std::sort(keyed.begin(), keyed.end());
     m_sorted.clear();
     m_sorted.reserve(qsizetype(keyed.size()));
-    for (const Keyed& k : keyed)
-        m_sorted.append(k.id);
+    for (const auto& k : keyed)
+        m_sorted.append(k.second);
     if (m_sorted.isEmpty()) {
         m_first = 0;
         m_last = -1;

@@ -10,6 +10,7 @@
 #include "KvoHTTPRequest.h"
 #include "KvoNotificationBox.h"
 #include "KvoPageDownloads.h"
+#include "KvoPaginationWidget.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoQozFile.h"
 #include "KvoSignIn.h"
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -109,6 +111,8 @@ private slots:
     void purchaseLeavesLibrary();
     void sortOrders();
     void counterFollowsTheSet();
+    void finishedCourseGainsAVideo();
+    void rowsOnlyForTheListPage();
     void links();
     void clickRefresh();
     void sessionExpiresDuringDownload(); // last: the session stays expired
@@ -627,6 +631,109 @@ void TestDownloads::counterFollowsTheSet()
     QCOMPARE(m_page->missingCount(), 0);
     QVERIFY(m_page->findChild<QWidget*>(QStringLiteral("widgetNone"))->isVisible());
     QCOMPARE(m_page->sortedEntries().size(), 0);
+}
+
+void TestDownloads::finishedCourseGainsAVideo()
+{
+    KvoDownloadJob* course = entry(103);
+    course->enqueue();
+    QTRY_VERIFY_WITH_TIMEOUT(course->isFinished(), 10000);
+    m_page->onShow();
+    QCOMPARE(m_page->missingCount(), 7);
+
+    // A video of the course lacks its file again, as a video added to the
+    // course by the service does: the row, the counter and "Tout
+    // télécharger" take it up without a restart.
+    const KvoPurchase recorded = manager()->purchases().value(103);
+    KvoVideoFile added = recorded.files.last();
+    added.KvoPath.clear();
+    manager()->setVideoPath(recorded, added);
+    m_page->refreshList();
+    m_page->onShow();
+    QCOMPARE(m_page->missingCount(), 8);
+    QCOMPARE(course->look(), KvoDownloadJob::Look::Idle);
+    QVERIFY(!course->isFinished());
+    QCOMPARE(row(course)->findChild<QPushButton*>(QStringLiteral("button"))->text(), QStringLiteral("Télécharger"));
+
+    // Only this course: the others stay as they are.
+    for (KvoDownloadJob* e : m_page->sortedEntries())
+        if (e != course)
+            e->stop();
+    m_page->findChild<QPushButton*>(QStringLiteral("download"))->click();
+    QVERIFY(course->isBusy());
+    QTRY_VERIFY_WITH_TIMEOUT(course->isFinished(), 10000);
+    QVERIFY(QFileInfo(manager()->purchases().value(103).files.value(int(added.fileId)).KvoPath).isFile());
+    m_page->onShow();
+    QCOMPARE(m_page->missingCount(), 7);
+}
+
+void TestDownloads::rowsOnlyForTheListPage()
+{
+    // 40 more courses of one video each: 48 listed, four list pages.
+    const QString userId = manager()->userId();
+    QSqlQuery q(KvoDatabase::database());
+    for (int i = 0; i < 40; ++i) {
+        const int id = 5000 + i;
+        q.prepare(QStringLiteral("INSERT INTO purchases (id_user, id, files, title, software_ids, purchase_date) "
+                                 "VALUES (?, ?, ?, ?, '1', ?)"));
+        for (const QVariant& v : QVariantList{userId, id, QString::number(id * 10), QStringLiteral("Cours %1").arg(id),
+                                              1600000000 + i})
+            q.addBindValue(v);
+        QVERIFY(q.exec());
+        q.prepare(QStringLiteral("INSERT INTO videos (id_user, fileid, id_purchase, title, duration, ord, KvoPath, "
+                                 "hidden, alreadyseen) VALUES (?, ?, ?, 'Vidéo', 60, 1, '', 0, 0)"));
+        for (const QVariant& v : QVariantList{userId, id * 10, id})
+            q.addBindValue(v);
+        QVERIFY(q.exec());
+    }
+    reloadLibrary();
+    m_page = std::make_unique<KvoPageDownloads>(nullptr);
+    QCOMPARE(m_page->sortedIds().size(), 48);
+    QCOMPARE(m_page->missingCount(), 48);
+    // One list page of rows, newest first; the rest is data.
+    QCOMPARE(m_page->visibleRows().size(), 15);
+    QCOMPARE(m_page->findChildren<KvoDownloadWidget*>().size(), 15);
+    QCOMPARE(m_page->visibleRows().first()->job()->purchaseId(), uint(m_page->sortedIds().first()));
+    QVERIFY(!m_page->rowFor(uint(m_page->sortedIds().at(20))));
+
+    // Another list page reuses the rows; a job keeps its state while its
+    // row shows another one.
+    KvoDownloadJob* first = entry(uint(m_page->sortedIds().first()));
+    first->setToError(QStringLiteral("Erreur - connexion coupée"));
+    m_page->pagination()->setCurrentPage(3);
+    QCOMPARE(m_page->visibleRows().size(), 3);
+    QCOMPARE(m_page->findChildren<KvoDownloadWidget*>().size(), 15);
+    QVERIFY(m_page->rowFor(uint(m_page->sortedIds().at(47))));
+    QVERIFY(!m_page->rowFor(uint(first->purchaseId())));
+    m_page->pagination()->setCurrentPage(0);
+    KvoDownloadWidget* shown = m_page->rowFor(first->purchaseId());
+    QVERIFY(shown);
+    QCOMPARE(shown->findChild<QPushButton*>(QStringLiteral("button"))->text(), QStringLiteral("Relancer"));
+    QCOMPARE(shown->findChild<QLabel*>(QStringLiteral("comment"))->text(), QStringLiteral("Erreur - connexion coupée"));
+
+    // Expanding a course shows its child rows under it, on this page only.
+    KvoDownloadJob* course = entry(103);
+    const int index = int(m_page->sortedIds().indexOf(103));
+    m_page->pagination()->setCurrentPage(index / KvoPageDownloads::ItemsPerPage);
+    const int rowsBefore = int(m_page->visibleRows().size());
+    m_page->rowFor(103)->findChild<QPushButton*>(QStringLiteral("expand"))->click();
+    QCOMPARE(m_page->visibleRows().size(), rowsBefore + 3);
+    const QList<KvoDownloadWidget*> rows = m_page->visibleRows();
+    const int at = int(rows.indexOf(m_page->rowFor(103)));
+    for (int i = 1; i <= 3; ++i)
+        QCOMPARE(rows.at(at + i)->job()->parentJob(), course);
+    m_page->rowFor(103)->findChild<QPushButton*>(QStringLiteral("expand"))->click();
+    QCOMPARE(m_page->visibleRows().size(), rowsBefore);
+
+    m_page.reset();
+    for (const char* sql : {"DELETE FROM purchases WHERE id_user = ? AND id >= 5000",
+                            "DELETE FROM videos WHERE id_user = ? AND id_purchase >= 5000"}) {
+        q.prepare(QString::fromLatin1(sql));
+        q.addBindValue(userId);
+        QVERIFY(q.exec());
+    }
+    reloadLibrary();
+    QCOMPARE(manager()->purchases().size(), 8);
 }
 
 void TestDownloads::links()
