@@ -1,5 +1,6 @@
 #include "KvoTestSupport.h"
 
+#include "KvoApi.h"
 #include "KvoDatabase.h"
 #include "KvoDialog.h"
 #include "KvoDownloadJob.h"
@@ -20,10 +21,13 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -83,6 +87,47 @@ private:
     QTimer m_timer;
 };
 
+// Stands in for the service: gives every video the address of a body that
+// comes one byte at a time (never idle long enough for an inactivity
+// time-out). A bare QTcpServer: nothing answers late after its client left.
+class DripService : public QObject
+{
+public:
+    DripService()
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                m_sockets << socket;
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    const QByteArray head = socket->readAll();
+                    if (head.startsWith("GET /0.1/playerFileUrl/")) {
+                        const QByteArray body = "{\"url\":\"" + base().toUtf8() + "/drip\"}";
+                        socket->write("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: "
+                                      + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                        socket->disconnectFromHost();
+                    } else if (head.startsWith("GET /drip")) {
+                        socket->write("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
+                        socket->setProperty("drip", true);
+                    }
+                });
+            }
+        });
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            for (const QPointer<QTcpSocket>& socket : std::as_const(m_sockets))
+                if (socket && socket->property("drip").toBool() && socket->state() == QTcpSocket::ConnectedState)
+                    socket->write("x", 1);
+        });
+        m_server.listen(QHostAddress::LocalHost, 0);
+        m_timer.start(20);
+    }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+
+private:
+    QTcpServer m_server;
+    QTimer m_timer;
+    QList<QPointer<QTcpSocket>> m_sockets;
+};
+
 } // namespace
 
 class TestDownloads : public QObject
@@ -112,6 +157,7 @@ private slots:
     void sortOrders();
     void counterFollowsTheSet();
     void finishedCourseGainsAVideo();
+    void tooSlowDownloadFails();
     void rowsOnlyForTheListPage();
     void links();
     void clickRefresh();
@@ -665,6 +711,32 @@ void TestDownloads::finishedCourseGainsAVideo()
     QVERIFY(QFileInfo(manager()->purchases().value(103).files.value(int(added.fileId)).KvoPath).isFile());
     m_page->onShow();
     QCOMPARE(m_page->missingCount(), 7);
+}
+
+void TestDownloads::tooSlowDownloadFails()
+{
+    // 50 bytes a second against a floor of 1 KB/s over 300 ms: the row
+    // fails with its error look, gives its slot back, and the next waiting
+    // entry starts.
+    DripService drip;
+    KvoApi::setEndpointForTesting(drip.base());
+    KvoDownloader::setLowSpeedLimit(1024, 300);
+    const QList<KvoDownloadJob*> sorted = m_page->sortedEntries();
+    for (int i = 0; i < 4; ++i)
+        sorted.at(i)->enqueue();
+    QCOMPARE(KvoDownloadQueue::instance()->queuedCount(), 1);
+    const bool ended = waitIdle(15000);
+    KvoDownloader::setLowSpeedLimit(1024, 60000);
+    KvoApi::setEndpointForTesting(m_server->address());
+    QVERIFY(ended);
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(sorted.at(i)->look(), KvoDownloadJob::Look::Error);
+        QCOMPARE(sorted.at(i)->lastMessage(), QStringLiteral("Erreur - connexion coupée"));
+        QVERIFY(sorted.at(i)->lastDetail().contains(QStringLiteral("download timed out")));
+    }
+    QCOMPARE(row(sorted.at(0))->findChild<QPushButton*>(QStringLiteral("button"))->text(), QStringLiteral("Relancer"));
+    // No partial file stays behind.
+    QVERIFY(filesUnder(m_videos->path()).isEmpty());
 }
 
 void TestDownloads::rowsOnlyForTheListPage()
