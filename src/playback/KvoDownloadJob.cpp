@@ -580,7 +580,7 @@ void KvoDownloadJob::fail(const QString& message, const QString& detail)
         bound = false;
         drivenParent->childEnded(this, false);
     }
-    emit queue()->jobEnded();
+    emit queue()->jobEnded(purchaseRecord.id);
 }
 
 void KvoDownloadJob::onErrorRequest(QNetworkReply::NetworkError error, const QString& message)
@@ -656,7 +656,7 @@ void KvoDownloadJob::finish()
         const QString message = m_lastMessage.isEmpty() ? QCoreApplication::translate("KvoDownloadWidget", "Erreur - connexion coupée") : m_lastMessage;
         setToError(message);
         abort();
-        emit queue()->jobEnded();
+        emit queue()->jobEnded(purchaseRecord.id);
         return;
     }
 
@@ -680,7 +680,7 @@ void KvoDownloadJob::finish()
     }
     finished = true;
     touch();
-    emit queue()->jobEnded();
+    emit queue()->jobEnded(purchaseRecord.id);
 }
 
 void KvoDownloadJob::rearm(const KvoPurchase& purchase)

@@ -44,9 +44,9 @@ public:
 signals:
     // A job was asked to download while the client is offline.
     void connectionNeeded();
-    // A job ended a run (finished or failed): the number of missing videos
-    // may have changed.
-    void jobEnded();
+    // A job ended a run (finished or failed): whether its purchase misses
+    // a video may have changed.
+    void jobEnded(uint purchaseId);
     // A course (or video) arrived: the "Video download finished" news.
     void downloadFinished(const QString& title, int softwareId, int videoId);
 

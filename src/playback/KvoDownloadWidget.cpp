@@ -25,6 +25,8 @@ const char* const StatusCommentStyle = "color:#ad5e7f;";
 // application object, so they are never destroyed.
 QIcon* s_playIcon = nullptr;
 QIcon* s_retryIcon = nullptr;
+QIcon* s_collapsedIcon = nullptr;
+QIcon* s_expandedIcon = nullptr;
 
 void setStyleOnce(QWidget* widget, const QString& style)
 {
@@ -44,6 +46,8 @@ KvoDownloadWidget::KvoDownloadWidget(KvoPageDownloads* page, QWidget* parent, Kv
     if (!s_playIcon) {
         s_playIcon = new QIcon(QStringLiteral(":/KvoMainWindow/Resources/icon_play.png"));
         s_retryIcon = new QIcon(QStringLiteral(":/KvoMainWindow/Resources/retry.png"));
+        s_collapsedIcon = new QIcon(QStringLiteral(":/KvoMainWindow/Resources/arrow_grey_right.png"));
+        s_expandedIcon = new QIcon(QStringLiteral(":/KvoMainWindow/Resources/arrow_grey_down.png"));
     }
 
     QFont text(QStringLiteral("Arial"));
@@ -102,8 +106,7 @@ void KvoDownloadWidget::refresh()
         }
     }
     ui->expand->setVisible(job->purchase().files.size() >= 2);
-    ui->expand->setIcon(QIcon(job->isExpanded() ? QStringLiteral(":/KvoMainWindow/Resources/arrow_grey_down.png")
-                                                : QStringLiteral(":/KvoMainWindow/Resources/arrow_grey_right.png")));
+    ui->expand->setIcon(job->isExpanded() ? *s_expandedIcon : *s_collapsedIcon);
 
     ui->softwares->setText(job->purchase().softwares);
     ui->softwares->setVisible(job->softwaresVisible());

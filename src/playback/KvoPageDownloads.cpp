@@ -66,7 +66,7 @@ KvoPageDownloads::KvoPageDownloads(QWidget* parent, Qt::WindowFlags flags)
 
     KvoDownloadQueue* queue = KvoDownloadQueue::instance();
     connect(queue, &KvoDownloadQueue::connectionNeeded, this, &KvoPageDownloads::showNoConnectionDialog);
-    connect(queue, &KvoDownloadQueue::jobEnded, this, &KvoPageDownloads::refreshList);
+    connect(queue, &KvoDownloadQueue::jobEnded, this, &KvoPageDownloads::onJobEnded);
     connect(queue, &KvoDownloadQueue::downloadFinished, this, &KvoPageDownloads::onDownloadFinished);
 
     onShow();
@@ -169,8 +169,19 @@ void KvoPageDownloads::refreshList()
 {
     // The counter always shows the true number; the list follows at the
     // next onShow(), which compares with the set of the last rebuild.
-    const QSet<int> missing = purchasesMissingVideos(KvoPurchaseVideoManager::instance()->purchases());
-    notifyCounter(int(missing.size()));
+    m_counted = purchasesMissingVideos(KvoPurchaseVideoManager::instance()->purchases());
+    notifyCounter(int(m_counted.size()));
+}
+
+void KvoPageDownloads::onJobEnded(uint purchaseId)
+{
+    const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
+    const auto it = purchases.constFind(int(purchaseId));
+    if (it != purchases.cend() && !purchasesMissingVideos({{it.key(), it.value()}}).isEmpty())
+        m_counted.insert(int(purchaseId));
+    else
+        m_counted.remove(int(purchaseId));
+    notifyCounter(int(m_counted.size()));
 }
 
 void KvoPageDownloads::onShow()
@@ -180,6 +191,7 @@ void KvoPageDownloads::onShow()
     m_connected = manager->isConnected();
 
     const QSet<int> missing = purchasesMissingVideos(purchases);
+    m_counted = missing;
     notifyCounter(int(missing.size()));
     if (!m_built || missing != m_missing) {
         m_built = true;

@@ -121,6 +121,8 @@ public slots:
 
 private:
     void notifyCounter(int count);
+    // One purchase recounted (a job ended): no walk through the library.
+    void onJobEnded(uint purchaseId);
     KvoDownloadJob* makeJob(DWidget& entry, const KvoPurchase& purchase);
     void onDownloadFinished(const QString& title, int softwareId, int videoId);
     void applyFonts();
@@ -132,6 +134,8 @@ private:
     // Purchases missing a video at the last rebuild of the list; the list is
     // rebuilt whenever this set changes, not only its size.
     QSet<int> m_missing;
+    // Purchases missing a video as the counter last showed them.
+    QSet<int> m_counted;
     bool m_built = false;
     bool m_connected = false;
     QWidget* m_parentPage;
