@@ -196,43 +196,43 @@ void KvoPageDownloads::onShow()
     if (!m_built || missing != m_missing) {
         m_built = true;
         m_missing = missing;
-        // The entries listed already: a purchase whose last video arrived
-        // shows its finished look; a finished one that misses a video again
-        // (a video was added to the course) is armed again. An entry whose
-        // purchase left the library stays while it has a job to show.
-        for (auto it = m_entries.begin(); it != m_entries.end();) {
-            const auto found = purchases.constFind(it.key());
-            if (found == purchases.cend()) {
-                if (!it->job) {
-                    it = m_entries.erase(it);
+        // One walk through the library. An entry listed already: a purchase
+        // whose last video arrived shows its finished look; a finished one
+        // that misses a video again (a video was added to the course) is
+        // armed again. A purchase that misses a video and is not listed yet
+        // joins the list.
+        m_entries.reserve(missing.size());
+        qsizetype listedSeen = 0;
+        for (auto found = purchases.cbegin(); found != purchases.cend(); ++found) {
+            const bool missesVideo = missing.contains(found.key());
+            auto it = m_entries.find(found.key());
+            if (it == m_entries.end()) {
+                if (!missesVideo)
                     continue;
-                }
-                ++it;
-                continue;
+                it = m_entries.insert(found.key(), DWidget());
+                it->purchaseId = found.key();
             }
-            const bool missesVideo = missing.contains(it.key());
+            ++listedSeen;
             it->date = dateKey(found->purchaseDate);
             it->softwareId = found->softwareIDs.isEmpty() ? 0 : found->softwareIDs.first();
             KvoDownloadJob* job = it->job;
             if (!missesVideo && !job)
                 job = makeJob(*it, found.value());
             if (job && !missesVideo && !job->isFinished() && !job->isBusy()
-                && !purchasesMissingVideos({{it.key(), job->purchase()}}).isEmpty())
+                && !purchasesMissingVideos({{found.key(), job->purchase()}}).isEmpty())
                 job->finish();
             else if (job && missesVideo && job->isFinished() && !job->isBusy())
                 job->rearm(found.value());
-            ++it;
         }
-        // The new ones, in one walk through the library.
-        m_entries.reserve(missing.size());
-        for (auto it = purchases.cbegin(); it != purchases.cend(); ++it) {
-            if (!missing.contains(it.key()) || m_entries.contains(it.key()))
-                continue;
-            DWidget entry;
-            entry.purchaseId = it.key();
-            entry.date = dateKey(it->purchaseDate);
-            entry.softwareId = it->softwareIDs.isEmpty() ? 0 : it->softwareIDs.first();
-            m_entries.insert(it.key(), entry);
+        // Entries whose purchase left the library stay while they have a job
+        // to show; the others go.
+        if (listedSeen < m_entries.size()) {
+            for (auto it = m_entries.begin(); it != m_entries.end();) {
+                if (!it->job && !purchases.contains(it.key()))
+                    it = m_entries.erase(it);
+                else
+                    ++it;
+            }
         }
         ui->widgetNone->setVisible(m_entries.isEmpty());
         m_pagination->setItemCount(int(m_entries.size()));
