@@ -196,16 +196,17 @@ void KvoDownloadWidget::onClickTitle()
         return;
     const KvoPurchase purchase = job->purchase();
     KvoMainWindow* window = KvoMainWindow::instance();
-    if (window)
-        connect(this, &KvoDownloadWidget::onChangePage, window, &KvoMainWindow::changePage, Qt::UniqueConnection);
+    if (window) {
+        connect(this, &KvoDownloadWidget::onChangePage, window,
+                qOverload<const QString&, bool>(&KvoMainWindow::changePage), Qt::UniqueConnection);
+        connect(this, &KvoDownloadWidget::onChangePageRequest, window,
+                qOverload<const KvoPageRequest&>(&KvoMainWindow::changePage), Qt::UniqueConnection);
+    }
     const uint softwareId = purchase.softwareIDs.isEmpty() ? 0 : purchase.softwareIDs.first();
     const QString key = QStringLiteral("detail_software_") + QString::number(softwareId);
     emit onChangePage(key, false);
-    KvoMainWindow::parameters().insert(QStringLiteral("idSoftware"), softwareId);
     QWidget* software = window ? window->pages().value(key).first : nullptr;
-    KvoMainWindow::parameters().insert(QStringLiteral("parentArianne"), QVariant::fromValue(software));
-    KvoMainWindow::parameters().insert(QStringLiteral("selectedIdVideo"), uint(purchase.files.firstKey()));
-    emit onChangePage(QStringLiteral("player"), true);
+    emit onChangePageRequest(KvoPageRequest::player(softwareId, software, uint(purchase.files.firstKey())));
     // The job may have gone with a page switch.
     if (!m_job)
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KvoDownloadJob.h"
+#include "KvoPageRequest.h"
 
 #include <QPointer>
 #include <QString>
@@ -35,6 +36,7 @@ public:
 
 signals:
     void onChangePage(const QString& key, bool addToHistory);
+    void onChangePageRequest(const KvoPageRequest& request);
 
 public slots:
     // Shows the job's state again.
