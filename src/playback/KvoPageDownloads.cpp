@@ -146,17 +146,20 @@ QWidget* KvoPageDownloads::parentPage() const
 
 // --- counting ---------------------------------------------------------------
 
+bool KvoPageDownloads::missesVideo(const KvoPurchase& purchase)
+{
+    for (const KvoVideoFile& video : purchase.files)
+        if (video.KvoPath.isEmpty())
+            return true;
+    return false;
+}
+
 QSet<int> KvoPageDownloads::purchasesMissingVideos(const QMap<int, KvoPurchase>& purchases)
 {
     QSet<int> ids;
-    for (auto it = purchases.cbegin(); it != purchases.cend(); ++it) {
-        for (const KvoVideoFile& video : it->files) {
-            if (video.KvoPath.isEmpty()) {
-                ids.insert(it.key());
-                break;
-            }
-        }
-    }
+    for (auto it = purchases.cbegin(); it != purchases.cend(); ++it)
+        if (missesVideo(it.value()))
+            ids.insert(it.key());
     return ids;
 }
 
@@ -178,7 +181,7 @@ void KvoPageDownloads::onJobEnded(uint purchaseId)
 {
     const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
     const auto it = purchases.constFind(int(purchaseId));
-    if (it != purchases.cend() && !purchasesMissingVideos({{it.key(), it.value()}}).isEmpty())
+    if (it != purchases.cend() && missesVideo(it.value()))
         m_counted.insert(int(purchaseId));
     else
         m_counted.remove(int(purchaseId));
@@ -191,10 +194,35 @@ void KvoPageDownloads::onShow()
     const QMap<int, KvoPurchase> purchases = manager->purchases();
     m_connected = manager->isConnected();
 
+    if (!m_built) {
+        // The first list, in one walk through the library: every purchase
+        // that misses a video becomes an entry.
+        m_built = true;
+        m_entries.reserve(purchases.size());
+        for (auto it = purchases.cbegin(); it != purchases.cend(); ++it) {
+            if (!missesVideo(it.value()))
+                continue;
+            m_missing.insert(it.key());
+            DWidget entry;
+            entry.purchaseId = it.key();
+            entry.date = dateKey(it->purchaseDate);
+            entry.softwareId = it->softwareIDs.isEmpty() ? 0 : it->softwareIDs.first();
+            m_entries.insert(it.key(), entry);
+        }
+        m_counted = m_missing;
+        notifyCounter(int(m_missing.size()));
+        ui->widgetNone->setVisible(m_entries.isEmpty());
+        m_pagination->setItemCount(int(m_entries.size()));
+        m_pagination->refresh(m_pagination->currentPage());
+        sort();
+        onConnectionStateChanged(m_connected);
+        return;
+    }
+
     const QSet<int> missing = purchasesMissingVideos(purchases);
     m_counted = missing;
     notifyCounter(int(missing.size()));
-    if (!m_built || missing != m_missing) {
+    if (missing != m_missing) {
         m_built = true;
         m_missing = missing;
         // One walk through the library. An entry listed already: a purchase
@@ -205,10 +233,10 @@ void KvoPageDownloads::onShow()
         m_entries.reserve(missing.size());
         qsizetype listedSeen = 0;
         for (auto found = purchases.cbegin(); found != purchases.cend(); ++found) {
-            const bool missesVideo = missing.contains(found.key());
+            const bool misses = missing.contains(found.key());
             auto it = m_entries.find(found.key());
             if (it == m_entries.end()) {
-                if (!missesVideo)
+                if (!misses)
                     continue;
                 it = m_entries.insert(found.key(), DWidget());
                 it->purchaseId = found.key();
@@ -217,12 +245,11 @@ void KvoPageDownloads::onShow()
             it->date = dateKey(found->purchaseDate);
             it->softwareId = found->softwareIDs.isEmpty() ? 0 : found->softwareIDs.first();
             KvoDownloadJob* job = it->job;
-            if (!missesVideo && !job)
+            if (!misses && !job)
                 job = makeJob(*it, found.value());
-            if (job && !missesVideo && !job->isFinished() && !job->isBusy()
-                && !purchasesMissingVideos({{found.key(), job->purchase()}}).isEmpty())
+            if (job && !misses && !job->isFinished() && !job->isBusy() && missesVideo(job->purchase()))
                 job->finish();
-            else if (job && missesVideo && job->isFinished() && !job->isBusy())
+            else if (job && misses && job->isFinished() && !job->isBusy())
                 job->rearm(found.value());
         }
         // Entries whose purchase left the library stay while they have a job

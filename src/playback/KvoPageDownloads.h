@@ -105,6 +105,8 @@ public:
     static QString lastUpdateText(qint64 stamp, qint64 now);
     // The purchases of a library that miss a video file.
     static QSet<int> purchasesMissingVideos(const QMap<int, KvoPurchase>& purchases);
+    // Whether one of the purchase's videos has no local file.
+    static bool missesVideo(const KvoPurchase& purchase);
 
 signals:
     void onChangePage(const QString& key, bool addToHistory);
