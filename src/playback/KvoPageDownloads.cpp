@@ -21,7 +21,6 @@
 #include <QFont>
 #include <QLabel>
 #include <QLayout>
-#include <QLayoutItem>
 #include <QPushButton>
 #include <QRadioButton>
 

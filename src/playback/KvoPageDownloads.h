@@ -17,7 +17,6 @@ class KvoDownloadWidget;
 class KvoLoadingFrame;
 class KvoPaginationWidget;
 class KvoPurchase;
-class QLayout;
 
 namespace Ui {
 class KvoPageDownloads;
