@@ -3,6 +3,7 @@
 #include "KvoMainWindow.h"
 #include "KvoPageDownloads.h"
 #include "KvoPageRegistry.h"
+#include "KvoPageSearch.h"
 #include "KvoPageDetailSoftware.h"
 #include "KvoPageSoftwares.h"
 
@@ -22,5 +23,10 @@ void KvoPageSetup::registerPages()
         return page;
     });
     KvoMainWindow::registerPage<KvoPageDownloads>(QStringLiteral("downloads"));
+    KvoPageRegistry::add(QStringLiteral("search"), [](KvoMainWindow* window, const QString&) -> QWidget* {
+        auto* page = KvoMainWindow::createPage<KvoPageSearch>(window);
+        QObject::connect(window, &KvoMainWindow::searchRequested, page, &KvoPageSearch::newSearch);
+        return page;
+    });
     // (pages: add registrations above this line)
 }
