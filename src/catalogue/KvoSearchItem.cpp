@@ -40,6 +40,10 @@ KvoSearchItem::KvoSearchItem(KvoPageSearch* page, QWidget* parent, const KvoPurc
     ui->softwares->setFont(arialPixels(12));
     ui->previous_price->setFont(arialPixels(12, true));
     ui->credits->setFont(arialPixels(14, true));
+    // The price column is 100 pixels wide inside its margin: the button
+    // texts take the small size so they fit whole.
+    ui->download->setFont(arialPixels(10));
+    ui->purchased->setFont(arialPixels(10));
     ui->horizontalLayout->insertWidget(0, m_thumbnail);
     m_thumbnail->setIconSize(m_thumbnail->size());
     m_thumbnail->setUrl(m_course.thumbnail);
