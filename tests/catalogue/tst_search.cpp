@@ -11,7 +11,9 @@
 #include "KvoHTTPRequest.h"
 #include "KvoLoadingFrame.h"
 #include "KvoMainWindow.h"
+#include "KvoPageRegistry.h"
 #include "KvoPageSearch.h"
+#include "KvoPageSetup.h"
 #include "KvoPaginationWidget.h"
 #include "KvoProgressWidget.h"
 #include "KvoPurchaseVideoManager.h"
@@ -27,6 +29,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
+#include <QThreadPool>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlError>
@@ -160,6 +164,7 @@ private slots:
     void oddResults();
     void buyOfflineShowsNoticeOnly();
     void rowsRebuiltDuringTheirPurchase();
+    void searchBoxLeadsHere();
 
 private:
     void useCatalogue();
@@ -662,6 +667,36 @@ void TestSearch::rowsRebuiltDuringTheirPurchase()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(page->findChildren<KvoDialog*>(QStringLiteral("purchaseDialog")).size(), 1);
     QCOMPARE(m_server.requestsTo(BuyPath).size(), 4); // credits and purchase, twice
+}
+
+void TestSearch::searchBoxLeadsHere()
+{
+    // The main window's search box switches to the search page and hands
+    // it the trimmed text; the box is usable again once the page shows.
+    loadLibrary({});
+    m_total = 4;
+    KvoPageRegistry::clear();
+    KvoPageSetup::registerPages();
+    QVERIFY(KvoMainWindow::createInstance(false));
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->show();
+    auto* box = window->findChild<QLineEdit*>(QStringLiteral("editSearch"));
+    QVERIFY(box);
+    box->setText(QStringLiteral("  mise en page  "));
+    emit box->returnPressed();
+    QCOMPARE(window->currentKey(), QStringLiteral("search"));
+    auto* page = qobject_cast<KvoPageSearch*>(window->currentPage());
+    QVERIFY(page);
+    QCOMPARE(page->record()->query, QStringLiteral("mise en page"));
+    QVERIFY(!box->isEnabled());
+    QVERIFY(waitIdle(page));
+    QVERIFY(box->isEnabled());
+    QVERIFY(box->text().isEmpty());
+    QCOMPARE(page->serverRows().size(), 4);
+    QCOMPARE(page->loadingFrame()->parentWidget(), window);
+    KvoMainWindow::destroyInstance();
+    KvoPageRegistry::clear();
+    QThreadPool::globalInstance()->waitForDone(10000);
 }
 
 QTEST_MAIN(TestSearch)
