@@ -510,6 +510,13 @@ void TestSearch::noResultAndErrors()
                  QStringLiteral("Une erreur est survenue. Veuillez réessayer ultérieurement."));
         QVERIFY(page->form()->no_result->isVisibleTo(page.get()));
     }
+    // The connection lost: nothing listens any more.
+    KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
+    page->newSearch(QStringLiteral("perdu"));
+    QVERIFY(waitIdle(page.get()));
+    KvoApi::setEndpointForTesting(m_server.address());
+    QCOMPARE(page->form()->no_result->text(),
+             QStringLiteral("Une erreur est survenue. Veuillez réessayer ultérieurement."));
 }
 
 void TestSearch::stalledSearchEnds()
