@@ -19,7 +19,6 @@
 #include <QGraphicsOpacityEffect>
 #include <QLayout>
 #include <QScrollArea>
-#include <QVariantList>
 
 #include <limits>
 

@@ -47,7 +47,7 @@ KvoPurchaser::KvoPurchaser(QWidget* parent)
     connect(ui->button_download, &QPushButton::clicked, this, &KvoPurchaser::onClickDownload);
     // An expired session ends the main window: the dialog must not hold
     // the session's end up.
-    connect(KvoPurchaseVideoManager::instance(), &KvoPurchaseVideoManager::sessionExpired, m_dialog.data(),
+    connect(KvoPurchaseVideoManager::instance(), &KvoPurchaseVideoManager::sessionExpired, this,
             [this] {
                 if (m_dialog && m_dialog->isVisible())
                     m_dialog->close();
