@@ -80,6 +80,11 @@ QWidget* KvoPageSearch::parentPage() const
 
 void KvoPageSearch::onShow()
 {
+    // Coming back to the page shows the last search as it was.
+}
+
+void KvoPageSearch::onLibraryUpdated()
+{
     // The rows stay as they are; a course that reached the library since
     // (a purchase) shows as owned.
     const QMap<int, KvoPurchase> library = KvoPurchaseVideoManager::instance()->purchases();
@@ -334,6 +339,11 @@ void KvoPageSearch::clearLayout(QLayout* layout)
 void KvoPageSearch::goToPage(const QString& page, bool history)
 {
     emit onChangePage(page, history);
+}
+
+void KvoPageSearch::goToRequest(const KvoPageRequest& request)
+{
+    emit onChangePageRequest(request);
 }
 
 void KvoPageSearch::showNoConnection()

@@ -3,6 +3,7 @@
 #include "IKvoPage.h"
 #include "KvoHTTPRequest.h"
 #include "KvoLoadingFrame.h"
+#include "KvoPageRequest.h"
 #include "KvoPurchase.h"
 #include "KvoPurchaser.h"
 #include "KvoSearchPaging.h"
@@ -68,9 +69,12 @@ public:
     QString name() const override;
     QWidget* parentPage() const override;
     void onShow() override;
+    void onLibraryUpdated() override;
 
     // What the rows call.
     void goToPage(const QString& page, bool history);
+    // A switch that carries what the next page shows (the player's video).
+    void goToRequest(const KvoPageRequest& request);
     void showNoConnection();
     void buy(const KvoPurchase& course);
     void playPreview(const QString& address, int width, int height);
@@ -87,6 +91,7 @@ public:
 
 signals:
     void onChangePage(const QString& key, bool addToHistory);
+    void onChangePageRequest(const KvoPageRequest& request);
 
 public slots:
     void newSearch(const QString& query);

@@ -2,6 +2,7 @@
 #include "ui_KvoSearchItem.h"
 
 #include "KvoAsyncImage.h"
+#include "KvoFont.h"
 #include "KvoMainWindow.h"
 #include "KvoPageSearch.h"
 #include "KvoProgressWidget.h"
@@ -9,20 +10,7 @@
 #include "KvoStarMarkWidget.h"
 
 #include <QDesktopServices>
-#include <QFont>
 #include <QUrl>
-
-namespace {
-
-QFont arialPixels(int pixels, bool bold = false)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-
-} // namespace
 
 KvoSearchItem::KvoSearchItem(KvoPageSearch* page, QWidget* parent, const KvoPurchase& course)
     : QWidget(parent)
@@ -36,14 +24,14 @@ KvoSearchItem::KvoSearchItem(KvoPageSearch* page, QWidget* parent, const KvoPurc
     m_thumbnail->setStyleSheet(QStringLiteral(
         "background-color: transparent; border-image: url(:/KvoMainWindow/Resources/defaut.jpg);"));
     ui->setupUi(this);
-    ui->title->setFont(arialPixels(12, true));
-    ui->softwares->setFont(arialPixels(12));
-    ui->previous_price->setFont(arialPixels(12, true));
-    ui->credits->setFont(arialPixels(14, true));
+    ui->title->setFont(KvoFont::arial(12, QFont::Bold));
+    ui->softwares->setFont(KvoFont::arial(12));
+    ui->previous_price->setFont(KvoFont::arial(12, QFont::Bold));
+    ui->credits->setFont(KvoFont::arial(14, QFont::Bold));
     // The price column is 100 pixels wide inside its margin: the button
     // texts take the small size so they fit whole.
-    ui->download->setFont(arialPixels(10));
-    ui->purchased->setFont(arialPixels(10));
+    ui->download->setFont(KvoFont::arial(10));
+    ui->purchased->setFont(KvoFont::arial(10));
     ui->horizontalLayout->insertWidget(0, m_thumbnail);
     m_thumbnail->setIconSize(m_thumbnail->size());
     m_thumbnail->setUrl(m_course.thumbnail);
@@ -156,16 +144,14 @@ void KvoSearchItem::goToVideo()
     const QString key = QStringLiteral("detail_software_") + QString::number(softwareId);
     // The switches below may rebuild the search page: copy what is needed.
     QPointer<KvoPageSearch> page = m_page;
+    // The software's page first, unrecorded, so the player sits under it in
+    // the breadcrumb; the window builds it when needed.
     page->goToPage(key, false);
-    QMap<QString, QVariant>& parameters = KvoMainWindow::parameters();
     QWidget* software = nullptr;
     if (KvoMainWindow* window = KvoMainWindow::instance())
         software = window->pages().value(key).first;
-    parameters.insert(QStringLiteral("idSoftware"), QVariant::fromValue<uint>(softwareId));
-    parameters.insert(QStringLiteral("parentArianne"), QVariant::fromValue<QWidget*>(software));
-    parameters.insert(QStringLiteral("selectedIdVideo"), QVariant::fromValue<uint>(fileId));
     if (page)
-        page->goToPage(QStringLiteral("player"), true);
+        page->goToRequest(KvoPageRequest::player(softwareId, software, fileId));
 }
 
 void KvoSearchItem::onClickPreview()
