@@ -19,6 +19,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QLayout>
 #include <QScrollArea>
+#include <QTimer>
 
 #include <limits>
 
@@ -52,6 +53,9 @@ KvoPageSearch::KvoPageSearch(QWidget* parent, Qt::WindowFlags flags)
     connect(m_animation, &KvoAbstractAnimation::finished, this, &KvoPageSearch::onDisplayFinished);
     ui->animatedWidget->hide();
     ui->no_result->hide();
+    m_deadline = new QTimer(this);
+    m_deadline->setSingleShot(true);
+    connect(m_deadline, &QTimer::timeout, this, &KvoPageSearch::onDeadline);
 }
 
 KvoPageSearch::~KvoPageSearch()
@@ -178,10 +182,20 @@ void KvoPageSearch::search(int start, int limit)
     fields.insert(QStringLiteral("query"), m_record ? m_record->query : QString());
     fields.insert(QStringLiteral("start"), start);
     m_request->post(KvoApi::address(QStringLiteral("/0.1/playerSearch/")), fields);
+    m_deadline->start(KvoPurchaser::requestDeadline());
+}
+
+void KvoPageSearch::onDeadline()
+{
+    if (!m_request)
+        return;
+    dropRequest();
+    onErrorRequest(QNetworkReply::TimeoutError, QString());
 }
 
 void KvoPageSearch::onSuccessRequest(const QString& answer)
 {
+    m_deadline->stop();
     if (m_request)
         m_request->deleteLater();
     m_request = nullptr;
@@ -220,6 +234,7 @@ void KvoPageSearch::onSuccessRequest(const QString& answer)
 
 void KvoPageSearch::onErrorRequest(QNetworkReply::NetworkError, const QString&)
 {
+    m_deadline->stop();
     if (m_request)
         m_request->deleteLater();
     m_request = nullptr;

@@ -23,6 +23,7 @@ class KvoOpacityAnimation;
 class KvoPaginationWidget;
 class KvoSearchItem;
 class QLayout;
+class QTimer;
 class Ui_KvoPageSearch;
 
 // The page "search": the results of a text search, ten rows a page, first
@@ -112,6 +113,7 @@ private:
     void showNoResult();
     void endWaiting();
     void dropRequest();
+    void onDeadline();
     static void clearLayout(QLayout* layout);
     static QList<KvoSearchItem*> rowsOf(QLayout* layout);
 
@@ -120,6 +122,9 @@ private:
     QWidget* m_parentPage = nullptr;
     std::unique_ptr<Request> m_record;
     QPointer<KvoHTTPRequest> m_request;
+    // Ends a search whose answer trickles in for ever (the transfer
+    // time-out only catches a silent service).
+    QTimer* m_deadline = nullptr;
     KvoPaginationWidget* m_pagination = nullptr;
     KvoOpacityAnimation* m_animation = nullptr;
     QMap<uint, QList<KvoPurchase>> m_cache;

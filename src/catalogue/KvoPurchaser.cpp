@@ -14,6 +14,7 @@
 
 #include <QDesktopServices>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -39,6 +40,9 @@ KvoPurchaser::KvoPurchaser(QWidget* parent)
     ui->verticalLayout->addWidget(m_loadingArea);
     m_dialog->addWidget(content);
     m_loadingFrame = new KvoLoadingFrame(m_dialog);
+    m_deadline = new QTimer(this);
+    m_deadline->setSingleShot(true);
+    connect(m_deadline, &QTimer::timeout, this, &KvoPurchaser::onDeadline);
 
     connect(ui->button_cancel, &QPushButton::clicked, this, &KvoPurchaser::onClickCancel);
     connect(ui->button_close, &QPushButton::clicked, this, &KvoPurchaser::onClickCancel);
@@ -124,11 +128,30 @@ KvoHTTPRequest* KvoPurchaser::newRequest()
         m_request->deleteLater();
     }
     m_request = new KvoHTTPRequest(this);
+    m_deadline->start(requestDeadline());
     return m_request;
+}
+
+int KvoPurchaser::requestDeadline()
+{
+    return qMax(1000, 2 * KvoHTTPRequest::transferTimeout());
+}
+
+void KvoPurchaser::onDeadline()
+{
+    if (m_state != Loading || !m_request)
+        return;
+    m_request->blockSignals(true);
+    m_request->abort();
+    if (m_purchaseSent)
+        onPurchaseFailed(QNetworkReply::TimeoutError, QString());
+    else
+        onGetCreditsFailed(QNetworkReply::TimeoutError, QString());
 }
 
 void KvoPurchaser::requestCredits()
 {
+    m_purchaseSent = false;
     KvoHTTPRequest* request = newRequest();
     connect(request, &KvoHTTPRequest::successRequest, this, &KvoPurchaser::onGetCreditsSucceed);
     connect(request, &KvoHTTPRequest::errorRequest, this, &KvoPurchaser::onGetCreditsFailed);
@@ -137,6 +160,7 @@ void KvoPurchaser::requestCredits()
 
 void KvoPurchaser::requestPurchase()
 {
+    m_purchaseSent = true;
     KvoHTTPRequest* request = newRequest();
     connect(request, &KvoHTTPRequest::successRequest, this, &KvoPurchaser::onPurchaseSucceed);
     connect(request, &KvoHTTPRequest::errorRequest, this, &KvoPurchaser::onPurchaseFailed);
@@ -173,6 +197,7 @@ void KvoPurchaser::adjust()
 
 void KvoPurchaser::onGetCreditsSucceed(const QString& answer)
 {
+    m_deadline->stop();
     if (m_request)
         m_request->deleteLater();
     const qint64 credits = creditsOf(answer);
@@ -192,6 +217,7 @@ void KvoPurchaser::showError(const QString& message)
 
 void KvoPurchaser::onGetCreditsFailed(QNetworkReply::NetworkError, const QString&)
 {
+    m_deadline->stop();
     if (m_request)
         m_request->deleteLater();
     showError(tr("Une erreur réseau est survenue, veuillez réessayer ultérieurement."));
@@ -199,6 +225,7 @@ void KvoPurchaser::onGetCreditsFailed(QNetworkReply::NetworkError, const QString
 
 void KvoPurchaser::onPurchaseSucceed(const QString& answer)
 {
+    m_deadline->stop();
     if (m_request)
         m_request->deleteLater();
     m_loadingFrame->stop();
@@ -228,8 +255,13 @@ void KvoPurchaser::onPurchaseSucceed(const QString& answer)
 
 void KvoPurchaser::onPurchaseFailed(QNetworkReply::NetworkError, const QString&)
 {
+    m_deadline->stop();
     if (m_request)
         m_request->deleteLater();
+    // The service may have taken the purchase before the answer was lost:
+    // the library is asked again, so the course shows as owned rather than
+    // being bought a second time.
+    KvoPurchaseVideoManager::instance()->update();
     showError(tr("Une erreur réseau est survenue, veuillez réessayer ultérieurement."));
 }
 

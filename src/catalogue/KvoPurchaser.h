@@ -12,6 +12,7 @@
 #include <memory>
 
 class KvoLoadingFrame;
+class QTimer;
 class QWidget;
 class Ui_KvoPurchaser;
 
@@ -23,9 +24,11 @@ class Ui_KvoPurchaser;
 // purchase, starts an immediate synchronisation so the bought course
 // reaches the library, and returns when the dialog closes.
 //
-// Every request has the client's transfer time-out, so the loading state
-// (whose dialog cannot be closed) always ends, in the error state at
-// worst. The dialog belongs to the purchaser and goes with it.
+// The loading state's dialog cannot be closed, so each request has a
+// deadline besides the client's transfer time-out (which a service sending
+// a byte now and then never reaches): the loading state always ends, in the
+// error state at worst. The dialog belongs to the purchaser and goes with
+// it.
 class KvoPurchaser : public QObject
 {
     Q_OBJECT
@@ -52,6 +55,8 @@ public:
     static bool creditsSuffice(qint64 credits, uint price);
     // "il vous restera" … "%0 crédit" or "%0 crédits".
     static QString remainingText(qint64 remaining);
+    // How long one request may take in all: twice the transfer time-out.
+    static int requestDeadline();
 
 signals:
     void purchased(const KvoVorn& purchase);
@@ -74,6 +79,7 @@ private:
     KvoHTTPRequest* newRequest();
     void showError(const QString& message);
     void adjust();
+    void onDeadline();
 
     int m_state = Loading;
     QPointer<KvoDialog> m_dialog;
@@ -82,5 +88,7 @@ private:
     std::unique_ptr<Ui_KvoPurchaser> ui;
     KvoPurchase m_purchase;
     QPointer<KvoHTTPRequest> m_request;
+    QTimer* m_deadline = nullptr;
+    bool m_purchaseSent = false; // the running request is the purchase
     bool m_running = false;
 };

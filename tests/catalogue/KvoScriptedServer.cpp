@@ -1,6 +1,7 @@
 #include "KvoScriptedServer.h"
 
 #include <QHostAddress>
+#include <QTimer>
 #include <QUrl>
 
 KvoScriptedServer::KvoScriptedServer(QObject* parent)
@@ -66,6 +67,14 @@ void KvoScriptedServer::onReadyRead(QTcpSocket* socket)
     const Reply reply = m_responder ? m_responder(request) : Reply();
     if (reply.hold) {
         m_held.append(socket);
+        return;
+    }
+    if (reply.trickle) {
+        socket->write("HTTP/1.1 200 Scripted\r\nConnection: close\r\nContent-Type: application/json\r\n"
+                      "Content-Length: 4096\r\n\r\n");
+        auto* timer = new QTimer(socket);
+        connect(timer, &QTimer::timeout, socket, [socket] { socket->write(" "); });
+        timer->start(50);
         return;
     }
     socket->write("HTTP/1.1 " + QByteArray::number(reply.status) + " Scripted\r\nConnection: close\r\n"

@@ -33,6 +33,7 @@ public:
         QByteArray body;
         bool hold = false; // never answered
         bool cut = false;  // announces the whole body, sends half, closes
+        bool trickle = false; // announces 4096 bytes, sends one every 50 ms
     };
     using Responder = std::function<Reply(const Request&)>;
 

@@ -535,22 +535,26 @@ void TestSearch::noResultAndErrors()
 
 void TestSearch::stalledSearchEnds()
 {
-    // A search the service never answers ends in the error text within the
-    // request time-out; the page is usable again.
+    // A search the service never answers, or answers a byte at a time for
+    // ever, ends in the error text in bounded time; the page is usable
+    // again.
     loadLibrary({});
     KvoHTTPRequest::setTransferTimeout(300);
-    m_server.setResponder([](const KvoScriptedServer::Request&) {
-        KvoScriptedServer::Reply r;
-        r.hold = true;
-        return r;
-    });
     auto page = makePage();
-    page->newSearch(QStringLiteral("attente"));
-    QVERIFY(page->isSearching());
-    QVERIFY(waitIdle(page.get()));
-    QCOMPARE(page->form()->no_result->text(),
-             QStringLiteral("Une erreur est survenue. Veuillez réessayer ultérieurement."));
-    QVERIFY(page->form()->animatedWidget->isEnabled());
+    for (const bool trickle : {false, true}) {
+        m_server.setResponder([trickle](const KvoScriptedServer::Request&) {
+            KvoScriptedServer::Reply r;
+            r.hold = !trickle;
+            r.trickle = trickle;
+            return r;
+        });
+        page->newSearch(trickle ? QStringLiteral("goutte") : QStringLiteral("attente"));
+        QVERIFY(page->isSearching());
+        QVERIFY(waitIdle(page.get()));
+        QCOMPARE(page->form()->no_result->text(),
+                 QStringLiteral("Une erreur est survenue. Veuillez réessayer ultérieurement."));
+        QVERIFY(page->form()->animatedWidget->isEnabled());
+    }
 }
 
 void TestSearch::sameTextAgain()
