@@ -7,8 +7,8 @@
 //    the first page built, laid out and painted.
 // 2. Paging: a scripted service with 120 results and 3 library matches
 //    (13 pages). Pages 0 to 10 are fetched once; then each of them is shown
-//    again, forth and back, from the cache. Timed: the page switch, its rows
-//    made, laid out and painted. The number of requests made during the
+//    again, forth and back, from the cache (answers and rows kept). Timed:
+//    the page switch, its rows laid out and painted. The number of requests made during the
 //    walk is printed too (0 expected).
 #include "KvoScriptedServer.h"
 #include "KvoTestSupport.h"
