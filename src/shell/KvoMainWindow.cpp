@@ -923,8 +923,10 @@ void KvoMainWindow::onClose()
     m_closing = true;
     if (auto* downloads = qobject_cast<KvoPageDownloads*>(m_pages.value(QStringLiteral("downloads")).first))
         downloads->stopAll();
-    // The update download and the player's volume are wound up here as
-    // those pages land.
+    // A running update download ends now (its partial file goes with it).
+    if (QWidget* config = m_pages.value(QStringLiteral("config")).first)
+        QMetaObject::invokeMethod(config, "abortUpdateDownload");
+    // The player's volume is saved here once the player page lands.
     stopConnectionProbe();
     KvoPurchaseVideoManager::destroy();
     startFade(false);
@@ -958,7 +960,11 @@ void KvoMainWindow::onTimerUpdateOpacity()
         applyFadeOpacity();
         if (m_fadeStep == FadeSteps) {
             m_fadeTimer->stop();
-            // The configuration page checks for an update here once it exists.
+            // Every session checks for a newer client (or offers the one
+            // already downloaded) once the window is fully there.
+            insertPageInMap(QStringLiteral("config"));
+            if (QWidget* config = m_pages.value(QStringLiteral("config")).first)
+                QMetaObject::invokeMethod(config, "onClickUpdate", Qt::QueuedConnection);
         }
         return;
     }
