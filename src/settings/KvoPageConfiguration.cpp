@@ -64,6 +64,12 @@ QString fillMarkers(const QString& text, const QStringList& values)
     return built;
 }
 
+// Where a package is fetched before it replaces the one at path.
+QString stagingPath(const QString& path)
+{
+    return path + QStringLiteral(".new");
+}
+
 QString runningVersion()
 {
     return QStringLiteral(VISTRELLE_VERSION);
@@ -589,7 +595,9 @@ void KvoPageConfiguration::startUpdateDownload(const KvoUpdateOffer& offer)
     m_announcedSize = offer.size();
     m_updateFilePath = QDir::toNativeSeparators(KvoEnvironment::tempPath() + QStringLiteral("/update.")
                                                 + KvoUpdateOffer::packageSuffix(offer.url()));
-    m_downloader->setDestination(m_updateFilePath);
+    // Fetched under another name: a package already in place is replaced
+    // only by one that passed every check.
+    m_downloader->setDestination(stagingPath(m_updateFilePath));
     m_downloadingUpdate = true;
     m_downloader->download(offer.url());
 }
@@ -639,10 +647,17 @@ void KvoPageConfiguration::onSuccessDownload()
 {
     // The downloader already refused anything but a whole 200 answer; the
     // package must also be the size the version check announced.
-    const qint64 size = QFileInfo(m_updateFilePath).size();
+    const QString staged = stagingPath(m_updateFilePath);
+    const qint64 size = QFileInfo(staged).size();
     if (m_announcedSize > 0 && size != m_announcedSize) {
-        QFile::remove(m_updateFilePath);
+        QFile::remove(staged);
         failUpdateDownload(QStringLiteral("Received %1 bytes where %2 were announced").arg(size).arg(m_announcedSize));
+        return;
+    }
+    if ((QFile::exists(m_updateFilePath) && !QFile::remove(m_updateFilePath))
+        || !QFile::rename(staged, m_updateFilePath)) {
+        QFile::remove(staged);
+        failUpdateDownload(QStringLiteral("Cannot write %1").arg(m_updateFilePath));
         return;
     }
     QSettings settings(KvoEnvironment::settingsPath(), QSettings::IniFormat);
