@@ -171,6 +171,11 @@ void KvoPageConfiguration::onShow()
 {
 }
 
+void KvoPageConfiguration::onSessionClosing()
+{
+    abortUpdateDownload();
+}
+
 QString KvoPageConfiguration::userId() const
 {
     return KvoPurchaseVideoManager::instance()->userId();

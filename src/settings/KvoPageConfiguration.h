@@ -46,9 +46,11 @@ public:
     QString name() const override;
     QWidget* parentPage() const override;
     void onShow() override;
+    // The session closes: a running package download ends.
+    void onSessionClosing() override;
 
-    // Aborts a running package download (the main window's close).
-    Q_INVOKABLE void abortUpdateDownload();
+    // Aborts a running package download.
+    void abortUpdateDownload();
 
     bool isCheckingUpdate() const { return m_checkingUpdate; }
     bool isDownloadingUpdate() const { return m_downloadingUpdate; }

@@ -378,8 +378,8 @@ void TestHelpSupport::pagesInMainWindow()
     help->findChild<QPushButton*>(QStringLiteral("buttonSupport"))->click();
     QCOMPARE(window->currentKey(), QStringLiteral("support"));
     QCOMPARE(window->breadcrumb().size(), 2);
-    QCOMPARE(window->breadcrumb().at(0).first, QStringLiteral("help"));
-    QCOMPARE(window->breadcrumb().at(1).first, QStringLiteral("support"));
+    QCOMPARE(window->breadcrumb().at(0).key, QStringLiteral("help"));
+    QCOMPARE(window->breadcrumb().at(1).key, QStringLiteral("support"));
     QCOMPARE(window->history().last(), QStringLiteral("support"));
     window->changePage(QStringLiteral("config"), true);
     QCOMPARE(window->currentKey(), QStringLiteral("config"));
