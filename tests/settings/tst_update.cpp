@@ -2,6 +2,7 @@
 // the package with its checks, the installation at exit, and the main
 // window's two hooks (the check after the fade-in, the abort at close).
 
+#include "KvoApi.h"
 #include "KvoDialog.h"
 #include "KvoEnvironment.h"
 #include "KvoMainWindow.h"
@@ -72,6 +73,7 @@ private slots:
 
     void checkOutcomes_data();
     void checkOutcomes();
+    void unreachable();
     void declineAndDownload();
     void downloadFailures_data();
     void downloadFailures();
@@ -218,6 +220,22 @@ void TestUpdate::checkOutcomes()
     const bool offered = expected != QStringLiteral("Aucune mise à jour disponible.");
     QCOMPARE(KvoSettingsFixture::shownDialogs().size(), offered ? 1 : 0);
     QVERIFY(!page->isDownloadingUpdate());
+}
+
+void TestUpdate::unreachable()
+{
+    // A service that cannot be reached: no HTTP answer at all. (A refusing
+    // proxy ends the same way, but Qt never sends loopback traffic through
+    // a proxy, so it cannot be staged here.)
+    const QString offline = QStringLiteral("Vérification impossible : vous n'êtes pas connecté(e) à Internet.");
+    const QString address = KvoApi::endpoint();
+    KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
+    auto page = check(KvoDialog::Cancel);
+    QTRY_VERIFY(!page->isCheckingUpdate());
+    KvoApi::setEndpointForTesting(address);
+    QCOMPARE(status(page.get()), offline);
+    QVERIFY(child(page.get(), "buttonUpdate")->isEnabled());
+    QVERIFY(KvoSettingsFixture::shownDialogs().isEmpty());
 }
 
 void TestUpdate::declineAndDownload()
