@@ -4,6 +4,7 @@
 #include "KvoStringCodec.h"
 
 #include <QSqlQuery>
+#include <QStringList>
 #include <QVariant>
 
 int KvoProxySettings::clampProtocol(int protocol)
@@ -16,7 +17,8 @@ int KvoProxySettings::clampPort(int port)
     return port >= 0 && port <= 65535 ? port : 3128;
 }
 
-KvoProxySettings KvoProxySettings::loadWhere(const QString& condition, const QString& value, bool* found)
+KvoProxySettings KvoProxySettings::loadWhere(const QString& condition, const QStringList& placeholders,
+                                             const QString& value, bool* found)
 {
     KvoProxySettings settings;
     if (found)
@@ -28,11 +30,8 @@ KvoProxySettings KvoProxySettings::loadWhere(const QString& condition, const QSt
                   "INNER JOIN `users` AS u ON u.id_configuration = c.rowid WHERE ")
               + condition + QStringLiteral(" LIMIT 1"));
     // The condition may name the value several times, once per placeholder.
-    for (const char* name : {":value", ":value2", ":value3", ":value4"}) {
-        if (condition.contains(QLatin1String(name) + QLatin1Char(' ')) || condition.endsWith(QLatin1String(name))
-            || condition.contains(QLatin1String(name) + QLatin1Char(')')))
-            q.bindValue(QLatin1String(name), value);
-    }
+    for (const QString& name : placeholders)
+        q.bindValue(name, value);
     if (!q.exec() || !q.next())
         return settings;
     settings.enabled = q.value(0).toBool();
@@ -49,7 +48,7 @@ KvoProxySettings KvoProxySettings::loadWhere(const QString& condition, const QSt
 
 KvoProxySettings KvoProxySettings::load(const QString& storedUserId, bool* found)
 {
-    return loadWhere(QStringLiteral("u.id_qoz_user = :value"), storedUserId, found);
+    return loadWhere(QStringLiteral("u.id_qoz_user = :value"), {QStringLiteral(":value")}, storedUserId, found);
 }
 
 KvoProxySettings KvoProxySettings::loadForLogin(const QString& login, bool* found)
@@ -65,6 +64,8 @@ KvoProxySettings KvoProxySettings::loadForLogin(const QString& login, bool* foun
     return loadWhere(QStringLiteral("(u.login = :value OR lower(u.login) = lower(:value2) "
                                     "OR lower(u.email) = lower(:value3)) "
                                     "ORDER BY (u.login = :value4) DESC"),
+                     {QStringLiteral(":value"), QStringLiteral(":value2"), QStringLiteral(":value3"),
+                      QStringLiteral(":value4")},
                      key, found);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QNetworkProxy>
 #include <QString>
+#include <QStringList>
 
 // The proxy of one user, as the settings page keeps it in the user's row of
 // configurations, and the process-wide proxy made from it. The host, port
@@ -60,5 +61,8 @@ public:
     bool operator!=(const KvoProxySettings& other) const { return !(*this == other); }
 
 private:
-    static KvoProxySettings loadWhere(const QString& condition, const QString& value, bool* found);
+    // The user's row found by a condition on users (as u) that names the
+    // value once per placeholder.
+    static KvoProxySettings loadWhere(const QString& condition, const QStringList& placeholders,
+                                      const QString& value, bool* found);
 };
