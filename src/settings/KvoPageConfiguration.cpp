@@ -100,11 +100,6 @@ KvoPageConfiguration::KvoPageConfiguration(QWidget* parent, Qt::WindowFlags flag
     m_downloader = new KvoDownloader(this);
     ui->labelVersion->setText(tr("Version actuelle : ") + QStringLiteral(" <b>") + runningVersion()
                               + QStringLiteral("</b>"));
-    // On this desktop the first type is the desktop's notification service
-    // (with the client's own boxes in its place when the service is
-    // missing), the second the client's own boxes at the chosen corner.
-    ui->comboboxTypeNotification->setItemText(0, tr("Bureau"));
-    ui->comboboxTypeNotification->setItemText(1, tr("Intégrées"));
 
     loadConfig();
 

@@ -23,7 +23,10 @@ class Ui_KvoPageConfiguration;
 //
 // The stored settings are read once, by the constructor; every change is
 // written at once, except the proxy, which "Appliquer" stores and applies
-// to the whole process.
+// to the whole process. The first notification type ("Bureau") is the
+// desktop's notification service (the client's own boxes stand in when it
+// is missing), the second ("Intégrées") the client's own boxes at the
+// chosen corner.
 class KvoPageConfiguration : public QWidget, public IKvoPage
 {
     Q_OBJECT
