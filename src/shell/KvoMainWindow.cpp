@@ -871,11 +871,10 @@ void KvoMainWindow::onClose()
     if (m_closing)
         return;
     m_closing = true;
-    // Each page winds up what must not outlive the session (the downloads,
-    // the update download with its partial file).
     for (IKvoPage* page : builtPages())
         page->onSessionClosing();
-    // The player's volume is saved here once the player page lands.
+    // The update download and the player's volume are wound up here as
+    // those pages land.
     stopConnectionProbe();
     KvoPurchaseVideoManager::destroy();
     startFade(false);
