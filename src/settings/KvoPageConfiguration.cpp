@@ -589,7 +589,6 @@ void KvoPageConfiguration::startUpdateDownload(const KvoUpdateOffer& offer)
     ui->buttonInstall->setEnabled(false);
     ui->labelVersion->hide();
     ui->labelNewVersion->setText(tr("Téléchargement en cours..."));
-    ui->labelNewVersion->setToolTip(QString());
     ui->labelNewVersion->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
     m_shownPercent = -2;
     m_announcedSize = offer.size();
@@ -632,7 +631,9 @@ void KvoPageConfiguration::failUpdateDownload(const QString& reason)
     ui->progressText->hide();
     ui->progressBar->hide();
     ui->labelNewVersion->setText(tr("Téléchargement de la mise à jour échoué."));
-    ui->labelNewVersion->setToolTip(reason);
+    // The reason is for whoever reads the console; the status line is the
+    // user's report.
+    qWarning("KvoPageConfiguration: update download failed: %s", qPrintable(reason));
     ui->labelNewVersion->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     m_downloadingUpdate = false;
 }
