@@ -10,6 +10,7 @@
 #include "KvoPurchaseVideoManager.h"
 #include "KvoSignIn.h"
 #include "KvoSingleApplication.h"
+#include "KvoVideoImportDialog.h"
 
 #include <QEventLoop>
 #include <QThreadPool>
@@ -154,6 +155,10 @@ int KvoSessionLoop::run(KvoSingleApplication& app, const QString& argument)
             closeDown();
             return result == SignInResult::Refused ? 1 : 0;
         }
+
+        // Once per user: the earlier player's library, before the main
+        // window starts from the library.
+        KvoVideoImportDialog::offerImport();
 
         const SessionEnd end = runSession(app, pendingArgument, online);
         pendingArgument.clear();
