@@ -269,15 +269,16 @@ void KvoFirstRunImport::copyVideo(const KvoPurchase& p, KvoVideoFile& v, bool* v
         return;
     }
     const QString target = folder + videoFileName(v);
-    qint64 written = 0;
+    qint64 counted = 0; // what the progress has seen of this file
     QString error;
     const KvoFileCopier::Result result = KvoFileCopier::copy(
         source, target,
-        [this](qint64 bytes) {
+        [this, &counted](qint64 bytes) {
+            counted += bytes;
             m_copied += quint64(bytes);
             return !m_stop.load();
         },
-        &written, &error);
+        nullptr, &error);
     switch (result) {
     case KvoFileCopier::Result::Copied:
         v.KvoPath = target;
@@ -295,7 +296,7 @@ void KvoFirstRunImport::copyVideo(const KvoPurchase& p, KvoVideoFile& v, bool* v
         removeIfEmpty(folder);
         return;
     default:
-        m_copied += quint64(qMax<qint64>(0, size - written));
+        m_copied += quint64(qMax<qint64>(0, size - counted));
         markFailed(v, tr("%1 n'a pas pu être copié : %2").arg(QDir::toNativeSeparators(source), error));
         removeIfEmpty(folder);
         return;
@@ -355,14 +356,32 @@ void KvoFirstRunImport::writeInBdd()
     for (const ImportPurchase& p : std::as_const(m_importPurchases)) {
         if (!purchaseHasGoodVideos(p))
             continue;
-        const QString files = KvoPurchase::idListString(purchaseGoodVideos(p));
+        QList<uint> ids = purchaseGoodVideos(p);
         {
             QSqlQuery q(db);
-            q.prepare(QStringLiteral("SELECT title FROM purchases WHERE id = :id_purchase AND id_user = :id_user"));
+            q.prepare(QStringLiteral("SELECT files FROM purchases WHERE id = :id_purchase AND id_user = :id_user"));
             q.bindValue(QStringLiteral(":id_user"), userId);
             q.bindValue(QStringLiteral(":id_purchase"), p.purchase.id);
             const bool exists = q.exec() && q.next();
+            if (exists) {
+                // The files the row lists already stay listed (another
+                // earlier folder's videos of the course, or the service's).
+                QList<uint> listed;
+                const QStringList parts = q.value(0).toString().split(QLatin1Char(';'), Qt::SkipEmptyParts);
+                for (const QString& part : parts) {
+                    bool ok = false;
+                    const uint id = part.trimmed().toUInt(&ok);
+                    if (ok && !listed.contains(id))
+                        listed.append(id);
+                }
+                for (uint id : std::as_const(ids)) {
+                    if (!listed.contains(id))
+                        listed.append(id);
+                }
+                ids = listed;
+            }
             q.finish();
+            const QString files = KvoPurchase::idListString(ids);
             QSqlQuery w(db);
             w.prepare(exists ? QStringLiteral("UPDATE `purchases` SET `files` = :files WHERE `id_user` = :id_user "
                                               "AND `id` = :id_purchase")
