@@ -10,6 +10,13 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
 namespace {
 
 // How long one pass of applyPending() may hold the GUI thread; the rest
@@ -37,34 +44,83 @@ QString KvoVideoImporterThread::firstError() const
     return m_firstError;
 }
 
+namespace {
+
+struct WalkEntry
+{
+    QByteArray path; // file system encoding
+    bool folder = false;
+};
+
+// The visible entries of one folder: no hidden entry, no symbolic link;
+// folders and regular files only. Read with readdir, whose entry types save
+// a stat per entry (a file system that gives none is asked with lstat).
+void listFolder(const QByteArray& folder, std::vector<QByteArray>* folders, std::vector<QByteArray>* files)
+{
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return; // unreadable or gone: no entries
+    while (const dirent* e = ::readdir(dir)) {
+        if (e->d_name[0] == '.')
+            continue; // hidden, "." and ".."
+        QByteArray path = folder;
+        if (!path.endsWith('/'))
+            path += '/';
+        path += e->d_name;
+        unsigned char type = e->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat st;
+            if (::lstat(path.constData(), &st) != 0)
+                continue;
+            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+        }
+        if (type == DT_DIR)
+            folders->push_back(std::move(path));
+        else if (type == DT_REG)
+            files->push_back(std::move(path));
+    }
+    ::closedir(dir);
+}
+
+} // namespace
+
 void KvoVideoImporterThread::run()
 {
     m_registeredPaths.clear();
     m_shown.clear();
-    QList<QFileInfo> work;
-    work.append(QFileInfo(searchFolder));
-    bool start = true;
-    const QDir::Filters filters =
-        QDir::Files | QDir::AllDirs | QDir::Readable | QDir::NoSymLinks | QDir::NoDotAndDotDot;
-    const QDir::SortFlags order = QDir::Name | QDir::DirsFirst | QDir::Reversed;
-    while (!isStopRequested() && !work.isEmpty()) {
-        const QFileInfo entry = work.takeFirst();
-        m_visited.fetchAndAddRelaxed(1);
-        // The starting folder may be reached through a link; below it no
-        // link is listed, so a loop of links cannot trap the walk.
-        if (entry.isDir() && (start || !entry.isSymLink())) {
-            start = false;
-            const QFileInfoList listed = QDir(entry.absoluteFilePath()).entryInfoList(filters, order);
-            // Prepending in listed order (folders, then files, each by name
-            // descending) handles a folder's files first, ascending, then
-            // each sub-folder's tree in turn.
-            for (const QFileInfo& child : listed)
-                work.prepend(child);
+    // The work list is a stack (its end is the front): a folder's files come
+    // off first, in ascending order of name (by character code), then each
+    // sub-folder's whole tree in turn, ascending. No recursion, so the depth
+    // of the tree does not matter.
+    std::vector<WalkEntry> work;
+    const QFileInfo start(searchFolder);
+    if (start.isDir()) // the starting folder may be reached through a link
+        work.push_back({QFile::encodeName(start.absoluteFilePath()), true});
+    std::vector<QByteArray> folders;
+    std::vector<QByteArray> files;
+    const QByteArray suffix(".qoz");
+    while (!isStopRequested() && !work.empty()) {
+        const WalkEntry entry = std::move(work.back());
+        work.pop_back();
+        if (!entry.folder) {
+            handleFoundFile(QFile::decodeName(entry.path));
             continue;
         }
-        start = false;
-        if (entry.isFile() && !entry.isSymLink() && entry.absoluteFilePath().endsWith(QLatin1String(".qoz")))
-            handleFoundFile(entry.absoluteFilePath());
+        m_visited.fetchAndAddRelaxed(1);
+        folders.clear();
+        files.clear();
+        listFolder(entry.path, &folders, &files);
+        m_visited.fetchAndAddRelaxed(qint64(files.size()));
+        std::sort(folders.begin(), folders.end(), std::greater<QByteArray>());
+        std::sort(files.begin(), files.end(), std::greater<QByteArray>());
+        for (QByteArray& f : folders)
+            work.push_back({std::move(f), true});
+        // Only the stored videos of the folder need a turn ("NAME.qoz",
+        // case-sensitive: "NAME.QOZ" is not one).
+        for (QByteArray& f : files) {
+            if (f.endsWith(suffix))
+                work.push_back({std::move(f), false});
+        }
     }
 }
 
