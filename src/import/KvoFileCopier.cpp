@@ -80,8 +80,30 @@ KvoFileCopier::Result KvoFileCopier::copy(const QString& source, const QString& 
         }
     });
 
-    QByteArray buffer(int(ChunkSize), Qt::Uninitialized);
-    for (;;) {
+    // In the kernel where the file systems allow it (no trip of the bytes
+    // through this process); by reads and writes otherwise.
+    bool kernelCopy = true;
+    while (kernelCopy) {
+        const ssize_t n = ::copy_file_range(in.handle(), nullptr, out.handle(), nullptr, size_t(KernelChunkSize), 0);
+        if (n < 0) {
+            const int code = errno;
+            if (total == 0 && (code == EXDEV || code == ENOSYS || code == EINVAL || code == EOPNOTSUPP)) {
+                kernelCopy = false;
+                break;
+            }
+            const QString text = QString::fromLocal8Bit(std::strerror(code));
+            return fail(code == ENOSPC || code == EFBIG || code == EDQUOT ? Result::WriteFailed : Result::ReadFailed,
+                        text);
+        }
+        if (n == 0)
+            break;
+        total += n;
+        if (progress && !progress(n))
+            return fail(Result::Cancelled, QString());
+    }
+    // The source's own offset is where the kernel copy left off (0).
+    QByteArray buffer(kernelCopy ? 0 : int(ChunkSize), Qt::Uninitialized);
+    while (!kernelCopy) {
         const qint64 n = in.read(buffer.data(), ChunkSize);
         if (n < 0)
             return fail(Result::ReadFailed, in.errorString());

@@ -28,7 +28,8 @@ public:
     // cancels the copy.
     using Progress = std::function<bool(qint64 bytes)>;
 
-    static constexpr qint64 ChunkSize = qint64(1) << 20;
+    static constexpr qint64 ChunkSize = qint64(1) << 20;       // reads and writes
+    static constexpr qint64 KernelChunkSize = qint64(8) << 20; // copy_file_range
 
     // written (optional) receives the bytes written, error (optional) the
     // system's text of a failure.

@@ -216,7 +216,7 @@ void TestFirstRun::copierKeepsSourcesAndLeavesNoPart()
     const QString dir = m_home->path() + QStringLiteral("/copier");
     QDir().mkpath(dir);
     const QString source = dir + QStringLiteral("/source.qoz");
-    QVERIFY(KvoOldStoreWriter::writeVideo(source, 3 * KvoFileCopier::ChunkSize + 17, 1, 2));
+    QVERIFY(KvoOldStoreWriter::writeVideo(source, 3 * KvoFileCopier::KernelChunkSize + 17, 1, 2));
     const QByteArray before = digest(source);
 
     // A cancelled copy: no target, no ".part", the source as it was.
