@@ -131,10 +131,8 @@ void KvoVideoImporter::onThreadFinished()
     QString text = tr("Recherche terminée.");
     const int failed = thread->failedCount();
     if (failed > 0) {
-        text += QLatin1Char(' ')
-                + tr("%n vidéo(s) n'ont pas pu être copiée(s), les fichiers trouvés restent à leur place : %1", "",
-                     failed)
-                      .arg(thread->firstError());
+        text += QLatin1Char(' ') + tr("%n vidéo(s) non copiée(s), laissée(s) à leur place. %1", "", failed)
+                                       .arg(thread->firstError());
     }
     ui->labelIndication->setText(text);
     ui->loader->hide();

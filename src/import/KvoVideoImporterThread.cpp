@@ -178,7 +178,7 @@ void KvoVideoImporterThread::handleFoundFile(const QString& path)
             else if (result == KvoFileCopier::Result::Cancelled)
                 return;
             else
-                fail(tr("%1 n'a pas pu être copié : %2").arg(found, error));
+                fail(QStringLiteral("%1 : %2").arg(found, error));
         }
         if (!newPath.isEmpty()) {
             r.video.KvoPath = newPath;

@@ -12,6 +12,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -27,7 +28,7 @@ int main(int argc, char** argv)
     const QCommandLineOption user(QStringLiteral("user"), QStringLiteral("The user's plain id."), QStringLiteral("id"));
     const QCommandLineOption folder(QStringLiteral("folder"), QStringLiteral("The player folder's name."),
                                     QStringLiteral("name"), QStringLiteral("QozmiraPlayer"));
-    const QCommandLineOption size(QStringLiteral("size"), QStringLiteral("Bytes of each video (default 1048576)."),
+    const QCommandLineOption size(QStringLiteral("size"), QStringLiteral("Bytes of each video (default 1048576, or the clip's size)."),
                                   QStringLiteral("bytes"), QStringLiteral("1048576"));
     const QCommandLineOption media(QStringLiteral("media"), QStringLiteral("A video whose bytes start each file."),
                                    QStringLiteral("file"));
@@ -44,7 +45,11 @@ int main(int argc, char** argv)
             base = QDir::homePath() + QStringLiteral("/.config");
     }
     bool sizeOk = false;
-    const qint64 bytes = parser.value(size).toLongLong(&sizeOk);
+    qint64 bytes = parser.value(size).toLongLong(&sizeOk);
+    // A clip without --size: the clip and the identification box, a video
+    // that plays as it is.
+    if (parser.isSet(media) && !parser.isSet(size))
+        bytes = QFileInfo(parser.value(media)).size() + 32;
     if (!sizeOk || bytes < 0) {
         std::fprintf(stderr, "kvo-oldstore: bad --size\n");
         return 2;
@@ -52,7 +57,13 @@ int main(int argc, char** argv)
 
     QList<KvoOldStoreWriter::Course> courses;
     for (const QString& arg : parser.positionalArguments()) {
-        const QStringList parts = arg.split(QLatin1Char(':'));
+        // The title may hold ':' itself: the id ends at the first, the file
+        // ids start after the last.
+        const int first = arg.indexOf(QLatin1Char(':'));
+        const int last = arg.lastIndexOf(QLatin1Char(':'));
+        const QStringList parts = first < 0 || first == last
+                                      ? QStringList()
+                                      : QStringList{arg.left(first), arg.mid(first + 1, last - first - 1), arg.mid(last + 1)};
         if (parts.size() != 3) {
             std::fprintf(stderr, "kvo-oldstore: expected COURSE:TITLE:FILES, got %s\n", qPrintable(arg));
             return 2;
