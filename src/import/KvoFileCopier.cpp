@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <QSet>
 
 #include <cerrno>
 #include <cstdio>
@@ -28,12 +29,21 @@ bool KvoFileCopier::isSameFile(const QString& a, const QString& b)
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-bool KvoFileCopier::syncToDisk(const QString& path)
+bool KvoFileCopier::syncFileSystemsOf(const QStringList& paths)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    return ::fdatasync(file.handle()) == 0;
+    QSet<dev_t> done;
+    for (const QString& path : paths) {
+        struct stat st;
+        if (!statOf(path, &st))
+            return false;
+        if (done.contains(st.st_dev))
+            continue;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || ::syncfs(file.handle()) != 0)
+            return false;
+        done.insert(st.st_dev);
+    }
+    return true;
 }
 
 KvoFileCopier::Result KvoFileCopier::copy(const QString& source, const QString& target, const Progress& progress,

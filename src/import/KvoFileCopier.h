@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <functional>
@@ -40,8 +41,9 @@ public:
     // whatever links or separators lead to it.
     static bool isSameFile(const QString& a, const QString& b);
 
-    // Forces the file's data to the disk; false when that failed.
-    static bool syncToDisk(const QString& path);
+    // Forces the data of every file system holding one of the files to the
+    // disk; false when one of them failed.
+    static bool syncFileSystemsOf(const QStringList& paths);
 
     static QString partPath(const QString& target) { return target + QStringLiteral(".part"); }
 };

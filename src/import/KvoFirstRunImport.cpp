@@ -319,6 +319,7 @@ void KvoFirstRunImport::runCopy(const QString& videoFolder)
     }
     if (!m_stop.load())
         removeCopiedSources();
+    writeInBdd();
 }
 
 void KvoFirstRunImport::removeCopiedSources()
@@ -333,6 +334,8 @@ void KvoFirstRunImport::removeCopiedSources()
         if (!canonical.isEmpty())
             qozFolders.insert(canonical);
     }
+    QStringList removable;
+    QStringList copies;
     for (const ImportPurchase& p : std::as_const(m_importPurchases)) {
         for (int i = 0; i < p.videos.size(); ++i) {
             if (!p.verified.value(i) || p.videos.at(i).alreadySeen != 0)
@@ -341,11 +344,16 @@ void KvoFirstRunImport::removeCopiedSources()
             const QFileInfo info(source);
             if (!info.isFile() || !qozFolders.contains(QFileInfo(info.absolutePath()).canonicalFilePath()))
                 continue;
-            // The copy reaches the disk before its original goes.
-            if (KvoFileCopier::syncToDisk(p.videos.at(i).KvoPath))
-                QFile::remove(source);
+            removable.append(source);
+            copies.append(p.videos.at(i).KvoPath);
         }
     }
+    // The copies reach the disk before their originals go: one flush per
+    // file system holding copies (syncfs), not one per file.
+    if (removable.isEmpty() || !KvoFileCopier::syncFileSystemsOf(copies))
+        return;
+    for (const QString& source : std::as_const(removable))
+        QFile::remove(source);
 }
 
 void KvoFirstRunImport::writeInBdd()

@@ -16,12 +16,13 @@ class QSqlDatabase;
 // database there (tables `purchase` and `video`), the stored files of its
 // "qoz" folder.
 //
-// Threads: the search (findOldDatabase), the needed size and the
-// registration (writeInBdd) run on the GUI thread, which owns the client's
-// default database connection. The copy pass (runCopy) touches no database
-// and runs on a worker thread; the GUI thread only reads copiedSize() and
-// calls requestStop() meanwhile, and reads the lists again once the worker
-// has ended.
+// Threads: the search (findOldDatabase) and the needed size run on the GUI
+// thread. The import itself (runCopy: copies, removal of the earlier files,
+// registration through the calling thread's own database connection) runs
+// on a worker thread, so that neither 2 GB of copies nor the registration
+// of thousands of videos holds the window; the GUI thread only reads
+// copiedSize() and calls requestStop() meanwhile, and reads the lists again
+// once the worker has ended.
 class KvoFirstRunImport
 {
 public:
@@ -51,14 +52,14 @@ public:
 
     // The copy pass into videoFolder (read on the GUI thread beforehand),
     // then, unless stopped, the removal of the earlier files whose copy was
-    // verified. Worker thread.
+    // verified, then the registration of what was copied (writeInBdd).
     void runCopy(const QString& videoFolder);
     void requestStop() { m_stop.store(true); }
     bool stopRequested() const { return m_stop.load(); }
     quint64 copiedSize() const { return m_copied.load(); }
 
     // Registers the courses and their good videos in the client's database
-    // (GUI thread, after runCopy).
+    // through the calling thread's connection, in one transaction.
     void writeInBdd();
 
     // Outcome of the copy pass.

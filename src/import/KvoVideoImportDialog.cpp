@@ -185,7 +185,6 @@ void KvoVideoImportDialog::onCopyFinished()
     m_done = true;
     progressStep();
 
-    m_import.writeInBdd();
     if (m_import.copiedCount() > 0) {
         // The library the main window starts from includes the new courses.
         KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();

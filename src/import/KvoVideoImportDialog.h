@@ -14,11 +14,11 @@ class Ui_KvoVideoImportDialog;
 // video folder (with a choice of another), the disk space the import needs,
 // a progress bar, "NON MERCI" and "LANCER L'IMPORTATION".
 //
-// The copy runs on a worker thread (KvoFirstRunImport::runCopy) while the
+// The import runs on a worker thread (KvoFirstRunImport::runCopy) while the
 // window keeps its own event loop: progress is read every 50 ms, "ANNULER"
-// stops the copy after the current chunk, and a close by the window manager
-// during the copy counts as "ANNULER". The registration in the database
-// runs on the GUI thread once the copy has ended.
+// stops the copy after the current chunk (what was copied completely is
+// registered, nothing of the earlier store is removed), and a close by the
+// window manager during the copy counts as "ANNULER".
 class KvoVideoImportDialog : public QDialog
 {
     Q_OBJECT
