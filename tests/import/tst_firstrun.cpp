@@ -295,6 +295,8 @@ void TestFirstRun::searchReadsOnlyTheUsersDatabases()
     }
     QCOMPARE(found, (QStringList{QStringLiteral("42 Les calques: 812,813h"), QStringLiteral("42 Les calques: 816")}));
     QCOMPARE(import.calcNeeded(), quint64(3001 + 3000 + 4000));
+    QFile::resize(qoz() + QStringLiteral("/812.qoz"), 100000);
+    QCOMPARE(import.calcNeeded(), quint64(3001 + 3000 + 4000)); // computed once
     QCOMPARE(digest(db), dbBefore); // read only
 
     QCOMPARE(KvoFirstRunImport::userPartOf(QStringLiteral("data-1234.sqlite")), QStringLiteral("1234"));
