@@ -3,6 +3,7 @@
 #include "KvoEnvironment.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
@@ -251,6 +252,18 @@ bool upgradeSchema(QSqlDatabase& db)
     return transaction.commit();
 }
 
+// The database holds the encoded password: the file is readable and
+// writable by its owner only, from its creation on (SQLite gives its log and
+// index the same mode). An empty file is an empty database to SQLite.
+void restrictToOwner(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists() && !file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
+        return;
+    file.close();
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
 } // namespace
 
 int KvoDatabase::currentSchemaVersion()
@@ -265,6 +278,7 @@ bool KvoDatabase::open(const QString& filePath)
         return false;
     const QString path = QFileInfo(filePath).absoluteFilePath();
     QDir().mkpath(QFileInfo(path).absolutePath());
+    restrictToOwner(path);
 
     bool ok = false;
     {
