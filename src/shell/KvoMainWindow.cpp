@@ -151,7 +151,6 @@ KvoMainWindow::KvoMainWindow(bool online, QWidget* parent, Qt::WindowFlags flags
     }
     hideShadows(!m_compositing);
     setWindowTitle(tr("Vistrelle"));
-    m_savedMinimumSize = minimumSize();
 
     // Control-bar widgets of the player.
     m_volumeSlider = new KvoVideoVolumeSlider(this);
@@ -167,6 +166,7 @@ KvoMainWindow::KvoMainWindow(bool online, QWidget* parent, Qt::WindowFlags flags
     connectForm();
     updateUserInfos();
     fitToScreen();
+    m_savedMinimumSize = minimumSize();
     createSizeGrip();
     createBallon();
 
@@ -234,6 +234,9 @@ void KvoMainWindow::fitToScreen()
     if (!primary)
         return;
     const QRect available = primary->availableGeometry();
+    // A small screen, or a large scale factor, must not push the window's
+    // edges (and the close button) off the screen.
+    setMinimumSize(minimumSize().boundedTo(available.size()));
     QRect frame = geometry();
     if (available.height() < frame.height()) {
         frame.setTop(available.top());
