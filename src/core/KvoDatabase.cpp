@@ -63,6 +63,24 @@ QThreadStorage<ThreadConnection>& threadConnection()
     return storage;
 }
 
+// The database holds the encoded password: nobody but its owner may read
+// it, from its creation on (SQLite gives its log and index the same mode).
+// An empty file is an empty database to SQLite.
+void restrictToOwner(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists() && !file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
+        return;
+    file.close();
+    // An older file loses what others could do with it; its owner's rights
+    // stay as they are.
+    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
+                                      | QFile::WriteOther | QFile::ExeOther;
+    const QFile::Permissions current = QFile::permissions(path);
+    if (current & others)
+        QFile::setPermissions(path, current & ~others);
+}
+
 bool exec(QSqlDatabase& db, const QString& sql)
 {
     QSqlQuery q(db);
@@ -84,6 +102,7 @@ bool openConnection(QSqlDatabase& db, const QString& path)
 {
     db.setDatabaseName(path);
     db.setConnectOptions(s_connectOptions);
+    restrictToOwner(path);
     if (!db.open())
         return false;
     return configureConnection(db);
@@ -252,18 +271,6 @@ bool upgradeSchema(QSqlDatabase& db)
     return transaction.commit();
 }
 
-// The database holds the encoded password: the file is readable and
-// writable by its owner only, from its creation on (SQLite gives its log and
-// index the same mode). An empty file is an empty database to SQLite.
-void restrictToOwner(const QString& path)
-{
-    QFile file(path);
-    if (!file.exists() && !file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
-        return;
-    file.close();
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-}
-
 } // namespace
 
 int KvoDatabase::currentSchemaVersion()
@@ -278,7 +285,6 @@ bool KvoDatabase::open(const QString& filePath)
         return false;
     const QString path = QFileInfo(filePath).absoluteFilePath();
     QDir().mkpath(QFileInfo(path).absolutePath());
-    restrictToOwner(path);
 
     bool ok = false;
     {
