@@ -8,6 +8,7 @@
 #include "KvoMainWindow.h"
 #include "KvoMessageBox.h"
 #include "KvoPageSetup.h"
+#include "KvoProxySettings.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoSignIn.h"
 #include "KvoSingleApplication.h"
@@ -185,6 +186,11 @@ int KvoSessionLoop::run(KvoSingleApplication& app, const QString& argument)
                 return 1;
             }
         }
+
+        // Until someone signs in, the remembered account's proxy carries
+        // whatever the start sends (the sign-in then takes the proxy of the
+        // account it signs in).
+        KvoProxySettings::applyRemembered();
 
         QString login;
         bool online = false;

@@ -923,7 +923,11 @@ void KvoMainWindow::onTimerUpdateOpacity()
         applyFadeOpacity();
         if (m_fadeStep == FadeSteps) {
             m_fadeTimer->stop();
-            // The configuration page checks for an update here once it exists.
+            // Every session checks for a newer client (or offers the one
+            // already downloaded) once the window is fully there.
+            insertPageInMap(QStringLiteral("config"));
+            if (QWidget* config = m_pages.value(QStringLiteral("config")).first)
+                QMetaObject::invokeMethod(config, "onClickUpdate", Qt::QueuedConnection);
         }
         return;
     }
