@@ -10,6 +10,7 @@
 #include "KvoPageHelp.h"
 #include "KvoPageSoftwares.h"
 #include "KvoSingleApplication.h"
+#include "KvoVideoImporter.h"
 
 // How a page joins the client: one registration here, nothing elsewhere.
 //
@@ -78,11 +79,11 @@ void KvoPageSetup::registerPages()
 
     // The settings page; the main window builds it after its fade-in for the
     // update check. It switches the interface language through the
-    // application's translator, and opens the folder search from its button
-    // once KvoPageConfiguration::setImportOpener() is given the dialog.
+    // application's translator, and opens the folder search from its button.
     KvoMainWindow::registerPage<KvoPageConfiguration>(page(QStringLiteral("config"),
                                                            QStringLiteral("buttonConfiguration")));
     KvoPageConfiguration::setLanguageSwitcher([](int index) { KvoSingleApplication::installTranslation(index); });
+    KvoPageConfiguration::setImportOpener([](QWidget* page) { KvoVideoImporter::run(page); });
 
     KvoMainWindow::registerPage<KvoPageHelp>(page(QStringLiteral("help"), QStringLiteral("buttonAide")));
     KvoPageRegistry::Page support = page(QStringLiteral("support"), QStringLiteral("buttonAide"),

@@ -12,6 +12,7 @@
 #include "KvoPurchaseVideoManager.h"
 #include "KvoSignIn.h"
 #include "KvoSingleApplication.h"
+#include "KvoVideoImportDialog.h"
 
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -205,6 +206,10 @@ int KvoSessionLoop::run(KvoSingleApplication& app, const QString& argument)
             closeDown();
             return result == SignInResult::Refused ? 1 : 0;
         }
+
+        // Once per user: the earlier player's library, before the main
+        // window starts from the library.
+        KvoVideoImportDialog::offerImport();
 
         const SessionEnd end = runSession(app, pendingArgument, online);
         pendingArgument.clear();
