@@ -14,6 +14,7 @@ QStringList KvoDevFaults::names()
             QStringLiteral("slow"),       QStringLiteral("nojson"),    QStringLiteral("truncate"),
             QStringLiteral("fileurl_nourl"), QStringLiteral("file404"), QStringLiteral("file_short"),
             QStringLiteral("file_long"),  QStringLiteral("file_stall"), QStringLiteral("redirect"),
+            QStringLiteral("file_nolength"), QStringLiteral("version"), QStringLiteral("faq"),
             QStringLiteral("preview404"), QStringLiteral("preview_short"), QStringLiteral("preview_stall"),
             QStringLiteral("preview_garbage"), QStringLiteral("preview_redirect")};
 }
@@ -48,6 +49,11 @@ bool KvoDevFaults::set(const QString& name, const QString& value)
 bool KvoDevFaults::isOn(const QString& name) const
 {
     return m_values.contains(name);
+}
+
+QString KvoDevFaults::value(const QString& name) const
+{
+    return m_values.value(name);
 }
 
 int KvoDevFaults::number(const QString& name) const

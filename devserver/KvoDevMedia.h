@@ -17,6 +17,8 @@ public:
     // from 320x180 up to 1920x1080).
     static QSize clipSize(int clip);
     static int clipSeconds(int clip);
+    // The release time of the update package (2026-11-02 09:00 UTC).
+    static constexpr qint64 kUpdateReleaseTime = 1793610000;
 
     explicit KvoDevMedia(const QString& dataPath);
 

@@ -7,6 +7,11 @@
 #include "KvoVideoVolumeSlider.h"
 
 #include <QMutexLocker>
+#include <QTimer>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
@@ -69,8 +74,17 @@ struct KvoVideoPlayer::EventContext : public KvoVideoEventSink
     }
 };
 
+// Count of media still being released on other threads.
+struct KvoVideoTeardowns
+{
+    std::mutex mutex;
+    std::condition_variable done;
+    int running = 0;
+};
+
 KvoVideoPlayer::KvoVideoPlayer(QWidget* parent)
     : QWidget(parent)
+    , m_teardowns(std::make_shared<KvoVideoTeardowns>())
 {
     // Starts the process-wide engine with the first player.
     KvoVideoBackend::instance();
@@ -88,6 +102,10 @@ KvoVideoPlayer::KvoVideoPlayer(QWidget* parent)
 KvoVideoPlayer::~KvoVideoPlayer()
 {
     release();
+    // Their reports and pictures name this player and its surface.
+    std::unique_lock<std::mutex> lock(m_teardowns->mutex);
+    m_teardowns->done.wait(lock, [this] { return m_teardowns->running == 0; });
+    lock.unlock();
     delete m_title;
 }
 
@@ -159,9 +177,12 @@ void KvoVideoPlayer::load(const QString& source, bool location)
     context->generation = m_generation;
     context->info.path = source;
     KvoVideoBackend* backend = KvoVideoBackend::instance();
+    m_port = m_surface->openPort();
     if (backend->isReady())
-        m_session = backend->open(source, location, context.get(), m_surface.get());
+        m_session = backend->open(source, location, context.get(), m_port.get());
     if (!m_session) {
+        m_surface->closePort(m_port.get());
+        m_port.reset();
         m_errorText = backend->lastError();
         qWarning("video player: cannot load %s: %s", qPrintable(source), qPrintable(m_errorText));
         return;
@@ -171,10 +192,41 @@ void KvoVideoPlayer::load(const QString& source, bool location)
 
 void KvoVideoPlayer::release()
 {
-    // The session first: once it is gone no report can reach the context.
-    m_session.reset();
-    m_context.reset();
     ++m_generation;
+    m_engineStopPending = false;
+    if (!m_session) {
+        m_context.reset();
+        return;
+    }
+    // No picture of this media reaches the screen any more; its reports
+    // still arrive but carry an old number and are dropped.
+    m_surface->closePort(m_port.get());
+    // The engine's stop waits for its threads: not on the GUI thread. The
+    // session goes first, so no report can reach the context after it.
+    auto session = std::shared_ptr<KvoVideoSession>(std::move(m_session));
+    auto context = std::shared_ptr<EventContext>(std::move(m_context));
+    auto port = std::move(m_port);
+    std::shared_ptr<KvoVideoTeardowns> teardowns = m_teardowns;
+    {
+        std::lock_guard<std::mutex> lock(teardowns->mutex);
+        ++teardowns->running;
+    }
+    std::thread([session, context, port, teardowns]() mutable {
+        session.reset();
+        context.reset();
+        port.reset();
+        std::lock_guard<std::mutex> lock(teardowns->mutex);
+        --teardowns->running;
+        teardowns->done.notify_all();
+    }).detach();
+}
+
+void KvoVideoPlayer::stopEngineNow()
+{
+    if (!m_engineStopPending || !m_session)
+        return;
+    m_engineStopPending = false;
+    m_session->stop();
 }
 
 void KvoVideoPlayer::onMediaEvent(quint64 generation, int type, qint64 value, bool changed, qint64 time,
@@ -255,6 +307,8 @@ void KvoVideoPlayer::play()
 {
     if (!m_session)
         return;
+    // Played again after a stop: from the beginning.
+    stopEngineNow();
     m_requestedState = Playing;
     applySliderVolume();
     m_session->play();
@@ -275,7 +329,12 @@ void KvoVideoPlayer::stop()
     m_requestedState = Stopped;
     if (m_seeker)
         m_seeker->setEnabled(false);
-    m_session->stop();
+    m_engineStopPending = true;
+    const quint64 generation = m_generation;
+    QTimer::singleShot(0, this, [this, generation] {
+        if (generation == m_generation)
+            stopEngineNow();
+    });
     const qint64 length = mediaInfo().length;
     if (m_seeker)
         m_seeker->setTimes(0, length);
@@ -292,7 +351,7 @@ void KvoVideoPlayer::seek(int seconds)
     // Not before a length is known, nor into the last second or beyond.
     if (ms >= info.length - 1000)
         return;
-    if (info.state == Stopped)
+    if (info.state == Stopped || m_engineStopPending)
         play();
     m_session->setTime(ms);
     if (m_seeker)

@@ -7,11 +7,13 @@
 #include <QString>
 #include <QWidget>
 
+#include "KvoVideoSurface.h"
+
 #include <memory>
 
 class KvoPlayerOverlay;
 class KvoVideoSeeker;
-class KvoVideoSurface;
+struct KvoVideoTeardowns;
 class KvoVideoTitle;
 class KvoVideoVolumeSlider;
 
@@ -107,9 +109,18 @@ private:
     // time and length as they were right after the report.
     void onMediaEvent(quint64 generation, int type, qint64 value, bool changed, qint64 time, qint64 length);
     void applySliderVolume();
+    // Runs the engine's stop that stop() left for later, now.
+    void stopEngineNow();
 
     std::unique_ptr<KvoVideoSession> m_session;
     std::unique_ptr<EventContext> m_context;
+    std::shared_ptr<KvoVideoSurface::Port> m_port;
+    // Media being released on other threads; waited for at destruction.
+    std::shared_ptr<KvoVideoTeardowns> m_teardowns;
+    // stop() did the bookkeeping; the engine stops at the next turn of the
+    // event loop, unless the media is released first (then off the GUI
+    // thread: the engine's stop waits for its threads).
+    bool m_engineStopPending = false;
     QPointer<KvoVideoSeeker> m_seeker;
     QPointer<KvoVideoVolumeSlider> m_volumeSlider;
     int m_requestedState = NoMedia;

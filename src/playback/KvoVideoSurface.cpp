@@ -7,15 +7,29 @@ KvoVideoSurface::KvoVideoSurface(std::function<void()> frameReady)
 {
 }
 
+std::shared_ptr<KvoVideoSurface::Port> KvoVideoSurface::openPort()
+{
+    auto port = std::make_shared<Port>(this);
+    QMutexLocker locker(&m_mutex);
+    m_livePort = port.get();
+    return port;
+}
+
+void KvoVideoSurface::closePort(const Port* port)
+{
+    QMutexLocker locker(&m_mutex);
+    if (m_livePort == port)
+        m_livePort = nullptr;
+}
+
 void KvoVideoSurface::setTargetSize(const QSize& size)
 {
     QMutexLocker locker(&m_mutex);
     m_target = size;
 }
 
-bool KvoVideoSurface::frameFormat(int* requestedWidth, int* requestedHeight, int* pitch, int* lines)
+bool KvoVideoSurface::formatLocked(int* requestedWidth, int* requestedHeight, int* pitch, int* lines)
 {
-    QMutexLocker locker(&m_mutex);
     // Converting and scaling in one pass in the decoder costs less than
     // converting the whole picture and scaling it again to paint it.
     QSize size(*requestedWidth, *requestedHeight);
@@ -25,47 +39,76 @@ bool KvoVideoSurface::frameFormat(int* requestedWidth, int* requestedHeight, int
     size = QSize(qMax(2, size.width() & ~1), qMax(2, size.height() & ~1));
     *requestedWidth = size.width();
     *requestedHeight = size.height();
-    const int width = size.width();
-    const int height = size.height();
     // A few lines more than the picture: decoders may write whole blocks.
-    const int rows = (height + 31) & ~31;
-    m_back = QImage(width, rows, QImage::Format_RGB32);
+    const int rows = (size.height() + 31) & ~31;
+    m_back = QImage(size.width(), rows, QImage::Format_RGB32);
     if (m_back.isNull())
         return false;
     m_back.fill(Qt::black);
-    m_size = QSize(width, height);
+    m_size = size;
     m_lines = rows;
     *pitch = int(m_back.bytesPerLine());
     *lines = rows;
     return true;
 }
 
-uchar* KvoVideoSurface::lockFrame()
+bool KvoVideoSurface::Port::frameFormat(int* width, int* height, int* pitch, int* lines)
 {
-    m_mutex.lock();
-    // The painter may still hold the previous front picture: write into a
-    // buffer nobody else reads.
-    if (!m_back.isDetached() || m_back.isNull()) {
-        m_back = QImage(m_size.width(), m_lines, QImage::Format_RGB32);
+    QMutexLocker locker(&m_surface->m_mutex);
+    if (m_surface->m_livePort == this && m_surface->formatLocked(width, height, pitch, lines)) {
+        m_width = *width;
+        m_rows = *lines;
+        return true;
     }
-    uchar* bits = m_back.bits();
-    m_mutex.unlock();
-    return bits;
+    if (m_surface->m_livePort == this)
+        return false;
+    m_width = *width;
+    m_rows = (*height + 31) & ~31;
+    m_scratch = QImage(m_width, m_rows, QImage::Format_RGB32);
+    *pitch = int(m_scratch.bytesPerLine());
+    *lines = m_rows;
+    return !m_scratch.isNull();
 }
 
-void KvoVideoSurface::unlockFrame()
+uchar* KvoVideoSurface::Port::lockFrame()
 {
+    // Held until unlockFrame: closing the port waits for this picture.
+    m_surface->m_mutex.lock();
+    if (m_surface->m_livePort == this) {
+        m_holding = true;
+        KvoVideoSurface* s = m_surface;
+        // The painter may still hold the previous front picture: write
+        // into a buffer nobody else reads.
+        if (!s->m_back.isDetached() || s->m_back.isNull())
+            s->m_back = QImage(s->m_size.width(), s->m_lines, QImage::Format_RGB32);
+        return s->m_back.bits();
+    }
+    m_surface->m_mutex.unlock();
+    if (m_scratch.isNull())
+        m_scratch = QImage(qMax(2, m_width), qMax(2, m_rows), QImage::Format_RGB32);
+    return m_scratch.bits();
 }
 
-void KvoVideoSurface::displayFrame()
+void KvoVideoSurface::Port::unlockFrame()
 {
+    if (m_holding) {
+        m_holding = false;
+        m_surface->m_mutex.unlock();
+    }
+}
+
+void KvoVideoSurface::Port::displayFrame()
+{
+    KvoVideoSurface* s = m_surface;
     {
-        QMutexLocker locker(&m_mutex);
-        std::swap(m_front, m_back);
+        QMutexLocker locker(&s->m_mutex);
+        if (s->m_livePort != this)
+            return;
+        std::swap(s->m_front, s->m_back);
     }
-    ++m_framesShown;
-    if (!m_requested.exchange(true) && m_frameReady)
-        m_frameReady();
+    ++s->m_framesShown;
+    if (!s->m_requested.exchange(true) && s->m_frameReady)
+        s->m_frameReady();
 }
 
 QImage KvoVideoSurface::takeFrame(QSize* videoSize)

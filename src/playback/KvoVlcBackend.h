@@ -22,7 +22,7 @@ public:
                                           KvoVideoFrameSink* frames) override;
 
     // The instance's arguments: no title, snapshot preview or on-screen
-    // display of libvlc's own, no Xlib use; then the words of the
+    // display of libvlc's own, no Xlib use, fast scaling; then the words of the
     // environment variable VISTRELLE_VLC_ARGS (tests and headless runs
     // add "--aout=dummy" there).
     static QStringList arguments();

@@ -33,6 +33,7 @@ class KvoSoftware;
 class KvoVideoSeeker;
 class KvoVideoVolumeSlider;
 class QLabel;
+class QScreen;
 class QPushButton;
 class QSizeGrip;
 class QTimer;
@@ -194,6 +195,8 @@ public slots:
 
 signals:
     void changeBallonNumber(int count);
+    // The search box asked for a search; the page "search" is current.
+    void searchRequested(const QString& text);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -214,6 +217,7 @@ private:
 
     void applyFormFonts();
     void fitToScreen();
+    void fitMinimumSize(QScreen* screen);
     void createSizeGrip();
     void createBallon();
     void connectForm();
@@ -298,6 +302,7 @@ private:
     bool m_fadingIn = false;
     int m_fadeStep = 0; // 0 (transparent) to FadeSteps (opaque)
     QSize m_savedMinimumSize;
+    QSize m_designMinimumSize; // the form's
     // The probe is deleted by the thread pool once stopped: never touched
     // after stop().
     KvoConnectionStateManager* m_probe = nullptr;

@@ -5,6 +5,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QStringList>
+#include <QThread>
 
 #include <functional>
 #include <thread>
@@ -21,9 +22,12 @@ public:
         KvoVideoFrameSink* frames = nullptr;
         QString source;
 
+        // Runs on the player's teardown thread.
         ~Session() override
         {
             backend->record(QStringLiteral("release ") + source);
+            QMutexLocker locker(&backend->mutex);
+            backend->releaseThread = QThread::currentThread();
             if (backend->current == this)
                 backend->current = nullptr;
         }
@@ -65,6 +69,7 @@ public:
         session->events = events;
         session->frames = frames;
         session->source = source;
+        QMutexLocker locker(&mutex);
         current = session.get();
         lastSink = events;
         return session;
@@ -73,7 +78,11 @@ public:
     // Sends reports from another thread, in order, and waits for it.
     void inject(const QList<QPair<int, qint64>>& events, KvoVideoEventSink* sink = nullptr)
     {
-        KvoVideoEventSink* target = sink ? sink : (current ? current->events : nullptr);
+        KvoVideoEventSink* target = sink;
+        if (!target) {
+            QMutexLocker locker(&mutex);
+            target = current ? current->events : nullptr;
+        }
         if (!target)
             return;
         std::thread thread([target, events] {
@@ -88,6 +97,11 @@ public:
         QMutexLocker locker(&mutex);
         calls.append(call);
     }
+    QThread* lastReleaseThread()
+    {
+        QMutexLocker locker(&mutex);
+        return releaseThread;
+    }
     QStringList takeCalls()
     {
         QMutexLocker locker(&mutex);
@@ -101,6 +115,7 @@ public:
     int muteAnswer = 0;
     int volumeAnswer = 100;
     Session* current = nullptr;
+    QThread* releaseThread = nullptr;
     KvoVideoEventSink* lastSink = nullptr;
     QMutex mutex;
     QStringList calls;
