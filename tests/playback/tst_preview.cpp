@@ -176,9 +176,11 @@ void TestPreview::openPlayCloseReuse()
     // The same dialog for the next extract: loaded in place, from its start.
     checked = false;
     const int second = runOpen(dialog, QStringLiteral("http://127.0.0.1:1/b.mp4"), [&] {
+        // (The old media is released on a thread of its own, whenever.)
         const QStringList calls = m_fake.takeCalls();
-        QVERIFY(calls.contains(QStringLiteral("openUrl http://127.0.0.1:1/b.mp4")));
-        QCOMPARE(calls.last(), QStringLiteral("play"));
+        const qsizetype opened = calls.indexOf(QStringLiteral("openUrl http://127.0.0.1:1/b.mp4"));
+        QVERIFY(opened >= 0);
+        QVERIFY(calls.lastIndexOf(QStringLiteral("play")) > opened);
         QVERIFY(dialog.form().play->isHidden());
         QVERIFY(!dialog.form().pause->isHidden());
         QVERIFY(busy(dialog));
