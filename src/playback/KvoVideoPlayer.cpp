@@ -211,7 +211,12 @@ void KvoVideoPlayer::release()
         std::lock_guard<std::mutex> lock(teardowns->mutex);
         ++teardowns->running;
     }
-    std::thread([session, context, port, teardowns]() mutable {
+    // Moved, not copied: were a copy left here, the thread could end first
+    // and leave the last reference to this function, whose locals go in
+    // reverse order (the context before the session, whose stop still
+    // reports to it), on the GUI thread.
+    std::thread([session = std::move(session), context = std::move(context), port = std::move(port),
+                 teardowns]() mutable {
         session.reset();
         context.reset();
         port.reset();

@@ -57,6 +57,7 @@ private slots:
     void unplayableExtracts();
     void realExtractsFromTheService_data();
     void realExtractsFromTheService();
+    void realDialogReusedForEveryExtract();
 
 private:
     KvoFakeVideoBackend m_fake;
@@ -319,6 +320,39 @@ void TestPreview::realExtractsFromTheService()
     QVERIFY(checked);
     QCOMPARE(result, 2);
     QTRY_COMPARE(dialog.videoPlayer()->state(), int(KvoVideoPlayer::Stopped));
+    KvoVideoBackend::setInstance(&m_fake);
+}
+
+void TestPreview::realDialogReusedForEveryExtract()
+{
+    // One dialog, extract after extract as a catalogue page plays them:
+    // each new one replaces the last (released off the GUI thread) while
+    // its engine may still report.
+    if (!m_server)
+        m_server = std::make_unique<KvoTestServer>(QStringList{QStringLiteral("--quiet")});
+    if (!m_server->isRunning())
+        QSKIP("the local web service is not available");
+    qputenv("VISTRELLE_VLC_ARGS", "--aout=dummy --quiet");
+    KvoVideoBackend::setInstance(nullptr);
+    if (!KvoVideoBackend::instance()->isReady())
+        QSKIP("the media engine is not available");
+    QVERIFY(m_server->clearFaults());
+    KvoPreviewPlayer dialog;
+    for (int course : {101, 102, 101, 103, 104, 104, 102, 105, 103, 101, 106, 104}) {
+        bool painted = false;
+        const int result = runOpen(dialog, m_server->address() + QStringLiteral("/files/previews/%1.mp4").arg(course),
+                                   [&] {
+                                       const quint64 before = dialog.videoPlayer()->framesPainted();
+                                       painted = QTest::qWaitFor(
+                                           [&] { return dialog.videoPlayer()->framesPainted() > before; }, 15000);
+                                       // Playing on a little, as a user watches.
+                                       QTest::qWait(300);
+                                       dialog.exitButton()->click();
+                                   });
+        QVERIFY2(painted, qPrintable(QString::number(course)));
+        QCOMPARE(result, 2);
+        QVERIFY(!dialog.hasFailed());
+    }
     KvoVideoBackend::setInstance(&m_fake);
 }
 
