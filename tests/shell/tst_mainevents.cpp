@@ -79,6 +79,7 @@ private slots:
     void newBookmarks();
     void tooltips();
     void sessionExpiryDuringADialog();
+    void aModalDialogStaysOnTop();
 
 private:
     QString makeQoz(const QString& name, quint32 purchase, quint32 file);
@@ -381,6 +382,37 @@ void TestMainEvents::sessionExpiryDuringADialog()
     window->onClose();
     window->close();
     QTRY_VERIFY(!window->isVisible());
+}
+
+void TestMainEvents::aModalDialogStaysOnTop()
+{
+    // Which window was raised last, as the windowing system sees it.
+    struct Raises : QObject
+    {
+        QList<QObject*> order;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::ZOrderChange && watched->isWidgetType()
+                && static_cast<QWidget*>(watched)->isWindow())
+                order.append(watched);
+            return false;
+        }
+    } raises;
+    KvoMainWindow* window = KvoMainWindow::instance();
+    KvoDialog offer(nullptr, Qt::Dialog | Qt::FramelessWindowHint);
+    offer.setWindowModality(Qt::ApplicationModal);
+    offer.showDialog(false, false);
+    QCOMPARE(QApplication::activeModalWidget(), &offer);
+    qApp->installEventFilter(&raises);
+    // A file from a second start loads and plays a video (its title
+    // raises the window) while the dialog is open.
+    window->onNewMessageFromInstance(m_dir->filePath(QStringLiteral("52.qoz")));
+    qApp->removeEventFilter(&raises);
+    QCOMPARE(player()->currentVideoId(), 52u);
+    raises.order.removeIf([&](QObject* raised) { return raised != window && raised != &offer; });
+    QVERIFY(!raises.order.isEmpty());
+    QCOMPARE(raises.order.last(), &offer);
+    offer.close();
 }
 
 QTEST_MAIN(TestMainEvents)
