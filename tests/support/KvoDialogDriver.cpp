@@ -65,9 +65,29 @@ void KvoDialogDriver::closeModal(QWidget* widget)
         widget->close();
 }
 
+QWidget* KvoDialogDriver::findExpected() const
+{
+    if (m_expected.isEmpty())
+        return nullptr;
+    const Expected& e = m_expected.first();
+    // A dialog already visible when its exec() starts runs its loop without
+    // becoming the active modal widget: look at every window.
+    const auto widgets = QApplication::topLevelWidgets();
+    for (QWidget* widget : widgets) {
+        if (widget->isVisible() && !m_before.contains(widget) && !m_handled.contains(widget) && e.cast(widget)
+            && matchesName(widget, e.name))
+            return widget;
+    }
+    return nullptr;
+}
+
 void KvoDialogDriver::poll()
 {
     QWidget* modal = activeModalWidget();
+    if (!modal || m_handled.contains(modal) || m_before.contains(modal)) {
+        if (QWidget* shown = findExpected())
+            modal = shown;
+    }
     const bool known = modal && (m_handled.contains(modal) || m_before.contains(modal));
     if (modal && !known) {
         if (!m_expected.isEmpty() && m_expected.first().cast(modal)
@@ -92,11 +112,14 @@ void KvoDialogDriver::poll()
             m_problems.append(QStringLiteral("no modal %1 \"%2\" within %3 ms").arg(e.className, e.name).arg(m_timeout));
         m_expected.clear();
     }
-    if (modal && m_handled.contains(modal)) {
-        m_problems.append(QStringLiteral("%1 \"%2\" still open %3 ms after its answer")
-                              .arg(QString::fromLatin1(modal->metaObject()->className()), modal->objectName())
-                              .arg(m_timeout));
-        closeOpened();
+    for (const QPointer<QWidget>& widget : std::as_const(m_handled)) {
+        if (widget && widget->isVisible()) {
+            m_problems.append(QStringLiteral("%1 \"%2\" still open %3 ms after its answer")
+                                  .arg(QString::fromLatin1(widget->metaObject()->className()), widget->objectName())
+                                  .arg(m_timeout));
+            closeOpened();
+            break;
+        }
     }
 }
 
@@ -107,7 +130,11 @@ void KvoDialogDriver::closeOpened()
     for (int i = 0; i < 20; ++i) {
         QWidget* modal = activeModalWidget();
         if (!modal || m_before.contains(modal))
-            return;
+            break;
         closeModal(modal);
     }
+    // Then the answered dialogs that run their loop without being modal.
+    for (const QPointer<QWidget>& widget : std::as_const(m_handled))
+        if (widget && widget->isVisible())
+            closeModal(widget);
 }

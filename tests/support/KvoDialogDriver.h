@@ -81,6 +81,7 @@ private:
 
     void add(const Expected& e);
     void poll();
+    QWidget* findExpected() const;
     void closeOpened();
     static QWidget* activeModalWidget();
     static bool matchesName(QWidget* widget, const QString& name);
