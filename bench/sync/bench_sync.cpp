@@ -1,5 +1,5 @@
 // Prints figures of the library synchronisation; asserts nothing.
-#include "KvoCannedServer.h"
+#include "KvoFakeHttpServer.h"
 
 #include "KvoApi.h"
 #include "KvoDatabase.h"
@@ -186,7 +186,7 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path() + QStringLiteral("/.config")));
 
     const QByteArray body = bigAnswer(1700000000);
-    KvoCannedServer server;
+    KvoFakeHttpServer server;
     if (!server.listen())
         return 1;
     KvoApi::setEndpointForTesting(server.address());

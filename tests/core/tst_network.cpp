@@ -551,7 +551,9 @@ void TestNetwork::requestAbort()
     QTRY_COMPARE_WITH_TIMEOUT(m_raw.requests, 1, 5000);
     request.abort();
     request.abort();
-    QTest::qWait(100);
+    // No transfer left that could still end: what follows is all there is.
+    QVERIFY(!request.isRunning());
+    QCoreApplication::processEvents();
     QCOMPARE(spies.total(), 1);
     QCOMPARE(spies.error.first().at(0).value<QNetworkReply::NetworkError>(), QNetworkReply::OperationCanceledError);
     QCOMPARE(idleSpies.total(), 0);
@@ -575,7 +577,8 @@ void TestNetwork::requestSendAgainWhileRunning()
     QTRY_COMPARE_WITH_TIMEOUT(m_raw.requests, 1, 5000);
     request.get(httpUrl(QStringLiteral("/status/200")));
     QTRY_COMPARE_WITH_TIMEOUT(spies.total(), 1, 5000);
-    QTest::qWait(100);
+    QVERIFY(!request.isRunning());
+    QCoreApplication::processEvents();
     QCOMPARE(spies.ok.count(), 1);
     QCOMPARE(spies.error.count(), 0);
 }
@@ -614,7 +617,8 @@ void TestNetwork::downloadSuccess()
     // Neither the service's credentials nor its keys go with a file.
     QVERIFY(m_lastAuthorization.isEmpty());
     QVERIFY(m_lastQuery.isEmpty());
-    QTest::qWait(50);
+    QVERIFY(!downloader.isRunning());
+    QCoreApplication::processEvents();
     QCOMPARE(spies.total(), 1);
 }
 
@@ -664,7 +668,8 @@ void TestNetwork::downloadFailure()
     else
         QVERIFY(!QFile::exists(target()));
     QCOMPARE(m_fileHits, 0);
-    QTest::qWait(50);
+    QVERIFY(!downloader.isRunning());
+    QCoreApplication::processEvents();
     QCOMPARE(spies.total(), 1);
 }
 
@@ -742,7 +747,8 @@ void TestNetwork::downloadBadDestination()
     QVERIFY(!downloader.isRunning());
     QVERIFY(!QFile::exists(destination + QStringLiteral(".part")));
     QCOMPARE(m_fileHits, 0);
-    QTest::qWait(50);
+    QVERIFY(!downloader.isRunning());
+    QCoreApplication::processEvents();
     QCOMPARE(spies.total(), 1);
 }
 
@@ -770,7 +776,8 @@ void TestNetwork::downloadWriteError()
     QVERIFY(spies.error.first().at(1).toString().contains(QStringLiteral(".part")));
     QCOMPARE(readAll(target()), QByteArray("earlier"));
     QVERIFY(!QFile::exists(target() + QStringLiteral(".part")));
-    QTest::qWait(50);
+    QVERIFY(!downloader.isRunning());
+    QCoreApplication::processEvents();
     QCOMPARE(spies.total(), 1);
 }
 
@@ -784,7 +791,8 @@ void TestNetwork::downloadAbort()
     QTRY_VERIFY_WITH_TIMEOUT(!spies.progress.isEmpty(), 5000);
     QVERIFY(QFile::exists(target() + QStringLiteral(".part")));
     downloader.abort();
-    QTest::qWait(100);
+    QVERIFY(!downloader.isRunning());
+    QCoreApplication::processEvents();
     QCOMPARE(spies.total(), 1);
     QCOMPARE(spies.errorCode(), QNetworkReply::OperationCanceledError);
     QVERIFY(!downloader.isRunning());
@@ -800,7 +808,8 @@ void TestNetwork::downloadAbortFromProgressSlot()
     downloader.setDestination(target());
     downloader.download(httpUrl(QStringLiteral("/file")));
     QTRY_COMPARE_WITH_TIMEOUT(spies.total(), 1, 5000);
-    QTest::qWait(100);
+    QVERIFY(!downloader.isRunning());
+    QCoreApplication::processEvents();
     QCOMPARE(spies.total(), 1);
     QCOMPARE(spies.errorCode(), QNetworkReply::OperationCanceledError);
     QCOMPARE(spies.progress.count(), 1);
@@ -822,7 +831,7 @@ void TestNetwork::downloadDeletedWhileRunning()
     QTRY_VERIFY_WITH_TIMEOUT(progressed, 5000);
     delete downloader;
     m_raw.reset(); // the server goes away too
-    QTest::qWait(100);
+    QCoreApplication::processEvents();
     QCOMPARE(endSignals, 0);
     QVERIFY(!QFile::exists(target() + QStringLiteral(".part")));
 }

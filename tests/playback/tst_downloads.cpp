@@ -1,3 +1,4 @@
+#include "KvoDialogDriver.h"
 #include "KvoTestSupport.h"
 
 #include "KvoDatabase.h"
@@ -22,7 +23,6 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <csignal>
 #include <memory>
@@ -55,29 +55,6 @@ QStringList titlesOfOpenBoxes(const QList<KvoNotificationBox*>& before = {})
             titles.append(box->title());
     return titles;
 }
-
-// Closes every KvoDialog that shows (they run modally) and counts them.
-class DialogCloser : public QObject
-{
-public:
-    DialogCloser()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            for (QWidget* widget : QApplication::topLevelWidgets()) {
-                auto* dialog = qobject_cast<KvoDialog*>(widget);
-                if (dialog && dialog->isVisible()) {
-                    ++shown;
-                    dialog->closeWithCancel();
-                }
-            }
-        });
-        m_timer.start(20);
-    }
-    int shown = 0;
-
-private:
-    QTimer m_timer;
-};
 
 } // namespace
 
@@ -637,14 +614,16 @@ void TestDownloads::links()
         if (key == QLatin1String("downloads"))
             m_page->show();
     });
-    DialogCloser closer;
+    const auto cancel = [](KvoDialog* dialog) { dialog->closeWithCancel(); };
 
     // Offline, a link to a listed purchase still shows the page first, so
     // the entry's own check can tell that the connection is missing.
+    KvoDialogDriver offline;
+    offline.expect<KvoDialog>(QStringLiteral("UIConnection"), cancel);
     manager()->setConnected(false);
     m_page->playVideo(106);
     QCOMPARE(switches, QStringList{QStringLiteral("downloads")});
-    QTRY_COMPARE(closer.shown, 1);
+    QVERIFY2(offline.wait(), offline.report());
     QCOMPARE(KvoDownloadWidget::activeCount() + KvoDownloadWidget::queuedCount(), 0);
 
     // Online it queues, and the page moves to the entry.
@@ -662,8 +641,10 @@ void TestDownloads::links()
 
     // Unknown purchase: the download-error dialog, no page switch.
     switches.clear();
+    KvoDialogDriver unknown;
+    unknown.expect<KvoDialog>(QStringLiteral("UIErrorPlayVideoDialog"), cancel);
     m_page->playVideo(0);
-    QTRY_COMPARE(closer.shown, 2);
+    QVERIFY2(unknown.wait(), unknown.report());
     QVERIFY(switches.isEmpty());
 }
 
