@@ -1,6 +1,8 @@
 // The network layer against servers inside the test: a QHttpServer for
-// ordinary answers, and a bare QTcpServer for stalls, cut bodies and raw
-// redirections (QHttpServer 6.4 cannot answer late safely).
+// ordinary answers, and the shared fake server for stalls, cut bodies and
+// raw redirections (QHttpServer 6.4 cannot answer late safely).
+
+#include "KvoFakeHttpServer.h"
 
 #include "KvoApi.h"
 #include "KvoDownloader.h"
@@ -17,7 +19,6 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
@@ -28,66 +29,14 @@
 
 namespace {
 
-// Answers every request with the same canned bytes, then closes the
-// connection or leaves it open (a stalled server).
-class RawServer : public QObject
+// The fake server answers every request with the same raw bytes, then closes
+// the connection or leaves it open (a stalled server); with no bytes it
+// answers nothing. Earlier connections are dropped.
+void serve(KvoFakeHttpServer& server, const QByteArray& bytes = {}, bool close = true)
 {
-public:
-    RawServer()
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, &RawServer::onConnection);
-        if (m_server.listen(QHostAddress::LocalHost, 0))
-            port = m_server.serverPort();
-    }
-    ~RawServer() override { reset(); }
-
-    void reset(const QByteArray& canned = {}, bool close = true)
-    {
-        for (const QPointer<QTcpSocket>& socket : std::as_const(m_sockets))
-            if (socket)
-                socket->abort();
-        m_sockets.clear();
-        answer = canned;
-        closeAfter = close;
-        requests = 0;
-        lastRequest.clear();
-    }
-
-    QString url(const QString& path = QStringLiteral("/")) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path);
-    }
-
-    quint16 port = 0;
-    QByteArray answer;
-    bool closeAfter = true;
-    int requests = 0;
-    QByteArray lastRequest;
-
-private:
-    void onConnection()
-    {
-        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-            m_sockets << socket;
-            auto buffer = std::make_shared<QByteArray>();
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer] {
-                *buffer += socket->readAll();
-                if (!buffer->contains("\r\n\r\n"))
-                    return;
-                ++requests;
-                lastRequest = *buffer;
-                buffer->clear();
-                if (!answer.isEmpty())
-                    socket->write(answer);
-                if (closeAfter)
-                    socket->disconnectFromHost();
-            });
-        }
-    }
-
-    QTcpServer m_server;
-    QList<QPointer<QTcpSocket>> m_sockets;
-};
+    server.reset();
+    server.setReply(KvoFakeHttpServer::Reply::raw(bytes, close));
+}
 
 QByteArray httpAnswer(const QByteArray& statusLine, const QByteArray& body, qint64 announced = -2,
                       const QByteArray& extraHeaders = {})
@@ -214,7 +163,7 @@ private:
 
     QHttpServer m_http;
     quint16 m_httpPort = 0;
-    RawServer m_raw;
+    KvoFakeHttpServer m_raw;
     QByteArray m_payload;
     int m_fileHits = 0;
     QByteArray m_lastAuthorization;
@@ -253,14 +202,14 @@ void TestNetwork::initTestCase()
     });
     m_httpPort = m_http.listen(QHostAddress::LocalHost, 0);
     QVERIFY(m_httpPort != 0);
-    QVERIFY(m_raw.port != 0);
+    QVERIFY(m_raw.listen());
 }
 
 void TestNetwork::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    m_raw.reset();
+    serve(m_raw);
     m_fileHits = 0;
     m_lastAuthorization.clear();
     m_lastBody.clear();
@@ -272,7 +221,7 @@ void TestNetwork::cleanup()
     KvoHTTPRequest::setTransferTimeout(30000);
     KvoDownloader::setTransferTimeout(60000);
     KvoHTTPRequest::clearCredentials();
-    m_raw.reset();
+    serve(m_raw);
     if (m_dir) {
         QFile::setPermissions(m_dir->filePath(QStringLiteral("ro")), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         m_dir.reset();
@@ -512,7 +461,7 @@ void TestNetwork::requestPostBody()
 
 void TestNetwork::requestTimeout()
 {
-    m_raw.reset({}, false); // accepts, reads, never answers
+    serve(m_raw, {}, false); // accepts, reads, never answers
     KvoHTTPRequest::setTransferTimeout(300);
     KvoHTTPRequest request;
     RequestSpies spies(&request);
@@ -526,7 +475,7 @@ void TestNetwork::requestTimeout()
 
 void TestNetwork::requestRedirectNotFollowed()
 {
-    m_raw.reset(httpAnswer("302 Found", {}, 0,
+    serve(m_raw, httpAnswer("302 Found", {}, 0,
                            "Location: " + httpUrl(QStringLiteral("/file")).toUtf8() + "\r\n"));
     KvoHTTPRequest::setCredentials(QStringLiteral("user"), QStringLiteral("secret"));
     KvoHTTPRequest request;
@@ -544,11 +493,11 @@ void TestNetwork::requestAbort()
     RequestSpies idleSpies(&idle);
     idle.abort(); // nothing runs: nothing happens
 
-    m_raw.reset({}, false);
+    serve(m_raw, {}, false);
     KvoHTTPRequest request;
     RequestSpies spies(&request);
     request.get(m_raw.url());
-    QTRY_COMPARE_WITH_TIMEOUT(m_raw.requests, 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_raw.requestCount(), 1, 5000);
     request.abort();
     request.abort();
     // No transfer left that could still end: what follows is all there is.
@@ -559,22 +508,22 @@ void TestNetwork::requestAbort()
     QCOMPARE(idleSpies.total(), 0);
 
     // A caller that deletes the request from its error slot.
-    m_raw.reset({}, false);
+    serve(m_raw, {}, false);
     QPointer<KvoHTTPRequest> doomed = new KvoHTTPRequest;
     connect(doomed, &KvoHTTPRequest::errorRequest, this, [&doomed] { delete doomed; });
     doomed->get(m_raw.url());
-    QTRY_COMPARE_WITH_TIMEOUT(m_raw.requests, 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_raw.requestCount(), 1, 5000);
     doomed->abort();
     QVERIFY(doomed.isNull());
 }
 
 void TestNetwork::requestSendAgainWhileRunning()
 {
-    m_raw.reset({}, false);
+    serve(m_raw, {}, false);
     KvoHTTPRequest request;
     RequestSpies spies(&request);
     request.get(m_raw.url());
-    QTRY_COMPARE_WITH_TIMEOUT(m_raw.requests, 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_raw.requestCount(), 1, 5000);
     request.get(httpUrl(QStringLiteral("/status/200")));
     QTRY_COMPARE_WITH_TIMEOUT(spies.total(), 1, 5000);
     QVERIFY(!request.isRunning());
@@ -652,7 +601,7 @@ void TestNetwork::downloadFailure()
     const QByteArray earlier = "the complete earlier file";
     if (previous)
         QVERIFY(writeFile(target(), earlier));
-    m_raw.reset(answer);
+    serve(m_raw, answer);
 
     KvoDownloader downloader;
     DownloadSpies spies(&downloader);
@@ -677,7 +626,7 @@ void TestNetwork::downloadLongerThanAnnounced()
 {
     // The announced length ends the body: what follows is never part of the
     // file.
-    m_raw.reset(httpAnswer("200 OK", QByteArray("0123456789ABCDEFGHIJ"), 10));
+    serve(m_raw, httpAnswer("200 OK", QByteArray("0123456789ABCDEFGHIJ"), 10));
     KvoDownloader downloader;
     DownloadSpies spies(&downloader);
     downloader.setDestination(target());
@@ -690,7 +639,7 @@ void TestNetwork::downloadLongerThanAnnounced()
 
 void TestNetwork::downloadStallTimesOut()
 {
-    m_raw.reset(httpAnswer("200 OK", QByteArray(1000, 's'), 100000), false);
+    serve(m_raw, httpAnswer("200 OK", QByteArray(1000, 's'), 100000), false);
     KvoDownloader::setTransferTimeout(300);
     KvoDownloader downloader;
     DownloadSpies spies(&downloader);
@@ -783,7 +732,7 @@ void TestNetwork::downloadWriteError()
 
 void TestNetwork::downloadAbort()
 {
-    m_raw.reset(httpAnswer("200 OK", QByteArray(8000, 'a'), 100000), false);
+    serve(m_raw, httpAnswer("200 OK", QByteArray(8000, 'a'), 100000), false);
     KvoDownloader downloader;
     DownloadSpies spies(&downloader);
     downloader.setDestination(target());
@@ -819,7 +768,7 @@ void TestNetwork::downloadAbortFromProgressSlot()
 
 void TestNetwork::downloadDeletedWhileRunning()
 {
-    m_raw.reset(httpAnswer("200 OK", QByteArray(8000, 'd'), 100000), false);
+    serve(m_raw, httpAnswer("200 OK", QByteArray(8000, 'd'), 100000), false);
     auto* downloader = new KvoDownloader;
     int endSignals = 0;
     connect(downloader, &KvoDownloader::successDownload, this, [&endSignals] { ++endSignals; });
@@ -830,7 +779,7 @@ void TestNetwork::downloadDeletedWhileRunning()
     downloader->download(m_raw.url());
     QTRY_VERIFY_WITH_TIMEOUT(progressed, 5000);
     delete downloader;
-    m_raw.reset(); // the server goes away too
+    serve(m_raw); // the server goes away too
     QCoreApplication::processEvents();
     QCOMPARE(endSignals, 0);
     QVERIFY(!QFile::exists(target() + QStringLiteral(".part")));

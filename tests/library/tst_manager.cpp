@@ -568,10 +568,17 @@ void TestManager::destroyWhilePollInFlight()
     }
     m_server->setAnswer(200, answer(courses, 100));
     auto second = manager();
-    QSignalSpy secondEnded(second, &KvoPurchaseVideoManager::updateEnded);
-    connect(second, &KvoPurchaseVideoManager::updateEnded, this, [] { KvoPurchaseVideoManager::destroy(); });
+    bool destroyed = false;
+    // Queued from the worker: it must have run before the test goes on, or it
+    // would destroy the next test's manager.
+    const auto connection = connect(second, &KvoPurchaseVideoManager::updateEnded, this, [&destroyed] {
+        KvoPurchaseVideoManager::destroy();
+        destroyed = true;
+    });
     second->update();
-    QVERIFY(secondEnded.wait(10000));
+    const bool done = QTest::qWaitFor([&destroyed] { return destroyed; }, 10000);
+    disconnect(connection);
+    QVERIFY(done);
     QThreadPool::globalInstance()->waitForDone(10000);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     // Either nothing or the whole answer reached the file.

@@ -828,7 +828,7 @@ void TestNotifier::clickableWhileModal()
     QVERIFY(followed);
 }
 
-// Each kind of box as it looks; saved when VISTRELLE_SHOTS names a folder.
+// Each kind of box as it looks; pictures saved through KvoScreenshots.
 void TestNotifier::boxLook()
 {
     useInAppMask(0x80);

@@ -4,12 +4,18 @@
 #include <QDialog>
 #include <QTest>
 
+namespace {
+// The drivers alive, oldest first: only the newest one acts.
+QList<KvoDialogDriver*> s_drivers;
+} // namespace
+
 KvoDialogDriver::KvoDialogDriver(int timeoutMs)
     : m_timeout(timeoutMs)
 {
     for (QWidget* widget : QApplication::topLevelWidgets())
         if (widget->isVisible())
             m_before.append(widget);
+    s_drivers.append(this);
     m_since.start();
     m_timer.setInterval(10);
     connect(&m_timer, &QTimer::timeout, this, &KvoDialogDriver::poll);
@@ -19,6 +25,7 @@ KvoDialogDriver::KvoDialogDriver(int timeoutMs)
 KvoDialogDriver::~KvoDialogDriver()
 {
     m_timer.stop();
+    s_drivers.removeOne(this);
     closeOpened();
     if (!done())
         qWarning("KvoDialogDriver: %s", report());
@@ -83,6 +90,8 @@ QWidget* KvoDialogDriver::findExpected() const
 
 void KvoDialogDriver::poll()
 {
+    if (s_drivers.isEmpty() || s_drivers.last() != this)
+        return;
     QWidget* modal = activeModalWidget();
     if (!modal || m_handled.contains(modal) || m_before.contains(modal)) {
         if (QWidget* shown = findExpected())

@@ -25,6 +25,7 @@
 //   test ends instead of hanging; the destructor does the same.
 //
 // A test checks the outcome with QVERIFY2(driver.done(), driver.report()).
+// Of several drivers alive at once, the newest one acts.
 class KvoDialogDriver : public QObject
 {
 public:

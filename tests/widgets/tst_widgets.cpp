@@ -1,11 +1,11 @@
 // Toolkit widgets: page bar, busy overlay, spinning icon and animations.
 #include "KvoLoadingFrame.h"
 #include "KvoOpacityAnimation.h"
+#include "KvoScreenshots.h"
 #include "KvoPaginationWidget.h"
 #include "KvoSpinningIcon.h"
 #include "KvoUnfocusAnimation.h"
 
-#include <QDir>
 #include <QGraphicsBlurEffect>
 #include <QGraphicsOpacityEffect>
 #include <QImage>
@@ -903,13 +903,11 @@ void TestWidgets::spinningIconButtonGone()
 
 // -------------------------------------------------------------- screenshots
 
-// Pictures for a look by eye: written only when VISTRELLE_SHOTS_DIR is set.
+// Pictures for a look by eye (see KvoScreenshots).
 void TestWidgets::screenshots()
 {
-    const QString dir = qEnvironmentVariable("VISTRELLE_SHOTS_DIR");
-    if (dir.isEmpty())
-        QSKIP("VISTRELLE_SHOTS_DIR not set");
-    QDir().mkpath(dir);
+    if (!KvoScreenshots::enabled())
+        QSKIP(KvoScreenshots::OffReason);
 
     QScopedPointer<QWidget> page(darkBackground(696, 140));
     auto* many = new KvoPaginationWidget(page.data());
@@ -924,7 +922,7 @@ void TestWidgets::screenshots()
     few->refresh(0);
     page->show();
     QVERIFY(QTest::qWaitForWindowExposed(page.data()));
-    QVERIFY(page->grab().save(dir + QStringLiteral("/pagination.png")));
+    QVERIFY(KvoScreenshots::save(page.data(), QStringLiteral("pagination")));
 
     QScopedPointer<QWidget> dark(darkBackground(400, 260));
     auto* frame = new KvoLoadingFrame(dark.data());
@@ -932,7 +930,7 @@ void TestWidgets::screenshots()
     QVERIFY(QTest::qWaitForWindowExposed(dark.data()));
     frame->start();
     frame->setAngle(30);
-    QVERIFY(dark->grab().save(dir + QStringLiteral("/loading.png")));
+    QVERIFY(KvoScreenshots::save(dark.data(), QStringLiteral("loading")));
     frame->stop();
 }
 
