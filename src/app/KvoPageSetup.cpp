@@ -6,21 +6,65 @@
 #include "KvoPageDetailSoftware.h"
 #include "KvoPageSoftwares.h"
 
+// How a page joins the client: one registration here, nothing elsewhere.
+//
+//   KvoMainWindow::registerPage<KvoPageNews>({
+//       QStringLiteral("news"),       // key (or with isPattern, text its keys contain)
+//       false,                        // isPattern
+//       QStringLiteral("buttonNouveautes"), // menu entry in KvoMainWindow.ui
+//       KvoPageRegistry::Menu::Opens, // the entry opens the page (or only Highlights)
+//       false,                        // buildAtStart: built with the window
+//       {}});                         // creator; empty: KvoMainWindow::createPage
+//
+// The page class derives from QWidget and IKvoPage, takes (QWidget* parent,
+// Qt::WindowFlags), and declares the signal onChangePage(QString, bool);
+// createPage() connects it, and onChangePageRequest(KvoPageRequest) too
+// when the class declares it (a switch that carries a video to the player).
+// What the window asks of pages in general (library refresh, links, the
+// end of the session) goes through the IKvoPage hooks, so the window never
+// includes a page class. A page that needs steps of its own at creation
+// (a parent page in the breadcrumb, an id from its key) gives a creator.
+namespace {
+
+KvoPageRegistry::Page page(const QString& key, const QString& menuButton,
+                           KvoPageRegistry::Menu menu = KvoPageRegistry::Menu::Opens)
+{
+    KvoPageRegistry::Page registration;
+    registration.key = key;
+    registration.menuButton = menuButton;
+    registration.menu = menu;
+    return registration;
+}
+
+} // namespace
+
 void KvoPageSetup::registerPages()
 {
-    // One line per page key; the main window builds a page on first use.
-    KvoMainWindow::registerPage<KvoPageSoftwares>(QStringLiteral("softwares"));
-    KvoPageRegistry::addPattern(QStringLiteral("detail_software_"), [](KvoMainWindow* window, const QString& key) -> QWidget* {
+    KvoMainWindow::registerPage<KvoPageSoftwares>(page(QStringLiteral("softwares"), QStringLiteral("buttonVideos")));
+
+    KvoPageRegistry::Page detail = page(QStringLiteral("detail_software_"), QStringLiteral("buttonVideos"),
+                                        KvoPageRegistry::Menu::Highlights);
+    detail.isPattern = true;
+    detail.creator = [](KvoMainWindow* window, const QString& key) -> QWidget* {
         // A software's page sits under the softwares page in the breadcrumb.
         window->insertPageInMap(QStringLiteral("softwares"));
-        auto* page = new KvoPageDetailSoftware(window, Qt::WindowFlags());
-        QObject::connect(page, qOverload<const QString&, bool>(&KvoPageDetailSoftware::onChangePage), window,
-                         &KvoMainWindow::changePage);
+        auto* created = KvoMainWindow::createPage<KvoPageDetailSoftware>(window);
         if (QWidget* softwares = window->pages().value(QStringLiteral("softwares")).first)
-            page->setParentPage(softwares);
-        page->setSoftwareId(KvoMainWindow::detailSoftwareId(key));
-        return page;
-    });
-    KvoMainWindow::registerPage<KvoPageDownloads>(QStringLiteral("downloads"));
-    // (pages: add registrations above this line)
+            created->setParentPage(softwares);
+        created->setSoftwareId(KvoMainWindow::detailSoftwareId(key));
+        return created;
+    };
+    KvoMainWindow::registerPage<KvoPageDetailSoftware>(detail);
+
+    // Built with the window: links and the downloads counter need it at once.
+    KvoPageRegistry::Page downloads = page(QStringLiteral("downloads"), QStringLiteral("buttonTelecharger"));
+    downloads.buildAtStart = true;
+    KvoMainWindow::registerPage<KvoPageDownloads>(downloads);
+
+    // Menu entries of pages still to come, as they will register:
+    //   "accueil" buttonAccueil; "search" buttonAccueil (Highlights);
+    //   "news" buttonNouveautes; "promo" buttonPromo; "top" buttonTop;
+    //   "favoris" buttonFavoris; "config" buttonConfiguration;
+    //   "help" buttonAide; "support" buttonAide (Highlights);
+    //   "player" buttonVideos (Highlights, buildAtStart, before "downloads").
 }

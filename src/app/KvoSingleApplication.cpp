@@ -125,13 +125,11 @@ void KvoSingleApplication::post(const Pending& item)
         emitItem(item);
         return;
     }
-    // One waiting close request is enough.
-    if (item.kind == Kind::Close) {
-        for (const Pending& p : std::as_const(m_pending)) {
-            if (p.kind == Kind::Close)
-                return;
-        }
-    }
+    // A close request is meant for what is on screen now (the sign-in, or a
+    // window on its way out): kept, it would close the next session's
+    // window as soon as it opened.
+    if (item.kind == Kind::Close)
+        return;
     m_pending.append(item);
 }
 

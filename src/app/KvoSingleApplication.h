@@ -15,8 +15,11 @@ class QTranslator;
 //
 // Nothing is lost before the main window exists. Until a receiver declared
 // itself ready with setReceiverReady(true), every forwarded text and every
-// system request is kept in arrival order; setReceiverReady(true) emits the
-// kept ones, in that order, and everything after that is emitted at once.
+// request to open a file or a link is kept in arrival order;
+// setReceiverReady(true) emits the kept ones, in that order, and everything
+// after that is emitted at once. A close request that finds no ready
+// receiver is dropped: it was meant for the sign-in or for a window already
+// going, never for the next session's window.
 // The session loop therefore:
 //   1. connects the main window to the signals,
 //   2. hands the window its own command-line argument,

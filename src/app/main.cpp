@@ -1,4 +1,5 @@
 #include "KvoEnvironment.h"
+#include "KvoFont.h"
 #include "KvoMessageBox.h"
 #include "KvoSessionLoop.h"
 #include "KvoSingleApplication.h"
@@ -61,9 +62,7 @@ int main(int argc, char** argv)
         qunsetenv("QT_QPA_PLATFORM");
 
     // The layouts were drawn where a point is a pixel.
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(11);
-    QApplication::setFont(font);
+    QApplication::setFont(KvoFont::arial(11));
     const QString icon = QStringLiteral(":/KvoMainWindow/Resources/icon.png");
     if (QFile::exists(icon))
         QApplication::setWindowIcon(QIcon(icon));

@@ -1,5 +1,7 @@
 #include "KvoDetailSoftwareItem.h"
 
+#include "KvoDurationText.h"
+#include "KvoFont.h"
 #include "KvoSoftwareDetailOrder.h"
 
 #include <QDesktopServices>
@@ -20,12 +22,6 @@ namespace {
 const char* const Green = "#97bf0d";
 const char* const Pink = "#cd457f";
 
-QFont arialPixels(int pixels)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    return font;
-}
 
 QFrame* emptyFrame(int width)
 {
@@ -75,7 +71,7 @@ KvoDetailSoftwareItem::KvoDetailSoftwareItem(int type, QWidget* parent)
         m_titleButton->setObjectName(QStringLiteral("chapterTitle"));
     m_titleButton->setFixedHeight(18);
     m_titleButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    m_titleButton->setFont(arialPixels(12));
+    m_titleButton->setFont(KvoFont::arial(12));
     m_titleButton->setFocusPolicy(Qt::NoFocus);
     connect(m_titleButton, &QPushButton::clicked, this, &KvoDetailSoftwareItem::onClickTitle);
     m_layout->addWidget(m_titleButton);
@@ -85,7 +81,7 @@ KvoDetailSoftwareItem::KvoDetailSoftwareItem(int type, QWidget* parent)
         m_durationLabel->setFixedSize(80, 18);
         m_durationLabel->setAlignment(Qt::AlignCenter);
         m_durationLabel->setStyleSheet(QStringLiteral("color:#9d9d9d;"));
-        m_durationLabel->setFont(arialPixels(12));
+        m_durationLabel->setFont(KvoFont::arial(12));
         m_layout->addWidget(m_durationLabel);
         // Blank columns are layout spacing, not widgets: nothing to polish
         // or paint.
@@ -138,17 +134,7 @@ KvoDetailSoftwareItem::~KvoDetailSoftwareItem() = default;
 
 QString KvoDetailSoftwareItem::formatDuration(uint seconds)
 {
-    const uint hours = seconds / 3600;
-    const uint rest = seconds - 3600 * hours;
-    const uint minutes = rest / 60;
-    const uint secs = rest - 60 * minutes;
-    if (hours > 0) {
-        return QStringLiteral("%1:%2:%3")
-            .arg(hours)
-            .arg(minutes, 2, 10, QLatin1Char('0'))
-            .arg(secs, 2, 10, QLatin1Char('0'));
-    }
-    return QStringLiteral("%1:%2").arg(minutes).arg(secs, 2, 10, QLatin1Char('0'));
+    return KvoDurationText::clock(seconds);
 }
 
 uint KvoDetailSoftwareItem::listedMean(const KvoPurchase& purchase)
@@ -205,7 +191,7 @@ QLabel* KvoDetailSoftwareItem::createPercentageLabel()
 {
     auto* label = new QLabel(QStringLiteral("0%"), this);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setFont(arialPixels(11));
+    label->setFont(KvoFont::arial(11));
     label->setFixedSize(35, 18);
     return label;
 }
@@ -228,7 +214,7 @@ void KvoDetailSoftwareItem::createMissingWidgets()
     m_parcourirButton->hide();
     m_parcourirButton->setCursor(Qt::PointingHandCursor);
     m_parcourirButton->setFixedSize(80, 16);
-    m_parcourirButton->setFont(arialPixels(12));
+    m_parcourirButton->setFont(KvoFont::arial(12));
     m_parcourirButton->setFocusPolicy(Qt::NoFocus);
     connect(m_parcourirButton, &QPushButton::clicked, this, &KvoDetailSoftwareItem::onClickParcourir);
     m_layout->insertWidget(m_layout->indexOf(m_titleButton) + 1, m_parcourirButton);
@@ -238,7 +224,7 @@ void KvoDetailSoftwareItem::createMissingWidgets()
     m_missingButton->hide();
     m_missingButton->setIcon(QIcon(QStringLiteral(":/KvoMainWindow/Resources/warning.png")));
     m_missingButton->setFixedSize(140, 18);
-    m_missingButton->setFont(arialPixels(12));
+    m_missingButton->setFont(KvoFont::arial(12));
     m_missingButton->setFocusPolicy(Qt::NoFocus);
     m_layout->insertWidget(m_layout->indexOf(m_progressBar), m_missingButton);
 }

@@ -1,4 +1,6 @@
 #include "KvoListWidget.h"
+#include "KvoFont.h"
+#include "KvoScrollBarStyle.h"
 
 #include "KvoListWidgetItem.h"
 
@@ -10,10 +12,7 @@ KvoListWidget::KvoListWidget(QWidget* parent)
     : QListWidget(parent)
 {
     setObjectName(QStringLiteral("this"));
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(12);
-    font.setBold(true);
-    setFont(font);
+    setFont(KvoFont::arial(12, QFont::Bold));
     setFocusPolicy(Qt::NoFocus);
     setSpacing(24);
     setLineWidth(0);
@@ -25,14 +24,8 @@ KvoListWidget::KvoListWidget(QWidget* parent)
     setStyleSheet(QStringLiteral(
         "QListWidget { background-color: transparent; color: white; border: none; }\n"
         "QListWidget::item { background-color: transparent; margin: 0px; }\n"
-        "QListWidget::icon { margin-bottom: 8px; }\n"
-        "QScrollBar:vertical { background: #181a21; width: 14px; margin: 15px 0px 15px 0px; border: none; }\n"
-        "QScrollBar::handle:vertical { background: #26272c; min-height: 20px; }\n"
-        "QScrollBar::add-line:vertical { height: 14px; subcontrol-position: bottom; subcontrol-origin: margin;"
-        " border: none; background: none; image: url(:/KvoMainWindow/Resources/scrollbar_down.png); }\n"
-        "QScrollBar::sub-line:vertical { height: 14px; subcontrol-position: top; subcontrol-origin: margin;"
-        " border: none; background: none; image: url(:/KvoMainWindow/Resources/scrollbar_top.png); }\n"
-        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }"));
+        "QListWidget::icon { margin-bottom: 8px; }\n")
+        + KvoScrollBarStyle::darkVertical());
 }
 
 // The items go with the list; each one forgets being the hovered tile.

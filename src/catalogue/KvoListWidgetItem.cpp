@@ -1,4 +1,5 @@
 #include "KvoListWidgetItem.h"
+#include "KvoFont.h"
 
 #include "KvoAsyncImage.h"
 #include "KvoDownloader.h"
@@ -237,9 +238,7 @@ void KvoListWidgetItem::renderIcon(QPixmap& target, const QPixmap& picture, cons
         painter.setOpacity(1.0);
     }
 
-    QFont nameFont(QStringLiteral("Arial"));
-    nameFont.setPixelSize(namePixelSize(m_name));
-    nameFont.setBold(true);
+    const QFont nameFont = KvoFont::arial(namePixelSize(m_name), QFont::Bold);
     painter.setFont(nameFont);
     painter.setPen(Qt::white);
     const QRect band(0, 103, TileWidth, TileHeight - 102);
@@ -252,10 +251,7 @@ void KvoListWidgetItem::renderIcon(QPixmap& target, const QPixmap& picture, cons
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     const QRect thumbnail(1, 1, 100, 100);
     painter.fillRect(thumbnail, QColor(0, 0, 0, 220));
-    QFont countFont(QStringLiteral("Arial"));
-    countFont.setPixelSize(12);
-    countFont.setWeight(QFont::Normal);
-    painter.setFont(countFont);
+    painter.setFont(KvoFont::arial(12, QFont::Normal));
     painter.setPen(QColor(254, 254, 254, 255));
     if (m_videoCount == -1)
         m_videoCount = countDownloadedVideos();

@@ -1,4 +1,7 @@
 #include "KvoPageDetailSoftware.h"
+#include "KvoDialogParent.h"
+#include "KvoFont.h"
+#include "KvoScrollBarStyle.h"
 
 #include "KvoApi.h"
 #include "KvoAsyncImage.h"
@@ -21,6 +24,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPointer>
+#include <QScrollBar>
 #include <QUrl>
 
 namespace {
@@ -30,13 +34,6 @@ const char* const SortStyle =
     "padding-left:10px;padding-right:10px;}\nQPushButton:hover{color:#868688;}\n"
     "QPushButton:disabled{color:#32333a;}";
 
-QFont arialPixels(int pixels, bool bold = false)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 // Addresses of the service open in the browser; anything else (a local
 // file, a custom scheme) is not handed to the desktop.
@@ -73,6 +70,8 @@ KvoPageDetailSoftware::KvoPageDetailSoftware(QWidget* parent, Qt::WindowFlags fl
             qOverload<int, int>(&KvoPageDetailSoftware::onChangePage));
 
     ui->scrollAreaWidgetContents->setStyleSheet(KvoDetailSoftwareItem::sharedStyleSheet());
+    // On the bar itself: a sheet on the scroll area would restyle every row.
+    ui->scrollArea->verticalScrollBar()->setStyleSheet(KvoScrollBarStyle::darkVertical());
 
     m_image = new KvoAsyncImage(this);
     m_image->setFixedSize(102, 102);
@@ -94,16 +93,16 @@ KvoPageDetailSoftware::~KvoPageDetailSoftware() = default;
 void KvoPageDetailSoftware::applyFonts()
 {
     // The layout was drawn where a point is a pixel.
-    ui->labelName->setFont(arialPixels(12, true));
-    ui->labelCount->setFont(arialPixels(12));
+    ui->labelName->setFont(KvoFont::arial(12, QFont::Bold));
+    ui->labelCount->setFont(KvoFont::arial(12, QFont::Normal));
     for (QWidget* widget : {static_cast<QWidget*>(ui->buttonAbo), static_cast<QWidget*>(ui->buttonVisiter),
                             static_cast<QWidget*>(ui->sorts), static_cast<QWidget*>(ui->label),
                             static_cast<QWidget*>(ui->buttonSupport)})
-        widget->setFont(arialPixels(12));
+        widget->setFont(KvoFont::arial(12, QFont::Normal));
     for (QWidget* widget : {ui->buttonSortDate, ui->buttonSortTitre, ui->buttonSortType, ui->buttonSortProgression})
-        widget->setFont(arialPixels(11));
+        widget->setFont(KvoFont::arial(11, QFont::Normal));
     for (QWidget* widget : {ui->labelTitre, ui->labelDuree, ui->labelFichiers, ui->labelEtat, ui->labelSuppression})
-        widget->setFont(arialPixels(11));
+        widget->setFont(KvoFont::arial(11, QFont::Normal));
 }
 
 // --- IKvoPage ----------------------------------------------------------------
@@ -407,11 +406,7 @@ void KvoPageDetailSoftware::onClickVorn(KvoDetailSoftwareItem* row)
 {
     if (!row)
         return;
-    QMap<QString, QVariant>& parameters = KvoMainWindow::parameters();
-    parameters.insert(QStringLiteral("idSoftware"), QVariant::fromValue<uint>(m_softwareId));
-    parameters.insert(QStringLiteral("parentArianne"), QVariant::fromValue<QWidget*>(this));
-    parameters.insert(QStringLiteral("selectedIdVideo"), QVariant::fromValue<uint>(row->videoId()));
-    emit onChangePage(QStringLiteral("player"), true);
+    emit onChangePageRequest(KvoPageRequest::player(m_softwareId, this, row->videoId()));
 }
 
 void KvoPageDetailSoftware::onClickDelete(KvoDetailSoftwareItem* row)
@@ -486,7 +481,8 @@ void KvoPageDetailSoftware::onClickParcourir(KvoDetailSoftwareItem* row)
     QPointer<KvoPageDetailSoftware> self(this);
     setBusy(row, true);
 
-    const QString path = m_chooseFile(this, tr("Ouvrir une vidéo"), KvoEnvironment::videoPath(),
+    const QString path = m_chooseFile(KvoDialogParent::styleNeutral(this), tr("Ouvrir une vidéo"),
+                                      KvoEnvironment::nearestExistingFolder(KvoEnvironment::videoPath()),
                                       tr("Vidéo Qozmira") + QStringLiteral(" (*.qoz)"));
     if (!self)
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IKvoPage.h"
+#include "KvoPageRequest.h"
 #include "KvoSoftwareDetailOrder.h"
 
 #include <QList>
@@ -88,6 +89,7 @@ public:
 
 signals:
     void onChangePage(const QString& key, bool addToHistory);
+    void onChangePageRequest(const KvoPageRequest& request);
 
 public slots:
     void onClickSupport();

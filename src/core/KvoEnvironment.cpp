@@ -302,6 +302,22 @@ QString KvoEnvironment::storageLocation()
     return nativeWithoutTrailingSeparator(documents);
 }
 
+QString KvoEnvironment::nearestExistingFolder(const QString& path)
+{
+    if (!path.isEmpty()) {
+        QString current = QDir::cleanPath(QDir::home().absoluteFilePath(QDir::fromNativeSeparators(path)));
+        for (;;) {
+            if (QFileInfo(current).isDir())
+                return QDir::toNativeSeparators(current);
+            const QString parent = QFileInfo(current).path();
+            if (parent == current)
+                break;
+            current = parent;
+        }
+    }
+    return QDir::toNativeSeparators(QDir::homePath());
+}
+
 // --- the signed-in user
 
 QString KvoEnvironment::currentUser()

@@ -62,6 +62,9 @@ public:
     static QString cachePath();
     static QString tempPath();
     static QString storageLocation();  // the user's documents folder
+    // The folder itself when it exists, else its nearest existing parent,
+    // else the home folder (a start folder for file dialogs).
+    static QString nearestExistingFolder(const QString& path);
 
     // --- the signed-in user
     // The user's name: the pseudonym (offline: the stored login) in lower

@@ -988,15 +988,17 @@ void KvoDownloadWidget::onClickTitle()
         return;
     KvoMainWindow* window = KvoMainWindow::instance();
     if (window)
-        connect(this, &KvoDownloadWidget::onChangePage, window, &KvoMainWindow::changePage, Qt::UniqueConnection);
+    {
+        connect(this, &KvoDownloadWidget::onChangePage, window,
+                qOverload<const QString&, bool>(&KvoMainWindow::changePage), Qt::UniqueConnection);
+        connect(this, &KvoDownloadWidget::onChangePageRequest, window,
+                qOverload<const KvoPageRequest&>(&KvoMainWindow::changePage), Qt::UniqueConnection);
+    }
     const uint softwareId = purchaseRecord.softwareIDs.isEmpty() ? 0 : purchaseRecord.softwareIDs.first();
     const QString key = QStringLiteral("detail_software_") + QString::number(softwareId);
     emit onChangePage(key, false);
-    KvoMainWindow::parameters().insert(QStringLiteral("idSoftware"), softwareId);
     QWidget* software = window ? window->pages().value(key).first : nullptr;
-    KvoMainWindow::parameters().insert(QStringLiteral("parentArianne"), QVariant::fromValue(software));
-    KvoMainWindow::parameters().insert(QStringLiteral("selectedIdVideo"), uint(purchaseRecord.files.firstKey()));
-    emit onChangePage(QStringLiteral("player"), true);
+    emit onChangePageRequest(KvoPageRequest::player(softwareId, software, uint(purchaseRecord.files.firstKey())));
     if (!parentEntry && page)
         page->removeWidget(this);
     else if (parentEntry)

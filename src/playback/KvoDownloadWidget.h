@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KvoPageRequest.h"
 #include "KvoPurchase.h"
 
 #include <QIcon>
@@ -106,6 +107,7 @@ public:
 
 signals:
     void onChangePage(const QString& key, bool addToHistory);
+    void onChangePageRequest(const KvoPageRequest& request);
 
 public slots:
     void onClickDownload();

@@ -10,6 +10,7 @@
 #include "KvoPaginationWidget.h"
 #include "KvoPurchase.h"
 #include "KvoPurchaseVideoManager.h"
+#include "KvoVornLink.h"
 
 #include <QButtonGroup>
 #include <QDateTime>
@@ -280,6 +281,14 @@ void KvoPageDownloads::stopAll()
 
 // --- links ------------------------------------------------------------------
 
+bool KvoPageDownloads::openLink(const KvoVornLink& link)
+{
+    if (!link.hasDownload())
+        return false;
+    playVideo(link.downloadPurchaseId());
+    return true;
+}
+
 void KvoPageDownloads::playVideo(uint purchaseId)
 {
     sort();
@@ -308,10 +317,7 @@ void KvoPageDownloads::playVideo(uint purchaseId)
         QWidget* software = nullptr;
         if (KvoMainWindow* window = KvoMainWindow::instance())
             software = window->pages().value(key).first;
-        KvoMainWindow::parameters().insert(QStringLiteral("idSoftware"), softwareId);
-        KvoMainWindow::parameters().insert(QStringLiteral("parentArianne"), QVariant::fromValue(software));
-        KvoMainWindow::parameters().insert(QStringLiteral("selectedIdVideo"), uint(it->files.firstKey()));
-        emit onChangePage(QStringLiteral("player"), true);
+        emit onChangePageRequest(KvoPageRequest::player(softwareId, software, uint(it->files.firstKey())));
         return;
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IKvoPage.h"
+#include "KvoPageRequest.h"
 #include "KvoSoftware.h"
 
 #include <QList>
@@ -52,6 +53,11 @@ public:
     QString name() const override;
     QWidget* parentPage() const override;
     void onShow() override;
+    // The list is recounted after each library update, stopped when the
+    // session closes, and acts on "vorn:download:<id>" links.
+    void onLibraryUpdated() override { refreshList(); }
+    bool openLink(const KvoVornLink& link) override;
+    void onSessionClosing() override { stopAll(); }
 
     int stateOf() const { return m_sortMode; }
     QMap<int, KvoSoftware> statusOf() const { return m_softwares; }
@@ -82,6 +88,7 @@ public:
 
 signals:
     void onChangePage(const QString& key, bool addToHistory);
+    void onChangePageRequest(const KvoPageRequest& request);
 
 private slots:
     void onClickRefresh();

@@ -1,4 +1,5 @@
 #include "KvoProgressWidget.h"
+#include "KvoFont.h"
 #include "ui_KvoProgressWidget.h"
 
 #include <QFont>
@@ -19,9 +20,7 @@ KvoProgressWidget::KvoProgressWidget(QWidget* parent)
     , ui(new Ui::KvoProgressWidget)
 {
     ui->setupUi(this);
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(11);
-    ui->text->setFont(font);
+    ui->text->setFont(KvoFont::arial(11));
 }
 
 KvoProgressWidget::~KvoProgressWidget() = default;

@@ -1,4 +1,5 @@
 #include "KvoInfobulle.h"
+#include "KvoFont.h"
 
 #include "KvoPlatformGui.h"
 
@@ -91,10 +92,7 @@ QRect KvoInfobulle::bodyRect() const
 
 QFont KvoInfobulle::textFont()
 {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(11);
-    font.setWeight(QFont::Normal);
-    return font;
+    return KvoFont::arial(11, QFont::Normal);
 }
 
 QFont KvoInfobulle::titleFont()

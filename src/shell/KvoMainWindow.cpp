@@ -4,16 +4,18 @@
 #include "KvoAsynchronousSender.h"
 #include "KvoConnectionStateManager.h"
 #include "KvoDialog.h"
+#include "KvoDurationText.h"
 #include "KvoEnvironment.h"
+#include "KvoFont.h"
 #include "KvoHTTPRequest.h"
 #include "KvoNotifier.h"
-#include "KvoPageDownloads.h"
 #include "KvoPlatformGui.h"
 #include "KvoPurchase.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoSoftware.h"
 #include "KvoVideoSeeker.h"
 #include "KvoVideoVolumeSlider.h"
+#include "KvoVornLink.h"
 #include "ui_KvoMainWindow.h"
 #include "ui_UISessionDialog.h"
 
@@ -46,15 +48,6 @@ const char* const MenuSelectedStyle =
 const char* const LevelStyle = "QPushButton{border:0; color:#51535c;} QPushButton:hover{color:#e2007a}";
 const char* const LevelCurrentStyle = "border:0; color:white;";
 
-QFont arialPixels(int pixels, bool normalWeight = false)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    if (normalWeight)
-        font.setWeight(QFont::Normal);
-    return font;
-}
-
 } // namespace
 
 KvoMainWindow* KvoMainWindow::s_instance = nullptr;
@@ -80,12 +73,6 @@ void KvoMainWindow::destroyInstance()
     s_instance = nullptr;
 }
 
-QMap<QString, QVariant>& KvoMainWindow::parameters()
-{
-    static QMap<QString, QVariant> map;
-    return map;
-}
-
 KvoMainWindow::SessionEnd KvoMainWindow::runSession(bool online, const QString& argument,
                                                     const SessionHooks& hooks)
 {
@@ -97,7 +84,7 @@ KvoMainWindow::SessionEnd KvoMainWindow::runSession(bool online, const QString& 
     window->show();
     window->startFade(true);
     const QString trimmed = argument.trimmed();
-    if (trimmed.startsWith(QLatin1String("vorn:")))
+    if (KvoVornLink::parse(trimmed).isValid())
         window->onNewUrlFromInstance(QUrl(trimmed));
     else if (!argument.isEmpty())
         window->onNewMessageFromInstance(argument);
@@ -124,15 +111,7 @@ uint KvoMainWindow::detailSoftwareId(const QString& key)
 
 QString KvoMainWindow::secondsToDate(uint seconds)
 {
-    const uint hours = seconds / 3600;
-    const uint minutes = (seconds - 3600 * hours) / 60;
-    const uint rest = seconds - 3600 * hours - 60 * minutes;
-    QString text;
-    if (seconds >= 3600)
-        text = QStringLiteral("%1:%2").arg(hours).arg(minutes, 2, 10, QLatin1Char('0'));
-    else
-        text = QString::number(minutes);
-    return text + QStringLiteral(":%1").arg(rest, 2, 10, QLatin1Char('0'));
+    return KvoDurationText::clock(seconds);
 }
 
 bool KvoMainWindow::hasVisibleSoftwares(const QMap<int, KvoPurchase>& purchases,
@@ -207,11 +186,10 @@ KvoMainWindow::KvoMainWindow(bool online, QWidget* parent, Qt::WindowFlags flags
     changePage(QStringLiteral("accueil"), false);
     // The form's placeholder levels go even when no home page is registered.
     updateLocation(m_currentKey);
-    m_history.append(QStringLiteral("accueil"));
-    m_historyPosition = 0;
+    m_history.reset(QStringLiteral("accueil"));
     // Built in advance: the links and the downloads counter need them.
-    insertPageInMap(QStringLiteral("player"));
-    insertPageInMap(QStringLiteral("downloads"));
+    for (const QString& key : KvoPageRegistry::keysBuiltAtStart())
+        insertPageInMap(key);
     hideControls(true);
 
     KvoEnvironment::flushCache(online);
@@ -233,7 +211,7 @@ KvoMainWindow::~KvoMainWindow()
 void KvoMainWindow::applyFormFonts()
 {
     // The layout was drawn where a point is a pixel: sizes in pixels.
-    const QFont text11 = arialPixels(11);
+    const QFont text11 = KvoFont::arial(11);
     const QList<QWidget*> text11Widgets = {
         ui->buttonLevel1, ui->buttonLevel2, ui->buttonLevel3, ui->labelInfos, ui->labelCredits,
         ui->buttonDisconnect, ui->buttonVideos, ui->buttonTelecharger, ui->buttonAccueil,
@@ -242,12 +220,12 @@ void KvoMainWindow::applyFormFonts()
         ui->buttonTwitter, ui->labelPositionStart, ui->labelPositionEnd};
     for (QWidget* widget : text11Widgets)
         widget->setFont(text11);
-    const QFont section = arialPixels(11, true);
+    const QFont section = KvoFont::arial(11, QFont::Normal);
     for (QWidget* widget : {static_cast<QWidget*>(ui->labelBibliotheque), static_cast<QWidget*>(ui->labelBoutique),
                             static_cast<QWidget*>(ui->labelCompte), static_cast<QWidget*>(ui->labelReseaux)})
         widget->setFont(section);
-    ui->editSearch->setFont(arialPixels(12));
-    ui->labelOnline->setFont(arialPixels(9));
+    ui->editSearch->setFont(KvoFont::arial(12));
+    ui->labelOnline->setFont(KvoFont::arial(9));
 }
 
 void KvoMainWindow::fitToScreen()
@@ -306,11 +284,7 @@ void KvoMainWindow::createBallon()
 
 void KvoMainWindow::connectForm()
 {
-    const QList<QPushButton*> menu = {
-        ui->buttonAccueil, ui->buttonAide, ui->buttonVideos, ui->buttonConfiguration,
-        ui->buttonCredits, ui->buttonFavoris, ui->buttonNouveautes, ui->buttonPromo,
-        ui->buttonTelecharger, ui->buttonTop, ui->buttonFacebook, ui->buttonTwitter};
-    for (QPushButton* button : menu)
+    for (QPushButton* button : menuButtons())
         connect(button, &QPushButton::clicked, this, &KvoMainWindow::onClickItemMenu);
     connect(ui->buttonDisconnect, &QPushButton::clicked, this, &KvoMainWindow::onClickDisconnect);
     connect(ui->buttonRight, &QPushButton::clicked, this, &KvoMainWindow::onClickNextHistory);
@@ -387,36 +361,50 @@ IKvoPage* KvoMainWindow::pageInterface(const QString& key) const
     return dynamic_cast<IKvoPage*>(m_pages.value(key).first);
 }
 
+QList<IKvoPage*> KvoMainWindow::builtPages() const
+{
+    QList<IKvoPage*> result;
+    for (int i = 0; i < ui->stackedWidget->count(); ++i) {
+        if (auto* page = dynamic_cast<IKvoPage*>(ui->stackedWidget->widget(i)))
+            result.append(page);
+    }
+    return result;
+}
+
 void KvoMainWindow::showCurrentPage()
 {
     if (IKvoPage* page = pageInterface(m_currentKey))
         page->onShow();
 }
 
-void KvoMainWindow::changePage(const QString& requestedKey, bool addToHistory)
+void KvoMainWindow::changePage(const QString& key, bool addToHistory)
+{
+    changePage(KvoPageRequest(key, addToHistory));
+}
+
+void KvoMainWindow::changePage(const KvoPageRequest& original)
 {
     // A copy: callers pass keys that live in the window's own breadcrumb and
     // history, which the switch rewrites.
-    const QString key = requestedKey;
+    const KvoPageRequest request = original;
+    const QString& key = request.key;
     if (key == m_currentKey)
         return;
     insertPageInMap(key);
     if (!m_pages.contains(key))
         return;
-    // The player page pauses a playing video here and, for "player", takes
-    // its selection from the parameter map, once it is written.
+    // The player page pauses a playing video here once it exists.
     hideControls(key != QLatin1String("player"));
     updateMenu(key);
-    if (IKvoPage* page = pageInterface(key))
+    if (IKvoPage* page = pageInterface(key)) {
+        page->onRequest(request);
         page->onShow();
+    }
     ui->stackedWidget->setCurrentIndex(m_pages.value(key).second);
     m_currentKey = key;
-    if (addToHistory) {
-        if (m_history.isEmpty() || m_history.last() != key)
-            m_history.append(key);
-        m_historyPosition = int(m_history.size()) - 1;
-        ui->buttonLeft->setEnabled(m_historyPosition > 0);
-        ui->buttonRight->setEnabled(false);
+    if (request.addToHistory) {
+        m_history.record(key);
+        updateHistoryButtons();
     }
     updateLocation(key);
     const QString border = key == QLatin1String("player") ? QStringLiteral("1px solid transparent")
@@ -425,27 +413,30 @@ void KvoMainWindow::changePage(const QString& requestedKey, bool addToHistory)
         QStringLiteral("QWidget#widgetInfos{background-color:transparent;border-bottom: %1;}").arg(border));
     ui->widgetArianne->setStyleSheet(
         QStringLiteral("QWidget#widgetArianne{background-color:transparent;border-bottom: %1;}").arg(border));
-    parameters().clear();
+}
+
+void KvoMainWindow::updateHistoryButtons()
+{
+    ui->buttonLeft->setEnabled(m_history.canGoBack());
+    ui->buttonRight->setEnabled(m_history.canGoForward());
 }
 
 void KvoMainWindow::onClickPreviousHistory()
 {
-    if (m_historyPosition <= 0)
+    const QString key = m_history.back();
+    if (key.isEmpty())
         return;
-    --m_historyPosition;
-    ui->buttonLeft->setEnabled(m_historyPosition > 0);
-    ui->buttonRight->setEnabled(true);
-    changePage(m_history.at(m_historyPosition), false);
+    updateHistoryButtons();
+    changePage(key, false);
 }
 
 void KvoMainWindow::onClickNextHistory()
 {
-    if (m_historyPosition < 0 || m_historyPosition >= m_history.size() - 1)
+    const QString key = m_history.forward();
+    if (key.isEmpty())
         return;
-    ++m_historyPosition;
-    ui->buttonRight->setEnabled(m_historyPosition < m_history.size() - 1);
-    ui->buttonLeft->setEnabled(true);
-    changePage(m_history.at(m_historyPosition), false);
+    updateHistoryButtons();
+    changePage(key, false);
 }
 
 void KvoMainWindow::updateLocation(const QString& key)
@@ -459,17 +450,13 @@ void KvoMainWindow::updateLocation(const QString& key)
     ui->labelSepa1->hide();
     ui->labelSepa2->hide();
 
-    QVector<QPair<QString, QString>> trail;
-    QWidget* widget = m_pages.value(key).first;
-    while (widget && widget != this && trail.size() < 3) {
-        IKvoPage* page = dynamic_cast<IKvoPage*>(widget);
-        if (!page)
-            break;
-        trail.prepend(qMakePair(page->name(), page->title()));
-        widget = page->parentPage();
-    }
+    const QVector<KvoBreadcrumb::Level> trail =
+        KvoBreadcrumb::trail(pageInterface(key), [this](const IKvoPage* page) -> const IKvoPage* {
+            QWidget* parent = page->parentPage();
+            return parent == this ? nullptr : dynamic_cast<const IKvoPage*>(parent);
+        });
     for (int i = 0; i < trail.size(); ++i) {
-        levels[i]->setText(trail.at(i).second);
+        levels[i]->setText(trail.at(i).title);
         levels[i]->setEnabled(true);
         if (i == trail.size() - 1) {
             levels[i]->setStyleSheet(QLatin1String(LevelCurrentStyle));
@@ -492,63 +479,43 @@ void KvoMainWindow::onClickChangeLocation()
     else if (name == QLatin1String("buttonLevel3"))
         index = 2;
     if (index >= 0 && index < m_breadcrumb.size())
-        changePage(m_breadcrumb.at(index).first, true);
+        changePage(m_breadcrumb.at(index).key, true);
+}
+
+QList<QPushButton*> KvoMainWindow::menuButtons() const
+{
+    return {ui->buttonAccueil, ui->buttonAide, ui->buttonVideos, ui->buttonConfiguration,
+            ui->buttonCredits, ui->buttonFavoris, ui->buttonNouveautes, ui->buttonPromo,
+            ui->buttonTelecharger, ui->buttonTop, ui->buttonFacebook, ui->buttonTwitter};
 }
 
 void KvoMainWindow::disableButtonsMenu()
 {
-    for (QPushButton* button :
-         {ui->buttonAccueil, ui->buttonAide, ui->buttonVideos, ui->buttonConfiguration,
-          ui->buttonCredits, ui->buttonFavoris, ui->buttonNouveautes, ui->buttonPromo,
-          ui->buttonTelecharger, ui->buttonTop, ui->buttonFacebook, ui->buttonTwitter})
+    for (QPushButton* button : menuButtons())
         button->setStyleSheet(QLatin1String(MenuStyle));
 }
 
 void KvoMainWindow::updateMenu(const QString& key)
 {
     disableButtonsMenu();
-    QPushButton* selected = nullptr;
-    if (key == QLatin1String("softwares") || key.contains(QLatin1String("detail_software_"))
-        || key == QLatin1String("player"))
-        selected = ui->buttonVideos;
-    else if (key == QLatin1String("accueil") || key == QLatin1String("search"))
-        selected = ui->buttonAccueil;
-    else if (key == QLatin1String("downloads"))
-        selected = ui->buttonTelecharger;
-    else if (key == QLatin1String("help") || key == QLatin1String("support"))
-        selected = ui->buttonAide;
-    else if (key == QLatin1String("config"))
-        selected = ui->buttonConfiguration;
-    else if (key == QLatin1String("top"))
-        selected = ui->buttonTop;
-    else if (key == QLatin1String("news"))
-        selected = ui->buttonNouveautes;
-    else if (key == QLatin1String("promo"))
-        selected = ui->buttonPromo;
-    else if (key == QLatin1String("favoris"))
-        selected = ui->buttonFavoris;
-    if (selected)
-        selected->setStyleSheet(QLatin1String(MenuSelectedStyle));
+    const QString name = KvoPageRegistry::menuButtonFor(key);
+    if (name.isEmpty())
+        return;
+    for (QPushButton* button : menuButtons()) {
+        if (button->objectName() == name)
+            button->setStyleSheet(QLatin1String(MenuSelectedStyle));
+    }
 }
 
 void KvoMainWindow::onClickItemMenu()
 {
     const QString name = sender() ? sender()->objectName() : QString();
-    static const QMap<QString, QString> keys = {
-        {QStringLiteral("buttonVideos"), QStringLiteral("softwares")},
-        {QStringLiteral("buttonTelecharger"), QStringLiteral("downloads")},
-        {QStringLiteral("buttonAccueil"), QStringLiteral("accueil")},
-        {QStringLiteral("buttonNouveautes"), QStringLiteral("news")},
-        {QStringLiteral("buttonPromo"), QStringLiteral("promo")},
-        {QStringLiteral("buttonTop"), QStringLiteral("top")},
-        {QStringLiteral("buttonFavoris"), QStringLiteral("favoris")},
-        {QStringLiteral("buttonConfiguration"), QStringLiteral("config")},
-        {QStringLiteral("buttonAide"), QStringLiteral("help")},
-    };
-    if (keys.contains(name)) {
-        changePage(keys.value(name), true);
+    const QString key = KvoPageRegistry::keyForMenuButton(name);
+    if (!key.isEmpty()) {
+        changePage(key, true);
         return;
     }
+    // The entries that are no pages open web addresses.
     QString address;
     if (name == QLatin1String("buttonCredits"))
         address = KvoEnvironment::creditsUrl();
@@ -637,8 +604,8 @@ void KvoMainWindow::updateVideosMenuEntry()
 void KvoMainWindow::onDatabaseUpdated()
 {
     showCurrentPage();
-    if (auto* downloads = qobject_cast<KvoPageDownloads*>(m_pages.value(QStringLiteral("downloads")).first))
-        downloads->refreshList();
+    for (IKvoPage* page : builtPages())
+        page->onLibraryUpdated();
     updateUserInfos();
     m_databaseUpdatedOnce = true;
     // The waiting links are worked off (the files join here with their
@@ -662,30 +629,13 @@ void KvoMainWindow::onNewUrlFromInstance(const QUrl& url)
         activateWindow();
     }
     while (!m_queuedLinks.isEmpty()) {
-        // "vorn:key:value:…": the key "download" names a purchase.
-        const QString text = m_queuedLinks.takeFirst().toString().trimmed();
-        if (!text.startsWith(QLatin1String("vorn:")))
+        const KvoVornLink link = KvoVornLink::parse(m_queuedLinks.takeFirst());
+        if (!link.isValid())
             continue;
-        const QStringList fields = text.mid(5).split(QLatin1Char(':'), Qt::KeepEmptyParts);
-        QMap<QString, QString> keys;
-        QString pending;
-        for (const QString& field : fields) {
-            if (pending.isEmpty()) {
-                keys.insert(field, QString());
-                pending = field;
-            } else {
-                keys.insert(pending, field);
-                pending.clear();
-            }
+        for (IKvoPage* page : builtPages()) {
+            if (page->openLink(link))
+                break;
         }
-        if (!keys.contains(QStringLiteral("download")))
-            continue;
-        bool ok = false;
-        uint purchaseId = keys.value(QStringLiteral("download")).toUInt(&ok, 10);
-        if (!ok)
-            purchaseId = 0;
-        if (auto* downloads = qobject_cast<KvoPageDownloads*>(m_pages.value(QStringLiteral("downloads")).first))
-            downloads->playVideo(purchaseId);
     }
     showCurrentPage();
 }
@@ -921,8 +871,8 @@ void KvoMainWindow::onClose()
     if (m_closing)
         return;
     m_closing = true;
-    if (auto* downloads = qobject_cast<KvoPageDownloads*>(m_pages.value(QStringLiteral("downloads")).first))
-        downloads->stopAll();
+    for (IKvoPage* page : builtPages())
+        page->onSessionClosing();
     // The update download and the player's volume are wound up here as
     // those pages land.
     stopConnectionProbe();

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "KvoBreadcrumb.h"
+#include "KvoNavigationHistory.h"
 #include "KvoPageRegistry.h"
+#include "KvoPageRequest.h"
 
 #include <QDialog>
 #include <QList>
@@ -18,6 +21,7 @@
 
 #include <functional>
 #include <memory>
+#include <type_traits>
 
 class IKvoPage;
 class KvoConnectionStateManager;
@@ -26,6 +30,7 @@ class KvoSoftware;
 class KvoVideoSeeker;
 class KvoVideoVolumeSlider;
 class QLabel;
+class QPushButton;
 class QSizeGrip;
 class QTimer;
 
@@ -64,10 +69,6 @@ public:
                                Qt::WindowFlags flags = Qt::WindowFlags());
     static KvoMainWindow* instance();
     static void destroyInstance();
-    // The page parameter map: "idSoftware", "parentArianne",
-    // "selectedIdVideo". Filled by a page before it asks for a switch,
-    // cleared at the end of every completed switch.
-    static QMap<QString, QVariant>& parameters();
 
     // One whole signed-in session: creates and shows the window, fades it
     // in, hands it the command-line argument (a "vorn:" link or any other
@@ -76,21 +77,37 @@ public:
     static SessionEnd runSession(bool online, const QString& argument,
                                  const SessionHooks& hooks = SessionHooks());
 
-    // Registers a page class under a key: the page is built with the window
-    // as parent and its onChangePage signal drives changePage().
+    // Builds a page of a class with the window as parent and connects its
+    // page-switch signals: onChangePage(QString, bool) and, when the class
+    // declares it, onChangePageRequest(KvoPageRequest).
     template <class Page>
     static Page* createPage(KvoMainWindow* window)
     {
         auto* page = new Page(window, Qt::WindowFlags());
-        connect(page, &Page::onChangePage, window, &KvoMainWindow::changePage);
+        connect(page, qOverload<const QString&, bool>(&Page::onChangePage), window,
+                qOverload<const QString&, bool>(&KvoMainWindow::changePage));
+        if constexpr (HasRequestSignal<Page>::value)
+            connect(page, &Page::onChangePageRequest, window,
+                    qOverload<const KvoPageRequest&>(&KvoMainWindow::changePage));
         return page;
+    }
+    // Registers a page class; without a creator of its own the page is
+    // built by createPage().
+    template <class Page>
+    static void registerPage(KvoPageRegistry::Page registration)
+    {
+        if (!registration.creator)
+            registration.creator = [](KvoMainWindow* window, const QString&) -> QWidget* {
+                return createPage<Page>(window);
+            };
+        KvoPageRegistry::add(registration);
     }
     template <class Page>
     static void registerPage(const QString& key)
     {
-        KvoPageRegistry::add(key, [](KvoMainWindow* window, const QString&) -> QWidget* {
-            return createPage<Page>(window);
-        });
+        KvoPageRegistry::Page registration;
+        registration.key = key;
+        registerPage<Page>(registration);
     }
 
     // The software id of a "detail_software_<id>" key; 0 when it is none.
@@ -110,10 +127,10 @@ public:
     QWidget* currentPage() const;
     QString currentKey() const { return m_currentKey; }
 
-    QVector<QString> history() const { return m_history; }
-    int historyPosition() const { return m_historyPosition; }
-    // (page key, title) of each breadcrumb level, outermost first.
-    QVector<QPair<QString, QString>> breadcrumb() const { return m_breadcrumb; }
+    QVector<QString> history() const { return m_history.keys(); }
+    int historyPosition() const { return m_history.position(); }
+    // The breadcrumb levels, outermost first.
+    QVector<KvoBreadcrumb::Level> breadcrumb() const { return m_breadcrumb; }
 
     // Links and files that wait until the library is ready.
     QList<QUrl> queuedLinks() const { return m_queuedLinks; }
@@ -130,6 +147,9 @@ public:
     qreal fadeLevel() const;
 
 public slots:
+    // Switches to the page of the request's key (built on first use); an
+    // unknown key or the current one changes nothing.
+    void changePage(const KvoPageRequest& request);
     void changePage(const QString& key, bool addToHistory);
     void hideShadows(bool hide);
     void recenterWindow();
@@ -169,9 +189,22 @@ private:
     void startConnectionProbe(bool online);
     void stopConnectionProbe();
 
+    template <class Page, class = void>
+    struct HasRequestSignal : std::false_type
+    {
+    };
+    template <class Page>
+    struct HasRequestSignal<Page, std::void_t<decltype(&Page::onChangePageRequest)>> : std::true_type
+    {
+    };
+
     IKvoPage* pageInterface(const QString& key) const;
+    // Every page built so far, in the order it was built.
+    QList<IKvoPage*> builtPages() const;
     void showCurrentPage();
+    QList<QPushButton*> menuButtons() const;
     void updateMenu(const QString& key);
+    void updateHistoryButtons();
     void disableButtonsMenu();
     void updateLocation(const QString& key);
     void updateUserInfos();
@@ -216,10 +249,9 @@ private:
     KvoVideoVolumeSlider* m_volumeSlider = nullptr;
     QLabel* m_ballon = nullptr;
     PageMap m_pages;
-    QVector<QString> m_history;
-    int m_historyPosition = -1;
+    KvoNavigationHistory m_history;
     QString m_currentKey;
-    QVector<QPair<QString, QString>> m_breadcrumb;
+    QVector<KvoBreadcrumb::Level> m_breadcrumb;
     QList<QUrl> m_queuedLinks;
     QStringList m_queuedMessages;
     QTimer* m_fadeTimer = nullptr;

@@ -1,4 +1,5 @@
 #include "KvoNotificationBox.h"
+#include "KvoFont.h"
 #include "ui_KvoNotificationBox.h"
 
 #include "KvoNotifier.h"
@@ -51,13 +52,8 @@ KvoNotificationBox::KvoNotificationBox()
         setAttribute(Qt::WA_TranslucentBackground);
     ui->setupUi(this);
 
-    QFont titleFont(QStringLiteral("Arial"));
-    titleFont.setPixelSize(12);
-    titleFont.setBold(true);
-    ui->title->setFont(titleFont);
-    QFont textFont(QStringLiteral("Arial"));
-    textFont.setPixelSize(12);
-    ui->text->setFont(textFont);
+    ui->title->setFont(KvoFont::arial(12, QFont::Bold));
+    ui->text->setFont(KvoFont::arial(12));
 
     if (!m_translucent) {
         // Without a compositor the half-transparent body would come out

@@ -59,14 +59,14 @@ void mainWindowRaise()
     }
 }
 
-void mainWindowChangePage(const QString& key, bool addToHistory)
+void mainWindowChangePage(const KvoPageRequest& request)
 {
     if (navigation().changePage) {
-        navigation().changePage(key, addToHistory);
+        navigation().changePage(request);
         return;
     }
     if (KvoMainWindow* window = KvoMainWindow::instance())
-        window->changePage(key, addToHistory);
+        window->changePage(request);
 }
 
 QWidget* mainWindowPage(const QString& key)
@@ -76,15 +76,6 @@ QWidget* mainWindowPage(const QString& key)
     if (KvoMainWindow* window = KvoMainWindow::instance())
         return window->pages().value(key).first;
     return nullptr;
-}
-
-void mainWindowSetParameter(const QString& key, const QVariant& value)
-{
-    if (navigation().setParameter) {
-        navigation().setParameter(key, value);
-        return;
-    }
-    KvoMainWindow::parameters().insert(key, value);
 }
 
 // A page key is a plain word ("config", "detail_software_12"); anything else
@@ -353,7 +344,7 @@ void KvoNotifier::openAddress(const QString& address)
 void KvoNotifier::openPage(const QString& key)
 {
     if (isPageKey(key) && mainWindowAvailable())
-        mainWindowChangePage(key, true);
+        mainWindowChangePage(KvoPageRequest(key, true));
 }
 
 void KvoNotifier::openVideo(int softwareId, int videoId)
@@ -361,11 +352,10 @@ void KvoNotifier::openVideo(int softwareId, int videoId)
     if (!mainWindowAvailable())
         return;
     const QString key = DetailPrefix + QString::number(softwareId);
-    mainWindowChangePage(key, false);
-    mainWindowSetParameter(QStringLiteral("idSoftware"), softwareId);
-    mainWindowSetParameter(QStringLiteral("parentArianne"), QVariant::fromValue(mainWindowPage(key)));
-    mainWindowSetParameter(QStringLiteral("selectedIdVideo"), videoId);
-    mainWindowChangePage(QStringLiteral("player"), true);
+    // The software's page first (unrecorded), so that the player sits under
+    // it in the breadcrumb.
+    mainWindowChangePage(KvoPageRequest(key, false));
+    mainWindowChangePage(KvoPageRequest::player(uint(softwareId), mainWindowPage(key), uint(videoId)));
 }
 
 void KvoNotifier::followLink(const QByteArray& link)

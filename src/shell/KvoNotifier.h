@@ -8,6 +8,7 @@
 #include <functional>
 
 class QWidget;
+struct KvoPageRequest;
 
 // The process-wide dispatcher of the client's notifications. A caller names
 // the kind, a title, a text and optionally a link; the notifier filters by
@@ -47,9 +48,8 @@ public:
     {
         std::function<bool()> available;
         std::function<void()> raise;
-        std::function<void(const QString& key, bool addToHistory)> changePage;
+        std::function<void(const KvoPageRequest& request)> changePage;
         std::function<QWidget*(const QString& key)> page; // null when absent
-        std::function<void(const QString& key, const QVariant& value)> setParameter;
     };
     static void setNavigation(const Navigation& navigation);
 

@@ -1,57 +1,89 @@
 #include "KvoPageRegistry.h"
 
-QList<QPair<QString, KvoPageRegistry::Creator>>& KvoPageRegistry::exact()
+QList<KvoPageRegistry::Page>& KvoPageRegistry::table()
 {
-    static QList<QPair<QString, Creator>> table;
-    return table;
+    static QList<Page> pages;
+    return pages;
 }
 
-QList<QPair<QString, KvoPageRegistry::Creator>>& KvoPageRegistry::patterns()
+void KvoPageRegistry::add(const Page& page)
 {
-    static QList<QPair<QString, Creator>> table;
-    return table;
+    remove(page.key);
+    if (!page.key.isEmpty() && page.creator)
+        table().append(page);
 }
 
 void KvoPageRegistry::add(const QString& key, const Creator& creator)
 {
-    remove(key);
-    if (!key.isEmpty() && creator)
-        exact().append({key, creator});
+    Page page;
+    page.key = key;
+    page.creator = creator;
+    add(page);
 }
 
 void KvoPageRegistry::addPattern(const QString& keyPart, const Creator& creator)
 {
-    remove(keyPart);
-    if (!keyPart.isEmpty() && creator)
-        patterns().append({keyPart, creator});
+    Page page;
+    page.key = keyPart;
+    page.isPattern = true;
+    page.creator = creator;
+    add(page);
 }
 
 void KvoPageRegistry::remove(const QString& keyOrPart)
 {
-    const auto matches = [&keyOrPart](const QPair<QString, Creator>& entry) {
-        return entry.first == keyOrPart;
-    };
-    exact().removeIf(matches);
-    patterns().removeIf(matches);
+    table().removeIf([&keyOrPart](const Page& page) { return page.key == keyOrPart; });
 }
 
 void KvoPageRegistry::clear()
 {
-    exact().clear();
-    patterns().clear();
+    table().clear();
+}
+
+const KvoPageRegistry::Page* KvoPageRegistry::lookup(const QString& key)
+{
+    if (key.isEmpty())
+        return nullptr;
+    for (const Page& page : std::as_const(table())) {
+        if (!page.isPattern && page.key == key)
+            return &page;
+    }
+    for (const Page& page : std::as_const(table())) {
+        if (page.isPattern && key.contains(page.key))
+            return &page;
+    }
+    return nullptr;
 }
 
 KvoPageRegistry::Creator KvoPageRegistry::find(const QString& key)
 {
-    if (key.isEmpty())
-        return {};
-    for (const auto& entry : std::as_const(exact())) {
-        if (entry.first == key)
-            return entry.second;
+    const Page* page = lookup(key);
+    return page ? page->creator : Creator();
+}
+
+QString KvoPageRegistry::menuButtonFor(const QString& key)
+{
+    const Page* page = lookup(key);
+    return page ? page->menuButton : QString();
+}
+
+QString KvoPageRegistry::keyForMenuButton(const QString& objectName)
+{
+    if (objectName.isEmpty())
+        return QString();
+    for (const Page& page : std::as_const(table())) {
+        if (!page.isPattern && page.menu == Menu::Opens && page.menuButton == objectName)
+            return page.key;
     }
-    for (const auto& entry : std::as_const(patterns())) {
-        if (key.contains(entry.first))
-            return entry.second;
+    return QString();
+}
+
+QStringList KvoPageRegistry::keysBuiltAtStart()
+{
+    QStringList keys;
+    for (const Page& page : std::as_const(table())) {
+        if (!page.isPattern && page.buildAtStart)
+            keys << page.key;
     }
-    return {};
+    return keys;
 }

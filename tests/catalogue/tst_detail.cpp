@@ -28,6 +28,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QScrollBar>
+#include <QScrollArea>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -213,6 +215,7 @@ private slots:
     void subscription();
     void collectDownloadedVideos();
     void playAndLinks();
+    void darkScrollBar();
     void screenshots();
 
 private:
@@ -798,11 +801,12 @@ void TestDetail::attach()
         }
     }
 
-    QString caption, filter;
+    QString caption, filter, startFolder;
+    QWidget* dialogParent = page.get();
     page->setFileChooser([&](QWidget* parent, const QString& title, const QString& folder, const QString& filters) {
-        Q_UNUSED(parent)
-        Q_UNUSED(folder)
+        dialogParent = parent;
         caption = title;
+        startFolder = folder;
         filter = filters;
         return chosen;
     });
@@ -818,6 +822,8 @@ void TestDetail::attach()
     row->parcourirButton()->click();
     QVERIFY2(driver.done(), driver.report());
     QCOMPARE(caption, QStringLiteral("Ouvrir une vidéo"));
+    QVERIFY(dialogParent != page.get()); // never under the page's style sheet
+    QCOMPARE(startFolder, KvoEnvironment::nearestExistingFolder(KvoEnvironment::videoPath()));
     QVERIFY2(filter.contains(QStringLiteral("Vidéo Qozmira (*.qoz)")), qPrintable(filter));
 
     const QString stored = manager()->purchases().value(1).files.value(12).KvoPath;
@@ -883,20 +889,40 @@ void TestDetail::collectDownloadedVideos()
     QCOMPARE(files.first().metaType().id(), int(QMetaType::UInt));
 }
 
+// The page scrolls with the dark bar of the other pages.
+void TestDetail::darkScrollBar()
+{
+    QList<V> files;
+    for (int i = 1; i <= 15; ++i)
+        files.append({uint(100 + i), uint(i), QStringLiteral("/v/%1.qoz").arg(i)});
+    load({{1, "Cours", d(1), {s_soft}, files}});
+    auto page = makePage();
+    page->resize(800, 300);
+    page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page.get()));
+    QScrollBar* bar = page->findChild<QScrollArea*>(QStringLiteral("scrollArea"))->verticalScrollBar();
+    QTRY_VERIFY(bar->isVisible());
+    QCOMPARE(bar->width(), 14);
+    bar->setValue(bar->minimum());
+    // Below the handle, above the lower arrow: the dark trough.
+    const QImage image = bar->grab().toImage();
+    QCOMPARE(QColor(image.pixel(7, image.height() - 20)), QColor(0x18, 0x1a, 0x21));
+}
+
 void TestDetail::playAndLinks()
 {
     load({{1, "Un", d(1), {s_soft}, {{11, 1, "*"}}, "https://example.org/support.zip"}});
     auto page = makePage();
     QSignalSpy change(page.get(), qOverload<const QString&, bool>(&KvoPageDetailSoftware::onChangePage));
+    QSignalSpy toPlayer(page.get(), &KvoPageDetailSoftware::onChangePageRequest);
     page->rows().last()->titleButton()->click();
-    QCOMPARE(change.count(), 1);
-    QCOMPARE(change.first().at(0).toString(), QStringLiteral("player"));
-    QCOMPARE(change.first().at(1).toBool(), true);
-    QCOMPARE(KvoMainWindow::parameters().value(QStringLiteral("selectedIdVideo")), QVariant(11u));
-    QCOMPARE(KvoMainWindow::parameters().value(QStringLiteral("idSoftware")), QVariant(s_soft));
-    QCOMPARE(KvoMainWindow::parameters().value(QStringLiteral("parentArianne")).value<QWidget*>(),
-             static_cast<QWidget*>(page.get()));
-    KvoMainWindow::parameters().clear();
+    QCOMPARE(toPlayer.count(), 1);
+    const auto request = toPlayer.first().at(0).value<KvoPageRequest>();
+    QCOMPARE(request.key, QStringLiteral("player"));
+    QVERIFY(request.addToHistory);
+    QCOMPARE(request.selectedIdVideo, 11u);
+    QCOMPARE(request.idSoftware, s_soft);
+    QCOMPARE(request.parentArianne.data(), static_cast<QWidget*>(page.get()));
 
     page->findChild<QPushButton*>(QStringLiteral("buttonSupport"))->click();
     QCOMPARE(change.last().at(0).toString(), QStringLiteral("support"));

@@ -1,3 +1,4 @@
+#include "KvoDurationText.h"
 #include "KvoQozFile.h"
 #include "KvoStringCodec.h"
 
@@ -17,7 +18,20 @@ private slots:
     void rejectsForeignText();
     void qozTrailer();
     void qozFileOnDisk();
+    void durationClock();
 };
+
+// The one clock text of the client (video lengths, player positions).
+void TestCodec::durationClock()
+{
+    QCOMPARE(KvoDurationText::clock(0), QStringLiteral("0:00"));
+    QCOMPARE(KvoDurationText::clock(61), QStringLiteral("1:01"));
+    QCOMPARE(KvoDurationText::clock(3599), QStringLiteral("59:59"));
+    QCOMPARE(KvoDurationText::clock(3600), QStringLiteral("1:00:00"));
+    QCOMPARE(KvoDurationText::clock(3725), QStringLiteral("1:02:05"));
+    // Beyond 32 bits: hours keep counting, no wrap.
+    QCOMPARE(KvoDurationText::clock(Q_UINT64_C(5000000000)), QStringLiteral("1388888:53:20"));
+}
 
 void TestCodec::roundTrip_data()
 {

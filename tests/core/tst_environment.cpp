@@ -34,6 +34,7 @@ private slots:
     void setVideoPathWithoutConfigurationRow();
     void flushCache();
     void launchPendingUpdate();
+    void nearestExistingFolder();
 
 private:
     void addUserWithConfiguration(const QString& userId, const QVariant& pathVideos);
@@ -73,6 +74,23 @@ void TestEnvironment::addUserWithConfiguration(const QString& userId, const QVar
     q.bindValue(QStringLiteral(":u"), userId);
     q.bindValue(QStringLiteral(":c"), configuration);
     QVERIFY(q.exec());
+}
+
+// A file dialog starts in the video folder, or as near to it as exists.
+void TestEnvironment::nearestExistingFolder()
+{
+    const QString home = native(m_home->path() + QStringLiteral("/home"));
+    const QString documents = native(home + QStringLiteral("/Documents"));
+    QCOMPARE(KvoEnvironment::nearestExistingFolder(documents), documents);
+    QCOMPARE(KvoEnvironment::nearestExistingFolder(documents + QStringLiteral("/Vistrelle/fr_FR/alice")), documents);
+    QCOMPARE(KvoEnvironment::nearestExistingFolder(documents + QStringLiteral("/")), documents);
+    // A file names its folder.
+    QFile file(documents + QStringLiteral("/a.qoz"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QCOMPARE(KvoEnvironment::nearestExistingFolder(file.fileName()), documents);
+    QCOMPARE(KvoEnvironment::nearestExistingFolder(QString()), home);
+    QCOMPARE(KvoEnvironment::nearestExistingFolder(QStringLiteral("/no/such/place")), native(QStringLiteral("/")));
 }
 
 void TestEnvironment::foldersUnderPreferences()

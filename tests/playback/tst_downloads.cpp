@@ -9,6 +9,7 @@
 #include "KvoHTTPRequest.h"
 #include "KvoNotificationBox.h"
 #include "KvoPageDownloads.h"
+#include "KvoVornLink.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoQozFile.h"
 #include "KvoSignIn.h"
@@ -612,6 +613,11 @@ void TestDownloads::links()
         if (key == QLatin1String("downloads"))
             m_page->show();
     });
+    KvoPageRequest toPlayer;
+    connect(m_page.get(), &KvoPageDownloads::onChangePageRequest, this, [&](const KvoPageRequest& request) {
+        switches.append(request.key);
+        toPlayer = request;
+    });
     const auto cancel = [](KvoDialog* dialog) { dialog->closeWithCancel(); };
 
     // Offline, a link to a listed purchase still shows the page first, so
@@ -634,8 +640,13 @@ void TestDownloads::links()
 
     // Finished: the link plays the course.
     switches.clear();
-    m_page->playVideo(106);
+    QVERIFY(m_page->openLink(KvoVornLink::parse(QStringLiteral("vorn:download:106"))));
     QCOMPARE(switches, (QStringList{QStringLiteral("detail_software_3"), QStringLiteral("player")}));
+    QCOMPARE(toPlayer.idSoftware, 3u);
+    QVERIFY(toPlayer.addToHistory);
+    QVERIFY(toPlayer.selectedIdVideo != 0);
+    // A link without "download" is not the page's.
+    QVERIFY(!m_page->openLink(KvoVornLink::parse(QStringLiteral("vorn:open:106"))));
 
     // Unknown purchase: the download-error dialog, no page switch.
     switches.clear();

@@ -11,6 +11,7 @@
 #include "KvoSoftware.h"
 #include "KvoDialogDriver.h"
 #include "KvoTestSupport.h"
+#include "KvoVornLink.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -38,6 +39,20 @@ public:
     QString name() const override { return m_name; }
     QWidget* parentPage() const override { return m_parentPage; }
     void onShow() override { ++shows; }
+    void onRequest(const KvoPageRequest& request) override
+    {
+        ++requests;
+        lastRequest = request;
+    }
+    void onLibraryUpdated() override { ++libraryUpdates; }
+    bool openLink(const KvoVornLink& link) override
+    {
+        if (!acceptsLinks)
+            return false;
+        links << link.fields();
+        return true;
+    }
+    void onSessionClosing() override { ++closings; }
 
     void setup(const QString& key, const QString& title, QWidget* parentPage = nullptr)
     {
@@ -48,6 +63,12 @@ public:
     }
 
     int shows = 0;
+    int requests = 0;
+    KvoPageRequest lastRequest;
+    int libraryUpdates = 0;
+    bool acceptsLinks = false;
+    QList<QMap<QString, QString>> links;
+    int closings = 0;
 
 signals:
     void onChangePage(const QString& key, bool addToHistory);
@@ -85,12 +106,24 @@ T* child(const char* name)
     return KvoMainWindow::instance()->findChild<T*>(QLatin1String(name));
 }
 
-QStringList titles(const QVector<QPair<QString, QString>>& trail)
+QStringList titles(const QVector<KvoBreadcrumb::Level>& trail)
 {
     QStringList result;
     for (const auto& level : trail)
-        result << level.second;
+        result << level.title;
     return result;
+}
+
+// A stand-in page with its menu entry.
+void addStub(const QString& key, const QString& title, const QString& menuButton,
+             KvoPageRegistry::Menu menu = KvoPageRegistry::Menu::Opens, const QString& parentKey = QString())
+{
+    KvoPageRegistry::Page page;
+    page.key = key;
+    page.menuButton = menuButton;
+    page.menu = menu;
+    page.creator = stub(title, parentKey);
+    KvoPageRegistry::add(page);
 }
 
 } // namespace
@@ -131,6 +164,7 @@ private slots:
     void sizeRules();
     void hasVisibleSoftwares();
     void linkAndMessageQueues();
+    void pageHooks();
     void closeSequence();
     void sessionExpiry();
     void runSession();
@@ -146,14 +180,20 @@ void TestMainWindow::initTestCase()
     KvoConnectionStateManager::setTimingForTesting(600000, 200);
 
     KvoPageRegistry::clear();
-    KvoPageRegistry::add(QStringLiteral("accueil"), stub(QStringLiteral("Accueil")));
-    KvoPageRegistry::add(QStringLiteral("news"), stub(QStringLiteral("Nouveautés")));
-    KvoPageRegistry::add(QStringLiteral("promo"), stub(QStringLiteral("Promo")));
-    KvoPageRegistry::add(QStringLiteral("top"), stub(QStringLiteral("Top")));
-    KvoPageRegistry::add(QStringLiteral("search"), stub(QStringLiteral("Recherche")));
-    KvoPageRegistry::add(QStringLiteral("softwares"), stub(QStringLiteral("Mes vidéos")));
-    KvoPageRegistry::addPattern(QStringLiteral("detail_software_"),
-                                stub(QStringLiteral("Logiciel"), QStringLiteral("softwares")));
+    using Menu = KvoPageRegistry::Menu;
+    addStub(QStringLiteral("accueil"), QStringLiteral("Accueil"), QStringLiteral("buttonAccueil"));
+    addStub(QStringLiteral("news"), QStringLiteral("Nouveautés"), QStringLiteral("buttonNouveautes"));
+    addStub(QStringLiteral("promo"), QStringLiteral("Promo"), QStringLiteral("buttonPromo"));
+    addStub(QStringLiteral("top"), QStringLiteral("Top"), QStringLiteral("buttonTop"));
+    addStub(QStringLiteral("search"), QStringLiteral("Recherche"), QStringLiteral("buttonAccueil"), Menu::Highlights);
+    addStub(QStringLiteral("softwares"), QStringLiteral("Mes vidéos"), QStringLiteral("buttonVideos"));
+    KvoPageRegistry::Page detail;
+    detail.key = QStringLiteral("detail_software_");
+    detail.isPattern = true;
+    detail.menuButton = QStringLiteral("buttonVideos");
+    detail.menu = Menu::Highlights;
+    detail.creator = stub(QStringLiteral("Logiciel"), QStringLiteral("softwares"));
+    KvoPageRegistry::add(detail);
     // A third level below the page of software 7.
     KvoPageRegistry::add(QStringLiteral("lesson"),
                          stub(QStringLiteral("Leçon"), QStringLiteral("detail_software_7")));
@@ -171,7 +211,6 @@ void TestMainWindow::cleanup()
 {
     KvoMainWindow::destroyInstance();
     KvoPurchaseVideoManager::destroy();
-    KvoMainWindow::parameters().clear();
 }
 
 void TestMainWindow::cleanupTestCase()
@@ -218,7 +257,11 @@ void TestMainWindow::noHomePageShowsNothing()
     // first (the downloads page under a highlighted "Accueil").
     const KvoPageRegistry::Creator home = KvoPageRegistry::find(QStringLiteral("accueil"));
     KvoPageRegistry::remove(QStringLiteral("accueil"));
-    KvoPageRegistry::add(QStringLiteral("downloads"), stub(QStringLiteral("À télécharger")));
+    KvoPageRegistry::Page downloads;
+    downloads.key = QStringLiteral("downloads");
+    downloads.buildAtStart = true;
+    downloads.creator = stub(QStringLiteral("À télécharger"));
+    KvoPageRegistry::add(downloads);
     createWindow();
     KvoPageRegistry::remove(QStringLiteral("downloads"));
     KvoPageRegistry::add(QStringLiteral("accueil"), home);
@@ -274,25 +317,34 @@ void TestMainWindow::switchToKnownAndUnknownKeys()
     KvoMainWindow* window = KvoMainWindow::instance();
     auto* stack = child<QStackedWidget>("stackedWidget");
 
-    KvoMainWindow::parameters().insert(QStringLiteral("idSoftware"), 3u);
-    window->changePage(QStringLiteral("nowhere"), true);
+    KvoPageRequest nowhere(QStringLiteral("nowhere"), true);
+    nowhere.idSoftware = 3;
+    window->changePage(nowhere);
     QCOMPARE(window->currentKey(), QStringLiteral("accueil"));
     QVERIFY(!window->pages().contains(QStringLiteral("nowhere")));
     QCOMPARE(window->history().size(), 1);
-    QVERIFY(KvoMainWindow::parameters().contains(QStringLiteral("idSoftware")));
 
-    // The current page again: no refresh, parameters kept.
+    // The current page again: no refresh, no request handed over.
+    StubPage* home = pageOf(QStringLiteral("accueil"));
+    const int homeRequests = home->requests;
     window->changePage(QStringLiteral("accueil"), true);
-    QCOMPARE(pageOf(QStringLiteral("accueil"))->shows, 1);
-    QVERIFY(!KvoMainWindow::parameters().isEmpty());
+    QCOMPARE(home->shows, 1);
+    QCOMPARE(home->requests, homeRequests);
 
-    window->changePage(QStringLiteral("news"), true);
+    // The request reaches the page before its refresh.
+    KvoPageRequest toNews = KvoPageRequest::player(3, home, 11);
+    toNews.key = QStringLiteral("news");
+    window->changePage(toNews);
     StubPage* news = pageOf(QStringLiteral("news"));
     QVERIFY(news);
     QCOMPARE(window->currentKey(), QStringLiteral("news"));
     QCOMPARE(stack->currentWidget(), news);
     QCOMPARE(news->shows, 1);
-    QVERIFY(KvoMainWindow::parameters().isEmpty());
+    QCOMPARE(news->requests, 1);
+    QCOMPARE(news->lastRequest.idSoftware, 3u);
+    QCOMPARE(news->lastRequest.selectedIdVideo, 11u);
+    QCOMPARE(news->lastRequest.parentArianne.data(), home);
+    QCOMPARE(window->history().last(), QStringLiteral("news"));
     QVERIFY(child<QPushButton>("buttonNouveautes")->styleSheet().contains(QLatin1String("#191a22")));
     QVERIFY(!child<QPushButton>("buttonAccueil")->styleSheet().contains(QLatin1String("#191a22")));
 
@@ -303,6 +355,10 @@ void TestMainWindow::switchToKnownAndUnknownKeys()
     window->changePage(QStringLiteral("news"), false);
     QCOMPARE(pageOf(QStringLiteral("news")), news);
     QCOMPARE(news->shows, 2);
+    // A plain switch carries no parameters.
+    QCOMPARE(news->lastRequest.idSoftware, 0u);
+    QVERIFY(news->lastRequest.parentArianne.isNull());
+    QVERIFY(!news->lastRequest.addToHistory);
 }
 
 void TestMainWindow::historyAtBothEnds()
@@ -534,7 +590,11 @@ void TestMainWindow::downloadsCounter()
 
 void TestMainWindow::sizeRules()
 {
-    KvoPageRegistry::add(QStringLiteral("player"), stub(QStringLiteral("Vidéo")));
+    KvoPageRegistry::Page player;
+    player.key = QStringLiteral("player");
+    player.buildAtStart = true;
+    player.creator = stub(QStringLiteral("Vidéo"));
+    KvoPageRegistry::add(player);
     createWindow();
     KvoPageRegistry::remove(QStringLiteral("player"));
     KvoMainWindow* window = KvoMainWindow::instance();
@@ -614,6 +674,56 @@ void TestMainWindow::linkAndMessageQueues()
     window->onNewMessageFromInstance(file.fileName());
     window->onNewMessageFromInstance(file.fileName());
     QCOMPARE(window->queuedMessages(), QStringList{file.fileName()});
+}
+
+// The window reaches pages only through their hooks: library updates go
+// to every page built, a link to the first page that takes it, the end of
+// the session to every page.
+void TestMainWindow::pageHooks()
+{
+    KvoPageRegistry::Page downloads;
+    downloads.key = QStringLiteral("downloads");
+    downloads.menuButton = QStringLiteral("buttonTelecharger");
+    downloads.buildAtStart = true;
+    downloads.creator = [](KvoMainWindow* window, const QString& key) -> QWidget* {
+        auto* page = KvoMainWindow::createPage<StubPage>(window);
+        page->setup(key, QStringLiteral("À télécharger"));
+        page->acceptsLinks = true;
+        return page;
+    };
+    KvoPageRegistry::add(downloads);
+    createWindow();
+    KvoMainWindow* window = KvoMainWindow::instance();
+    StubPage* home = pageOf(QStringLiteral("accueil"));
+    StubPage* list = pageOf(QStringLiteral("downloads"));
+    QVERIFY(list);
+    // Built at start, not shown; its menu entry opens it.
+    QCOMPARE(list->shows, 0);
+    child<QPushButton>("buttonTelecharger")->click();
+    QCOMPARE(window->currentKey(), QStringLiteral("downloads"));
+    QVERIFY(child<QPushButton>("buttonTelecharger")->styleSheet().contains(QLatin1String("#191a22")));
+    KvoPageRegistry::remove(QStringLiteral("downloads"));
+
+    // The first poll ended before the test: both pages heard of it once.
+    const int homeUpdates = home->libraryUpdates;
+    QCOMPARE(list->libraryUpdates, homeUpdates);
+    emit KvoPurchaseVideoManager::instance()->databaseUpdated();
+    QCOMPARE(home->libraryUpdates, homeUpdates + 1);
+    QCOMPARE(list->libraryUpdates, homeUpdates + 1);
+
+    // Once the library is there a link is handed over at once.
+    window->onNewUrlFromInstance(QUrl(QStringLiteral("vorn:download:1234:from:mail")));
+    window->onNewUrlFromInstance(QUrl(QStringLiteral("https://example.org")));
+    QCOMPARE(list->links.size(), 1);
+    QCOMPARE(list->links.first().value(QStringLiteral("download")), QStringLiteral("1234"));
+    QVERIFY(home->links.isEmpty());
+    QVERIFY(window->queuedLinks().isEmpty());
+
+    window->onClose();
+    QCOMPARE(home->closings, 1);
+    QCOMPARE(list->closings, 1);
+    window->onClose();
+    QCOMPARE(list->closings, 1);
 }
 
 void TestMainWindow::closeSequence()

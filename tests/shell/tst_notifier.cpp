@@ -5,6 +5,7 @@
 #include "KvoDesktopNotifier.h"
 #include "KvoEnvironment.h"
 #include "KvoMainWindow.h"
+#include "KvoPageRequest.h"
 #include "KvoNotificationBox.h"
 #include "KvoNotifier.h"
 #include "KvoPageRegistry.h"
@@ -92,9 +93,11 @@ public:
         if (shown)
             shown();
     }
+    void onRequest(const KvoPageRequest& request) override { lastRequest = request; }
 
     QString key;
     std::function<void()> shown;
+    KvoPageRequest lastRequest;
 
 signals:
     void onChangePage(const QString& key, bool addToHistory);
@@ -114,20 +117,20 @@ public:
         KvoNotifier::Navigation nav;
         nav.available = [] { return true; };
         nav.raise = [this] { steps << QStringLiteral("raise"); };
-        nav.changePage = [this](const QString& key, bool history) {
-            steps << QStringLiteral("page %1 %2").arg(key, history ? QStringLiteral("history")
-                                                                  : QStringLiteral("no-history"));
+        nav.changePage = [this](const KvoPageRequest& request) {
+            // A switch to the player names what it is to show.
+            if (request.idSoftware || request.selectedIdVideo || request.parentArianne) {
+                steps << QStringLiteral("param idSoftware %1").arg(request.idSoftware);
+                steps << QStringLiteral("param parentArianne %1")
+                             .arg(request.parentArianne.data() == &detailPage ? QStringLiteral("page")
+                                                                               : QStringLiteral("null"));
+                steps << QStringLiteral("param selectedIdVideo %1").arg(request.selectedIdVideo);
+            }
+            steps << QStringLiteral("page %1 %2").arg(request.key, request.addToHistory ? QStringLiteral("history")
+                                                                                      : QStringLiteral("no-history"));
         };
         nav.page = [this](const QString& key) -> QWidget* {
             return key == QLatin1String("detail_software_12") ? &detailPage : nullptr;
-        };
-        nav.setParameter = [this](const QString& key, const QVariant& value) {
-            if (key == QLatin1String("parentArianne"))
-                steps << QStringLiteral("param parentArianne %1")
-                             .arg(value.value<QWidget*>() == &detailPage ? QStringLiteral("page")
-                                                                         : QStringLiteral("null"));
-            else
-                steps << QStringLiteral("param %1 %2").arg(key, value.toString());
         };
         return nav;
     }
@@ -602,13 +605,12 @@ void TestNotifier::clickWithoutMainWindow()
 {
     KvoNotifier::setNavigation(KvoNotifier::Navigation());
     QVERIFY(!KvoMainWindow::instance());
-    KvoMainWindow::parameters().clear();
 
     KvoNotifier::followLink(KvoNotifier::linkForText(QStringLiteral("config")));
     KvoNotifier::followLink(KvoNotifier::linkForIds(12, 34));
     KvoNotifier::instance()->onDesktopNotificationClicked(QStringLiteral("video:12~34"));
     KvoNotifier::instance()->onDesktopNotificationClicked(QStringLiteral("config"));
-    QVERIFY(KvoMainWindow::parameters().isEmpty());
+    QVERIFY(!KvoMainWindow::instance());
 
     // A box of the ended session, clicked.
     useInAppMask(0x80);
@@ -618,7 +620,6 @@ void TestNotifier::clickWithoutMainWindow()
     QPointer<KvoNotificationBox> box = KvoNotificationBox::openBoxes().constFirst();
     QTRY_COMPARE(box->opacity(), 1.0);
     clickWindow(box, QPoint(60, 27));
-    QVERIFY(KvoMainWindow::parameters().isEmpty());
     QTRY_VERIFY(box.isNull());
 
     // A web address needs no window.
@@ -633,7 +634,7 @@ void TestNotifier::clickWithRealMainWindow()
     KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
     KvoConnectionStateManager::setTimingForTesting(600000, 200);
     KvoPageRegistry::clear();
-    QMap<QString, QVariant> playerSaw;
+    KvoPageRequest playerSaw;
     auto plain = [](KvoMainWindow* window, const QString& key) -> QWidget* {
         auto* page = KvoMainWindow::createPage<StandInPage>(window);
         page->key = key;
@@ -645,7 +646,7 @@ void TestNotifier::clickWithRealMainWindow()
     KvoPageRegistry::add(QStringLiteral("player"), [&playerSaw](KvoMainWindow* window, const QString& key) -> QWidget* {
         auto* page = KvoMainWindow::createPage<StandInPage>(window);
         page->key = key;
-        page->shown = [&playerSaw] { playerSaw = KvoMainWindow::parameters(); };
+        page->shown = [&playerSaw, page] { playerSaw = page->lastRequest; };
         return page;
     });
 
@@ -657,11 +658,11 @@ void TestNotifier::clickWithRealMainWindow()
     KvoMainWindow* window = KvoMainWindow::instance();
     KvoNotifier::instance()->onDesktopNotificationClicked(KvoDesktopNotifier::videoContext(12, 34));
     QCOMPARE(window->currentKey(), QStringLiteral("player"));
-    QCOMPARE(playerSaw.value(QStringLiteral("idSoftware")).toInt(), 12);
-    QCOMPARE(playerSaw.value(QStringLiteral("selectedIdVideo")).toInt(), 34);
+    QCOMPARE(playerSaw.idSoftware, 12u);
+    QCOMPARE(playerSaw.selectedIdVideo, 34u);
     QWidget* detail = window->pages().value(QStringLiteral("detail_software_12")).first;
     QVERIFY(detail);
-    QCOMPARE(playerSaw.value(QStringLiteral("parentArianne")).value<QWidget*>(), detail);
+    QCOMPARE(playerSaw.parentArianne.data(), detail);
     QCOMPARE(window->history().last(), QStringLiteral("player"));
     QVERIFY(!window->history().contains(QStringLiteral("detail_software_12")));
 
@@ -673,7 +674,7 @@ void TestNotifier::clickWithRealMainWindow()
     KvoPurchaseVideoManager::destroy();
     KvoNotifier::followLink(KvoNotifier::linkForIds(12, 34));
     KvoNotifier::instance()->onDesktopNotificationClicked(QStringLiteral("config"));
-    QVERIFY(KvoMainWindow::parameters().isEmpty());
+    QVERIFY(!KvoMainWindow::instance());
     KvoPageRegistry::clear();
     QThreadPool::globalInstance()->waitForDone(10000);
 }

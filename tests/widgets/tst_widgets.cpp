@@ -1,4 +1,6 @@
 // Toolkit widgets: page bar, busy overlay, spinning icon and animations.
+#include "KvoDialogParent.h"
+#include "KvoFont.h"
 #include "KvoLoadingFrame.h"
 #include "KvoOpacityAnimation.h"
 #include "KvoScreenshots.h"
@@ -9,6 +11,7 @@
 #include <QGraphicsBlurEffect>
 #include <QGraphicsOpacityEffect>
 #include <QImage>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -53,6 +56,8 @@ class TestWidgets : public QObject
     Q_OBJECT
 
 private slots:
+    void fontWeights();
+    void dialogParent();
     // Page bar
     void paginationRefresh_data();
     void paginationRefresh();
@@ -932,6 +937,48 @@ void TestWidgets::screenshots()
     frame->setAngle(30);
     QVERIFY(KvoScreenshots::save(dark.data(), QStringLiteral("loading")));
     frame->stop();
+}
+
+// A font without a weight takes the weight of its widget; one with a
+// weight keeps it even under a bold parent.
+void TestWidgets::fontWeights()
+{
+    QWidget parent;
+    QFont bold = parent.font();
+    bold.setBold(true);
+    parent.setFont(bold);
+    QLabel inherits(&parent);
+    inherits.setFont(KvoFont::arial(11));
+    QLabel normal(&parent);
+    normal.setFont(KvoFont::arial(11, QFont::Normal));
+    QCOMPARE(inherits.font().pixelSize(), 11);
+    QCOMPARE(inherits.font().weight(), QFont::Bold);
+    QCOMPARE(normal.font().weight(), QFont::Normal);
+    QCOMPARE(normal.font().family(), QStringLiteral("Arial"));
+}
+
+// A standard dialog never sits under a style sheet of the pages.
+void TestWidgets::dialogParent()
+{
+    QVERIFY(!KvoDialogParent::styleNeutral(nullptr));
+    QWidget window;
+    auto* page = new QWidget(&window);
+    page->setStyleSheet(QStringLiteral("background:transparent;"));
+    auto* button = new QPushButton(page);
+    QCOMPARE(KvoDialogParent::styleNeutral(button), &window);
+    QCOMPARE(KvoDialogParent::styleNeutral(page), &window);
+    // A page shown on its own is its own window: no parent then.
+    QWidget alone;
+    alone.setStyleSheet(QStringLiteral("background:transparent;"));
+    QVERIFY(!KvoDialogParent::styleNeutral(&alone));
+    // Nor under a window with a sheet of its own or above it.
+    window.setStyleSheet(QStringLiteral("color:white;"));
+    QVERIFY(!KvoDialogParent::styleNeutral(button));
+    window.setStyleSheet(QString());
+    QWidget owner;
+    owner.setStyleSheet(QStringLiteral("color:white;"));
+    QWidget dialog(&owner, Qt::Dialog);
+    QVERIFY(!KvoDialogParent::styleNeutral(&dialog));
 }
 
 QTEST_MAIN(TestWidgets)
