@@ -7,13 +7,17 @@
 // page's queue fetching them through three child entries of the course. It
 // prints the wall time of every round, the ratio of the throughputs
 // (queue / curl) and the longest stall of the GUI thread during the queue's
-// rounds, measured as the worst lateness of a 5 ms timer.
+// rounds, measured as the worst lateness of a 5 ms timer. Every round of the
+// queue runs twice: on an idle machine, then with a busy loop on every core
+// (started by the benchmark, stopped at the end of the round and after two
+// minutes at most).
 //
 // Usage: bench_downloads [MiB] [rounds]
+//        bench_downloads --page [courses]   (see page.cpp)
 
 #include "KvoApi.h"
 #include "KvoDatabase.h"
-#include "KvoDownloadWidget.h"
+#include "KvoDownloadJob.h"
 #include "KvoDownloader.h"
 #include "KvoEnvironment.h"
 #include "KvoHTTPRequest.h"
@@ -33,8 +37,15 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <ctime>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <memory>
+#include <thread>
+#include <vector>
+
+int runPageBench(int courses);
 
 namespace {
 
@@ -52,7 +63,16 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs)
     return true;
 }
 
-// The worst lateness of a 5 ms timer while it runs, in ms.
+double threadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+// The worst lateness of a 5 ms timer while it runs, in ms; and the most
+// CPU time the GUI thread itself spent between two ticks (its own work, as
+// opposed to waiting for a core on a loaded machine).
 class StallMeter : public QObject
 {
 public:
@@ -64,22 +84,58 @@ public:
             const double now = m_clock.nsecsElapsed() / 1e6;
             worst = std::max(worst, now - m_last - 5.0);
             m_last = now;
+            const double cpu = threadCpuMs();
+            worstWork = std::max(worstWork, cpu - m_lastCpu);
+            m_lastCpu = cpu;
         });
     }
     void start()
     {
         worst = 0;
+        worstWork = 0;
         m_clock.start();
         m_last = 0;
+        m_lastCpu = threadCpuMs();
         m_timer.start();
     }
     void stop() { m_timer.stop(); }
     double worst = 0;
+    double worstWork = 0;
 
 private:
     QTimer m_timer;
     QElapsedTimer m_clock;
     double m_last = 0;
+    double m_lastCpu = 0;
+};
+
+// One busy loop per core while it lives, two minutes at most.
+class CpuLoad
+{
+public:
+    CpuLoad()
+    {
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+        for (unsigned i = 0; i < cores; ++i)
+            m_threads.emplace_back([this, end] {
+                volatile unsigned long spin = 0;
+                while (!m_stop.load(std::memory_order_relaxed) && std::chrono::steady_clock::now() < end)
+                    for (int k = 0; k < 100000; ++k)
+                        spin = spin + 1;
+            });
+    }
+    ~CpuLoad()
+    {
+        m_stop = true;
+        for (std::thread& t : m_threads)
+            t.join();
+    }
+    int threads() const { return int(m_threads.size()); }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::vector<std::thread> m_threads;
 };
 
 struct Round
@@ -88,6 +144,7 @@ struct Round
     double seconds = 0;
     qint64 bytes = 0;
     double stallMs = 0;
+    double workMs = 0;
     QString error;
 };
 
@@ -117,7 +174,7 @@ Round curlRound(const QString& curl, const QStringList& urls, const QString& fol
     return round;
 }
 
-Round queueRound(const QString& folder)
+Round queueRound(const QString& folder, bool loaded)
 {
     KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
     // Every video of the course missing again, in a fresh folder.
@@ -134,35 +191,40 @@ Round queueRound(const QString& folder)
     auto page = std::make_unique<KvoPageDownloads>(nullptr);
     page->resize(1030, 720);
     page->show();
-    KvoDownloadWidget* entry = page->entryFor(BenchCourse);
+    KvoDownloadJob* entry = page->entryFor(BenchCourse);
     if (!entry) {
         round.error = QStringLiteral("the benchmark course is not listed");
         return round;
     }
     // One child entry per video: three entries, three download slots.
-    QMetaObject::invokeMethod(entry, "onClickExpand");
-    const QList<KvoDownloadWidget*> children = entry->children().values();
+    entry->toggleExpanded();
+    const QList<KvoDownloadJob*> children = entry->children().values();
     if (children.size() != 3) {
         round.error = QStringLiteral("expected three child entries");
         return round;
     }
     StallMeter stall;
     QElapsedTimer timer;
+    std::unique_ptr<CpuLoad> load;
+    if (loaded)
+        load = std::make_unique<CpuLoad>();
     stall.start();
     timer.start();
-    for (KvoDownloadWidget* child : children)
+    for (KvoDownloadJob* child : children)
         child->enqueue();
     const bool ended = waitFor(
         [&] {
             return std::all_of(children.begin(), children.end(),
-                               [](KvoDownloadWidget* c) { return c->isFinished() || c->look() == KvoDownloadWidget::Look::Error; });
+                               [](KvoDownloadJob* c) { return c->isFinished() || c->look() == KvoDownloadJob::Look::Error; });
         },
         600000);
     round.seconds = timer.nsecsElapsed() / 1e9;
     stall.stop();
+    load.reset();
     round.stallMs = stall.worst;
+    round.workMs = stall.worstWork;
     round.ok = ended;
-    for (KvoDownloadWidget* child : children) {
+    for (KvoDownloadJob* child : children) {
         if (!child->isFinished()) {
             round.ok = false;
             round.error = child->lastMessage() + QStringLiteral(": ") + child->lastDetail();
@@ -170,6 +232,20 @@ Round queueRound(const QString& folder)
         round.bytes += QFileInfo(child->currentFilePath()).size();
     }
     return round;
+}
+
+// The same meter with the same busy loops and no download: what the
+// scheduler alone costs the GUI thread on a loaded machine.
+double loadedFloor(double seconds)
+{
+    StallMeter stall;
+    CpuLoad load;
+    stall.start();
+    QElapsedTimer timer;
+    timer.start();
+    waitFor([&] { return timer.elapsed() >= qint64(seconds * 1000); }, 600000);
+    stall.stop();
+    return stall.worst;
 }
 
 } // namespace
@@ -186,6 +262,9 @@ int main(int argc, char* argv[])
     QFile::setPermissions(home.path() + QStringLiteral("/rt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path() + QStringLiteral("/rt")));
     QApplication app(argc, argv);
+
+    if (argc > 1 && qstrcmp(argv[1], "--page") == 0)
+        return runPageBench(argc > 2 ? qMax(1, QString::fromLocal8Bit(argv[2]).toInt()) : 100000);
 
     const int mebibytes = argc > 1 ? qMax(1, QString::fromLocal8Bit(argv[1]).toInt()) : 200;
     const int rounds = argc > 2 ? qMax(1, QString::fromLocal8Bit(argv[2]).toInt()) : 2;
@@ -249,17 +328,28 @@ int main(int argc, char* argv[])
 
     QTemporaryDir work;
     std::printf("three concurrent downloads of %d MiB each over loopback, %d rounds\n", mebibytes, rounds);
-    double curlBest = 1e9, queueBest = 1e9, curlSum = 0, queueSum = 0, worstStall = 0;
+    double curlBest = 1e9, queueBest = 1e9, curlSum = 0, queueSum = 0, worstStall = 0, worstLoadedStall = 0,
+           worstFloor = 0, worstWork = 0;
     for (int r = 0; r < rounds; ++r) {
         const Round c = curlRound(curl, urls, work.path() + QStringLiteral("/curl"));
-        const Round q = queueRound(work.path() + QStringLiteral("/queue"));
-        if (!c.ok || !q.ok) {
-            std::fprintf(stderr, "bench_downloads: round %d failed: %s %s\n", r + 1, qPrintable(c.error),
-                         qPrintable(q.error));
+        const Round q = queueRound(work.path() + QStringLiteral("/queue"), false);
+        const Round l = queueRound(work.path() + QStringLiteral("/loaded"), true);
+        if (!c.ok || !q.ok || !l.ok) {
+            std::fprintf(stderr, "bench_downloads: round %d failed: %s %s %s\n", r + 1, qPrintable(c.error),
+                         qPrintable(q.error), qPrintable(l.error));
             return 1;
         }
-        std::printf("round %d: curl %.2f s (%.0f MB/s), queue %.2f s (%.0f MB/s), GUI stall %.1f ms\n", r + 1,
-                    c.seconds, c.bytes / 1e6 / c.seconds, q.seconds, q.bytes / 1e6 / q.seconds, q.stallMs);
+        std::printf("round %d: curl %.2f s (%.0f MB/s), queue %.2f s (%.0f MB/s), GUI stall %.1f ms "
+                    "(longest GUI work %.1f ms); under load (%u busy loops): queue %.2f s, GUI stall %.1f ms "
+                    "(longest GUI work %.1f ms)\n",
+                    r + 1, c.seconds, c.bytes / 1e6 / c.seconds, q.seconds, q.bytes / 1e6 / q.seconds, q.stallMs,
+                    q.workMs, std::max(1u, std::thread::hardware_concurrency()), l.seconds, l.stallMs, l.workMs);
+        worstWork = std::max({worstWork, q.workMs, l.workMs});
+        worstLoadedStall = std::max(worstLoadedStall, l.stallMs);
+        const double floor = loadedFloor(std::max(1.0, l.seconds));
+        worstFloor = std::max(worstFloor, floor);
+        std::printf("         same load without any download, %.1f s: GUI stall %.1f ms\n", std::max(1.0, l.seconds),
+                    floor);
         curlBest = std::min(curlBest, c.seconds);
         queueBest = std::min(queueBest, q.seconds);
         curlSum += c.seconds;
@@ -267,10 +357,14 @@ int main(int argc, char* argv[])
         worstStall = std::max(worstStall, q.stallMs);
         QDir(work.path() + QStringLiteral("/curl")).removeRecursively();
         QDir(work.path() + QStringLiteral("/queue")).removeRecursively();
+        QDir(work.path() + QStringLiteral("/loaded")).removeRecursively();
     }
     std::printf("throughput ratio queue/curl: %.2f (mean), %.2f (best against best)\n", curlSum / queueSum,
                 curlBest / queueBest);
-    std::printf("longest GUI-thread stall during the queue's downloads: %.1f ms\n", worstStall);
+    std::printf("longest GUI-thread stall during the queue's downloads: %.1f ms idle, %.1f ms under load "
+                "(goal <= 16; the load alone, without downloads: %.1f ms); longest stretch of GUI-thread work: "
+                "%.1f ms\n",
+                worstStall, worstLoadedStall, worstFloor, worstWork);
     service.terminate();
     service.waitForFinished(5000);
     return 0;

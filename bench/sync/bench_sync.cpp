@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -261,6 +262,15 @@ int main(int argc, char** argv)
     std::fflush(stdout);
     KvoPurchaseVideoManager::destroy();
     QThreadPool::globalInstance()->waitForDone();
+    KvoDatabase::close();
+
+    // The start-up's check of the whole file for damage.
+    const QString path = dir.filePath(QStringLiteral("database.sqlite"));
+    QElapsedTimer open;
+    open.start();
+    const bool opened = KvoDatabase::open(path);
+    std::printf("open with the integrity check, %.1f MB file: %.1f ms%s\n", QFileInfo(path).size() / 1e6,
+                open.nsecsElapsed() / 1e6, opened ? "" : " (FAILED)");
     KvoDatabase::close();
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "KvoHTTPRequest.h"
 
+#include "KvoReply.h"
+
 #include <QCoreApplication>
 #include <QMutex>
 #include <QMutexLocker>
@@ -26,6 +28,7 @@ Credentials& credentials()
 }
 
 std::atomic<int> s_transferTimeout{30000};
+std::atomic<int> s_deadline{60000};
 
 QByteArray basicAuthorization()
 {
@@ -48,6 +51,8 @@ QString reasonPhrase(QNetworkReply* reply)
 KvoHTTPRequest::KvoHTTPRequest(QObject* parent)
     : QObject(parent)
 {
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, &KvoHTTPRequest::onDeadline);
 }
 
 KvoHTTPRequest::~KvoHTTPRequest()
@@ -121,32 +126,31 @@ void KvoHTTPRequest::send(QNetworkReply* reply)
     // caller asked for a new answer and waits for that one only.
     dropReply();
     m_reply = reply;
+    m_timedOut = false;
     connect(reply, &QNetworkReply::finished, this, &KvoHTTPRequest::onFinished);
+    m_deadline.start(s_deadline.load());
 }
 
 void KvoHTTPRequest::dropReply()
 {
-    if (!m_reply)
-        return;
+    m_deadline.stop();
     QNetworkReply* reply = m_reply;
     m_reply = nullptr;
-    disconnect(reply, nullptr, this, nullptr);
-    reply->abort();
-    reply->deleteLater();
+    KvoReply::release(reply, this);
 }
 
 void KvoHTTPRequest::abort()
 {
-    // The reply's finished signal comes synchronously from abort() and ends
-    // this request with errorRequest(OperationCanceledError).
-    if (m_reply) {
-        // The error slot may delete this object before abort() returns.
-        QPointer<KvoHTTPRequest> self(this);
-        m_aborting = true;
-        m_reply->abort();
-        if (self)
-            m_aborting = false;
-    }
+    dropReply();
+}
+
+void KvoHTTPRequest::onDeadline()
+{
+    if (!m_reply)
+        return;
+    // finished() comes from abort() and reports the time-out.
+    m_timedOut = true;
+    m_reply->abort();
 }
 
 bool KvoHTTPRequest::isRunning() const
@@ -199,14 +203,24 @@ int KvoHTTPRequest::transferTimeout()
     return s_transferTimeout.load();
 }
 
+void KvoHTTPRequest::setDeadline(int ms)
+{
+    s_deadline.store(ms);
+}
+
+int KvoHTTPRequest::deadline()
+{
+    return s_deadline.load();
+}
+
 void KvoHTTPRequest::onFinished()
 {
     auto* reply = qobject_cast<QNetworkReply*>(sender());
     if (!reply || reply != m_reply)
         return; // a replaced reply; dropReply() already released it
     m_reply = nullptr;
-    disconnect(reply, nullptr, this, nullptr);
-    reply->deleteLater();
+    m_deadline.stop();
+    KvoReply::release(reply, this);
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     m_statusCode = status.isValid() ? status.toInt() : 0;
@@ -220,10 +234,11 @@ void KvoHTTPRequest::onFinished()
         if (m_statusCode != 0)
             m_errorBody = reply->readAll();
         QString text;
-        if (error == QNetworkReply::OperationCanceledError && !m_aborting) {
-            text = QStringLiteral("No data for %1 ms: transfer timed out").arg(s_transferTimeout.load());
+        if (m_timedOut) {
+            error = QNetworkReply::TimeoutError;
+            text = QStringLiteral("No complete answer within %1 ms: request timed out").arg(m_deadline.interval());
         } else if (error == QNetworkReply::OperationCanceledError) {
-            text = QStringLiteral("Request aborted");
+            text = QStringLiteral("No data for %1 ms: transfer timed out").arg(s_transferTimeout.load());
         } else if (error != QNetworkReply::NoError) {
             text = reply->errorString();
             if (m_statusCode)

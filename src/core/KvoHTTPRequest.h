@@ -4,6 +4,7 @@
 #include <QNetworkReply>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QVariant>
 
 class QNetworkAccessManager;
@@ -14,8 +15,10 @@ class QNetworkRequest;
 // of the signed-in user while they are set. The answer arrives as one of the
 // two signals on the GUI thread; one object may send again after an answer.
 //
-// Certificates are verified, and every request has a transfer time-out so
-// that no caller waits for ever on a stalled connection.
+// Certificates are verified, and every request has two time-outs so that no
+// caller waits for ever: one for a connection where nothing moves, and an
+// overall deadline for the whole answer (a body that drips a byte at a time
+// keeps the first from firing, never the second).
 class KvoHTTPRequest : public QObject
 {
     Q_OBJECT
@@ -29,8 +32,8 @@ public:
     // key order, each value as its text (true as "true"), every key and
     // value percent-encoded on its own so that "+" and "&" survive.
     void post(const QString& url, const QMap<QString, QVariant>& fields);
-    // Aborts the running reply; nothing when none runs. The request then
-    // ends with errorRequest(OperationCanceledError).
+    // Drops the running reply without any signal: the caller that aborts
+    // has lost interest in the answer. Nothing when none runs.
     // Sending again while a reply runs drops that reply without any signal
     // for it: only the answer to the latest get()/post() is signalled.
     void abort();
@@ -60,6 +63,11 @@ public:
     // OperationCanceledError.
     static void setTransferTimeout(int ms);
     static int transferTimeout();
+    // Overall deadline of every request, in ms (default 60000): an answer
+    // not complete by then fails with TimeoutError, however steadily its
+    // bytes arrive. Applies to requests sent afterwards.
+    static void setDeadline(int ms);
+    static int deadline();
 
 signals:
     // HTTP status 200: the body as text.
@@ -72,10 +80,12 @@ private:
     void send(QNetworkReply* reply);
     void dropReply();
     void onFinished();
+    void onDeadline();
 
     QPointer<QNetworkReply> m_reply;
+    QTimer m_deadline;
     int m_statusCode = 0;
     QByteArray m_errorBody;
     bool m_autoDelete = false;
-    bool m_aborting = false;
+    bool m_timedOut = false;
 };

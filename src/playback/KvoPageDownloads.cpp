@@ -4,31 +4,44 @@
 #include "ui_UIErrorPlayVideoDialog.h"
 
 #include "KvoDialog.h"
+#include "KvoDownloadJob.h"
+#include "KvoDownloadQueue.h"
 #include "KvoDownloadWidget.h"
 #include "KvoLoadingFrame.h"
 #include "KvoMainWindow.h"
+#include "KvoNotifier.h"
 #include "KvoPaginationWidget.h"
 #include "KvoPurchase.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoVornLink.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFont>
 #include <QLabel>
 #include <QLayout>
-#include <QLayoutItem>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include <algorithm>
+#include <vector>
 
 KvoPageDownloads* KvoPageDownloads::s_page = nullptr;
 
-bool KvoPageDownloads::DWidget::operator<(const DWidget& other) const
+namespace {
+
+// The order of purchase dates as a number. Read from the date and time as
+// the record holds them: a conversion to UTC asks the system's time zone
+// rules each time, which costs seconds over a large library.
+qint64 dateKey(const QDateTime& date)
 {
-    return KvoDownloadWidget::lessThan(entry, other.entry);
+    if (!date.isValid())
+        return 0;
+    return date.date().toJulianDay() * 86400000 + date.time().msecsSinceStartOfDay();
 }
+
+} // namespace
 
 KvoPageDownloads::KvoPageDownloads(QWidget* parent, Qt::WindowFlags flags)
     : QWidget(parent, flags)
@@ -51,6 +64,11 @@ KvoPageDownloads::KvoPageDownloads(QWidget* parent, Qt::WindowFlags flags)
     m_pagination->setItemsPerPage(ItemsPerPage);
     connect(m_pagination, &KvoPaginationWidget::changePage, this, &KvoPageDownloads::changePage);
 
+    KvoDownloadQueue* queue = KvoDownloadQueue::instance();
+    connect(queue, &KvoDownloadQueue::connectionNeeded, this, &KvoPageDownloads::showNoConnectionDialog);
+    connect(queue, &KvoDownloadQueue::jobEnded, this, &KvoPageDownloads::onJobEnded);
+    connect(queue, &KvoDownloadQueue::downloadFinished, this, &KvoPageDownloads::onDownloadFinished);
+
     onShow();
 
     m_timer.setInterval(LastUpdateInterval);
@@ -72,17 +90,19 @@ KvoPageDownloads::KvoPageDownloads(QWidget* parent, Qt::WindowFlags flags)
 
 KvoPageDownloads::~KvoPageDownloads()
 {
-    KvoDownloadWidget::clearQueue();
+    KvoDownloadQueue::instance()->clear();
+    for (KvoDownloadWidget* row : std::as_const(m_rows))
+        row->setJob(nullptr);
     for (const DWidget& d : std::as_const(m_entries))
-        d.entry->disconnect();
-    // Entries of other list pages are detached from the page: delete every
-    // entry here (each takes its child rows with it).
-    const QMap<int, DWidget> entries = m_entries;
+        if (d.job)
+            d.job->stop();
+    // Each job takes its children with it.
+    const QHash<int, DWidget> entries = m_entries;
     m_entries.clear();
     m_sorted.clear();
     for (const DWidget& d : entries)
-        delete d.entry;
-    KvoDownloadWidget::clearQueue();
+        delete d.job;
+    KvoDownloadQueue::instance()->clear();
     delete m_pagination;
     delete ui;
     if (s_page == this)
@@ -125,17 +145,20 @@ QWidget* KvoPageDownloads::parentPage() const
 
 // --- counting ---------------------------------------------------------------
 
+bool KvoPageDownloads::missesVideo(const KvoPurchase& purchase)
+{
+    for (const KvoVideoFile& video : purchase.files)
+        if (video.KvoPath.isEmpty())
+            return true;
+    return false;
+}
+
 QSet<int> KvoPageDownloads::purchasesMissingVideos(const QMap<int, KvoPurchase>& purchases)
 {
     QSet<int> ids;
-    for (auto it = purchases.cbegin(); it != purchases.cend(); ++it) {
-        for (const KvoVideoFile& video : it->files) {
-            if (video.KvoPath.isEmpty()) {
-                ids.insert(it.key());
-                break;
-            }
-        }
-    }
+    for (auto it = purchases.cbegin(); it != purchases.cend(); ++it)
+        if (missesVideo(it.value()))
+            ids.insert(it.key());
     return ids;
 }
 
@@ -149,8 +172,19 @@ void KvoPageDownloads::refreshList()
 {
     // The counter always shows the true number; the list follows at the
     // next onShow(), which compares with the set of the last rebuild.
-    const QSet<int> missing = purchasesMissingVideos(KvoPurchaseVideoManager::instance()->purchases());
-    notifyCounter(int(missing.size()));
+    m_counted = purchasesMissingVideos(KvoPurchaseVideoManager::instance()->purchases());
+    notifyCounter(int(m_counted.size()));
+}
+
+void KvoPageDownloads::onJobEnded(uint purchaseId)
+{
+    const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
+    const auto it = purchases.constFind(int(purchaseId));
+    if (it != purchases.cend() && missesVideo(it.value()))
+        m_counted.insert(int(purchaseId));
+    else
+        m_counted.remove(int(purchaseId));
+    notifyCounter(int(m_counted.size()));
 }
 
 void KvoPageDownloads::onShow()
@@ -159,23 +193,72 @@ void KvoPageDownloads::onShow()
     const QMap<int, KvoPurchase> purchases = manager->purchases();
     m_connected = manager->isConnected();
 
+    if (!m_built) {
+        // The first list, in one walk through the library: every purchase
+        // that misses a video becomes an entry.
+        m_built = true;
+        m_entries.reserve(purchases.size());
+        for (auto it = purchases.cbegin(); it != purchases.cend(); ++it) {
+            if (!missesVideo(it.value()))
+                continue;
+            m_missing.insert(it.key());
+            DWidget entry;
+            entry.purchaseId = it.key();
+            entry.date = dateKey(it->purchaseDate);
+            entry.softwareId = it->softwareIDs.isEmpty() ? 0 : it->softwareIDs.first();
+            m_entries.insert(it.key(), entry);
+        }
+        m_counted = m_missing;
+        notifyCounter(int(m_missing.size()));
+        ui->widgetNone->setVisible(m_entries.isEmpty());
+        m_pagination->setItemCount(int(m_entries.size()));
+        m_pagination->refresh(m_pagination->currentPage());
+        sort();
+        onConnectionStateChanged(m_connected);
+        return;
+    }
+
     const QSet<int> missing = purchasesMissingVideos(purchases);
+    m_counted = missing;
     notifyCounter(int(missing.size()));
-    if (!m_built || missing != m_missing) {
+    if (missing != m_missing) {
         m_built = true;
         m_missing = missing;
-        for (auto it = purchases.cbegin(); it != purchases.cend(); ++it) {
-            const bool missesVideo = missing.contains(it.key());
-            if (m_entries.contains(it.key())) {
-                KvoDownloadWidget* entry = m_entries.value(it.key()).entry;
-                if (!missesVideo && !entry->isFinished() && !entry->isBusy()
-                    && !purchasesMissingVideos({{it.key(), entry->purchase()}}).isEmpty())
-                    entry->finish();
-            } else if (missesVideo) {
-                auto* entry = new KvoDownloadWidget(this, nullptr, it.value(), nullptr);
-                entry->setFlag(m_connected);
-                entry->hide();
-                m_entries.insert(it.key(), DWidget{entry});
+        // One walk through the library. An entry listed already: a purchase
+        // whose last video arrived shows its finished look; a finished one
+        // that misses a video again (a video was added to the course) is
+        // armed again. A purchase that misses a video and is not listed yet
+        // joins the list.
+        m_entries.reserve(missing.size());
+        qsizetype listedSeen = 0;
+        for (auto found = purchases.cbegin(); found != purchases.cend(); ++found) {
+            const bool misses = missing.contains(found.key());
+            auto it = m_entries.find(found.key());
+            if (it == m_entries.end()) {
+                if (!misses)
+                    continue;
+                it = m_entries.insert(found.key(), DWidget());
+                it->purchaseId = found.key();
+            }
+            ++listedSeen;
+            it->date = dateKey(found->purchaseDate);
+            it->softwareId = found->softwareIDs.isEmpty() ? 0 : found->softwareIDs.first();
+            KvoDownloadJob* job = it->job;
+            if (!misses && !job)
+                job = makeJob(*it, found.value());
+            if (job && !misses && !job->isFinished() && !job->isBusy() && missesVideo(job->purchase()))
+                job->finish();
+            else if (job && misses && job->isFinished() && !job->isBusy())
+                job->rearm(found.value());
+        }
+        // Entries whose purchase left the library stay while they have a job
+        // to show; the others go.
+        if (listedSeen < m_entries.size()) {
+            for (auto it = m_entries.begin(); it != m_entries.end();) {
+                if (!it->job && !purchases.contains(it.key()))
+                    it = m_entries.erase(it);
+                else
+                    ++it;
             }
         }
         ui->widgetNone->setVisible(m_entries.isEmpty());
@@ -199,71 +282,162 @@ void KvoPageDownloads::sort()
     else
         m_sortMode = 3;
     m_softwares = KvoPurchaseVideoManager::instance()->softwares();
-    m_sorted = m_entries.values();
-    std::sort(m_sorted.begin(), m_sorted.end());
-    if (m_sorted.isEmpty())
-        clearLayout(ui->content);
+
+    // Each entry becomes a pair of numbers (the key, then the id, which
+    // orders entries with equal keys): a library of any size sorts at once.
+    // Software names are ranked once per software, not once per comparison.
+    const int mode = m_sortMode;
+    QHash<uint, qint64> rankOf;
+    if (mode == 2 || mode == 3) {
+        QSet<uint> ids;
+        for (const DWidget& d : std::as_const(m_entries))
+            ids.insert(d.softwareId);
+        std::vector<std::pair<QByteArray, uint>> names;
+        for (const uint id : std::as_const(ids))
+            names.emplace_back(m_softwares.value(int(id)).name.toLower().toLatin1(), id);
+        std::sort(names.begin(), names.end());
+        qint64 rank = 0;
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (i > 0 && names[i].first != names[i - 1].first)
+                ++rank;
+            rankOf.insert(names[i].second, rank);
+        }
+    }
+    std::vector<std::pair<qint64, int>> keyed;
+    keyed.reserve(size_t(m_entries.size()));
+    for (const DWidget& d : std::as_const(m_entries)) {
+        qint64 key = 0;
+        switch (mode) {
+        case 0: key = d.date; break;
+        case 1: key = -d.date; break;
+        case 2: key = rankOf.value(d.softwareId); break;
+        default: key = -rankOf.value(d.softwareId); break;
+        }
+        keyed.emplace_back(key, d.purchaseId);
+    }
+    std::sort(keyed.begin(), keyed.end());
+    m_sorted.clear();
+    m_sorted.reserve(qsizetype(keyed.size()));
+    for (const auto& k : keyed)
+        m_sorted.append(k.second);
+    if (m_sorted.isEmpty()) {
+        m_first = 0;
+        m_last = -1;
+        relayout();
+    }
     m_pagination->setCurrentPage(m_pagination->currentPage());
 }
 
-QList<KvoDownloadWidget*> KvoPageDownloads::sortedEntries() const
+KvoDownloadJob* KvoPageDownloads::makeJob(DWidget& entry, const KvoPurchase& purchase)
 {
-    QList<KvoDownloadWidget*> list;
-    for (const DWidget& d : m_sorted)
-        list.append(d.entry);
+    auto* job = new KvoDownloadJob(purchase);
+    job->setFlag(m_connected);
+    // Expanding or collapsing changes the rows of the list page.
+    connect(job, &KvoDownloadJob::childrenChanged, this, &KvoPageDownloads::relayout);
+    entry.job = job;
+    return job;
+}
+
+KvoDownloadJob* KvoPageDownloads::entryFor(uint purchaseId)
+{
+    auto it = m_entries.find(int(purchaseId));
+    if (it == m_entries.end())
+        return nullptr;
+    if (!it->job) {
+        const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
+        const auto found = purchases.constFind(int(purchaseId));
+        if (found == purchases.cend())
+            return nullptr;
+        makeJob(*it, found.value());
+    }
+    return it->job;
+}
+
+QList<KvoDownloadJob*> KvoPageDownloads::sortedEntries()
+{
+    QList<KvoDownloadJob*> list;
+    for (const int id : std::as_const(m_sorted))
+        if (KvoDownloadJob* job = entryFor(uint(id)))
+            list.append(job);
     return list;
 }
 
-KvoDownloadWidget* KvoPageDownloads::entryFor(uint purchaseId) const
+KvoDownloadWidget* KvoPageDownloads::rowFor(uint purchaseId) const
 {
-    return m_entries.value(int(purchaseId)).entry;
+    for (KvoDownloadWidget* row : m_rows)
+        if (row->job() && !row->job()->parentJob() && row->job()->purchaseId() == purchaseId && !row->isHidden())
+            return row;
+    return nullptr;
+}
+
+QList<KvoDownloadWidget*> KvoPageDownloads::visibleRows() const
+{
+    QList<KvoDownloadWidget*> rows;
+    for (KvoDownloadWidget* row : m_rows)
+        if (row->job() && !row->isHidden())
+            rows.append(row);
+    return rows;
 }
 
 void KvoPageDownloads::changePage(int first, int last)
 {
-    clearLayout(ui->content);
-    for (int i = qMax(0, first); i <= last && i < m_sorted.size(); ++i) {
-        KvoDownloadWidget* entry = m_sorted.at(i).entry;
-        ui->content->addWidget(entry->widget());
-        entry->layoutChildren();
-        entry->show();
-    }
+    m_first = first;
+    m_last = last;
+    relayout();
 }
 
-void KvoPageDownloads::clearLayout(QLayout* layout)
+void KvoPageDownloads::relayout()
 {
-    while (layout->count() > 0) {
-        QLayoutItem* item = layout->takeAt(0);
-        if (QWidget* widget = item->widget()) {
-            widget->hide();
-            widget->setParent(nullptr);
+    // The jobs of the list page, each followed by its shown children.
+    QList<KvoDownloadJob*> jobs;
+    for (int i = qMax(0, m_first); i <= m_last && i < m_sorted.size(); ++i) {
+        KvoDownloadJob* job = entryFor(uint(m_sorted.at(i)));
+        if (!job)
+            continue;
+        jobs.append(job);
+        if (job->isExpanded())
+            for (KvoDownloadJob* child : job->orderedChildren())
+                if (!child->isHidden())
+                    jobs.append(child);
+    }
+    while (m_rows.size() < jobs.size()) {
+        auto* row = new KvoDownloadWidget(this, ui->scrollAreaWidgetContents);
+        row->hide();
+        m_rows.append(row);
+    }
+    for (int i = 0; i < m_rows.size(); ++i) {
+        KvoDownloadWidget* row = m_rows.at(i);
+        const int index = ui->content->indexOf(row);
+        if (i < jobs.size()) {
+            row->setJob(jobs.at(i));
+            if (index != i) {
+                if (index >= 0)
+                    ui->content->removeWidget(row);
+                ui->content->insertWidget(i, row);
+            }
+            row->show();
+        } else {
+            row->setJob(nullptr);
+            row->hide();
+            if (index >= 0)
+                ui->content->removeWidget(row);
         }
-        delete item;
     }
 }
 
-void KvoPageDownloads::insertWidget(QWidget* anchor, QWidget* widget, int offset)
+void KvoPageDownloads::removeJob(KvoDownloadJob* job)
 {
-    const int index = ui->content->indexOf(anchor);
-    if (index < 0 || !widget)
+    if (!job || job->parentJob() || entryFor(job->purchaseId()) != job)
         return;
-    // Moved, not doubled, when it is in the list already.
-    if (ui->content->indexOf(widget) >= 0)
-        ui->content->removeWidget(widget);
-    ui->content->insertWidget(qMin(ui->content->indexOf(anchor) + offset, ui->content->count()), widget);
-}
-
-void KvoPageDownloads::removeWidget(KvoDownloadWidget* entry)
-{
-    if (!entry || !m_entries.contains(int(entry->purchaseId())) || entryFor(entry->purchaseId()) != entry)
-        return;
-    entry->hide();
-    m_entries.remove(int(entry->purchaseId()));
-    ui->content->removeWidget(entry);
-    for (KvoDownloadWidget* child : entry->children())
-        ui->content->removeWidget(child);
-    entry->deleteLater();
-    m_sorted = m_entries.values();
+    const int id = int(job->purchaseId());
+    m_entries.remove(id);
+    m_sorted.removeOne(id);
+    for (KvoDownloadWidget* row : std::as_const(m_rows))
+        if (row->job() == job || (row->job() && row->job()->parentJob() == job))
+            row->setJob(nullptr);
+    job->stop();
+    // Called from a click on its row: the job goes from the event loop.
+    job->deleteLater();
     sort();
     m_pagination->setItemCount(int(m_entries.size()));
     m_pagination->refresh(m_pagination->currentPage());
@@ -274,9 +448,10 @@ void KvoPageDownloads::stopAll()
 {
     // The waiting entries go first, so stopping one entry never starts
     // another.
-    KvoDownloadWidget::clearQueue();
+    KvoDownloadQueue::instance()->clear();
     for (const DWidget& d : std::as_const(m_entries))
-        d.entry->disconnect();
+        if (d.job)
+            d.job->stop();
 }
 
 // --- links ------------------------------------------------------------------
@@ -294,9 +469,11 @@ void KvoPageDownloads::playVideo(uint purchaseId)
     sort();
     const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
     for (int i = 0; i < m_sorted.size(); ++i) {
-        KvoDownloadWidget* entry = m_sorted.at(i).entry;
-        if (entry->purchaseId() != purchaseId)
+        if (uint(m_sorted.at(i)) != purchaseId)
             continue;
+        KvoDownloadJob* entry = entryFor(purchaseId);
+        if (!entry)
+            break;
         // A finished entry has its videos on disk: it plays below.
         if (entry->isFinished())
             break;
@@ -427,7 +604,8 @@ void KvoPageDownloads::onConnectionStateChanged(bool connected)
 {
     m_connected = connected;
     for (const DWidget& d : std::as_const(m_entries))
-        d.entry->setFlag(connected);
+        if (d.job)
+            d.job->setFlag(connected);
     onUpdateEnded();
 }
 
@@ -436,16 +614,18 @@ void KvoPageDownloads::onSessionExpired()
     // Nothing more is fetched for a session the service refused; what was
     // on its way says so instead of waiting for ever.
     const QString message = tr("Erreur - session expirée");
-    QList<KvoDownloadWidget*> running;
+    QList<KvoDownloadJob*> running;
     for (const DWidget& d : std::as_const(m_entries)) {
-        if (d.entry->isBusy())
-            running.append(d.entry);
-        for (KvoDownloadWidget* child : d.entry->children())
+        if (!d.job)
+            continue;
+        if (d.job->isBusy())
+            running.append(d.job);
+        for (KvoDownloadJob* child : d.job->children())
             if (child->isBusy())
                 running.append(child);
     }
-    KvoDownloadWidget::clearQueue();
-    for (KvoDownloadWidget* entry : std::as_const(running))
+    KvoDownloadQueue::instance()->clear();
+    for (KvoDownloadJob* entry : std::as_const(running))
         entry->setToError(message);
     stopAll();
 }
@@ -456,10 +636,18 @@ void KvoPageDownloads::onDownloadAllClicked()
         showNoConnectionDialog();
         return;
     }
-    const QList<DWidget> entries = m_sorted;
-    for (const DWidget& d : entries)
-        if (!d.entry->isFinished())
-            d.entry->enqueue();
+    const QList<int> ids = m_sorted;
+    for (const int id : ids) {
+        KvoDownloadJob* job = entryFor(uint(id));
+        if (job && !job->isFinished())
+            job->enqueue();
+    }
+}
+
+void KvoPageDownloads::onDownloadFinished(const QString& title, int softwareId, int videoId)
+{
+    KvoNotifier::instance()->notifyVideo(QCoreApplication::translate("KvoDownloadWidget", "Téléchargement terminé"),
+                                         title, KvoNotifier::videoDownloadKind(), softwareId, videoId);
 }
 
 void KvoPageDownloads::showNoConnectionDialog()

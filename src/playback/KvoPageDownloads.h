@@ -4,6 +4,7 @@
 #include "KvoPageRequest.h"
 #include "KvoSoftware.h"
 
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QSet>
@@ -11,22 +12,27 @@
 #include <QWidget>
 
 class KvoDialog;
+class KvoDownloadJob;
 class KvoDownloadWidget;
 class KvoLoadingFrame;
 class KvoPaginationWidget;
 class KvoPurchase;
-class QLayout;
 
 namespace Ui {
 class KvoPageDownloads;
 }
 
-// The page "downloads" ("A télécharger"): one download entry per purchase
-// of the library that still misses a video file, 15 per list page, sorted by
-// date or by software name; "Tout télécharger", "Actualiser", the support
-// link and the time of the last synchronisation. It also keeps the main
-// window's downloads counter equal to the number of purchases missing a
-// video, and opens the purchases that "vorn:download:<id>" links name.
+// The page "downloads" ("A télécharger"): one entry per purchase of the
+// library that still misses a video file, 15 per list page, sorted by date
+// or by software name; "Tout télécharger", "Actualiser", the support link
+// and the time of the last synchronisation. It also keeps the main window's
+// downloads counter equal to the number of purchases missing a video, and
+// opens the purchases that "vorn:download:<id>" links name.
+//
+// The list is data: an entry is a purchase id with its sort keys, and gets
+// a download job (KvoDownloadJob) when it is first shown or queued. Rows
+// (KvoDownloadWidget) exist only for the list page on screen, so a library
+// of any size opens at once.
 class KvoPageDownloads : public QWidget, public IKvoPage
 {
     Q_OBJECT
@@ -35,11 +41,14 @@ public:
     static constexpr int ItemsPerPage = 15;
     static constexpr int LastUpdateInterval = 5000; // ms
 
-    // One entry of the sorted list, ordered by KvoDownloadWidget::lessThan.
+    // One entry of the list: the purchase, its sort keys, and its job once
+    // it has one (owned by the page).
     struct DWidget
     {
-        KvoDownloadWidget* entry = nullptr;
-        bool operator<(const DWidget& other) const;
+        int purchaseId = 0;
+        qint64 date = 0; // purchase date, ms since 1970
+        uint softwareId = 0;
+        KvoDownloadJob* job = nullptr;
     };
 
     explicit KvoPageDownloads(QWidget* parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
@@ -64,8 +73,8 @@ public:
     // Recounts the purchases that miss a video and updates the counter; the
     // list itself changes at the next onShow().
     void refreshList();
-    void insertWidget(QWidget* anchor, QWidget* widget, int offset);
-    void removeWidget(KvoDownloadWidget* entry);
+    // Takes an entry off the list (its course was opened).
+    void removeJob(KvoDownloadJob* job);
     // Stops every download (the main window closes).
     void stopAll();
     // A "vorn:download:<id>" link: queues the listed purchase, plays a
@@ -76,15 +85,27 @@ public:
 
     // --- for the main window and tests
     // The number of purchases that miss a video, as last counted.
-    int missingCount() const { return m_missing.size(); }
-    KvoDownloadWidget* entryFor(uint purchaseId) const;
-    QList<KvoDownloadWidget*> sortedEntries() const;
+    int missingCount() const { return int(m_missing.size()); }
+    // The job of a listed purchase (made now when it has none yet); null
+    // when the purchase is not listed.
+    KvoDownloadJob* entryFor(uint purchaseId);
+    // Every listed job in display order (makes them all).
+    QList<KvoDownloadJob*> sortedEntries();
+    // The listed purchases in display order.
+    QList<int> sortedIds() const { return m_sorted; }
+    // The row on screen for a listed purchase; null when its list page is
+    // not the current one.
+    KvoDownloadWidget* rowFor(uint purchaseId) const;
+    // The rows on screen, top to bottom (child rows included).
+    QList<KvoDownloadWidget*> visibleRows() const;
     KvoPaginationWidget* pagination() const { return m_pagination; }
     // The text of the last-update label for a synchronisation at stamp
     // (epoch seconds, 0 for never) seen at now.
     static QString lastUpdateText(qint64 stamp, qint64 now);
     // The purchases of a library that miss a video file.
     static QSet<int> purchasesMissingVideos(const QMap<int, KvoPurchase>& purchases);
+    // Whether one of the purchase's videos has no local file.
+    static bool missesVideo(const KvoPurchase& purchase);
 
 signals:
     void onChangePage(const QString& key, bool addToHistory);
@@ -98,7 +119,7 @@ private slots:
     void onConnectionStateChanged(bool connected);
     void onClickSupport();
     void changePage(int first, int last);
-    void clearLayout(QLayout* layout);
+    void relayout();
     void sort();
     void onDownloadAllClicked();
     void onSessionExpired();
@@ -108,6 +129,10 @@ public slots:
 
 private:
     void notifyCounter(int count);
+    // One purchase recounted (a job ended): no walk through the library.
+    void onJobEnded(uint purchaseId);
+    KvoDownloadJob* makeJob(DWidget& entry, const KvoPurchase& purchase);
+    void onDownloadFinished(const QString& title, int softwareId, int videoId);
     void applyFonts();
     void setRefreshEnabled(bool enabled);
 
@@ -117,12 +142,18 @@ private:
     // Purchases missing a video at the last rebuild of the list; the list is
     // rebuilt whenever this set changes, not only its size.
     QSet<int> m_missing;
+    // Purchases missing a video as the counter last showed them.
+    QSet<int> m_counted;
     bool m_built = false;
     bool m_connected = false;
     QWidget* m_parentPage;
     Ui::KvoPageDownloads* ui;
-    QMap<int, DWidget> m_entries;
-    QList<DWidget> m_sorted;
+    QHash<int, DWidget> m_entries;
+    QList<int> m_sorted;
+    // The rows, reused from one list page to the next.
+    QList<KvoDownloadWidget*> m_rows;
+    int m_first = 0;
+    int m_last = -1;
     QTimer m_timer;
     KvoDialog* m_noConnectionDialog = nullptr;
     KvoLoadingFrame* m_loadingFrame = nullptr;

@@ -1,6 +1,7 @@
 #include "KvoSignIn.h"
 
 #include "KvoApi.h"
+#include "KvoAsynchronousSender.h"
 #include "KvoDatabase.h"
 #include "KvoEnvironment.h"
 #include "KvoHTTPRequest.h"
@@ -289,6 +290,10 @@ void KvoSignIn::finish(const Account& account, bool online)
     m_signedInLogin = account.login;
     m_online = online;
     m_password.clear();
+    // What an earlier run left in the outgoing queue goes out as soon as the
+    // service can take it (offline: when the connection comes back).
+    if (online)
+        KvoAsynchronousSender::flush();
     emit signedIn(online);
 }
 

@@ -1,23 +1,31 @@
 #include "KvoDialogDriver.h"
+#include "KvoFakeHttpServer.h"
 #include "KvoTestSupport.h"
 
+#include "KvoApi.h"
 #include "KvoDatabase.h"
 #include "KvoDialog.h"
+#include "KvoDownloadJob.h"
+#include "KvoDownloadQueue.h"
 #include "KvoDownloadWidget.h"
 #include "KvoDownloader.h"
 #include "KvoEnvironment.h"
 #include "KvoHTTPRequest.h"
 #include "KvoNotificationBox.h"
 #include "KvoPageDownloads.h"
+#include "KvoPaginationWidget.h"
 #include "KvoVornLink.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoQozFile.h"
 #include "KvoSignIn.h"
+#include "KvoTestLibrary.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -57,6 +65,25 @@ QStringList titlesOfOpenBoxes(const QList<KvoNotificationBox*>& before = {})
     return titles;
 }
 
+// Stands in for the service: gives every video the address of a body that
+// comes one byte at a time (never idle long enough for an inactivity
+// time-out).
+struct DripService : KvoFakeHttpServer
+{
+    DripService()
+    {
+        setHandler([this](const Request& request) {
+            if (request.path() == QLatin1String("/drip"))
+                return Reply::drip(20);
+            if (request.path() == QLatin1String("/0.1/playerFileUrl/"))
+                return Reply::of(200, "{\"url\":\"" + url(QStringLiteral("/drip")).toUtf8() + "\"}");
+            return Reply::raw(QByteArray(), false); // nothing else is answered
+        });
+        listen();
+    }
+    QString base() const { return address(); }
+};
+
 } // namespace
 
 class TestDownloads : public QObject
@@ -85,12 +112,17 @@ private slots:
     void purchaseLeavesLibrary();
     void sortOrders();
     void counterFollowsTheSet();
+    void finishedCourseGainsAVideo();
+    void tooSlowDownloadFails();
+    void rowsOnlyForTheListPage();
     void links();
     void clickRefresh();
     void sessionExpiresDuringDownload(); // last: the session stays expired
 
 private:
-    KvoDownloadWidget* entry(uint purchaseId) const { return m_page->entryFor(purchaseId); }
+    KvoDownloadJob* entry(uint purchaseId) const { return m_page->entryFor(purchaseId); }
+    // The row on screen that shows a job.
+    KvoDownloadWidget* row(KvoDownloadJob* job) const { return m_page->rowFor(job->purchaseId()); }
     bool waitIdle(int timeout = 10000);
     void setLibraryPath(uint purchaseId, const QString& pathOrEmpty);
     void reloadLibrary();
@@ -147,15 +179,15 @@ void TestDownloads::init()
 void TestDownloads::cleanup()
 {
     m_page.reset();
-    QCOMPARE(KvoDownloadWidget::queuedCount(), 0);
+    QCOMPARE(KvoDownloadQueue::instance()->queuedCount(), 0);
     // Transfers of the deleted entries go away with the event loop.
-    QTRY_COMPARE(KvoDownloadWidget::activeCount(), 0);
+    QTRY_COMPARE(KvoDownloadQueue::instance()->activeCount(), 0);
     qDeleteAll(KvoNotificationBox::openBoxes());
 }
 
 bool TestDownloads::waitIdle(int timeout)
 {
-    return QTest::qWaitFor([] { return KvoDownloadWidget::activeCount() == 0 && KvoDownloadWidget::queuedCount() == 0; },
+    return QTest::qWaitFor([] { return KvoDownloadQueue::instance()->activeCount() == 0 && KvoDownloadQueue::instance()->queuedCount() == 0; },
                            timeout);
 }
 
@@ -211,7 +243,7 @@ void TestDownloads::remainingTimeTexts()
 {
     QFETCH(uint, seconds);
     QFETCH(QString, text);
-    QCOMPARE(KvoDownloadWidget::remainingTimeText(seconds), text);
+    QCOMPARE(KvoDownloadJob::remainingTimeText(seconds), text);
 }
 
 void TestDownloads::lastUpdateTexts_data()
@@ -263,20 +295,20 @@ void TestDownloads::fileNames()
 {
     QFETCH(QString, title);
     QFETCH(QString, cleaned);
-    QCOMPARE(KvoDownloadWidget::cleanTitle(title), cleaned);
-    QCOMPARE(KvoDownloadWidget::nameComponent(12, cleaned), QStringLiteral("12 - ") + cleaned);
+    QCOMPARE(KvoDownloadJob::cleanTitle(title), cleaned);
+    QCOMPARE(KvoDownloadJob::nameComponent(12, cleaned), QStringLiteral("12 - ") + cleaned);
     // ".." never escapes: the name always starts with the id.
-    QVERIFY(!KvoDownloadWidget::nameComponent(345, cleaned, QStringLiteral(".qoz")).contains(QLatin1Char('/')));
+    QVERIFY(!KvoDownloadJob::nameComponent(345, cleaned, QStringLiteral(".qoz")).contains(QLatin1Char('/')));
 
     // Long titles are shortened to what a file name holds, ".part" included.
     const QString longTitle = QString(300, QChar(0x00e9)) + title; // 2 bytes each in UTF-8
-    const QString name = KvoDownloadWidget::nameComponent(345, KvoDownloadWidget::cleanTitle(longTitle),
+    const QString name = KvoDownloadJob::nameComponent(345, KvoDownloadJob::cleanTitle(longTitle),
                                                           QStringLiteral(".qoz"));
     QVERIFY(name.startsWith(QStringLiteral("345 - ")));
     QVERIFY(name.endsWith(QStringLiteral(".qoz")));
     QVERIFY((name + QStringLiteral(".part")).toUtf8().size() <= 255);
     const QString emoji = QString(200, QChar(0x263A)) + QString::fromUtf8("\xF0\x9F\x98\x80").repeated(40);
-    const QString shortened = KvoDownloadWidget::nameComponent(1, emoji);
+    const QString shortened = KvoDownloadJob::nameComponent(1, emoji);
     QVERIFY(shortened.toUtf8().size() <= 250);
     QVERIFY(!shortened.back().isHighSurrogate());
 }
@@ -285,17 +317,17 @@ void TestDownloads::fileNames()
 
 void TestDownloads::downloadsACourse()
 {
-    KvoDownloadWidget* course = entry(103);
+    KvoDownloadJob* course = entry(103);
     QVERIFY(course);
     QCOMPARE(m_page->missingCount(), 8);
     const int filesInCourse = int(course->purchase().files.size());
     QCOMPARE(filesInCourse, 3);
     course->enqueue();
-    QCOMPARE(course->look(), KvoDownloadWidget::Look::Asking);
+    QCOMPARE(course->look(), KvoDownloadJob::Look::Asking);
     QVERIFY(course->holdsSlot());
     QTRY_VERIFY_WITH_TIMEOUT(course->isFinished(), 10000);
-    QCOMPARE(course->look(), KvoDownloadWidget::Look::Finished);
-    QCOMPARE(course->findChild<QLabel*>(QStringLiteral("title"))->text(),
+    QCOMPARE(course->look(), KvoDownloadJob::Look::Finished);
+    QCOMPARE(row(course)->findChild<QLabel*>(QStringLiteral("title"))->text(),
              QStringLiteral("Tableur Plus pour débutants [ 3 vidéos ]"));
 
     const QString folder = m_videos->path() + QStringLiteral("/103 - Tableur Plus pour débutants");
@@ -329,16 +361,12 @@ void TestDownloads::awkwardTitles()
     // a video title far longer than a file name may be.
     const QString longCourse = QStringLiteral("Très long titre ").repeated(20); // 320 characters
     const QString userId = manager()->userId();
-    QSqlQuery q(KvoDatabase::database());
-    q.prepare(QStringLiteral("UPDATE purchases SET title = ?, course_title = ? WHERE id_user = ? AND id = 105"));
-    q.addBindValue(longCourse);
-    q.addBindValue(longCourse);
-    q.addBindValue(userId);
-    QVERIFY(q.exec());
-    q.prepare(QStringLiteral("UPDATE videos SET title = ? WHERE id_user = ? AND fileid = 1051"));
-    q.addBindValue(QStringLiteral("../../%1 \"x\" ") + QString(300, QLatin1Char('v')));
-    q.addBindValue(userId);
-    QVERIFY(q.exec());
+    KvoLibrary library = KvoTestLibrary::stored(userId);
+    QVERIFY(library.purchases.value(105).files.contains(1051));
+    library.purchases[105].title = longCourse;
+    library.purchases[105].courseTitle = longCourse;
+    library.purchases[105].files[1051].title = QStringLiteral("../../%1 \"x\" ") + QString(300, QLatin1Char('v'));
+    QVERIFY(KvoTestLibrary::write(userId, library));
     reloadLibrary();
     m_page = std::make_unique<KvoPageDownloads>(nullptr);
 
@@ -346,7 +374,7 @@ void TestDownloads::awkwardTitles()
         entry(id)->enqueue();
     QVERIFY(waitIdle(15000));
     for (uint id : {102u, 104u, 105u}) {
-        QCOMPARE(entry(id)->look(), KvoDownloadWidget::Look::Finished);
+        QCOMPARE(entry(id)->look(), KvoDownloadJob::Look::Finished);
         QVERIFY(!manager()->purchases().value(int(id)).noVideoOnDisk());
     }
     const QStringList files = filesUnder(m_videos->path());
@@ -372,40 +400,40 @@ void TestDownloads::queueRules()
 {
     // Slow answers keep the transfers running while the queue is looked at.
     QVERIFY(m_server->setFault(QStringLiteral("slow"), QStringLiteral("150")));
-    const QList<KvoDownloadWidget*> sorted = m_page->sortedEntries();
+    const QList<KvoDownloadJob*> sorted = m_page->sortedEntries();
     QCOMPARE(sorted.size(), 8);
     auto* offPage = sorted.at(5);
     for (int i = 0; i < 5; ++i)
         sorted.at(i)->enqueue();
-    QCOMPARE(KvoDownloadWidget::activeCount(), 3);
-    QCOMPARE(KvoDownloadWidget::queuedEntries(), (QList<KvoDownloadWidget*>{sorted.at(3), sorted.at(4)}));
-    QCOMPARE(sorted.at(3)->look(), KvoDownloadWidget::Look::Waiting);
-    QCOMPARE(sorted.at(3)->findChild<QPushButton*>(QStringLiteral("button"))->text(), QStringLiteral("en attente"));
+    QCOMPARE(KvoDownloadQueue::instance()->activeCount(), 3);
+    QCOMPARE(KvoDownloadQueue::instance()->queuedJobs(), (QList<KvoDownloadJob*>{sorted.at(3), sorted.at(4)}));
+    QCOMPARE(sorted.at(3)->look(), KvoDownloadJob::Look::Waiting);
+    QCOMPARE(row(sorted.at(3))->findChild<QPushButton*>(QStringLiteral("button"))->text(), QStringLiteral("en attente"));
 
     // "Tout télécharger" twice: nothing joins twice.
     m_page->findChild<QPushButton*>(QStringLiteral("download"))->click();
     m_page->findChild<QPushButton*>(QStringLiteral("download"))->click();
-    QCOMPARE(KvoDownloadWidget::activeCount(), 3);
-    QCOMPARE(KvoDownloadWidget::queuedCount(), 5);
-    QCOMPARE(KvoDownloadWidget::queuedEntries().mid(0, 3),
-             (QList<KvoDownloadWidget*>{sorted.at(3), sorted.at(4), sorted.at(5)}));
+    QCOMPARE(KvoDownloadQueue::instance()->activeCount(), 3);
+    QCOMPARE(KvoDownloadQueue::instance()->queuedCount(), 5);
+    QCOMPARE(KvoDownloadQueue::instance()->queuedJobs().mid(0, 3),
+             (QList<KvoDownloadJob*>{sorted.at(3), sorted.at(4), sorted.at(5)}));
 
     // An entry that goes away leaves the queue.
-    m_page->removeWidget(offPage); // only finished entries do that; any works
-    QTRY_COMPARE(KvoDownloadWidget::queuedCount(), 4);
-    QVERIFY(!KvoDownloadWidget::queuedEntries().contains(offPage));
+    m_page->removeJob(offPage); // only finished entries do that; any works
+    QTRY_COMPARE(KvoDownloadQueue::instance()->queuedCount(), 4);
+    QVERIFY(!KvoDownloadQueue::instance()->queuedJobs().contains(offPage));
 
     // First in, first out: the earliest waiting entry gets the next slot.
-    QTRY_VERIFY_WITH_TIMEOUT(!KvoDownloadWidget::queuedEntries().contains(sorted.at(3)), 15000);
-    QVERIFY(KvoDownloadWidget::activeEntries().contains(sorted.at(3))
+    QTRY_VERIFY_WITH_TIMEOUT(!KvoDownloadQueue::instance()->queuedJobs().contains(sorted.at(3)), 15000);
+    QVERIFY(KvoDownloadQueue::instance()->activeJobs().contains(sorted.at(3))
             || sorted.at(3)->isFinished());
-    QVERIFY(KvoDownloadWidget::queuedEntries().contains(sorted.at(4))
-            || KvoDownloadWidget::activeEntries().contains(sorted.at(4)));
-    QVERIFY(KvoDownloadWidget::activeCount() <= 3);
+    QVERIFY(KvoDownloadQueue::instance()->queuedJobs().contains(sorted.at(4))
+            || KvoDownloadQueue::instance()->activeJobs().contains(sorted.at(4)));
+    QVERIFY(KvoDownloadQueue::instance()->activeCount() <= 3);
 
     QVERIFY(waitIdle(30000));
-    for (KvoDownloadWidget* e : m_page->sortedEntries())
-        QCOMPARE(e->look(), KvoDownloadWidget::Look::Finished);
+    for (KvoDownloadJob* e : m_page->sortedEntries())
+        QCOMPARE(e->look(), KvoDownloadJob::Look::Finished);
     QCOMPARE(manager()->purchases().size(), 8);
     QTRY_COMPARE(m_page->missingCount(), 8); // as at the last rebuild
     m_page->onShow();
@@ -433,19 +461,19 @@ void TestDownloads::failuresEndInErrorLook()
     QFETCH(QString, message);
     QVERIFY(m_server->setFault(fault, value));
     const QList<KvoNotificationBox*> boxesBefore = KvoNotificationBox::openBoxes();
-    const QList<KvoDownloadWidget*> sorted = m_page->sortedEntries();
+    const QList<KvoDownloadJob*> sorted = m_page->sortedEntries();
     for (int i = 0; i < 4; ++i)
         sorted.at(i)->enqueue();
-    QCOMPARE(KvoDownloadWidget::queuedCount(), 1);
+    QCOMPARE(KvoDownloadQueue::instance()->queuedCount(), 1);
     // The fourth starts as soon as a failure frees a slot, and fails too.
     QVERIFY(waitIdle(15000));
     for (int i = 0; i < 4; ++i) {
-        KvoDownloadWidget* e = sorted.at(i);
-        QCOMPARE(e->look(), KvoDownloadWidget::Look::Error);
+        KvoDownloadJob* e = sorted.at(i);
+        QCOMPARE(e->look(), KvoDownloadJob::Look::Error);
         QCOMPARE(e->lastMessage(), message);
-        QCOMPARE(e->findChild<QPushButton*>(QStringLiteral("button"))->text(), QStringLiteral("Relancer"));
-        QCOMPARE(e->findChild<QLabel*>(QStringLiteral("comment"))->text(), message);
-        QVERIFY(e->findChild<QLabel*>(QStringLiteral("title"))->text().startsWith(QStringLiteral("<i ")));
+        QCOMPARE(row(e)->findChild<QPushButton*>(QStringLiteral("button"))->text(), QStringLiteral("Relancer"));
+        QCOMPARE(row(e)->findChild<QLabel*>(QStringLiteral("comment"))->text(), message);
+        QVERIFY(row(e)->findChild<QLabel*>(QStringLiteral("title"))->text().startsWith(QStringLiteral("<i ")));
         QVERIFY(manager()->purchases().value(int(e->purchaseId())).noVideoOnDisk());
     }
     // No file under a final name, no partial file left.
@@ -456,7 +484,7 @@ void TestDownloads::failuresEndInErrorLook()
 
     // "Relancer" retries, and works once the service does.
     QVERIFY(m_server->clearFaults());
-    sorted.at(0)->findChild<QPushButton*>(QStringLiteral("button"))->click();
+    row(sorted.at(0))->findChild<QPushButton*>(QStringLiteral("button"))->click();
     QTRY_VERIFY_WITH_TIMEOUT(sorted.at(0)->isFinished(), 10000);
     QVERIFY(!manager()->purchases().value(int(sorted.at(0)->purchaseId())).noVideoOnDisk());
 }
@@ -477,16 +505,16 @@ void TestDownloads::videoFolderProblems()
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     KvoEnvironment::setVideoPath(blocker.fileName() + QStringLiteral("/videos"));
-    const QList<KvoDownloadWidget*> sorted = m_page->sortedEntries();
-    QList<KvoDownloadWidget*> tried;
-    for (KvoDownloadWidget* e : sorted)
+    const QList<KvoDownloadJob*> sorted = m_page->sortedEntries();
+    QList<KvoDownloadJob*> tried;
+    for (KvoDownloadJob* e : sorted)
         if (!e->isFinished() && tried.size() < 4)
             tried.append(e);
-    for (KvoDownloadWidget* e : tried)
+    for (KvoDownloadJob* e : tried)
         e->enqueue();
     QVERIFY(waitIdle());
-    for (KvoDownloadWidget* e : tried) {
-        QCOMPARE(e->look(), KvoDownloadWidget::Look::Error);
+    for (KvoDownloadJob* e : tried) {
+        QCOMPARE(e->look(), KvoDownloadJob::Look::Error);
         QCOMPARE(e->lastMessage(), QStringLiteral("Erreur - dossier des vidéos inaccessible"));
     }
 }
@@ -506,7 +534,7 @@ void TestDownloads::diskFull()
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     QVERIFY(ended);
-    QCOMPARE(entry(101)->look(), KvoDownloadWidget::Look::Error);
+    QCOMPARE(entry(101)->look(), KvoDownloadJob::Look::Error);
     QCOMPARE(entry(101)->lastMessage(), QStringLiteral("Erreur - écriture du fichier impossible"));
     QVERIFY(filesUnder(m_videos->path()).isEmpty());
 }
@@ -514,29 +542,25 @@ void TestDownloads::diskFull()
 void TestDownloads::purchaseLeavesLibrary()
 {
     QVERIFY(m_server->setFault(QStringLiteral("slow"), QStringLiteral("300")));
-    KvoDownloadWidget* course = entry(101);
+    KvoDownloadJob* course = entry(101);
     course->enqueue();
     QVERIFY(course->holdsSlot());
     // The purchase goes while its first video is on its way.
     const QString userId = manager()->userId();
-    for (const char* sql : {"DELETE FROM purchases WHERE id_user = ? AND id = 101",
-                            "DELETE FROM videos WHERE id_user = ? AND id_purchase = 101"}) {
-        QSqlQuery q(KvoDatabase::database());
-        q.prepare(QString::fromLatin1(sql));
-        q.addBindValue(userId);
-        QVERIFY(q.exec());
-    }
+    KvoLibrary library = KvoTestLibrary::stored(userId);
+    QVERIFY(library.purchases.remove(101) == 1);
+    QVERIFY(KvoTestLibrary::write(userId, library));
     reloadLibrary();
     QVERIFY(!manager()->purchases().contains(101));
     QVERIFY(waitIdle());
-    QCOMPARE(course->look(), KvoDownloadWidget::Look::Error);
+    QCOMPARE(course->look(), KvoDownloadJob::Look::Error);
     QCOMPARE(course->lastMessage(), QStringLiteral("Erreur - formation absente de la bibliothèque"));
     QVERIFY(filesUnder(m_videos->path()).isEmpty());
     // A retry does not download under an empty record.
     QVERIFY(m_server->clearFaults());
     course->enqueue();
     QVERIFY(waitIdle());
-    QCOMPARE(course->look(), KvoDownloadWidget::Look::Error);
+    QCOMPARE(course->look(), KvoDownloadJob::Look::Error);
     QVERIFY(filesUnder(m_videos->path()).isEmpty());
 
     // The service still has it: the next poll brings it back.
@@ -547,7 +571,7 @@ void TestDownloads::purchaseLeavesLibrary()
 void TestDownloads::sortOrders()
 {
     const QMap<int, KvoSoftware> softwares = manager()->softwares();
-    const auto nameOf = [&softwares](KvoDownloadWidget* e) {
+    const auto nameOf = [&softwares](KvoDownloadJob* e) {
         return softwares.value(int(e->purchase().softwareIDs.value(0))).name.toLower();
     };
     struct Mode
@@ -559,20 +583,17 @@ void TestDownloads::sortOrders()
         auto* button = m_page->findChild<QRadioButton*>(QString::fromLatin1(m.button));
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(m_page->stateOf(), m.mode);
-        const QList<KvoDownloadWidget*> list = m_page->sortedEntries();
+        const QList<KvoDownloadJob*> list = m_page->sortedEntries();
         QCOMPARE(list.size(), 8);
         for (int i = 1; i < list.size(); ++i) {
-            KvoDownloadWidget* a = list.at(i - 1);
-            KvoDownloadWidget* b = list.at(i);
+            KvoDownloadJob* a = list.at(i - 1);
+            KvoDownloadJob* b = list.at(i);
             switch (m.mode) {
             case 0: QVERIFY(a->purchase().purchaseDate <= b->purchase().purchaseDate); break;
             case 1: QVERIFY(a->purchase().purchaseDate >= b->purchase().purchaseDate); break;
             case 2: QVERIFY(nameOf(a) <= nameOf(b)); break;
             case 3: QVERIFY(nameOf(a) >= nameOf(b)); break;
             }
-            // Equal keys are "not less" both ways.
-            QVERIFY(!(KvoDownloadWidget::lessThan(a, b) && KvoDownloadWidget::lessThan(b, a)));
-            QVERIFY(!KvoDownloadWidget::lessThan(a, a));
         }
     }
 }
@@ -604,6 +625,135 @@ void TestDownloads::counterFollowsTheSet()
     QCOMPARE(m_page->sortedEntries().size(), 0);
 }
 
+void TestDownloads::finishedCourseGainsAVideo()
+{
+    KvoDownloadJob* course = entry(103);
+    course->enqueue();
+    QTRY_VERIFY_WITH_TIMEOUT(course->isFinished(), 10000);
+    m_page->onShow();
+    QCOMPARE(m_page->missingCount(), 7);
+
+    // A video of the course lacks its file again, as a video added to the
+    // course by the service does: the row, the counter and "Tout
+    // télécharger" take it up without a restart.
+    const KvoPurchase recorded = manager()->purchases().value(103);
+    KvoVideoFile added = recorded.files.last();
+    added.KvoPath.clear();
+    manager()->setVideoPath(recorded, added);
+    m_page->refreshList();
+    m_page->onShow();
+    QCOMPARE(m_page->missingCount(), 8);
+    QCOMPARE(course->look(), KvoDownloadJob::Look::Idle);
+    QVERIFY(!course->isFinished());
+    QCOMPARE(row(course)->findChild<QPushButton*>(QStringLiteral("button"))->text(), QStringLiteral("Télécharger"));
+
+    // Only this course: the others stay as they are.
+    for (KvoDownloadJob* e : m_page->sortedEntries())
+        if (e != course)
+            e->stop();
+    m_page->findChild<QPushButton*>(QStringLiteral("download"))->click();
+    QVERIFY(course->isBusy());
+    QTRY_VERIFY_WITH_TIMEOUT(course->isFinished(), 10000);
+    QVERIFY(QFileInfo(manager()->purchases().value(103).files.value(int(added.fileId)).KvoPath).isFile());
+    m_page->onShow();
+    QCOMPARE(m_page->missingCount(), 7);
+}
+
+void TestDownloads::tooSlowDownloadFails()
+{
+    // 50 bytes a second against a floor of 1 KB/s over 300 ms: the row
+    // fails with its error look, gives its slot back, and the next waiting
+    // entry starts.
+    DripService drip;
+    KvoApi::setEndpointForTesting(drip.base());
+    KvoDownloader::setLowSpeedLimit(1024, 300);
+    const QList<KvoDownloadJob*> sorted = m_page->sortedEntries();
+    for (int i = 0; i < 4; ++i)
+        sorted.at(i)->enqueue();
+    QCOMPARE(KvoDownloadQueue::instance()->queuedCount(), 1);
+    const bool ended = waitIdle(15000);
+    KvoDownloader::setLowSpeedLimit(1024, 60000);
+    KvoApi::setEndpointForTesting(m_server->address());
+    QVERIFY(ended);
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(sorted.at(i)->look(), KvoDownloadJob::Look::Error);
+        QCOMPARE(sorted.at(i)->lastMessage(), QStringLiteral("Erreur - connexion coupée"));
+        QVERIFY(sorted.at(i)->lastDetail().contains(QStringLiteral("download timed out")));
+    }
+    QCOMPARE(row(sorted.at(0))->findChild<QPushButton*>(QStringLiteral("button"))->text(), QStringLiteral("Relancer"));
+    // No partial file stays behind.
+    QVERIFY(filesUnder(m_videos->path()).isEmpty());
+}
+
+void TestDownloads::rowsOnlyForTheListPage()
+{
+    // 40 more courses of one video each: 48 listed, four list pages.
+    const QString userId = manager()->userId();
+    KvoLibrary added;
+    for (int i = 0; i < 40; ++i) {
+        KvoPurchase course;
+        course.id = uint(5000 + i);
+        course.title = QStringLiteral("Cours %1").arg(course.id);
+        course.softwareIDs = {1};
+        course.purchaseDate = QDateTime::fromSecsSinceEpoch(1600000000 + i);
+        KvoVideoFile video;
+        video.fileId = course.id * 10;
+        video.purchaseId = course.id;
+        video.title = QStringLiteral("Vidéo");
+        video.duration = 60;
+        video.order = 1;
+        course.files.insert(int(video.fileId), video);
+        added.purchases.insert(int(course.id), course);
+    }
+    QVERIFY(KvoTestLibrary::add(userId, added));
+    reloadLibrary();
+    m_page = std::make_unique<KvoPageDownloads>(nullptr);
+    QCOMPARE(m_page->sortedIds().size(), 48);
+    QCOMPARE(m_page->missingCount(), 48);
+    // One list page of rows, newest first; the rest is data.
+    QCOMPARE(m_page->visibleRows().size(), 15);
+    QCOMPARE(m_page->findChildren<KvoDownloadWidget*>().size(), 15);
+    QCOMPARE(m_page->visibleRows().first()->job()->purchaseId(), uint(m_page->sortedIds().first()));
+    QVERIFY(!m_page->rowFor(uint(m_page->sortedIds().at(20))));
+
+    // Another list page reuses the rows; a job keeps its state while its
+    // row shows another one.
+    KvoDownloadJob* first = entry(uint(m_page->sortedIds().first()));
+    first->setToError(QStringLiteral("Erreur - connexion coupée"));
+    m_page->pagination()->setCurrentPage(3);
+    QCOMPARE(m_page->visibleRows().size(), 3);
+    QCOMPARE(m_page->findChildren<KvoDownloadWidget*>().size(), 15);
+    QVERIFY(m_page->rowFor(uint(m_page->sortedIds().at(47))));
+    QVERIFY(!m_page->rowFor(uint(first->purchaseId())));
+    m_page->pagination()->setCurrentPage(0);
+    KvoDownloadWidget* shown = m_page->rowFor(first->purchaseId());
+    QVERIFY(shown);
+    QCOMPARE(shown->findChild<QPushButton*>(QStringLiteral("button"))->text(), QStringLiteral("Relancer"));
+    QCOMPARE(shown->findChild<QLabel*>(QStringLiteral("comment"))->text(), QStringLiteral("Erreur - connexion coupée"));
+
+    // Expanding a course shows its child rows under it, on this page only.
+    KvoDownloadJob* course = entry(103);
+    const int index = int(m_page->sortedIds().indexOf(103));
+    m_page->pagination()->setCurrentPage(index / KvoPageDownloads::ItemsPerPage);
+    const int rowsBefore = int(m_page->visibleRows().size());
+    m_page->rowFor(103)->findChild<QPushButton*>(QStringLiteral("expand"))->click();
+    QCOMPARE(m_page->visibleRows().size(), rowsBefore + 3);
+    const QList<KvoDownloadWidget*> rows = m_page->visibleRows();
+    const int at = int(rows.indexOf(m_page->rowFor(103)));
+    for (int i = 1; i <= 3; ++i)
+        QCOMPARE(rows.at(at + i)->job()->parentJob(), course);
+    m_page->rowFor(103)->findChild<QPushButton*>(QStringLiteral("expand"))->click();
+    QCOMPARE(m_page->visibleRows().size(), rowsBefore);
+
+    m_page.reset();
+    KvoLibrary library = KvoTestLibrary::stored(userId);
+    for (int i = 0; i < 40; ++i)
+        library.purchases.remove(5000 + i);
+    QVERIFY(KvoTestLibrary::write(userId, library));
+    reloadLibrary();
+    QCOMPARE(manager()->purchases().size(), 8);
+}
+
 void TestDownloads::links()
 {
     QStringList switches;
@@ -628,7 +778,7 @@ void TestDownloads::links()
     m_page->playVideo(106);
     QCOMPARE(switches, QStringList{QStringLiteral("downloads")});
     QVERIFY2(offline.wait(), offline.report());
-    QCOMPARE(KvoDownloadWidget::activeCount() + KvoDownloadWidget::queuedCount(), 0);
+    QCOMPARE(KvoDownloadQueue::instance()->activeCount() + KvoDownloadQueue::instance()->queuedCount(), 0);
 
     // Online it queues, and the page moves to the entry.
     manager()->setConnected(true);
@@ -675,16 +825,16 @@ void TestDownloads::sessionExpiresDuringDownload()
 {
     QVERIFY(m_server->setFault(QStringLiteral("slow"), QStringLiteral("400")));
     QVERIFY(m_server->setFault(QStringLiteral("poll409")));
-    const QList<KvoDownloadWidget*> sorted = m_page->sortedEntries();
+    const QList<KvoDownloadJob*> sorted = m_page->sortedEntries();
     for (int i = 0; i < 4; ++i)
         sorted.at(i)->enqueue();
     QSignalSpy expired(manager(), &KvoPurchaseVideoManager::sessionExpired);
     manager()->update();
     QVERIFY(expired.wait(10000));
-    QCOMPARE(KvoDownloadWidget::activeCount(), 0);
-    QCOMPARE(KvoDownloadWidget::queuedCount(), 0);
+    QCOMPARE(KvoDownloadQueue::instance()->activeCount(), 0);
+    QCOMPARE(KvoDownloadQueue::instance()->queuedCount(), 0);
     for (int i = 0; i < 4; ++i) {
-        QCOMPARE(sorted.at(i)->look(), KvoDownloadWidget::Look::Error);
+        QCOMPARE(sorted.at(i)->look(), KvoDownloadJob::Look::Error);
         QCOMPARE(sorted.at(i)->lastMessage(), QStringLiteral("Erreur - session expirée"));
         QVERIFY(sorted.at(i)->isStopped());
     }

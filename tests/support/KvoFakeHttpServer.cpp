@@ -49,10 +49,20 @@ KvoFakeHttpServer::Reply KvoFakeHttpServer::Reply::raw(const QByteArray& bytes, 
     return {bytes, close};
 }
 
+KvoFakeHttpServer::Reply KvoFakeHttpServer::Reply::drip(int intervalMs)
+{
+    return {"HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n", false, intervalMs};
+}
+
 KvoFakeHttpServer::KvoFakeHttpServer(QObject* parent)
     : QObject(parent)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &KvoFakeHttpServer::onConnection);
+    connect(&m_dripTimer, &QTimer::timeout, this, [this] {
+        for (const QPointer<QTcpSocket>& socket : std::as_const(m_dripping))
+            if (socket && socket->state() == QTcpSocket::ConnectedState)
+                socket->write("x", 1);
+    });
 }
 
 KvoFakeHttpServer::~KvoFakeHttpServer()
@@ -147,6 +157,8 @@ void KvoFakeHttpServer::reset()
     }
     m_buffers.clear();
     m_held.clear();
+    m_dripping.clear();
+    m_dripTimer.stop();
     m_requests.clear();
     m_connections = m_disconnections = m_replies = 0;
 }
@@ -210,6 +222,10 @@ void KvoFakeHttpServer::respond(QTcpSocket* socket, const Reply& reply)
     ++m_replies;
     if (!reply.bytes.isEmpty())
         socket->write(reply.bytes);
-    if (reply.close)
+    if (reply.dripMs > 0) {
+        m_dripping.append(socket);
+        m_dripTimer.start(reply.dripMs);
+    } else if (reply.close) {
         socket->disconnectFromHost();
+    }
 }

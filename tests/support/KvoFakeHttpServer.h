@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QString>
 #include <QTcpServer>
+#include <QTimer>
 #include <QUrlQuery>
 
 #include <functional>
@@ -42,6 +43,7 @@ public:
     {
         QByteArray bytes; // empty: nothing is written
         bool close = true;
+        int dripMs = 0; // > 0: left open, one more byte every dripMs ms
 
         // A whole answer: status line, Content-Type, Content-Length, body
         // (a 304 has no body headers).
@@ -52,6 +54,9 @@ public:
         static Reply half(int status, const QByteArray& body, const QByteArray& contentType, bool announceLength,
                           bool close = true);
         static Reply raw(const QByteArray& bytes, bool close = true);
+        // A head announcing a large body, then one byte of it every few
+        // milliseconds: never idle long enough for an inactivity time-out.
+        static Reply drip(int intervalMs);
     };
     using Handler = std::function<Reply(const Request&)>;
 
@@ -111,6 +116,8 @@ private:
     QList<Request> m_requests;
     QList<QPair<QPointer<QTcpSocket>, int>> m_held; // socket, request index
     QList<QPointer<QTcpSocket>> m_sockets;
+    QList<QPointer<QTcpSocket>> m_dripping;
+    QTimer m_dripTimer;
     QHash<QTcpSocket*, QByteArray> m_buffers;
     int m_connections = 0;
     int m_disconnections = 0;

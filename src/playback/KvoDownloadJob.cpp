@@ -1,0 +1,836 @@
+#include "KvoDownloadJob.h"
+
+#include "KvoApi.h"
+#include "KvoDownloadQueue.h"
+#include "KvoDownloader.h"
+#include "KvoEnvironment.h"
+#include "KvoHTTPRequest.h"
+#include "KvoJsonResult.h"
+#include "KvoPurchaseVideoManager.h"
+#include "KvoQozFile.h"
+#include "KvoStringCodec.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+// A file name may hold 255 bytes; the downloader appends ".part".
+constexpr int MaxNameBytes = 255 - 5;
+
+qint64 nowSeconds()
+{
+    return QDateTime::currentSecsSinceEpoch();
+}
+
+bool continuesAfter(QNetworkReply::NetworkError error)
+{
+    return error == QNetworkReply::ConnectionRefusedError || error == QNetworkReply::HostNotFoundError
+           || error == QNetworkReply::ContentAccessDenied
+           || error == QNetworkReply::ContentOperationNotPermittedError;
+}
+
+KvoDownloadQueue* queue()
+{
+    return KvoDownloadQueue::instance();
+}
+
+// The library's record of one purchase, without keeping a copy of the whole
+// library alive (a copy held across a write would make the library copy
+// itself).
+bool libraryRecord(uint purchaseId, KvoPurchase* record)
+{
+    const QMap<int, KvoPurchase> library = KvoPurchaseVideoManager::instance()->purchases();
+    const auto it = library.find(int(purchaseId));
+    if (it == library.end())
+        return false;
+    *record = it.value();
+    return true;
+}
+
+} // namespace
+
+KvoDownloadJob::KvoDownloadJob(const KvoPurchase& purchase, KvoDownloadJob* parentJob)
+    : purchaseRecord(purchase)
+    , parentEntry(parentJob)
+{
+    m_buttonText = QCoreApplication::translate("KvoDownloadWidget", "Télécharger");
+    m_plainTitle = displayTitle();
+    m_title = m_plainTitle;
+    if (parentEntry && !purchaseRecord.files.isEmpty()
+        && parentEntry->failedVideos.contains(purchaseRecord.files.firstKey()))
+        setToError(QStringLiteral("Error"));
+}
+
+KvoDownloadJob::~KvoDownloadJob()
+{
+    queue()->removeWaiting(this);
+    releaseTransfer();
+    queue()->releaseSlot(this);
+    for (KvoDownloadJob* child : std::as_const(childEntries)) {
+        child->parentEntry = nullptr;
+        child->stop();
+        delete child;
+    }
+    childEntries.clear();
+    if (parentEntry) {
+        parentEntry->childEntries.remove(parentEntry->childEntries.key(this));
+        if (parentEntry->mirror == this)
+            parentEntry->mirror = nullptr;
+    }
+}
+
+void KvoDownloadJob::touch()
+{
+    emit changed();
+}
+
+bool KvoDownloadJob::isQueued() const
+{
+    return queue()->isQueued(this);
+}
+
+bool KvoDownloadJob::holdsSlot() const
+{
+    return queue()->holdsSlot(this);
+}
+
+bool KvoDownloadJob::isBusy() const
+{
+    return m_running || isQueued() || holdsSlot() || request || downloader;
+}
+
+void KvoDownloadJob::setFlag(bool isOnline)
+{
+    online = isOnline;
+}
+
+void KvoDownloadJob::setHidden(bool hidden)
+{
+    m_hidden = hidden;
+    if (parentEntry)
+        emit parentEntry->childrenChanged();
+}
+
+QString KvoDownloadJob::displayTitle() const
+{
+    QString text = purchaseRecord.title;
+    if (purchaseRecord.files.size() >= 2)
+        text += QCoreApplication::translate("KvoDownloadWidget", " [ %1 vidéos ]").arg(purchaseRecord.files.size());
+    return text;
+}
+
+QString KvoDownloadJob::runningTitle() const
+{
+    if (purchaseRecord.files.size() < 2)
+        return purchaseRecord.title;
+    return purchaseRecord.title + QCoreApplication::translate("KvoDownloadWidget", " [ %1 / %2 vidéos ]").arg(videoIndex).arg(purchaseRecord.files.size());
+}
+
+// --- pure rules -------------------------------------------------------------
+
+QString KvoDownloadJob::remainingTimeText(quint32 remaining)
+{
+    QString hours;
+    // Whole phrases with their number, so that a translation may order them.
+    if (remaining >= 7200)
+        hours = QCoreApplication::translate("KvoDownloadWidget", "%1 heures et ").arg(remaining / 3600);
+    else if (remaining >= 3600)
+        hours = QCoreApplication::translate("KvoDownloadWidget", "%1 heure et ").arg(remaining / 3600);
+    const quint32 rest = remaining % 3600;
+    QString part;
+    if (rest < 2)
+        part = QCoreApplication::translate("KvoDownloadWidget", "1 seconde");
+    else if (rest <= 60)
+        part = QCoreApplication::translate("KvoDownloadWidget", "%1 secondes").arg(rest);
+    else if (rest <= 119)
+        part = QCoreApplication::translate("KvoDownloadWidget", "1 minute");
+    else
+        part = QCoreApplication::translate("KvoDownloadWidget", "%1 minutes").arg(rest / 60);
+    return QCoreApplication::translate("KvoDownloadWidget", "( temps estimé : %1 )").arg(hours + part);
+}
+
+QString KvoDownloadJob::cleanTitle(const QString& title)
+{
+    static const QString removed = QStringLiteral("|<>!?:/\\*'\"");
+    QString cleaned;
+    cleaned.reserve(title.size());
+    for (const QChar c : title) {
+        if (removed.contains(c) || c.unicode() < 0x20 || c.unicode() == 0x7f)
+            continue;
+        cleaned.append(c);
+    }
+    return cleaned;
+}
+
+QString KvoDownloadJob::nameComponent(uint id, const QString& cleanedTitle, const QString& suffix)
+{
+    const QString head = QString::number(id) + QStringLiteral(" - ");
+    QString title = cleanedTitle;
+    while (!title.isEmpty() && (head + title + suffix).toUtf8().size() > MaxNameBytes) {
+        title.chop(1);
+        // Never leave half of a surrogate pair behind.
+        if (!title.isEmpty() && title.back().isHighSurrogate())
+            title.chop(1);
+    }
+    return head + title + suffix;
+}
+
+// --- joining the queue ------------------------------------------------------
+
+void KvoDownloadJob::enqueue()
+{
+    onClickDownload();
+}
+
+void KvoDownloadJob::onClickDownload()
+{
+    if (!KvoPurchaseVideoManager::instance()->isConnected()) {
+        emit queue()->connectionNeeded();
+        return;
+    }
+    // Waiting, holding a slot, asking or downloading: already on its way.
+    if (stopped || isBusy())
+        return;
+    waitingLook();
+    updateMirror();
+
+    // A child that its parent drives runs under the parent's slot.
+    if (bound && parentEntry && parentEntry->m_running) {
+        startDownload();
+        return;
+    }
+    // First in, first out: while others wait, a new job waits behind them.
+    if (queue()->activeCount() >= KvoDownloadQueue::MaxActiveDownloads || queue()->queuedCount() > 0) {
+        queue()->append(this);
+        return;
+    }
+    startDownload();
+}
+
+void KvoDownloadJob::waitingLook()
+{
+    m_look = Look::Waiting;
+    m_plainTitle = displayTitle();
+    m_softwaresVisible = true;
+    m_buttonIcon = ButtonIcon::None;
+    m_buttonStyle = ButtonStyle::Waiting;
+    m_buttonText = QCoreApplication::translate("KvoDownloadWidget", "en attente");
+    m_buttonVisible = true;
+    m_titleStyle = TitleStyle::Normal;
+    m_title = m_plainTitle;
+    m_tip.clear();
+    m_commentError = false;
+    m_comment.clear();
+    if (bound && parentEntry) {
+        parentEntry->m_buttonText = QCoreApplication::translate("KvoDownloadWidget", "en attente");
+        parentEntry->touch();
+    }
+    m_action = ButtonAction::None;
+    touch();
+}
+
+void KvoDownloadJob::requestBind()
+{
+    bound = true;
+}
+
+// --- one run ----------------------------------------------------------------
+
+void KvoDownloadJob::startDownload()
+{
+    if (stopped)
+        return;
+    m_running = true;
+    m_arrived = 0;
+    m_skipped.clear();
+    finished = false;
+
+    // The library's current record: what was on disk or removed since the
+    // job was made counts now.
+    KvoPurchase current;
+    bool present = libraryRecord(purchaseRecord.id, &current);
+    if (present && !parentEntry) {
+        purchaseRecord = current;
+        failedVideos.clear();
+    } else if (present) {
+        const int fileId = purchaseRecord.files.isEmpty() ? -1 : purchaseRecord.files.firstKey();
+        present = current.files.contains(fileId);
+        if (present)
+            purchaseRecord.files[fileId] = current.files.value(fileId);
+    }
+    if (!present) {
+        fail(QCoreApplication::translate("KvoDownloadWidget", "Erreur - formation absente de la bibliothèque"),
+             QStringLiteral("The purchase %1 is no longer in the library").arg(purchaseRecord.id));
+        return;
+    }
+
+    videoCount = int(purchaseRecord.files.size());
+    videoIndex = 0;
+    releaseTransfer();
+    currentVideo = purchaseRecord.files.isEmpty() ? -1 : purchaseRecord.files.firstKey();
+    nextDownload();
+}
+
+bool KvoDownloadJob::chooseVideo()
+{
+    // The missing video first in the course; on equal positions the first
+    // in id order. Videos that failed in this run are passed over, so a
+    // video that keeps failing is not requested again without end.
+    const KvoVideoFile* chosen = nullptr;
+    int index = 0, chosenIndex = -1;
+    for (auto it = purchaseRecord.files.cbegin(); it != purchaseRecord.files.cend(); ++it, ++index) {
+        if (!it->KvoPath.isEmpty() || m_skipped.contains(it.key()))
+            continue;
+        if (!chosen || it->order < chosen->order) {
+            chosen = &it.value();
+            chosenIndex = index;
+        }
+    }
+    if (!chosen)
+        return false;
+    currentVideo = int(chosen->fileId);
+    videoIndex = chosenIndex;
+    return true;
+}
+
+void KvoDownloadJob::ensureProgress()
+{
+    if (m_hasProgress)
+        return;
+    m_hasProgress = true;
+    m_progressVisible = false;
+}
+
+void KvoDownloadJob::nextDownload()
+{
+    if (stopped)
+        return;
+    mirror = nullptr;
+
+    const bool underParent = bound && parentEntry && parentEntry->m_running;
+    if (!underParent && !holdsSlot() && !queue()->takeSlot(this)) {
+        fail(QCoreApplication::translate("KvoDownloadWidget", "télechargement annulé"), QStringLiteral("No download slot was free"));
+        return;
+    }
+
+    if (!chooseVideo()) {
+        finish();
+        return;
+    }
+
+    ensureProgress();
+    if (bound && parentEntry) {
+        parentEntry->ensureProgress();
+        parentEntry->m_progress = m_progress;
+        parentEntry->touch();
+    }
+
+    // A child job of this video downloads it; this row follows it.
+    if (KvoDownloadJob* child = childEntries.value(currentVideo); child && !child->stopped && !child->finished) {
+        const int chosen = currentVideo;
+        child->bound = true;
+        if (child->isQueued()) {
+            queue()->removeWaiting(child);
+            child->startDownload();
+        } else if (!child->isBusy()) {
+            child->onClickDownload();
+        }
+        // The child may have ended at once (its video was on disk already).
+        if (stopped || !m_running || currentVideo != chosen)
+            return;
+        m_buttonText = child->m_buttonText;
+        m_buttonVisible = true;
+        m_progressVisible = false;
+        m_progress = 0;
+        m_comment = child->m_comment;
+        m_title = runningTitle();
+        m_commentVisible = true;
+        m_look = Look::Asking;
+        touch();
+        return;
+    }
+
+    releaseTransfer();
+    m_progress = 0;
+    m_look = Look::Asking;
+
+    const QString courseTitle = cleanTitle(purchaseRecord.courseTitle.isNull() ? purchaseRecord.title
+                                                                                : purchaseRecord.courseTitle);
+    purchaseRecord.courseTitle = courseTitle;
+    KvoVideoFile& video = purchaseRecord.files[currentVideo];
+    video.title = cleanTitle(video.title);
+
+    const QString videoFolder = QDir::fromNativeSeparators(KvoEnvironment::videoPath());
+    const QString folder = videoFolder + QLatin1Char('/') + nameComponent(purchaseRecord.id, courseTitle);
+    filePath = folder + QLatin1Char('/') + nameComponent(video.fileId, video.title, QStringLiteral(".qoz"));
+    m_title = runningTitle();
+    m_plainTitle = m_title;
+
+    // The video folder itself is made too when it is missing.
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
+        m_commentVisible = true;
+        fail(QCoreApplication::translate("KvoDownloadWidget", "Erreur - dossier des vidéos inaccessible"),
+             QStringLiteral("Cannot create the folder %1").arg(QDir::toNativeSeparators(folder)));
+        return;
+    }
+
+    downloader = new KvoDownloader(nullptr);
+    request = new KvoHTTPRequest(nullptr);
+    connect(downloader, &KvoDownloader::successDownload, this, &KvoDownloadJob::onSuccessDownload);
+    connect(downloader, &KvoDownloader::errorDownload, this, &KvoDownloadJob::onErrorDownload);
+    connect(downloader, &KvoDownloader::progressDownload, this, &KvoDownloadJob::onProgressDownload);
+    connect(request, &KvoHTTPRequest::successRequest, this, &KvoDownloadJob::onSuccessRequest);
+    connect(request, &KvoHTTPRequest::errorRequest, this, &KvoDownloadJob::onErrorRequest);
+    downloader->setDestination(filePath);
+    const QString user = KvoStringCodec::decode(KvoPurchaseVideoManager::instance()->userId());
+    request->get(KvoApi::address(QStringLiteral("/0.1/playerFileUrl/"),
+                                 {{QStringLiteral("user"), user},
+                                  {QStringLiteral("file"), QString::number(video.fileId)}}));
+    m_commentError = false;
+    m_commentVisible = true;
+    touch();
+}
+
+void KvoDownloadJob::onSuccessRequest(const QString& body)
+{
+    if (request) {
+        request->deleteLater();
+        request = nullptr;
+    }
+    KvoJsonResult json;
+    json.parse(body);
+    const QString url = json.value(QStringLiteral("url")).toString();
+    if (url.isEmpty() || !downloader) {
+        fail(QCoreApplication::translate("KvoDownloadWidget", "Erreur - adresse de la vidéo absente"),
+             QStringLiteral("The service gave no address for the video %1").arg(currentVideo));
+        return;
+    }
+    m_comment = QCoreApplication::translate("KvoDownloadWidget", "( Début du téléchargement )");
+    bytesTotal = -1;
+    downloader->download(url);
+    startTime = lastEtaTime = nowSeconds();
+    m_look = Look::Downloading;
+    m_buttonVisible = false;
+    m_progressVisible = true;
+    if (bound && parentEntry) {
+        parentEntry->m_comment = QCoreApplication::translate("KvoDownloadWidget", "( Début du téléchargement )");
+        parentEntry->m_buttonVisible = false;
+        parentEntry->ensureProgress();
+        parentEntry->m_progressVisible = true;
+        parentEntry->m_look = Look::Downloading;
+        parentEntry->touch();
+    }
+    updateMirror();
+    touch();
+}
+
+void KvoDownloadJob::onProgressDownload(qint64 received, qint64 total)
+{
+    if (!downloader)
+        return;
+    bytesTotal = total;
+    if (total > 0)
+        m_progress = int(received * 100 / total);
+    const qint64 now = nowSeconds();
+    const qint64 elapsed = now - startTime;
+
+    QString text;
+    if (elapsed < 2 || total <= 0 || received <= 0) {
+        text = QCoreApplication::translate("KvoDownloadWidget", "( Calcul du temps restant... )");
+    } else if (now != lastEtaTime) {
+        const qint64 remaining = elapsed * (total - received) / received;
+        text = remainingTimeText(quint32(remaining));
+        lastEtaTime = now;
+    }
+    if (!text.isEmpty())
+        m_comment = text;
+    // A bound child shows its transfer on its parent's row as well.
+    if (bound && parentEntry) {
+        parentEntry->m_commentVisible = true;
+        parentEntry->ensureProgress();
+        parentEntry->m_progressVisible = true;
+        parentEntry->m_buttonVisible = false;
+        parentEntry->m_progress = m_progress;
+        if (!text.isEmpty())
+            parentEntry->m_comment = text;
+        parentEntry->touch();
+    }
+    updateMirror();
+    touch();
+}
+
+void KvoDownloadJob::onSuccessDownload()
+{
+    if (!downloader)
+        return;
+    const int fileId = currentVideo;
+    const qint64 received = downloader->bytesReceived();
+    releaseTransfer();
+
+    // The file must be whole and be the very video asked for: the size the
+    // transfer announced (or, without one, what arrived) and the video's
+    // identification box.
+    const QFileInfo info(filePath);
+    const qint64 expected = bytesTotal >= 0 ? bytesTotal : received;
+    const KvoQozFile stored(filePath);
+    if (!info.isFile() || info.size() != expected || !stored.isValid() || stored.purchaseId() != purchaseRecord.id
+        || stored.fileId() != quint32(fileId)) {
+        QFile::remove(filePath);
+        fail(QCoreApplication::translate("KvoDownloadWidget", "Erreur - fichier corrompu"),
+             !info.isFile() ? QStringLiteral("The file did not arrive")
+             : info.size() != expected
+                 ? QStringLiteral("%1 bytes arrived where %2 were announced").arg(info.size()).arg(expected)
+                 : QStringLiteral("The file is not the video %1 of the purchase %2").arg(fileId).arg(purchaseRecord.id));
+        return;
+    }
+
+    // A purchase (or video) that left the library meanwhile is not
+    // recorded, and its file does not stay behind unrecorded.
+    KvoPurchase current;
+    if (!libraryRecord(purchaseRecord.id, &current) || !current.files.contains(fileId)) {
+        QFile::remove(filePath);
+        fail(QCoreApplication::translate("KvoDownloadWidget", "Erreur - formation absente de la bibliothèque"),
+             QStringLiteral("The purchase %1 left the library during its download").arg(purchaseRecord.id));
+        return;
+    }
+
+    if (parentEntry)
+        parentEntry->failedVideos.removeAll(fileId);
+    failedVideos.removeAll(fileId);
+
+    KvoVideoFile& video = purchaseRecord.files[fileId];
+    video.KvoPath = filePath;
+    ++m_arrived;
+    updateMirror();
+    if (mirror) {
+        KvoDownloadJob* shown = mirror;
+        mirror = nullptr;
+        shown->purchaseRecord.files[fileId].KvoPath = filePath;
+        shown->finish();
+    }
+
+    KvoVideoFile record = current.files.value(fileId);
+    record.KvoPath = filePath;
+    KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
+    manager->setVideoHidden(purchaseRecord.id, uint(fileId), false);
+    manager->setVideoPath(current, record);
+    if (stopped)
+        return;
+
+    KvoDownloadJob* drivenParent = bound ? parentEntry : nullptr;
+    if (!parentEntry)
+        nextDownload();
+    else
+        finish();
+    if (drivenParent) {
+        bound = false;
+        drivenParent->childEnded(this, true);
+    }
+}
+
+void KvoDownloadJob::childEnded(KvoDownloadJob* child, bool arrived)
+{
+    // The bound child's video is done (or failed): go on with the next one.
+    const int fileId = child->purchaseRecord.files.isEmpty() ? -1 : child->purchaseRecord.files.firstKey();
+    if (arrived) {
+        purchaseRecord.files[fileId].KvoPath = child->purchaseRecord.files.value(fileId).KvoPath;
+        ++m_arrived;
+    } else {
+        if (!failedVideos.contains(fileId))
+            failedVideos.append(fileId);
+        m_skipped.insert(fileId);
+        m_lastMessage = child->m_lastMessage;
+        m_lastDetail = child->m_lastDetail;
+    }
+    if (m_running && !stopped)
+        nextDownload();
+}
+
+void KvoDownloadJob::recordFailure()
+{
+    if (stopped)
+        return;
+    if (parentEntry && !purchaseRecord.files.isEmpty()) {
+        const int fileId = purchaseRecord.files.firstKey();
+        if (!parentEntry->failedVideos.contains(fileId))
+            parentEntry->failedVideos.append(fileId);
+    }
+    if (childEntries.isEmpty() && purchaseRecord.files.size() >= 2 && currentVideo >= 0
+        && !failedVideos.contains(currentVideo))
+        failedVideos.append(currentVideo);
+}
+
+void KvoDownloadJob::fail(const QString& message, const QString& detail)
+{
+    recordFailure();
+    m_lastDetail = detail;
+    setToError(message);
+    if (mirror) {
+        mirror->setToError(QStringLiteral("Error"));
+        mirror = nullptr;
+    }
+    KvoDownloadJob* drivenParent = bound ? parentEntry : nullptr;
+    abort();
+    if (drivenParent && !stopped) {
+        bound = false;
+        drivenParent->childEnded(this, false);
+    }
+    emit queue()->jobEnded(purchaseRecord.id);
+}
+
+void KvoDownloadJob::onErrorRequest(QNetworkReply::NetworkError error, const QString& message)
+{
+    Q_UNUSED(error);
+    fail(QCoreApplication::translate("KvoDownloadWidget", "Erreur - connexion impossible"), message);
+}
+
+void KvoDownloadJob::onErrorDownload(QNetworkReply::NetworkError error, const QString& message)
+{
+    if (!downloader)
+        return;
+    const int status = downloader->statusCode();
+    releaseTransfer();
+
+    QString text;
+    if (status != 0 && status != 200)
+        text = QCoreApplication::translate("KvoDownloadWidget", "Erreur - fichier indisponible");
+    else if (error == QNetworkReply::UnknownNetworkError)
+        text = QCoreApplication::translate("KvoDownloadWidget", "Erreur - écriture du fichier impossible");
+    else
+        text = QCoreApplication::translate("KvoDownloadWidget", "Erreur - connexion coupée");
+
+    // In a course of several videos, some errors concern this video only.
+    if (!parentEntry && !stopped && videoCount >= 2 && continuesAfter(error)) {
+        if (!failedVideos.contains(currentVideo))
+            failedVideos.append(currentVideo);
+        m_skipped.insert(currentVideo);
+        m_lastMessage = text;
+        m_lastDetail = message;
+        if (mirror) {
+            mirror->setToError(QStringLiteral("Error"));
+            mirror = nullptr;
+        }
+        ++videoIndex;
+        nextDownload();
+        return;
+    }
+    fail(text, message);
+}
+
+// --- ends -------------------------------------------------------------------
+
+bool KvoDownloadJob::anyVideoOnDisk() const
+{
+    for (const KvoVideoFile& video : purchaseRecord.files)
+        if (!video.KvoPath.isEmpty())
+            return true;
+    return false;
+}
+
+bool KvoDownloadJob::everyVideoFailed() const
+{
+    if (purchaseRecord.files.isEmpty())
+        return false;
+    for (auto it = purchaseRecord.files.cbegin(); it != purchaseRecord.files.cend(); ++it)
+        if (!failedVideos.contains(it.key()))
+            return false;
+    return true;
+}
+
+void KvoDownloadJob::finish()
+{
+    const bool wasBound = bound;
+    m_plainTitle = displayTitle();
+    m_title = m_plainTitle;
+    m_comment.clear();
+    if (!failedVideos.isEmpty() && !expanded && purchaseRecord.files.size() >= 2)
+        toggleExpanded();
+
+    // Nothing on disk and failures: that is no success to show.
+    if (!failedVideos.isEmpty() && !anyVideoOnDisk()) {
+        const QString message = m_lastMessage.isEmpty() ? QCoreApplication::translate("KvoDownloadWidget", "Erreur - connexion coupée") : m_lastMessage;
+        setToError(message);
+        abort();
+        emit queue()->jobEnded(purchaseRecord.id);
+        return;
+    }
+
+    m_look = Look::Finished;
+    m_titleStyle = TitleStyle::Dimmed;
+    m_tip.clear();
+    m_progressVisible = false;
+    m_softwaresVisible = false;
+    m_buttonVisible = true;
+    m_buttonText.clear();
+    m_buttonStyle = ButtonStyle::Idle;
+    m_buttonIcon = ButtonIcon::Play;
+    m_action = everyVideoFailed() ? ButtonAction::Download : ButtonAction::Play;
+
+    const int arrived = m_arrived;
+    abort();
+    if (!wasBound && arrived > 0 && !stopped) {
+        const int softwareId = purchaseRecord.softwareIDs.isEmpty() ? 0 : int(purchaseRecord.softwareIDs.first());
+        const int videoId = purchaseRecord.files.isEmpty() ? 0 : purchaseRecord.files.firstKey();
+        emit queue()->downloadFinished(purchaseRecord.title, softwareId, videoId);
+    }
+    finished = true;
+    touch();
+    emit queue()->jobEnded(purchaseRecord.id);
+}
+
+void KvoDownloadJob::rearm(const KvoPurchase& purchase)
+{
+    if (stopped || isBusy() || purchase.id != purchaseRecord.id)
+        return;
+    // The children were made for the videos missing then; the next
+    // expansion makes them for the videos missing now.
+    const QMap<int, KvoDownloadJob*> children = childEntries;
+    childEntries.clear();
+    for (KvoDownloadJob* child : children) {
+        child->parentEntry = nullptr;
+        child->stop();
+        child->deleteLater();
+    }
+    expanded = false;
+    purchaseRecord = purchase;
+    finished = false;
+    failedVideos.clear();
+    m_skipped.clear();
+    m_arrived = 0;
+    m_look = Look::Idle;
+    m_plainTitle = displayTitle();
+    m_title = m_plainTitle;
+    m_titleStyle = TitleStyle::Normal;
+    m_tip.clear();
+    m_buttonText = QCoreApplication::translate("KvoDownloadWidget", "Télécharger");
+    m_buttonVisible = true;
+    m_buttonStyle = ButtonStyle::Idle;
+    m_buttonIcon = ButtonIcon::None;
+    m_action = ButtonAction::Download;
+    m_comment.clear();
+    m_commentError = false;
+    m_progressVisible = false;
+    m_progress = 0;
+    m_softwaresVisible = true;
+    emit childrenChanged();
+    touch();
+}
+
+void KvoDownloadJob::setToError(const QString& message)
+{
+    if (stopped)
+        return;
+    m_look = Look::Error;
+    m_lastMessage = message;
+    m_softwaresVisible = false;
+    m_buttonVisible = true;
+    m_buttonText = QCoreApplication::translate("KvoDownloadWidget", "Relancer");
+    m_buttonStyle = ButtonStyle::Error;
+    m_buttonIcon = ButtonIcon::Retry;
+    m_titleStyle = TitleStyle::Error;
+    m_title = m_plainTitle;
+    // The reason stays in sight where the status goes; the technical detail
+    // is one hover away.
+    m_commentError = true;
+    m_comment = message == QLatin1String("Error") ? QString() : message;
+    m_commentVisible = message != QLatin1String("Error");
+    m_tip = m_lastDetail.isEmpty() ? message : message + QStringLiteral("\n") + m_lastDetail;
+    m_progressVisible = false;
+    m_action = ButtonAction::Download;
+    touch();
+}
+
+void KvoDownloadJob::releaseTransfer()
+{
+    // Signals first: that of an aborted transfer must not come back here.
+    if (downloader) {
+        QObject::disconnect(downloader, nullptr, this, nullptr);
+        downloader->abort();
+        downloader->deleteLater();
+        downloader = nullptr;
+    }
+    if (request) {
+        QObject::disconnect(request, nullptr, this, nullptr);
+        request->abort();
+        request->deleteLater();
+        request = nullptr;
+    }
+}
+
+void KvoDownloadJob::abort()
+{
+    m_running = false;
+    queue()->removeWaiting(this);
+    releaseTransfer();
+    queue()->releaseSlot(this);
+}
+
+void KvoDownloadJob::stop()
+{
+    if (parentEntry && parentEntry->mirror == this)
+        parentEntry->mirror = nullptr;
+    stopped = true;
+    for (KvoDownloadJob* child : std::as_const(childEntries)) {
+        child->parentEntry = nullptr;
+        child->stop();
+    }
+    abort();
+}
+
+void KvoDownloadJob::onTimeout()
+{
+}
+
+// --- children ---------------------------------------------------------------
+
+void KvoDownloadJob::updateMirror()
+{
+    if (!mirror)
+        return;
+    if (m_hasProgress) {
+        mirror->ensureProgress();
+        mirror->m_progressVisible = m_progressVisible;
+        mirror->m_progress = m_progress;
+    }
+    mirror->m_buttonText = m_buttonText;
+    mirror->m_buttonVisible = m_buttonVisible;
+    mirror->m_commentVisible = m_commentVisible;
+    mirror->m_comment = m_comment;
+    mirror->touch();
+}
+
+void KvoDownloadJob::toggleExpanded()
+{
+    expanded = !expanded;
+    if (expanded && childEntries.isEmpty()) {
+        for (const KvoVideoFile& video : std::as_const(purchaseRecord.files)) {
+            if (!video.KvoPath.isEmpty())
+                continue;
+            auto* child = new KvoDownloadJob(KvoPurchase::withSingleVideo(purchaseRecord, video), this);
+            child->setFlag(online);
+            childEntries.insert(int(video.fileId), child);
+            if (downloader && currentVideo == int(video.fileId)) {
+                mirror = child;
+                updateMirror();
+            }
+        }
+    }
+    emit childrenChanged();
+    touch();
+}
+
+QList<KvoDownloadJob*> KvoDownloadJob::orderedChildren() const
+{
+    QList<KvoDownloadJob*> list = childEntries.values();
+    std::stable_sort(list.begin(), list.end(), [](KvoDownloadJob* a, KvoDownloadJob* b) {
+        const KvoVideoFile va = a->purchaseRecord.files.isEmpty() ? KvoVideoFile() : a->purchaseRecord.files.first();
+        const KvoVideoFile vb = b->purchaseRecord.files.isEmpty() ? KvoVideoFile() : b->purchaseRecord.files.first();
+        return va < vb;
+    });
+    return list;
+}
