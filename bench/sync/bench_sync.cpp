@@ -185,6 +185,8 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     qputenv("HOME", QFile::encodeName(dir.path()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path() + QStringLiteral("/.config")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path() + QStringLiteral("/.local/share")));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(dir.path() + QStringLiteral("/.cache")));
 
     const QByteArray body = bigAnswer(1700000000);
     KvoFakeHttpServer server;

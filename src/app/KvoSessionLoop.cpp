@@ -8,9 +8,11 @@
 #include "KvoMainWindow.h"
 #include "KvoMessageBox.h"
 #include "KvoPageSetup.h"
+#include "KvoProxySettings.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoSignIn.h"
 #include "KvoSingleApplication.h"
+#include "KvoVideoImportDialog.h"
 
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -186,6 +188,11 @@ int KvoSessionLoop::run(KvoSingleApplication& app, const QString& argument)
             }
         }
 
+        // Until someone signs in, the remembered account's proxy carries
+        // whatever the start sends (the sign-in then takes the proxy of the
+        // account it signs in).
+        KvoProxySettings::applyRemembered();
+
         QString login;
         bool online = false;
         SignInResult result;
@@ -199,6 +206,10 @@ int KvoSessionLoop::run(KvoSingleApplication& app, const QString& argument)
             closeDown();
             return result == SignInResult::Refused ? 1 : 0;
         }
+
+        // Once per user: the earlier player's library, before the main
+        // window starts from the library.
+        KvoVideoImportDialog::offerImport();
 
         const SessionEnd end = runSession(app, pendingArgument, online);
         pendingArgument.clear();

@@ -66,6 +66,24 @@ QThreadStorage<ThreadConnection>& threadConnection()
     return storage;
 }
 
+// The database holds the encoded password: nobody but its owner may read
+// it, from its creation on (SQLite gives its log and index the same mode).
+// An empty file is an empty database to SQLite.
+void restrictToOwner(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists() && !file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
+        return;
+    file.close();
+    // An older file loses what others could do with it; its owner's rights
+    // stay as they are.
+    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
+                                      | QFile::WriteOther | QFile::ExeOther;
+    const QFile::Permissions current = QFile::permissions(path);
+    if (current & others)
+        QFile::setPermissions(path, current & ~others);
+}
+
 bool exec(QSqlDatabase& db, const QString& sql)
 {
     QSqlQuery q(db);
@@ -91,6 +109,7 @@ bool openConnection(QSqlDatabase& db, const QString& path, int pageLimit)
 {
     db.setDatabaseName(path);
     db.setConnectOptions(s_connectOptions);
+    restrictToOwner(path);
     if (!db.open())
         return false;
     return configureConnection(db, pageLimit);

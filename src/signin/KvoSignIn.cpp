@@ -6,6 +6,7 @@
 #include "KvoEnvironment.h"
 #include "KvoHTTPRequest.h"
 #include "KvoJsonResult.h"
+#include "KvoProxySettings.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoStringCodec.h"
 
@@ -66,6 +67,10 @@ void KvoSignIn::signIn(const QString& login, const QString& password, bool remem
         refuse(tr("Veuillez saisir votre identifiant et votre mot de passe."));
         return;
     }
+
+    // The account's own proxy carries its sign-in when this computer knows
+    // the account; a new account goes through the proxy in place.
+    KvoProxySettings::applyForLogin(m_login);
 
     // Set before the request: the service reads them from this very request,
     // and every request of the session carries them afterwards.
