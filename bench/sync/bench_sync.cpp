@@ -1,5 +1,5 @@
 // Prints figures of the library synchronisation; asserts nothing.
-#include "KvoCannedServer.h"
+#include "KvoFakeHttpServer.h"
 
 #include "KvoApi.h"
 #include "KvoDatabase.h"
@@ -189,7 +189,7 @@ int main(int argc, char** argv)
     qputenv("XDG_CACHE_HOME", QFile::encodeName(dir.path() + QStringLiteral("/.cache")));
 
     const QByteArray body = bigAnswer(1700000000);
-    KvoCannedServer server;
+    KvoFakeHttpServer server;
     if (!server.listen())
         return 1;
     KvoApi::setEndpointForTesting(server.address());
