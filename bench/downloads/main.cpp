@@ -16,6 +16,7 @@
 //        bench_downloads --page [courses]   (see page.cpp)
 
 #include "KvoApi.h"
+#include "KvoBenchService.h"
 #include "KvoDatabase.h"
 #include "KvoDownloadJob.h"
 #include "KvoDownloader.h"
@@ -31,7 +32,6 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -275,28 +275,16 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "bench_downloads: curl is not installed\n");
         return 1;
     }
-    QString server = qEnvironmentVariable("VISTRELLE_DEVSERVER");
-    if (server.isEmpty())
-        server = QCoreApplication::applicationDirPath() + QStringLiteral("/vistrelle-devserver");
 
     // The generated files are kept between runs of the benchmark.
     const QString data = QDir::tempPath() + QStringLiteral("/vistrelle-bench-downloads");
-    QProcess service;
-    service.setProcessChannelMode(QProcess::SeparateChannels);
-    service.start(server, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"), data,
-                           QStringLiteral("--bench-library"), QString::number(mebibytes), QStringLiteral("--quiet")});
-    QString base;
-    waitFor(
-        [&] {
-            const QRegularExpressionMatch m =
-                QRegularExpression(QStringLiteral("http://127\\.0\\.0\\.1:\\d+")).match(QString::fromUtf8(service.peek(4096)));
-            if (m.hasMatch())
-                base = m.captured(0);
-            return !base.isEmpty() || service.state() == QProcess::NotRunning;
-        },
-        300000);
+    KvoBenchService service({QStringLiteral("--data"), data, QStringLiteral("--bench-library"),
+                             QString::number(mebibytes), QStringLiteral("--quiet")},
+                            300000);
+    const QString base = service.address();
     if (base.isEmpty()) {
-        std::fprintf(stderr, "bench_downloads: the local web service did not start (%s)\n", qPrintable(server));
+        std::fprintf(stderr, "bench_downloads: the local web service did not start (%s)\n",
+                     qPrintable(service.program()));
         return 1;
     }
     KvoApi::setEndpointForTesting(base);
@@ -367,7 +355,5 @@ int main(int argc, char* argv[])
                 "(goal <= 16; the load alone, without downloads: %.1f ms); longest stretch of GUI-thread work: "
                 "%.1f ms\n",
                 worstStall, worstLoadedStall, worstFloor, worstWork);
-    service.terminate();
-    service.waitForFinished(5000);
     return 0;
 }
