@@ -7,6 +7,7 @@
 #include "KvoBenchService.h"
 #include "KvoDownloader.h"
 #include "KvoTransferRun.h"
+#include "KvoTransferTally.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -77,16 +78,14 @@ int main(int argc, char** argv)
     if (curl.isEmpty())
         std::printf("curl not found: downloader figures only\n");
 
-    double downloaderSum = 0, curlSum = 0;
-    int downloaderOk = 0, curlOk = 0;
+    KvoTransferTally downloaderRuns, curlRuns;
     qint64 expected = -1;
     bool sizesAgree = true;
     for (int i = 0; i < kRuns; ++i) {
         const KvoTransferRun mine = fetchWithDownloader(url, target);
         mine.print("downloader", i);
+        downloaderRuns.add(mine);
         if (mine.ok) {
-            downloaderSum += mine.megabytesPerSecond();
-            ++downloaderOk;
             if (expected < 0)
                 expected = mine.bytes;
             sizesAgree = sizesAgree && mine.bytes == expected;
@@ -95,9 +94,8 @@ int main(int argc, char** argv)
             continue;
         const KvoTransferRun theirs = KvoTransferRun::withCurl(curl, url, target);
         theirs.print("curl", i);
+        curlRuns.add(theirs);
         if (theirs.ok) {
-            curlSum += theirs.megabytesPerSecond();
-            ++curlOk;
             if (expected < 0)
                 expected = theirs.bytes;
             sizesAgree = sizesAgree && theirs.bytes == expected;
@@ -108,11 +106,6 @@ int main(int argc, char** argv)
 
     if (!sizesAgree)
         std::printf("WARNING: the runs did not all receive the same number of bytes\n");
-    const double downloaderMean = downloaderOk ? downloaderSum / downloaderOk : 0;
-    const double curlMean = curlOk ? curlSum / curlOk : 0;
-    std::printf("mean: downloader %.1f MB/s", downloaderMean);
-    if (curlOk)
-        std::printf(", curl %.1f MB/s, ratio (downloader / curl) %.2f", curlMean, downloaderMean / curlMean);
-    std::printf("\n");
-    return downloaderOk == kRuns && (curl.isEmpty() || curlOk == kRuns) ? 0 : 1;
+    KvoTransferTally::printMeans("downloader", downloaderRuns, curlRuns);
+    return downloaderRuns.succeeded() == kRuns && (curl.isEmpty() || curlRuns.succeeded() == kRuns) ? 0 : 1;
 }

@@ -13,6 +13,7 @@
 #include "KvoModalRunner.h"
 #include "KvoPageConfiguration.h"
 #include "KvoTransferRun.h"
+#include "KvoTransferTally.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -86,32 +87,20 @@ int main(int argc, char** argv)
     const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
     const QString target = home.filePath(QStringLiteral("curl.bin"));
     std::printf("bench_update: %s (%d MiB), %d runs each; MB = 10^6 bytes\n", qPrintable(url), kFileMb, kRuns);
-    double pageSum = 0, curlSum = 0;
-    int pageOk = 0, curlOk = 0;
+    KvoTransferTally pageRuns, curlRuns;
     for (int i = 0; i < kRuns; ++i) {
         const KvoTransferRun mine = fetchWithPage(url, size);
         mine.print("page", i);
-        if (mine.ok) {
-            pageSum += mine.megabytesPerSecond();
-            ++pageOk;
-        }
+        pageRuns.add(mine);
         if (curl.isEmpty())
             continue;
         const KvoTransferRun theirs = KvoTransferRun::withCurl(curl, url, target);
         theirs.print("curl", i);
-        if (theirs.ok) {
-            curlSum += theirs.megabytesPerSecond();
-            ++curlOk;
-        }
+        curlRuns.add(theirs);
     }
     service.stop();
     KvoDatabase::close();
 
-    const double pageMean = pageOk ? pageSum / pageOk : 0;
-    const double curlMean = curlOk ? curlSum / curlOk : 0;
-    std::printf("mean: page %.1f MB/s", pageMean);
-    if (curlOk)
-        std::printf(", curl %.1f MB/s, ratio (page / curl) %.2f", curlMean, pageMean / curlMean);
-    std::printf("\n");
-    return pageOk == kRuns && (curl.isEmpty() || curlOk == kRuns) ? 0 : 1;
+    KvoTransferTally::printMeans("page", pageRuns, curlRuns);
+    return pageRuns.succeeded() == kRuns && (curl.isEmpty() || curlRuns.succeeded() == kRuns) ? 0 : 1;
 }
