@@ -16,6 +16,7 @@
 //        bench_downloads --page [courses]   (see page.cpp)
 
 #include "KvoApi.h"
+#include "KvoBenchEnvironment.h"
 #include "KvoBenchService.h"
 #include "KvoDatabase.h"
 #include "KvoDownloadJob.h"
@@ -256,13 +257,7 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // A private home: no settings or database of a real user are touched.
     QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/.config")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + QStringLiteral("/.local/share")));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.path() + QStringLiteral("/.cache")));
-    QDir().mkpath(home.path() + QStringLiteral("/rt"));
-    QFile::setPermissions(home.path() + QStringLiteral("/rt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path() + QStringLiteral("/rt")));
+    KvoBenchEnvironment::usePrivateHome(home.path());
     QApplication app(argc, argv);
 
     if (argc > 1 && qstrcmp(argv[1], "--page") == 0)

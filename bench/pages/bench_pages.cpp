@@ -6,6 +6,7 @@
 // in each of the nine sort modes (list built from the library, rows of the
 // first list page made, laid out and painted). The floor is std::sort of the
 // same listed rows by the same key in the same run.
+#include "KvoBenchEnvironment.h"
 #include "KvoBenchLibrary.h"
 #include "KvoEnvironment.h"
 #include "KvoPageDetailSoftware.h"
@@ -189,10 +190,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
-    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8());
+    KvoBenchEnvironment::usePrivateHome(home.path());
     QApplication app(argc, argv);
     KvoEnvironment::init();
 

@@ -6,6 +6,7 @@
 // place), alternating with curl fetching the same address. Prints the speed
 // of every run and the ratio of the mean speeds (page / curl).
 
+#include "KvoBenchEnvironment.h"
 #include "KvoBenchService.h"
 #include "KvoDatabase.h"
 #include "KvoDialog.h"
@@ -60,8 +61,7 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     if (!home.isValid())
         return 2;
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, home.path().toUtf8());
+    KvoBenchEnvironment::usePrivateHome(home.path());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
