@@ -5,6 +5,7 @@
 #include "KvoPageContact.h"
 #include "KvoPageDownloads.h"
 #include "KvoPageRegistry.h"
+#include "KvoPageSearch.h"
 #include "KvoPageDetailSoftware.h"
 #include "KvoPageHelp.h"
 #include "KvoPageSoftwares.h"
@@ -66,6 +67,16 @@ void KvoPageSetup::registerPages()
     downloads.buildAtStart = true;
     KvoMainWindow::registerPage<KvoPageDownloads>(downloads);
 
+    // The search box of the window leads to the search page.
+    KvoPageRegistry::Page search = page(QStringLiteral("search"), QStringLiteral("buttonAccueil"),
+                                        KvoPageRegistry::Menu::Highlights);
+    search.creator = [](KvoMainWindow* window, const QString&) -> QWidget* {
+        auto* created = KvoMainWindow::createPage<KvoPageSearch>(window);
+        QObject::connect(window, &KvoMainWindow::searchRequested, created, &KvoPageSearch::newSearch);
+        return created;
+    };
+    KvoMainWindow::registerPage<KvoPageSearch>(search);
+
     // The settings page; the main window builds it after its fade-in for the
     // update check. It switches the interface language through the
     // application's translator, and opens the folder search from its button.
@@ -88,7 +99,7 @@ void KvoPageSetup::registerPages()
     KvoMainWindow::registerPage<KvoPageContact>(support);
 
     // Menu entries of pages still to come, as they will register:
-    //   "accueil" buttonAccueil; "search" buttonAccueil (Highlights);
+    //   "accueil" buttonAccueil;
     //   "news" buttonNouveautes; "promo" buttonPromo; "top" buttonTop;
     //   "favoris" buttonFavoris;
     //   "player" buttonVideos (Highlights, buildAtStart, before "downloads").
