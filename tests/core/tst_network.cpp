@@ -7,6 +7,7 @@
 #include "KvoApi.h"
 #include "KvoDownloader.h"
 #include "KvoEnvironment.h"
+#include "KvoFileSizeLimit.h"
 #include "KvoHTTPRequest.h"
 #include "KvoJsonResult.h"
 
@@ -24,9 +25,7 @@
 #include <QTest>
 #include <QUrlQuery>
 
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
 
 namespace {
 
@@ -749,23 +748,17 @@ void TestNetwork::downloadBadDestination()
 
 void TestNetwork::downloadWriteError()
 {
-    // A file-size limit makes writes fail past 64 KiB, as a full disk would.
-    struct rlimit saved;
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct rlimit limited = saved;
-    limited.rlim_cur = 64 * 1024;
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-
-    QVERIFY(writeFile(target(), "earlier"));
     KvoDownloader downloader;
     DownloadSpies spies(&downloader);
-    downloader.setDestination(target());
-    downloader.download(httpUrl(QStringLiteral("/file")));
-    const bool ended = QTest::qWaitFor([&] { return spies.total() == 1; }, 5000);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
-
+    bool ended = false;
+    {
+        // Writes fail past 64 KiB, as on a full disk.
+        KvoFileSizeLimit limit(64 * 1024);
+        QVERIFY(writeFile(target(), "earlier"));
+        downloader.setDestination(target());
+        downloader.download(httpUrl(QStringLiteral("/file")));
+        ended = QTest::qWaitFor([&] { return spies.total() == 1; }, 5000);
+    }
     QVERIFY(ended);
     QCOMPARE(spies.errorCode(), QNetworkReply::UnknownNetworkError);
     QVERIFY(spies.error.first().at(1).toString().contains(QStringLiteral(".part")));
