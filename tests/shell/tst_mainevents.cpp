@@ -3,6 +3,7 @@
 #include "KvoConnectionStateManager.h"
 #include "KvoDatabase.h"
 #include "KvoDialog.h"
+#include "KvoDialogDriver.h"
 #include "KvoEnvironment.h"
 #include "KvoFakeVideoBackend.h"
 #include "KvoInfobulle.h"
@@ -357,21 +358,15 @@ void TestMainEvents::sessionExpiryDuringADialog()
     open.showDialog(false, false);
     QVERIFY(open.isVisible());
     int notices = 0;
-    QTimer closer;
-    connect(&closer, &QTimer::timeout, this, [&] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* dialog = qobject_cast<KvoDialog*>(widget);
-            if (dialog && dialog != &open && dialog->isVisible()) {
-                ++notices;
-                dialog->closeWithCancel();
-            }
-        }
+    KvoDialogDriver driver;
+    driver.expect<KvoDialog>(QStringLiteral("UISessionDialog"), [&](KvoDialog* notice) {
+        ++notices;
+        notice->closeWithCancel();
     });
-    closer.start(10);
     m_fake.takeCalls();
     emit KvoPurchaseVideoManager::instance()->sessionExpired();
     emit KvoPurchaseVideoManager::instance()->sessionExpired();
-    closer.stop();
+    QVERIFY2(driver.done(), driver.report());
     QCOMPARE(notices, 1);
     QVERIFY(!open.isVisible());
     QVERIFY(window->isSessionExpired());
