@@ -6,6 +6,7 @@
 #include "KvoVideoTitle.h"
 #include "KvoVideoVolumeSlider.h"
 
+#include <QApplication>
 #include <QMutexLocker>
 #include <QTimer>
 
@@ -456,7 +457,11 @@ void KvoVideoPlayer::updateOverlays()
 
 void KvoVideoPlayer::showTitle(const QString& text)
 {
-    if (QWidget* top = window()) {
+    // A modal dialog open over the window (an update offer, an error)
+    // stays above it: raised over it, it would be out of reach.
+    QWidget* top = window();
+    QWidget* modal = QApplication::activeModalWidget();
+    if (top && (!modal || modal == top)) {
         top->raise();
         top->setFocus(Qt::OtherFocusReason);
     }

@@ -696,14 +696,23 @@ void KvoMainWindow::onNewUrlFromInstance(const QUrl& url)
     // A link acts on the library: online it waits for the first update.
     if (!isLibraryReady() || m_closing || m_queuedLinks.isEmpty())
         return;
-    if (!url.isEmpty()) {
-        raise();
-        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-        activateWindow();
-    }
+    if (!url.isEmpty())
+        bringToFront();
     while (!m_queuedLinks.isEmpty())
         handleUrl(m_queuedLinks.takeFirst());
     showCurrentPage();
+}
+
+void KvoMainWindow::bringToFront()
+{
+    raise();
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    activateWindow();
+    // A modal dialog open over the window stays above it.
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) {
+        modal->raise();
+        modal->activateWindow();
+    }
 }
 
 void KvoMainWindow::handleUrl(const QUrl& url)
@@ -725,11 +734,8 @@ void KvoMainWindow::onNewMessageFromInstance(const QString& text)
         m_queuedMessages.append(text);
     if (!isLibraryReady() || m_closing || m_queuedMessages.isEmpty())
         return;
-    if (!text.isEmpty()) {
-        raise();
-        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-        activateWindow();
-    }
+    if (!text.isEmpty())
+        bringToFront();
     while (!m_queuedMessages.isEmpty())
         handleParameter(m_queuedMessages.takeFirst());
     showCurrentPage();

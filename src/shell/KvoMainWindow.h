@@ -263,6 +263,8 @@ private:
 
     void showSessionExpiredDialog();
     void wirePlayerPage();
+    // Raises and activates the window, and a modal dialog over it after.
+    void bringToFront();
     void onUpdateEnded();
     void closeOpenDialogs();
 

@@ -3,6 +3,7 @@
 #include "KvoConnectionStateManager.h"
 #include "KvoDatabase.h"
 #include "KvoDialog.h"
+#include "KvoDialogDriver.h"
 #include "KvoEnvironment.h"
 #include "KvoFakeVideoBackend.h"
 #include "KvoInfobulle.h"
@@ -79,6 +80,7 @@ private slots:
     void newBookmarks();
     void tooltips();
     void sessionExpiryDuringADialog();
+    void aModalDialogStaysOnTop();
 
 private:
     QString makeQoz(const QString& name, quint32 purchase, quint32 file);
@@ -356,21 +358,15 @@ void TestMainEvents::sessionExpiryDuringADialog()
     open.showDialog(false, false);
     QVERIFY(open.isVisible());
     int notices = 0;
-    QTimer closer;
-    connect(&closer, &QTimer::timeout, this, [&] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* dialog = qobject_cast<KvoDialog*>(widget);
-            if (dialog && dialog != &open && dialog->isVisible()) {
-                ++notices;
-                dialog->closeWithCancel();
-            }
-        }
+    KvoDialogDriver driver;
+    driver.expect<KvoDialog>(QStringLiteral("UISessionDialog"), [&](KvoDialog* notice) {
+        ++notices;
+        notice->closeWithCancel();
     });
-    closer.start(10);
     m_fake.takeCalls();
     emit KvoPurchaseVideoManager::instance()->sessionExpired();
     emit KvoPurchaseVideoManager::instance()->sessionExpired();
-    closer.stop();
+    QVERIFY2(driver.done(), driver.report());
     QCOMPARE(notices, 1);
     QVERIFY(!open.isVisible());
     QVERIFY(window->isSessionExpired());
@@ -381,6 +377,37 @@ void TestMainEvents::sessionExpiryDuringADialog()
     window->onClose();
     window->close();
     QTRY_VERIFY(!window->isVisible());
+}
+
+void TestMainEvents::aModalDialogStaysOnTop()
+{
+    // Which window was raised last, as the windowing system sees it.
+    struct Raises : QObject
+    {
+        QList<QObject*> order;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::ZOrderChange && watched->isWidgetType()
+                && static_cast<QWidget*>(watched)->isWindow())
+                order.append(watched);
+            return false;
+        }
+    } raises;
+    KvoMainWindow* window = KvoMainWindow::instance();
+    KvoDialog offer(nullptr, Qt::Dialog | Qt::FramelessWindowHint);
+    offer.setWindowModality(Qt::ApplicationModal);
+    offer.showDialog(false, false);
+    QCOMPARE(QApplication::activeModalWidget(), &offer);
+    qApp->installEventFilter(&raises);
+    // A file from a second start loads and plays a video (its title
+    // raises the window) while the dialog is open.
+    window->onNewMessageFromInstance(m_dir->filePath(QStringLiteral("52.qoz")));
+    qApp->removeEventFilter(&raises);
+    QCOMPARE(player()->currentVideoId(), 52u);
+    raises.order.removeIf([&](QObject* raised) { return raised != window && raised != &offer; });
+    QVERIFY(!raises.order.isEmpty());
+    QCOMPARE(raises.order.last(), &offer);
+    offer.close();
 }
 
 QTEST_MAIN(TestMainEvents)
