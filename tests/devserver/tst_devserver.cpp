@@ -552,8 +552,9 @@ void TestDevServer::previewRangesAndFaults()
     QVERIFY(m_server->clearFaults());
     QVERIFY(m_server->setFault(QStringLiteral("preview_short")));
     a = call(QStringLiteral("GET"), path, QString(), QString(), QByteArray(), 1500);
-    QVERIFY(a.error != QNetworkReply::NoError);
-    QVERIFY(a.body.size() < whole.size());
+    // Half the bytes, then the connection closes (whether the client's
+    // network layer calls that an error varies).
+    QCOMPARE(a.body, whole.left(whole.size() / 2));
     QVERIFY(m_server->clearFaults());
     QVERIFY(m_server->setFault(QStringLiteral("preview_stall")));
     a = call(QStringLiteral("GET"), path, QString(), QString(), QByteArray(), 1000);
