@@ -2,8 +2,8 @@
 
 #include "KvoPlatformGui.h"
 
+#include <QApplication>
 #include <QDialog>
-#include <QGuiApplication>
 #include <QGraphicsDropShadowEffect>
 #include <QPainterPath>
 #include <QPalette>
@@ -17,6 +17,14 @@ bool onScreen()
 {
     const QString platform = QGuiApplication::platformName();
     return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+// A modal dialog open meanwhile (a question of the main window): it stays
+// in front and keeps the keyboard until it is answered.
+QWidget* modalInFront(const QWidget* overlay)
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal && modal != overlay ? modal : nullptr;
 }
 
 } // namespace
@@ -74,6 +82,11 @@ void KvoOverlayWindow::present(QDialog* overlay, const QWidget* anchor)
 {
     overlay->show();
     placeNear(overlay, anchor);
+    if (QWidget* modal = modalInFront(overlay)) {
+        if (onScreen())
+            modal->raise();
+        return;
+    }
     if (onScreen())
         overlay->raise();
     overlay->activateWindow();
@@ -97,6 +110,6 @@ void KvoOverlayWindow::placeNear(QWidget* overlay, const QWidget* anchor)
     const bool onTop = anchor->window()->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
     if (overlay->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != onTop)
         KvoPlatformGui::setWindowOnTop(overlay, onTop);
-    if (onScreen())
+    if (onScreen() && !modalInFront(overlay))
         overlay->raise();
 }
