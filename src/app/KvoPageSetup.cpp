@@ -10,8 +10,11 @@
 #include "KvoPageDetailSoftware.h"
 #include "KvoPageHelp.h"
 #include "KvoPageSoftwares.h"
+#include "KvoPreviewPlayer.h"
 #include "KvoSingleApplication.h"
 #include "KvoVideoImporter.h"
+
+#include <QPointer>
 
 // How a page joins the client: one registration here, nothing elsewhere.
 //
@@ -93,6 +96,14 @@ void KvoPageSetup::registerPages()
         return created;
     };
     KvoMainWindow::registerPage<KvoPageSearch>(search);
+    // One preview dialog for the whole window, made on the first preview and
+    // gone with the window.
+    KvoPageSearch::setPreviewHook([](const QString& address, int width, int height) {
+        static QPointer<KvoPreviewPlayer> preview;
+        if (!preview)
+            preview = new KvoPreviewPlayer(KvoMainWindow::instance());
+        preview->open(address, width, height);
+    });
 
     // The settings page; the main window builds it after its fade-in for the
     // update check. It switches the interface language through the

@@ -1,5 +1,6 @@
 #include "KvoVideoPlayer.h"
 
+
 #include "KvoPlayerOverlay.h"
 #include "KvoVideoSeeker.h"
 #include "KvoVideoSurface.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QMutexLocker>
 #include <QTimer>
+#include <QUrl>
 
 #include <condition_variable>
 #include <mutex>
@@ -162,6 +164,18 @@ void KvoVideoPlayer::openUrl(const QString& location)
         return;
     m_requestedState = NoMedia;
     release();
+    // libvlc guesses an access module for anything else (an empty address
+    // ends in its network modules, which crash on it): only web and file
+    // addresses reach it.
+    const QUrl url(location.trimmed(), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    const bool web = (scheme == QLatin1String("http") || scheme == QLatin1String("https")) && !url.host().isEmpty();
+    if (!url.isValid() || !(web || (url.isLocalFile() && !url.toLocalFile().isEmpty()))) {
+        ++m_generation;
+        m_errorText = tr("Adresse de la vidéo invalide");
+        qWarning("video player: refused address \"%s\"", qPrintable(location));
+        return;
+    }
     load(location, true);
 }
 

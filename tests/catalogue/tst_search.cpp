@@ -13,6 +13,7 @@
 #include "KvoPageRegistry.h"
 #include "KvoPageSearch.h"
 #include "KvoPageSetup.h"
+#include "KvoPreviewPlayer.h"
 #include "KvoPaginationWidget.h"
 #include "KvoProgressWidget.h"
 #include "KvoPurchaseVideoManager.h"
@@ -29,6 +30,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QThreadPool>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -696,6 +698,22 @@ void TestSearch::searchBoxLeadsHere()
     QVERIFY(box->text().isEmpty());
     QCOMPARE(page->serverRows().size(), 4);
     QCOMPARE(page->loadingFrame()->parentWidget(), window);
+
+    // "voir extrait" opens the window's one preview dialog, every time.
+    QPointer<KvoPreviewPlayer> first;
+    for (int i = 0; i < 2; ++i) {
+        KvoDialogDriver driver;
+        driver.expect<KvoPreviewPlayer>(QStringLiteral("videoFrame"), [&](KvoPreviewPlayer* preview) {
+            if (!first)
+                first = preview;
+            QCOMPARE(preview, first.data());
+            KvoDialogDriver::closeModal(preview);
+        });
+        page->serverRows().at(i)->form()->play->click();
+        QVERIFY2(driver.done(), driver.report());
+    }
+    QVERIFY(first);
+    QCOMPARE(first->parentWidget(), window);
     KvoMainWindow::destroyInstance();
     KvoPageRegistry::clear();
     QThreadPool::globalInstance()->waitForDone(10000);

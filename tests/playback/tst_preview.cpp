@@ -273,6 +273,9 @@ void TestPreview::realExtractsFromTheService_data()
     QTest::newRow("stalls") << QStringLiteral("preview_stall") << false;
     QTest::newRow("cut half-way") << QStringLiteral("preview_short") << true;
     QTest::newRow("refused") << QStringLiteral("refused") << false;
+    // A course without an extract, or with an address that is not one.
+    QTest::newRow("no address") << QStringLiteral("address=") << false;
+    QTest::newRow("not an address") << QStringLiteral("address=rist://x y") << false;
 }
 
 void TestPreview::realExtractsFromTheService()
@@ -294,6 +297,8 @@ void TestPreview::realExtractsFromTheService()
         QTcpServer closed;
         closed.listen(QHostAddress::LocalHost, 0);
         location = QStringLiteral("http://127.0.0.1:%1/files/previews/101.mp4").arg(closed.serverPort());
+    } else if (fault.startsWith(QLatin1String("address="))) {
+        location = fault.mid(8);
     } else if (!fault.isEmpty()) {
         const int eq = int(fault.indexOf(QLatin1Char('=')));
         QVERIFY(eq < 0 ? m_server->setFault(fault) : m_server->setFault(fault.left(eq), fault.mid(eq + 1)));
@@ -319,7 +324,10 @@ void TestPreview::realExtractsFromTheService()
     });
     QVERIFY(checked);
     QCOMPARE(result, 2);
-    QTRY_COMPARE(dialog.videoPlayer()->state(), int(KvoVideoPlayer::Stopped));
+    if (fault.startsWith(QLatin1String("address=")))
+        QVERIFY(!dialog.videoPlayer()->isLoaded()); // never handed to the engine
+    else
+        QTRY_COMPARE(dialog.videoPlayer()->state(), int(KvoVideoPlayer::Stopped));
     KvoVideoBackend::setInstance(&m_fake);
 }
 
