@@ -320,7 +320,9 @@ void TestPreview::realExtractsFromTheService()
         } else {
             QTRY_VERIFY_WITH_TIMEOUT(dialog.hasFailed(), 15000);
             QVERIFY(!busy(dialog));
-            QVERIFY(!dialog.videoPlayer()->hasPicture());
+            // A stream that stalls part-way may have shown its first pictures.
+            if (fault != QLatin1String("preview_stall"))
+                QVERIFY(!dialog.videoPlayer()->hasPicture());
         }
         checked = true;
         dialog.exitButton()->click();
