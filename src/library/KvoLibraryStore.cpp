@@ -202,6 +202,19 @@ KvoLibraryMerge::Stored KvoLibraryStore::localState() const
     return stored;
 }
 
+namespace {
+std::function<void(int)>& courseWrittenHook()
+{
+    static std::function<void(int)> hook;
+    return hook;
+}
+} // namespace
+
+void KvoLibraryStore::setCourseWrittenHookForTesting(const std::function<void(int)>& hook)
+{
+    courseWrittenHook() = hook;
+}
+
 bool KvoLibraryStore::write(const KvoLibrary& library, const QHash<uint, QString>& foundPaths, uint since,
                             qint64 lastSync, const QString& credits)
 {
@@ -289,6 +302,8 @@ bool KvoLibraryStore::write(const KvoLibrary& library, const QHash<uint, QString
             if (!run(vq, "video"))
                 return false;
         }
+        if (courseWrittenHook())
+            courseWrittenHook()(keepPurchases.size());
     }
 
     if (!foundPaths.isEmpty()) {

@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QString>
 
+#include <functional>
+
 // The user's library in the database: the tables purchases, videos,
 // authors, softwares and user_software, and the user's synchronisation
 // marks in users. Works on the calling thread's connection; every method
@@ -55,6 +57,11 @@ public:
     bool setAlreadySeen(uint purchaseId, uint fileId, uint percent, bool inLibrary);
     bool setCommented(uint purchaseId, bool commented, const QString& files, bool inLibrary);
     bool setSoftwareSubscribed(uint softwareId, bool subscribed);
+
+    // Called inside write()'s transaction after each course's rows, with the
+    // number of courses written so far: lets a test stop the process at a
+    // chosen point of the write. Not for production use.
+    static void setCourseWrittenHookForTesting(const std::function<void(int)>& hook);
 
 private:
     bool writeVideoColumn(const char* column, const QVariant& value, uint purchaseId, uint fileId, bool inLibrary);

@@ -1,6 +1,7 @@
 #include "KvoApi.h"
 #include "KvoFakeHttpServer.h"
 #include "KvoDatabase.h"
+#include "KvoLibraryStore.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoTestSupport.h"
 
@@ -9,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -18,8 +20,8 @@
 // The process can die at any moment while a synchronisation writes the
 // library. The database must then hold either the whole previous library or
 // the whole new one, and pass SQLite's integrity check. The test runs the
-// write in a child process (this program started with --child) and kills it
-// at staggered moments.
+// write in a child process (this program started with --child), which kills
+// itself at chosen points inside the write's transaction.
 namespace {
 
 const QString kUser = QStringLiteral("u0");
@@ -52,11 +54,18 @@ QByteArray libraryAnswer(int courses, int videosPerCourse, const QString& tag, u
 }
 
 // Child: sign the user in against the database, poll once, and exit once the
-// library is written.
-int runChild(const QString& dbPath, const QString& endpoint)
+// library is written; with killAfter > 0, die by SIGKILL once that many
+// courses are written inside the transaction (before its commit).
+int runChild(const QString& dbPath, const QString& endpoint, int killAfter)
 {
     if (!KvoDatabase::open(dbPath))
         return 2;
+    if (killAfter > 0) {
+        KvoLibraryStore::setCourseWrittenHookForTesting([killAfter](int written) {
+            if (written == killAfter)
+                ::raise(SIGKILL);
+        });
+    }
     KvoApi::setEndpointForTesting(endpoint);
     auto* manager = KvoPurchaseVideoManager::instance();
     manager->setUser(kUser, QStringLiteral("demo"), QStringLiteral("1"), QStringLiteral("s"));
@@ -93,7 +102,7 @@ private:
         int foreignTitles = -1; // course titles of neither library
     };
     State readState(const QString& dbPath);
-    int runWriter(const QString& dbPath, const QString& endpoint, qint64 killAtWalBytes);
+    int runWriter(const QString& dbPath, const QString& endpoint, int killAfter);
 };
 
 TestCrashSafety::State TestCrashSafety::readState(const QString& dbPath)
@@ -122,27 +131,20 @@ TestCrashSafety::State TestCrashSafety::readState(const QString& dbPath)
     return s;
 }
 
-// Kills the child once its write-ahead log has grown past killAtWalBytes, that
-// is while the library's transaction is being written (-1: never kill).
-int TestCrashSafety::runWriter(const QString& dbPath, const QString& endpoint, qint64 killAtWalBytes)
+// Runs the child; killAfter as in runChild (0: let it finish). Returns its
+// exit code, or -9 when it died by the signal.
+int TestCrashSafety::runWriter(const QString& dbPath, const QString& endpoint, int killAfter)
 {
-    const QString wal = dbPath + QStringLiteral("-wal");
     QProcess child;
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), dbPath, endpoint});
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--child"), dbPath, endpoint, QString::number(killAfter)});
     if (!child.waitForStarted(5000))
         return -1;
-    // The canned server lives in this process: keep its event loop turning
+    // The fake server lives in this process: keep its event loop turning
     // while the child works.
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 20000 && child.state() == QProcess::Running) {
-        QTest::qWait(1);
-        if (killAtWalBytes >= 0 && QFileInfo(wal).size() > killAtWalBytes) {
-            ::kill(pid_t(child.processId()), SIGKILL);
-            break;
-        }
-    }
-    child.waitForFinished(10000);
+    QSignalSpy finished(&child, &QProcess::finished);
+    if (!finished.wait(60000))
+        return -2;
     return child.exitStatus() == QProcess::CrashExit ? -9 : child.exitCode();
 }
 
@@ -156,35 +158,27 @@ void TestCrashSafety::killDuringWrite()
 
     const int coursesA = 300, coursesB = 1500, videos = 12;
     server.setAnswer(200, libraryAnswer(coursesA, videos, QStringLiteral("A"), 1000));
-    QCOMPARE(runWriter(dbPath, server.address(), -1), 0);
+    QCOMPARE(runWriter(dbPath, server.address(), 0), 0);
     State s = readState(dbPath);
     QCOMPARE(s.integrity, QStringLiteral("ok"));
     QCOMPARE(s.courses, coursesA);
 
     // Library B is larger, so that its write takes long enough to be cut.
     server.setAnswer(200, libraryAnswer(coursesB, videos, QStringLiteral("B"), 2000));
-    int killed = 0;
-    for (qint64 walBytes : {0, 64 * 1024, 512 * 1024, 1024 * 1024, 2 * 1024 * 1024, 4 * 1024 * 1024}) {
-        const int code = runWriter(dbPath, server.address(), walBytes);
-        if (code == -9)
-            ++killed;
+    // Killed after the first course, in the middle, and after the last
+    // course just before the commit: the old library stays whole each time.
+    for (int killAfter : {1, coursesB / 2, coursesB}) {
+        QCOMPARE(runWriter(dbPath, server.address(), killAfter), -9);
         s = readState(dbPath);
-        qInfo("kill at %lld log bytes: exit %d, %d courses", walBytes, code, s.courses);
+        qInfo("killed after %d courses: %d courses stored", killAfter, s.courses);
         QCOMPARE(s.integrity, QStringLiteral("ok"));
         QCOMPARE(s.foreignTitles, 0);
-        // All or nothing: the old library or the new one, never a mix.
-        if (s.courses == coursesA)
-            QCOMPARE(s.videos, coursesA * videos);
-        else {
-            QCOMPARE(s.courses, coursesB);
-            QCOMPARE(s.videos, coursesB * videos);
-            break; // the new library is in; later kills test nothing new
-        }
+        QCOMPARE(s.courses, coursesA);
+        QCOMPARE(s.videos, coursesA * videos);
     }
-    QVERIFY2(killed > 0, "no child was killed: the test proved nothing");
 
     // A run that is left alone brings the new library in.
-    QCOMPARE(runWriter(dbPath, server.address(), -1), 0);
+    QCOMPARE(runWriter(dbPath, server.address(), 0), 0);
     s = readState(dbPath);
     QCOMPARE(s.integrity, QStringLiteral("ok"));
     QCOMPARE(s.courses, coursesB);
@@ -192,9 +186,9 @@ void TestCrashSafety::killDuringWrite()
 
 int main(int argc, char** argv)
 {
-    if (argc == 4 && qstrcmp(argv[1], "--child") == 0) {
+    if (argc == 5 && qstrcmp(argv[1], "--child") == 0) {
         QCoreApplication app(argc, argv);
-        return runChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+        return runChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), atoi(argv[4]));
     }
     QCoreApplication app(argc, argv);
     TestCrashSafety test;
