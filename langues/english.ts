@@ -1150,7 +1150,7 @@ File:
     </message>
     <message>
         <source> ACHETÉ</source>
-        <translation> PURCHASED</translation>
+        <translation> BOUGHT</translation>
     </message>
     <message>
         <source>1 crédit</source>
