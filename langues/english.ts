@@ -2,6 +2,55 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_GB" sourcelanguage="fr_FR">
 <context>
+    <name>KvoAddCommentDoneWidget</name>
+    <message>
+        <source>Merci, votre note a bien été enregistrée !</source>
+        <translation>Thank you, your rating has been saved!</translation>
+    </message>
+    <message>
+        <source>Faites également la promotion de ce vorn sur Facebook :</source>
+        <translation>Also promote this vorn on Facebook:</translation>
+    </message>
+    <message>
+        <source>J&apos;aime</source>
+        <translation>Like</translation>
+    </message>
+</context>
+<context>
+    <name>KvoAddCommentWidget</name>
+    <message>
+        <source>Ajout d&apos;une évaluation</source>
+        <translation>Add a review</translation>
+    </message>
+    <message>
+        <source>Minimum 50 caractères.</source>
+        <translation>Minimum 50 characters.</translation>
+    </message>
+    <message>
+        <source>ENVOYER</source>
+        <translation>SEND</translation>
+    </message>
+    <message>
+        <source>Veuillez notez ce vorn</source>
+        <translation>Please rate this vorn</translation>
+    </message>
+    <message>
+        <source>Minimum %0 caractère(s)</source>
+        <translation>At least %0 more character(s)</translation>
+    </message>
+</context>
+<context>
+    <name>KvoAddSignetWidget</name>
+    <message>
+        <source>Ajout d&apos;un signet</source>
+        <translation>Add a bookmark</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
     <name>KvoDesktopNotifier</name>
     <message>
         <source>Ouvrir</source>
@@ -353,6 +402,50 @@
     <message>
         <source>%0 crédits</source>
         <translation>%0 credits</translation>
+    </message>
+    <message>
+        <source>Nouveau signet</source>
+        <translation>New bookmark</translation>
+    </message>
+    <message>
+        <source>Fiche sur Corvane</source>
+        <translation>View on Corvane</translation>
+    </message>
+    <message>
+        <source>Noter ce vorn</source>
+        <translation>Rate this vorn</translation>
+    </message>
+    <message>
+        <source>Mute</source>
+        <translation>Mute</translation>
+    </message>
+    <message>
+        <source>Mode normal</source>
+        <translation>Normal mode</translation>
+    </message>
+    <message>
+        <source>Mode apprentissage</source>
+        <translation>Learning mode</translation>
+    </message>
+    <message>
+        <source>Plein écran</source>
+        <translation>Full screen</translation>
+    </message>
+    <message>
+        <source>Lecture</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Vidéo suivante</source>
+        <translation>Next video</translation>
+    </message>
+    <message>
+        <source>Vidéo précédente</source>
+        <translation>Previous video</translation>
     </message>
 </context>
 <context>
@@ -1007,6 +1100,13 @@ File:
     </message>
 </context>
 <context>
+    <name>KvoPagePlayer</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+</context>
+<context>
     <name>KvoPageSearch</name>
     <message>
         <source>Résultats de votre recherche :</source>
@@ -1046,6 +1146,17 @@ File:
     <message>
         <source>Toutes mes vidéos</source>
         <translation>All my videos</translation>
+    </message>
+</context>
+<context>
+    <name>KvoPreviewPlayer</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>Cet extrait ne peut pas être lu pour le moment.</source>
+        <translation>This preview cannot be played at the moment.</translation>
     </message>
 </context>
 <context>
@@ -1376,6 +1487,17 @@ File:
     <message>
         <source>Le dossier %1 ne peut pas être créé.</source>
         <translation>The folder %1 cannot be created.</translation>
+    </message>
+</context>
+<context>
+    <name>KvoVideoPlayer</name>
+    <message>
+        <source>Adresse de la vidéo invalide</source>
+        <translation>Invalid video address</translation>
+    </message>
+    <message>
+        <source>Cette vidéo ne peut pas être lue.</source>
+        <translation>This video cannot be played.</translation>
     </message>
 </context>
 <context>
