@@ -387,7 +387,8 @@ void TestOverlays::commentKeptUntilDelivered()
         KvoAsynchronousSender::flush();
     QVERIFY(sent.wait(10000));
     KvoAsynchronousSender::flush();
-    QTest::qWait(200);
+    QCoreApplication::processEvents();
+    QTRY_VERIFY(!KvoAsynchronousSender::instance()->isSending()); // nothing more on its way
     QCOMPARE(sent.count(), 1);
     const QJsonArray received = receivedComments(&later);
     QCOMPARE(received.size(), 1);

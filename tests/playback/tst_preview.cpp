@@ -1,3 +1,4 @@
+#include "KvoDialogDriver.h"
 #include "KvoFakeVideoBackend.h"
 #include "KvoLoadingFrame.h"
 #include "KvoPreviewPlayer.h"
@@ -12,7 +13,6 @@
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTest>
-#include <QTimer>
 
 #include <functional>
 
@@ -20,18 +20,21 @@ namespace {
 
 using E = KvoVideoEventSink;
 
-// Runs open() and does `action` once the dialog's own loop runs. A guard
-// closes the dialog should the action leave it open, so that a failing
-// test cannot hang.
+// Runs open() and does `action` once the dialog shows, from inside its own
+// loop; a dialog the action leaves open is closed, so that a failing test
+// cannot hang. -1 when the dialog never showed.
 int runOpen(KvoPreviewPlayer& dialog, const QString& location, const std::function<void()>& action)
 {
-    QPointer<KvoPreviewPlayer> guard(&dialog);
-    QTimer::singleShot(0, &dialog, action);
-    QTimer::singleShot(40000, &dialog, [guard] {
-        if (guard && guard->isVisible())
-            guard->closeWithCancel();
-    });
-    return dialog.open(location);
+    if (dialog.objectName().isEmpty())
+        dialog.setObjectName(QStringLiteral("previewUnderTest"));
+    KvoDialogDriver driver(40000);
+    driver.expect<KvoPreviewPlayer>(dialog.objectName(), [&action](KvoPreviewPlayer*) { action(); });
+    const int result = dialog.open(location);
+    if (!driver.done()) {
+        QTest::qFail(driver.report(), __FILE__, __LINE__);
+        return -1;
+    }
+    return result;
 }
 
 bool busy(KvoPreviewPlayer& dialog)
