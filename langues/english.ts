@@ -1271,6 +1271,10 @@ File:
         <source>Gratuit</source>
         <translation>Free</translation>
     </message>
+    <message>
+        <source>%0 crédits</source>
+        <translation>%0 credits</translation>
+    </message>
 </context>
 <context>
     <name>KvoSignIn</name>

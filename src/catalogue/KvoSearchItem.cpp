@@ -37,9 +37,7 @@ KvoSearchItem::KvoSearchItem(KvoPageSearch* page, QWidget* parent, const KvoPurc
     m_thumbnail->setUrl(m_course.thumbnail);
 
     if (m_course.previousPrice != 0 && m_course.previousPrice != m_course.price) {
-        ui->previous_price->setText(m_course.previousPrice == 1
-                                        ? tr("1 crédit")
-                                        : QString::number(m_course.previousPrice) + QStringLiteral(" crédits"));
+        ui->previous_price->setText(priceText(m_course.previousPrice));
         ui->previous_price->show();
     } else {
         ui->previous_price->hide();
@@ -64,7 +62,7 @@ QString KvoSearchItem::priceText(uint price)
         return tr("1 crédit");
     if (price == 0)
         return tr("Gratuit");
-    return QString::number(price) + QStringLiteral(" crédits");
+    return tr("%0 crédits").replace(QLatin1String("%0"), QString::number(price));
 }
 
 int KvoSearchItem::progressOf(const KvoPurchase& course)
