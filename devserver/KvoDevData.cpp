@@ -106,6 +106,7 @@ void KvoDevData::buildCatalogue()
         int videos;
     };
     // The titles exercise file-name handling: "/", ":", quotes and "%1".
+    // Prices run from free (117) and one credit (112) to six (118).
     const QList<Seed> seeds = {
         {101, "Photomaton Pro : les bases", {1}, 1, 3, 4, 812, 2, 4},
         {102, "Retouche : avant/après, le \"pas à pas\"", {1}, 1, 4, 5, 455, 3, 5},
@@ -118,12 +119,12 @@ void KvoDevData::buildCatalogue()
         {109, "Photomaton Pro : les calques", {1}, 1, 3, 4, 502, 2, 4},
         {110, "Podcast de A à Z", {3, 4}, 3, 4, 5, 288, 3, 6},
         {111, "Brochures et dépliants", {4}, 3, 3, 3, 77, 2, 3},
-        {112, "Photomaton Pro : détourage express", {1}, 1, 2, 4, 390, 2, 3},
+        {112, "Photomaton Pro : détourage express", {1}, 1, 1, 4, 390, 2, 3},
         {113, "Macros du Tableur Plus", {2}, 2, 5, 4, 156, 2, 4},
         {114, "Effets sonores créatifs", {3}, 3, 3, 4, 64, 2, 3},
         {115, "Typographie pour tous", {4}, 3, 2, 5, 210, 2, 4},
         {116, "Photomaton Pro : portraits", {1}, 1, 4, 4, 431, 3, 5},
-        {117, "Graphiques qui parlent", {2, 4}, 2, 3, 3, 58, 2, 3},
+        {117, "Graphiques qui parlent", {2, 4}, 2, 0, 3, 58, 2, 3},
         {118, "Studio Son : le podcast en direct", {3}, 3, 6, 4, 19, 2, 4},
     };
     static const char* const videoTitles[] = {

@@ -3,6 +3,7 @@
 #include "KvoMainWindow.h"
 #include "KvoPageDownloads.h"
 #include "KvoPageRegistry.h"
+#include "KvoPageSearch.h"
 #include "KvoPageDetailSoftware.h"
 #include "KvoPageSoftwares.h"
 
@@ -61,8 +62,18 @@ void KvoPageSetup::registerPages()
     downloads.buildAtStart = true;
     KvoMainWindow::registerPage<KvoPageDownloads>(downloads);
 
+    // The search box of the window leads to the search page.
+    KvoPageRegistry::Page search = page(QStringLiteral("search"), QStringLiteral("buttonAccueil"),
+                                        KvoPageRegistry::Menu::Highlights);
+    search.creator = [](KvoMainWindow* window, const QString&) -> QWidget* {
+        auto* created = KvoMainWindow::createPage<KvoPageSearch>(window);
+        QObject::connect(window, &KvoMainWindow::searchRequested, created, &KvoPageSearch::newSearch);
+        return created;
+    };
+    KvoMainWindow::registerPage<KvoPageSearch>(search);
+
     // Menu entries of pages still to come, as they will register:
-    //   "accueil" buttonAccueil; "search" buttonAccueil (Highlights);
+    //   "accueil" buttonAccueil;
     //   "news" buttonNouveautes; "promo" buttonPromo; "top" buttonTop;
     //   "favoris" buttonFavoris; "config" buttonConfiguration;
     //   "help" buttonAide; "support" buttonAide (Highlights);

@@ -540,7 +540,7 @@ void KvoMainWindow::onSearchPressed()
     ui->editSearch->clear();
     ui->editSearch->clearFocus();
     changePage(QStringLiteral("search"), true);
-    // The search page starts the search of the text once it exists.
+    emit searchRequested(text);
 }
 
 void KvoMainWindow::setSearchEnabled(bool enabled)

@@ -164,6 +164,8 @@ public slots:
 
 signals:
     void changeBallonNumber(int count);
+    // The search box asked for a search; the page "search" is current.
+    void searchRequested(const QString& text);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

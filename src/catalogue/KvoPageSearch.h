@@ -1,0 +1,137 @@
+#pragma once
+
+#include "IKvoPage.h"
+#include "KvoHTTPRequest.h"
+#include "KvoLoadingFrame.h"
+#include "KvoPageRequest.h"
+#include "KvoPurchase.h"
+#include "KvoPurchaser.h"
+#include "KvoSearchPaging.h"
+
+#include <QList>
+#include <QMap>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class KvoDialog;
+class KvoOpacityAnimation;
+class KvoPaginationWidget;
+class KvoSearchItem;
+class QLayout;
+class QTimer;
+class Ui_KvoPageSearch;
+
+// The page "search": the results of a text search, ten rows a page, first
+// the courses of the user's library whose title holds every word ("Dans
+// votre bibliothèque :"), then the catalogue's matches from the web service.
+// The main window's search box starts it through newSearch(). The
+// service's answers are kept by start offset for the time of one search, so
+// going back to a page already seen costs no request. From a row the user
+// opens a course's web page, previews it, buys it (one purchase dialog at
+// a time) or opens a video of the library.
+class KvoPageSearch : public QWidget, public IKvoPage
+{
+    Q_OBJECT
+
+public:
+    // One search, replaced by the next.
+    struct Request
+    {
+        QString query;
+        // The number of library matches until an answer of the service
+        // gives its total.
+        int count = 0;
+        QList<KvoPurchase> lastServerResults;
+        QList<KvoPurchase> libraryResults;
+        // A valid answer arrived (count is then the service's total).
+        bool answered = false;
+        // The last request of this search failed: the same text may be
+        // searched again.
+        bool failed = false;
+        // The pagination has its item count (first answer handled).
+        bool paged = false;
+    };
+
+    // Plays a course's preview (address, width, height). Until the preview
+    // player is connected here, a click on "voir extrait" does nothing.
+    using PreviewHook = std::function<void(const QString& address, int width, int height)>;
+    static void setPreviewHook(const PreviewHook& hook);
+
+    KvoPageSearch(QWidget* parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
+    ~KvoPageSearch() override;
+
+    // IKvoPage
+    QString title() const override;
+    QString name() const override;
+    QWidget* parentPage() const override;
+    void onShow() override;
+    void onLibraryUpdated() override;
+
+    // What the rows call.
+    void goToPage(const QString& page, bool history);
+    // A switch that carries what the next page shows (the player's video).
+    void goToRequest(const KvoPageRequest& request);
+    void showNoConnection();
+    void buy(const KvoPurchase& course);
+    void playPreview(const QString& address, int width, int height);
+
+    const Request* record() const { return m_record.get(); }
+    const QMap<uint, QList<KvoPurchase>>& cache() const { return m_cache; }
+    KvoPaginationWidget* pagination() const { return m_pagination; }
+    KvoLoadingFrame* loadingFrame() const { return m_loadingFrame; }
+    KvoPurchaser* purchaser() const { return m_purchaser; }
+    bool isSearching() const;
+    QList<KvoSearchItem*> localRows() const;
+    QList<KvoSearchItem*> serverRows() const;
+    Ui_KvoPageSearch* form() const { return ui.get(); }
+
+signals:
+    void onChangePage(const QString& key, bool addToHistory);
+    void onChangePageRequest(const KvoPageRequest& request);
+
+public slots:
+    void newSearch(const QString& query);
+
+private slots:
+    void onErrorRequest(QNetworkReply::NetworkError error, const QString& text);
+    void onSuccessRequest(const QString& answer);
+    void changePage(int first, int last);
+    void onDisplayFinished();
+    void onPurchased(const KvoVorn& course);
+    void onGotoPageDownload();
+
+private:
+    static PreviewHook& previewHook();
+
+    void search(int start, int limit);
+    void display();
+    void showNoResult();
+    void endWaiting();
+    void dropRequest();
+    void onDeadline();
+    static void clearLayout(QLayout* layout);
+    static QList<KvoSearchItem*> rowsOf(QLayout* layout);
+
+    std::unique_ptr<Ui_KvoPageSearch> ui;
+    QPointer<KvoLoadingFrame> m_loadingFrame;
+    QWidget* m_parentPage = nullptr;
+    std::unique_ptr<Request> m_record;
+    QPointer<KvoHTTPRequest> m_request;
+    // Ends a search whose answer trickles in for ever (the transfer
+    // time-out only catches a silent service).
+    QTimer* m_deadline = nullptr;
+    KvoPaginationWidget* m_pagination = nullptr;
+    KvoOpacityAnimation* m_animation = nullptr;
+    QMap<uint, QList<KvoPurchase>> m_cache;
+    int m_start = 0;
+    // The page being shown or fetched.
+    KvoSearchPaging::Slice m_slice;
+    QPointer<KvoPurchaser> m_purchaser;
+    bool m_buying = false;
+    KvoDialog* m_noConnection = nullptr;
+};

@@ -1,0 +1,380 @@
+// The purchase dialog against the local web service: credits, confirmation,
+// the purchase that reaches the library, refusals and broken answers.
+#include "KvoModalHelper.h"
+#include "KvoScriptedServer.h"
+#include "KvoTestSupport.h"
+
+#include "KvoApi.h"
+#include "KvoDatabase.h"
+#include "KvoDialog.h"
+#include "KvoEnvironment.h"
+#include "KvoHTTPRequest.h"
+#include "KvoPurchaseVideoManager.h"
+#include "KvoPurchaser.h"
+#include "KvoSignIn.h"
+#include "ui_KvoPurchaser.h"
+
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+KvoPurchaseVideoManager* manager()
+{
+    return KvoPurchaseVideoManager::instance();
+}
+
+KvoPurchase course(uint id, uint price)
+{
+    KvoPurchase p;
+    p.id = id;
+    p.title = QStringLiteral("Formation %1").arg(id);
+    p.price = price;
+    return p;
+}
+
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void openUrl(const QUrl& url) { urls.append(url); }
+};
+
+} // namespace
+
+class TestPurchase : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void creditRules_data();
+    void creditRules();
+    void buyFreeThenPaid();
+    void notEnoughCredits();
+    void brokenAnswers();
+    void cutPurchaseIsNotBoughtTwice();
+    void stalledRequestEnds();
+    void offlineShowsNoticeOnly();
+    void sessionExpiryClosesTheDialog();
+
+private:
+    // Runs a purchase whose dialog, once in `state`, gets `action`; returns
+    // the state the dialog was in when it closed.
+    int run(KvoPurchaser& purchaser, const KvoPurchase& c, int state, const std::function<void()>& action);
+    bool waitLibrary(uint courseId);
+
+    std::unique_ptr<KvoTestHome> m_home;
+    std::unique_ptr<KvoTestServer> m_server;
+    QWidget m_window;
+    UrlRecorder m_urls;
+};
+
+void TestPurchase::initTestCase()
+{
+    m_home = std::make_unique<KvoTestHome>();
+    KvoEnvironment::init();
+    QVERIFY(KvoDatabase::openForCurrentLanguage());
+    m_server = std::make_unique<KvoTestServer>(QStringList{QStringLiteral("--quiet")});
+    if (!m_server->isRunning())
+        QSKIP("the local web service is not available");
+    KvoSignIn signIn;
+    signIn.setUpdatesRememberedLogin(false);
+    QSignalSpy signedIn(&signIn, &KvoSignIn::signedIn);
+    QSignalSpy failed(&signIn, &KvoSignIn::failed);
+    signIn.signIn(QStringLiteral("demo"), QStringLiteral("demo"), false);
+    QTRY_VERIFY_WITH_TIMEOUT(signedIn.count() + failed.count() == 1, 10000);
+    QCOMPARE(signedIn.count(), 1);
+    QSignalSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
+    manager()->setConnected(true);
+    manager()->update();
+    QVERIFY(ended.wait(10000));
+    QCOMPARE(manager()->purchases().size(), 8);
+    m_window.resize(800, 600);
+    m_window.show();
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &m_urls, "openUrl");
+}
+
+void TestPurchase::cleanupTestCase()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    m_server.reset();
+    KvoDatabase::close();
+}
+
+void TestPurchase::init()
+{
+    if (!m_server || !m_server->isRunning())
+        QSKIP("the local web service is not available");
+    QVERIFY(m_server->clearFaults());
+    KvoApi::setEndpointForTesting(m_server->address());
+    KvoHTTPRequest::setTransferTimeout(8000);
+    manager()->setConnected(true);
+}
+
+int TestPurchase::run(KvoPurchaser& purchaser, const KvoPurchase& c, int state, const std::function<void()>& action)
+{
+    int closedIn = -1;
+    QObject::connect(purchaser.dialog(), &KvoDialog::closed, &purchaser, [&] { closedIn = purchaser.state(); });
+    whenReady([&] { return purchaser.dialog()->isVisible() && purchaser.state() == state; }, action);
+    purchaser.buy(c);
+    return closedIn;
+}
+
+bool TestPurchase::waitLibrary(uint courseId)
+{
+    return QTest::qWaitFor([courseId] { return manager()->purchases().contains(int(courseId)); }, 10000);
+}
+
+void TestPurchase::creditRules_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<uint>("price");
+    QTest::addColumn<bool>("suffice");
+    QTest::addColumn<QString>("remaining");
+    QTest::newRow("equal") << "{\"user_credits\":3}" << 3u << true << "0 crédit";
+    QTest::newRow("one more") << "{\"user_credits\":4}" << 3u << true << "1 crédit";
+    QTest::newRow("two more") << "{\"user_credits\":5}" << 3u << true << "2 crédits";
+    QTest::newRow("free") << "{\"user_credits\":0}" << 0u << true << "0 crédit";
+    QTest::newRow("too few") << "{\"user_credits\":2}" << 3u << false << "-1 crédit";
+    QTest::newRow("as text") << "{\"user_credits\":\"7\"}" << 3u << true << "4 crédits";
+    // A negative balance is no large unsigned number.
+    QTest::newRow("negative") << "{\"user_credits\":-5}" << 0u << false << "-5 crédit";
+    QTest::newRow("missing") << "{\"credits\":50}" << 1u << false << "-1 crédit";
+    QTest::newRow("not JSON") << "<html>" << 1u << false << "-1 crédit";
+    QTest::newRow("huge") << "{\"user_credits\":1e40}" << 1u << false << "-1 crédit";
+}
+
+void TestPurchase::creditRules()
+{
+    QFETCH(QString, answer);
+    QFETCH(uint, price);
+    QFETCH(bool, suffice);
+    QFETCH(QString, remaining);
+    const qint64 credits = KvoPurchaser::creditsOf(answer);
+    QCOMPARE(KvoPurchaser::creditsSuffice(credits, price), suffice);
+    QCOMPARE(KvoPurchaser::remainingText(credits - price), remaining);
+}
+
+void TestPurchase::buyFreeThenPaid()
+{
+    // demo has 12 credits: 117 is free, 118 costs 6. Each purchase reaches
+    // the library at the next poll and the credits follow; the same course
+    // again is refused with the service's own text.
+    KvoPurchaser purchaser(&m_window);
+    QSignalSpy bought(&purchaser, &KvoPurchaser::purchased);
+    QString label;
+    int closedIn = run(purchaser, course(117, 0), KvoPurchaser::Confirm, [&] {
+        label = purchaser.form()->label_credits->text();
+        QVERIFY(purchaser.dialog()->exitButtonType() == 0);
+        purchaser.form()->button_confirm->click();
+        purchaser.form()->button_confirm->click(); // only one purchase
+        whenReady([&] { return purchaser.state() == KvoPurchaser::Success; },
+                  [&] { purchaser.form()->button_close->click(); });
+    });
+    QCOMPARE(closedIn, int(KvoPurchaser::Success));
+    QCOMPARE(label, QStringLiteral("12 crédits"));
+    QCOMPARE(bought.count(), 1);
+    QCOMPARE(bought.first().first().value<KvoPurchase>().id, 117u);
+    QVERIFY(waitLibrary(117));
+
+    QSignalSpy downloads(&purchaser, &KvoPurchaser::gotoPageDownloads);
+    closedIn = run(purchaser, course(118, 6), KvoPurchaser::Confirm, [&] {
+        label = purchaser.form()->label_credits->text();
+        purchaser.form()->button_confirm->click();
+        whenReady([&] { return purchaser.state() == KvoPurchaser::Success; },
+                  [&] { purchaser.form()->button_download->click(); });
+    });
+    QCOMPARE(closedIn, int(KvoPurchaser::Success));
+    QCOMPARE(label, QStringLiteral("6 crédits"));
+    QCOMPARE(downloads.count(), 1);
+    QVERIFY(waitLibrary(118));
+    QTRY_COMPARE(manager()->credits(), QStringLiteral("6"));
+
+    QString error;
+    closedIn = run(purchaser, course(118, 6), KvoPurchaser::Confirm, [&] {
+        label = purchaser.form()->label_credits->text();
+        purchaser.form()->button_confirm->click();
+        whenReady([&] { return purchaser.state() == KvoPurchaser::Error; }, [&] {
+            error = purchaser.form()->label_error->text();
+            purchaser.dialog()->exitButton()->click();
+        });
+    });
+    QCOMPARE(closedIn, int(KvoPurchaser::Error));
+    QCOMPARE(label, QStringLiteral("0 crédit"));
+    QCOMPARE(error, QStringLiteral("Vous possédez déjà cette formation."));
+    QCOMPARE(bought.count(), 2);
+    QCOMPARE(manager()->credits(), QStringLiteral("6"));
+}
+
+void TestPurchase::notEnoughCredits()
+{
+    KvoPurchaser purchaser(&m_window);
+    m_urls.urls.clear();
+    bool labelShown = true;
+    const int closedIn = run(purchaser, course(116, 100), KvoPurchaser::NotEnoughCredits, [&] {
+        labelShown = purchaser.form()->label_credits->isVisible();
+        purchaser.form()->buy_credits->click();
+        QVERIFY(purchaser.dialog()->isVisible()); // stays in the state
+        purchaser.dialog()->exitButton()->click();
+    });
+    QCOMPARE(closedIn, int(KvoPurchaser::NotEnoughCredits));
+    QVERIFY(!labelShown);
+    QCOMPARE(m_urls.urls, QList<QUrl>{QUrl(KvoEnvironment::creditsUrl())});
+}
+
+void TestPurchase::brokenAnswers()
+{
+    // Any failure of the credits request ends in the error state with the
+    // network text, never in a confirmation.
+    for (const QString& fault : {QStringLiteral("status=500"), QStringLiteral("status=401")}) {
+        QVERIFY(m_server->setFault(fault.section('=', 0, 0), fault.section('=', 1)));
+        KvoPurchaser purchaser(&m_window);
+        QString error;
+        const int closedIn = run(purchaser, course(116, 3), KvoPurchaser::Error, [&] {
+            error = purchaser.form()->label_error->text();
+            purchaser.dialog()->exitButton()->click();
+        });
+        QCOMPARE(closedIn, int(KvoPurchaser::Error));
+        QCOMPARE(error, QStringLiteral("Une erreur réseau est survenue, veuillez réessayer ultérieurement."));
+        QVERIFY(m_server->clearFaults());
+    }
+    // A credits answer that is no JSON counts as no credits.
+    QVERIFY(m_server->setFault(QStringLiteral("nojson")));
+    KvoPurchaser purchaser(&m_window);
+    QCOMPARE(run(purchaser, course(116, 3), KvoPurchaser::NotEnoughCredits,
+                 [&] { purchaser.dialog()->exitButton()->click(); }),
+             int(KvoPurchaser::NotEnoughCredits));
+}
+
+void TestPurchase::cutPurchaseIsNotBoughtTwice()
+{
+    // The service takes the purchase but its answer is cut: no success is
+    // shown; the library is asked again, the course arrives, and a second
+    // try is refused instead of paying twice.
+    const int before = manager()->credits().toInt();
+    KvoPurchaser purchaser(&m_window);
+    QSignalSpy bought(&purchaser, &KvoPurchaser::purchased);
+    QString error;
+    run(purchaser, course(115, 2), KvoPurchaser::Confirm, [&] {
+        QVERIFY(m_server->setFault(QStringLiteral("truncate")));
+        purchaser.form()->button_confirm->click();
+        whenReady([&] { return purchaser.state() == KvoPurchaser::Error; }, [&] {
+            error = purchaser.form()->label_error->text();
+            purchaser.dialog()->close();
+        });
+    });
+    QVERIFY(error.startsWith(QStringLiteral("La réponse du service est illisible")));
+    QCOMPARE(bought.count(), 0);
+    // The poll the purchaser started met the same broken service; the next
+    // one brings the course.
+    QVERIFY(m_server->clearFaults());
+    QSignalSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
+    QTRY_VERIFY(!manager()->isSynchronising());
+    manager()->update();
+    QVERIFY(ended.wait(10000));
+    QVERIFY(waitLibrary(115));
+    manager()->setConnected(true);
+    QTRY_COMPARE(manager()->credits().toInt(), before - 2);
+    run(purchaser, course(115, 2), KvoPurchaser::Confirm, [&] {
+        purchaser.form()->button_confirm->click();
+        whenReady([&] { return purchaser.state() == KvoPurchaser::Error; }, [&] {
+            error = purchaser.form()->label_error->text();
+            purchaser.dialog()->close();
+        });
+    });
+    QCOMPARE(error, QStringLiteral("Vous possédez déjà cette formation."));
+    QCOMPARE(manager()->credits().toInt(), before - 2);
+}
+
+void TestPurchase::stalledRequestEnds()
+{
+    // The loading state cannot be closed by the user: a service that never
+    // answers, or sends a byte now and then for ever, must end it in the
+    // error state in bounded time.
+    KvoScriptedServer stalled;
+    QVERIFY(stalled.listen());
+    bool credits = true, trickle = false;
+    stalled.setResponder([&](const KvoScriptedServer::Request& r) {
+        KvoScriptedServer::Reply reply;
+        const bool stall = !credits || r.query.hasQueryItem(QStringLiteral("vorn_id"));
+        reply.hold = stall && !trickle;
+        reply.trickle = stall && trickle;
+        reply.body = "{\"user_credits\":10}";
+        return reply;
+    });
+    KvoApi::setEndpointForTesting(stalled.address());
+    KvoHTTPRequest::setTransferTimeout(300);
+    for (const bool stallCredits : {true, false}) {
+        for (const bool slowBytes : {false, true}) {
+            credits = !stallCredits;
+            trickle = slowBytes;
+            // The library poll after a lost purchase met this service too.
+            QTRY_VERIFY(!manager()->isSynchronising());
+            manager()->setConnected(true);
+            KvoPurchaser purchaser(&m_window);
+            bool inert = false;
+            QString error;
+            QElapsedTimer clock;
+            clock.start();
+            run(purchaser, course(116, 3), stallCredits ? KvoPurchaser::Loading : KvoPurchaser::Confirm, [&] {
+                if (!stallCredits)
+                    purchaser.form()->button_confirm->click();
+                inert = purchaser.dialog()->exitButtonType() == 2;
+                whenReady([&] { return purchaser.state() == KvoPurchaser::Error; }, [&] {
+                    error = purchaser.form()->label_error->text();
+                    purchaser.dialog()->exitButton()->click();
+                });
+            });
+            QVERIFY2(inert, qPrintable(QStringLiteral("credits stalled %1, trickle %2").arg(stallCredits).arg(slowBytes)));
+            QCOMPARE(error, QStringLiteral("Une erreur réseau est survenue, veuillez réessayer ultérieurement."));
+            QVERIFY(clock.elapsed() < 3 * KvoPurchaser::requestDeadline());
+        }
+    }
+}
+
+void TestPurchase::offlineShowsNoticeOnly()
+{
+    manager()->setConnected(false);
+    KvoPurchaser purchaser(&m_window);
+    QString shown;
+    onModal([&shown](QWidget* modal) {
+        shown = modal->objectName();
+        static_cast<KvoDialog*>(modal)->close();
+    });
+    purchaser.buy(course(116, 3));
+    QCOMPARE(shown, QStringLiteral("noConnectionDialog"));
+    QVERIFY(!purchaser.dialog()->isVisible());
+    // The notice is not left behind.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!m_window.findChild<KvoDialog*>(QStringLiteral("noConnectionDialog")));
+}
+
+void TestPurchase::sessionExpiryClosesTheDialog()
+{
+    QPointer<KvoDialog> dialog;
+    {
+        KvoPurchaser purchaser(&m_window);
+        dialog = purchaser.dialog();
+        const int closedIn = run(purchaser, course(116, 3), KvoPurchaser::Confirm,
+                                 [&] { emit manager()->sessionExpired(); });
+        QCOMPARE(closedIn, int(KvoPurchaser::Confirm));
+    }
+    // The purchaser takes its dialog along.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!dialog);
+}
+
+QTEST_MAIN(TestPurchase)
+#include "tst_purchase.moc"

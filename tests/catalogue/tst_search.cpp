@@ -1,0 +1,728 @@
+// The search page, its rows and the paging over the library matches and the
+// service's results, against a scripted service on loopback.
+#include "KvoModalHelper.h"
+#include "KvoScriptedServer.h"
+#include "KvoTestLibrary.h"
+#include "KvoTestSupport.h"
+
+#include "KvoApi.h"
+#include "KvoDatabase.h"
+#include "KvoDialog.h"
+#include "KvoHTTPRequest.h"
+#include "KvoLoadingFrame.h"
+#include "KvoMainWindow.h"
+#include "KvoPageRegistry.h"
+#include "KvoPageSearch.h"
+#include "KvoPageSetup.h"
+#include "KvoPaginationWidget.h"
+#include "KvoProgressWidget.h"
+#include "KvoPurchaseVideoManager.h"
+#include "KvoPurchaser.h"
+#include "KvoSearchItem.h"
+#include "KvoSearchPaging.h"
+#include "ui_KvoPageSearch.h"
+#include "ui_KvoPurchaser.h"
+#include "ui_KvoSearchItem.h"
+
+#include <QDesktopServices>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QThreadPool>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using Paging = KvoSearchPaging;
+
+namespace {
+
+const QString s_user = QStringLiteral("QzUsr077");
+const QString SearchPath = QStringLiteral("/0.1/playerSearch/");
+const QString BuyPath = QStringLiteral("/0.1/playerBuy/");
+
+KvoPurchaseVideoManager* manager()
+{
+    return KvoPurchaseVideoManager::instance();
+}
+
+// A library course: files as (id, local path, watched, hidden).
+struct F
+{
+    uint id;
+    QString path;
+    uint seen = 0;
+    bool hidden = false;
+};
+
+KvoPurchase course(uint id, const QString& title, const QList<F>& files = {}, QList<uint> softwares = {3})
+{
+    KvoPurchase p;
+    p.id = id;
+    p.title = title;
+    p.softwareIDs = softwares;
+    for (const F& f : files) {
+        KvoVideoFile v;
+        v.fileId = f.id;
+        v.purchaseId = id;
+        v.KvoPath = f.path;
+        v.alreadySeen = f.seen;
+        v.hidden = f.hidden;
+        p.files.insert(int(f.id), v);
+    }
+    return p;
+}
+
+QStringList titles(const QList<KvoPurchase>& courses)
+{
+    QStringList t;
+    for (const KvoPurchase& c : courses)
+        t.append(c.title);
+    return t;
+}
+
+QStringList titles(const QList<KvoSearchItem*>& rows)
+{
+    QStringList t;
+    for (KvoSearchItem* row : rows)
+        t.append(row->course().title);
+    return t;
+}
+
+// The made-up catalogue: results "S0" … "S<total-1>".
+QJsonObject resultMap(int i)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("id"), 5000 + i);
+    o.insert(QStringLiteral("title"), QStringLiteral("S%1").arg(i));
+    o.insert(QStringLiteral("softwares"), QStringLiteral("Photo"));
+    o.insert(QStringLiteral("software_ids"), QJsonArray{3});
+    o.insert(QStringLiteral("price"), i % 4);
+    o.insert(QStringLiteral("url"), QStringLiteral("http://127.0.0.1:1/vorn/%1").arg(i));
+    return o;
+}
+
+QByteArray searchAnswer(int total, int start, int limit)
+{
+    QJsonArray results;
+    for (int i = qMax(0, start); i < total && i < start + limit; ++i)
+        results.append(resultMap(i));
+    QJsonObject vorn;
+    vorn.insert(QStringLiteral("results"), results);
+    vorn.insert(QStringLiteral("total"), total);
+    QJsonObject o;
+    o.insert(QStringLiteral("vorn"), vorn);
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void openUrl(const QUrl& url) { urls.append(url); }
+};
+
+} // namespace
+
+class TestSearch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    // rules without widgets
+    void pagesShowEachItemOnce_data();
+    void pagesShowEachItemOnce();
+    void localSearch();
+
+    // rows
+    void rowTexts_data();
+    void rowTexts();
+    void libraryRow();
+    void onlyWebAddressesOpen();
+
+    // page
+    void libraryThenServerPages();
+    void libraryMatchesWithoutServerResults();
+    void noResultAndErrors();
+    void stalledSearchEnds();
+    void sameTextAgain();
+    void badQueriesReachTheService();
+    void oddResults();
+    void buyOfflineShowsNoticeOnly();
+    void rowsRebuiltDuringTheirPurchase();
+    void searchBoxLeadsHere();
+
+private:
+    void useCatalogue();
+    void loadLibrary(const QList<KvoPurchase>& courses);
+    std::unique_ptr<KvoPageSearch> makePage();
+    bool waitIdle(KvoPageSearch* page);
+
+    std::unique_ptr<KvoTestHome> m_home;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    KvoScriptedServer m_server;
+    int m_total = 0;
+    UrlRecorder m_urls;
+};
+
+void TestSearch::initTestCase()
+{
+    m_home = std::make_unique<KvoTestHome>();
+    QVERIFY(m_server.listen());
+    KvoApi::setEndpointForTesting(m_server.address());
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &m_urls, "openUrl");
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &m_urls, "openUrl");
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_urls, "openUrl");
+    QDesktopServices::setUrlHandler(QStringLiteral("javascript"), &m_urls, "openUrl");
+}
+
+void TestSearch::useCatalogue()
+{
+    m_server.setResponder([this](const KvoScriptedServer::Request& r) {
+        KvoScriptedServer::Reply reply;
+        if (r.path == SearchPath)
+            reply.body = searchAnswer(m_total, r.form.queryItemValue(QStringLiteral("start")).toInt(),
+                                      r.form.queryItemValue(QStringLiteral("limit")).toInt());
+        else if (r.path == BuyPath)
+            reply.body = r.query.hasQueryItem(QStringLiteral("vorn_id")) ? QByteArray("{\"status\":\"OK\"}")
+                                                                          : QByteArray("{\"user_credits\":9}");
+        else
+            reply.status = 304; // the library poll after a purchase
+        return reply;
+    });
+}
+
+void TestSearch::cleanupTestCase()
+{
+    for (const QString& scheme : {"http", "https", "file", "javascript"})
+        QDesktopServices::unsetUrlHandler(scheme);
+    KvoApi::setEndpointForTesting(QString());
+}
+
+void TestSearch::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(KvoTestLibrary::openWithUser(m_dir->path(), s_user));
+    m_server.clearRequests();
+    useCatalogue();
+    m_total = 0;
+    m_urls.urls.clear();
+    KvoHTTPRequest::setTransferTimeout(5000);
+}
+
+void TestSearch::cleanup()
+{
+    KvoTestLibrary::close();
+    m_dir.reset();
+}
+
+void TestSearch::loadLibrary(const QList<KvoPurchase>& courses)
+{
+    QSqlQuery q(KvoDatabase::database());
+    for (const KvoPurchase& c : courses) {
+        q.prepare(QStringLiteral("INSERT INTO purchases (id_user, id, files, title, software_ids) VALUES (?, ?, ?, ?, ?)"));
+        for (const QVariant& v : QVariantList{s_user, c.id, KvoPurchase::idListString(c.fileIds()), c.title,
+                                              KvoPurchase::idListString(c.softwareIDs)})
+            q.addBindValue(v);
+        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        for (const KvoVideoFile& f : c.files) {
+            q.prepare(QStringLiteral("INSERT INTO videos (id_user, fileid, id_purchase, title, KvoPath, hidden, "
+                                     "alreadyseen) VALUES (?, ?, ?, 'v', ?, ?, ?)"));
+            for (const QVariant& v : QVariantList{s_user, f.fileId, c.id, f.KvoPath, f.hidden ? 1 : 0, f.alreadySeen})
+                q.addBindValue(v);
+            QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        }
+    }
+    manager()->setUser(s_user, QStringLiteral("demo"), QStringLiteral("9"), QString());
+    manager()->setConnected(true);
+}
+
+std::unique_ptr<KvoPageSearch> TestSearch::makePage()
+{
+    auto page = std::make_unique<KvoPageSearch>();
+    page->resize(943, 619);
+    page->show();
+    return page;
+}
+
+bool TestSearch::waitIdle(KvoPageSearch* page)
+{
+    return QTest::qWaitFor([page] { return !page->isSearching(); }, 8000)
+           && !(page->loadingFrame() && page->loadingFrame()->isRunning());
+}
+
+// --- rules --------------------------------------------------------------------
+
+void TestSearch::pagesShowEachItemOnce_data()
+{
+    QTest::addColumn<int>("local");
+    QTest::addColumn<int>("total");
+    for (int local : {0, 3, 10, 13})
+        for (int total : {0, 7, 10, 25})
+            QTest::addRow("%d library, %d service", local, total) << local << total;
+}
+
+void TestSearch::pagesShowEachItemOnce()
+{
+    // Walking every page lists the library matches, then every service
+    // result, each exactly once and in order; a full page asks the service
+    // from the offset the page needs (3 matches: page 2 starts at 7).
+    QFETCH(int, local);
+    QFETCH(int, total);
+    const int count = Paging::itemCount(local, total);
+    QCOMPARE(count, local + total);
+    int nextLocal = 0, nextServer = 0;
+    const int pages = count == 0 ? 0 : (count + 9) / 10;
+    for (int p = 0; p < pages; ++p) {
+        const int first = p * 10, last = qMin(count, (p + 1) * 10) - 1;
+        const Paging::Slice s = Paging::slice(first, last, local);
+        QCOMPARE(s.localFirst, nextLocal);
+        if (s.serverCount > 0)
+            QCOMPARE(s.serverStart, nextServer);
+        nextLocal += s.localCount;
+        nextServer += s.serverCount;
+        QCOMPARE(s.localCount + s.serverCount, last - first + 1);
+    }
+    QCOMPARE(nextLocal, local);
+    QCOMPARE(nextServer, total);
+    if (local == 3 && total == 25) {
+        QCOMPARE(Paging::slice(10, 19, 3).serverStart, 7);
+        QCOMPARE(Paging::slice(20, 27, 3).serverCount, 8); // not 10: no repeated rows
+    }
+    QCOMPARE(Paging::itemCount(5, qint64(1) << 40), std::numeric_limits<int>::max() - 10);
+}
+
+void TestSearch::localSearch()
+{
+    const QString p = QStringLiteral("/v/1.qoz");
+    QMap<int, KvoPurchase> library;
+    for (const KvoPurchase& c : {course(1, QStringLiteral("Retouche des Calques"), {{11, p}}),
+                                 course(2, QStringLiteral("calques et masques"), {{21, p}}),
+                                 course(3, QStringLiteral("Calques jamais téléchargés"), {{31, QString()}}),
+                                 course(4, QStringLiteral("Calques retirés"), {{41, p, 0, true}}),
+                                 course(5, QStringLiteral("Élégance des ÉTÉS"), {{51, p}}),
+                                 course(6, QStringLiteral("Calques sans fichier"))})
+        library.insert(int(c.id), c);
+    // Every word, any order and case; only courses in the library view.
+    QCOMPARE(titles(Paging::localSearch(library, QStringLiteral("CALQUES"))),
+             (QStringList{"Retouche des Calques", "calques et masques"}));
+    QCOMPARE(titles(Paging::localSearch(library, QStringLiteral("  masques   calques "))),
+             QStringList{"calques et masques"});
+    QCOMPARE(titles(Paging::localSearch(library, QStringLiteral("élégance étés"))),
+             QStringList{"Élégance des ÉTÉS"});
+    QVERIFY(Paging::localSearch(library, QStringLiteral("calques zzz")).isEmpty());
+    QVERIFY(Paging::localSearch(library, QStringLiteral("    ")).isEmpty());
+    // Outside Latin-1 a character stands for itself no more, but nothing breaks.
+    QVERIFY(Paging::localSearch(library, QStringLiteral("\U0001F600 calques")).isEmpty());
+    QVERIFY(Paging::localSearch(library, QStringLiteral("' OR 1=1 --")).isEmpty());
+}
+
+// --- rows ---------------------------------------------------------------------
+
+void TestSearch::rowTexts_data()
+{
+    QTest::addColumn<uint>("price");
+    QTest::addColumn<uint>("previous");
+    QTest::addColumn<QString>("credits");
+    QTest::addColumn<QString>("previousText"); // "" hidden
+    QTest::newRow("free") << 0u << 0u << "Gratuit" << "";
+    QTest::newRow("one") << 1u << 0u << "1 crédit" << "";
+    QTest::newRow("three, previous equal") << 3u << 3u << "3 crédits" << "";
+    QTest::newRow("reduced from one") << 0u << 1u << "Gratuit" << "1 crédit";
+    QTest::newRow("reduced from five") << 3u << 5u << "3 crédits" << "5 crédits";
+}
+
+void TestSearch::rowTexts()
+{
+    QFETCH(uint, price);
+    QFETCH(uint, previous);
+    QFETCH(QString, credits);
+    QFETCH(QString, previousText);
+    KvoPurchase c = course(1, QStringLiteral("T"));
+    c.price = price;
+    c.previousPrice = previous;
+    c.rating = 9; // more stars than there are
+    KvoSearchItem row(nullptr, nullptr, c);
+    row.connectGoToUrl();
+    QCOMPARE(row.form()->credits->text(), credits);
+    QCOMPARE(row.form()->previous_price->isVisibleTo(&row), !previousText.isEmpty());
+    if (!previousText.isEmpty())
+        QCOMPARE(row.form()->previous_price->text(), previousText);
+    QVERIFY(!row.form()->purchased->isVisibleTo(&row));
+    QVERIFY(row.starMarkWidget());
+    row.showOwned();
+    QVERIFY(row.form()->purchased->isVisibleTo(&row));
+    QVERIFY(!row.form()->credits->isVisibleTo(&row));
+    QVERIFY(!row.form()->download->isVisibleTo(&row));
+}
+
+void TestSearch::libraryRow()
+{
+    const QString p = QStringLiteral("/v.qoz");
+    QCOMPARE(KvoSearchItem::progressOf(course(1, "a", {{1, p, 100}, {2, p, 50}, {3, p, 0}})), 50);
+    QCOMPARE(KvoSearchItem::progressOf(course(1, "a", {{1, p, 100}, {2, p, 0}, {3, p, 0}})), 33);
+    QCOMPARE(KvoSearchItem::progressOf(course(1, "a")), 0);
+    // The video opened is the first one there is to play.
+    QCOMPARE(KvoSearchItem::firstPlayableFile(course(1, "a", {{4, QString()}, {5, p, 0, true}, {7, p}, {9, p}})), 7u);
+    QCOMPARE(KvoSearchItem::firstPlayableFile(course(1, "a")), 0u);
+
+    KvoPageSearch page;
+    QSignalSpy switches(&page, &KvoPageSearch::onChangePage);
+    QSignalSpy requests(&page, &KvoPageSearch::onChangePageRequest);
+    KvoSearchItem row(&page, &page, course(1, "a", {{4, QString()}, {7, p, 30}}));
+    row.connectGoToVideo();
+    QVERIFY(row.progressWidget());
+    QVERIFY(!row.form()->downloadWidget->isVisibleTo(&row));
+    row.form()->title->click();
+    QCOMPARE(switches.count(), 1);
+    QCOMPARE(switches.at(0).at(0).toString(), QStringLiteral("detail_software_3"));
+    QCOMPARE(switches.at(0).at(1).toBool(), false);
+    QCOMPARE(requests.count(), 1);
+    const auto request = requests.at(0).at(0).value<KvoPageRequest>();
+    QCOMPARE(request.key, QStringLiteral("player"));
+    QVERIFY(request.addToHistory);
+    QCOMPARE(request.idSoftware, 3u);
+    QCOMPARE(request.selectedIdVideo, 7u);
+    // Without a software or a video there is nowhere to go.
+    KvoSearchItem lost(&page, &page, course(2, "b", {{8, p}}, {}));
+    lost.connectGoToVideo();
+    lost.goToVideo();
+    KvoSearchItem empty(&page, &page, course(3, "c"));
+    empty.connectGoToVideo();
+    empty.goToVideo();
+    QCOMPARE(switches.count() + requests.count(), 2);
+}
+
+void TestSearch::onlyWebAddressesOpen()
+{
+    for (const QString& address : {QStringLiteral("https://exemple.org/vorn/1"), QStringLiteral("HTTP://exemple.org/a"),
+                                   QStringLiteral("file:///etc/passwd"), QStringLiteral("javascript:alert(1)"),
+                                   QStringLiteral("/vorn/1"), QString(), QStringLiteral("http:///nohost")}) {
+        KvoPurchase c = course(1, QStringLiteral("T"));
+        c.url = address;
+        KvoSearchItem row(nullptr, nullptr, c);
+        row.connectGoToUrl();
+        row.form()->title->click();
+    }
+    QCOMPARE(m_urls.urls, (QList<QUrl>{QUrl(QStringLiteral("https://exemple.org/vorn/1")),
+                                       QUrl(QStringLiteral("HTTP://exemple.org/a"))}));
+}
+
+// --- page ---------------------------------------------------------------------
+
+void TestSearch::libraryThenServerPages()
+{
+    const QString p = QStringLiteral("/v.qoz");
+    loadLibrary({course(1, QStringLiteral("Photo A"), {{11, p}}), course(2, QStringLiteral("Photo B"), {{21, p}}),
+                 course(3, QStringLiteral("Photo C"), {{31, p}}), course(4, QStringLiteral("Photo D"), {{41, QString()}})});
+    m_total = 25;
+    auto page = makePage();
+    page->newSearch(QStringLiteral(" photo "));
+    QVERIFY(page->isSearching());
+    QVERIFY(page->loadingFrame()->isRunning());
+    QVERIFY(waitIdle(page.get()));
+    QCOMPARE(page->pagination()->itemCount(), 28);
+    QCOMPARE(titles(page->localRows()), (QStringList{"Photo A", "Photo B", "Photo C"}));
+    QCOMPARE(titles(page->serverRows()), (QStringList{"S0", "S1", "S2", "S3", "S4", "S5", "S6"}));
+    QVERIFY(page->form()->localLabel->isVisibleTo(page.get()));
+    QCOMPARE(m_server.requestsTo(SearchPath).size(), 1);
+    const auto first = m_server.requestsTo(SearchPath).first();
+    QCOMPARE(first.body, QByteArray("limit=10&query=photo&start=0"));
+    QCOMPARE(first.query.queryItemValue(QStringLiteral("output")), QStringLiteral("json"));
+
+    page->pagination()->setCurrentPage(1);
+    QVERIFY(waitIdle(page.get()));
+    QCOMPARE(m_server.requestsTo(SearchPath).last().form.queryItemValue(QStringLiteral("start")), QStringLiteral("7"));
+    QVERIFY(page->localRows().isEmpty());
+    QVERIFY(!page->form()->localLabel->isVisibleTo(page.get()));
+    QCOMPARE(titles(page->serverRows()).join(' '), QStringLiteral("S7 S8 S9 S10 S11 S12 S13 S14 S15 S16"));
+
+    // The last page holds the last results, none twice.
+    page->pagination()->setCurrentPage(2);
+    QVERIFY(waitIdle(page.get()));
+    QCOMPARE(titles(page->serverRows()).join(' '), QStringLiteral("S17 S18 S19 S20 S21 S22 S23 S24"));
+
+    // Pages already seen come from the cache.
+    const int requests = m_server.requestsTo(SearchPath).size();
+    page->pagination()->setCurrentPage(1);
+    QVERIFY(!page->isSearching());
+    QCOMPARE(titles(page->serverRows()).first(), QStringLiteral("S7"));
+    page->pagination()->setCurrentPage(2);
+    page->pagination()->setCurrentPage(0);
+    QCOMPARE(titles(page->localRows()).size(), 3);
+    QCOMPARE(m_server.requestsTo(SearchPath).size(), requests);
+
+    // A result that reaches the library (a purchase) shows as owned at the
+    // library's next update, without a new request.
+    QVERIFY(!page->serverRows().first()->form()->purchased->isVisibleTo(page.get()));
+    loadLibrary({course(5000, QStringLiteral("S0"))});
+    page->onLibraryUpdated();
+    QVERIFY(page->serverRows().first()->form()->purchased->isVisibleTo(page.get()));
+    QVERIFY(!page->serverRows().at(1)->form()->purchased->isVisibleTo(page.get()));
+    QCOMPARE(m_server.requestsTo(SearchPath).size(), requests);
+}
+
+void TestSearch::libraryMatchesWithoutServerResults()
+{
+    // The library's matches show and the waiting ends, though the service
+    // has nothing; the same with an answer that holds no results at all.
+    const QString p = QStringLiteral("/v.qoz");
+    loadLibrary({course(1, QStringLiteral("Son 1"), {{11, p}}), course(2, QStringLiteral("Son 2"), {{21, p}})});
+    for (const QByteArray& answer : {searchAnswer(0, 0, 10), QByteArray("{\"vorn\":{}}"), QByteArray("[1,2]")}) {
+        m_server.setResponder([answer](const KvoScriptedServer::Request&) {
+            KvoScriptedServer::Reply r;
+            r.body = answer;
+            return r;
+        });
+        auto page = makePage();
+        page->newSearch(QStringLiteral("son"));
+        QVERIFY(waitIdle(page.get()));
+        QCOMPARE(titles(page->localRows()), (QStringList{"Son 1", "Son 2"}));
+        QVERIFY(page->serverRows().isEmpty());
+        QVERIFY(!page->form()->serverLabel->isVisibleTo(page.get()));
+        QVERIFY(!page->form()->no_result->isVisibleTo(page.get()));
+        QVERIFY(!page->pagination()->isVisibleTo(page.get()));
+    }
+}
+
+void TestSearch::noResultAndErrors()
+{
+    loadLibrary({});
+    auto page = makePage();
+    page->newSearch(QStringLiteral("rien"));
+    QVERIFY(waitIdle(page.get()));
+    QVERIFY(page->form()->no_result->isVisibleTo(page.get()));
+    QCOMPARE(page->form()->no_result->text(),
+             QStringLiteral("Woups ! aucun résultat ne correspond à la recherche « rien »"));
+    QVERIFY(!page->form()->animatedWidget->isVisibleTo(page.get()));
+
+    for (const bool cut : {false, true}) {
+        m_server.setResponder([cut](const KvoScriptedServer::Request&) {
+            KvoScriptedServer::Reply r;
+            r.status = cut ? 200 : 500;
+            r.body = "{\"vorn\":{\"results\":[],\"total\":3}}";
+            r.cut = cut;
+            return r;
+        });
+        page->newSearch(cut ? QStringLiteral("coupé") : QStringLiteral("panne"));
+        QVERIFY(waitIdle(page.get()));
+        QCOMPARE(page->form()->no_result->text(),
+                 QStringLiteral("Une erreur est survenue. Veuillez réessayer ultérieurement."));
+        QVERIFY(page->form()->no_result->isVisibleTo(page.get()));
+    }
+    // The connection lost: nothing listens any more.
+    KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
+    page->newSearch(QStringLiteral("perdu"));
+    QVERIFY(waitIdle(page.get()));
+    KvoApi::setEndpointForTesting(m_server.address());
+    QCOMPARE(page->form()->no_result->text(),
+             QStringLiteral("Une erreur est survenue. Veuillez réessayer ultérieurement."));
+}
+
+void TestSearch::stalledSearchEnds()
+{
+    // A search the service never answers, or answers a byte at a time for
+    // ever, ends in the error text in bounded time; the page is usable
+    // again.
+    loadLibrary({});
+    KvoHTTPRequest::setTransferTimeout(300);
+    auto page = makePage();
+    for (const bool trickle : {false, true}) {
+        m_server.setResponder([trickle](const KvoScriptedServer::Request&) {
+            KvoScriptedServer::Reply r;
+            r.hold = !trickle;
+            r.trickle = trickle;
+            return r;
+        });
+        page->newSearch(trickle ? QStringLiteral("goutte") : QStringLiteral("attente"));
+        QVERIFY(page->isSearching());
+        QVERIFY(waitIdle(page.get()));
+        QCOMPARE(page->form()->no_result->text(),
+                 QStringLiteral("Une erreur est survenue. Veuillez réessayer ultérieurement."));
+        QVERIFY(page->form()->animatedWidget->isEnabled());
+    }
+}
+
+void TestSearch::sameTextAgain()
+{
+    loadLibrary({});
+    m_total = 3;
+    auto page = makePage();
+    page->newSearch(QStringLiteral("abc"));
+    QVERIFY(waitIdle(page.get()));
+    const int requests = m_server.requestsTo(SearchPath).size();
+    page->newSearch(QStringLiteral("abc"));
+    page->newSearch(QStringLiteral("   "));
+    QVERIFY(!page->isSearching());
+    QCOMPARE(m_server.requestsTo(SearchPath).size(), requests);
+    page->newSearch(QStringLiteral("abd"));
+    QVERIFY(waitIdle(page.get()));
+    page->newSearch(QStringLiteral("abc"));
+    QVERIFY(page->isSearching());
+    QVERIFY(waitIdle(page.get()));
+    QCOMPARE(page->record()->query, QStringLiteral("abc"));
+
+    // After a failure the same text is searched again.
+    m_server.setResponder([](const KvoScriptedServer::Request&) {
+        KvoScriptedServer::Reply r;
+        r.status = 503;
+        return r;
+    });
+    page->newSearch(QStringLiteral("xyz"));
+    QVERIFY(waitIdle(page.get()));
+    useCatalogue();
+    page->newSearch(QStringLiteral("xyz"));
+    QVERIFY(waitIdle(page.get()));
+    QCOMPARE(titles(page->serverRows()), (QStringList{"S0", "S1", "S2"}));
+}
+
+void TestSearch::badQueriesReachTheService()
+{
+    loadLibrary({course(1, QStringLiteral("Café & \"crème\" 100%"), {{11, QStringLiteral("/v.qoz")}})});
+    auto page = makePage();
+    const QString longText(5000, QLatin1Char('x'));
+    for (const QString& query :
+         {QStringLiteral("\"crème\" & 100% #1"), QStringLiteral("'; DROP TABLE purchases; --"),
+          QStringLiteral("émoji \U0001F600 +plus"), longText}) {
+        page->newSearch(query);
+        QVERIFY(waitIdle(page.get()));
+        QCOMPARE(m_server.requestsTo(SearchPath).last().form.queryItemValue(QStringLiteral("query"),
+                                                                            QUrl::FullyDecoded),
+                 query);
+    }
+    // The message quotes a long text shortened, so the page keeps its width.
+    QVERIFY(page->form()->no_result->text().size() < 200);
+    page->newSearch(QStringLiteral("crème 100%"));
+    QVERIFY(waitIdle(page.get()));
+    QCOMPARE(titles(page->localRows()).size(), 1);
+    QSqlQuery q(KvoDatabase::database());
+    QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM purchases")) && q.next());
+    QCOMPARE(q.value(0).toInt(), 1);
+}
+
+void TestSearch::oddResults()
+{
+    // Results without title are left out; without software, files or a
+    // usable price they still show, the price as the record reads it.
+    loadLibrary({});
+    m_server.setResponder([](const KvoScriptedServer::Request&) {
+        KvoScriptedServer::Reply r;
+        r.body = R"({"vorn":{"total":"4","results":[
+            {"id":1,"price":-3,"title":"Négatif"},
+            {"id":2,"title":null,"price":2},
+            {"id":3,"title":"Texte","price":"deux"},
+            {"id":4,"title":"Sans prix","software_ids":"x"},
+            "pas une formation"]}})";
+        return r;
+    });
+    auto page = makePage();
+    page->newSearch(QStringLiteral("odd"));
+    QVERIFY(waitIdle(page.get()));
+    QCOMPARE(titles(page->serverRows()), (QStringList{"Négatif", "Texte", "Sans prix"}));
+    for (KvoSearchItem* row : page->serverRows())
+        QCOMPARE(row->form()->credits->text(), QStringLiteral("Gratuit"));
+}
+
+void TestSearch::buyOfflineShowsNoticeOnly()
+{
+    loadLibrary({});
+    m_total = 2;
+    auto page = makePage();
+    page->newSearch(QStringLiteral("hors"));
+    QVERIFY(waitIdle(page.get()));
+    manager()->setConnected(false);
+    QString shown;
+    onModal([&shown](QWidget* modal) {
+        shown = modal->objectName();
+        static_cast<KvoDialog*>(modal)->close();
+    });
+    page->serverRows().first()->form()->download->click();
+    QCOMPARE(shown, QStringLiteral("noConnectionDialog"));
+    QVERIFY(!page->purchaser());
+    QCOMPARE(m_server.requestsTo(BuyPath).size(), 0);
+}
+
+void TestSearch::rowsRebuiltDuringTheirPurchase()
+{
+    // The purchase's success rebuilds the result page while the row's own
+    // click still waits in the purchase dialog: the row goes, nothing of it
+    // is read afterwards, and each purchase leaves one dialog at most.
+    loadLibrary({});
+    m_total = 12;
+    auto page = makePage();
+    page->newSearch(QStringLiteral("achat"));
+    QVERIFY(waitIdle(page.get()));
+    QSignalSpy switches(page.get(), &KvoPageSearch::onChangePage);
+    for (int round = 0; round < 2; ++round) {
+        QPointer<KvoSearchItem> row = page->serverRows().at(round);
+        const uint id = row->course().id;
+        bool rebuilt = false;
+        whenReady([&] { return page->purchaser() && page->purchaser()->state() == KvoPurchaser::Confirm; },
+                  [&] {
+                      page->purchaser()->form()->button_confirm->click();
+                      whenReady([&] { return page->purchaser()->state() == KvoPurchaser::Success && !row
+                                             && !page->isSearching(); },
+                                [&] {
+                                    rebuilt = true;
+                                    page->purchaser()->form()->button_download->click();
+                                });
+                  });
+        row->form()->download->click();
+        QVERIFY(rebuilt);
+        QVERIFY(!page->purchaser()->dialog()->isVisible());
+        QCOMPARE(m_server.requestsTo(BuyPath).last().query.queryItemValue(QStringLiteral("vorn_id")),
+                 QString::number(id));
+        QCOMPARE(switches.last().at(0).toString(), QStringLiteral("downloads"));
+        QCOMPARE(titles(page->serverRows()).size(), 10);
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(page->findChildren<KvoDialog*>(QStringLiteral("purchaseDialog")).size(), 1);
+    QCOMPARE(m_server.requestsTo(BuyPath).size(), 4); // credits and purchase, twice
+}
+
+void TestSearch::searchBoxLeadsHere()
+{
+    // The main window's search box switches to the search page and hands
+    // it the trimmed text; the box is usable again once the page shows.
+    loadLibrary({});
+    m_total = 4;
+    KvoPageRegistry::clear();
+    KvoPageSetup::registerPages();
+    QVERIFY(KvoMainWindow::createInstance(false));
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->show();
+    auto* box = window->findChild<QLineEdit*>(QStringLiteral("editSearch"));
+    QVERIFY(box);
+    box->setText(QStringLiteral("  mise en page  "));
+    emit box->returnPressed();
+    QCOMPARE(window->currentKey(), QStringLiteral("search"));
+    auto* page = qobject_cast<KvoPageSearch*>(window->currentPage());
+    QVERIFY(page);
+    QCOMPARE(page->record()->query, QStringLiteral("mise en page"));
+    QVERIFY(!box->isEnabled());
+    QVERIFY(waitIdle(page));
+    QVERIFY(box->isEnabled());
+    QVERIFY(box->text().isEmpty());
+    QCOMPARE(page->serverRows().size(), 4);
+    QCOMPARE(page->loadingFrame()->parentWidget(), window);
+    KvoMainWindow::destroyInstance();
+    KvoPageRegistry::clear();
+    QThreadPool::globalInstance()->waitForDone(10000);
+}
+
+QTEST_MAIN(TestSearch)
+#include "tst_search.moc"
