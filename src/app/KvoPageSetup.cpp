@@ -2,10 +2,15 @@
 
 #include "KvoMainWindow.h"
 #include "KvoPageDownloads.h"
+#include "KvoPageFavoris.h"
+#include "KvoPageHome.h"
+#include "KvoPageNews.h"
+#include "KvoPagePromo.h"
 #include "KvoPageRegistry.h"
 #include "KvoPageSearch.h"
 #include "KvoPageDetailSoftware.h"
 #include "KvoPageSoftwares.h"
+#include "KvoPageTopMonth.h"
 
 // How a page joins the client: one registration here, nothing elsewhere.
 //
@@ -72,10 +77,17 @@ void KvoPageSetup::registerPages()
     };
     KvoMainWindow::registerPage<KvoPageSearch>(search);
 
+    // The first page after sign-in: the service's home page.
+    KvoMainWindow::registerPage<KvoPageHome>(page(QStringLiteral("accueil"), QStringLiteral("buttonAccueil")));
+
+    // The catalogue's lists.
+    KvoMainWindow::registerPage<KvoPageTopMonth>(page(QStringLiteral("top"), QStringLiteral("buttonTop")));
+    KvoMainWindow::registerPage<KvoPageFavoris>(page(QStringLiteral("favoris"), QStringLiteral("buttonFavoris")));
+    KvoMainWindow::registerPage<KvoPageNews>(page(QStringLiteral("news"), QStringLiteral("buttonNouveautes")));
+    KvoMainWindow::registerPage<KvoPagePromo>(page(QStringLiteral("promo"), QStringLiteral("buttonPromo")));
+
     // Menu entries of pages still to come, as they will register:
-    //   "accueil" buttonAccueil;
-    //   "news" buttonNouveautes; "promo" buttonPromo; "top" buttonTop;
-    //   "favoris" buttonFavoris; "config" buttonConfiguration;
+    //   "config" buttonConfiguration;
     //   "help" buttonAide; "support" buttonAide (Highlights);
     //   "player" buttonVideos (Highlights, buildAtStart, before "downloads").
 }
