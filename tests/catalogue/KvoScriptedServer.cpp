@@ -77,9 +77,15 @@ void KvoScriptedServer::onReadyRead(QTcpSocket* socket)
         timer->start(50);
         return;
     }
-    socket->write("HTTP/1.1 " + QByteArray::number(reply.status) + " Scripted\r\nConnection: close\r\n"
-                  "Content-Type: application/json\r\nContent-Length: " + QByteArray::number(reply.body.size())
-                  + "\r\n\r\n");
-    socket->write(reply.cut ? reply.body.left(reply.body.size() / 2) : reply.body);
-    socket->disconnectFromHost();
+    const auto answer = [socket, reply] {
+        socket->write("HTTP/1.1 " + QByteArray::number(reply.status) + " Scripted\r\nConnection: close\r\n"
+                      "Content-Type: " + reply.contentType + "\r\n" + reply.headers
+                      + "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n\r\n");
+        socket->write(reply.cut ? reply.body.left(reply.body.size() / 2) : reply.body);
+        socket->disconnectFromHost();
+    };
+    if (reply.delay > 0)
+        QTimer::singleShot(reply.delay, socket, answer);
+    else
+        answer();
 }

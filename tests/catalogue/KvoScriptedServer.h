@@ -34,6 +34,9 @@ public:
         bool hold = false; // never answered
         bool cut = false;  // announces the whole body, sends half, closes
         bool trickle = false; // announces 4096 bytes, sends one every 50 ms
+        QByteArray contentType = "application/json";
+        QByteArray headers; // more header lines, each ending in "\r\n"
+        int delay = 0;      // ms before the answer is sent
     };
     using Responder = std::function<Reply(const Request&)>;
 
