@@ -226,10 +226,19 @@ void KvoPageHome::fitView()
 {
     if (!m_view || !m_loaded)
         return;
-    // The whole page lies in the scroll area, which scrolls it.
-    const qreal height = m_page->contentsSize().height() * m_page->zoomFactor();
-    const int viewport = ui->scrollArea->viewport()->height();
-    m_view->setFixedHeight(height > 0 ? int(std::ceil(height)) : qMax(1, viewport));
+    // The whole page lies in the scroll area, which scrolls it. The size
+    // the engine reports is never less than the view's own, so a page that
+    // got shorter (another variant, a wider view) is measured in the page.
+    QPointer<KvoPageHome> self(this);
+    m_page->runJavaScript(QStringLiteral("Math.ceil(document.documentElement.getBoundingClientRect().height)"),
+                          [self](const QVariant& result) {
+                              if (!self || !self->m_view || !self->m_loaded)
+                                  return;
+                              bool ok = false;
+                              const double height = result.toDouble(&ok) * self->m_page->zoomFactor();
+                              if (ok && height > 0)
+                                  self->m_view->setFixedHeight(int(std::ceil(height)));
+                          });
 }
 
 // --- size and links ------------------------------------------------------------
