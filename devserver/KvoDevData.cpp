@@ -194,18 +194,23 @@ void KvoDevData::buildCatalogue()
         m_courses.append(c);
     }
 
+    // Answers hold simple HTML, as the service writes them; "{site}" is the
+    // service's address.
     m_faq = {
         {1, QStringLiteral("Comment télécharger une vidéo ?"),
-         QStringLiteral("Ouvrez la page « Téléchargements » et cliquez sur la flèche à droite de la vidéo.")},
+         QStringLiteral("Ouvrez la page <b>« À télécharger »</b> et cliquez sur la flèche à droite de la vidéo.")},
         {2, QStringLiteral("Où sont enregistrées mes vidéos ?"),
-         QStringLiteral("Dans le dossier choisi dans les réglages, un sous-dossier par formation.")},
+         QStringLiteral("Dans le dossier choisi dans la <i>Configuration du player</i>, "
+                        "un sous-dossier par formation.")},
         {3, QStringLiteral("Comment acheter des crédits ?"),
-         QStringLiteral("Cliquez sur « Acheter des crédits » : la page du site s'ouvre dans votre navigateur.")},
+         QStringLiteral("Cliquez sur « Acheter des crédits » : la <a href=\"{site}/fr/credits\">page du site</a> "
+                        "s'ouvre dans votre navigateur.")},
         {4, QStringLiteral("Puis-je regarder mes vidéos sans connexion ?"),
-         QStringLiteral("Oui, une vidéo téléchargée se regarde hors connexion.")},
+         QStringLiteral("Oui :<ul><li>une vidéo téléchargée se regarde hors connexion ;</li>"
+                        "<li>la bibliothèque se met à jour au retour de la connexion.</li></ul>")},
         {5, QStringLiteral("Question en cours de rédaction"), QString()}, // no answer yet: not shown
         {6, QStringLiteral("Comment contacter l'assistance ?"),
-         QStringLiteral("Depuis la page « Aide », onglet « Support » : écrivez-nous, nous répondons sous 48 h.")},
+         QStringLiteral("Cliquez sur « Contactez-nous » : écrivez-nous, nous répondons sous 48&nbsp;h.")},
     };
 }
 

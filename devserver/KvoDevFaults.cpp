@@ -13,7 +13,8 @@ QStringList KvoDevFaults::names()
     return {QStringLiteral("status"),     QStringLiteral("poll304"),   QStringLiteral("poll409"),
             QStringLiteral("slow"),       QStringLiteral("nojson"),    QStringLiteral("truncate"),
             QStringLiteral("fileurl_nourl"), QStringLiteral("file404"), QStringLiteral("file_short"),
-            QStringLiteral("file_long"),  QStringLiteral("file_stall"), QStringLiteral("redirect")};
+            QStringLiteral("file_long"),  QStringLiteral("file_stall"), QStringLiteral("redirect"),
+            QStringLiteral("file_nolength"), QStringLiteral("version"), QStringLiteral("faq")};
 }
 
 bool KvoDevFaults::set(const QString& assignment)
@@ -46,6 +47,11 @@ bool KvoDevFaults::set(const QString& name, const QString& value)
 bool KvoDevFaults::isOn(const QString& name) const
 {
     return m_values.contains(name);
+}
+
+QString KvoDevFaults::value(const QString& name) const
+{
+    return m_values.value(name);
 }
 
 int KvoDevFaults::number(const QString& name) const

@@ -20,6 +20,8 @@ public:
 
     bool isOn(const QString& name) const;
     int number(const QString& name) const;
+    // The value as set; empty when the switch is off.
+    QString value(const QString& name) const;
     QJsonObject toJson() const;
 
 private:

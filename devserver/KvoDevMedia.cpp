@@ -1,5 +1,6 @@
 #include "KvoDevMedia.h"
 
+#include "KvoDevPackage.h"
 #include "KvoQozFile.h"
 
 #include <QDir>
@@ -150,16 +151,16 @@ bool KvoDevMedia::prepare()
             return false;
     }
 
-    if (!present(updatePackagePath())) {
-        QByteArray pkg("!<arch>\n");
-        quint32 x = 2024;
-        while (pkg.size() < 200 * 1024) {
-            x = x * 1664525u + 1013904223u;
-            pkg.append(char(x >> 24));
-        }
-        if (!writeWhole(updatePackagePath(), pkg))
-            return false;
-    }
+    // A real Debian package of the newer version, rewritten when the file
+    // holds anything else (an older data folder).
+    const QByteArray package = KvoDevPackage::debian(QStringLiteral("vistrelle"), QStringLiteral("2.1.0"),
+                                                     kUpdateReleaseTime);
+    QFile existing(updatePackagePath());
+    const bool same = existing.open(QIODevice::ReadOnly) && existing.size() == package.size()
+                      && existing.readAll() == package;
+    existing.close();
+    if (!same && !writeWhole(updatePackagePath(), package))
+        return false;
     return true;
 }
 

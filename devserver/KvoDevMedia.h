@@ -11,6 +11,8 @@ class KvoDevMedia
 {
 public:
     static constexpr int kClipCount = 3;
+    // The release time of the update package (2026-11-02 09:00 UTC).
+    static constexpr qint64 kUpdateReleaseTime = 1793610000;
 
     explicit KvoDevMedia(const QString& dataPath);
 

@@ -17,7 +17,8 @@ struct KvoDevReply
         Normal, // Content-Length = size, the whole file
         Short,  // Content-Length = size, half of the bytes, then the connection closes
         Long,   // Content-Length = half the size, every byte, then the connection closes
-        Stall   // Content-Length = size, a part, then nothing more (connection left open)
+        Stall,  // Content-Length = size, a part, then nothing more (connection left open)
+        NoLength // no Content-Length, every byte, then the connection closes
     };
 
     int status = 200;

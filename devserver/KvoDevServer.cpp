@@ -165,8 +165,13 @@ void KvoDevServer::send(QTcpSocket* socket, const KvoDevReply& reply, bool headO
         count = qMin<qint64>(size / 2, 16 * 1024);
         end = KvoDevTransfer::End::KeepOpen;
         break;
+    case KvoDevReply::FileMode::NoLength:
+        announced = -1;
+        end = KvoDevTransfer::End::Close;
+        break;
     }
-    head += "Content-Length: " + QByteArray::number(announced) + "\r\n";
+    if (announced >= 0)
+        head += "Content-Length: " + QByteArray::number(announced) + "\r\n";
     if (end == KvoDevTransfer::End::Close)
         head += "Connection: close\r\n";
     head += "\r\n";
@@ -371,13 +376,20 @@ KvoDevReply KvoDevServer::emailSub(const Call& call, KvoDevData::Account* accoun
 
 KvoDevReply KvoDevServer::version(const Call&, KvoDevData::Account*)
 {
+    // The "version" fault gives the answers a client must refuse or handle.
+    const QString variant = m_faults->value(QStringLiteral("version"));
+    const qint64 size = QFileInfo(m_media->updatePackagePath()).size();
     QJsonObject o = statusOk();
-    o.insert(QStringLiteral("num"), 14);
+    o.insert(QStringLiteral("num"), variant == QLatin1String("old")        ? 12
+                                    : variant == QLatin1String("edge")     ? 13
+                                    : variant == QLatin1String("negative") ? -14
+                                                                           : 14);
     o.insert(QStringLiteral("version"), QStringLiteral("2.1.0"));
-    o.insert(QStringLiteral("url"), baseUrl() + QStringLiteral("/files/update/vistrelle-2.1.0.deb"));
-    o.insert(QStringLiteral("date"),
-             double(QDateTime(QDate(2026, 11, 2), QTime(9, 0), Qt::UTC).toSecsSinceEpoch()));
-    o.insert(QStringLiteral("size"), double(QFileInfo(m_media->updatePackagePath()).size()));
+    if (variant != QLatin1String("nourl"))
+        o.insert(QStringLiteral("url"), baseUrl() + QStringLiteral("/files/update/vistrelle-2.1.0.deb"));
+    o.insert(QStringLiteral("date"), double(KvoDevMedia::kUpdateReleaseTime));
+    if (variant != QLatin1String("nosize"))
+        o.insert(QStringLiteral("size"), double(variant == QLatin1String("wrongsize") ? size + 100 : size));
     return KvoDevReply::json(o);
 }
 
@@ -389,12 +401,22 @@ KvoDevReply KvoDevServer::support(const Call& call, KvoDevData::Account* account
 
 KvoDevReply KvoDevServer::faq(const Call&, KvoDevData::Account*)
 {
+    const QString variant = m_faults->value(QStringLiteral("faq"));
+    if (variant == QLatin1String("error"))
+        return KvoDevReply::error(200, QStringLiteral("FAQ indisponible."));
     QJsonArray q;
     for (const KvoDevData::FaqEntry& e : m_data->faq()) {
+        if (variant == QLatin1String("empty"))
+            break;
         QJsonObject o;
         o.insert(QStringLiteral("id"), e.id);
         o.insert(QStringLiteral("question"), e.question);
-        o.insert(QStringLiteral("answer"), e.answer);
+        QString answer = e.answer;
+        answer.replace(QStringLiteral("{site}"), baseUrl());
+        if (variant == QLatin1String("script") && !answer.isEmpty())
+            answer = QStringLiteral("<script>document.write('piège')</script><style>p{color:red}</style>")
+                     + answer + QStringLiteral("<img src=\"javascript:alert(1)\" onerror=\"alert(2)\">");
+        o.insert(QStringLiteral("answer"), answer);
         q.append(o);
     }
     QJsonObject o = statusOk();
@@ -430,6 +452,8 @@ KvoDevReply KvoDevServer::download(const QString& path, const QByteArray& conten
         r.fileMode = KvoDevReply::FileMode::Long;
     else if (m_faults->isOn(QStringLiteral("file_stall")))
         r.fileMode = KvoDevReply::FileMode::Stall;
+    else if (m_faults->isOn(QStringLiteral("file_nolength")))
+        r.fileMode = KvoDevReply::FileMode::NoLength;
     return r;
 }
 

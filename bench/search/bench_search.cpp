@@ -7,10 +7,11 @@
 //    the first page built, laid out and painted.
 // 2. Paging: a scripted service with 120 results and 3 library matches
 //    (13 pages). Pages 0 to 10 are fetched once; then each of them is shown
-//    again, forth and back, from the cache. Timed: the page switch, its rows
-//    made, laid out and painted. The number of requests made during the
+//    again, forth and back, from the cache (answers and rows kept). Timed:
+//    the page switch, its rows laid out and painted. The number of requests made during the
 //    walk is printed too (0 expected).
 #include "KvoScriptedServer.h"
+#include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 
 #include "KvoApi.h"
@@ -30,7 +31,6 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QTimer>
@@ -88,24 +88,22 @@ QByteArray answer(int total, int start, int limit)
 
 void seedLibrary()
 {
-    QSqlQuery q(KvoDatabase::database());
-    q.prepare(QStringLiteral("INSERT INTO users (id_qoz_user, login, credits, last_update) VALUES (?, 'bench', '0', 0)"));
-    q.addBindValue(s_user);
-    q.exec();
-    for (int c = 1; c <= 3; ++c) {
-        q.prepare(QStringLiteral("INSERT INTO purchases (id_user, id, files, title, software_ids) VALUES (?, ?, ?, ?, '1')"));
-        q.addBindValue(s_user);
-        q.addBindValue(c);
-        q.addBindValue(QString::number(c * 10));
-        q.addBindValue(QStringLiteral("Banc d'essai de la bibliothèque %1").arg(c));
-        q.exec();
-        q.prepare(QStringLiteral("INSERT INTO videos (id_user, fileid, id_purchase, title, KvoPath, hidden, alreadyseen) "
-                                 "VALUES (?, ?, ?, 'v', '/bench/v.qoz', 0, 40)"));
-        q.addBindValue(s_user);
-        q.addBindValue(c * 10);
-        q.addBindValue(c);
-        q.exec();
+    KvoLibrary library;
+    for (uint c = 1; c <= 3; ++c) {
+        KvoPurchase p;
+        p.id = c;
+        p.title = QStringLiteral("Banc d'essai de la bibliothèque %1").arg(c);
+        p.softwareIDs = {1};
+        KvoVideoFile v;
+        v.fileId = c * 10;
+        v.purchaseId = c;
+        v.title = QStringLiteral("v");
+        v.KvoPath = QStringLiteral("/bench/v.qoz");
+        v.alreadySeen = 40;
+        p.files.insert(int(v.fileId), v);
+        library.purchases.insert(int(c), p);
     }
+    KvoTestLibrary::add(s_user, library);
     KvoPurchaseVideoManager::instance()->setUser(s_user, QStringLiteral("bench"), QStringLiteral("0"), QString());
 }
 
@@ -116,7 +114,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     KvoTestHome home;
     QTemporaryDir dir;
-    if (!KvoDatabase::open(QDir(dir.path()).filePath(QStringLiteral("database.sqlite")))) {
+    if (!KvoTestLibrary::openWithUser(dir.path(), s_user)) {
         std::fprintf(stderr, "no database\n");
         return 1;
     }

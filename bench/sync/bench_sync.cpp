@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -184,6 +185,8 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     qputenv("HOME", QFile::encodeName(dir.path()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path() + QStringLiteral("/.config")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path() + QStringLiteral("/.local/share")));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(dir.path() + QStringLiteral("/.cache")));
 
     const QByteArray body = bigAnswer(1700000000);
     KvoCannedServer server;
@@ -261,6 +264,15 @@ int main(int argc, char** argv)
     std::fflush(stdout);
     KvoPurchaseVideoManager::destroy();
     QThreadPool::globalInstance()->waitForDone();
+    KvoDatabase::close();
+
+    // The start-up's check of the whole file for damage.
+    const QString path = dir.filePath(QStringLiteral("database.sqlite"));
+    QElapsedTimer open;
+    open.start();
+    const bool opened = KvoDatabase::open(path);
+    std::printf("open with the integrity check, %.1f MB file: %.1f ms%s\n", QFileInfo(path).size() / 1e6,
+                open.nsecsElapsed() / 1e6, opened ? "" : " (FAILED)");
     KvoDatabase::close();
     return 0;
 }

@@ -1,6 +1,8 @@
 #include "KvoPageSetup.h"
 
 #include "KvoMainWindow.h"
+#include "KvoPageConfiguration.h"
+#include "KvoPageContact.h"
 #include "KvoPageDownloads.h"
 #include "KvoPageFavoris.h"
 #include "KvoPageHome.h"
@@ -9,8 +11,11 @@
 #include "KvoPageRegistry.h"
 #include "KvoPageSearch.h"
 #include "KvoPageDetailSoftware.h"
+#include "KvoPageHelp.h"
 #include "KvoPageSoftwares.h"
 #include "KvoPageTopMonth.h"
+#include "KvoSingleApplication.h"
+#include "KvoVideoImporter.h"
 
 // How a page joins the client: one registration here, nothing elsewhere.
 //
@@ -86,8 +91,27 @@ void KvoPageSetup::registerPages()
     KvoMainWindow::registerPage<KvoPageNews>(page(QStringLiteral("news"), QStringLiteral("buttonNouveautes")));
     KvoMainWindow::registerPage<KvoPagePromo>(page(QStringLiteral("promo"), QStringLiteral("buttonPromo")));
 
+    // The settings page; the main window builds it after its fade-in for the
+    // update check. It switches the interface language through the
+    // application's translator, and opens the folder search from its button.
+    KvoMainWindow::registerPage<KvoPageConfiguration>(page(QStringLiteral("config"),
+                                                           QStringLiteral("buttonConfiguration")));
+    KvoPageConfiguration::setLanguageSwitcher([](int index) { KvoSingleApplication::installTranslation(index); });
+    KvoPageConfiguration::setImportOpener([](QWidget* page) { KvoVideoImporter::run(page); });
+
+    KvoMainWindow::registerPage<KvoPageHelp>(page(QStringLiteral("help"), QStringLiteral("buttonAide")));
+    KvoPageRegistry::Page support = page(QStringLiteral("support"), QStringLiteral("buttonAide"),
+                                         KvoPageRegistry::Menu::Highlights);
+    support.creator = [](KvoMainWindow* window, const QString&) -> QWidget* {
+        // The support page sits under the help page in the breadcrumb.
+        window->insertPageInMap(QStringLiteral("help"));
+        auto* created = KvoMainWindow::createPage<KvoPageContact>(window);
+        if (QWidget* help = window->pages().value(QStringLiteral("help")).first)
+            created->setParentPage(help);
+        return created;
+    };
+    KvoMainWindow::registerPage<KvoPageContact>(support);
+
     // Menu entries of pages still to come, as they will register:
-    //   "config" buttonConfiguration;
-    //   "help" buttonAide; "support" buttonAide (Highlights);
     //   "player" buttonVideos (Highlights, buildAtStart, before "downloads").
 }

@@ -6,12 +6,17 @@
 #include "KvoHTTPRequest.h"
 #include "KvoLoginDialog.h"
 #include "KvoMainWindow.h"
+#include "KvoMessageBox.h"
 #include "KvoPageSetup.h"
+#include "KvoProxySettings.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoSignIn.h"
 #include "KvoSingleApplication.h"
+#include "KvoVideoImportDialog.h"
 
 #include <QEventLoop>
+#include <QGuiApplication>
+#include <QPointer>
 #include <QThreadPool>
 
 #include <cstdio>
@@ -26,6 +31,48 @@ struct SessionEnd
 };
 
 enum class SignInResult { SignedIn, Closed, Refused };
+
+// Tells the user in a message box, and on the console for whoever started
+// the client from there. Without a screen (the offscreen platform) nobody
+// could close the box: only the console gets the text.
+void tell(int type, const QString& detail)
+{
+    KvoMessageBox box(type, detail);
+    std::fprintf(stderr, "Vistrelle: %s\n", box.plainText().toUtf8().constData());
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        return;
+    box.exec();
+}
+
+// Opens the current content language's database, telling the user when a
+// damaged file had to be set aside or when nothing could be opened.
+bool openDatabase()
+{
+    if (!KvoDatabase::openForCurrentLanguage()) {
+        tell(KvoMessageBox::DatabaseUnavailable, KvoEnvironment::databasePath());
+        return false;
+    }
+    const QString aside = KvoDatabase::setAsideFile();
+    if (!aside.isEmpty())
+        tell(KvoMessageBox::DatabaseReplaced, aside);
+    return true;
+}
+
+// A failed save of the library, told once per run of failures, without
+// stopping the window: one box at a time.
+void watchLibrarySaves(KvoMainWindow* window)
+{
+    auto* box = new QPointer<KvoMessageBox>;
+    QObject::connect(window, &QObject::destroyed, [box] { delete box; });
+    QObject::connect(KvoPurchaseVideoManager::instance(), &KvoPurchaseVideoManager::librarySaveFailed, window,
+                     [window, box] {
+                         if (*box)
+                             return;
+                         *box = new KvoMessageBox(KvoMessageBox::LibraryNotSaved, QString(), window);
+                         (*box)->setAttribute(Qt::WA_DeleteOnClose);
+                         (*box)->open();
+                     });
+}
 
 // VISTRELLE_AUTOLOGIN="login:password" signs in without showing the window,
 // for automated runs (the demo smoke run of the README, tests). The login is
@@ -91,6 +138,7 @@ SessionEnd runSession(KvoSingleApplication& app, const QString& argument, bool o
         QObject::connect(&app, &KvoSingleApplication::urlOpenRequested, window,
                          &KvoMainWindow::onNewUrlFromInstance);
         QObject::connect(&app, &KvoSingleApplication::closeRequested, window, &KvoMainWindow::onClose);
+        watchLibrarySaves(window);
         app.setReceiverReady(true);
     };
     hooks.ending = [&app](KvoMainWindow*) { app.setReceiverReady(false); };
@@ -101,9 +149,9 @@ SessionEnd runSession(KvoSingleApplication& app, const QString& argument, bool o
     return result;
 }
 
-// What every session leaves behind it when it ends, whatever the reason:
-// no synchronisation, no queue, no credentials, no user.
-void endSession()
+} // namespace
+
+void KvoSessionLoop::endSession()
 {
     KvoPurchaseVideoManager::destroy();
     KvoAsynchronousSender::destroy();
@@ -111,13 +159,14 @@ void endSession()
     KvoEnvironment::currentUserSetup();
 }
 
-void closeDown()
+void KvoSessionLoop::closeDown()
 {
-    KvoDatabase::close();
+    // The synchronisation may still be writing the library on its thread,
+    // through its own connection: the pool task that waits for it ends
+    // first, and only then do the connections go.
     QThreadPool::globalInstance()->waitForDone();
+    KvoDatabase::close();
 }
-
-} // namespace
 
 int KvoSessionLoop::run(KvoSingleApplication& app, const QString& argument)
 {
@@ -133,13 +182,16 @@ int KvoSessionLoop::run(KvoSingleApplication& app, const QString& argument)
         // synchronisation) finish before its database goes away.
         if (!KvoDatabase::isOpen() || KvoDatabase::filePath() != KvoEnvironment::databasePath()) {
             QThreadPool::globalInstance()->waitForDone();
-            if (!KvoDatabase::openForCurrentLanguage()) {
-                std::fprintf(stderr, "Vistrelle: impossible d'ouvrir la base de données %s\n",
-                             qPrintable(KvoEnvironment::databasePath()));
+            if (!openDatabase()) {
                 closeDown();
                 return 1;
             }
         }
+
+        // Until someone signs in, the remembered account's proxy carries
+        // whatever the start sends (the sign-in then takes the proxy of the
+        // account it signs in).
+        KvoProxySettings::applyRemembered();
 
         QString login;
         bool online = false;
@@ -154,6 +206,10 @@ int KvoSessionLoop::run(KvoSingleApplication& app, const QString& argument)
             closeDown();
             return result == SignInResult::Refused ? 1 : 0;
         }
+
+        // Once per user: the earlier player's library, before the main
+        // window starts from the library.
+        KvoVideoImportDialog::offerImport();
 
         const SessionEnd end = runSession(app, pendingArgument, online);
         pendingArgument.clear();

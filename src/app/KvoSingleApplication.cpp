@@ -58,7 +58,9 @@ bool KvoSingleApplication::installTranslation(int languageIndex)
     QCoreApplication::removeTranslator(tr);
     bool loaded = false;
     if (!row.file.isEmpty()) {
-        const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/langues/") + row.file;
+        QString path = translationFile(QCoreApplication::applicationDirPath(), row.file);
+        if (path.isEmpty())
+            path = QCoreApplication::applicationDirPath() + QStringLiteral("/langues/") + row.file;
         loaded = tr->load(path);
         if (!loaded)
             qWarning("KvoSingleApplication: cannot load the translation %s", qPrintable(path));
@@ -68,6 +70,22 @@ bool KvoSingleApplication::installTranslation(int languageIndex)
     if (languageIndex >= 0 && languageIndex < KvoEnvironment::languageCount())
         KvoEnvironment::setInterfaceLanguageIndex(languageIndex);
     return loaded;
+}
+
+QStringList KvoSingleApplication::translationFolders(const QString& executableFolder)
+{
+    return {QDir::cleanPath(executableFolder + QStringLiteral("/langues")),
+            QDir::cleanPath(executableFolder + QStringLiteral("/../share/vistrelle/langues"))};
+}
+
+QString KvoSingleApplication::translationFile(const QString& executableFolder, const QString& file)
+{
+    for (const QString& folder : translationFolders(executableFolder)) {
+        const QString path = folder + QLatin1Char('/') + file;
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return QString();
 }
 
 bool KvoSingleApplication::isVornLink(const QString& text)

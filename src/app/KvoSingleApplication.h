@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QList>
+#include <QStringList>
 #include <QString>
 #include <QUrl>
 
@@ -49,11 +50,17 @@ public:
     // The one interface translator, installed by the start-up. A settings
     // page switches the language with installTranslation().
     static QTranslator* translator();
-    // Loads "langues/<file of the row>" beside the executable into the
+    // Loads the file of the row (see translationFile()) into the
     // translator, installs it again and makes the row the interface
     // language. False when the file cannot be loaded (the source texts,
     // French, are shown then).
     static bool installTranslation(int languageIndex);
+    // Where the translations are looked for: "langues" beside the executable
+    // (the build tree), then "share/vistrelle/langues" of the prefix the
+    // executable is installed in ("<prefix>/bin/..").
+    static QStringList translationFolders(const QString& executableFolder);
+    // The first of those folders that holds the file; empty when none does.
+    static QString translationFile(const QString& executableFolder, const QString& file);
 
     // The command-line argument in the form another instance can use: a
     // "file:" URL becomes its local path, an existing file given by a

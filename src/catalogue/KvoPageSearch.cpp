@@ -92,9 +92,10 @@ void KvoPageSearch::onLibraryUpdated()
     // The rows stay as they are; a course that reached the library since
     // (a purchase) shows as owned.
     const QMap<int, KvoPurchase> library = KvoPurchaseVideoManager::instance()->purchases();
-    for (KvoSearchItem* row : serverRows())
-        if (library.contains(int(row->course().id)))
-            row->showOwned();
+    for (const PageRows& rows : std::as_const(m_rows))
+        for (const QPointer<KvoSearchItem>& row : rows.server)
+            if (row && library.contains(int(row->course().id)))
+                row->showOwned();
 }
 
 bool KvoPageSearch::isSearching() const
@@ -140,6 +141,7 @@ void KvoPageSearch::newSearch(const QString& text)
         m_loadingFrame->setOwner(this);
     }
     m_cache.clear();
+    dropRows();
     m_pagination->setItemCount(0);
     m_pagination->refresh(0);
 
@@ -229,7 +231,7 @@ void KvoPageSearch::onSuccessRequest(const QString& answer)
         m_pagination->refresh(0);
         return;
     }
-    display();
+    display(false);
 }
 
 void KvoPageSearch::onErrorRequest(QNetworkReply::NetworkError, const QString&)
@@ -283,52 +285,81 @@ void KvoPageSearch::changePage(int first, int last)
     display();
 }
 
-void KvoPageSearch::display()
+void KvoPageSearch::display(bool reuseRows)
 {
     endWaiting();
     const double opacity = m_animation->effect() ? m_animation->effect()->opacity() : 0.0;
     m_animation->setRange(opacity, 1.0);
     m_animation->start();
 
-    ui->localLabel->hide();
-    ui->serverLabel->hide();
     const bool updates = updatesEnabled();
     setUpdatesEnabled(false);
-    clearLayout(ui->localResults);
-    clearLayout(ui->serverResults);
+    takeRows(ui->localResults);
+    takeRows(ui->serverResults);
     ui->animatedWidget->show();
 
-    if (m_record) {
-        const QList<KvoPurchase>& library = m_record->libraryResults;
-        ui->localLabel->setVisible(m_slice.localCount > 0);
-        for (int i = m_slice.localFirst; i < m_slice.localFirst + m_slice.localCount && i < library.size(); ++i) {
-            auto* row = new KvoSearchItem(this, this, library.at(i));
-            row->connectGoToVideo();
+    const int page = m_pagination->currentPage();
+    auto kept = m_rows.find(page);
+    if (kept != m_rows.end() && !reuseRows) {
+        dropRows(*kept);
+        m_rows.erase(kept);
+        kept = m_rows.end();
+    }
+    if (kept == m_rows.end()) {
+        if (m_rows.size() >= KeptPages)
+            dropRows();
+        kept = m_rows.insert(page, makeRows());
+    }
+    int local = 0, server = 0;
+    for (const QPointer<KvoSearchItem>& row : std::as_const(kept->local)) {
+        if (row) {
             ui->localResults->addWidget(row);
             row->show();
-        }
-        const QList<KvoPurchase> results = m_cache.value(uint(m_start));
-        const int shown = qMin(int(results.size()), m_slice.serverCount);
-        ui->serverLabel->setVisible(shown > 0);
-        if (shown > 0) {
-            const QMap<int, KvoPurchase> owned = KvoPurchaseVideoManager::instance()->purchases();
-            for (int i = 0; i < shown; ++i) {
-                const KvoPurchase& course = results.at(i);
-                // A result the service sent without a title is left out.
-                if (course.title.isNull())
-                    continue;
-                auto* row = new KvoSearchItem(this, this, course);
-                row->connectGoToUrl();
-                if (owned.contains(int(course.id)))
-                    row->showOwned();
-                ui->serverResults->addWidget(row);
-                row->show();
-            }
+            ++local;
         }
     }
+    for (const QPointer<KvoSearchItem>& row : std::as_const(kept->server)) {
+        if (row) {
+            ui->serverResults->addWidget(row);
+            row->show();
+            ++server;
+        }
+    }
+    ui->localLabel->setVisible(local > 0);
+    ui->serverLabel->setVisible(server > 0);
     ui->serverResults->update();
     setUpdatesEnabled(updates);
     ui->scrollArea->update();
+}
+
+KvoPageSearch::PageRows KvoPageSearch::makeRows()
+{
+    PageRows rows;
+    if (!m_record)
+        return rows;
+    const QList<KvoPurchase>& library = m_record->libraryResults;
+    for (int i = m_slice.localFirst; i < m_slice.localFirst + m_slice.localCount && i < library.size(); ++i) {
+        auto* row = new KvoSearchItem(this, this, library.at(i));
+        row->connectGoToVideo();
+        rows.local.append(row);
+    }
+    const QList<KvoPurchase> results = m_cache.value(uint(m_start));
+    const int shown = qMin(int(results.size()), m_slice.serverCount);
+    if (shown > 0) {
+        const QMap<int, KvoPurchase> owned = KvoPurchaseVideoManager::instance()->purchases();
+        for (int i = 0; i < shown; ++i) {
+            const KvoPurchase& course = results.at(i);
+            // A result the service sent without a title is left out.
+            if (course.title.isNull())
+                continue;
+            auto* row = new KvoSearchItem(this, this, course);
+            row->connectGoToUrl();
+            if (owned.contains(int(course.id)))
+                row->showOwned();
+            rows.server.append(row);
+        }
+    }
+    return rows;
 }
 
 void KvoPageSearch::onDisplayFinished()
@@ -336,17 +367,38 @@ void KvoPageSearch::onDisplayFinished()
     ui->scrollArea->setEnabled(true);
 }
 
-void KvoPageSearch::clearLayout(QLayout* layout)
+void KvoPageSearch::takeRows(QLayout* layout)
+{
+    // Out of the layout, kept for a later visit of their page.
+    while (QLayoutItem* item = layout->takeAt(0)) {
+        if (QWidget* widget = item->widget())
+            widget->hide();
+        delete item;
+    }
+}
+
+void KvoPageSearch::dropRows(PageRows& rows)
 {
     // A row may still be answering a click of its own further up the stack
     // (a purchase dialog): it is hidden now and deleted by the event loop.
-    while (QLayoutItem* item = layout->takeAt(0)) {
-        if (QWidget* widget = item->widget()) {
-            widget->hide();
-            widget->deleteLater();
+    for (QList<QPointer<KvoSearchItem>>* list : {&rows.local, &rows.server}) {
+        for (const QPointer<KvoSearchItem>& row : std::as_const(*list)) {
+            if (row) {
+                row->hide();
+                row->deleteLater();
+            }
         }
-        delete item;
+        list->clear();
     }
+}
+
+void KvoPageSearch::dropRows()
+{
+    takeRows(ui->localResults);
+    takeRows(ui->serverResults);
+    for (PageRows& rows : m_rows)
+        dropRows(rows);
+    m_rows.clear();
 }
 
 // --- what the rows call ------------------------------------------------------
@@ -405,6 +457,7 @@ void KvoPageSearch::onPurchased(const KvoVorn&)
 {
     // The page is asked again, so the bought course shows as owned.
     m_cache.clear();
+    dropRows();
     m_pagination->setCurrentPage(m_pagination->currentPage());
 }
 

@@ -109,13 +109,28 @@ private slots:
 private:
     static PreviewHook& previewHook();
 
+    // The rows made for one page of the current search. They are kept, out
+    // of the layouts, while the search lives, so a page seen before shows
+    // again without being rebuilt.
+    struct PageRows
+    {
+        QList<QPointer<KvoSearchItem>> local;
+        QList<QPointer<KvoSearchItem>> server;
+    };
+    static constexpr int KeptPages = 20;
+
     void search(int start, int limit);
-    void display();
+    // Shows the current page; with reuseRows false its rows are made anew
+    // (a new answer of the service).
+    void display(bool reuseRows = true);
+    PageRows makeRows();
+    void dropRows();
     void showNoResult();
     void endWaiting();
     void dropRequest();
     void onDeadline();
-    static void clearLayout(QLayout* layout);
+    static void takeRows(QLayout* layout);
+    static void dropRows(PageRows& rows);
     static QList<KvoSearchItem*> rowsOf(QLayout* layout);
 
     std::unique_ptr<Ui_KvoPageSearch> ui;
@@ -129,6 +144,7 @@ private:
     KvoPaginationWidget* m_pagination = nullptr;
     KvoOpacityAnimation* m_animation = nullptr;
     QMap<uint, QList<KvoPurchase>> m_cache;
+    QMap<int, PageRows> m_rows; // by page number
     int m_start = 0;
     // The page being shown or fetched.
     KvoSearchPaging::Slice m_slice;

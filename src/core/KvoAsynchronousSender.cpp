@@ -68,16 +68,18 @@ KvoAsynchronousSender::KvoAsynchronousSender(QObject* parent)
 
 KvoAsynchronousSender::~KvoAsynchronousSender() = default;
 
-void KvoAsynchronousSender::add(const QString& url, const QMap<QString, QVariant>& fields)
+bool KvoAsynchronousSender::add(const QString& url, const QMap<QString, QVariant>& fields)
 {
     QSqlQuery q(KvoDatabase::database());
     q.prepare(QStringLiteral("INSERT INTO `to_send`(id_user, url, data) VALUES(:id_user, :url, :data)"));
     q.bindValue(QStringLiteral(":id_user"), KvoEnvironment::currentUserId());
     q.bindValue(QStringLiteral(":url"), url);
     q.bindValue(QStringLiteral(":data"), fieldsToJson(fields));
-    if (!q.exec())
+    const bool stored = q.exec();
+    if (!stored)
         qWarning("KvoAsynchronousSender: the request to %s could not be stored", qPrintable(url));
     flush();
+    return stored;
 }
 
 void KvoAsynchronousSender::flush()

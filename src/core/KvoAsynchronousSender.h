@@ -24,8 +24,10 @@ public:
     static void destroy();
 
     // Stores the request for the signed-in user (the fields as JSON, keys in
-    // ascending order) and sends it when nothing else is being sent.
-    static void add(const QString& url, const QMap<QString, QVariant>& fields);
+    // ascending order) and sends it when nothing else is being sent. False
+    // when the database could not store it: the request is then lost unless
+    // the caller keeps it.
+    static bool add(const QString& url, const QMap<QString, QVariant>& fields);
     // Sends the next entry when the queue is not empty and idle.
     static void flush();
 

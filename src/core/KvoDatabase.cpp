@@ -2,7 +2,9 @@
 
 #include "KvoEnvironment.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
@@ -28,6 +30,8 @@ struct Shared
     QString filePath;
     QThread* owner = nullptr; // the thread holding the default connection
     quint64 generation = 0;   // bumped on every open and close
+    QString setAside;         // where the last open() put a damaged file
+    int pageLimit = 0;        // test seam: max_page_count of new connections
 };
 
 Shared& shared()
@@ -62,6 +66,24 @@ QThreadStorage<ThreadConnection>& threadConnection()
     return storage;
 }
 
+// The database holds the encoded password: nobody but its owner may read
+// it, from its creation on (SQLite gives its log and index the same mode).
+// An empty file is an empty database to SQLite.
+void restrictToOwner(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists() && !file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
+        return;
+    file.close();
+    // An older file loses what others could do with it; its owner's rights
+    // stay as they are.
+    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
+                                      | QFile::WriteOther | QFile::ExeOther;
+    const QFile::Permissions current = QFile::permissions(path);
+    if (current & others)
+        QFile::setPermissions(path, current & ~others);
+}
+
 bool exec(QSqlDatabase& db, const QString& sql)
 {
     QSqlQuery q(db);
@@ -72,20 +94,25 @@ bool exec(QSqlDatabase& db, const QString& sql)
     return true;
 }
 
-bool configureConnection(QSqlDatabase& db)
+bool configureConnection(QSqlDatabase& db, int pageLimit)
 {
     // journal_mode is a property of the file; the others hold per connection.
-    return exec(db, QStringLiteral("PRAGMA foreign_keys = OFF"))
-           && exec(db, QStringLiteral("PRAGMA synchronous = NORMAL"));
+    if (!exec(db, QStringLiteral("PRAGMA foreign_keys = OFF"))
+        || !exec(db, QStringLiteral("PRAGMA synchronous = NORMAL")))
+        return false;
+    if (pageLimit > 0)
+        return exec(db, QStringLiteral("PRAGMA max_page_count = %1").arg(pageLimit));
+    return true;
 }
 
-bool openConnection(QSqlDatabase& db, const QString& path)
+bool openConnection(QSqlDatabase& db, const QString& path, int pageLimit)
 {
     db.setDatabaseName(path);
     db.setConnectOptions(s_connectOptions);
+    restrictToOwner(path);
     if (!db.open())
         return false;
-    return configureConnection(db);
+    return configureConnection(db, pageLimit);
 }
 
 // --- schema
@@ -179,12 +206,47 @@ bool migrateTo1(QSqlDatabase& db)
     });
 }
 
+bool hasColumn(QSqlDatabase& db, const QString& table, const QString& column)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA table_info(`%1`)").arg(table)))
+        return false;
+    while (q.next()) {
+        if (q.value(1).toString().compare(column, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool addColumn(QSqlDatabase& db, const QString& table, const QString& column, const QString& definition)
+{
+    if (hasColumn(db, table, column))
+        return true;
+    return exec(db, QStringLiteral("ALTER TABLE `%1` ADD COLUMN `%2` %3").arg(table, column, definition));
+}
+
+// Version 1 → 2: rows of courses and videos the service stops listing stay,
+// marked out of the library, as long as they hold the user's own state (the
+// downloaded file, the hidden flag, the watched percentage, the rating), so
+// that it comes back with them. The time of the last successful
+// synchronisation is kept apart from the service's change time (last_update,
+// sent back as "since"); until the next synchronisation the change time is
+// the best known approximation of it.
+bool migrateTo2(QSqlDatabase& db)
+{
+    return addColumn(db, QStringLiteral("purchases"), QStringLiteral("in_library"), QStringLiteral("INTEGER DEFAULT 1"))
+           && addColumn(db, QStringLiteral("videos"), QStringLiteral("in_library"), QStringLiteral("INTEGER DEFAULT 1"))
+           && addColumn(db, QStringLiteral("users"), QStringLiteral("last_sync"), QStringLiteral("INTEGER DEFAULT 0"))
+           && exec(db, QStringLiteral("UPDATE `users` SET `last_sync` = `last_update` WHERE `last_sync` = 0"));
+}
+
 // migrations()[n] brings a database of version n to version n + 1. A later
 // change of the schema appends one step here; never edit a released step.
 const std::vector<Migration>& migrations()
 {
     static const std::vector<Migration> steps = {
         migrateTo1,
+        migrateTo2,
     };
     return steps;
 }
@@ -251,6 +313,74 @@ bool upgradeSchema(QSqlDatabase& db)
     return transaction.commit();
 }
 
+enum class FileState { Sound, Damaged, Unusable };
+
+// SQLite's primary result codes for a file whose content is broken
+// (SQLITE_CORRUPT) or that is no database at all (SQLITE_NOTADB).
+bool isDamage(const QSqlError& error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
+    return ok && (code == 11 || code == 26);
+}
+
+// Reads every page once. A file that cannot be read for another reason
+// (locked, unreadable) is not called damaged: it must not be moved away.
+FileState checkFile(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next())
+        return isDamage(q.lastError()) ? FileState::Damaged : FileState::Unusable;
+    if (q.value(0).toString() == QLatin1String("ok"))
+        return FileState::Sound;
+    qWarning("KvoDatabase: integrity check: %s", qPrintable(q.value(0).toString()));
+    return FileState::Damaged;
+}
+
+// Opens the default connection on path, checks the file and brings its
+// schema up to date; on anything but Sound the connection is gone again.
+FileState openDefault(const QString& path, int pageLimit)
+{
+    FileState state = FileState::Unusable;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(s_driver);
+        const bool connected = openConnection(db, path, pageLimit);
+        if (db.isOpen())
+            state = checkFile(db);
+        if (state == FileState::Sound
+            && !(connected && exec(db, QStringLiteral("PRAGMA journal_mode = WAL")) && upgradeSchema(db)))
+            state = FileState::Unusable;
+        if (state != FileState::Sound)
+            db.close();
+    }
+    if (state != FileState::Sound)
+        QSqlDatabase::removeDatabase(QLatin1String(QSqlDatabase::defaultConnection));
+    return state;
+}
+
+// Renames the file, with its write-ahead log and shared-memory index, to a
+// dated name beside it; returns the new name, empty when it could not move.
+QString moveAside(const QString& path)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString target = QStringLiteral("%1.damaged-%2").arg(path, stamp);
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = QStringLiteral("%1.damaged-%2-%3").arg(path, stamp).arg(n);
+    if (!QFile::rename(path, target))
+        return QString();
+    for (const char* suffix : {"-wal", "-shm"}) {
+        const QString from = path + QLatin1String(suffix);
+        if (!QFileInfo::exists(from))
+            continue;
+        // A log left beside the fresh file would be replayed into it.
+        if (!QFile::rename(from, target + QLatin1String(suffix)) && !QFile::remove(from)) {
+            QFile::rename(target, path);
+            return QString();
+        }
+    }
+    return target;
+}
+
 } // namespace
 
 int KvoDatabase::currentSchemaVersion()
@@ -266,26 +396,45 @@ bool KvoDatabase::open(const QString& filePath)
     const QString path = QFileInfo(filePath).absoluteFilePath();
     QDir().mkpath(QFileInfo(path).absolutePath());
 
-    bool ok = false;
+    int pageLimit = 0;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(s_driver);
-        ok = openConnection(db, path)
-             && exec(db, QStringLiteral("PRAGMA journal_mode = WAL"))
-             && upgradeSchema(db);
-        if (!ok)
-            db.close();
+        QMutexLocker locker(&shared().mutex);
+        pageLimit = shared().pageLimit;
+        shared().setAside.clear();
     }
-    if (!ok) {
-        QSqlDatabase::removeDatabase(QLatin1String(QSqlDatabase::defaultConnection));
+    QString setAside;
+    FileState state = openDefault(path, pageLimit);
+    if (state == FileState::Damaged) {
+        // Nothing can be read from it reliably; keep it for whoever wants to
+        // try, and give the client a fresh file to rebuild the library in.
+        setAside = moveAside(path);
+        if (setAside.isEmpty())
+            return false;
+        qWarning("KvoDatabase: %s is damaged; moved aside to %s", qPrintable(path), qPrintable(setAside));
+        state = openDefault(path, pageLimit);
+    }
+    if (state != FileState::Sound)
         return false;
-    }
 
     QMutexLocker locker(&shared().mutex);
     shared().open = true;
     shared().filePath = path;
     shared().owner = QThread::currentThread();
+    shared().setAside = setAside;
     ++shared().generation;
     return true;
+}
+
+QString KvoDatabase::setAsideFile()
+{
+    QMutexLocker locker(&shared().mutex);
+    return shared().setAside;
+}
+
+void KvoDatabase::setPageLimitForTesting(int pages)
+{
+    QMutexLocker locker(&shared().mutex);
+    shared().pageLimit = qMax(0, pages);
 }
 
 bool KvoDatabase::openForCurrentLanguage()
@@ -339,7 +488,7 @@ QSqlDatabase KvoDatabase::database()
     if (QSqlDatabase::contains(name))
         QSqlDatabase::removeDatabase(name);
     QSqlDatabase db = QSqlDatabase::addDatabase(s_driver, name);
-    if (!openConnection(db, shared().filePath)) {
+    if (!openConnection(db, shared().filePath, shared().pageLimit)) {
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(name);
         mine.name.clear();

@@ -16,10 +16,19 @@ public:
     // The schema version this build creates and migrates to.
     static int currentSchemaVersion();
 
-    // Opens (creating when needed) the database file, creates or migrates
-    // the schema and makes sure player_config has its single row. Closes a
-    // database opened before. Returns false when the file cannot be opened.
+    // Opens (creating when needed) the database file, checks it, creates or
+    // migrates the schema and makes sure player_config has its single row.
+    // Closes a database opened before. A damaged file (no database at all, or
+    // one whose pages fail SQLite's check) is moved aside under a dated name,
+    // with its -wal and -shm files, and a fresh database takes its place; see
+    // setAsideFile(). Returns false when no database could be opened.
     static bool open(const QString& filePath);
+    // Where the last open() moved a damaged file; empty when the file opened
+    // as it was. Whoever opened the database tells the user.
+    static QString setAsideFile();
+    // Connections opened from now on refuse to grow the file past this many
+    // pages, as a full disk would (0: no limit).
+    static void setPageLimitForTesting(int pages);
     // Opens KvoEnvironment::databasePath() of the current content language.
     static bool openForCurrentLanguage();
     // Closes every connection of every thread.

@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QReadLocker>
 #include <QReadWriteLock>
@@ -71,9 +72,30 @@ QString nativeWithoutTrailingSeparator(const QString& path)
     return QDir::toNativeSeparators(p);
 }
 
+const QString s_appFolder = QStringLiteral("/Qozmira/Vistrelle/");
+
 QString dataPathFor(int index)
 {
+    return nativeWithoutTrailingSeparator(KvoPlatform::dataFolder() + s_appFolder
+                                          + KvoEnvironment::language(index).locale);
+}
+
+QString cacheRootFor(int index)
+{
+    return nativeWithoutTrailingSeparator(KvoPlatform::cacheFolder() + s_appFolder
+                                          + KvoEnvironment::language(index).locale);
+}
+
+QString legacyPathFor(int index)
+{
     return KvoEnvironment::settingsFolder() + QDir::separator() + KvoEnvironment::language(index).locale;
+}
+
+// The folder made when missing, then closed to everyone but its owner.
+void makeOwnerOnlyFolder(const QString& path)
+{
+    QDir().mkpath(path);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 // The replacement of each character a file name must not hold. Fixed, so the
@@ -148,10 +170,12 @@ QString capLength(const QString& name)
 void KvoEnvironment::init()
 {
     QDir().mkpath(settingsFolder());
+    moveLegacyData();
     for (int i = 0; i < s_languageCount; ++i) {
-        const QString data = dataPathFor(i);
-        QDir().mkpath(data + QDir::separator() + QStringLiteral("cache"));
-        QDir().mkpath(data + QDir::separator() + QStringLiteral("temp"));
+        makeOwnerOnlyFolder(dataPathFor(i));
+        const QString cache = cacheRootFor(i);
+        QDir().mkpath(cache + QDir::separator() + QStringLiteral("images"));
+        QDir().mkpath(cache + QDir::separator() + QStringLiteral("temp"));
     }
 
     QSettings settings(settingsPath(), QSettings::IniFormat);
@@ -286,12 +310,43 @@ QString KvoEnvironment::databasePath()
 
 QString KvoEnvironment::cachePath()
 {
-    return dataPath() + QDir::separator() + QStringLiteral("cache");
+    return cacheRootFor(contentLanguageIndex()) + QDir::separator() + QStringLiteral("images");
 }
 
 QString KvoEnvironment::tempPath()
 {
-    return dataPath() + QDir::separator() + QStringLiteral("temp");
+    return cacheRootFor(contentLanguageIndex()) + QDir::separator() + QStringLiteral("temp");
+}
+
+void KvoEnvironment::moveLegacyData()
+{
+    const QString databaseName = QStringLiteral("database.sqlite");
+    for (int i = 0; i < s_languageCount; ++i) {
+        QDir legacy(legacyPathFor(i));
+        if (!legacy.exists())
+            continue;
+        const QString target = dataPathFor(i);
+        makeOwnerOnlyFolder(target);
+        // Two databases: the one in the new place is the one in use; the old
+        // one is left where it is rather than mixed with it.
+        const bool targetHasDatabase = QFileInfo::exists(target + QDir::separator() + databaseName);
+        bool complete = true;
+        const QStringList files = legacy.entryList(QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString& name : files) {
+            const QString destination = target + QDir::separator() + name;
+            // The database moves with its log and index, or not at all.
+            if ((targetHasDatabase && name.startsWith(databaseName)) || QFileInfo::exists(destination)
+                || !QFile::rename(legacy.filePath(name), destination)) {
+                qWarning("KvoEnvironment: %s stays in %s", qPrintable(name), qPrintable(legacy.path()));
+                complete = false;
+            }
+        }
+        // Images and temporary files are made again as needed.
+        QDir(legacy.filePath(QStringLiteral("cache"))).removeRecursively();
+        QDir(legacy.filePath(QStringLiteral("temp"))).removeRecursively();
+        if (complete)
+            QDir().rmdir(legacy.path()); // only when nothing else is left in it
+    }
 }
 
 QString KvoEnvironment::storageLocation()

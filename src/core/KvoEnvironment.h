@@ -57,10 +57,20 @@ public:
     static QString preferencesPath();  // the platform's preferences folder
     static QString settingsFolder();   // preferences + "/Qozmira/Vistrelle"
     static QString settingsPath();     // settingsFolder + "/Vistrelle.ini"
-    static QString dataPath();         // settingsFolder + "/" + locale()
+    // Per content language: the database in the data folder, readable by
+    // its owner only ($XDG_DATA_HOME/Qozmira/Vistrelle/<locale>); images and
+    // temporary files in the cache folder
+    // ($XDG_CACHE_HOME/Qozmira/Vistrelle/<locale>/images and /temp).
+    static QString dataPath();
     static QString databasePath();     // dataPath + "/database.sqlite"
     static QString cachePath();
     static QString tempPath();
+    // Moves what earlier versions kept in one folder per language beside the
+    // settings ("<settingsFolder>/<locale>") to the places above, once: the
+    // database and the other files go to the data folder unless a database
+    // is there already (then the old folder stays as it is); the old image
+    // cache and temporary files are dropped. Run by init().
+    static void moveLegacyData();
     static QString storageLocation();  // the user's documents folder
     // The folder itself when it exists, else its nearest existing parent,
     // else the home folder (a start folder for file dialogs).

@@ -30,6 +30,11 @@ class QTimer;
 // the last answer that reached the database ("since") and the session token.
 // 200: the answer replaces the library (the service's list is authoritative;
 // the local path, watched percentage, hidden and commented flags survive).
+// Answers that are no whole, well-formed library count as failed polls.
+// Courses and videos that leave the library keep the user's state in the
+// database and get it back when they return; videos whose file nobody knows
+// are looked for once per session in the video folder by their
+// identification box.
 // 304: nothing changed. 409: the session expired; polling stops for good.
 // Anything else (network failure, other status, an answer that is no complete
 // library): offline, the library stays as it was.
@@ -76,7 +81,8 @@ public:
     QString login() const;
     QString credits() const;
     QString session() const;
-    // Time of the last successful synchronisation, epoch seconds; 0 for none.
+    // Local time of the last successful synchronisation (a 304 included),
+    // epoch seconds; 0 for none.
     int lastLocalUpdate() const;
 
     QMap<int, KvoPurchase> purchases() const;
@@ -100,6 +106,11 @@ signals:
     // After the write of a merged answer (worker thread): whether the
     // transaction committed.
     void libraryWritten(bool ok);
+    // The library could not be saved on this computer (a full disk, a
+    // read-only or damaged file): what the user sees may be lost at exit.
+    // Once per run of failures; a library written again ends the run.
+    // From any thread.
+    void librarySaveFailed();
 
 private:
     explicit KvoPurchaseVideoManager(QObject* parent = nullptr);
@@ -109,6 +120,7 @@ private:
     void processAnswer(const QString& body, quint64 generation);
     void finishSync(quint64 generation);
     void loadFromDatabase(const QString& userId);
+    void reportWrite(bool ok, bool wholeLibrary = false);
     void shutdown();
 
     QTimer* m_timer = nullptr;
@@ -132,4 +144,6 @@ private:
     QAtomicInteger<int> m_syncing{0};
     QAtomicInteger<int> m_expired{0};
     QAtomicInteger<int> m_stop{0};
+    QAtomicInteger<int> m_saveFailing{0};
+    bool m_diskSearched = false; // worker thread only
 };

@@ -13,6 +13,22 @@ QString KvoPlatform::preferencesFolder()
     return QDir::cleanPath(base);
 }
 
+QString KvoPlatform::dataFolder()
+{
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return QDir::cleanPath(base);
+}
+
+QString KvoPlatform::cacheFolder()
+{
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.cache");
+    return QDir::cleanPath(base);
+}
+
 bool KvoPlatform::openWithSystem(const QString& path)
 {
     if (path.isEmpty())

@@ -8,9 +8,14 @@
 class KvoPlatform
 {
 public:
-    // The folder below which the client keeps its settings and data
+    // The folder below which the client keeps its settings
     // ($XDG_CONFIG_HOME, else ~/.config), without a trailing separator.
     static QString preferencesFolder();
+    // Below which it keeps its databases ($XDG_DATA_HOME, else
+    // ~/.local/share) and what can be made again (image cache, temporary
+    // files: $XDG_CACHE_HOME, else ~/.cache).
+    static QString dataFolder();
+    static QString cacheFolder();
 
     // Hands a file to the desktop's opener (xdg-open) as a detached
     // process. Returns false when the process could not be started.

@@ -2,6 +2,7 @@
 #include "ui_KvoDownloadWidget.h"
 
 #include "KvoDownloadJob.h"
+#include "KvoFont.h"
 #include "KvoMainWindow.h"
 #include "KvoPageDownloads.h"
 #include "KvoProgressBar.h"
@@ -50,13 +51,9 @@ KvoDownloadWidget::KvoDownloadWidget(KvoPageDownloads* page, QWidget* parent, Kv
         s_expandedIcon = new QIcon(QStringLiteral(":/KvoMainWindow/Resources/arrow_grey_down.png"));
     }
 
-    QFont text(QStringLiteral("Arial"));
-    text.setPixelSize(11);
     for (QLabel* label : {ui->title, ui->comment, ui->softwares})
-        label->setFont(text);
-    QFont buttonFont(QStringLiteral("Arial"));
-    buttonFont.setPixelSize(12);
-    ui->button->setFont(buttonFont);
+        label->setFont(KvoFont::arial(11));
+    ui->button->setFont(KvoFont::arial(12));
     ui->button->setFixedSize(116, 25);
     ui->comment->clear();
 

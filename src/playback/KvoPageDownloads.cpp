@@ -7,6 +7,7 @@
 #include "KvoDownloadJob.h"
 #include "KvoDownloadQueue.h"
 #include "KvoDownloadWidget.h"
+#include "KvoFont.h"
 #include "KvoLoadingFrame.h"
 #include "KvoMainWindow.h"
 #include "KvoNotifier.h"
@@ -117,11 +118,8 @@ KvoPageDownloads* KvoPageDownloads::instance()
 void KvoPageDownloads::applyFonts()
 {
     // Drawn where a point is a pixel.
-    QFont pageFont(QStringLiteral("Arial"));
-    pageFont.setPixelSize(11);
-    setFont(pageFont);
-    QFont text12(QStringLiteral("Arial"));
-    text12.setPixelSize(12);
+    setFont(KvoFont::arial(11));
+    const QFont text12 = KvoFont::arial(12);
     for (QLabel* label : findChildren<QLabel*>())
         label->setFont(text12);
     for (QPushButton* button : findChildren<QPushButton*>())
@@ -506,9 +504,7 @@ void KvoPageDownloads::playVideo(uint purchaseId)
     form.label_3->setText(tr("Erreur de téléchargement"));
     form.label_2->setText(tr("La vidéo, que vous tentez de télécharger, ne se trouve actuellement pas dans votre "
                              "liste de téléchargement."));
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(12);
-    form.label_2->setFont(font);
+    form.label_2->setFont(KvoFont::arial(12));
     dialog->addWidget(content);
     dialog->show();
 }

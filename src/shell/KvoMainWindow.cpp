@@ -32,6 +32,7 @@
 #include <QSpacerItem>
 #include <QThreadPool>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -151,7 +152,6 @@ KvoMainWindow::KvoMainWindow(bool online, QWidget* parent, Qt::WindowFlags flags
     }
     hideShadows(!m_compositing);
     setWindowTitle(tr("Vistrelle"));
-    m_savedMinimumSize = minimumSize();
 
     // Control-bar widgets of the player.
     m_volumeSlider = new KvoVideoVolumeSlider(this);
@@ -166,6 +166,7 @@ KvoMainWindow::KvoMainWindow(bool online, QWidget* parent, Qt::WindowFlags flags
 
     connectForm();
     updateUserInfos();
+    m_designMinimumSize = minimumSize();
     fitToScreen();
     createSizeGrip();
     createBallon();
@@ -234,6 +235,7 @@ void KvoMainWindow::fitToScreen()
     if (!primary)
         return;
     const QRect available = primary->availableGeometry();
+    fitMinimumSize(primary);
     QRect frame = geometry();
     if (available.height() < frame.height()) {
         frame.setTop(available.top());
@@ -245,6 +247,16 @@ void KvoMainWindow::fitToScreen()
     }
     setGeometry(frame);
     recenterWindow();
+}
+
+void KvoMainWindow::fitMinimumSize(QScreen* screen)
+{
+    // A small screen, or a large scale factor, must not push the window's
+    // edges (and the close button) off the screen.
+    if (!screen)
+        return;
+    setMinimumSize(m_designMinimumSize.boundedTo(screen->availableGeometry().size()));
+    m_savedMinimumSize = minimumSize();
 }
 
 void KvoMainWindow::recenterWindow()
@@ -810,6 +822,9 @@ void KvoMainWindow::resizeEvent(QResizeEvent* event)
 
 void KvoMainWindow::showEvent(QShowEvent* event)
 {
+    // Moved to another screen: the minimum size follows that screen.
+    if (QWindow* handle = windowHandle())
+        connect(handle, &QWindow::screenChanged, this, &KvoMainWindow::fitMinimumSize, Qt::UniqueConnection);
     QCoreApplication::postEvent(this, new QEvent(QEvent::LayoutRequest));
     QDialog::showEvent(event);
     showCurrentPage();
@@ -908,7 +923,11 @@ void KvoMainWindow::onTimerUpdateOpacity()
         applyFadeOpacity();
         if (m_fadeStep == FadeSteps) {
             m_fadeTimer->stop();
-            // The configuration page checks for an update here once it exists.
+            // Every session checks for a newer client (or offers the one
+            // already downloaded) once the window is fully there.
+            insertPageInMap(QStringLiteral("config"));
+            if (QWidget* config = m_pages.value(QStringLiteral("config")).first)
+                QMetaObject::invokeMethod(config, "onClickUpdate", Qt::QueuedConnection);
         }
         return;
     }

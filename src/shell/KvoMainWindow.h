@@ -30,6 +30,7 @@ class KvoSoftware;
 class KvoVideoSeeker;
 class KvoVideoVolumeSlider;
 class QLabel;
+class QScreen;
 class QPushButton;
 class QSizeGrip;
 class QTimer;
@@ -184,6 +185,7 @@ private:
 
     void applyFormFonts();
     void fitToScreen();
+    void fitMinimumSize(QScreen* screen);
     void createSizeGrip();
     void createBallon();
     void connectForm();
@@ -260,6 +262,7 @@ private:
     bool m_fadingIn = false;
     int m_fadeStep = 0; // 0 (transparent) to FadeSteps (opaque)
     QSize m_savedMinimumSize;
+    QSize m_designMinimumSize; // the form's
     // The probe is deleted by the thread pool once stopped: never touched
     // after stop().
     KvoConnectionStateManager* m_probe = nullptr;

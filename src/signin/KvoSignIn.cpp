@@ -1,10 +1,12 @@
 #include "KvoSignIn.h"
 
 #include "KvoApi.h"
+#include "KvoAsynchronousSender.h"
 #include "KvoDatabase.h"
 #include "KvoEnvironment.h"
 #include "KvoHTTPRequest.h"
 #include "KvoJsonResult.h"
+#include "KvoProxySettings.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoStringCodec.h"
 
@@ -65,6 +67,10 @@ void KvoSignIn::signIn(const QString& login, const QString& password, bool remem
         refuse(tr("Veuillez saisir votre identifiant et votre mot de passe."));
         return;
     }
+
+    // The account's own proxy carries its sign-in when this computer knows
+    // the account; a new account goes through the proxy in place.
+    KvoProxySettings::applyForLogin(m_login);
 
     // Set before the request: the service reads them from this very request,
     // and every request of the session carries them afterwards.
@@ -289,6 +295,10 @@ void KvoSignIn::finish(const Account& account, bool online)
     m_signedInLogin = account.login;
     m_online = online;
     m_password.clear();
+    // What an earlier run left in the outgoing queue goes out as soon as the
+    // service can take it (offline: when the connection comes back).
+    if (online)
+        KvoAsynchronousSender::flush();
     emit signedIn(online);
 }
 

@@ -14,7 +14,8 @@ class KvoHTTPRequest;
 // A successful sign-in leaves everything the session needs in place: the
 // users row with its configurations row, the remembered login of
 // player_config, the HTTP Basic credentials of every later request, the
-// environment's current user and the synchronisation manager's user. Then
+// environment's current user and the synchronisation manager's user; online,
+// the outgoing queue starts sending what it kept. Then
 // signedIn(online) is emitted; any refusal ends with failed(message) in
 // French, and with no credentials left set.
 //

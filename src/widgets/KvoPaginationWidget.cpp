@@ -1,4 +1,6 @@
 #include "KvoPaginationWidget.h"
+
+#include "KvoFont.h"
 #include "ui_KvoPaginationWidget.h"
 
 #include <QFont>
@@ -19,8 +21,7 @@ KvoPaginationWidget::KvoPaginationWidget(QWidget* parent)
 
     m_ui->numbers->setFixedWidth(m_buttonWidth * m_buttonCount + kNumbersPadding);
 
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(12);
+    const QFont font = KvoFont::arial(12);
     for (int i = 0; i < m_buttonCount; ++i) {
         auto* button = new QPushButton(m_ui->numbers);
         button->setFont(font);

@@ -1,5 +1,7 @@
 #include "KvoTopPosNumber.h"
 
+#include "KvoFont.h"
+
 #include <QFont>
 
 KvoTopPosNumber::KvoTopPosNumber(int position, QWidget* parent)
@@ -9,10 +11,7 @@ KvoTopPosNumber::KvoTopPosNumber(int position, QWidget* parent)
     setIconSize(QSize(41, 70));
     setText(QString::number(position + 1));
 
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(26);
-    font.setWeight(QFont::Bold);
-    setFont(font);
+    setFont(KvoFont::arial(26, QFont::Bold));
 
     // The trailing "border: 0;" keeps the platform's button frame from
     // being drawn around the badge.

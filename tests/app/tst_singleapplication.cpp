@@ -4,6 +4,7 @@
 #include "KvoTestSupport.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -108,6 +109,7 @@ private slots:
     void secondStartWithoutArgumentTellsAndExits_data();
     void secondStartWithoutArgumentTellsAndExits();
     void translationsLoad();
+    void translationsFoundWhenInstalled();
 
 private:
     KvoSingleApplication* app() { return KvoSingleApplication::instance(); }
@@ -473,6 +475,29 @@ void TstSingleApplication::translationsLoad()
     QCOMPARE(KvoEnvironment::interfaceLanguageIndex(), frenchRow);
     QCOMPARE(QCoreApplication::translate("KvoMessageBox", "Une instance du Vistrelle est déjà lancée !"),
              QStringLiteral("Une instance du Vistrelle est déjà lancée !"));
+}
+
+// Beside the executable in the build tree, under share/ once installed.
+void TstSingleApplication::translationsFoundWhenInstalled()
+{
+    QTemporaryDir prefix;
+    QVERIFY(prefix.isValid());
+    const QString bin = prefix.path() + QStringLiteral("/bin");
+    const QString shared = prefix.path() + QStringLiteral("/share/vistrelle/langues/english.qm");
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(KvoSingleApplication::translationFile(bin, QStringLiteral("english.qm")).isEmpty());
+    QVERIFY(QDir().mkpath(QFileInfo(shared).path()));
+    QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/langues/english.qm"), shared));
+    QCOMPARE(KvoSingleApplication::translationFile(bin, QStringLiteral("english.qm")), shared);
+    QCOMPARE(KvoSingleApplication::translationFile(bin + QLatin1Char('/'), QStringLiteral("english.qm")), shared);
+    QVERIFY(KvoSingleApplication::translationFile(bin, QStringLiteral("francais.qm")).isEmpty());
+    // The build tree's copy beside the executable comes first.
+    const QString beside = bin + QStringLiteral("/langues/english.qm");
+    QVERIFY(QDir().mkpath(QFileInfo(beside).path()));
+    QVERIFY(QFile::copy(shared, beside));
+    QCOMPARE(KvoSingleApplication::translationFile(bin, QStringLiteral("english.qm")), beside);
+    QTranslator english;
+    QVERIFY(english.load(KvoSingleApplication::translationFile(bin, QStringLiteral("english.qm"))));
 }
 
 int main(int argc, char** argv)

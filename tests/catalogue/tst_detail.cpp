@@ -9,6 +9,7 @@
 #include "KvoMainWindow.h"
 #include "KvoPageDetailSoftware.h"
 #include "KvoPaginationWidget.h"
+#include "KvoLibraryStore.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoQozFile.h"
 #include "KvoSoftwareDetailOrder.h"
@@ -301,45 +302,26 @@ QString TestDetail::realPath(uint fileId) const
 
 void TestDetail::load(const QList<C>& courses, const QString& softwareUrl)
 {
-    QSqlQuery q(KvoDatabase::database());
+    KvoLibrary added;
     for (const C& c : courses) {
-        QStringList ids, softs;
-        for (const V& v : c.files)
-            ids.append(QString::number(v.id));
-        for (uint s : c.softwares)
-            softs.append(QString::number(s));
-        q.prepare(QStringLiteral("INSERT INTO purchases (id_user, id, files, title, software_ids, purchase_date, "
-                                 "attachment_url) VALUES (?, ?, ?, ?, ?, ?, ?)"));
-        for (const QVariant& value : QVariantList{s_user, c.id, ids.join(';'), c.title, softs.join(';'), c.date,
-                                                  c.attachment})
-            q.addBindValue(value);
-        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
-        for (const V& v : c.files) {
-            QString path = v.path;
-            if (path == QLatin1String("*")) {
-                path = realPath(v.id);
-                QFile file(path);
+        KvoPurchase p = purchase(c);
+        for (KvoVideoFile& f : p.files) {
+            f.duration = 61 * f.fileId;
+            if (f.KvoPath == QLatin1String("*")) {
+                f.KvoPath = realPath(f.fileId);
+                QFile file(f.KvoPath);
                 QVERIFY(file.open(QIODevice::WriteOnly));
                 file.write("video");
             }
-            q.prepare(QStringLiteral("INSERT INTO videos (id_user, fileid, id_purchase, title, duration, ord, "
-                                     "n_chapter, t_chapter, KvoPath, hidden, alreadyseen) "
-                                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-            for (const QVariant& value :
-                 QVariantList{s_user, v.id, c.id, QStringLiteral("Vidéo %1").arg(v.id), 61 * v.id, v.order,
-                              v.chapter, v.chapterTitle, path, v.hidden ? 1 : 0, v.seen})
-                q.addBindValue(value);
-            QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
         }
+        added.purchases.insert(int(c.id), p);
     }
-    q.prepare(QStringLiteral("INSERT OR REPLACE INTO softwares (id, name, thumbnail, url) VALUES (?, 'Photo', '', ?)"));
-    q.addBindValue(s_soft);
-    q.addBindValue(softwareUrl);
-    QVERIFY(q.exec());
-    q.prepare(QStringLiteral("INSERT OR REPLACE INTO user_software (id_user, id_software, suscribed) VALUES (?, ?, 0)"));
-    q.addBindValue(s_user);
-    q.addBindValue(s_soft);
-    QVERIFY(q.exec());
+    KvoSoftware software;
+    software.id = s_soft;
+    software.name = QStringLiteral("Photo");
+    software.url = softwareUrl;
+    added.softwares.insert(int(s_soft), software);
+    QVERIFY(KvoTestLibrary::add(s_user, added));
     manager()->setUser(s_user, QStringLiteral("demo"), QStringLiteral("3"), QString());
 }
 
@@ -757,13 +739,11 @@ void TestDetail::removal()
     QCOMPARE(question, QStringLiteral("Souhaitez-vous vraiment supprimer cette formation de votre bibliothèque ?"));
 
     const KvoPurchase course = manager()->purchases().value(1);
+    const KvoLibraryMerge::Stored stored = KvoLibraryStore(s_user).localState();
     for (uint id : {11u, 12u, 13u, 14u}) {
         QCOMPARE(course.files.value(int(id)).hidden, hidden.contains(id));
-        QSqlQuery q(KvoDatabase::database());
-        q.prepare(QStringLiteral("SELECT hidden FROM videos WHERE fileid = ?"));
-        q.addBindValue(id);
-        QVERIFY(q.exec() && q.next());
-        QCOMPARE(q.value(0).toBool(), hidden.contains(id));
+        QVERIFY(stored.videos.contains(id));
+        QCOMPARE(stored.videos.value(id).hidden, hidden.contains(id));
     }
     for (uint id : {11u, 12u})
         QCOMPARE(QFile::exists(realPath(id)), !deleted.contains(id));
@@ -973,9 +953,7 @@ void TestDetail::playAndLinks()
     KvoPurchaseVideoManager::destroy();
     QThreadPool::globalInstance()->waitForDone(10000);
     KvoPageDetailSoftware other;
-    QSqlQuery q(KvoDatabase::database());
-    QVERIFY(q.exec(QStringLiteral("UPDATE softwares SET url = 'file:///etc/passwd'")));
-    manager()->setUser(s_user, QStringLiteral("demo"), QString(), QString());
+    load({}, QStringLiteral("file:///etc/passwd"));
     other.setSoftwareId(s_soft);
     other.findChild<QPushButton*>(QStringLiteral("buttonVisiter"))->click();
     QCOMPARE(recorder.urls.size(), 2);

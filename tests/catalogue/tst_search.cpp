@@ -6,7 +6,6 @@
 #include "KvoTestSupport.h"
 
 #include "KvoApi.h"
-#include "KvoDatabase.h"
 #include "KvoDialog.h"
 #include "KvoHTTPRequest.h"
 #include "KvoLoadingFrame.h"
@@ -33,8 +32,6 @@
 #include <QThreadPool>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -232,21 +229,10 @@ void TestSearch::cleanup()
 
 void TestSearch::loadLibrary(const QList<KvoPurchase>& courses)
 {
-    QSqlQuery q(KvoDatabase::database());
-    for (const KvoPurchase& c : courses) {
-        q.prepare(QStringLiteral("INSERT INTO purchases (id_user, id, files, title, software_ids) VALUES (?, ?, ?, ?, ?)"));
-        for (const QVariant& v : QVariantList{s_user, c.id, KvoPurchase::idListString(c.fileIds()), c.title,
-                                              KvoPurchase::idListString(c.softwareIDs)})
-            q.addBindValue(v);
-        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
-        for (const KvoVideoFile& f : c.files) {
-            q.prepare(QStringLiteral("INSERT INTO videos (id_user, fileid, id_purchase, title, KvoPath, hidden, "
-                                     "alreadyseen) VALUES (?, ?, ?, 'v', ?, ?, ?)"));
-            for (const QVariant& v : QVariantList{s_user, f.fileId, c.id, f.KvoPath, f.hidden ? 1 : 0, f.alreadySeen})
-                q.addBindValue(v);
-            QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
-        }
-    }
+    KvoLibrary added;
+    for (const KvoPurchase& c : courses)
+        added.purchases.insert(int(c.id), c);
+    QVERIFY(KvoTestLibrary::add(s_user, added));
     manager()->setUser(s_user, QStringLiteral("demo"), QStringLiteral("9"), QString());
     manager()->setConnected(true);
 }
@@ -456,11 +442,15 @@ void TestSearch::libraryThenServerPages()
     QVERIFY(waitIdle(page.get()));
     QCOMPARE(titles(page->serverRows()).join(' '), QStringLiteral("S17 S18 S19 S20 S21 S22 S23 S24"));
 
-    // Pages already seen come from the cache.
+    // Pages already seen come from the cache, with the rows made for them.
     const int requests = m_server.requestsTo(SearchPath).size();
+    const QList<KvoSearchItem*> lastRows = page->serverRows();
     page->pagination()->setCurrentPage(1);
     QVERIFY(!page->isSearching());
     QCOMPARE(titles(page->serverRows()).first(), QStringLiteral("S7"));
+    page->pagination()->setCurrentPage(2);
+    QCOMPARE(page->serverRows(), lastRows);
+    page->pagination()->setCurrentPage(1);
     page->pagination()->setCurrentPage(2);
     page->pagination()->setCurrentPage(0);
     QCOMPARE(titles(page->localRows()).size(), 3);
@@ -609,9 +599,7 @@ void TestSearch::badQueriesReachTheService()
     page->newSearch(QStringLiteral("crème 100%"));
     QVERIFY(waitIdle(page.get()));
     QCOMPARE(titles(page->localRows()).size(), 1);
-    QSqlQuery q(KvoDatabase::database());
-    QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM purchases")) && q.next());
-    QCOMPARE(q.value(0).toInt(), 1);
+    QCOMPARE(KvoTestLibrary::stored(s_user).purchases.size(), 1);
 }
 
 void TestSearch::oddResults()

@@ -9,6 +9,7 @@
 #include "KvoMainWindow.h"
 #include "KvoPageSoftwares.h"
 #include "KvoProgressWidget.h"
+#include "KvoLibraryStore.h"
 #include "KvoPurchaseVideoManager.h"
 
 #include <QBuffer>
@@ -197,53 +198,39 @@ void TestSoftwares::cleanup()
 
 void TestSoftwares::addSoftware(int id, const QString& name, const QString& thumbnail)
 {
-    QSqlQuery q(KvoDatabase::database());
-    q.prepare(QStringLiteral("INSERT INTO softwares (id, name, thumbnail, url) VALUES (?, ?, ?, '')"));
-    q.addBindValue(id);
-    q.addBindValue(name);
-    q.addBindValue(thumbnail);
-    QVERIFY(q.exec());
-    q.prepare(QStringLiteral("INSERT INTO user_software (id_user, id_software, suscribed) VALUES (?, ?, 0)"));
-    q.addBindValue(s_user);
-    q.addBindValue(id);
-    QVERIFY(q.exec());
+    KvoLibrary added;
+    KvoSoftware software;
+    software.id = uint(id);
+    software.name = name;
+    software.thumbnail = thumbnail;
+    added.softwares.insert(id, software);
+    QVERIFY(KvoTestLibrary::add(s_user, added));
 }
 
 void TestSoftwares::addCourse(int id, const QList<int>& softwareIds, const QList<File>& files)
 {
-    QStringList software, fileIds;
+    KvoPurchase course;
+    course.id = uint(id);
+    course.title = QStringLiteral("Course %1").arg(id);
     for (int s : softwareIds)
-        software << QString::number(s);
-    for (const File& f : files)
-        fileIds << QString::number(f.id);
-    QSqlQuery q(KvoDatabase::database());
-    q.prepare(QStringLiteral("INSERT INTO purchases (id_user, id, files, title, software_ids) VALUES (?, ?, ?, ?, ?)"));
-    q.addBindValue(s_user);
-    q.addBindValue(id);
-    q.addBindValue(fileIds.join(QLatin1Char(';')));
-    q.addBindValue(QStringLiteral("Course %1").arg(id));
-    q.addBindValue(software.join(QLatin1Char(';')));
-    QVERIFY(q.exec());
+        course.softwareIDs.append(uint(s));
     for (const File& f : files) {
-        q.prepare(QStringLiteral(
-            "INSERT INTO videos (id_user, fileid, id_purchase, title, KvoPath, hidden) VALUES (?, ?, ?, ?, ?, ?)"));
-        q.addBindValue(s_user);
-        q.addBindValue(f.id);
-        q.addBindValue(id);
-        q.addBindValue(QStringLiteral("Video %1").arg(f.id));
-        q.addBindValue(f.onDisk ? QStringLiteral("/videos/%1.qoz").arg(f.id) : QString());
-        q.addBindValue(f.hidden ? 1 : 0);
-        QVERIFY(q.exec());
+        KvoVideoFile video;
+        video.fileId = uint(f.id);
+        video.purchaseId = uint(id);
+        video.title = QStringLiteral("Video %1").arg(f.id);
+        video.KvoPath = f.onDisk ? QStringLiteral("/videos/%1.qoz").arg(f.id) : QString();
+        video.hidden = f.hidden;
+        course.files.insert(f.id, video);
     }
+    KvoLibrary added;
+    added.purchases.insert(id, course);
+    QVERIFY(KvoTestLibrary::add(s_user, added));
 }
 
 void TestSoftwares::setHidden(int fileId, bool hidden)
 {
-    QSqlQuery q(KvoDatabase::database());
-    q.prepare(QStringLiteral("UPDATE videos SET hidden = ? WHERE fileid = ?"));
-    q.addBindValue(hidden ? 1 : 0);
-    q.addBindValue(fileId);
-    QVERIFY(q.exec());
+    QVERIFY(KvoLibraryStore(s_user).setVideoHidden(0, uint(fileId), hidden, false));
 }
 
 // The library as the manager loads it at sign-in.

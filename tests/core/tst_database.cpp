@@ -1,6 +1,8 @@
 #include "KvoDatabase.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QTemporaryDir>
@@ -23,7 +25,9 @@ private slots:
     void migratesOldVersion();
     void writesFromAnotherThread();
     void transactionRollsBack();
-    void refusesForeignFile();
+    void migratesVersion1();
+    void setsAsideDamagedFile_data();
+    void setsAsideDamagedFile();
     void doubleQuotedLiteralsOfTops();
     void queryOnClosedDatabase();
 
@@ -62,7 +66,7 @@ void TestDatabase::schemaHasEveryTable_data()
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("users") << "users"
         << QStringList{"id_qoz_user", "id_configuration", "login", "pseudo", "password", "email",
-                       "credits", "last_update", "session"};
+                       "credits", "last_update", "session", "last_sync"};
     QTest::newRow("configurations") << "configurations"
         << QStringList{"volume", "notifications_mask", "path_videos", "server_proxy", "port_proxy",
                        "username_proxy", "password_proxy", "need_authentification", "need_proxy",
@@ -74,11 +78,11 @@ void TestDatabase::schemaHasEveryTable_data()
         << QStringList{"id_user", "id", "files", "title", "course_title", "softwares",
                        "software_ids", "author_ids", "price", "previous_price", "rating", "sales",
                        "thumbnail", "url", "end_ts", "preview_uri", "width", "height",
-                       "purchase_date", "attachment_url", "description", "commented"};
+                       "purchase_date", "attachment_url", "description", "commented", "in_library"};
     QTest::newRow("videos") << "videos"
         << QStringList{"id_user", "fileid", "id_purchase", "title", "duration", "ord", "n_chapter",
                        "t_chapter", "expiry_ts", "thumbnail", "width", "height", "KvoPath",
-                       "hidden", "alreadyseen"};
+                       "hidden", "alreadyseen", "in_library"};
     QTest::newRow("authors") << "authors"
         << QStringList{"id", "pseudo", "avatar", "bio", "avatar_url", "profile_url", "fan"};
     QTest::newRow("softwares") << "softwares" << QStringList{"id", "name", "thumbnail", "url"};
@@ -103,7 +107,7 @@ void TestDatabase::defaultsAndSinglePlayerConfigRow()
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toInt(), 1);
     QCOMPARE(KvoDatabase::schemaVersion(), KvoDatabase::currentSchemaVersion());
-    QCOMPARE(KvoDatabase::currentSchemaVersion(), 1);
+    QCOMPARE(KvoDatabase::currentSchemaVersion(), 2);
 
     // The UPDATEs of the remembered login carry no WHERE: they must reach
     // the one row.
@@ -186,7 +190,7 @@ void TestDatabase::migratesOldVersion()
     QSqlQuery q = KvoDatabase::query(QStringLiteral("SELECT last_login, db_version FROM player_config"));
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toString(), QStringLiteral("first"));
-    QCOMPARE(q.value(1).toInt(), 1);
+    QCOMPARE(q.value(1).toInt(), KvoDatabase::currentSchemaVersion());
     QVERIFY(!q.next());
     QVERIFY(columns(QStringLiteral("tops")).contains(QStringLiteral("json")));
 }
@@ -247,24 +251,107 @@ void TestDatabase::transactionRollsBack()
     QCOMPARE(q.value(0).toInt(), 1);
 }
 
-void TestDatabase::refusesForeignFile()
+void TestDatabase::migratesVersion1()
 {
+    // A file of the first schema: its library rows stay in the library, and
+    // the last synchronisation is taken as no later than the change time.
     KvoDatabase::close();
-    const QString bogus = m_dir.filePath(QStringLiteral("bogus.sqlite"));
+    const QString old = m_dir.filePath(QStringLiteral("v1.sqlite"));
+    QFile::remove(old);
     {
-        QFile f(bogus);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray("this is no database, only text that goes on and on. ").repeated(200));
+        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        raw.setDatabaseName(old);
+        QVERIFY(raw.open());
+        QSqlQuery q(raw);
+        QVERIFY(q.exec(QStringLiteral("CREATE TABLE player_config (db_version INTEGER DEFAULT 0)")));
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO player_config (db_version) VALUES (1)")));
+        QVERIFY(q.exec(QStringLiteral("CREATE TABLE users (id_qoz_user TEXT UNIQUE, last_update INTEGER DEFAULT 0)")));
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO users VALUES ('u1', 1700000000)")));
+        QVERIFY(q.exec(QStringLiteral("CREATE TABLE purchases (id_user TEXT, id INTEGER, UNIQUE(id_user, id))")));
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO purchases VALUES ('u1', 10)")));
+        QVERIFY(q.exec(QStringLiteral("CREATE TABLE videos (id_user TEXT, fileid INTEGER, UNIQUE(id_user, fileid))")));
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO videos VALUES ('u1', 101)")));
+        raw.close();
     }
-    QVERIFY(!KvoDatabase::open(bogus));
-    QVERIFY(!KvoDatabase::isOpen());
-    QVERIFY(!KvoDatabase::database().isValid());
-    // The file was not overwritten.
-    QFile f(bogus);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QVERIFY(f.readAll().startsWith("this is no database"));
-    // A good file opens again afterwards.
-    QVERIFY(KvoDatabase::open(dbPath()));
+    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    QVERIFY(KvoDatabase::open(old));
+    QCOMPARE(KvoDatabase::schemaVersion(), 2);
+    QVERIFY(KvoDatabase::setAsideFile().isEmpty());
+    QSqlQuery q = KvoDatabase::query(QStringLiteral(
+        "SELECT u.last_sync, p.in_library, v.in_library FROM users u, purchases p, videos v"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toLongLong(), 1700000000);
+    QCOMPARE(q.value(1).toInt(), 1);
+    QCOMPARE(q.value(2).toInt(), 1);
+}
+
+void TestDatabase::setsAsideDamagedFile_data()
+{
+    QTest::addColumn<bool>("database");
+    QTest::newRow("not a database") << false;
+    QTest::newRow("damaged pages") << true;
+}
+
+void TestDatabase::setsAsideDamagedFile()
+{
+    // A file that is not a database, or whose pages are damaged, is moved
+    // aside with its log, and a fresh database takes its place: the client
+    // starts, the next synchronisation rebuilds the library.
+    QFETCH(bool, database);
+    KvoDatabase::close();
+    const QString path = m_dir.filePath(QStringLiteral("damaged/database.sqlite"));
+    QDir(m_dir.filePath(QStringLiteral("damaged"))).removeRecursively();
+    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("damaged"))));
+    QByteArray original;
+    if (database) {
+        QVERIFY(KvoDatabase::open(path));
+        QSqlQuery q(KvoDatabase::database());
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO faq (id, question, answer) VALUES (1, 'q', 'a')")));
+        QVERIFY(q.prepare(QStringLiteral("INSERT INTO signets (id_video, value, name) VALUES (?, ?, ?)")));
+        for (int i = 0; i < 2000; ++i) {
+            q.addBindValue(i);
+            q.addBindValue(i * 1000);
+            q.addBindValue(QStringLiteral("marque %1").arg(i));
+            QVERIFY(q.exec());
+        }
+        KvoDatabase::close(); // checkpoints the log into the file
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.size() > 16 * 4096);
+        f.seek(f.size() / 2);
+        f.write(QByteArray(3 * 4096, '\x5a'));
+        f.close();
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        original = f.readAll();
+    } else {
+        original = QByteArray("this is no database, only text that goes on and on. ").repeated(200);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(original);
+    }
+    QVERIFY(KvoDatabase::open(path));
+    const QString aside = KvoDatabase::setAsideFile();
+    QVERIFY(!aside.isEmpty());
+    QVERIFY2(QFileInfo(aside).fileName().startsWith(QStringLiteral("database.sqlite.damaged-")), qPrintable(aside));
+    QCOMPARE(QFileInfo(aside).absolutePath(), QFileInfo(path).absolutePath());
+    QFile moved(aside);
+    QVERIFY(moved.open(QIODevice::ReadOnly));
+    QCOMPARE(moved.readAll(), original);
+    // The fresh file works.
+    QSqlQuery q = KvoDatabase::query(QStringLiteral("PRAGMA quick_check"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toString(), QStringLiteral("ok"));
+    QCOMPARE(KvoDatabase::schemaVersion(), KvoDatabase::currentSchemaVersion());
+    QVERIFY(KvoDatabase::query(QStringLiteral("INSERT INTO users (id_qoz_user) VALUES ('u1')")).isActive());
+    q = KvoDatabase::query(QStringLiteral("SELECT count(*) FROM faq"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 0);
+
+    // Opened again: nothing more to set aside.
+    KvoDatabase::close();
+    QVERIFY(KvoDatabase::open(path));
+    QVERIFY(KvoDatabase::setAsideFile().isEmpty());
+    QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList({QStringLiteral("*.damaged-*")}, QDir::Files).size(), 1);
 }
 
 void TestDatabase::doubleQuotedLiteralsOfTops()

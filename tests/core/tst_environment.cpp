@@ -35,12 +35,16 @@ private slots:
     void flushCache();
     void launchPendingUpdate();
     void nearestExistingFolder();
+    void legacyDataMovesOnce();
+    void databaseOwnerOnly();
 
 private:
     void addUserWithConfiguration(const QString& userId, const QVariant& pathVideos);
     static QString native(const QString& path) { return QDir::toNativeSeparators(path); }
 
     std::unique_ptr<KvoTestHome> m_home;
+    // The owner, group and others bits (not the "current user" ones).
+    static constexpr QFile::Permissions AllModes = QFile::Permissions(0x7077);
 };
 
 void TestEnvironment::initTestCase()
@@ -76,6 +80,76 @@ void TestEnvironment::addUserWithConfiguration(const QString& userId, const QVar
     QVERIFY(q.exec());
 }
 
+// Data kept beside the settings by earlier versions moves to the data folder
+// once; a database already in the new place is never overwritten.
+void TestEnvironment::legacyDataMovesOnce()
+{
+    const QString settings = KvoEnvironment::settingsFolder();
+    const auto write = [](const QString& path, const QByteArray& content) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    };
+    const auto read = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+    };
+    // English: nothing in the new place yet.
+    const QString oldEnglish = settings + QStringLiteral("/en_GB");
+    const QString newEnglish = native(m_home->path() + QStringLiteral("/home/.local/share/Qozmira/Vistrelle/en_GB"));
+    QFile::remove(newEnglish + QStringLiteral("/database.sqlite"));
+    write(oldEnglish + QStringLiteral("/database.sqlite"), "old english");
+    write(oldEnglish + QStringLiteral("/database.sqlite-wal"), "its log");
+    write(oldEnglish + QStringLiteral("/cache/software_1.png"), "image");
+    write(oldEnglish + QStringLiteral("/temp/part"), "temp");
+    // French: the database in use is in the new place already.
+    const QString oldFrench = settings + QStringLiteral("/fr_FR");
+    const QString newFrench = native(m_home->path() + QStringLiteral("/home/.local/share/Qozmira/Vistrelle/fr_FR"));
+    QVERIFY(QFileInfo::exists(newFrench + QStringLiteral("/database.sqlite")));
+    const QByteArray inUse = read(newFrench + QStringLiteral("/database.sqlite"));
+    write(oldFrench + QStringLiteral("/database.sqlite"), "old french");
+    write(oldFrench + QStringLiteral("/database.sqlite-wal"), "old french log");
+
+    KvoEnvironment::init();
+    QCOMPARE(read(newEnglish + QStringLiteral("/database.sqlite")), QByteArray("old english"));
+    QCOMPARE(read(newEnglish + QStringLiteral("/database.sqlite-wal")), QByteArray("its log"));
+    QVERIFY(!QFileInfo::exists(oldEnglish));
+    QCOMPARE(read(newFrench + QStringLiteral("/database.sqlite")), inUse);
+    QVERIFY(read(newFrench + QStringLiteral("/database.sqlite-wal")) != QByteArray("old french log"));
+    QCOMPARE(read(oldFrench + QStringLiteral("/database.sqlite")), QByteArray("old french"));
+
+    // Once: a second start changes nothing.
+    KvoEnvironment::init();
+    QCOMPARE(read(newEnglish + QStringLiteral("/database.sqlite")), QByteArray("old english"));
+    QCOMPARE(read(oldFrench + QStringLiteral("/database.sqlite")), QByteArray("old french"));
+    QDir(oldFrench).removeRecursively();
+    QFile::remove(newEnglish + QStringLiteral("/database.sqlite"));
+    QFile::remove(newEnglish + QStringLiteral("/database.sqlite-wal"));
+}
+
+// The database holds the encoded password: nobody but its owner reads it,
+// from its creation on, and an older file is closed on its next opening.
+void TestEnvironment::databaseOwnerOnly()
+{
+    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+    KvoDatabase::query(QStringLiteral("DELETE FROM users")); // something in the log
+    QCOMPARE(QFileInfo(KvoEnvironment::databasePath()).permissions() & AllModes, ownerOnly);
+    if (QFileInfo::exists(KvoEnvironment::databasePath() + QStringLiteral("-wal")))
+        QCOMPARE(QFileInfo(KvoEnvironment::databasePath() + QStringLiteral("-wal")).permissions() & AllModes,
+                 ownerOnly);
+
+    const QString older = m_home->path() + QStringLiteral("/older.sqlite");
+    {
+        QFile file(older);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(QFile::setPermissions(older, ownerOnly | QFile::ReadGroup | QFile::ReadOther));
+    QVERIFY(KvoDatabase::open(older));
+    QCOMPARE(QFileInfo(older).permissions() & AllModes, ownerOnly);
+    QVERIFY(KvoDatabase::openForCurrentLanguage());
+}
+
 // A file dialog starts in the video folder, or as near to it as exists.
 void TestEnvironment::nearestExistingFolder()
 {
@@ -102,16 +176,22 @@ void TestEnvironment::foldersUnderPreferences()
              native(prefs + QStringLiteral("/Qozmira/Vistrelle/Vistrelle.ini")));
     QCOMPARE(KvoEnvironment::storageLocation(), native(m_home->path() + QStringLiteral("/home/Documents")));
 
+    // The database in the data folder, images and temporary files in the
+    // cache folder, one of each per content language.
     for (int i = 0; i < KvoEnvironment::languageCount(); ++i) {
         KvoEnvironment::setContentLanguageIndex(i);
-        const QString data = native(prefs + QStringLiteral("/Qozmira/Vistrelle/")
-                                    + KvoEnvironment::language(i).locale);
+        const QString locale = KvoEnvironment::language(i).locale;
+        const QString data = native(m_home->path() + QStringLiteral("/home/.local/share/Qozmira/Vistrelle/") + locale);
+        const QString cache = native(m_home->path() + QStringLiteral("/home/.cache/Qozmira/Vistrelle/") + locale);
         QCOMPARE(KvoEnvironment::dataPath(), data);
-        QCOMPARE(KvoEnvironment::cachePath(), data + QDir::separator() + QStringLiteral("cache"));
-        QCOMPARE(KvoEnvironment::tempPath(), data + QDir::separator() + QStringLiteral("temp"));
+        QCOMPARE(KvoEnvironment::cachePath(), cache + QDir::separator() + QStringLiteral("images"));
+        QCOMPARE(KvoEnvironment::tempPath(), cache + QDir::separator() + QStringLiteral("temp"));
         QCOMPARE(KvoEnvironment::databasePath(), data + QDir::separator() + QStringLiteral("database.sqlite"));
         QVERIFY(QFileInfo(KvoEnvironment::cachePath()).isDir());
         QVERIFY(QFileInfo(KvoEnvironment::tempPath()).isDir());
+        // Owner only: the database holds the encoded password.
+        QCOMPARE(QFileInfo(data).permissions() & AllModes, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(!QFileInfo::exists(native(prefs + QStringLiteral("/Qozmira/Vistrelle/") + locale)));
     }
     KvoEnvironment::setContentLanguageIndex(0);
 

@@ -8,7 +8,11 @@
 #include "KvoHTTPRequest.h"
 #include "KvoJsonResult.h"
 #include "KvoPurchaseVideoManager.h"
+#include "KvoQozFile.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -87,12 +91,14 @@ private slots:
 
     void firstPollFillsMemoryAndDatabase();
     void localStateSurvivesRepoll();
+    void emptyLibraryKeepsLocalState();
+    void videosFoundAgainOnDisk();
     void importedRowsKeepLocalState();
     void notModified();
     void sessionExpiredStopsPolling();
     void failureLeavesLibrary_data();
     void failureLeavesLibrary();
-    void duplicatesAndCoursesWithoutFiles();
+    void lenientValuesAccepted();
     void updateWhileSynchronising();
     void settersWriteAndSignalSynchronously();
     void purchasesIsACopy();
@@ -100,6 +106,7 @@ private slots:
     void offlineReloadAfterSignIn();
     void destroyWhilePollInFlight();
     void failedWriteKeepsPreviousLibrary();
+    void fullDiskReportedOnce();
     void connectionStateSignalsOnChangeOnly();
     void devserverLibrary();
 
@@ -164,6 +171,7 @@ void TestManager::firstPollFillsMemoryAndDatabase()
     connect(manager(), &KvoPurchaseVideoManager::databaseUpdated, this, [&] { order << "databaseUpdated"; });
     connect(manager(), &KvoPurchaseVideoManager::updateEnded, this, [&] { order << "updateEnded"; });
     QSignalSpy started(manager(), &KvoPurchaseVideoManager::updateStarted);
+    const qint64 before = QDateTime::currentSecsSinceEpoch();
     QVERIFY(poll());
     QCOMPARE(started.count(), 1);
     QCOMPARE(order, (QStringList{"databaseUpdated", "updateEnded"}));
@@ -182,7 +190,9 @@ void TestManager::firstPollFillsMemoryAndDatabase()
     QVERIFY(manager()->softwares().value(3).suscribed);
     QCOMPARE(manager()->authors().value(7).pseudo, QStringLiteral("Zoé"));
     QCOMPARE(manager()->credits(), QStringLiteral("42"));
-    QCOMPARE(manager()->lastLocalUpdate(), 1700000000);
+    // The time of this synchronisation, not the service's change time.
+    QVERIFY(manager()->lastLocalUpdate() >= before);
+    QVERIFY(manager()->lastLocalUpdate() <= QDateTime::currentSecsSinceEpoch());
     QVERIFY(manager()->isConnected());
     QVERIFY(manager()->isPolling());
 
@@ -192,6 +202,7 @@ void TestManager::firstPollFillsMemoryAndDatabase()
     QCOMPARE(scalar("SELECT id_purchase FROM videos WHERE fileid = 103").toInt(), 10);
     QCOMPARE(count("SELECT count(*) FROM user_software"), 2);
     QCOMPARE(scalar("SELECT last_update FROM users WHERE id_qoz_user = ?", {s_user}).toInt(), 1700000000);
+    QCOMPARE(scalar("SELECT last_sync FROM users WHERE id_qoz_user = ?", {s_user}).toInt(), manager()->lastLocalUpdate());
     QCOMPARE(scalar("SELECT credits FROM users WHERE id_qoz_user = ?", {s_user}).toString(), QStringLiteral("42"));
 
     // The next poll asks from the answer's time.
@@ -224,17 +235,92 @@ void TestManager::localStateSurvivesRepoll()
     QCOMPARE(after.value(10).files.value(102).alreadySeen, 40u);
     QVERIFY(!after.value(10).files.value(103).hidden);
 
-    QCOMPARE(count("SELECT count(*) FROM purchases"), 1);
-    QCOMPARE(count("SELECT count(*) FROM videos"), 2);
+    QCOMPARE(count("SELECT count(*) FROM purchases WHERE in_library = 1"), 1);
+    QCOMPARE(count("SELECT count(*) FROM videos WHERE in_library = 1"), 2);
     QCOMPARE(count("SELECT count(*) FROM videos WHERE fileid = 102 AND hidden = 1 AND alreadyseen = 40"), 1);
     QCOMPARE(count("SELECT commented FROM purchases WHERE id = 10"), 1);
     QCOMPARE(scalar("SELECT title FROM purchases WHERE id = 10").toString(), QStringLiteral("Calques (2e éd.)"));
+    // Only rows that hold something of the user's stay out of the library:
+    // course 20 and video 201 held nothing.
+    QCOMPARE(count("SELECT count(*) FROM videos"), 3);
+    QCOMPARE(count("SELECT count(*) FROM purchases"), 1);
 
-    // The path of a video that comes back is remembered while its row lives;
-    // a video the service stopped listing has left the database.
+    // Video 101 comes back with its file; the course that leaves with all its
+    // state and comes back gets it back too, also after a new sign-in.
+    m->setCommented(10, true);
+    m_server->setAnswer(200, answer({{20, "Masques", {201}}}, 300));
+    QVERIFY(poll());
+    QVERIFY(!m->purchases().contains(10));
+    m->setUser(s_user, QStringLiteral("demo"), QString(), QStringLiteral("t"));
+    QCOMPARE(m->purchases().keys(), QList<int>{20});
+    m_server->setAnswer(200, answer({{10, "Calques", {101, 102, 103}}, {20, "Masques", {201}}}, 400));
+    QVERIFY(poll());
+    const auto back = m->purchases().value(10);
+    QVERIFY(back.commented);
+    QCOMPARE(back.files.value(101).KvoPath, QStringLiteral("/videos/a.qoz"));
+    QVERIFY(back.files.value(102).hidden);
+    QCOMPARE(back.files.value(102).alreadySeen, 40u);
+    QCOMPARE(count("SELECT count(*) FROM videos WHERE in_library = 1"), 4);
+    QCOMPARE(scalar("SELECT KvoPath FROM videos WHERE fileid = 101").toString(), QStringLiteral("/videos/a.qoz"));
+}
+
+void TestManager::emptyLibraryKeepsLocalState()
+{
+    // A library without courses is a real answer (a new account, a refund):
+    // the list follows it, and what the user did comes back with the courses.
+    m_server->setAnswer(200, answer({{10, "Calques", {101, 102}}}, 100));
+    QVERIFY(poll());
+    auto m = manager();
+    KvoVideoFile v = m->purchases().value(10).files.value(101);
+    v.KvoPath = QStringLiteral("/videos/101.qoz");
+    m->setVideoPath(m->purchases().value(10), v);
+    m->setAlreadySeen(10, 102, 75);
+
+    m_server->setAnswer(200, QByteArray(R"({"status":"OK","timestamp":200,"vorns":[],"authors":[],"softwares":[]})"));
+    QSignalSpy written(m, &KvoPurchaseVideoManager::libraryWritten);
+    QVERIFY(poll());
+    QCOMPARE(written.count(), 1);
+    QVERIFY(written.at(0).at(0).toBool());
+    QVERIFY(m->isConnected());
+    QVERIFY(m->purchases().isEmpty());
+    QCOMPARE(m_server->lastQuery().queryItemValue("since"), QStringLiteral("100"));
+    QCOMPARE(count("SELECT count(*) FROM videos WHERE in_library = 1"), 0);
+
     m_server->setAnswer(200, answer({{10, "Calques", {101, 102}}}, 300));
     QVERIFY(poll());
-    QVERIFY(m->purchases().value(10).files.value(101).KvoPath.isEmpty());
+    QCOMPARE(m->purchases().value(10).files.value(101).KvoPath, QStringLiteral("/videos/101.qoz"));
+    QCOMPARE(m->purchases().value(10).files.value(102).alreadySeen, 75u);
+}
+
+void TestManager::videosFoundAgainOnDisk()
+{
+    // The rows that knew the files are gone (a database started afresh), the
+    // files are still in the video folder under whatever names.
+    const QString folder = QDir::fromNativeSeparators(KvoEnvironment::videoPath());
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/cours/sous")));
+    auto make = [&](const QString& name, int purchase, int file) {
+        QFile f(folder + QLatin1Char('/') + name);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 'v'));
+        f.close();
+        if (purchase > 0)
+            QVERIFY(KvoQozFile::appendTrailer(f.fileName(), uint(purchase), uint(file)));
+    };
+    make(QStringLiteral("cours/renamed.qoz"), 10, 101);
+    make(QStringLiteral("cours/sous/102.qoz"), 10, 102);
+    make(QStringLiteral("other-course.qoz"), 99, 103); // the box names another course
+    make(QStringLiteral("no-box.qoz"), 0, 0);
+    m_server->setAnswer(200, answer({{10, "Calques", {101, 102, 103, 104}}}, 100));
+    QVERIFY(poll());
+    const auto files = manager()->purchases().value(10).files;
+    QCOMPARE(files.value(101).KvoPath, folder + QStringLiteral("/cours/renamed.qoz"));
+    QCOMPARE(files.value(102).KvoPath, folder + QStringLiteral("/cours/sous/102.qoz"));
+    QVERIFY(files.value(103).KvoPath.isEmpty());
+    QVERIFY(files.value(104).KvoPath.isEmpty());
+    QCOMPARE(scalar("SELECT KvoPath FROM videos WHERE fileid = 102").toString(),
+             folder + QStringLiteral("/cours/sous/102.qoz"));
+    QCOMPARE(count("SELECT count(*) FROM videos WHERE KvoPath <> ''"), 2);
+    QVERIFY(QDir(folder).removeRecursively());
 }
 
 void TestManager::importedRowsKeepLocalState()
@@ -278,14 +364,24 @@ void TestManager::notModified()
     QVERIFY(poll());
     manager()->setConnected(false);
     m_server->setAnswer(304, QByteArray());
+    // Set back, so that the 304's own time is told from the 200's.
+    QVERIFY(KvoDatabase::query(QStringLiteral("UPDATE users SET last_sync = 5")).isActive());
+    manager()->setUser(s_user, QStringLiteral("demo"), QString(), QStringLiteral("t"));
+    QCOMPARE(manager()->lastLocalUpdate(), 5);
+    manager()->setConnected(false);
     QSignalSpy updated(manager(), &KvoPurchaseVideoManager::databaseUpdated);
     QSignalSpy state(manager(), &KvoPurchaseVideoManager::changeConnectionState);
+    const qint64 before = QDateTime::currentSecsSinceEpoch();
     QVERIFY(poll());
     QCOMPARE(updated.count(), 0);
     QCOMPARE(state.count(), 1);
     QVERIFY(manager()->isConnected());
     QCOMPARE(manager()->purchases().keys(), QList<int>{10});
-    QCOMPARE(manager()->lastLocalUpdate(), 100);
+    // A 304 is a successful synchronisation: "Dernière actualisation" moves.
+    QVERIFY(manager()->lastLocalUpdate() >= before);
+    QCOMPARE(scalar("SELECT last_sync FROM users WHERE id_qoz_user = ?", {s_user}).toInt(), manager()->lastLocalUpdate());
+    QCOMPARE(scalar("SELECT last_update FROM users WHERE id_qoz_user = ?", {s_user}).toInt(), 100);
+    QCOMPARE(m_server->lastQuery().queryItemValue("since"), QStringLiteral("100"));
 }
 
 void TestManager::sessionExpiredStopsPolling()
@@ -331,6 +427,33 @@ void TestManager::failureLeavesLibrary_data()
     QTest::newRow("no vorns") << 200 << QByteArray(R"({"status":"OK","timestamp":5})") << int(KvoCannedServer::Answer);
     QTest::newRow("vorns not a list") << 200 << QByteArray(R"({"vorns":{"30":{}}})") << int(KvoCannedServer::Answer);
     QTest::newRow("JSON array") << 200 << QByteArray("[1,2]") << int(KvoCannedServer::Answer);
+    // One bad part spoils the whole answer: what it leaves out would leave
+    // the library.
+    const auto with = [](const QByteArray& vorns, const QByteArray& rest = R"("authors":[],"softwares":[])") {
+        return QByteArray(R"({"status":"OK","timestamp":900,"vorns":)") + vorns + ',' + rest + '}';
+    };
+    const QByteArray c10 = R"({"id":10,"title":"Calques","files":[{"id":101},{"id":102}]})";
+    const QList<QPair<const char*, QByteArray>> bad = {
+        {"entry not an object", with('[' + c10 + R"(,42])")},
+        {"null entry", with('[' + c10 + ",null]")},
+        {"vorns null", with("null")},
+        {"course without id", with('[' + c10 + R"(,{"title":"x","files":[]}])")},
+        {"course id not a number", with(R"([{"id":"dix","files":[]}])")},
+        {"files not a list", with(R"([{"id":10,"files":"101;102"}])")},
+        {"files null", with(R"([{"id":10,"files":null}])")},
+        {"files missing", with(R"([{"id":10,"title":"Calques"}])")},
+        {"file entry not an object", with(R"([{"id":10,"files":[{"id":101},7]}])")},
+        {"file without id", with(R"([{"id":10,"files":[{"id":101},{"title":"x"}]}])")},
+        {"duplicated course id", with('[' + c10 + R"(,{"id":"10","files":[]}])")},
+        {"duplicated file id", with(R"([{"id":10,"files":[{"id":101}]},{"id":11,"files":[{"id":101}]}])")},
+        {"softwares not a list", with('[' + c10 + ']', R"("authors":[],"softwares":"none")")},
+        {"authors null", with('[' + c10 + ']', R"("authors":null,"softwares":[])")},
+        {"authors missing", with('[' + c10 + ']', R"("softwares":[])")},
+        {"software without id", with('[' + c10 + ']', R"("authors":[],"softwares":[{"name":"x"}])")},
+        {"status ERROR", QByteArray(R"({"status":"ERROR","vorns":[],"authors":[],"softwares":[]})")},
+    };
+    for (const auto& row : bad)
+        QTest::newRow(row.first) << 200 << row.second << int(KvoCannedServer::Answer);
     QTest::newRow("refused connection") << -1 << QByteArray() << int(KvoCannedServer::Answer);
 }
 
@@ -342,6 +465,11 @@ void TestManager::failureLeavesLibrary()
     m_server->setAnswer(200, answer({{10, "Calques", {101, 102}}}, 100));
     QVERIFY(poll());
     QVERIFY(manager()->isConnected());
+    KvoVideoFile v = manager()->purchases().value(10).files.value(101);
+    v.KvoPath = QStringLiteral("/videos/101.qoz");
+    manager()->setVideoPath(manager()->purchases().value(10), v);
+    manager()->setVideoHidden(10, 102, true);
+    const int synchronised = manager()->lastLocalUpdate();
 
     if (status < 0) {
         QTcpServer closed;
@@ -359,33 +487,44 @@ void TestManager::failureLeavesLibrary()
     QVERIFY(!manager()->isConnected());
     QCOMPARE(updated.count(), 0);
     QCOMPARE(manager()->purchases().keys(), QList<int>{10});
-    QCOMPARE(manager()->lastLocalUpdate(), 100);
-    QCOMPARE(count("SELECT count(*) FROM videos"), 2);
+    QCOMPARE(manager()->purchases().value(10).files.value(101).KvoPath, QStringLiteral("/videos/101.qoz"));
+    QCOMPARE(manager()->lastLocalUpdate(), synchronised);
+    QCOMPARE(count("SELECT count(*) FROM videos WHERE in_library = 1"), 2);
+    QCOMPARE(count("SELECT count(*) FROM purchases WHERE in_library = 1"), 1);
+    QCOMPARE(scalar("SELECT KvoPath FROM videos WHERE fileid = 101").toString(), QStringLiteral("/videos/101.qoz"));
+    QCOMPARE(scalar("SELECT hidden FROM videos WHERE fileid = 102").toInt(), 1);
     QCOMPARE(scalar("SELECT last_update FROM users WHERE id_qoz_user = ?", {s_user}).toInt(), 100);
+    // The next poll asks for the whole library again.
+    KvoApi::setEndpointForTesting(m_server->address());
+    m_server->setAnswer(304, QByteArray());
+    QVERIFY(poll());
+    QCOMPARE(m_server->lastQuery().queryItemValue("since"), QStringLiteral("100"));
 }
 
-void TestManager::duplicatesAndCoursesWithoutFiles()
+void TestManager::lenientValuesAccepted()
 {
-    const QByteArray body = R"({"timestamp": 50, "vorns": [
-        {"id": 5, "title": "A", "files": [{"id": 51}, {"id": 51, "title": "dup"}]},
-        {"id": 6, "title": "Sans vidéo"},
-        {"id": 7, "files": "x"},
-        42, {"title": "sans id"},
-        {"id": "5", "title": "B", "files": [{"id": 52, "title": "last"}]}],
-        "softwares": "none", "authors": [{"id": 0}]})";
+    // Loose types the service is known to send are read, not refused.
+    const QByteArray body = R"({"timestamp": "50", "vorns": [
+        {"id": "5", "title": null, "files": {"51": {"id": 51, "title": "keyed"}, "52": {"id": "52"}}},
+        {"id": 6, "title": "Sans vidéo", "files": []},
+        {"id": 7, "title": "Prix", "price": "12", "files": [{"id": 71, "duration": null}]}],
+        "softwares": [{"id": 3, "name": null}], "authors": []})";
     m_server->setAnswer(200, body);
     QVERIFY(poll());
+    QVERIFY(manager()->isConnected());
     const auto lib = manager()->purchases();
     QCOMPARE(lib.keys(), (QList<int>{5, 6, 7}));
-    QCOMPARE(lib.value(5).title, QStringLiteral("B"));
-    QCOMPARE(lib.value(5).files.keys(), QList<int>{52});
+    QVERIFY(lib.value(5).title.isNull());
+    QCOMPARE(lib.value(5).files.keys(), (QList<int>{51, 52}));
     QVERIFY(lib.value(6).files.isEmpty());
-    QVERIFY(lib.value(7).title.isNull());
-    QVERIFY(manager()->softwares().isEmpty());
-    QVERIFY(manager()->authors().isEmpty());
+    QCOMPARE(lib.value(7).price, 12u);
+    QCOMPARE(manager()->softwares().keys(), QList<int>{3});
     QCOMPARE(count("SELECT count(*) FROM purchases"), 3);
-    QCOMPARE(count("SELECT count(*) FROM videos"), 1);
-    QVERIFY(scalar("SELECT title FROM purchases WHERE id = 7").isNull());
+    QCOMPARE(count("SELECT count(*) FROM videos"), 3);
+    QVERIFY(scalar("SELECT title FROM purchases WHERE id = 5").isNull());
+    QCOMPARE(m_server->requestCount(), 1);
+    QVERIFY(poll());
+    QCOMPARE(m_server->lastQuery().queryItemValue("since"), QStringLiteral("50"));
 }
 
 void TestManager::updateWhileSynchronising()
@@ -501,6 +640,7 @@ void TestManager::offlineReloadAfterSignIn()
     m_server->setAnswer(200, answer({{10, "Calques", {101, 102}}, {20, "Masques", {}}}, 1234, "77"));
     QVERIFY(poll());
     auto m = manager();
+    const int synchronised = m->lastLocalUpdate();
     KvoVideoFile v = m->purchases().value(10).files.value(101);
     v.KvoPath = QStringLiteral("/v/101.qoz");
     m->setVideoPath(m->purchases().value(10), v);
@@ -527,7 +667,7 @@ void TestManager::offlineReloadAfterSignIn()
     QCOMPARE(fresh->softwares().keys(), (QList<int>{3, 4}));
     QVERIFY(fresh->softwares().value(3).suscribed);
     QCOMPARE(fresh->authors().value(7).pseudo, QStringLiteral("Zoé"));
-    QCOMPARE(fresh->lastLocalUpdate(), 1234);
+    QCOMPARE(fresh->lastLocalUpdate(), synchronised);
     QCOMPARE(fresh->credits(), QStringLiteral("77"));
     QCOMPARE(fresh->userId(), s_user);
     QCOMPARE(KvoEnvironment::currentUserId(), s_user);
@@ -610,6 +750,37 @@ void TestManager::failedWriteKeepsPreviousLibrary()
     QCOMPARE(count("SELECT count(*) FROM purchases WHERE id = 30"), 1);
     QCOMPARE(count("SELECT count(*) FROM purchases WHERE id = 20"), 0);
     QCOMPARE(scalar("SELECT last_update FROM users WHERE id_qoz_user = ?", {s_user}).toInt(), 200);
+}
+
+void TestManager::fullDiskReportedOnce()
+{
+    m_server->setAnswer(200, answer({{10, "Calques", {101}}}, 100));
+    QVERIFY(poll());
+    QSignalSpy failed(manager(), &KvoPurchaseVideoManager::librarySaveFailed);
+    QSignalSpy written(manager(), &KvoPurchaseVideoManager::libraryWritten);
+    QCOMPARE(failed.count(), 0);
+
+    // A fresh synchronisation thread opens its connection under a file that
+    // cannot grow any more, as on a full disk.
+    drainManager();
+    const int pages = scalar(QStringLiteral("PRAGMA page_count")).toInt();
+    KvoDatabase::setPageLimitForTesting(pages);
+    manager()->setUser(s_user, QStringLiteral("demo"), QString(), QStringLiteral("t"));
+    QSignalSpy failedNow(manager(), &KvoPurchaseVideoManager::librarySaveFailed);
+    QList<Course> courses;
+    for (int i = 1; i <= 200; ++i)
+        courses.append({i, QStringLiteral("Cours %1 ").arg(i).repeated(20), {i * 100 + 1, i * 100 + 2}});
+    m_server->setAnswer(200, answer(courses, 200));
+    QVERIFY(poll());
+    KvoDatabase::setPageLimitForTesting(0);
+    QCOMPARE(failedNow.count(), 1);
+    // What the user sees is the new library, even though it was not saved.
+    QCOMPARE(manager()->purchases().size(), 200);
+    QCOMPARE(count("SELECT count(*) FROM purchases"), 1);
+    // A failing disk fails every poll alike: told once.
+    QVERIFY(poll());
+    QCOMPARE(failedNow.count(), 1);
+    QCOMPARE(m_server->lastQuery().queryItemValue("since"), QStringLiteral("100"));
 }
 
 void TestManager::connectionStateSignalsOnChangeOnly()

@@ -1,4 +1,5 @@
 #include "KvoAuthor.h"
+#include "KvoLibraryMerge.h"
 #include "KvoPurchase.h"
 #include "KvoSoftware.h"
 #include "KvoVideoFile.h"
@@ -75,6 +76,7 @@ private slots:
     void withSingleVideo();
     void ordering();
     void vornMetaTypeInQueuedConnection();
+    void mergeCarriesLocalState();
 };
 
 void TestRecords::purchaseFromFullMap()
@@ -393,6 +395,57 @@ void TestRecords::vornMetaTypeInQueuedConnection()
 
     thread.quit();
     thread.wait();
+}
+
+void TestRecords::mergeCarriesLocalState()
+{
+    const auto course = [](uint id, const QList<uint>& files) {
+        KvoPurchase p;
+        p.id = id;
+        for (uint f : files) {
+            KvoVideoFile v;
+            v.fileId = f;
+            v.purchaseId = id;
+            p.files.insert(int(f), v);
+        }
+        return p;
+    };
+    QMap<int, KvoPurchase> old{{1, course(1, {11, 12, 13})}};
+    old[1].files[11].KvoPath = QStringLiteral("/mem/11.qoz");
+    old[1].files[11].alreadySeen = 20;
+    old[1].files[12].hidden = true;
+    old[1].commented = true;
+    KvoLibraryMerge::Stored stored;
+    stored.videos.insert(11, {QStringLiteral("/db/11.qoz"), true, 60}); // older than memory, but further watched
+    stored.videos.insert(12, {QStringLiteral("/db/12.qoz"), false, 0}); // memory has no path
+    stored.videos.insert(21, {QStringLiteral("/db/21.qoz"), true, 90}); // out of the library until now
+    stored.commented.insert(2);
+    QHash<uint, KvoLibraryMerge::Found> found;
+    found.insert(13, {1, QStringLiteral("/disk/13.qoz")});
+    found.insert(22, {9, QStringLiteral("/disk/22.qoz")}); // its box names another course
+    found.insert(11, {1, QStringLiteral("/disk/11.qoz")}); // a known path wins
+
+    QMap<int, KvoPurchase> fresh{{1, course(1, {11, 12, 13})}, {2, course(2, {21, 22})}};
+    QVERIFY(KvoLibraryMerge::hasUnknownPaths(fresh, old, stored));
+    const KvoLibraryMerge::Result r = KvoLibraryMerge::merge(fresh, old, stored, found);
+    const auto f1 = r.purchases.value(1).files, f2 = r.purchases.value(2).files;
+    QVERIFY(r.purchases.value(1).commented);
+    QVERIFY(r.purchases.value(2).commented);
+    QCOMPARE(f1.value(11).KvoPath, QStringLiteral("/mem/11.qoz"));
+    QVERIFY(!f1.value(11).hidden);
+    QCOMPARE(f1.value(11).alreadySeen, 60u);
+    QCOMPARE(f1.value(12).KvoPath, QStringLiteral("/db/12.qoz"));
+    QVERIFY(f1.value(12).hidden);
+    QCOMPARE(f1.value(13).KvoPath, QStringLiteral("/disk/13.qoz"));
+    QCOMPARE(f2.value(21).KvoPath, QStringLiteral("/db/21.qoz"));
+    QVERIFY(f2.value(21).hidden);
+    QCOMPARE(f2.value(21).alreadySeen, 90u);
+    QVERIFY(f2.value(22).KvoPath.isEmpty());
+    QCOMPARE(r.foundPaths, (QHash<uint, QString>{{13, QStringLiteral("/disk/13.qoz")}}));
+    // Video 22 is still unknown; without it nothing is left to look for.
+    QVERIFY(KvoLibraryMerge::hasUnknownPaths(r.purchases, r.purchases, stored));
+    QMap<int, KvoPurchase> known{{1, r.purchases.value(1)}};
+    QVERIFY(!KvoLibraryMerge::hasUnknownPaths(known, r.purchases, stored));
 }
 
 QTEST_GUILESS_MAIN(TestRecords)

@@ -16,6 +16,7 @@
 #include "KvoPurchaseVideoManager.h"
 #include "KvoQozFile.h"
 #include "KvoSignIn.h"
+#include "KvoTestLibrary.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -408,16 +409,12 @@ void TestDownloads::awkwardTitles()
     // a video title far longer than a file name may be.
     const QString longCourse = QStringLiteral("Très long titre ").repeated(20); // 320 characters
     const QString userId = manager()->userId();
-    QSqlQuery q(KvoDatabase::database());
-    q.prepare(QStringLiteral("UPDATE purchases SET title = ?, course_title = ? WHERE id_user = ? AND id = 105"));
-    q.addBindValue(longCourse);
-    q.addBindValue(longCourse);
-    q.addBindValue(userId);
-    QVERIFY(q.exec());
-    q.prepare(QStringLiteral("UPDATE videos SET title = ? WHERE id_user = ? AND fileid = 1051"));
-    q.addBindValue(QStringLiteral("../../%1 \"x\" ") + QString(300, QLatin1Char('v')));
-    q.addBindValue(userId);
-    QVERIFY(q.exec());
+    KvoLibrary library = KvoTestLibrary::stored(userId);
+    QVERIFY(library.purchases.value(105).files.contains(1051));
+    library.purchases[105].title = longCourse;
+    library.purchases[105].courseTitle = longCourse;
+    library.purchases[105].files[1051].title = QStringLiteral("../../%1 \"x\" ") + QString(300, QLatin1Char('v'));
+    QVERIFY(KvoTestLibrary::write(userId, library));
     reloadLibrary();
     m_page = std::make_unique<KvoPageDownloads>(nullptr);
 
@@ -598,13 +595,9 @@ void TestDownloads::purchaseLeavesLibrary()
     QVERIFY(course->holdsSlot());
     // The purchase goes while its first video is on its way.
     const QString userId = manager()->userId();
-    for (const char* sql : {"DELETE FROM purchases WHERE id_user = ? AND id = 101",
-                            "DELETE FROM videos WHERE id_user = ? AND id_purchase = 101"}) {
-        QSqlQuery q(KvoDatabase::database());
-        q.prepare(QString::fromLatin1(sql));
-        q.addBindValue(userId);
-        QVERIFY(q.exec());
-    }
+    KvoLibrary library = KvoTestLibrary::stored(userId);
+    QVERIFY(library.purchases.remove(101) == 1);
+    QVERIFY(KvoTestLibrary::write(userId, library));
     reloadLibrary();
     QVERIFY(!manager()->purchases().contains(101));
     QVERIFY(waitIdle());
@@ -744,21 +737,23 @@ void TestDownloads::rowsOnlyForTheListPage()
 {
     // 40 more courses of one video each: 48 listed, four list pages.
     const QString userId = manager()->userId();
-    QSqlQuery q(KvoDatabase::database());
+    KvoLibrary added;
     for (int i = 0; i < 40; ++i) {
-        const int id = 5000 + i;
-        q.prepare(QStringLiteral("INSERT INTO purchases (id_user, id, files, title, software_ids, purchase_date) "
-                                 "VALUES (?, ?, ?, ?, '1', ?)"));
-        for (const QVariant& v : QVariantList{userId, id, QString::number(id * 10), QStringLiteral("Cours %1").arg(id),
-                                              1600000000 + i})
-            q.addBindValue(v);
-        QVERIFY(q.exec());
-        q.prepare(QStringLiteral("INSERT INTO videos (id_user, fileid, id_purchase, title, duration, ord, KvoPath, "
-                                 "hidden, alreadyseen) VALUES (?, ?, ?, 'Vidéo', 60, 1, '', 0, 0)"));
-        for (const QVariant& v : QVariantList{userId, id * 10, id})
-            q.addBindValue(v);
-        QVERIFY(q.exec());
+        KvoPurchase course;
+        course.id = uint(5000 + i);
+        course.title = QStringLiteral("Cours %1").arg(course.id);
+        course.softwareIDs = {1};
+        course.purchaseDate = QDateTime::fromSecsSinceEpoch(1600000000 + i);
+        KvoVideoFile video;
+        video.fileId = course.id * 10;
+        video.purchaseId = course.id;
+        video.title = QStringLiteral("Vidéo");
+        video.duration = 60;
+        video.order = 1;
+        course.files.insert(int(video.fileId), video);
+        added.purchases.insert(int(course.id), course);
     }
+    QVERIFY(KvoTestLibrary::add(userId, added));
     reloadLibrary();
     m_page = std::make_unique<KvoPageDownloads>(nullptr);
     QCOMPARE(m_page->sortedIds().size(), 48);
@@ -799,12 +794,10 @@ void TestDownloads::rowsOnlyForTheListPage()
     QCOMPARE(m_page->visibleRows().size(), rowsBefore);
 
     m_page.reset();
-    for (const char* sql : {"DELETE FROM purchases WHERE id_user = ? AND id >= 5000",
-                            "DELETE FROM videos WHERE id_user = ? AND id_purchase >= 5000"}) {
-        q.prepare(QString::fromLatin1(sql));
-        q.addBindValue(userId);
-        QVERIFY(q.exec());
-    }
+    KvoLibrary library = KvoTestLibrary::stored(userId);
+    for (int i = 0; i < 40; ++i)
+        library.purchases.remove(5000 + i);
+    QVERIFY(KvoTestLibrary::write(userId, library));
     reloadLibrary();
     QCOMPARE(manager()->purchases().size(), 8);
 }

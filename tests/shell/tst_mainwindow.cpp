@@ -135,7 +135,7 @@ class TestMainWindow : public QObject
 private:
     // The window of one test, created offline with its first poll over, so
     // that no late answer changes the online state under the test.
-    void createWindow(bool online = false);
+    void createWindow(bool online = false, Qt::WindowFlags flags = Qt::WindowFlags());
 
     std::unique_ptr<KvoTestHome> m_home;
 
@@ -162,6 +162,7 @@ private slots:
     void userLine();
     void downloadsCounter();
     void sizeRules();
+    void fitsTheScreen();
     void hasVisibleSoftwares();
     void linkAndMessageQueues();
     void pageHooks();
@@ -199,10 +200,10 @@ void TestMainWindow::initTestCase()
                          stub(QStringLiteral("Leçon"), QStringLiteral("detail_software_7")));
 }
 
-void TestMainWindow::createWindow(bool online)
+void TestMainWindow::createWindow(bool online, Qt::WindowFlags flags)
 {
     QSignalSpy ended(KvoPurchaseVideoManager::instance(), &KvoPurchaseVideoManager::updateEnded);
-    QVERIFY(KvoMainWindow::createInstance(online));
+    QVERIFY(KvoMainWindow::createInstance(online, nullptr, flags));
     QTRY_VERIFY_WITH_TIMEOUT(ended.count() > 0, 10000);
     QCoreApplication::processEvents();
 }
@@ -626,6 +627,33 @@ void TestMainWindow::sizeRules()
     window->changePage(QStringLiteral("accueil"), true);
     QVERIFY(comment->isHidden());
     QVERIFY(child<QPushButton>("buttonPlay")->isHidden());
+}
+
+// Whatever the screen and its scale factor (the suite runs this again with a
+// factor of 2), the window and its close button stay on the screen.
+void TestMainWindow::fitsTheScreen()
+{
+    // Frameless, as a session's window is.
+    createWindow(false, Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinMaxButtonsHint);
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const QRect available = window->screen()->availableGeometry();
+    const auto describe = [](const QRect& r) {
+        return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    };
+    QVERIFY2(available.contains(window->geometry()),
+             qPrintable(describe(window->geometry()) + QStringLiteral(" on ") + describe(available)));
+    QVERIFY(window->minimumWidth() <= available.width());
+    QVERIFY(window->minimumHeight() <= available.height());
+    auto* close = child<QPushButton>("buttonClose");
+    QVERIFY(close->isVisible());
+    const QRect closeRect(close->mapToGlobal(QPoint(0, 0)), close->size());
+    QVERIFY2(available.contains(closeRect), qPrintable(QStringLiteral("close button at %1,%2")
+                                                           .arg(closeRect.x()).arg(closeRect.y())));
+    // The grip resizes no further down than the screen either.
+    window->resize(1, 1);
+    QVERIFY2(available.contains(window->geometry()), qPrintable(describe(window->geometry())));
 }
 
 void TestMainWindow::hasVisibleSoftwares()

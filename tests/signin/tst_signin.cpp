@@ -2,6 +2,7 @@
 // accounts, the remembered login, and the sign-in window.
 
 #include "KvoApi.h"
+#include "KvoAsynchronousSender.h"
 #include "KvoDatabase.h"
 #include "KvoEnvironment.h"
 #include "KvoHTTPRequest.h"
@@ -100,6 +101,7 @@ private slots:
     void emptyFieldsFailAtOnce();
     void onlineSignInStoresAccount();
     void secondSignInUpdatesTheSameRow();
+    void onlineSignInSendsTheQueue();
     void wrongPasswordIsRefusedAndChangesNothing();
     void rememberedLogin();
     void rememberedLoginWrittenBySettingsPage();
@@ -278,6 +280,26 @@ void TestSignIn::onlineSignInStoresAccount()
     QCOMPARE(manager->login(), QStringLiteral("demo"));
     QCOMPARE(manager->credits(), QStringLiteral("12"));
     QCOMPARE(manager->session(), row.session);
+}
+
+void TestSignIn::onlineSignInSendsTheQueue()
+{
+    // A comment an earlier run could not send waits in the queue; the next
+    // online start sends it without waiting for a change of connection.
+    const QString storedId = KvoStringCodec::encode(QStringLiteral("1042"));
+    KvoAsynchronousSender::destroy();
+    QSqlQuery q(KvoDatabase::database());
+    q.prepare(QStringLiteral("INSERT INTO to_send (id_user, url, data) VALUES (?, ?, ?)"));
+    q.addBindValue(storedId);
+    q.addBindValue(KvoApi::address(QStringLiteral("/0.1/playerComment/")));
+    q.addBindValue(QStringLiteral(R"({"comment":"Très bien","mark":"5","vorn_id":"101"})"));
+    QVERIFY(q.exec());
+
+    QCOMPARE(signIn(QStringLiteral("demo"), QStringLiteral("demo")), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(count(QStringLiteral("SELECT count(*) FROM to_send")), 0, kWait);
+    KvoAsynchronousSender::destroy();
+
+    KvoDatabase::query(QStringLiteral("DELETE FROM to_send"));
 }
 
 void TestSignIn::secondSignInUpdatesTheSameRow()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "KvoLibrary.h"
+
 #include <QString>
 
 // The database a library test starts from, and the clean end of one: the
@@ -12,6 +14,14 @@ public:
     // Opens a new database file in folder with one users row for the
     // account storedUserId (login "demo", 3 credits, never synchronised).
     static bool openWithUser(const QString& folder, const QString& storedUserId);
+    // Adds courses (with their videos and local state), softwares and
+    // authors to the user's stored library, as a synchronisation would have
+    // written them; what is stored already stays.
+    static bool add(const QString& storedUserId, const KvoLibrary& library);
+    // The user's stored library, and writing it back whole (what it no longer
+    // holds leaves the library); the synchronisation marks stay as they are.
+    static KvoLibrary stored(const QString& storedUserId);
+    static bool write(const QString& storedUserId, const KvoLibrary& library);
     // Destroys the synchronisation manager and waits until its thread and
     // every pool task ended and deferred deletions ran.
     static void drainManager();

@@ -15,6 +15,8 @@ KvoTestHome::KvoTestHome()
 {
     m_oldHome = qgetenv("HOME");
     m_oldConfig = qgetenv("XDG_CONFIG_HOME");
+    m_oldData = qgetenv("XDG_DATA_HOME");
+    m_oldCache = qgetenv("XDG_CACHE_HOME");
     m_oldRuntime = qgetenv("XDG_RUNTIME_DIR");
     QDir(m_dir.path()).mkpath(QStringLiteral("home/.config"));
     QDir(m_dir.path()).mkpath(QStringLiteral("home/Documents"));
@@ -23,6 +25,8 @@ KvoTestHome::KvoTestHome()
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/home")));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/home/.config")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/home/.local/share")));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/home/.cache")));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.path() + QStringLiteral("/runtime")));
 }
 
@@ -30,6 +34,8 @@ KvoTestHome::~KvoTestHome()
 {
     qputenv("HOME", m_oldHome);
     qputenv("XDG_CONFIG_HOME", m_oldConfig);
+    qputenv("XDG_DATA_HOME", m_oldData);
+    qputenv("XDG_CACHE_HOME", m_oldCache);
     qputenv("XDG_RUNTIME_DIR", m_oldRuntime);
 }
 

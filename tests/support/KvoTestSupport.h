@@ -7,8 +7,9 @@
 
 #include <memory>
 
-// A private home for one test program: HOME, XDG_CONFIG_HOME and
-// XDG_RUNTIME_DIR point into a temporary folder for the object's life, so
+// A private home for one test program: HOME, XDG_CONFIG_HOME,
+// XDG_DATA_HOME, XDG_CACHE_HOME and XDG_RUNTIME_DIR point into a temporary
+// folder for the object's life, so
 // the environment's folders, the settings file and the database of a test
 // never touch the real ones.
 class KvoTestHome
@@ -20,7 +21,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QByteArray m_oldHome, m_oldConfig, m_oldRuntime;
+    QByteArray m_oldHome, m_oldConfig, m_oldData, m_oldCache, m_oldRuntime;
 };
 
 // The local web service started as a child process on 127.0.0.1 with a free

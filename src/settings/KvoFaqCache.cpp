@@ -1,0 +1,70 @@
+#include "KvoFaqCache.h"
+
+#include "KvoDatabase.h"
+#include "KvoJsonResult.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+#include <QVariantList>
+#include <QVariantMap>
+
+bool KvoFaqCache::parseAnswer(const QString& body, QList<Entry>* entries)
+{
+    entries->clear();
+    KvoJsonResult json;
+    json.parse(body);
+    if (!json.hasKeys(1, "status") || !json.hasKeys(1, "q")
+        || json.value(QStringLiteral("status")).toString() != QLatin1String("OK"))
+        return false;
+    // A "q" that is no list counts as an empty one; an element that is no
+    // object is skipped.
+    const QVariantList list = json.value(QStringLiteral("q")).toList();
+    for (const QVariant& item : list) {
+        const QVariantMap map = item.toMap();
+        Entry entry;
+        entry.answer = map.value(QStringLiteral("answer")).toString();
+        if (entry.answer.isEmpty())
+            continue;
+        entry.id = map.value(QStringLiteral("id")).toUInt();
+        entry.question = map.value(QStringLiteral("question")).toString();
+        entries->append(entry);
+    }
+    return true;
+}
+
+bool KvoFaqCache::replace(const QList<Entry>& entries)
+{
+    QSqlDatabase db = KvoDatabase::database();
+    KvoTransaction transaction(db);
+    if (!transaction.isActive())
+        return false;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("DELETE FROM `faq`")))
+        return false;
+    q.prepare(QStringLiteral("INSERT INTO `faq` (`id`, `question`, `answer`) VALUES (:id, :question, :answer)"));
+    for (const Entry& entry : entries) {
+        q.bindValue(QStringLiteral(":id"), entry.id);
+        q.bindValue(QStringLiteral(":question"), entry.question);
+        q.bindValue(QStringLiteral(":answer"), entry.answer);
+        if (!q.exec())
+            return false;
+    }
+    return transaction.commit();
+}
+
+QList<KvoFaqCache::Entry> KvoFaqCache::entries()
+{
+    QList<Entry> list;
+    QSqlQuery q(KvoDatabase::database());
+    // The rows come back in the order they were written: the answer's.
+    if (!q.exec(QStringLiteral("SELECT `answer`, `question`, `id` FROM `faq` ORDER BY rowid")))
+        return list;
+    while (q.next()) {
+        Entry entry;
+        entry.answer = q.value(0).toString();
+        entry.question = q.value(1).toString();
+        entry.id = q.value(2).toUInt();
+        list.append(entry);
+    }
+    return list;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// The last FAQ the web service sent, kept in the table faq so that the help
+// page shows it at once and offline. Runs on the GUI thread's connection.
+class KvoFaqCache
+{
+public:
+    struct Entry
+    {
+        uint id = 0;
+        QString question;
+        QString answer;
+    };
+
+    // The entries of an accepted answer ({"status":"OK","q":[…]}), in the
+    // answer's order, without those whose answer is empty. False (and no
+    // entries) for an answer that is not accepted.
+    static bool parseAnswer(const QString& body, QList<Entry>* entries);
+
+    // Replaces the whole cache with the entries, in one transaction: on any
+    // failure the former cache stays whole. Returns whether it was replaced.
+    static bool replace(const QList<Entry>& entries);
+    // The cached entries in the order they were stored.
+    static QList<Entry> entries();
+};

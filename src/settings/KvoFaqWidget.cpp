@@ -1,0 +1,55 @@
+#include "KvoFaqWidget.h"
+
+#include "ui_KvoFaqWidget.h"
+
+#include <QDesktopServices>
+#include <QIcon>
+#include <QUrl>
+
+KvoFaqWidget::KvoFaqWidget(QWidget* parent, Qt::WindowFlags flags)
+    : QWidget(parent, flags)
+    , ui(std::make_unique<Ui_KvoFaqWidget>())
+{
+    ui->setupUi(this);
+    ui->answer->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    ui->answer->setOpenExternalLinks(false);
+    connect(ui->answer, &QLabel::linkActivated, this, [](const QString& link) {
+        // Only pages of the web: an answer cannot make the client open a
+        // local file or start a program.
+        const QUrl url(link);
+        if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
+            QDesktopServices::openUrl(url);
+    });
+    onClickQuestion();
+    connect(ui->question, &QPushButton::clicked, this, &KvoFaqWidget::onClickQuestion);
+}
+
+KvoFaqWidget::~KvoFaqWidget() = default;
+
+void KvoFaqWidget::setQuestion(const QString& text)
+{
+    ui->question->setText(QStringLiteral(" ") + text);
+}
+
+void KvoFaqWidget::setAnswer(const QString& text)
+{
+    ui->answer->setText(text);
+}
+
+QString KvoFaqWidget::question() const
+{
+    return ui->question->text();
+}
+
+bool KvoFaqWidget::isOpen() const
+{
+    return !ui->answer->isHidden();
+}
+
+void KvoFaqWidget::onClickQuestion()
+{
+    ui->answer->setVisible(ui->answer->isHidden());
+    adjustSize();
+    ui->question->setIcon(QIcon(ui->answer->isHidden() ? QStringLiteral(":/KvoMainWindow/Resources/arrow_grey_right.png")
+                                                       : QStringLiteral(":/KvoMainWindow/Resources/arrow_grey_down.png")));
+}

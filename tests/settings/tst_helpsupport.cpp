@@ -1,0 +1,392 @@
+// The support page (the message queued as typed, or kept when it cannot be
+// stored) and the help page (the FAQ cache, its refresh rules, the folding
+// entries), and how both sit in the main window.
+
+#include "KvoApi.h"
+#include "KvoAsynchronousSender.h"
+#include "KvoDatabase.h"
+#include "KvoDialog.h"
+#include "KvoEnvironment.h"
+#include "KvoFaqCache.h"
+#include "KvoFaqWidget.h"
+#include "KvoHTTPRequest.h"
+#include "KvoMainWindow.h"
+#include "KvoPageContact.h"
+#include "KvoPageHelp.h"
+#include "KvoPageRegistry.h"
+#include "KvoPageSetup.h"
+#include "KvoPurchaseVideoManager.h"
+#include "KvoSettingsFixture.h"
+#include "KvoStringCodec.h"
+#include "KvoTestSupport.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QTest>
+#include <QTextDocument>
+
+#include <memory>
+
+namespace {
+
+struct Queued
+{
+    QString user;
+    QString url;
+    QJsonObject data;
+};
+
+QList<Queued> queued()
+{
+    QList<Queued> list;
+    QSqlQuery q(KvoDatabase::database());
+    if (!q.exec(QStringLiteral("SELECT id_user, url, data FROM to_send ORDER BY id")))
+        return list;
+    while (q.next())
+        list.append({q.value(0).toString(), q.value(1).toString(),
+                     QJsonDocument::fromJson(q.value(2).toString().toUtf8()).object()});
+    return list;
+}
+
+QStringList cachedQuestions()
+{
+    QStringList list;
+    for (const KvoFaqCache::Entry& e : KvoFaqCache::entries())
+        list.append(e.question);
+    return list;
+}
+
+QList<KvoFaqWidget*> entries(KvoPageHelp* page)
+{
+    QList<KvoFaqWidget*> list;
+    auto* layout = page->findChild<QLayout*>(QStringLiteral("layoutQuestions"));
+    for (int i = 0; i < layout->count(); ++i)
+        list.append(qobject_cast<KvoFaqWidget*>(layout->itemAt(i)->widget()));
+    return list;
+}
+
+} // namespace
+
+class TestHelpSupport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void blankMessageDoesNothing();
+    void messageQueuedAsTyped();
+    void messageReachesService();
+    void messageKeptWhenNotStored();
+
+    void cacheShownOffline();
+    void answerReplacesCache();
+    void refusedAnswersChangeNothing();
+    void cacheReplacedWhole();
+    void entriesFold();
+    void pagesInMainWindow();
+
+private:
+    void setOnline(bool online);
+
+    std::unique_ptr<KvoTestHome> m_home;
+    std::unique_ptr<KvoTestServer> m_server;
+};
+
+void TestHelpSupport::initTestCase()
+{
+    m_home = std::make_unique<KvoTestHome>();
+    KvoEnvironment::init();
+    QVERIFY(KvoSettingsFixture::openWithUsers(m_home->path()));
+    m_server = std::make_unique<KvoTestServer>();
+    QVERIFY(m_server->isRunning());
+}
+
+void TestHelpSupport::init()
+{
+    QVERIFY(m_server->clearFaults());
+    QSqlQuery q(KvoDatabase::database());
+    QVERIFY(q.exec(QStringLiteral("DELETE FROM to_send")));
+    QVERIFY(q.exec(QStringLiteral("DELETE FROM faq")));
+    KvoSettingsFixture::shownDialogs().clear();
+    KvoSettingsFixture::answerDialogs(KvoDialog::Cancel);
+    setOnline(false);
+}
+
+void TestHelpSupport::cleanup()
+{
+    KvoAsynchronousSender::destroy();
+    KvoHTTPRequest::clearCredentials();
+}
+
+void TestHelpSupport::cleanupTestCase()
+{
+    m_server.reset();
+    KvoSettingsFixture::close();
+}
+
+void TestHelpSupport::setOnline(bool online)
+{
+    KvoPurchaseVideoManager::instance()->setConnected(online);
+}
+
+void TestHelpSupport::blankMessageDoesNothing()
+{
+    KvoPageContact page(nullptr);
+    auto* box = page.findChild<QPlainTextEdit*>(QStringLiteral("message"));
+    box->setPlainText(QStringLiteral("  \n\t \n "));
+    page.findChild<QPushButton*>(QStringLiteral("button"))->click();
+    QVERIFY(queued().isEmpty());
+    QVERIFY(KvoSettingsFixture::shownDialogs().isEmpty());
+    QCOMPARE(box->toPlainText(), QStringLiteral("  \n\t \n "));
+}
+
+void TestHelpSupport::messageQueuedAsTyped()
+{
+    KvoPageContact page(nullptr);
+    auto* box = page.findChild<QPlainTextEdit*>(QStringLiteral("message"));
+    QString textDuringDialog = QStringLiteral("unset");
+    KvoSettingsFixture::answerDialogs([&](KvoDialog*) {
+        textDuringDialog = box->toPlainText();
+        return KvoDialog::Cancel;
+    });
+    const qint64 before = QDateTime::currentSecsSinceEpoch();
+    box->setPlainText(QStringLiteral("\n  Bonjour, C++ & a=b %20 50%\nligne 2  \n"));
+    page.findChild<QPushButton*>(QStringLiteral("button"))->click();
+    box->setPlainText(QStringLiteral("second"));
+    page.findChild<QPushButton*>(QStringLiteral("button"))->click();
+
+    const QList<Queued> list = queued();
+    QCOMPARE(list.size(), 2);
+    const Queued& first = list.first();
+    QCOMPARE(first.user, KvoStringCodec::encode(QStringLiteral("1042")));
+    QVERIFY(first.url.contains(QStringLiteral("/0.1/playerSupport/?apikey=")));
+    QCOMPARE(first.data.keys(), (QStringList{QStringLiteral("config"), QStringLiteral("email"),
+                                            QStringLiteral("message"), QStringLiteral("timestamp"),
+                                            QStringLiteral("user_id")}));
+    QCOMPARE(first.data.value(QStringLiteral("message")).toString(),
+             QStringLiteral("Bonjour, C++ & a=b %20 50%\nligne 2"));
+    QCOMPARE(first.data.value(QStringLiteral("user_id")).toString(), QStringLiteral("1042"));
+    QCOMPARE(first.data.value(QStringLiteral("email")).toString(), QStringLiteral("demo@example.org"));
+    QVERIFY(first.data.value(QStringLiteral("config")).toString().startsWith(QStringLiteral("VadavudIdizev: v2.0.9.1 / OS: ")));
+    const qint64 stamp = first.data.value(QStringLiteral("timestamp")).toVariant().toLongLong();
+    QVERIFY(stamp >= before && stamp <= QDateTime::currentSecsSinceEpoch()); // seconds, not ms
+    QCOMPARE(list.at(1).data.value(QStringLiteral("message")).toString(), QStringLiteral("second"));
+
+    QCOMPARE(textDuringDialog, QString()); // already empty while confirmed
+    QVERIFY(box->toPlainText().isEmpty());
+    QCOMPARE(KvoSettingsFixture::shownDialogs().size(), 2);
+    QVERIFY(KvoSettingsFixture::shownDialogs().first().contains(QStringLiteral("MESSAGE ENVOYÉ")));
+}
+
+void TestHelpSupport::messageReachesService()
+{
+    KvoHTTPRequest::setCredentials(QStringLiteral("demo"), QStringLiteral("demo"));
+    KvoPageContact page(nullptr);
+    QSignalSpy sent(KvoAsynchronousSender::instance(), &KvoAsynchronousSender::entrySent);
+    const QString text = QStringLiteral("a+b & c=d %20 ; é\nfin");
+    page.findChild<QPlainTextEdit*>(QStringLiteral("message"))->setPlainText(text);
+    page.findChild<QPushButton*>(QStringLiteral("button"))->click();
+    QVERIFY(sent.wait(10000));
+    QVERIFY(queued().isEmpty());
+    const QJsonArray log =
+        QJsonDocument::fromJson(m_server->fetch(QStringLiteral("/_control/log"))).object().value(QStringLiteral("support")).toArray();
+    QCOMPARE(log.size(), 1);
+    const QJsonObject entry = log.first().toObject();
+    QCOMPARE(entry.value(QStringLiteral("message")).toString(), text);
+    QCOMPARE(entry.value(QStringLiteral("user_id")).toString(), QStringLiteral("1042"));
+    QCOMPARE(entry.value(QStringLiteral("email")).toString(), QStringLiteral("demo@example.org"));
+}
+
+void TestHelpSupport::messageKeptWhenNotStored()
+{
+    QSqlQuery q(KvoDatabase::database());
+    QVERIFY(q.exec(QStringLiteral("CREATE TEMP TRIGGER full BEFORE INSERT ON to_send "
+                                  "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END")));
+    KvoPageContact page(nullptr);
+    auto* box = page.findChild<QPlainTextEdit*>(QStringLiteral("message"));
+    box->setPlainText(QStringLiteral("Mon message important"));
+    page.findChild<QPushButton*>(QStringLiteral("button"))->click();
+    QVERIFY(q.exec(QStringLiteral("DROP TRIGGER full")));
+    QCOMPARE(box->toPlainText(), QStringLiteral("Mon message important"));
+    QVERIFY(queued().isEmpty());
+    QCOMPARE(KvoSettingsFixture::shownDialogs().size(), 1);
+    const QStringList shown = KvoSettingsFixture::shownDialogs().first();
+    QVERIFY(shown.contains(QStringLiteral("MESSAGE NON ENVOYÉ")));
+    QVERIFY(!shown.contains(QStringLiteral("MESSAGE ENVOYÉ")));
+}
+
+void TestHelpSupport::cacheShownOffline()
+{
+    QVERIFY(KvoFaqCache::replace({{9, QStringLiteral("Zèbre ?"), QStringLiteral("Oui.")},
+                                  {2, QStringLiteral("Abricot ?"), QStringLiteral("<b>Non</b>.")},
+                                  {9, QStringLiteral("Zèbre encore ?"), QStringLiteral("Aussi.")}}));
+    KvoPageHelp page(nullptr);
+    QVERIFY(!page.isWaiting()); // offline: no request
+    const QList<KvoFaqWidget*> list = entries(&page);
+    QCOMPARE(list.size(), 3);
+    // The stored order, duplicate ids included.
+    QCOMPARE(list.at(0)->question(), QStringLiteral(" Zèbre ?"));
+    QCOMPARE(list.at(1)->question(), QStringLiteral(" Abricot ?"));
+    QCOMPARE(list.at(2)->question(), QStringLiteral(" Zèbre encore ?"));
+    QVERIFY(page.findChild<QWidget*>(QStringLiteral("widgetPlaque"))->isVisibleTo(&page));
+    page.onShow();
+    QVERIFY(!page.isWaiting());
+}
+
+void TestHelpSupport::answerReplacesCache()
+{
+    QVERIFY(KvoFaqCache::replace({{1, QStringLiteral("Ancienne ?"), QStringLiteral("Oui.")}}));
+    setOnline(true);
+    KvoPageHelp page(nullptr);
+    QVERIFY(page.isWaiting());
+    QTRY_VERIFY(page.isLoaded());
+    QVERIFY(!page.isWaiting());
+    // The answer's order; the entry without an answer is dropped.
+    QCOMPARE(cachedQuestions(), (QStringList{QStringLiteral("Comment télécharger une vidéo ?"),
+                                            QStringLiteral("Où sont enregistrées mes vidéos ?"),
+                                            QStringLiteral("Comment acheter des crédits ?"),
+                                            QStringLiteral("Puis-je regarder mes vidéos sans connexion ?"),
+                                            QStringLiteral("Comment contacter l'assistance ?")}));
+    QCOMPARE(page.questionCount(), 5);
+    // Accepted once: no further request for the page's life.
+    page.onShow();
+    QVERIFY(!page.isWaiting());
+
+    // An answer holding scripts is shown as text, none of the script is.
+    QVERIFY(m_server->setFault(QStringLiteral("faq"), QStringLiteral("script")));
+    KvoPageHelp scripted(nullptr);
+    QTRY_VERIFY(scripted.isLoaded());
+    const QString html = KvoFaqCache::entries().first().answer;
+    QVERIFY(html.contains(QStringLiteral("<script>")));
+    QLabel* answer = entries(&scripted).first()->findChild<QLabel*>(QStringLiteral("answer"));
+    QCOMPARE(answer->text(), html);
+    QTextDocument shown;
+    shown.setHtml(html);
+    QVERIFY(!shown.toPlainText().contains(QStringLiteral("piège")));
+    QVERIFY(shown.toPlainText().contains(QStringLiteral("télécharger")) || shown.toPlainText().contains(QStringLiteral("flèche")));
+
+    // An empty list empties the page and hides the plaque.
+    QVERIFY(m_server->setFault(QStringLiteral("faq"), QStringLiteral("empty")));
+    KvoPageHelp empty(nullptr);
+    QTRY_VERIFY(empty.isLoaded());
+    QCOMPARE(empty.questionCount(), 0);
+    QVERIFY(KvoFaqCache::entries().isEmpty());
+    QVERIFY(!empty.findChild<QWidget*>(QStringLiteral("widgetPlaque"))->isVisibleTo(&empty));
+}
+
+void TestHelpSupport::refusedAnswersChangeNothing()
+{
+    QVERIFY(KvoFaqCache::replace({{1, QStringLiteral("Gardée ?"), QStringLiteral("Oui.")}}));
+    setOnline(true);
+    for (const auto& fault : {qMakePair(QStringLiteral("faq"), QStringLiteral("error")),
+                              qMakePair(QStringLiteral("nojson"), QStringLiteral("1")),
+                              qMakePair(QStringLiteral("status"), QStringLiteral("500"))}) {
+        QVERIFY(m_server->clearFaults());
+        QVERIFY(m_server->setFault(fault.first, fault.second));
+        KvoPageHelp page(nullptr);
+        QVERIFY(page.isWaiting());
+        QTRY_VERIFY(!page.isWaiting());
+        QVERIFY2(!page.isLoaded(), qPrintable(fault.first));
+        QCOMPARE(cachedQuestions(), QStringList{QStringLiteral("Gardée ?")});
+        QCOMPARE(page.questionCount(), 1);
+        // The next show asks again.
+        page.onShow();
+        QVERIFY(page.isWaiting());
+        QTRY_VERIFY(!page.isWaiting());
+    }
+    // Back online after being offline: the service's answer is taken.
+    QVERIFY(m_server->clearFaults());
+    KvoPageHelp page(nullptr);
+    QTRY_VERIFY(page.isLoaded());
+    QCOMPARE(page.questionCount(), 5);
+}
+
+void TestHelpSupport::cacheReplacedWhole()
+{
+    QVERIFY(KvoFaqCache::replace({{1, QStringLiteral("Un ?"), QStringLiteral("1")},
+                                  {2, QStringLiteral("Deux ?"), QStringLiteral("2")}}));
+    // The third row of the new list fails: the former cache stays whole.
+    QSqlQuery q(KvoDatabase::database());
+    QVERIFY(q.exec(QStringLiteral("CREATE TEMP TRIGGER third BEFORE INSERT ON faq WHEN NEW.id = 3 "
+                                  "BEGIN SELECT RAISE(ABORT, 'disk full'); END")));
+    QVERIFY(!KvoFaqCache::replace({{7, QStringLiteral("A ?"), QStringLiteral("a")},
+                                   {8, QStringLiteral("B ?"), QStringLiteral("b")},
+                                   {3, QStringLiteral("C ?"), QStringLiteral("c")}}));
+    QCOMPARE(cachedQuestions(), (QStringList{QStringLiteral("Un ?"), QStringLiteral("Deux ?")}));
+    // Nor does the page count such an answer (the service's list holds an
+    // id 3) as loaded: it asks again at the next show.
+    setOnline(true);
+    KvoPageHelp page(nullptr);
+    QTRY_VERIFY(!page.isWaiting());
+    QVERIFY(!page.isLoaded());
+    QCOMPARE(cachedQuestions(), (QStringList{QStringLiteral("Un ?"), QStringLiteral("Deux ?")}));
+    QVERIFY(q.exec(QStringLiteral("DROP TRIGGER third")));
+    QList<KvoFaqCache::Entry> parsed;
+    QVERIFY(KvoFaqCache::parseAnswer(QStringLiteral("{\"status\":\"OK\",\"q\":[{\"id\":3,\"question\":\"C\",\"answer\":\"c\"},5,\n"
+"                                                       {\"id\":4,\"question\":\"D\",\"answer\":\"\"}]}"),
+                                     &parsed));
+    QCOMPARE(parsed.size(), 1);
+    QVERIFY(KvoFaqCache::parseAnswer(QStringLiteral("{\"status\":\"OK\",\"q\":null}"), &parsed));
+    QVERIFY(parsed.isEmpty());
+    QVERIFY(!KvoFaqCache::parseAnswer(QStringLiteral("{\"status\":\"OK\"}"), &parsed));
+}
+
+void TestHelpSupport::entriesFold()
+{
+    KvoFaqWidget entry;
+    entry.setQuestion(QStringLiteral("Question"));
+    entry.setAnswer(QStringLiteral("Réponse"));
+    auto* question = entry.findChild<QPushButton*>(QStringLiteral("question"));
+    QCOMPARE(question->text(), QStringLiteral(" Question"));
+    QVERIFY(!entry.isOpen());
+    const QImage folded = question->icon().pixmap(11, 9).toImage();
+    QCOMPARE(folded, QIcon(QStringLiteral(":/KvoMainWindow/Resources/arrow_grey_right.png")).pixmap(11, 9).toImage());
+    question->click();
+    QVERIFY(entry.isOpen());
+    QVERIFY(question->icon().pixmap(11, 9).toImage() != folded);
+    QCOMPARE(question->icon().pixmap(11, 9).toImage(),
+             QIcon(QStringLiteral(":/KvoMainWindow/Resources/arrow_grey_down.png")).pixmap(11, 9).toImage());
+    question->click();
+    QVERIFY(!entry.isOpen());
+    QCOMPARE(question->icon().pixmap(11, 9).toImage(), folded);
+}
+
+void TestHelpSupport::pagesInMainWindow()
+{
+    KvoPageRegistry::clear();
+    KvoPageSetup::registerPages();
+    QVERIFY(KvoMainWindow::createInstance(false));
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->changePage(QStringLiteral("help"), true);
+    auto* help = qobject_cast<KvoPageHelp*>(window->currentPage());
+    QVERIFY(help);
+    QVERIFY(KvoFaqCache::replace({{1, QStringLiteral("Q ?"), QStringLiteral("R.")}}));
+    QMetaObject::invokeMethod(help, "updateQuestions");
+    // "Contactez-nous" leads to the support page, under the help page.
+    help->findChild<QPushButton*>(QStringLiteral("buttonSupport"))->click();
+    QCOMPARE(window->currentKey(), QStringLiteral("support"));
+    QCOMPARE(window->breadcrumb().size(), 2);
+    QCOMPARE(window->breadcrumb().at(0).key, QStringLiteral("help"));
+    QCOMPARE(window->breadcrumb().at(1).key, QStringLiteral("support"));
+    QCOMPARE(window->history().last(), QStringLiteral("support"));
+    window->changePage(QStringLiteral("config"), true);
+    QCOMPARE(window->currentKey(), QStringLiteral("config"));
+    KvoMainWindow::destroyInstance();
+    KvoPageRegistry::clear();
+    KvoSettingsFixture::signIn(QStringLiteral("1042"), QStringLiteral("demo"));
+}
+
+QTEST_MAIN(TestHelpSupport)
+#include "tst_helpsupport.moc"
