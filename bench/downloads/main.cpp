@@ -16,6 +16,8 @@
 //        bench_downloads --page [courses]   (see page.cpp)
 
 #include "KvoApi.h"
+#include "KvoBenchEnvironment.h"
+#include "KvoBenchService.h"
 #include "KvoDatabase.h"
 #include "KvoDownloadJob.h"
 #include "KvoDownloader.h"
@@ -31,7 +33,6 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -256,13 +257,7 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // A private home: no settings or database of a real user are touched.
     QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/.config")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + QStringLiteral("/.local/share")));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.path() + QStringLiteral("/.cache")));
-    QDir().mkpath(home.path() + QStringLiteral("/rt"));
-    QFile::setPermissions(home.path() + QStringLiteral("/rt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path() + QStringLiteral("/rt")));
+    KvoBenchEnvironment::usePrivateHome(home.path());
     QApplication app(argc, argv);
 
     if (argc > 1 && qstrcmp(argv[1], "--page") == 0)
@@ -275,28 +270,16 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "bench_downloads: curl is not installed\n");
         return 1;
     }
-    QString server = qEnvironmentVariable("VISTRELLE_DEVSERVER");
-    if (server.isEmpty())
-        server = QCoreApplication::applicationDirPath() + QStringLiteral("/vistrelle-devserver");
 
     // The generated files are kept between runs of the benchmark.
     const QString data = QDir::tempPath() + QStringLiteral("/vistrelle-bench-downloads");
-    QProcess service;
-    service.setProcessChannelMode(QProcess::SeparateChannels);
-    service.start(server, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"), data,
-                           QStringLiteral("--bench-library"), QString::number(mebibytes), QStringLiteral("--quiet")});
-    QString base;
-    waitFor(
-        [&] {
-            const QRegularExpressionMatch m =
-                QRegularExpression(QStringLiteral("http://127\\.0\\.0\\.1:\\d+")).match(QString::fromUtf8(service.peek(4096)));
-            if (m.hasMatch())
-                base = m.captured(0);
-            return !base.isEmpty() || service.state() == QProcess::NotRunning;
-        },
-        300000);
+    KvoBenchService service({QStringLiteral("--data"), data, QStringLiteral("--bench-library"),
+                             QString::number(mebibytes), QStringLiteral("--quiet")},
+                            300000);
+    const QString base = service.address();
     if (base.isEmpty()) {
-        std::fprintf(stderr, "bench_downloads: the local web service did not start (%s)\n", qPrintable(server));
+        std::fprintf(stderr, "bench_downloads: the local web service did not start (%s)\n",
+                     qPrintable(service.program()));
         return 1;
     }
     KvoApi::setEndpointForTesting(base);
@@ -367,7 +350,5 @@ int main(int argc, char* argv[])
                 "(goal <= 16; the load alone, without downloads: %.1f ms); longest stretch of GUI-thread work: "
                 "%.1f ms\n",
                 worstStall, worstLoadedStall, worstFloor, worstWork);
-    service.terminate();
-    service.waitForFinished(5000);
     return 0;
 }

@@ -2,7 +2,7 @@
 // list page and the sort, and the memory of the client, with N courses
 // (100,000 by default) that each miss a video. Prints figures only.
 
-#include "KvoDatabase.h"
+#include "KvoBenchLibrary.h"
 #include "KvoDownloadWidget.h"
 #include "KvoEnvironment.h"
 #include "KvoPageDownloads.h"
@@ -16,8 +16,6 @@
 #include <QRadioButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
-#include <QThreadPool>
 #include <QVariant>
 
 #include <cstdio>
@@ -49,21 +47,15 @@ void memory(double* rss, double* peak)
     }
 }
 
-void fill(int courses)
+// Two videos per course; the second is not on disk.
+void addCourses(QSqlDatabase& db, int courses)
 {
-    QSqlDatabase db = KvoDatabase::database();
-    db.transaction();
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("INSERT INTO users (id_qoz_user, login, credits, last_update) VALUES (?, 'bench', '0', 0)"));
-    q.addBindValue(s_user);
-    q.exec();
     QSqlQuery pq(db), vq(db);
     pq.prepare(QStringLiteral("INSERT INTO purchases (id_user, id, files, title, software_ids, purchase_date) "
                               "VALUES (?, ?, ?, ?, ?, ?)"));
     vq.prepare(QStringLiteral("INSERT INTO videos (id_user, fileid, id_purchase, title, duration, ord, KvoPath, hidden, "
                               "alreadyseen) VALUES (?, ?, ?, ?, 60, ?, ?, 0, 0)"));
     for (int c = 1; c <= courses; ++c) {
-        // Two videos per course; the second is not on disk.
         const int first = c * 10 + 1, second = c * 10 + 2;
         for (const QVariant& v : QVariantList{s_user, c, QStringLiteral("%1;%2").arg(first).arg(second),
                                               QStringLiteral("Cours numéro %1").arg(c), QString::number(1 + c % 300),
@@ -78,17 +70,6 @@ void fill(int courses)
             vq.exec();
         }
     }
-    for (int s = 1; s <= 300; ++s) {
-        q.prepare(QStringLiteral("INSERT INTO softwares (id, name, thumbnail, url) VALUES (?, ?, '', '')"));
-        q.addBindValue(s);
-        q.addBindValue(QStringLiteral("Logiciel %1").arg(s));
-        q.exec();
-        q.prepare(QStringLiteral("INSERT INTO user_software (id_user, id_software, suscribed) VALUES (?, ?, 0)"));
-        q.addBindValue(s_user);
-        q.addBindValue(s);
-        q.exec();
-    }
-    db.commit();
 }
 
 void settle()
@@ -102,19 +83,15 @@ void settle()
 int runPageBench(int courses)
 {
     KvoEnvironment::init();
-    QTemporaryDir dir;
-    if (!KvoDatabase::open(dir.filePath(QStringLiteral("database.sqlite")))) {
+    KvoBenchLibrary library(s_user);
+    if (!library.isOpen()) {
         std::fprintf(stderr, "bench_downloads: cannot open the database\n");
         return 1;
     }
-    QElapsedTimer timer;
-    timer.start();
-    fill(courses);
-    const double fillMs = ms(timer.nsecsElapsed());
-    timer.restart();
+    const double fillMs = library.fill(300, [courses](QSqlDatabase& db) { addCourses(db, courses); });
+    const double loadMs = library.load();
     KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
-    manager->setUser(s_user, QStringLiteral("bench"), QString(), QString());
-    const double loadMs = ms(timer.nsecsElapsed());
+    QElapsedTimer timer;
     double rss = 0, peak = 0;
     memory(&rss, &peak);
     std::printf("library: %d courses missing a video (database filled in %.0f ms, loaded in %.0f ms); "
@@ -166,9 +143,7 @@ int runPageBench(int courses)
 
     delete page;
     settle();
-    KvoPurchaseVideoManager::destroy();
-    QThreadPool::globalInstance()->waitForDone(10000);
-    KvoDatabase::close();
+    library.close();
     memory(&rss, &peak);
     std::printf("client peak memory over the whole run: %.0f MB\n", peak);
     return 0;

@@ -6,7 +6,8 @@
 // in each of the nine sort modes (list built from the library, rows of the
 // first list page made, laid out and painted). The floor is std::sort of the
 // same listed rows by the same key in the same run.
-#include "KvoDatabase.h"
+#include "KvoBenchEnvironment.h"
+#include "KvoBenchLibrary.h"
 #include "KvoEnvironment.h"
 #include "KvoPageDetailSoftware.h"
 #include "KvoPageSoftwares.h"
@@ -20,7 +21,6 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <cstdio>
@@ -57,16 +57,9 @@ QList<uint> softwaresOf(int course)
     return ids;
 }
 
-void fillDatabase(const QString& videoDir)
+void addCourses(QSqlDatabase& db, const QString& videoDir)
 {
     std::mt19937 random(42);
-    QSqlDatabase db = KvoDatabase::database();
-    db.transaction();
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("INSERT INTO users (id_qoz_user, login, credits, last_update) VALUES (?, 'bench', '0', 0)"));
-    q.addBindValue(s_user);
-    q.exec();
-
     QSqlQuery pq(db), vq(db);
     pq.prepare(QStringLiteral("INSERT INTO purchases (id_user, id, files, title, software_ids, purchase_date, "
                               "attachment_url) VALUES (?, ?, ?, ?, ?, ?, ?)"));
@@ -114,18 +107,6 @@ void fillDatabase(const QString& videoDir)
             vq.exec();
         }
     }
-    for (int s = 1; s <= Softwares; ++s) {
-        q.prepare(QStringLiteral("INSERT INTO softwares (id, name, thumbnail, url) VALUES (?, ?, '', ?)"));
-        q.addBindValue(s);
-        q.addBindValue(QStringLiteral("Logiciel %1").arg(s));
-        q.addBindValue(QStringLiteral("https://example.org/logiciel/%1").arg(s));
-        q.exec();
-        q.prepare(QStringLiteral("INSERT INTO user_software (id_user, id_software, suscribed) VALUES (?, ?, 0)"));
-        q.addBindValue(s_user);
-        q.addBindValue(s);
-        q.exec();
-    }
-    db.commit();
 }
 
 // One listed row with the key its mode sorts by, for the floor.
@@ -209,28 +190,21 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
-    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8());
+    KvoBenchEnvironment::usePrivateHome(home.path());
     QApplication app(argc, argv);
     KvoEnvironment::init();
 
-    QTemporaryDir dir;
-    const QString videoDir = dir.filePath(QStringLiteral("videos"));
-    QDir().mkpath(videoDir);
-    if (!KvoDatabase::open(dir.filePath(QStringLiteral("database.sqlite")))) {
+    KvoBenchLibrary library(s_user);
+    if (!library.isOpen()) {
         std::fprintf(stderr, "cannot open the database\n");
         return 1;
     }
-    QElapsedTimer timer;
-    timer.start();
-    fillDatabase(videoDir);
-    const double fillMs = ms(timer.nsecsElapsed());
-    timer.restart();
+    const QString videoDir = library.filePath(QStringLiteral("videos"));
+    QDir().mkpath(videoDir);
+    const double fillMs = library.fill(Softwares, [&videoDir](QSqlDatabase& db) { addCourses(db, videoDir); });
+    const double loadMs = library.load();
     KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
-    manager->setUser(s_user, QStringLiteral("bench"), QString(), QString());
-    const double loadMs = ms(timer.nsecsElapsed());
+    QElapsedTimer timer;
     const QMap<int, KvoPurchase> purchases = manager->purchases();
     int videos = 0;
     for (const KvoPurchase& p : purchases)
@@ -331,8 +305,5 @@ int main(int argc, char** argv)
     }
     std::printf("worst page %.2f ms (goal < 100), worst ratio %.1f (goal <= 20)\n", worstPage, worstRatio);
 
-    KvoPurchaseVideoManager::destroy();
-    QThreadPool::globalInstance()->waitForDone(10000);
-    KvoDatabase::close();
     return 0;
 }

@@ -1,7 +1,8 @@
 // Prints figures of the library synchronisation; asserts nothing.
-#include "KvoCannedServer.h"
+#include "KvoFakeHttpServer.h"
 
 #include "KvoApi.h"
+#include "KvoBenchEnvironment.h"
 #include "KvoDatabase.h"
 #include "KvoJsonResult.h"
 #include "KvoPurchaseVideoManager.h"
@@ -183,13 +184,10 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    qputenv("HOME", QFile::encodeName(dir.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path() + QStringLiteral("/.config")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path() + QStringLiteral("/.local/share")));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(dir.path() + QStringLiteral("/.cache")));
+    KvoBenchEnvironment::usePrivateHome(dir.path());
 
     const QByteArray body = bigAnswer(1700000000);
-    KvoCannedServer server;
+    KvoFakeHttpServer server;
     if (!server.listen())
         return 1;
     KvoApi::setEndpointForTesting(server.address());

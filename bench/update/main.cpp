@@ -6,18 +6,19 @@
 // place), alternating with curl fetching the same address. Prints the speed
 // of every run and the ratio of the mean speeds (page / curl).
 
+#include "KvoBenchEnvironment.h"
+#include "KvoBenchService.h"
 #include "KvoDatabase.h"
 #include "KvoDialog.h"
 #include "KvoEnvironment.h"
 #include "KvoModalRunner.h"
 #include "KvoPageConfiguration.h"
+#include "KvoTransferRun.h"
+#include "KvoTransferTally.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -28,21 +29,9 @@ namespace {
 constexpr int kRuns = 3;
 constexpr int kFileMb = 200;
 
-struct Run
+KvoTransferRun fetchWithPage(const QString& url, qint64 size)
 {
-    bool ok = false;
-    qint64 bytes = 0;
-    double seconds = 0;
-};
-
-double megabytesPerSecond(const Run& run)
-{
-    return run.seconds > 0 ? run.bytes / 1e6 / run.seconds : 0;
-}
-
-Run fetchWithPage(const QString& url, qint64 size)
-{
-    Run run;
+    KvoTransferRun run;
     KvoPageConfiguration page(nullptr);
     page.resize(773, 837);
     page.show();
@@ -58,34 +47,10 @@ Run fetchWithPage(const QString& url, qint64 size)
     run.seconds = timer.nsecsElapsed() / 1e9;
     run.bytes = QFileInfo(page.updateFilePath()).size();
     run.ok = run.bytes == size;
+    if (!run.ok)
+        run.error = QStringLiteral("%1 of %2 bytes").arg(run.bytes).arg(size);
     QFile::remove(page.updateFilePath());
     return run;
-}
-
-Run fetchWithCurl(const QString& curl, const QString& url, const QString& path)
-{
-    QFile::remove(path);
-    QProcess process;
-    Run run;
-    QElapsedTimer timer;
-    timer.start();
-    process.start(curl, {QStringLiteral("-s"), QStringLiteral("-o"), path, url});
-    const bool finished = process.waitForFinished(600000);
-    run.seconds = timer.nsecsElapsed() / 1e9;
-    run.ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    run.bytes = QFileInfo(path).size();
-    QFile::remove(path);
-    return run;
-}
-
-void print(const char* who, int index, const Run& run)
-{
-    if (run.ok)
-        std::printf("%-5s run %d: %8.1f MB/s (%lld bytes in %.3f s)\n", who, index + 1, megabytesPerSecond(run),
-                    static_cast<long long>(run.bytes), run.seconds);
-    else
-        std::printf("%-5s run %d: FAILED\n", who, index + 1);
-    std::fflush(stdout);
 }
 
 } // namespace
@@ -96,8 +61,7 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     if (!home.isValid())
         return 2;
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, home.path().toUtf8());
+    KvoBenchEnvironment::usePrivateHome(home.path());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -108,29 +72,13 @@ int main(int argc, char** argv)
     }
     KvoModalRunner::setDialogHook([](KvoDialog*) { return int(KvoDialog::Yes); });
 
-    QString server = qEnvironmentVariable("VISTRELLE_DEVSERVER");
-    if (server.isEmpty())
-        server = QCoreApplication::applicationDirPath() + QStringLiteral("/vistrelle-devserver");
-    QProcess service;
-    service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    service.start(server, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"),
-                           home.filePath(QStringLiteral("service")), QStringLiteral("--bench-file-mb"),
-                           QString::number(kFileMb), QStringLiteral("--quiet")});
-    QString base;
-    if (service.waitForStarted(10000)) {
-        QElapsedTimer waiting;
-        waiting.start();
-        while (base.isEmpty() && waiting.elapsed() < 120000 && service.state() == QProcess::Running) {
-            if (!service.canReadLine() && !service.waitForReadyRead(1000))
-                continue;
-            const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("http://127\\.0\\.0\\.1:\\d+"))
-                                                      .match(QString::fromUtf8(service.readLine()));
-            if (match.hasMatch())
-                base = match.captured(0);
-        }
-    }
+    KvoBenchService service({QStringLiteral("--data"), home.filePath(QStringLiteral("service")),
+                             QStringLiteral("--bench-file-mb"), QString::number(kFileMb), QStringLiteral("--quiet")},
+                            120000);
+    const QString base = service.address();
     if (base.isEmpty()) {
-        std::fprintf(stderr, "bench_update: the local web service did not start (%s)\n", qPrintable(server));
+        std::fprintf(stderr, "bench_update: the local web service did not start (%s)\n",
+                     qPrintable(service.program()));
         return 2;
     }
 
@@ -139,33 +87,20 @@ int main(int argc, char** argv)
     const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
     const QString target = home.filePath(QStringLiteral("curl.bin"));
     std::printf("bench_update: %s (%d MiB), %d runs each; MB = 10^6 bytes\n", qPrintable(url), kFileMb, kRuns);
-    double pageSum = 0, curlSum = 0;
-    int pageOk = 0, curlOk = 0;
+    KvoTransferTally pageRuns, curlRuns;
     for (int i = 0; i < kRuns; ++i) {
-        const Run mine = fetchWithPage(url, size);
-        print("page", i, mine);
-        if (mine.ok) {
-            pageSum += megabytesPerSecond(mine);
-            ++pageOk;
-        }
+        const KvoTransferRun mine = fetchWithPage(url, size);
+        mine.print("page", i);
+        pageRuns.add(mine);
         if (curl.isEmpty())
             continue;
-        const Run theirs = fetchWithCurl(curl, url, target);
-        print("curl", i, theirs);
-        if (theirs.ok) {
-            curlSum += megabytesPerSecond(theirs);
-            ++curlOk;
-        }
+        const KvoTransferRun theirs = KvoTransferRun::withCurl(curl, url, target);
+        theirs.print("curl", i);
+        curlRuns.add(theirs);
     }
-    service.terminate();
-    service.waitForFinished(5000);
+    service.stop();
     KvoDatabase::close();
 
-    const double pageMean = pageOk ? pageSum / pageOk : 0;
-    const double curlMean = curlOk ? curlSum / curlOk : 0;
-    std::printf("mean: page %.1f MB/s", pageMean);
-    if (curlOk)
-        std::printf(", curl %.1f MB/s, ratio (page / curl) %.2f", curlMean, pageMean / curlMean);
-    std::printf("\n");
-    return pageOk == kRuns && (curl.isEmpty() || curlOk == kRuns) ? 0 : 1;
+    KvoTransferTally::printMeans("page", pageRuns, curlRuns);
+    return pageRuns.succeeded() == kRuns && (curl.isEmpty() || curlRuns.succeeded() == kRuns) ? 0 : 1;
 }

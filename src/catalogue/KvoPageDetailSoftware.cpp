@@ -53,6 +53,9 @@ KvoPageDetailSoftware::KvoPageDetailSoftware(QWidget* parent, Qt::WindowFlags fl
     : QWidget(parent, flags)
     , ui(std::make_unique<Ui_KvoPageDetailSoftware>())
     , m_parentPage(parent)
+    , m_chooseFile([](QWidget* parent, const QString& caption, const QString& folder, const QString& filter) {
+        return QFileDialog::getOpenFileName(parent, caption, folder, filter);
+    })
 {
     ui->setupUi(this);
     applyFonts();
@@ -478,9 +481,9 @@ void KvoPageDetailSoftware::onClickParcourir(KvoDetailSoftwareItem* row)
     QPointer<KvoPageDetailSoftware> self(this);
     setBusy(row, true);
 
-    const QString path = QFileDialog::getOpenFileName(KvoDialogParent::styleNeutral(this), tr("Ouvrir une vidéo"),
-                                                      KvoEnvironment::nearestExistingFolder(KvoEnvironment::videoPath()),
-                                                      tr("Vidéo Qozmira") + QStringLiteral(" (*.qoz)"));
+    const QString path = m_chooseFile(KvoDialogParent::styleNeutral(this), tr("Ouvrir une vidéo"),
+                                      KvoEnvironment::nearestExistingFolder(KvoEnvironment::videoPath()),
+                                      tr("Vidéo Qozmira") + QStringLiteral(" (*.qoz)"));
     if (!self)
         return;
     setBusy(row, false);

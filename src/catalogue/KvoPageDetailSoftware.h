@@ -11,6 +11,7 @@
 #include <QVariant>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class KvoAsyncImage;
@@ -70,6 +71,13 @@ public:
     QList<ItemPair> buildItemList();
     void sortItems(QList<ItemPair>& items, QMap<int, KvoPurchase>& purchases);
 
+    // Asks the user for a stored video file (parent, caption, start folder,
+    // filter); an empty path when the user cancels. A file dialog unless
+    // replaced, as tests do to hand over a path without a dialog.
+    using FileChooser = std::function<QString(QWidget* parent, const QString& caption, const QString& folder,
+                                              const QString& filter)>;
+    void setFileChooser(const FileChooser& chooser) { m_chooseFile = chooser; }
+
     int sortMode() const { return m_sortMode; }
     bool isSubscribed() const { return m_subscribed; }
     QString softwareName() const { return m_softwareName; }
@@ -119,6 +127,7 @@ private:
     QList<KvoDetailSoftwareItem*> m_spareRows;
     // Rows whose click is being answered inside a modal dialog.
     QList<QPointer<KvoDetailSoftwareItem>> m_busyRows;
+    FileChooser m_chooseFile;
     int m_sortMode = 1;
     bool m_refreshEnabled = true;
     bool m_shownOnce = false;

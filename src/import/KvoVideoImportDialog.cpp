@@ -3,42 +3,26 @@
 
 #include "KvoEnvironment.h"
 #include "KvoFolderChooser.h"
-#include "KvoPlatformGui.h"
+#include "KvoFramelessPanel.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoSizeUnits.h"
 
 #include <QCloseEvent>
 #include <QDir>
-#include <QGraphicsDropShadowEffect>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointF>
 #include <QThread>
 #include <QTimer>
-
-namespace {
-
-// Around the panel where no compositor draws the translucent margin.
-const QColor OpaqueBackground(13, 13, 17);
-
-} // namespace
 
 KvoVideoImportDialog::KvoVideoImportDialog(QWidget* parent, Qt::WindowFlags flags)
     : QDialog(parent, flags)
     , ui(new Ui_KvoVideoImportDialog)
 {
     ui->setupUi(this);
-    // The translucent margin and the shadow need a compositing manager;
-    // without one the panel sits on an opaque ground.
-    m_translucent = KvoPlatformGui::isCompositing();
-    if (m_translucent) {
-        setAttribute(Qt::WA_TranslucentBackground);
-        auto* shadow = new QGraphicsDropShadowEffect(this);
-        shadow->setColor(QColor(0, 0, 0, 255));
-        shadow->setBlurRadius(20);
-        shadow->setOffset(0, 6);
-        ui->content->setGraphicsEffect(shadow);
-    }
+    // Without a compositing manager the panel sits on an opaque ground.
+    m_translucent = KvoFramelessPanel::makeTranslucent(this, ui->content, QPointF(0, 6));
     fadeTimer = new QTimer(this);
     fadeTimer->setInterval(10);
     m_progressTimer = new QTimer(this);
@@ -264,12 +248,9 @@ void KvoVideoImportDialog::mouseReleaseEvent(QMouseEvent* event)
 
 void KvoVideoImportDialog::handleKey(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Escape) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-    QDialog::keyPressEvent(event);
+    // Releases too go to the dialog's key-press handling.
+    if (KvoFramelessPanel::acceptUnlessEscape(event))
+        QDialog::keyPressEvent(event);
 }
 
 void KvoVideoImportDialog::keyPressEvent(QKeyEvent* event)
@@ -303,5 +284,5 @@ void KvoVideoImportDialog::paintEvent(QPaintEvent* event)
         return;
     }
     QPainter painter(this);
-    painter.fillRect(rect(), OpaqueBackground);
+    KvoFramelessPanel::paintOpaqueGround(painter, rect());
 }

@@ -3,37 +3,23 @@
 
 #include "KvoEnvironment.h"
 #include "KvoFolderChooser.h"
-#include "KvoPlatformGui.h"
+#include "KvoFramelessPanel.h"
 #include "KvoVideoImporterThread.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QGraphicsDropShadowEffect>
 #include <QKeyEvent>
 #include <QMovie>
 #include <QPainter>
-
-namespace {
-
-const QColor OpaqueBackground(13, 13, 17);
-
-} // namespace
+#include <QPointF>
 
 KvoVideoImporter::KvoVideoImporter(QWidget* parent, Qt::WindowFlags flags)
     : QDialog(parent, flags)
     , ui(new Ui_KvoVideoImporter)
 {
     ui->setupUi(this);
-    m_translucent = KvoPlatformGui::isCompositing();
-    if (m_translucent) {
-        setAttribute(Qt::WA_TranslucentBackground);
-        auto* shadow = new QGraphicsDropShadowEffect(this);
-        shadow->setColor(QColor(0, 0, 0, 255));
-        shadow->setBlurRadius(20);
-        shadow->setOffset(0, 0);
-        ui->content->setGraphicsEffect(shadow);
-    }
+    m_translucent = KvoFramelessPanel::makeTranslucent(this, ui->content, QPointF(0, 0));
     thread = new KvoVideoImporterThread(this);
     loaderMovie = new QMovie(QStringLiteral(":/KvoMainWindow/Resources/loader_mini.gif"), QByteArray(), this);
     ui->loader->setMovie(loaderMovie);
@@ -142,12 +128,9 @@ void KvoVideoImporter::onThreadFinished()
 
 void KvoVideoImporter::handleKey(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Escape) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-    QDialog::keyPressEvent(event);
+    // Releases too go to the dialog's key-press handling.
+    if (KvoFramelessPanel::acceptUnlessEscape(event))
+        QDialog::keyPressEvent(event);
 }
 
 void KvoVideoImporter::keyPressEvent(QKeyEvent* event)
@@ -175,5 +158,5 @@ void KvoVideoImporter::paintEvent(QPaintEvent* event)
         return;
     }
     QPainter painter(this);
-    painter.fillRect(rect(), OpaqueBackground);
+    KvoFramelessPanel::paintOpaqueGround(painter, rect());
 }

@@ -32,6 +32,21 @@ QDBusMessage busCall(const QString& method)
                                           QStringLiteral("org.freedesktop.DBus"), method);
 }
 
+// No answer in time: the service is slow or hangs, it did not refuse.
+bool isUnanswered(const QDBusError& error)
+{
+    return error.type() == QDBusError::NoReply || error.type() == QDBusError::Timeout
+           || error.type() == QDBusError::TimedOut;
+}
+
+// No service: none owns the name, or the bus could not start the one it
+// knows (its program is missing, exits or crashes at start).
+bool isMissing(const QDBusError& error)
+{
+    return error.type() == QDBusError::ServiceUnknown
+           || error.name().startsWith(QLatin1String("org.freedesktop.DBus.Error.Spawn."));
+}
+
 } // namespace
 
 KvoDesktopNotifier* KvoDesktopNotifier::instance()
@@ -124,7 +139,16 @@ void KvoDesktopNotifier::onCapabilities(QDBusPendingCallWatcher* watcher)
     m_waiting.clear();
     const QDBusMessage reply = watcher->reply();
     if (reply.type() != QDBusMessage::ReplyMessage) {
-        if (watcher->error().type() == QDBusError::ServiceUnknown)
+        if (isUnanswered(watcher->error())) {
+            // A slow service: send with what every service understands
+            // (plain text, actions) and ask again next time.
+            m_bodyMarkup = false;
+            m_actions = true;
+            for (const Pending& pending : waiting)
+                send(pending);
+            return;
+        }
+        if (isMissing(watcher->error()))
             m_present = false;
         for (const Pending& pending : waiting)
             fail(pending);
@@ -162,11 +186,15 @@ void KvoDesktopNotifier::send(const Pending& pending)
             << hints << int(-1);
     const QDBusPendingCall call = QDBusConnection::sessionBus().asyncCall(message, m_timeout);
     auto* watcher = new QDBusPendingCallWatcher(call, this);
+    ++m_sending;
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, pending](QDBusPendingCallWatcher* w) {
         w->deleteLater();
+        --m_sending;
         const QDBusMessage reply = w->reply();
+        if (reply.type() != QDBusMessage::ReplyMessage && isUnanswered(w->error()))
+            return; // only slow: it may still show, a box would be a second one
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-            if (w->error().type() == QDBusError::ServiceUnknown)
+            if (isMissing(w->error()))
                 m_present = false;
             // The service may have been replaced: ask again next time.
             m_capabilitiesKnown = false;
@@ -244,21 +272,20 @@ void KvoDesktopNotifier::checkService()
             emit serviceChecked(true);
             return;
         }
-        askActivatable();
+        startService();
     });
 }
 
-void KvoDesktopNotifier::askActivatable()
+void KvoDesktopNotifier::startService()
 {
-    // Not running yet, but the bus may start it on the first call.
-    const QDBusPendingCall call =
-        QDBusConnection::sessionBus().asyncCall(busCall(QStringLiteral("ListActivatableNames")), m_timeout);
-    auto* watcher = new QDBusPendingCallWatcher(call, this);
+    // Not running: the bus may know how to start it. Listing it as
+    // activatable is not enough, the start itself must succeed.
+    QDBusMessage message = busCall(QStringLiteral("StartServiceByName"));
+    message << Service << uint(0);
+    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message, m_timeout), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         w->deleteLater();
-        const QDBusMessage reply = w->reply();
-        m_present = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
-                    && reply.arguments().constFirst().toStringList().contains(Service);
+        m_present = w->reply().type() == QDBusMessage::ReplyMessage;
         emit serviceChecked(m_present);
     });
 }

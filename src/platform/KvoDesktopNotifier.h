@@ -15,9 +15,12 @@ class QDBusPendingCallWatcher;
 //
 // Every call to the bus is asynchronous: the service may live in this very
 // process (tests) or hang, and a blocking call would freeze the interface.
-// A call that fails, or that gets no answer within timeout(), gives
-// notificationFailed() with everything needed to show the notification
-// another way; nothing is lost silently.
+// A notification the service refuses (an error reply), or that finds no
+// service (none on the bus, or one that can be started but fails to start),
+// gives notificationFailed() with everything needed to show it another way;
+// nothing is lost silently. A service that is only slow gets no failure: it
+// may still show the notification, and a second one shown another way would
+// make two.
 //
 // The click context is the text handed back on a click: "video:<software
 // id>~<video id>", a link text (a page key or a web address), or empty for a
@@ -27,7 +30,9 @@ class KvoDesktopNotifier : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int DefaultTimeout = 2000; // ms
+    // How long an answer of the service is awaited (the bus's own default);
+    // a late answer is no failure, but its click can no longer be followed.
+    static constexpr int DefaultTimeout = 25000; // ms
 
     // The process-wide bridge, created on first call on the GUI thread.
     static KvoDesktopNotifier* instance();
@@ -50,10 +55,11 @@ public:
     void notify(const QString& title, const QString& description, const QString& name,
                 const QString& context);
 
-    // Asks the bus whether the service runs or can be started; answers with
-    // serviceChecked(). isServicePresent() keeps the last answer, and what
-    // the last notification taught (delivered: present; service unknown:
-    // missing). False until known.
+    // Asks the bus whether the service runs, else starts it; answers with
+    // serviceChecked(). A service that can be started but fails to start
+    // counts as missing. isServicePresent() keeps the last answer, and what
+    // the last notification taught (delivered: present; service unknown or
+    // failing to start: missing). False until known.
     void checkService();
     bool isServicePresent() const { return m_present; }
 
@@ -62,6 +68,8 @@ public:
     void closeAll();
     // Notifications on the desktop whose click is still awaited.
     int openCount() const { return int(m_open.size()); }
+    // Notifications whose answer from the service is still awaited.
+    int pendingCount() const { return int(m_waiting.size()) + m_sending; }
 
     int timeout() const { return m_timeout; }
     void setTimeout(int milliseconds) { m_timeout = milliseconds; }
@@ -102,11 +110,12 @@ private:
     void onCapabilities(QDBusPendingCallWatcher* watcher);
     void send(const Pending& pending);
     void fail(const Pending& pending);
-    void askActivatable();
+    void startService();
 
     QStringList m_registered;
     QList<Pending> m_waiting; // until the service's capabilities are known
     QHash<uint, Open> m_open;
+    int m_sending = 0; // Notify calls awaiting their answer
     int m_timeout = DefaultTimeout;
     bool m_capabilitiesRequested = false;
     bool m_capabilitiesKnown = false;

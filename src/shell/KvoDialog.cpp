@@ -1,15 +1,15 @@
 #include "KvoDialog.h"
 #include "ui_KvoDialog.h"
 
-#include "KvoPlatformGui.h"
+#include "KvoFramelessPanel.h"
 
 #include <QCloseEvent>
 #include <QColor>
 #include <QGraphicsColorizeEffect>
-#include <QGraphicsDropShadowEffect>
 #include <QHideEvent>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPointF>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QTimer>
@@ -30,9 +30,7 @@ void setDimmers(QObject* effect, int count)
     effect->setProperty(DimmersProperty, count);
 }
 
-// Outer colour of the panel, used around it where no compositor draws the
-// shadow and the translucent margin.
-const QColor OpaqueBackground(13, 13, 17);
+// The frame drawn on the opaque ground where no compositor draws the shadow.
 const QColor OpaqueFrame(44, 45, 52);
 
 } // namespace
@@ -51,17 +49,8 @@ KvoDialog::KvoDialog(QWidget* parent, Qt::WindowFlags flags)
     ui->setupUi(this);
     setWindowTitle(tr("Notification"));
 
-    // Translucent margins and the shadow need a compositing manager; without
-    // one they would show black, so the panel is drawn on an opaque ground.
-    m_translucent = KvoPlatformGui::isCompositing();
-    if (m_translucent) {
-        setAttribute(Qt::WA_TranslucentBackground);
-        auto* shadow = new QGraphicsDropShadowEffect(this);
-        shadow->setColor(Qt::black);
-        shadow->setBlurRadius(20);
-        shadow->setOffset(0, 0);
-        setGraphicsEffect(shadow);
-    }
+    // Without a compositing manager the panel is drawn on an opaque ground.
+    m_translucent = KvoFramelessPanel::makeTranslucent(this, this, QPointF(0, 0));
 
     m_result = Cancel;
     m_dimEffect = new QGraphicsColorizeEffect(this);
@@ -218,22 +207,14 @@ bool KvoDialog::event(QEvent* event)
 
 void KvoDialog::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Escape) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-    QDialog::keyPressEvent(event);
+    if (KvoFramelessPanel::acceptUnlessEscape(event))
+        QDialog::keyPressEvent(event);
 }
 
 void KvoDialog::keyReleaseEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Escape) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-    QDialog::keyReleaseEvent(event);
+    if (KvoFramelessPanel::acceptUnlessEscape(event))
+        QDialog::keyReleaseEvent(event);
 }
 
 void KvoDialog::resizeEvent(QResizeEvent* event)
@@ -275,7 +256,7 @@ void KvoDialog::paintEvent(QPaintEvent* event)
         return;
     }
     QPainter painter(this);
-    painter.fillRect(rect(), OpaqueBackground);
+    KvoFramelessPanel::paintOpaqueGround(painter, rect());
     painter.setPen(OpaqueFrame);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }

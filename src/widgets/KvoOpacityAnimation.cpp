@@ -80,6 +80,9 @@ void KvoOpacityAnimation::onTimeout()
     if (m_effect)
         m_effect->setOpacity(m_shown);
 
+    // Equal ends have no end of their own: the opacity holds and the run
+    // ticks until stop(), so a user can hold a widget at one opacity for as
+    // long as it likes.
     if (m_to > m_from) {
         if (m_current >= m_to - kTolerance)
             finishRun();
@@ -87,9 +90,6 @@ void KvoOpacityAnimation::onTimeout()
         // The effect never goes below 0: a target under 0 ends at 0.
         if (m_shown <= qMax(m_to, 0.0) + kTolerance)
             finishRun();
-    } else {
-        // Equal ends: nothing to fade, the run is over at once.
-        finishRun();
     }
 }
 

@@ -2,7 +2,7 @@
 // being written, and a start on a damaged database.
 
 #include "KvoApi.h"
-#include "KvoCannedServer.h"
+#include "KvoFakeHttpServer.h"
 #include "KvoDatabase.h"
 #include "KvoEnvironment.h"
 #include "KvoPurchaseVideoManager.h"
@@ -66,7 +66,7 @@ void TestSessionLoop::sessionEndWaitsForTheLibraryWrite()
     QTemporaryDir dir;
     QVERIFY(KvoTestLibrary::openWithUser(dir.path(), s_user));
     const QString path = KvoDatabase::filePath();
-    KvoCannedServer server;
+    KvoFakeHttpServer server;
     QVERIFY(server.listen());
     KvoApi::setEndpointForTesting(server.address());
     const int courses = 1500, videos = 12;

@@ -1,6 +1,9 @@
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 
+#include "KvoDialogDriver.h"
+#include "KvoScreenshots.h"
+
 #include "KvoApi.h"
 #include "KvoDatabase.h"
 #include "KvoDetailSoftwareItem.h"
@@ -17,9 +20,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QFileDialog>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -35,7 +36,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
-#include <QTimer>
 
 #include <algorithm>
 #include <functional>
@@ -156,58 +156,14 @@ QString describe(const QList<Item>& items)
     return groups.join(QLatin1Char(' '));
 }
 
-// Runs `action` on the first modal widget that opens (polled from the event
-// loop, so it works inside nested modal loops). A guard closes whatever
-// modal widget is left after a few seconds, so no test can hang.
-void onModal(const std::function<void(QWidget*)>& action)
+// Clicks a button of a dialog's form; a missing button closes the dialog,
+// so the test fails on its result instead of hanging.
+void clickIn(QDialog* dialog, const char* buttonName)
 {
-    auto* timer = new QTimer;
-    auto started = std::make_shared<QElapsedTimer>();
-    started->start();
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, action, started] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
-            QPointer<QWidget> guard(modal);
-            QTimer::singleShot(5000, [guard] {
-                if (guard && guard->isVisible())
-                    guard->close();
-            });
-            action(modal);
-        } else if (started->elapsed() > 5000) {
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start();
-}
-
-void clickInModal(QWidget* modal, const char* buttonName)
-{
-    if (auto* button = modal->findChild<QPushButton*>(QLatin1String(buttonName)))
+    if (auto* button = dialog->findChild<QPushButton*>(QLatin1String(buttonName)))
         button->click();
-    else if (auto* dialog = qobject_cast<QDialog*>(modal))
+    else
         dialog->reject();
-}
-
-// Chooses a file in the file dialog that the page opens.
-void chooseFile(const QString& path, QString* caption = nullptr, QString* filter = nullptr)
-{
-    onModal([path, caption, filter](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        if (!dialog) {
-            modal->close();
-            return;
-        }
-        if (caption)
-            *caption = dialog->windowTitle();
-        if (filter)
-            *filter = dialog->nameFilters().join(QLatin1Char('|'));
-        dialog->selectFile(path);
-        static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept
-    });
 }
 
 class UrlRecorder : public QObject
@@ -730,12 +686,14 @@ void TestDetail::removal()
     QSignalSpy updated(manager(), &KvoPurchaseVideoManager::databaseUpdated);
 
     QString question;
-    onModal([&](QWidget* modal) {
-        if (auto* label = modal->findChild<QLabel*>(QStringLiteral("label_2")))
+    KvoDialogDriver driver;
+    driver.expect<KvoDialog>(QStringLiteral("deleteDialog"), [&](KvoDialog* dialog) {
+        if (auto* label = dialog->findChild<QLabel*>(QStringLiteral("label_2")))
             question = label->text();
-        clickInModal(modal, button.toLatin1().constData());
+        clickIn(dialog, button.toLatin1().constData());
     });
     page->rows().at(rowIndex)->deleteButton()->click();
+    QVERIFY2(driver.done(), driver.report());
     QCOMPARE(question, QStringLiteral("Souhaitez-vous vraiment supprimer cette formation de votre bibliothèque ?"));
 
     const KvoPurchase course = manager()->purchases().value(1);
@@ -761,16 +719,18 @@ void TestDetail::rowRebuiltDuringItsDialog()
     QPointer<KvoDetailSoftwareItem> row = page->rows().last();
     QCOMPARE(row->videoId(), 12u);
     bool rowGoneDuringDialog = false;
-    onModal([&](QWidget* modal) {
+    KvoDialogDriver driver;
+    driver.expect<KvoDialog>(QStringLiteral("deleteDialog"), [&](KvoDialog* dialog) {
         // While the question is open the library changes (a synchronisation,
         // the folder search): the page rebuilds its rows and the clicked
         // row is destroyed before the user answers.
         manager()->setVideoHidden(2, 21, true);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         rowGoneDuringDialog = row.isNull();
-        clickInModal(modal, "buttonKeep");
+        clickIn(dialog, "buttonKeep");
     });
     row->deleteButton()->click();
+    QVERIFY2(driver.done(), driver.report());
     QVERIFY(rowGoneDuringDialog);
     QVERIFY(row.isNull());
     QVERIFY(manager()->purchases().value(1).files.value(12).hidden);
@@ -821,23 +781,29 @@ void TestDetail::attach()
         }
     }
 
-    QString caption, filter;
-    bool errorShown = false;
+    QString caption, filter, startFolder;
+    QWidget* dialogParent = page.get();
+    page->setFileChooser([&](QWidget* parent, const QString& title, const QString& folder, const QString& filters) {
+        dialogParent = parent;
+        caption = title;
+        startFolder = folder;
+        filter = filters;
+        return chosen;
+    });
     QString errorTitle;
-    chooseFile(chosen, &caption, &filter);
+    KvoDialogDriver driver;
     if (!accepted) {
-        // The error dialog opens after the file dialog has closed.
-        QTimer::singleShot(50, this, [&] {
-            onModal([&](QWidget* modal) {
-                errorShown = modal->objectName() == QLatin1String("parcourirErrorDialog");
-                if (auto* label = modal->findChild<QLabel*>(QStringLiteral("label_3")))
-                    errorTitle = label->text();
-                static_cast<KvoDialog*>(modal)->exitButton()->click();
-            });
+        driver.expect<KvoDialog>(QStringLiteral("parcourirErrorDialog"), [&](KvoDialog* dialog) {
+            if (auto* label = dialog->findChild<QLabel*>(QStringLiteral("label_3")))
+                errorTitle = label->text();
+            dialog->exitButton()->click();
         });
     }
     row->parcourirButton()->click();
+    QVERIFY2(driver.done(), driver.report());
     QCOMPARE(caption, QStringLiteral("Ouvrir une vidéo"));
+    QVERIFY(dialogParent != page.get()); // never under the page's style sheet
+    QCOMPARE(startFolder, KvoEnvironment::nearestExistingFolder(KvoEnvironment::videoPath()));
     QVERIFY2(filter.contains(QStringLiteral("Vidéo Qozmira (*.qoz)")), qPrintable(filter));
 
     const QString stored = manager()->purchases().value(1).files.value(12).KvoPath;
@@ -845,7 +811,6 @@ void TestDetail::attach()
         QCOMPARE(stored, chosen);
         QVERIFY(page->rows().last()->isPresent());
     } else {
-        QVERIFY(errorShown);
         QCOMPARE(errorTitle, QStringLiteral("ERREUR DE SÉLECTION"));
         QCOMPARE(stored, lost);
         QVERIFY(!page->rows().last()->isPresent());
@@ -961,13 +926,11 @@ void TestDetail::playAndLinks()
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 }
 
-// Pictures of the page for a human to look at (KVO_DETAIL_SHOTS=folder).
+// Pictures of the page for a person to look at (see KvoScreenshots).
 void TestDetail::screenshots()
 {
-    const QString dir = qEnvironmentVariable("KVO_DETAIL_SHOTS");
-    if (dir.isEmpty())
-        QSKIP("KVO_DETAIL_SHOTS not set");
-    QDir().mkpath(dir);
+    if (!KvoScreenshots::enabled())
+        QSKIP(KvoScreenshots::OffReason);
     auto chapter = [](uint id, uint order, uint seen, uint n, const char* t) {
         return V{id, order, "*", seen, false, n, QString::fromUtf8(t)};
     };
@@ -988,12 +951,14 @@ void TestDetail::screenshots()
     page->onShow();
     window.show();
     QCoreApplication::processEvents();
-    QVERIFY(window.grab().save(dir + QStringLiteral("/detail.png")));
-    onModal([&](QWidget* modal) {
-        modal->grab().save(dir + QStringLiteral("/removal.png"));
-        clickInModal(modal, "buttonCancel");
+    QVERIFY(KvoScreenshots::save(&window, QStringLiteral("detail")));
+    KvoDialogDriver driver;
+    driver.expect<KvoDialog>(QStringLiteral("deleteDialog"), [&](KvoDialog* dialog) {
+        KvoScreenshots::save(dialog, QStringLiteral("detail-removal"));
+        clickIn(dialog, "buttonCancel");
     });
     page->rows().first()->deleteButton()->click();
+    QVERIFY2(driver.done(), driver.report());
 }
 
 QTEST_MAIN(TestDetail)

@@ -1,3 +1,4 @@
+#include "KvoFakeHttpServer.h"
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 
@@ -20,8 +21,6 @@
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QSqlQuery>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
@@ -50,69 +49,33 @@ QByteArray pngOf(const QColor& color)
     return bytes;
 }
 
-// A web server of canned answers on 127.0.0.1 that counts the requests
-// per path. "/cut/…" announces more bytes than it sends.
-class ThumbServer : public QObject
+// Thumbnails by path: "/ok/…" a picture, "/html/…" an error page sent with
+// 200, "/cut/…" a picture that announces more bytes than it sends, anything
+// else 404.
+KvoFakeHttpServer::Reply thumbnail(const KvoFakeHttpServer::Request& request)
 {
-public:
+    using Reply = KvoFakeHttpServer::Reply;
+    const QString path = request.path();
+    if (path.startsWith(QLatin1String("/ok/")))
+        return Reply::of(200, pngOf(QColor(0, 200, 0)), "image/png");
+    if (path.startsWith(QLatin1String("/html/")))
+        return Reply::of(200, "<html><body>Not here</body></html>", "text/html");
+    if (path.startsWith(QLatin1String("/cut/"))) {
+        const QByteArray body = pngOf(QColor(0, 200, 0));
+        return Reply::raw("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: "
+                          + QByteArray::number(body.size() + 5000) + "\r\nConnection: close\r\n\r\n" + body);
+    }
+    return Reply::of(404, "missing", "text/html");
+}
+
+// The fake web server serving thumbnail().
+struct ThumbServer : KvoFakeHttpServer
+{
     ThumbServer()
     {
-        m_server.listen(QHostAddress::LocalHost, 0);
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { answer(socket); });
-                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
-        });
+        setHandler(thumbnail);
+        listen();
     }
-    QString url(const QString& path) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path);
-    }
-    int requests(const QString& path) const { return m_requests.value(path); }
-    int allRequests() const
-    {
-        int n = 0;
-        for (int count : m_requests)
-            n += count;
-        return n;
-    }
-
-private:
-    void answer(QTcpSocket* socket)
-    {
-        QByteArray& data = m_pending[socket];
-        data += socket->readAll();
-        if (!data.contains("\r\n\r\n"))
-            return;
-        const QString path = QString::fromLatin1(data.split(' ').value(1));
-        m_pending.remove(socket);
-        ++m_requests[path];
-        QByteArray status = "200 OK", type = "image/png", body;
-        qint64 length = -1;
-        if (path.startsWith(QLatin1String("/ok/"))) {
-            body = pngOf(QColor(0, 200, 0));
-        } else if (path.startsWith(QLatin1String("/html/"))) {
-            type = "text/html";
-            body = "<html><body>Not here</body></html>";
-        } else if (path.startsWith(QLatin1String("/cut/"))) {
-            body = pngOf(QColor(0, 200, 0));
-            length = body.size() + 5000;
-        } else {
-            status = "404 Not Found";
-            type = "text/html";
-            body = "missing";
-        }
-        socket->write("HTTP/1.1 " + status + "\r\nContent-Type: " + type + "\r\nContent-Length: "
-                      + QByteArray::number(length < 0 ? body.size() : length) + "\r\nConnection: close\r\n\r\n"
-                      + body);
-        socket->flush();
-        socket->disconnectFromHost();
-    }
-
-    QTcpServer m_server;
-    QHash<QString, int> m_requests;
-    QHash<QTcpSocket*, QByteArray> m_pending;
 };
 
 QList<uint> rowIds(const KvoListWidget* list)
@@ -494,7 +457,7 @@ void TestSoftwares::thumbnailCache()
     KvoListWidgetItem* tile = tileOf(page.list(), 1);
     QVERIFY(tile->isDownloading());
     QTRY_VERIFY_WITH_TIMEOUT(!tile->isDownloading(), 15000);
-    QCOMPARE(server.requests(path), 1);
+    QCOMPARE(server.requestCount(path), 1);
 
     const QString cached = KvoEnvironment::cachePath() + QStringLiteral("/software_1.png");
     QCOMPARE(QFileInfo::exists(cached), painted);
@@ -532,8 +495,8 @@ void TestSoftwares::cachedThumbnailMakesNoRequest()
     KvoListWidgetItem* eight = tileOf(page.list(), 8);
     QTRY_VERIFY_WITH_TIMEOUT(!eight->isDownloading(), 15000);
     QCOMPARE(centre(eight->normalPixmap()), QColor(0, 200, 0));
-    QCOMPARE(server.allRequests(), 1);
-    QCOMPARE(server.requests(QStringLiteral("/ok/software_8.png")), 1);
+    QCOMPARE(server.requestCount(), 1);
+    QCOMPARE(server.requestCount(QStringLiteral("/ok/software_8.png")), 1);
 }
 
 void TestSoftwares::clickOpensDetailPage()

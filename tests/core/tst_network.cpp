@@ -1,10 +1,13 @@
 // The network layer against servers inside the test: a QHttpServer for
-// ordinary answers, and a bare QTcpServer for stalls, cut bodies and raw
-// redirections (QHttpServer 6.4 cannot answer late safely).
+// ordinary answers, and the shared fake server for stalls, cut bodies and
+// raw redirections (QHttpServer 6.4 cannot answer late safely).
+
+#include "KvoFakeHttpServer.h"
 
 #include "KvoApi.h"
 #include "KvoDownloader.h"
 #include "KvoEnvironment.h"
+#include "KvoFileSizeLimit.h"
 #include "KvoHTTPRequest.h"
 #include "KvoJsonResult.h"
 
@@ -18,114 +21,22 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QUrlQuery>
 
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
 
 namespace {
 
-// Answers every request with the same canned bytes, then closes the
-// connection or leaves it open (a stalled server).
-class RawServer : public QObject
+// The fake server answers every request with the same raw bytes, then closes
+// the connection or leaves it open (a stalled server); with no bytes it
+// answers nothing. Earlier connections are dropped.
+void serve(KvoFakeHttpServer& server, const QByteArray& bytes = {}, bool close = true)
 {
-public:
-    RawServer()
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, &RawServer::onConnection);
-        if (m_server.listen(QHostAddress::LocalHost, 0))
-            port = m_server.serverPort();
-    }
-    ~RawServer() override { reset(); }
-
-    void reset(const QByteArray& canned = {}, bool close = true)
-    {
-        for (const QPointer<QTcpSocket>& socket : std::as_const(m_sockets))
-            if (socket)
-                socket->abort();
-        m_sockets.clear();
-        answer = canned;
-        closeAfter = close;
-        requests = 0;
-        lastRequest.clear();
-    }
-
-    QString url(const QString& path = QStringLiteral("/")) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path);
-    }
-
-    quint16 port = 0;
-    QByteArray answer;
-    bool closeAfter = true;
-    int requests = 0;
-    QByteArray lastRequest;
-
-private:
-    void onConnection()
-    {
-        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-            m_sockets << socket;
-            auto buffer = std::make_shared<QByteArray>();
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer] {
-                *buffer += socket->readAll();
-                if (!buffer->contains("\r\n\r\n"))
-                    return;
-                ++requests;
-                lastRequest = *buffer;
-                buffer->clear();
-                if (!answer.isEmpty())
-                    socket->write(answer);
-                if (closeAfter)
-                    socket->disconnectFromHost();
-            });
-        }
-    }
-
-    QTcpServer m_server;
-    QList<QPointer<QTcpSocket>> m_sockets;
-};
-
-// Sends an answer head announcing a large body, then one byte of it every
-// few milliseconds: never idle long enough for an inactivity time-out.
-class DripServer : public QObject
-{
-public:
-    explicit DripServer(int intervalMs)
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-                m_sockets << socket;
-                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    if (!socket->readAll().contains("\r\n\r\n") || socket->property("answered").toBool())
-                        return;
-                    socket->setProperty("answered", true);
-                    socket->write("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
-                    ++answered;
-                });
-            }
-        });
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            for (const QPointer<QTcpSocket>& socket : std::as_const(m_sockets))
-                if (socket && socket->property("answered").toBool() && socket->state() == QTcpSocket::ConnectedState)
-                    socket->write("x", 1);
-        });
-        m_timer.start(intervalMs);
-        m_server.listen(QHostAddress::LocalHost, 0);
-    }
-    QString url() const { return QStringLiteral("http://127.0.0.1:%1/drip").arg(m_server.serverPort()); }
-    int answered = 0;
-
-private:
-    QTcpServer m_server;
-    QTimer m_timer;
-    QList<QPointer<QTcpSocket>> m_sockets;
-};
+    server.reset();
+    server.setReply(KvoFakeHttpServer::Reply::raw(bytes, close));
+}
 
 QByteArray httpAnswer(const QByteArray& statusLine, const QByteArray& body, qint64 announced = -2,
                       const QByteArray& extraHeaders = {})
@@ -254,7 +165,7 @@ private:
 
     QHttpServer m_http;
     quint16 m_httpPort = 0;
-    RawServer m_raw;
+    KvoFakeHttpServer m_raw;
     QByteArray m_payload;
     int m_fileHits = 0;
     QByteArray m_lastAuthorization;
@@ -293,14 +204,14 @@ void TestNetwork::initTestCase()
     });
     m_httpPort = m_http.listen(QHostAddress::LocalHost, 0);
     QVERIFY(m_httpPort != 0);
-    QVERIFY(m_raw.port != 0);
+    QVERIFY(m_raw.listen());
 }
 
 void TestNetwork::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    m_raw.reset();
+    serve(m_raw);
     m_fileHits = 0;
     m_lastAuthorization.clear();
     m_lastBody.clear();
@@ -312,7 +223,7 @@ void TestNetwork::cleanup()
     KvoHTTPRequest::setTransferTimeout(30000);
     KvoDownloader::setTransferTimeout(60000);
     KvoHTTPRequest::clearCredentials();
-    m_raw.reset();
+    serve(m_raw);
     if (m_dir) {
         QFile::setPermissions(m_dir->filePath(QStringLiteral("ro")), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         m_dir.reset();
@@ -552,7 +463,7 @@ void TestNetwork::requestPostBody()
 
 void TestNetwork::requestTimeout()
 {
-    m_raw.reset({}, false); // accepts, reads, never answers
+    serve(m_raw, {}, false); // accepts, reads, never answers
     KvoHTTPRequest::setTransferTimeout(300);
     KvoHTTPRequest request;
     RequestSpies spies(&request);
@@ -566,7 +477,7 @@ void TestNetwork::requestTimeout()
 
 void TestNetwork::requestRedirectNotFollowed()
 {
-    m_raw.reset(httpAnswer("302 Found", {}, 0,
+    serve(m_raw, httpAnswer("302 Found", {}, 0,
                            "Location: " + httpUrl(QStringLiteral("/file")).toUtf8() + "\r\n"));
     KvoHTTPRequest::setCredentials(QStringLiteral("user"), QStringLiteral("secret"));
     KvoHTTPRequest request;
@@ -584,11 +495,11 @@ void TestNetwork::requestAbort()
     RequestSpies idleSpies(&idle);
     idle.abort(); // nothing runs: nothing happens
 
-    m_raw.reset({}, false);
+    serve(m_raw, {}, false);
     KvoHTTPRequest request;
     RequestSpies spies(&request);
     request.get(m_raw.url());
-    QTRY_COMPARE_WITH_TIMEOUT(m_raw.requests, 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_raw.requestCount(), 1, 5000);
     // Aborting is silent: the caller has lost interest in the answer, and
     // a page about to be rebuilt must not show an error text for it.
     request.abort();
@@ -602,7 +513,7 @@ void TestNetwork::requestAbort()
     request.get(httpUrl(QStringLiteral("/status/200")));
     QTRY_COMPARE_WITH_TIMEOUT(spies.total(), 1, 5000);
     QCOMPARE(spies.ok.count(), 1);
-    m_raw.reset();
+    serve(m_raw);
     QCOMPARE(spies.total(), 1);
 }
 
@@ -610,16 +521,18 @@ void TestNetwork::requestDeadline()
 {
     // Bytes every 20 ms keep the inactivity time-out (30 s) quiet for ever;
     // the overall deadline ends the request all the same.
-    DripServer drip(20);
+    KvoFakeHttpServer drip;
+    drip.setReply(KvoFakeHttpServer::Reply::drip(20));
+    QVERIFY(drip.listen());
     KvoHTTPRequest::setDeadline(400);
     KvoHTTPRequest request;
     RequestSpies spies(&request);
     QElapsedTimer clock;
     clock.start();
-    request.get(drip.url());
+    request.get(drip.url(QStringLiteral("/drip")));
     QVERIFY(QTest::qWaitFor([&] { return spies.total() > 0; }, 10000));
     KvoHTTPRequest::setDeadline(60000);
-    QCOMPARE(drip.answered, 1);
+    QCOMPARE(drip.replies(), 1);
     QCOMPARE(spies.error.count(), 1);
     QCOMPARE(spies.error.first().at(0).value<QNetworkReply::NetworkError>(), QNetworkReply::TimeoutError);
     QVERIFY(spies.error.first().at(1).toString().contains(QStringLiteral("400 ms")));
@@ -629,14 +542,15 @@ void TestNetwork::requestDeadline()
 
 void TestNetwork::requestSendAgainWhileRunning()
 {
-    m_raw.reset({}, false);
+    serve(m_raw, {}, false);
     KvoHTTPRequest request;
     RequestSpies spies(&request);
     request.get(m_raw.url());
-    QTRY_COMPARE_WITH_TIMEOUT(m_raw.requests, 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_raw.requestCount(), 1, 5000);
     request.get(httpUrl(QStringLiteral("/status/200")));
     QTRY_COMPARE_WITH_TIMEOUT(spies.total(), 1, 5000);
-    QTest::qWait(100);
+    QVERIFY(!request.isRunning());
+    QCoreApplication::processEvents();
     QCOMPARE(spies.ok.count(), 1);
     QCOMPARE(spies.error.count(), 0);
 }
@@ -675,7 +589,8 @@ void TestNetwork::downloadSuccess()
     // Neither the service's credentials nor its keys go with a file.
     QVERIFY(m_lastAuthorization.isEmpty());
     QVERIFY(m_lastQuery.isEmpty());
-    QTest::qWait(50);
+    QVERIFY(!downloader.isRunning());
+    QCoreApplication::processEvents();
     QCOMPARE(spies.total(), 1);
 }
 
@@ -709,7 +624,7 @@ void TestNetwork::downloadFailure()
     const QByteArray earlier = "the complete earlier file";
     if (previous)
         QVERIFY(writeFile(target(), earlier));
-    m_raw.reset(answer);
+    serve(m_raw, answer);
 
     KvoDownloader downloader;
     DownloadSpies spies(&downloader);
@@ -725,7 +640,8 @@ void TestNetwork::downloadFailure()
     else
         QVERIFY(!QFile::exists(target()));
     QCOMPARE(m_fileHits, 0);
-    QTest::qWait(50);
+    QVERIFY(!downloader.isRunning());
+    QCoreApplication::processEvents();
     QCOMPARE(spies.total(), 1);
 }
 
@@ -733,7 +649,7 @@ void TestNetwork::downloadLongerThanAnnounced()
 {
     // The announced length ends the body: what follows is never part of the
     // file.
-    m_raw.reset(httpAnswer("200 OK", QByteArray("0123456789ABCDEFGHIJ"), 10));
+    serve(m_raw, httpAnswer("200 OK", QByteArray("0123456789ABCDEFGHIJ"), 10));
     KvoDownloader downloader;
     DownloadSpies spies(&downloader);
     downloader.setDestination(target());
@@ -746,7 +662,7 @@ void TestNetwork::downloadLongerThanAnnounced()
 
 void TestNetwork::downloadStallTimesOut()
 {
-    m_raw.reset(httpAnswer("200 OK", QByteArray(1000, 's'), 100000), false);
+    serve(m_raw, httpAnswer("200 OK", QByteArray(1000, 's'), 100000), false);
     KvoDownloader::setTransferTimeout(300);
     KvoDownloader downloader;
     DownloadSpies spies(&downloader);
@@ -763,12 +679,14 @@ void TestNetwork::downloadTooSlow()
 {
     // One byte every 20 ms is 50 B/s: under a floor of 1 KB/s over a
     // 300 ms window the transfer fails, although data keeps coming.
-    DripServer drip(20);
+    KvoFakeHttpServer drip;
+    drip.setReply(KvoFakeHttpServer::Reply::drip(20));
+    QVERIFY(drip.listen());
     KvoDownloader::setLowSpeedLimit(1024, 300);
     KvoDownloader downloader;
     DownloadSpies spies(&downloader);
     downloader.setDestination(target());
-    downloader.download(drip.url());
+    downloader.download(drip.url(QStringLiteral("/drip")));
     QVERIFY(QTest::qWaitFor([&] { return spies.total() > 0; }, 10000));
     KvoDownloader::setLowSpeedLimit(1024, 60000);
     QCOMPARE(spies.error.count(), 1);
@@ -823,41 +741,37 @@ void TestNetwork::downloadBadDestination()
     QVERIFY(!downloader.isRunning());
     QVERIFY(!QFile::exists(destination + QStringLiteral(".part")));
     QCOMPARE(m_fileHits, 0);
-    QTest::qWait(50);
+    QVERIFY(!downloader.isRunning());
+    QCoreApplication::processEvents();
     QCOMPARE(spies.total(), 1);
 }
 
 void TestNetwork::downloadWriteError()
 {
-    // A file-size limit makes writes fail past 64 KiB, as a full disk would.
-    struct rlimit saved;
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct rlimit limited = saved;
-    limited.rlim_cur = 64 * 1024;
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-
-    QVERIFY(writeFile(target(), "earlier"));
     KvoDownloader downloader;
     DownloadSpies spies(&downloader);
-    downloader.setDestination(target());
-    downloader.download(httpUrl(QStringLiteral("/file")));
-    const bool ended = QTest::qWaitFor([&] { return spies.total() == 1; }, 5000);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
-
+    bool ended = false;
+    {
+        // Writes fail past 64 KiB, as on a full disk.
+        KvoFileSizeLimit limit(64 * 1024);
+        QVERIFY(writeFile(target(), "earlier"));
+        downloader.setDestination(target());
+        downloader.download(httpUrl(QStringLiteral("/file")));
+        ended = QTest::qWaitFor([&] { return spies.total() == 1; }, 5000);
+    }
     QVERIFY(ended);
     QCOMPARE(spies.errorCode(), QNetworkReply::UnknownNetworkError);
     QVERIFY(spies.error.first().at(1).toString().contains(QStringLiteral(".part")));
     QCOMPARE(readAll(target()), QByteArray("earlier"));
     QVERIFY(!QFile::exists(target() + QStringLiteral(".part")));
-    QTest::qWait(50);
+    QVERIFY(!downloader.isRunning());
+    QCoreApplication::processEvents();
     QCOMPARE(spies.total(), 1);
 }
 
 void TestNetwork::downloadAbort()
 {
-    m_raw.reset(httpAnswer("200 OK", QByteArray(8000, 'a'), 100000), false);
+    serve(m_raw, httpAnswer("200 OK", QByteArray(8000, 'a'), 100000), false);
     KvoDownloader downloader;
     DownloadSpies spies(&downloader);
     downloader.setDestination(target());
@@ -865,7 +779,8 @@ void TestNetwork::downloadAbort()
     QTRY_VERIFY_WITH_TIMEOUT(!spies.progress.isEmpty(), 5000);
     QVERIFY(QFile::exists(target() + QStringLiteral(".part")));
     downloader.abort();
-    QTest::qWait(100);
+    QVERIFY(!downloader.isRunning());
+    QCoreApplication::processEvents();
     QCOMPARE(spies.total(), 1);
     QCOMPARE(spies.errorCode(), QNetworkReply::OperationCanceledError);
     QVERIFY(!downloader.isRunning());
@@ -881,7 +796,8 @@ void TestNetwork::downloadAbortFromProgressSlot()
     downloader.setDestination(target());
     downloader.download(httpUrl(QStringLiteral("/file")));
     QTRY_COMPARE_WITH_TIMEOUT(spies.total(), 1, 5000);
-    QTest::qWait(100);
+    QVERIFY(!downloader.isRunning());
+    QCoreApplication::processEvents();
     QCOMPARE(spies.total(), 1);
     QCOMPARE(spies.errorCode(), QNetworkReply::OperationCanceledError);
     QCOMPARE(spies.progress.count(), 1);
@@ -891,7 +807,7 @@ void TestNetwork::downloadAbortFromProgressSlot()
 
 void TestNetwork::downloadDeletedWhileRunning()
 {
-    m_raw.reset(httpAnswer("200 OK", QByteArray(8000, 'd'), 100000), false);
+    serve(m_raw, httpAnswer("200 OK", QByteArray(8000, 'd'), 100000), false);
     auto* downloader = new KvoDownloader;
     int endSignals = 0;
     connect(downloader, &KvoDownloader::successDownload, this, [&endSignals] { ++endSignals; });
@@ -902,8 +818,8 @@ void TestNetwork::downloadDeletedWhileRunning()
     downloader->download(m_raw.url());
     QTRY_VERIFY_WITH_TIMEOUT(progressed, 5000);
     delete downloader;
-    m_raw.reset(); // the server goes away too
-    QTest::qWait(100);
+    serve(m_raw); // the server goes away too
+    QCoreApplication::processEvents();
     QCOMPARE(endSignals, 0);
     QVERIFY(!QFile::exists(target() + QStringLiteral(".part")));
 }

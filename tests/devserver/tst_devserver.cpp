@@ -508,8 +508,9 @@ void TestDevServer::slowAnswerToLeftClient()
     QVERIFY(m_server->setFault(QStringLiteral("slow"), QStringLiteral("400")));
     const Answer gaveUp = call(QStringLiteral("GET"), api(QStringLiteral("playerFaq")), QString(), QString(), QByteArray(), 100);
     QCOMPARE(gaveUp.error, QNetworkReply::OperationCanceledError);
+    // Asked after the first, answered as late: the first one's late answer
+    // (to nobody) has been given by now.
     QCOMPARE(call(QStringLiteral("GET"), api(QStringLiteral("playerFaq"))).status, 200);
-    QTest::qWait(400);
     QVERIFY(m_server->clearFaults());
     QCOMPARE(call(QStringLiteral("GET"), api(QStringLiteral("playerFaq"))).status, 200);
 }

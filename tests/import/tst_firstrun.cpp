@@ -1,3 +1,4 @@
+#include "KvoFileSizeLimit.h"
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 
@@ -27,9 +28,7 @@
 #include <QTest>
 #include <QThread>
 
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
 
 using Course = KvoOldStoreWriter::Course;
 using Video = KvoOldStoreWriter::Video;
@@ -62,24 +61,6 @@ Video video(const QString& id, const QString& title, qint64 size, bool hidden = 
     v.hidden = hidden;
     return v;
 }
-
-// Writes only failing files past a size, as a full disk does.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old;
-};
 
 QStringList filesUnder(const QString& folder)
 {
@@ -246,7 +227,7 @@ void TestFirstRun::copierKeepsSourcesAndLeavesNoPart()
 
     // A full disk: the write fails, nothing is left but the source.
     {
-        FileSizeLimit limit(64 * 1024);
+        KvoFileSizeLimit limit(64 * 1024);
         QString error;
         QCOMPARE(KvoFileCopier::copy(source, dir + QStringLiteral("/full.qoz"), {}, nullptr, &error),
                  KvoFileCopier::Result::WriteFailed);
@@ -414,7 +395,7 @@ void TestFirstRun::fullDiskKeepsSourceAndRegistersNothing()
     const quint64 needed = import.calcNeeded();
     {
         // Past 1 MiB every write fails; the database stays below that.
-        FileSizeLimit limit(1024 * 1024);
+        KvoFileSizeLimit limit(1024 * 1024);
         import.runCopy(videos());
     }
     QCOMPARE(import.failedCount(), 1);

@@ -1,3 +1,4 @@
+#include "KvoFileSizeLimit.h"
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 
@@ -22,9 +23,7 @@
 #include <QSqlQuery>
 #include <QTest>
 
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
 
 namespace {
 
@@ -43,23 +42,6 @@ void makeQoz(const QString& path, quint32 purchase, quint32 file, qint64 size = 
     QDir().mkpath(QFileInfo(path).absolutePath());
     QVERIFY(KvoOldStoreWriter::writeVideo(path, size, purchase, file));
 }
-
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old;
-};
 
 } // namespace
 
@@ -236,7 +218,7 @@ void TestFolderSearch::copyFailureKeepsFoundFile()
     const QByteArray before = digest(root() + QStringLiteral("/big.qoz"));
     int failed = 0;
     {
-        FileSizeLimit limit(64 * 1024);
+        KvoFileSizeLimit limit(64 * 1024);
         QCOMPARE(search(root(), true, &failed), 0);
     }
     QCOMPARE(failed, 1);

@@ -1,5 +1,5 @@
 #include "KvoApi.h"
-#include "KvoCannedServer.h"
+#include "KvoFakeHttpServer.h"
 #include "KvoDatabase.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoTestSupport.h"
@@ -151,7 +151,7 @@ void TestCrashSafety::killDuringWrite()
     KvoTestHome home;
     QTemporaryDir dir;
     const QString dbPath = dir.filePath(QStringLiteral("database.sqlite"));
-    KvoCannedServer server;
+    KvoFakeHttpServer server;
     QVERIFY(server.listen());
 
     const int coursesA = 300, coursesB = 1500, videos = 12;

@@ -1,4 +1,4 @@
-#include "KvoCannedServer.h"
+#include "KvoFakeHttpServer.h"
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 
@@ -118,7 +118,7 @@ private:
 
     std::unique_ptr<KvoTestHome> m_home;
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<KvoCannedServer> m_server;
+    std::unique_ptr<KvoFakeHttpServer> m_server;
 };
 
 void TestManager::initTestCase()
@@ -133,7 +133,7 @@ void TestManager::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(KvoTestLibrary::openWithUser(m_dir->path(), s_user));
 
-    m_server = std::make_unique<KvoCannedServer>();
+    m_server = std::make_unique<KvoFakeHttpServer>();
     QVERIFY(m_server->listen());
     KvoApi::setEndpointForTesting(m_server->address());
     manager()->setUser(s_user, QStringLiteral("demo"), QStringLiteral("3"), QStringLiteral("tok+en"));
@@ -396,9 +396,10 @@ void TestManager::sessionExpiredStopsPolling()
     QVERIFY(!manager()->isPolling());
 
     QSignalSpy started(manager(), &KvoPurchaseVideoManager::updateStarted);
-    manager()->update();
-    QTest::qWait(100);
+    manager()->update(); // refused at once: nothing starts, nothing is sent
+    QCoreApplication::processEvents();
     QCOMPARE(started.count(), 0);
+    QVERIFY(!manager()->isSynchronising());
     QCOMPARE(ended.count(), 1);
     QCOMPARE(m_server->requestCount(), 1);
     QVERIFY(!manager()->isPolling());
@@ -418,15 +419,15 @@ void TestManager::failureLeavesLibrary_data()
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<int>("mode");
     const QByteArray good = answer({{30, "Autre", {301}}}, 900);
-    QTest::newRow("500 with a library") << 500 << good << int(KvoCannedServer::Answer);
-    QTest::newRow("401") << 401 << QByteArray("{}") << int(KvoCannedServer::Answer);
-    QTest::newRow("not JSON") << 200 << QByteArray("<html>oops</html>") << int(KvoCannedServer::Answer);
-    QTest::newRow("empty body") << 200 << QByteArray() << int(KvoCannedServer::Answer);
-    QTest::newRow("cut answer") << 200 << good << int(KvoCannedServer::Truncated);
-    QTest::newRow("cut JSON") << 200 << good.left(good.size() - 20) << int(KvoCannedServer::Answer);
-    QTest::newRow("no vorns") << 200 << QByteArray(R"({"status":"OK","timestamp":5})") << int(KvoCannedServer::Answer);
-    QTest::newRow("vorns not a list") << 200 << QByteArray(R"({"vorns":{"30":{}}})") << int(KvoCannedServer::Answer);
-    QTest::newRow("JSON array") << 200 << QByteArray("[1,2]") << int(KvoCannedServer::Answer);
+    QTest::newRow("500 with a library") << 500 << good << int(KvoFakeHttpServer::Answer);
+    QTest::newRow("401") << 401 << QByteArray("{}") << int(KvoFakeHttpServer::Answer);
+    QTest::newRow("not JSON") << 200 << QByteArray("<html>oops</html>") << int(KvoFakeHttpServer::Answer);
+    QTest::newRow("empty body") << 200 << QByteArray() << int(KvoFakeHttpServer::Answer);
+    QTest::newRow("cut answer") << 200 << good << int(KvoFakeHttpServer::Truncated);
+    QTest::newRow("cut JSON") << 200 << good.left(good.size() - 20) << int(KvoFakeHttpServer::Answer);
+    QTest::newRow("no vorns") << 200 << QByteArray(R"({"status":"OK","timestamp":5})") << int(KvoFakeHttpServer::Answer);
+    QTest::newRow("vorns not a list") << 200 << QByteArray(R"({"vorns":{"30":{}}})") << int(KvoFakeHttpServer::Answer);
+    QTest::newRow("JSON array") << 200 << QByteArray("[1,2]") << int(KvoFakeHttpServer::Answer);
     // One bad part spoils the whole answer: what it leaves out would leave
     // the library.
     const auto with = [](const QByteArray& vorns, const QByteArray& rest = R"("authors":[],"softwares":[])") {
@@ -453,8 +454,8 @@ void TestManager::failureLeavesLibrary_data()
         {"status ERROR", QByteArray(R"({"status":"ERROR","vorns":[],"authors":[],"softwares":[]})")},
     };
     for (const auto& row : bad)
-        QTest::newRow(row.first) << 200 << row.second << int(KvoCannedServer::Answer);
-    QTest::newRow("refused connection") << -1 << QByteArray() << int(KvoCannedServer::Answer);
+        QTest::newRow(row.first) << 200 << row.second << int(KvoFakeHttpServer::Answer);
+    QTest::newRow("refused connection") << -1 << QByteArray() << int(KvoFakeHttpServer::Answer);
 }
 
 void TestManager::failureLeavesLibrary()
@@ -477,7 +478,7 @@ void TestManager::failureLeavesLibrary()
         KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort()));
         closed.close();
     } else {
-        m_server->setAnswer(status, body, KvoCannedServer::Mode(mode));
+        m_server->setAnswer(status, body, KvoFakeHttpServer::Mode(mode));
     }
     QSignalSpy state(manager(), &KvoPurchaseVideoManager::changeConnectionState);
     QSignalSpy updated(manager(), &KvoPurchaseVideoManager::databaseUpdated);
@@ -529,8 +530,8 @@ void TestManager::lenientValuesAccepted()
 
 void TestManager::updateWhileSynchronising()
 {
-    m_server->setAnswer(200, answer({{10, "Calques", {101}}}, 100), KvoCannedServer::Hold);
-    QSignalSpy received(m_server.get(), &KvoCannedServer::requestReceived);
+    m_server->setAnswer(200, answer({{10, "Calques", {101}}}, 100), KvoFakeHttpServer::Hold);
+    QSignalSpy received(m_server.get(), &KvoFakeHttpServer::requestReceived);
     QSignalSpy started(manager(), &KvoPurchaseVideoManager::updateStarted);
     QSignalSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
     manager()->update();
@@ -680,8 +681,8 @@ void TestManager::offlineReloadAfterSignIn()
 
 void TestManager::destroyWhilePollInFlight()
 {
-    m_server->setAnswer(200, answer({{10, "Calques", {101}}}, 100), KvoCannedServer::Hold);
-    QSignalSpy received(m_server.get(), &KvoCannedServer::requestReceived);
+    m_server->setAnswer(200, answer({{10, "Calques", {101}}}, 100), KvoFakeHttpServer::Hold);
+    QSignalSpy received(m_server.get(), &KvoFakeHttpServer::requestReceived);
     auto old = manager();
     QSignalSpy ended(old, &KvoPurchaseVideoManager::updateEnded);
     QSignalSpy updated(old, &KvoPurchaseVideoManager::databaseUpdated);
@@ -689,7 +690,9 @@ void TestManager::destroyWhilePollInFlight()
     QVERIFY(received.wait(5000));
     KvoPurchaseVideoManager::destroy(); // returns at once
     m_server->release();
-    QTest::qWait(200);
+    // The answer left the server: a manager still listening would get it now.
+    QTRY_COMPARE(m_server->disconnections(), 1);
+    QCoreApplication::processEvents();
     QThreadPool::globalInstance()->waitForDone(10000);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(count("SELECT count(*) FROM purchases"), 0);
@@ -705,9 +708,17 @@ void TestManager::destroyWhilePollInFlight()
     }
     m_server->setAnswer(200, answer(courses, 100));
     auto second = manager();
-    connect(second, &KvoPurchaseVideoManager::updateEnded, this, [] { KvoPurchaseVideoManager::destroy(); });
+    bool destroyed = false;
+    // Queued from the worker: it must have run before the test goes on, or it
+    // would destroy the next test's manager.
+    const auto connection = connect(second, &KvoPurchaseVideoManager::updateEnded, this, [&destroyed] {
+        KvoPurchaseVideoManager::destroy();
+        destroyed = true;
+    });
     second->update();
-    QTest::qWait(300);
+    const bool done = QTest::qWaitFor([&destroyed] { return destroyed; }, 10000);
+    disconnect(connection);
+    QVERIFY(done);
     QThreadPool::globalInstance()->waitForDone(10000);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     // Either nothing or the whole answer reached the file.

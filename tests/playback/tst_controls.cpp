@@ -1,12 +1,12 @@
 // The control-bar sliders and the title overlay of the player.
 
+#include "KvoScreenshots.h"
 #include "KvoSliderPosition.h"
 #include "KvoVideoSeeker.h"
 #include "KvoVideoTitle.h"
 #include "KvoVideoVolumeSlider.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -570,22 +570,19 @@ void TestControls::titleFadesOnItsOwn()
 }
 
 // Saves the picture as it is and three times larger, for the eye.
-static bool saveShot(const QImage& image, const QString& path)
+static bool saveShot(const QImage& image, const QString& name)
 {
-    QString big = path;
-    big.replace(QLatin1String(".png"), QLatin1String("_x3.png"));
-    return image.save(path)
-           && image.scaled(image.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(big);
+    return KvoScreenshots::save(image, name)
+           && KvoScreenshots::save(image.scaled(image.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation),
+                                   name + QStringLiteral("_x3"));
 }
 
-// Pictures of the controls over the player's dark bar, written when
-// KVO_SHOTS_DIR names a folder; looked at by people, not compared.
+// Pictures of the controls over the player's dark bar (see KvoScreenshots);
+// looked at by people, not compared.
 void TestControls::screenshots()
 {
-    const QString dir = qEnvironmentVariable("KVO_SHOTS_DIR");
-    if (dir.isEmpty())
-        QSKIP("KVO_SHOTS_DIR not set");
-    QDir().mkpath(dir);
+    if (!KvoScreenshots::enabled())
+        QSKIP(KvoScreenshots::OffReason);
 
     QWidget bar;
     bar.setStyleSheet(QStringLiteral("background-color:#1b1c20;"));
@@ -600,17 +597,17 @@ void TestControls::screenshots()
     const QList<qint64> times{0, 100000, 200000, 400000};
     for (qint64 t : times) {
         seeker.setTimes(t, 400000);
-        QVERIFY(saveShot(bar.grab().toImage(), dir + QStringLiteral("/seeker_%1.png").arg(t / 1000)));
+        QVERIFY(saveShot(bar.grab().toImage(), QStringLiteral("seeker_%1").arg(t / 1000)));
     }
     seeker.setTimes(5000, -1);
-    QVERIFY(saveShot(bar.grab().toImage(), dir + QStringLiteral("/seeker_unknown.png")));
+    QVERIFY(saveShot(bar.grab().toImage(), QStringLiteral("seeker_unknown")));
 
     seeker.hide();
     volume.setGeometry(10, 0, 70, 24);
     volume.show();
     for (int v : {0, 60, 100}) {
         volume.setValueSilently(v);
-        QVERIFY(saveShot(bar.grab(QRect(0, 0, 90, 24)).toImage(), dir + QStringLiteral("/volume_%1.png").arg(v)));
+        QVERIFY(saveShot(bar.grab(QRect(0, 0, 90, 24)).toImage(), QStringLiteral("volume_%1").arg(v)));
     }
 
     QWidget player;
@@ -629,7 +626,7 @@ void TestControls::screenshots()
         QPainter p(&back);
         p.drawPixmap(0, 100 - title.height(), title.grab());
         p.end();
-        QVERIFY(back.save(dir + QStringLiteral("/title_%1.png").arg(++n)));
+        QVERIFY(KvoScreenshots::save(back, QStringLiteral("title_%1").arg(++n)));
     }
 }
 

@@ -1,3 +1,5 @@
+#include "KvoDialogDriver.h"
+#include "KvoFakeHttpServer.h"
 #include "KvoTestSupport.h"
 
 #include "KvoApi.h"
@@ -28,11 +30,8 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <csignal>
 #include <memory>
@@ -66,68 +65,23 @@ QStringList titlesOfOpenBoxes(const QList<KvoNotificationBox*>& before = {})
     return titles;
 }
 
-// Closes every KvoDialog that shows (they run modally) and counts them.
-class DialogCloser : public QObject
-{
-public:
-    DialogCloser()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            for (QWidget* widget : QApplication::topLevelWidgets()) {
-                auto* dialog = qobject_cast<KvoDialog*>(widget);
-                if (dialog && dialog->isVisible()) {
-                    ++shown;
-                    dialog->closeWithCancel();
-                }
-            }
-        });
-        m_timer.start(20);
-    }
-    int shown = 0;
-
-private:
-    QTimer m_timer;
-};
-
 // Stands in for the service: gives every video the address of a body that
 // comes one byte at a time (never idle long enough for an inactivity
-// time-out). A bare QTcpServer: nothing answers late after its client left.
-class DripService : public QObject
+// time-out).
+struct DripService : KvoFakeHttpServer
 {
-public:
     DripService()
     {
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-                m_sockets << socket;
-                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    const QByteArray head = socket->readAll();
-                    if (head.startsWith("GET /0.1/playerFileUrl/")) {
-                        const QByteArray body = "{\"url\":\"" + base().toUtf8() + "/drip\"}";
-                        socket->write("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: "
-                                      + QByteArray::number(body.size()) + "\r\n\r\n" + body);
-                        socket->disconnectFromHost();
-                    } else if (head.startsWith("GET /drip")) {
-                        socket->write("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
-                        socket->setProperty("drip", true);
-                    }
-                });
-            }
+        setHandler([this](const Request& request) {
+            if (request.path() == QLatin1String("/drip"))
+                return Reply::drip(20);
+            if (request.path() == QLatin1String("/0.1/playerFileUrl/"))
+                return Reply::of(200, "{\"url\":\"" + url(QStringLiteral("/drip")).toUtf8() + "\"}");
+            return Reply::raw(QByteArray(), false); // nothing else is answered
         });
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            for (const QPointer<QTcpSocket>& socket : std::as_const(m_sockets))
-                if (socket && socket->property("drip").toBool() && socket->state() == QTcpSocket::ConnectedState)
-                    socket->write("x", 1);
-        });
-        m_server.listen(QHostAddress::LocalHost, 0);
-        m_timer.start(20);
+        listen();
     }
-    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
-
-private:
-    QTcpServer m_server;
-    QTimer m_timer;
-    QList<QPointer<QTcpSocket>> m_sockets;
+    QString base() const { return address(); }
 };
 
 } // namespace
@@ -228,9 +182,7 @@ void TestDownloads::cleanup()
     QCOMPARE(KvoDownloadQueue::instance()->queuedCount(), 0);
     // Transfers of the deleted entries go away with the event loop.
     QTRY_COMPARE(KvoDownloadQueue::instance()->activeCount(), 0);
-    for (KvoNotificationBox* box : KvoNotificationBox::openBoxes())
-        box->close();
-    QTest::qWait(20);
+    qDeleteAll(KvoNotificationBox::openBoxes());
 }
 
 bool TestDownloads::waitIdle(int timeout)
@@ -816,14 +768,16 @@ void TestDownloads::links()
         switches.append(request.key);
         toPlayer = request;
     });
-    DialogCloser closer;
+    const auto cancel = [](KvoDialog* dialog) { dialog->closeWithCancel(); };
 
     // Offline, a link to a listed purchase still shows the page first, so
     // the entry's own check can tell that the connection is missing.
+    KvoDialogDriver offline;
+    offline.expect<KvoDialog>(QStringLiteral("UIConnection"), cancel);
     manager()->setConnected(false);
     m_page->playVideo(106);
     QCOMPARE(switches, QStringList{QStringLiteral("downloads")});
-    QTRY_COMPARE(closer.shown, 1);
+    QVERIFY2(offline.wait(), offline.report());
     QCOMPARE(KvoDownloadQueue::instance()->activeCount() + KvoDownloadQueue::instance()->queuedCount(), 0);
 
     // Online it queues, and the page moves to the entry.
@@ -846,8 +800,10 @@ void TestDownloads::links()
 
     // Unknown purchase: the download-error dialog, no page switch.
     switches.clear();
+    KvoDialogDriver unknown;
+    unknown.expect<KvoDialog>(QStringLiteral("UIErrorPlayVideoDialog"), cancel);
     m_page->playVideo(0);
-    QTRY_COMPARE(closer.shown, 2);
+    QVERIFY2(unknown.wait(), unknown.report());
     QVERIFY(switches.isEmpty());
 }
 
@@ -882,7 +838,12 @@ void TestDownloads::sessionExpiresDuringDownload()
         QCOMPARE(sorted.at(i)->lastMessage(), QStringLiteral("Erreur - session expirée"));
         QVERIFY(sorted.at(i)->isStopped());
     }
-    QTest::qWait(1000);
+    // Every answer asked for before the expiry is late by the same delay:
+    // once one asked after it has come, theirs have come too.
+    int status = 0;
+    m_server->fetch(QStringLiteral("/after-expiry"), &status);
+    QVERIFY(status != 0);
+    QCoreApplication::processEvents();
     QVERIFY(filesUnder(m_videos->path()).isEmpty());
 }
 

@@ -17,6 +17,7 @@
 #include "KvoPageSetup.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoSettingsFixture.h"
+#include "KvoSettingsService.h"
 #include "KvoStringCodec.h"
 #include "KvoTestSupport.h"
 
@@ -100,17 +101,15 @@ private slots:
 private:
     void setOnline(bool online);
 
-    std::unique_ptr<KvoTestHome> m_home;
-    std::unique_ptr<KvoTestServer> m_server;
+    std::unique_ptr<KvoSettingsService> m_service;
+    KvoTestServer* m_server = nullptr;
 };
 
 void TestHelpSupport::initTestCase()
 {
-    m_home = std::make_unique<KvoTestHome>();
-    KvoEnvironment::init();
-    QVERIFY(KvoSettingsFixture::openWithUsers(m_home->path()));
-    m_server = std::make_unique<KvoTestServer>();
-    QVERIFY(m_server->isRunning());
+    m_service = std::make_unique<KvoSettingsService>();
+    QVERIFY(m_service->isReady());
+    m_server = m_service->server();
 }
 
 void TestHelpSupport::init()
@@ -132,8 +131,8 @@ void TestHelpSupport::cleanup()
 
 void TestHelpSupport::cleanupTestCase()
 {
-    m_server.reset();
-    KvoSettingsFixture::close();
+    m_service.reset();
+    m_server = nullptr;
 }
 
 void TestHelpSupport::setOnline(bool online)

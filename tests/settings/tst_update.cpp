@@ -11,6 +11,7 @@
 #include "KvoPageRegistry.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoSettingsFixture.h"
+#include "KvoSettingsService.h"
 #include "KvoTestSupport.h"
 #include "KvoUpdateOffer.h"
 
@@ -84,18 +85,16 @@ private slots:
 private:
     std::unique_ptr<KvoPageConfiguration> check(int answer);
 
-    std::unique_ptr<KvoTestHome> m_home;
-    std::unique_ptr<KvoTestServer> m_server;
+    std::unique_ptr<KvoSettingsService> m_service;
+    KvoTestServer* m_server = nullptr;
     QString m_package;
 };
 
 void TestUpdate::initTestCase()
 {
-    m_home = std::make_unique<KvoTestHome>();
-    KvoEnvironment::init();
-    QVERIFY(KvoSettingsFixture::openWithUsers(m_home->path()));
-    m_server = std::make_unique<KvoTestServer>();
-    QVERIFY(m_server->isRunning());
+    m_service = std::make_unique<KvoSettingsService>();
+    QVERIFY(m_service->isReady());
+    m_server = m_service->server();
     m_package = QDir(KvoEnvironment::tempPath()).filePath(QStringLiteral("update.deb"));
     // Notifications off: the update's notification would open a box.
     KvoNotifier::instance()->saveMask(0);
@@ -116,8 +115,8 @@ void TestUpdate::cleanup()
 
 void TestUpdate::cleanupTestCase()
 {
-    m_server.reset();
-    KvoSettingsFixture::close();
+    m_service.reset();
+    m_server = nullptr;
 }
 
 std::unique_ptr<KvoPageConfiguration> TestUpdate::check(int answer)

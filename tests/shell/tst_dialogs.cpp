@@ -1,6 +1,8 @@
 #include "KvoDialog.h"
+#include "KvoDialogDriver.h"
 #include "KvoInfobulle.h"
 #include "KvoMessageBox.h"
+#include "KvoScreenshots.h"
 
 #include "ui_UIConnection.h"
 #include "ui_UIDeleteVideoDialog.h"
@@ -8,7 +10,6 @@
 #include "ui_UISessionDialog.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFontMetrics>
 #include <QGraphicsColorizeEffect>
 #include <QGraphicsOpacityEffect>
@@ -18,7 +19,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -46,32 +46,26 @@ bool isLight(QWidget* widget)
     return !effect || !effect->isEnabled();
 }
 
-// Runs a modal showDialog() and does `action` once the dialog's own event
-// loop runs. A guard closes the dialog should the action leave it open, so
-// a failing test cannot hang.
+// Runs a modal showDialog() and does `action` once the dialog shows, from
+// inside its event loop; a dialog the action leaves open is closed, so a
+// failing test cannot hang. -1 when the dialog never showed.
 int runModal(KvoDialog* dialog, const std::function<void()>& action, bool animated = false)
 {
-    QPointer<KvoDialog> guard(dialog);
-    QTimer::singleShot(0, dialog, action);
-    QTimer::singleShot(5000, dialog, [guard] {
-        if (guard && guard->isVisible())
-            guard->closeWithCancel();
-    });
-    return dialog->showDialog(animated, true);
-}
-
-QString shotsDir()
-{
-    return qEnvironmentVariable("KVO_DIALOG_SHOTS");
+    if (dialog->objectName().isEmpty())
+        dialog->setObjectName(QStringLiteral("dialogUnderTest"));
+    KvoDialogDriver driver;
+    driver.expect<KvoDialog>(dialog->objectName(), [&action](KvoDialog*) { action(); });
+    const int result = dialog->showDialog(animated, true);
+    if (!driver.done()) {
+        QTest::qFail(driver.report(), __FILE__, __LINE__);
+        return -1;
+    }
+    return result;
 }
 
 void saveShot(QWidget* widget, const QString& name)
 {
-    const QString dir = shotsDir();
-    if (dir.isEmpty())
-        return;
-    QDir().mkpath(dir);
-    widget->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+    KvoScreenshots::save(widget, name);
 }
 
 } // namespace
@@ -518,8 +512,11 @@ void TestDialogs::parentDestroyedDuringModalRun()
     QPointer<KvoDialog> dialog = new KvoDialog(window, DialogFlags);
     dialog->setDimmedWidget(window);
     dialog->closeWithYes(); // an earlier result must not be reported
-    QTimer::singleShot(0, window, [window] { delete window; });
+    dialog->setObjectName(QStringLiteral("orphaned"));
+    KvoDialogDriver driver;
+    driver.expect<KvoDialog>(dialog->objectName(), [window](KvoDialog*) { delete window; });
     const int result = dialog->showDialog(false, true);
+    QVERIFY2(driver.done(), driver.report());
     QVERIFY(!dialog);
     QCOMPARE(result, 2);
 }
@@ -709,13 +706,17 @@ void TestDialogs::messageBox()
     QLayoutItem* last = grid->itemAtPosition(grid->rowCount() - 1, 0);
     QVERIFY(last && last->spacerItem());
 
-    QTimer::singleShot(0, &box, [&box] {
-        saveShot(&box, QStringLiteral("messagebox_%1").arg(box.text().isEmpty() ? 1 : 0));
-        QVERIFY(box.width() >= 500);
-        box.accept();
+    box.setObjectName(QStringLiteral("boxUnderTest"));
+    int width = 0;
+    KvoDialogDriver driver;
+    driver.expect<KvoMessageBox>(box.objectName(), [&width](KvoMessageBox* shown) {
+        saveShot(shown, QStringLiteral("messagebox_%1").arg(shown->text().isEmpty() ? 1 : 0));
+        width = shown->width();
+        shown->accept();
     });
-    QTimer::singleShot(5000, &box, &QMessageBox::reject);
     box.exec();
+    QVERIFY2(driver.done(), driver.report());
+    QVERIFY(width >= 500);
 }
 
 void TestDialogs::bubbleSplitsTitle_data()

@@ -9,6 +9,7 @@
 #include "KvoPurchase.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoSoftware.h"
+#include "KvoDialogDriver.h"
 #include "KvoTestSupport.h"
 #include "KvoVornLink.h"
 
@@ -20,7 +21,6 @@
 #include <QTemporaryFile>
 #include <QThreadPool>
 #include <QTest>
-#include <QTimer>
 
 #include <memory>
 
@@ -789,19 +789,13 @@ void TestMainWindow::sessionExpiry()
     window->changePage(QStringLiteral("news"), true);
     // The session-expired notice is modal: close it once it shows.
     bool noticeShown = false;
-    QTimer closer;
-    connect(&closer, &QTimer::timeout, this, [&] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* dialog = qobject_cast<KvoDialog*>(widget);
-            if (dialog && dialog->isVisible()) {
-                noticeShown = !window->isVisible();
-                dialog->closeWithCancel();
-            }
-        }
+    KvoDialogDriver driver;
+    driver.expect<KvoDialog>(QStringLiteral("UISessionDialog"), [&](KvoDialog* dialog) {
+        noticeShown = !window->isVisible();
+        dialog->closeWithCancel();
     });
-    closer.start(20);
     emit KvoPurchaseVideoManager::instance()->sessionExpired();
-    closer.stop();
+    QVERIFY2(driver.done(), driver.report());
     QVERIFY(noticeShown);
     QCOMPARE(window->currentKey(), QStringLiteral("accueil"));
     QVERIFY(!window->isVisible());
@@ -814,18 +808,19 @@ void TestMainWindow::runSession()
     QList<QUrl> links;
     bool endingCalled = false;
     KvoMainWindow::SessionHooks hooks;
-    hooks.started = [&links](KvoMainWindow* window) {
-        links = window->queuedLinks();
-        QTimer::singleShot(0, window, [window] {
-            window->setHasToUpdate(true);
-            window->findChild<QPushButton*>(QStringLiteral("buttonDisconnect"))->click();
-        });
-    };
+    hooks.started = [&links](KvoMainWindow* window) { links = window->queuedLinks(); };
+    // The session runs the window modally: sign out from inside its loop.
+    KvoDialogDriver driver;
+    driver.expect<KvoMainWindow>(QStringLiteral("KvoMainWindow"), [](KvoMainWindow* window) {
+        window->setHasToUpdate(true);
+        window->findChild<QPushButton*>(QStringLiteral("buttonDisconnect"))->click();
+    });
     hooks.ending = [&endingCalled](KvoMainWindow* window) {
         endingCalled = window == KvoMainWindow::instance();
     };
     const KvoMainWindow::SessionEnd end =
         KvoMainWindow::runSession(false, QStringLiteral("vorn:download:77"), hooks);
+    QVERIFY2(driver.done(), driver.report());
     QVERIFY(end.sessionExpired);
     QVERIFY(end.hasToUpdate);
     QVERIFY(endingCalled);

@@ -1,5 +1,8 @@
 // Toolkit widgets: progress bar, buttons, clickable label, position badge,
 // rating stars, the asynchronous image and the floating frame.
+#include "KvoFakeHttpServer.h"
+#include "KvoScreenshots.h"
+
 #include "KvoAsyncImage.h"
 #include "KvoButton.h"
 #include "KvoClickableLabel.h"
@@ -24,8 +27,6 @@
 #include <QPainter>
 #include <QPointer>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -83,47 +84,13 @@ void sendLeave(QWidget* widget)
     QCoreApplication::sendEvent(widget, &event);
 }
 
-// A server that answers every request with a body it does not finish: it
-// closes the connection half-way (Cut, Content-Length announced), sends the
-// half without any length and closes (CutNoLength), or holds the connection
-// open after the half (Hold).
-class HalfServer : public QTcpServer
+// An answer with a body the server does not finish: half of it, then the
+// connection closes (with the full length announced, or no length at all)
+// or stays open.
+KvoFakeHttpServer::Reply halfOf(const QByteArray& body, bool announceLength, bool close)
 {
-public:
-    enum Mode { Cut, CutNoLength, Hold };
-    explicit HalfServer(const QByteArray& body) : m_body(body)
-    {
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = nextPendingConnection()) {
-                ++connections;
-                connect(socket, &QTcpSocket::disconnected, this, [this] { ++disconnections; });
-                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    if (!socket->readAll().contains("\r\n\r\n") || socket->property("answered").toBool())
-                        return;
-                    socket->setProperty("answered", true);
-                    QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nConnection: close\r\n";
-                    if (mode != CutNoLength)
-                        head += "Content-Length: " + QByteArray::number(m_body.size()) + "\r\n";
-                    socket->write(head + "\r\n" + m_body.left(m_body.size() / 2));
-                    ++answered;
-                    if (mode != Hold)
-                        socket->disconnectFromHost();
-                });
-            }
-        });
-    }
-    QString url(const QString& name) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1/img/%2").arg(serverPort()).arg(name);
-    }
-    Mode mode = Cut;
-    int connections = 0;
-    int answered = 0;
-    int disconnections = 0;
-
-private:
-    QByteArray m_body;
-};
+    return KvoFakeHttpServer::Reply::half(200, body, "image/png", announceLength, close);
+}
 
 class CountingPlugin : public KvoAsyncImage::DrawingPlugin
 {
@@ -669,15 +636,15 @@ void TestToolkit::asyncFailures_data()
 void TestToolkit::asyncFailures()
 {
     QFETCH(QString, kind);
-    HalfServer half(m_png);
+    KvoFakeHttpServer half;
     QString address;
     if (kind == QLatin1String("cut") || kind == QLatin1String("cutnolength")) {
-        half.mode = kind == QLatin1String("cut") ? HalfServer::Cut : HalfServer::CutNoLength;
-        QVERIFY(half.listen(QHostAddress::LocalHost, 0));
-        address = half.url(QStringLiteral("cut.png"));
+        half.setReply(halfOf(m_png, kind == QLatin1String("cut"), true));
+        QVERIFY(half.listen());
+        address = half.url(QStringLiteral("/img/cut.png"));
     } else if (kind == QLatin1String("noserver")) {
-        QVERIFY(half.listen(QHostAddress::LocalHost, 0));
-        address = half.url(QStringLiteral("gone.png"));
+        QVERIFY(half.listen());
+        address = half.url(QStringLiteral("/img/gone.png"));
         half.close();
     } else if (!kind.isEmpty()) {
         address = url(kind);
@@ -697,7 +664,7 @@ void TestToolkit::asyncFailures()
     // Nothing broken or partial is left for the next view.
     QCOMPARE(cacheEntries(), QStringList());
     if (kind == QLatin1String("cut"))
-        QCOMPARE(half.answered, 1);
+        QCOMPARE(half.replies(), 1);
 }
 
 void TestToolkit::asyncBrokenCacheFetchedOnce()
@@ -750,42 +717,42 @@ void TestToolkit::asyncSameAddressTwice()
 
 void TestToolkit::asyncDeletedMidDownload()
 {
-    HalfServer hold(m_png);
-    hold.mode = HalfServer::Hold;
-    QVERIFY(hold.listen(QHostAddress::LocalHost, 0));
+    KvoFakeHttpServer hold;
+    hold.setReply(halfOf(m_png, true, false));
+    QVERIFY(hold.listen());
     QPointer<KvoAsyncImage> image = new KvoAsyncImage(nullptr);
-    image->setUrl(hold.url(QStringLiteral("slow.png")));
-    QTRY_VERIFY_WITH_TIMEOUT(hold.answered == 1, 10000);
+    image->setUrl(hold.url(QStringLiteral("/img/slow.png")));
+    QTRY_VERIFY_WITH_TIMEOUT(hold.replies() == 1, 10000);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cached(QStringLiteral("slow.png.part"))), 10000);
     delete image;
     // Nobody waits for it any more: the transfer is dropped with its part.
-    QTRY_VERIFY_WITH_TIMEOUT(hold.disconnections == 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(hold.disconnections() == 1, 10000);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(cacheEntries(), QStringList());
 
     // The same address later downloads afresh.
-    hold.mode = HalfServer::Cut;
+    hold.setReply(halfOf(m_png, true, true));
     KvoAsyncImage again(nullptr);
-    again.setUrl(hold.url(QStringLiteral("slow.png")));
+    again.setUrl(hold.url(QStringLiteral("/img/slow.png")));
     QVERIFY(again.isDownloading());
     QTRY_VERIFY_WITH_TIMEOUT(!again.isDownloading(), 10000);
-    QCOMPARE(hold.connections, 2);
+    QCOMPARE(hold.connections(), 2);
 }
 
 void TestToolkit::asyncSecondUrlLeavesFirst()
 {
-    HalfServer hold(m_png);
-    hold.mode = HalfServer::Hold;
-    QVERIFY(hold.listen(QHostAddress::LocalHost, 0));
+    KvoFakeHttpServer hold;
+    hold.setReply(halfOf(m_png, true, false));
+    QVERIFY(hold.listen());
     KvoAsyncImage image(nullptr);
     image.setIconSize(QSize(20, 20));
-    image.setUrl(hold.url(QStringLiteral("slow.png")));
-    QTRY_VERIFY_WITH_TIMEOUT(hold.answered == 1, 10000);
+    image.setUrl(hold.url(QStringLiteral("/img/slow.png")));
+    QTRY_VERIFY_WITH_TIMEOUT(hold.replies() == 1, 10000);
     image.setUrl(url(QStringLiteral("other.png")));
     QTRY_VERIFY_WITH_TIMEOUT(!image.isDownloading(), 10000);
     QCOMPARE(image.fileName(), QStringLiteral("other.png"));
     QVERIFY(near(iconImage(image).pixel(2, 10), Qt::red));
-    QTRY_VERIFY_WITH_TIMEOUT(hold.disconnections == 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(hold.disconnections() == 1, 10000);
     QCOMPARE(cacheEntries(), QStringList{QStringLiteral("other.png")});
 }
 
@@ -906,7 +873,6 @@ void TestToolkit::floatingFrameAnimatedClose()
 
 void TestToolkit::screenshots()
 {
-    QDir().mkpath(QStringLiteral("/tmp/shots"));
     QWidget page;
     page.setObjectName(QStringLiteral("page"));
     page.setStyleSheet(QStringLiteral("#page { background-color: #24262f; }"));
@@ -958,7 +924,7 @@ void TestToolkit::screenshots()
     badgesRow->addStretch();
     column->addLayout(badgesRow);
     page.resize(700, 260);
-    QVERIFY(page.grab().save(QStringLiteral("/tmp/shots/toolkit.png")));
+    QVERIFY(KvoScreenshots::save(&page, QStringLiteral("toolkit")));
     QCOMPARE(draws, 1);
 
     QWidget window;
@@ -969,7 +935,7 @@ void TestToolkit::screenshots()
     label->setStyleSheet(QStringLiteral("color: white;"));
     frame.addWidget(label);
     frame.open();
-    QVERIFY(window.grab().save(QStringLiteral("/tmp/shots/floating.png")));
+    QVERIFY(KvoScreenshots::save(&window, QStringLiteral("floating")));
 }
 
 QTEST_MAIN(TestToolkit)
