@@ -146,7 +146,7 @@ void KvoDevData::buildCatalogue()
         {111, 2, 3 * 86400},  // "3 jours restants"
         {114, 1, 90},         // ends during a demo
         {116, 3, 20 * 3600},  // "1 jour restant"
-        {118, 5, 5 * 3600},   // "5 heure restantes"
+        {109, 2, 5 * 3600},   // "5 heure restantes"
         {110, 3, 50 * 60},    // "expire dans 49 minutes"
     };
     const qint64 start = now();

@@ -302,6 +302,9 @@ KvoTopItem* KvoPageTops::appendRow(QLayout* layout, const KvoPurchase& course)
 {
     auto* row = new KvoTopItem(course, this, this);
     layout->addWidget(row);
+    // Shown now rather than by the layout later: a row's hidden flag then
+    // means only that its promotion ended.
+    row->show();
     return row;
 }
 

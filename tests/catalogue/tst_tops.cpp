@@ -601,13 +601,14 @@ void TestTops::promotionsCountDown()
 {
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     serve(QStringLiteral("promo"),
-          listOfMaps(QJsonArray{courseMap(1, 2, 3, now + 3 * 86400), courseMap(2, 1, 2, now + 2),
+          listOfMaps(QJsonArray{courseMap(1, 2, 3, now + 3 * 86400 + 3600), courseMap(2, 1, 2, now + 2),
                             courseMap(3, 1, 2, now - 10)}));
     auto page = makePage<KvoPagePromo>();
     page->onShow();
     QTRY_COMPARE(page->rows().size(), 3);
     const QList<KvoTopItem*> rows = page->rows();
     QCOMPARE(rows.at(0)->countdownLabel()->text(), QStringLiteral("3 jours restants"));
+    QVERIFY(!rows.at(0)->isHidden() && !rows.at(1)->isHidden());
     QVERIFY(rows.at(2)->isHidden()); // ended before it was shown
     QVERIFY(page->timer().isActive());
     QTRY_VERIFY_WITH_TIMEOUT(rows.at(1)->isHidden(), 5000); // ends while shown
