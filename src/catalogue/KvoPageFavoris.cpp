@@ -50,7 +50,7 @@ void KvoPageFavoris::showLoading()
 
 void KvoPageFavoris::showEmptyList()
 {
-    clearLayout(ui->results);
+    clearRows(ui->results);
     m_shownCount = 0;
     if (m_pagination) {
         m_pagination->setItemCount(0);
@@ -89,14 +89,9 @@ void KvoPageFavoris::populate()
 
 void KvoPageFavoris::onChangeFavePage(int first, int last)
 {
-    clearLayout(ui->results);
-    const QMap<int, KvoPurchase> library = KvoPurchaseVideoManager::instance()->purchases();
-    const QList<KvoPurchase> courses = purchases();
-    for (int i = first; i <= last && i < courses.size(); ++i) {
-        KvoTopItem* row = appendRow(ui->results, courses.at(i));
-        row->setupFavourite();
-        applyOwnership(row, library);
-    }
+    clearRows(ui->results);
+    buildRows(ui->results, purchases().mid(first, last - first + 1),
+              [](KvoTopItem* row, int) { row->setupFavourite(); });
 }
 
 void KvoPageFavoris::removePurchase(const KvoPurchase& purchase)

@@ -1,7 +1,6 @@
 #include "KvoPageNews.h"
 #include "ui_KvoPageTopMonth.h"
 
-#include "KvoPurchaseVideoManager.h"
 #include "KvoTopItem.h"
 
 KvoPageNews::KvoPageNews(QWidget* parent, Qt::WindowFlags flags)
@@ -51,14 +50,8 @@ void KvoPageNews::hideEmptyList()
 
 void KvoPageNews::populate()
 {
-    clearLayout(ui->results);
-    const QMap<int, KvoPurchase> library = KvoPurchaseVideoManager::instance()->purchases();
-    const QList<KvoPurchase> courses = purchases();
-    for (int i = 0; i < courses.size(); ++i) {
-        KvoTopItem* row = appendRow(ui->results, courses.at(i));
-        row->setupNews();
-        applyOwnership(row, library);
-    }
+    clearRows(ui->results);
+    buildRows(ui->results, purchases(), [](KvoTopItem* row, int) { row->setupNews(); });
 }
 
 QList<KvoTopItem*> KvoPageNews::rows() const

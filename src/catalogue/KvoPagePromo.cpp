@@ -49,10 +49,10 @@ void KvoPagePromo::onTimeout()
 
 void KvoPagePromo::countdownPass()
 {
-    // The show hook runs before the page is on screen: a row counts as
-    // shown unless it hid itself.
+    // The show hook runs before the page is on screen: every row counts
+    // as shown unless its promotion ended.
     for (KvoTopItem* row : rowsOf(ui->results))
-        if (!row->isHidden())
+        if (!row->hasEnded())
             row->setTimeLeft();
 }
 
@@ -85,14 +85,8 @@ void KvoPagePromo::populate()
 
 void KvoPagePromo::onChangePromoPage(int first, int last)
 {
-    clearLayout(ui->results);
-    const QMap<int, KvoPurchase> library = KvoPurchaseVideoManager::instance()->purchases();
-    const QList<KvoPurchase> courses = purchases();
-    for (int i = first; i <= last && i < courses.size(); ++i) {
-        KvoTopItem* row = appendRow(ui->results, courses.at(i));
-        row->setupPromo();
-        applyOwnership(row, library);
-    }
+    clearRows(ui->results);
+    buildRows(ui->results, purchases().mid(first, last - first + 1), [](KvoTopItem* row, int) { row->setupPromo(); });
 }
 
 QList<KvoTopItem*> KvoPagePromo::rows() const

@@ -1,7 +1,6 @@
 #include "KvoPageTopMonth.h"
 #include "ui_KvoPageTopMonth.h"
 
-#include "KvoPurchaseVideoManager.h"
 #include "KvoTopItem.h"
 
 KvoPageTopMonth::KvoPageTopMonth(QWidget* parent, Qt::WindowFlags flags)
@@ -51,14 +50,8 @@ void KvoPageTopMonth::hideEmptyList()
 
 void KvoPageTopMonth::populate()
 {
-    clearLayout(ui->results);
-    const QMap<int, KvoPurchase> library = KvoPurchaseVideoManager::instance()->purchases();
-    const QList<KvoPurchase> courses = purchases();
-    for (int i = 0; i < courses.size(); ++i) {
-        KvoTopItem* row = appendRow(ui->results, courses.at(i));
-        row->setupTopMonth(i);
-        applyOwnership(row, library);
-    }
+    clearRows(ui->results);
+    buildRows(ui->results, purchases(), [](KvoTopItem* row, int i) { row->setupTopMonth(i); });
 }
 
 QList<KvoTopItem*> KvoPageTopMonth::rows() const

@@ -298,14 +298,50 @@ QList<KvoTopItem*> KvoPageTops::rowsOf(QLayout* layout)
     return rows;
 }
 
-KvoTopItem* KvoPageTops::appendRow(QLayout* layout, const KvoPurchase& course)
+namespace {
+
+// A screen holds nine rows; the first batch fills it.
+const int FirstRows = 12;
+const int BatchRows = 10;
+
+} // namespace
+
+void KvoPageTops::clearRows(QLayout* layout)
 {
-    auto* row = new KvoTopItem(course, this, this);
-    layout->addWidget(row);
-    // Shown now rather than by the layout later: a row's hidden flag then
-    // means only that its promotion ended.
-    row->show();
-    return row;
+    ++m_buildGeneration;
+    m_pendingRows = 0;
+    clearLayout(layout);
+}
+
+void KvoPageTops::buildRows(QLayout* layout, const QList<KvoPurchase>& courses, const Variant& variant)
+{
+    const quint64 generation = ++m_buildGeneration;
+    m_pendingRows = int(courses.size());
+    buildBatch(layout, courses, 0, variant, KvoPurchaseVideoManager::instance()->purchases(), generation);
+}
+
+void KvoPageTops::buildBatch(QLayout* layout, const QList<KvoPurchase>& courses, int from, const Variant& variant,
+                             const QMap<int, KvoPurchase>& library, quint64 generation)
+{
+    const int end = qMin(int(courses.size()), from + (from == 0 ? FirstRows : BatchRows));
+    for (int i = from; i < end; ++i) {
+        auto* row = new KvoTopItem(courses.at(i), this, this);
+        layout->addWidget(row);
+        variant(row, i);
+        applyOwnership(row, library);
+    }
+    m_pendingRows = int(courses.size()) - end;
+    if (m_pendingRows <= 0)
+        return;
+    QPointer<KvoPageTops> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self, layout, courses, end, variant, library, generation] {
+            // A rebuild or a cleared list since: these rows are not wanted.
+            if (self && self->m_buildGeneration == generation)
+                self->buildBatch(layout, courses, end, variant, library, generation);
+        },
+        Qt::QueuedConnection);
 }
 
 void KvoPageTops::applyOwnership(KvoTopItem* row, const QMap<int, KvoPurchase>& library) const

@@ -13,6 +13,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+
 class KvoTopItem;
 class QLayout;
 class Ui_KvoPageTopMonth;
@@ -61,6 +63,8 @@ public:
     bool isFetched() const { return m_fetched; }
     bool rowsBuilt() const { return m_rowsBuilt; }
     bool isFetching() const;
+    // Rows of the list still to be built.
+    bool isBuilding() const { return m_pendingRows > 0; }
     KvoLoadingFrame* loadingFrame() const { return m_loadingFrame; }
     KvoPurchaser* purchaser() const { return m_purchaser; }
     QWidget* noConnectionPanel() const { return m_noConnection; }
@@ -75,10 +79,16 @@ protected:
     // The last request failed, or its answer could not be read.
     bool lastFetchFailed() const { return m_lastFetchFailed; }
 
-    // A row of a course appended to the layout, with the owned state when
-    // the course was bought here or is in the library copy.
-    KvoTopItem* appendRow(QLayout* layout, const KvoPurchase& course);
-    void applyOwnership(KvoTopItem* row, const QMap<int, KvoPurchase>& library) const;
+    // Gives each row its variant; the index counts from the first course
+    // handed to buildRows().
+    using Variant = std::function<void(KvoTopItem* row, int index)>;
+    // Appends a row per course to the layout, each with its variant and,
+    // when the course was bought here or is in the library, the owned
+    // state. The rows a screen holds are built at once, the others in
+    // batches from the event loop, so a long list shows without a wait.
+    void buildRows(QLayout* layout, const QList<KvoPurchase>& courses, const Variant& variant);
+    // Removes the rows (and stops building those still to come).
+    void clearRows(QLayout* layout);
 
     // The form the four list pages share, set up on the page with the
     // no-connection panel centred in it and the empty state hidden.
@@ -101,6 +111,9 @@ private:
     void sendRequest();
     void dropRequest();
     void showHeldList();
+    void applyOwnership(KvoTopItem* row, const QMap<int, KvoPurchase>& library) const;
+    void buildBatch(QLayout* layout, const QList<KvoPurchase>& courses, int from, const Variant& variant,
+                    const QMap<int, KvoPurchase>& library, quint64 generation);
 
     QList<KvoPurchase> m_purchases;
     QMap<uint, KvoPurchase> m_bought;
@@ -113,6 +126,8 @@ private:
     QWidget* m_noConnection = nullptr;
     QPointer<KvoPurchaser> m_purchaser;
     bool m_buying = false;
+    quint64 m_buildGeneration = 0;
+    int m_pendingRows = 0;
     // Courses removed while a fetch runs: its answer may still list them.
     QSet<uint> m_removedWhileFetching;
 };

@@ -241,6 +241,7 @@ void KvoTopItem::setTimeLeft(qint64 now)
     // Signed: an ended promotion must not wrap round to a huge count.
     const qint64 left = qint64(m_course.end_ts) - now;
     if (left <= 0) {
+        m_ended = true;
         hide();
         return;
     }

@@ -56,6 +56,8 @@ public:
     // promotion has ended.
     void setTimeLeft();
     void setTimeLeft(qint64 now);
+    // The promotion of the row has ended (the row hid itself).
+    bool hasEnded() const { return m_ended; }
 
     // "Gratuit", "1 crédit", "N crédits".
     static QString priceText(uint price);
@@ -95,4 +97,5 @@ private:
     KvoStarMarkWidget* m_stars = nullptr;
     KvoButton* m_remove = nullptr;
     QWidget* m_badge = nullptr;
+    bool m_ended = false;
 };

@@ -608,11 +608,12 @@ void TestTops::promotionsCountDown()
     QTRY_COMPARE(page->rows().size(), 3);
     const QList<KvoTopItem*> rows = page->rows();
     QCOMPARE(rows.at(0)->countdownLabel()->text(), QStringLiteral("3 jours restants"));
-    QVERIFY(!rows.at(0)->isHidden() && !rows.at(1)->isHidden());
-    QVERIFY(rows.at(2)->isHidden()); // ended before it was shown
+    QVERIFY(!rows.at(0)->hasEnded() && !rows.at(1)->hasEnded());
+    QVERIFY(rows.at(2)->hasEnded() && rows.at(2)->isHidden()); // ended before it was shown
     QVERIFY(page->timer().isActive());
-    QTRY_VERIFY_WITH_TIMEOUT(rows.at(1)->isHidden(), 5000); // ends while shown
-    QVERIFY(!rows.at(0)->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(rows.at(1)->hasEnded(), 5000); // ends while shown
+    QVERIFY(rows.at(1)->isHidden());
+    QVERIFY(rows.at(0)->isVisible());
     // Off screen, the timer stops at its next tick.
     page->hide();
     QTRY_VERIFY(!page->timer().isActive());
