@@ -32,6 +32,7 @@
 #include "KvoPaginationWidget.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoTopItem.h"
+#include "KvoWebEngineSetup.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -184,15 +185,27 @@ void printList(const char* name, const QByteArray& body)
                 t.shown.size());
 }
 
-long residentKiB(qint64 pid)
+long fieldKiB(const QString& file, const QByteArray& field)
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    QFile status(file);
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').first().toLong();
     return 0;
+}
+
+long residentKiB(qint64 pid)
+{
+    return fieldKiB(QStringLiteral("/proc/%1/status").arg(pid), "VmRSS:");
+}
+
+// The process's share of the memory it shares with others (libraries
+// mapped by several helper processes count once in all).
+long proportionalKiB(qint64 pid)
+{
+    return fieldKiB(QStringLiteral("/proc/%1/smaps_rollup").arg(pid), "Pss:");
 }
 
 // The processes started by this one, at any depth.
@@ -260,9 +273,7 @@ protected:
 
 int main(int argc, char** argv)
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    KvoWebEngineSetup::prepare(); // as the client does
     QApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     KvoTestHome home;
@@ -325,9 +336,42 @@ int main(int argc, char** argv)
     }
     KvoApi::setEndpointForTesting(server.address());
     KvoHTTPRequest::setCredentials(QStringLiteral("demo"), QStringLiteral("demo"));
-    const long before = residentKiB(QCoreApplication::applicationPid());
+    // The sign-in: the service's session token, so the library poll that
+    // the main window starts is answered.
+    QString session;
+    {
+        KvoHTTPRequest login;
+        bool done = false;
+        QObject::connect(&login, &KvoHTTPRequest::successRequest, &app, [&](const QString& body) {
+            session = QJsonDocument::fromJson(body.toUtf8()).object().value(QStringLiteral("session")).toString();
+            done = true;
+        });
+        QObject::connect(&login, &KvoHTTPRequest::errorRequest, &app, [&] { done = true; });
+        login.get(KvoApi::address(QStringLiteral("/0.1/playerLogin/")));
+        waitFor([&done] { return done; }, 10000);
+    }
+    if (session.isEmpty()) {
+        std::fprintf(stderr, "no sign-in\n");
+        return 1;
+    }
+    manager->setUser(s_user, QStringLiteral("demo"), QStringLiteral("12"), session);
     KvoPageRegistry::clear();
     KvoPageSetup::registerPages();
+    // The window alone first (offline: no web engine), for what the engine
+    // adds to the client's own memory.
+    const long before = residentKiB(QCoreApplication::applicationPid());
+    manager->setConnected(false);
+    KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
+    KvoMainWindow::createInstance(false);
+    KvoMainWindow::instance()->show();
+    waitFor([] { return false; }, 1000);
+    const long windowRss = residentKiB(QCoreApplication::applicationPid());
+    const long windowPss = proportionalKiB(QCoreApplication::applicationPid());
+    KvoMainWindow::destroyInstance();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QThreadPool::globalInstance()->waitForDone(10000);
+    KvoApi::setEndpointForTesting(server.address());
+    manager->setConnected(true);
     PaintWatch watch;
     QElapsedTimer clock;
     watch.clock = &clock;
@@ -353,7 +397,8 @@ int main(int argc, char** argv)
     waitFor([] { return false; }, 2000); // settle: pictures, the renderer's caches
     const qint64 self = QCoreApplication::applicationPid();
     const long client = residentKiB(self);
-    long engine = 0;
+    const long clientPss = proportionalKiB(self);
+    long engine = 0, enginePss = 0;
     QStringList helpers;
     for (qint64 pid : descendants(self)) {
         const QString name = commandOf(pid);
@@ -361,15 +406,19 @@ int main(int argc, char** argv)
             continue;
         const long kib = residentKiB(pid);
         engine += kib;
-        helpers.append(QStringLiteral("%1 %2 MiB").arg(name).arg(kib / 1024));
+        enginePss += proportionalKiB(pid);
+        helpers.append(QStringLiteral("%1 MiB").arg(kib / 1024));
     }
-    std::printf("memory with the home page open: client %ld MiB (%ld MiB before the main window), web engine "
-                "helpers %ld MiB [%s]; engine total (helpers + client's growth) %ld MiB resident\n",
-                client / 1024, before / 1024, engine / 1024, qPrintable(helpers.join(QStringLiteral(", "))),
-                (engine + client - before) / 1024);
+    std::printf("memory with the home page open: client %ld MiB resident (%ld MiB before the main window, %ld MiB "
+                "with the window offline), %d web engine helpers %ld MiB resident [%s]\n",
+                client / 1024, before / 1024, windowRss / 1024, int(helpers.size()), engine / 1024,
+                qPrintable(helpers.join(QStringLiteral(", "))));
+    std::printf("  the web engine: helpers + what it adds to the client = %ld MiB resident, %ld MiB proportional "
+                "(shared pages counted once)\n",
+                (engine + client - windowRss) / 1024, (enginePss + clientPss - windowPss) / 1024);
+    KvoMainWindow::destroyInstance();
 
     app.removeEventFilter(&watch);
-    KvoMainWindow::destroyInstance();
     KvoPageRegistry::clear();
     KvoPurchaseVideoManager::destroy();
     QThreadPool::globalInstance()->waitForDone(10000);

@@ -3,6 +3,7 @@
 #include "KvoMessageBox.h"
 #include "KvoSessionLoop.h"
 #include "KvoSingleApplication.h"
+#include "KvoWebEngineSetup.h"
 
 #include <QFile>
 #include <QFont>
@@ -10,8 +11,6 @@
 #include <QIcon>
 #include <QStringList>
 #include <QTextStream>
-
-#include <unistd.h>
 
 namespace {
 
@@ -59,15 +58,7 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(VISTRELLE_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("vistrelle"));
 
-    // The home page's web engine shares the window's GL contexts; it must be
-    // said before the application object exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    // The engine's sandbox refuses to start as root and would end the whole
-    // client at the first home page; as root it runs without it.
-    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        QTextStream(stderr) << "Running as root: the home page's web engine runs without its sandbox.\n";
-    }
+    KvoWebEngineSetup::prepare();
 
     KvoSingleApplication app(argc, argv, QStringLiteral("~Qozmira~Vistrelle~"));
     if (forceXcb)
