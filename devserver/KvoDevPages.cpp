@@ -35,10 +35,11 @@ QString KvoDevPages::home(const KvoDevData& data, const QString& lang, bool inli
                            "h1{color:#fff;font-size:22px;margin:0 0 6px}h2{color:#cd457f;font-size:16px;"
                            "margin:22px 0 8px}a{color:#009ee0;text-decoration:none}.grid{display:flex;"
                            "flex-wrap:wrap;gap:12px}.card{background:#2a2b31;width:%1;padding:8px;"
-                           "border-radius:4px}.card img{display:block;width:100%;height:auto}"
+                           "border-radius:4px}.card img{display:block;width:%2;height:auto}"
                            ".more{margin:10px 0;font-weight:bold}.links a{margin-right:16px}"
                            ".locale{color:#555;font-size:10px}</style>\n")
-                .arg(inlineTemplate ? QStringLiteral("100%") : QStringLiteral("200px"));
+                .arg(inlineTemplate ? QStringLiteral("auto") : QStringLiteral("200px"),
+                     inlineTemplate ? QStringLiteral("200px") : QStringLiteral("100%"));
     body += QStringLiteral("<p>%1</p>\n").arg(fr ? QStringLiteral("Des formations vidéo courtes et concrètes "
                                                                    "pour vos logiciels préférés.")
                                                   : QStringLiteral("Short, practical video courses for your "

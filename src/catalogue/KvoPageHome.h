@@ -65,6 +65,7 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private slots:
     void moveErrorConnectionWidget();
@@ -81,6 +82,7 @@ private:
     void onDeadline();
     void fitView();
     void watchWheel(QObject* object);
+    void followDimming();
 
     std::unique_ptr<Ui_KvoPageHome> ui;
     QWidget* m_parentPage = nullptr;
@@ -99,5 +101,6 @@ private:
     bool m_pendingWide = true;
     int m_loadCount = 0;
     QTimer m_deadline;
-    bool m_stopping = false;
+    QPointer<QWidget> m_watchedWindow;
+    bool m_dimmed = false;
 };
