@@ -54,7 +54,8 @@ QString KvoDevPages::home(const KvoDevData& data, const QString& lang, bool inli
                                "</div>\n")
                     .arg(base).arg(c.id).arg(lang, c.title.toHtmlEscaped())
                     .arg(c.previousPrice).arg(c.reducedPrice)
-                    .arg(fr ? QStringLiteral("crédits") : QStringLiteral("credits"));
+                    .arg(c.reducedPrice == 1 ? (fr ? QStringLiteral("crédit") : QStringLiteral("credit"))
+                                             : (fr ? QStringLiteral("crédits") : QStringLiteral("credits")));
     }
     body += QStringLiteral("</div>\n");
     // The client opens these two in its own pages.
