@@ -1,5 +1,7 @@
 #include "KvoDevData.h"
 
+#include "KvoDevMedia.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QJsonDocument>
@@ -180,8 +182,8 @@ void KvoDevData::buildCatalogue()
             v.title = QString::fromUtf8(videoTitles[(k - 1) % 6]);
             if (k == s.videos)
                 v.title = QString::fromUtf8(videoTitles[5]);
-            v.clip = v.id % 3;
-            v.duration = 2 + v.clip; // the length of the base clip
+            v.clip = v.id % KvoDevMedia::kClipCount;
+            v.duration = KvoDevMedia::clipSeconds(v.clip); // the length of the base clip
             if (s.chapters > 0) {
                 v.chapter = 1 + (k - 1) * s.chapters / s.videos;
                 v.chapterTitle = QString::fromUtf8(chapterTitles[v.chapter - 1]);
@@ -451,8 +453,9 @@ QJsonObject KvoDevData::videoMap(const Video& v) const
     o.insert(QStringLiteral("t_chapter"), v.chapterTitle);
     o.insert(QStringLiteral("expiry_ts"), double(v.expiry));
     o.insert(QStringLiteral("thumbnail"), link(QStringLiteral("/files/thumbs/video_%1.png").arg(v.id)));
-    o.insert(QStringLiteral("width"), 320);
-    o.insert(QStringLiteral("height"), 180);
+    const QSize size = v.clip >= 0 ? KvoDevMedia::clipSize(v.clip) : QSize(320, 180);
+    o.insert(QStringLiteral("width"), size.width());
+    o.insert(QStringLiteral("height"), size.height());
     return o;
 }
 

@@ -14,7 +14,9 @@ QStringList KvoDevFaults::names()
             QStringLiteral("slow"),       QStringLiteral("nojson"),    QStringLiteral("truncate"),
             QStringLiteral("fileurl_nourl"), QStringLiteral("file404"), QStringLiteral("file_short"),
             QStringLiteral("file_long"),  QStringLiteral("file_stall"), QStringLiteral("redirect"),
-            QStringLiteral("file_nolength"), QStringLiteral("version"), QStringLiteral("faq")};
+            QStringLiteral("file_nolength"), QStringLiteral("version"), QStringLiteral("faq"),
+            QStringLiteral("preview404"), QStringLiteral("preview_short"), QStringLiteral("preview_stall"),
+            QStringLiteral("preview_garbage"), QStringLiteral("preview_redirect")};
 }
 
 bool KvoDevFaults::set(const QString& assignment)

@@ -78,6 +78,36 @@ bool isSynthetic(const QString& path, int clip)
 
 } // namespace
 
+namespace {
+
+struct ClipKind
+{
+    const char* source;
+    int width;
+    int height;
+    int seconds;
+};
+
+const ClipKind kClips[KvoDevMedia::kClipCount] = {
+    {"testsrc", 320, 180, 3},
+    {"testsrc2", 640, 360, 4},
+    {"smptebars", 1280, 720, 3},
+    {"testsrc2", 1920, 1080, 3},
+};
+
+} // namespace
+
+QSize KvoDevMedia::clipSize(int clip)
+{
+    const ClipKind& kind = kClips[qBound(0, clip, kClipCount - 1)];
+    return QSize(kind.width, kind.height);
+}
+
+int KvoDevMedia::clipSeconds(int clip)
+{
+    return kClips[qBound(0, clip, kClipCount - 1)].seconds;
+}
+
 KvoDevMedia::KvoDevMedia(const QString& dataPath)
     : m_data(dataPath)
 {
@@ -85,7 +115,10 @@ KvoDevMedia::KvoDevMedia(const QString& dataPath)
 
 QString KvoDevMedia::clipPath(int clip) const
 {
-    return m_data + QStringLiteral("/clips/clip%1.mp4").arg(clip);
+    // The name carries the clip's make, so a folder made by an older
+    // version gets the clips of this one.
+    const ClipKind& kind = kClips[qBound(0, clip, kClipCount - 1)];
+    return m_data + QStringLiteral("/clips/clip%1-%2x%3-%4s.mp4").arg(clip).arg(kind.width).arg(kind.height).arg(kind.seconds);
 }
 
 QString KvoDevMedia::updatePackagePath() const
@@ -101,7 +134,6 @@ bool KvoDevMedia::prepare()
             return false;
 
     const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
-    static const char* const sources[kClipCount] = {"testsrc", "testsrc2", "smptebars"};
     std::vector<std::unique_ptr<QProcess>> jobs;
     std::vector<int> jobClip;
     for (int k = 0; k < kClipCount; ++k) {
@@ -109,18 +141,23 @@ bool KvoDevMedia::prepare()
             continue;
         if (ffmpeg.isEmpty())
             break;
-        const int seconds = 2 + k;
+        const int seconds = clipSeconds(k);
+        const QSize size = clipSize(k);
         auto p = std::make_unique<QProcess>();
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p->setStandardOutputFile(QProcess::nullDevice());
         p->start(ffmpeg, {
             QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
             QStringLiteral("-f"), QStringLiteral("lavfi"),
-            QStringLiteral("-i"), QStringLiteral("%1=size=320x180:rate=25:duration=%2").arg(QLatin1String(sources[k])).arg(seconds),
+            QStringLiteral("-i"), QStringLiteral("%1=size=%2x%3:rate=25:duration=%4")
+                                     .arg(QLatin1String(kClips[k].source))
+                                     .arg(size.width())
+                                     .arg(size.height())
+                                     .arg(seconds),
             QStringLiteral("-f"), QStringLiteral("lavfi"),
             QStringLiteral("-i"), QStringLiteral("sine=frequency=%1:duration=%2").arg(440 + 220 * k).arg(seconds),
-            QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
-            QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
+            QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("veryfast"),
+            QStringLiteral("-crf"), QStringLiteral("30"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
             QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-b:a"), QStringLiteral("32k"),
             QStringLiteral("-shortest"), QStringLiteral("-movflags"), QStringLiteral("+faststart"),
             QStringLiteral("-f"), QStringLiteral("mp4"),

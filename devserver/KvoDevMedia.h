@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QSize>
 #include <QString>
 
 // The files of the local service, made in its data folder and reused on the
@@ -10,7 +11,12 @@
 class KvoDevMedia
 {
 public:
-    static constexpr int kClipCount = 3;
+    static constexpr int kClipCount = 4;
+
+    // Base clip k: its picture size and length (a few seconds, with sound;
+    // from 320x180 up to 1920x1080).
+    static QSize clipSize(int clip);
+    static int clipSeconds(int clip);
     // The release time of the update package (2026-11-02 09:00 UTC).
     static constexpr qint64 kUpdateReleaseTime = 1793610000;
 

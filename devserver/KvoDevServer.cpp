@@ -24,6 +24,7 @@ QByteArray reason(int status)
 {
     switch (status) {
     case 200: return "OK";
+    case 206: return "Partial Content";
     case 302: return "Found";
     case 304: return "Not Modified";
     case 400: return "Bad Request";
@@ -32,6 +33,7 @@ QByteArray reason(int status)
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
     case 409: return "Conflict";
+    case 416: return "Range Not Satisfiable";
     case 500: return "Internal Server Error";
     case 502: return "Bad Gateway";
     case 503: return "Service Unavailable";
@@ -98,6 +100,7 @@ bool KvoDevServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
     const KvoDevReply reply = route(request, &control);
     const bool headOnly = request.method() == QHttpServerRequest::Method::Head;
     const bool close = request.value("Connection").toLower() == "close";
+    const QByteArray range = request.value("Range");
     if (!m_quiet) {
         std::fprintf(stderr, "%s %s -> %d\n", request.method() == QHttpServerRequest::Method::Post ? "POST" : "GET",
                      qPrintable(request.url().path()), reply.status);
@@ -107,11 +110,11 @@ bool KvoDevServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
     if (delay > 0) {
         // The socket is the timer's context: a client that left takes the
         // pending answer with it.
-        QTimer::singleShot(delay, socket, [this, socket, reply, headOnly, close] {
-            send(socket, reply, headOnly, close);
+        QTimer::singleShot(delay, socket, [this, socket, reply, headOnly, close, range] {
+            send(socket, reply, headOnly, close, range);
         });
     } else {
-        send(socket, reply, headOnly, close);
+        send(socket, reply, headOnly, close, range);
     }
     return true;
 }
@@ -121,11 +124,34 @@ void KvoDevServer::missingHandler(const QHttpServerRequest&, QTcpSocket* socket)
     send(socket, KvoDevReply::error(404, QStringLiteral("Chemin inconnu.")), false, false);
 }
 
-void KvoDevServer::send(QTcpSocket* socket, const KvoDevReply& reply, bool headOnly, bool close)
+void KvoDevServer::send(QTcpSocket* socket, const KvoDevReply& reply, bool headOnly, bool close,
+                        const QByteArray& range)
 {
     if (!socket || socket->state() != QAbstractSocket::ConnectedState)
         return;
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reason(reply.status) + "\r\n";
+    // A file answers a single byte range "bytes=FIRST-[LAST]" (players seek
+    // in a stream that way); any other form of range gets the whole file.
+    const qint64 fileSize = reply.filePath.isEmpty() ? 0 : QFileInfo(reply.filePath).size();
+    qint64 offset = 0;
+    qint64 slice = fileSize;
+    int status = reply.status;
+    static const QRegularExpression rangeRe(QStringLiteral("^bytes=(\\d+)-(\\d*)$"));
+    const QRegularExpressionMatch rangeMatch = rangeRe.match(QString::fromLatin1(range.trimmed()));
+    if (!reply.filePath.isEmpty() && status == 200 && rangeMatch.hasMatch()) {
+        const qint64 first = rangeMatch.captured(1).toLongLong();
+        const qint64 last = rangeMatch.captured(2).isEmpty() ? fileSize - 1
+                                                             : qMin(fileSize - 1, rangeMatch.captured(2).toLongLong());
+        if (first >= fileSize || last < first) {
+            QByteArray head = "HTTP/1.1 416 " + reason(416) + "\r\nContent-Range: bytes */"
+                              + QByteArray::number(fileSize) + "\r\nContent-Length: 0\r\n\r\n";
+            socket->write(head);
+            return;
+        }
+        status = 206;
+        offset = first;
+        slice = last - first + 1;
+    }
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason(status) + "\r\n";
     if (!reply.contentType.isEmpty())
         head += "Content-Type: " + reply.contentType + "\r\n";
     for (const auto& h : reply.headers)
@@ -146,7 +172,11 @@ void KvoDevServer::send(QTcpSocket* socket, const KvoDevReply& reply, bool headO
         return;
     }
 
-    const qint64 size = QFileInfo(reply.filePath).size();
+    head += "Accept-Ranges: bytes\r\n";
+    if (status == 206)
+        head += "Content-Range: bytes " + QByteArray::number(offset) + '-' + QByteArray::number(offset + slice - 1) + '/'
+                + QByteArray::number(fileSize) + "\r\n";
+    const qint64 size = slice;
     qint64 announced = size;
     qint64 count = size;
     KvoDevTransfer::End end = close ? KvoDevTransfer::End::Close : KvoDevTransfer::End::KeepOpen;
@@ -175,7 +205,7 @@ void KvoDevServer::send(QTcpSocket* socket, const KvoDevReply& reply, bool headO
     if (end == KvoDevTransfer::End::Close)
         head += "Connection: close\r\n";
     head += "\r\n";
-    KvoDevTransfer::start(socket, head, reply.filePath, headOnly ? 0 : count, end);
+    KvoDevTransfer::start(socket, head, reply.filePath, headOnly ? 0 : count, end, offset);
 }
 
 KvoDevReply KvoDevServer::route(const QHttpServerRequest& request, bool* control)
@@ -188,7 +218,7 @@ KvoDevReply KvoDevServer::route(const QHttpServerRequest& request, bool* control
     if (path.startsWith(QLatin1String("/0.1/")))
         return api(request, path);
     if (path.startsWith(QLatin1String("/files/")))
-        return file(path);
+        return file(path, request.url().query());
     return page(path, parseEncoded(request.url().query(QUrl::FullyEncoded).toUtf8()));
 }
 
@@ -457,7 +487,7 @@ KvoDevReply KvoDevServer::download(const QString& path, const QByteArray& conten
     return r;
 }
 
-KvoDevReply KvoDevServer::file(const QString& path)
+KvoDevReply KvoDevServer::file(const QString& path, const QString& query)
 {
     static const QRegularExpression videoRe(QStringLiteral("^/files/videos/(\\d+)/(\\d+)\\.qoz$"));
     static const QRegularExpression previewRe(QStringLiteral("^/files/previews/(\\d+)\\.mp4$"));
@@ -488,8 +518,7 @@ KvoDevReply KvoDevServer::file(const QString& path)
     m = previewRe.match(path);
     if (m.hasMatch()) {
         const KvoDevData::Course* c = m_data->course(m.captured(1).toInt());
-        return c ? KvoDevReply::file(m_media->clipPath(c->id % KvoDevMedia::kClipCount), QByteArrayLiteral("video/mp4"))
-                 : missing;
+        return c ? preview(*c, query) : missing;
     }
     m = thumbRe.match(path);
     if (m.hasMatch()) {
@@ -529,6 +558,28 @@ KvoDevReply KvoDevServer::file(const QString& path)
                                     : missing;
     }
     return missing;
+}
+
+KvoDevReply KvoDevServer::preview(const KvoDevData::Course& course, const QString& query)
+{
+    const QByteArray mp4 = QByteArrayLiteral("video/mp4");
+    if (m_faults->isOn(QStringLiteral("preview404")))
+        return KvoDevReply::error(404, QStringLiteral("Extrait introuvable."));
+    if (m_faults->isOn(QStringLiteral("preview_garbage")))
+        return KvoDevReply::file(m_media->redirectedPath(), mp4);
+    // Moved once: the address it points at is served as it stands.
+    if (m_faults->isOn(QStringLiteral("preview_redirect")) && query.isEmpty()) {
+        KvoDevReply r = KvoDevReply::bytes(302, QByteArrayLiteral("text/plain"), QByteArrayLiteral("Moved"));
+        r.headers.append({QByteArrayLiteral("Location"),
+                          (baseUrl() + QStringLiteral("/files/previews/%1.mp4?moved=1").arg(course.id)).toUtf8()});
+        return r;
+    }
+    KvoDevReply r = KvoDevReply::file(m_media->clipPath(course.id % KvoDevMedia::kClipCount), mp4);
+    if (m_faults->isOn(QStringLiteral("preview_short")))
+        r.fileMode = KvoDevReply::FileMode::Short;
+    else if (m_faults->isOn(QStringLiteral("preview_stall")))
+        r.fileMode = KvoDevReply::FileMode::Stall;
+    return r;
 }
 
 KvoDevReply KvoDevServer::page(const QString& path, const Fields& query)

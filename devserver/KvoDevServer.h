@@ -50,11 +50,14 @@ private:
 
     KvoDevReply route(const QHttpServerRequest& request, bool* control);
     KvoDevReply api(const QHttpServerRequest& request, const QString& path);
-    KvoDevReply file(const QString& path);
+    KvoDevReply file(const QString& path, const QString& query = QString());
+    // A course's preview clip, with the preview faults.
+    KvoDevReply preview(const KvoDevData::Course& course, const QString& query);
     KvoDevReply download(const QString& path, const QByteArray& contentType);
     KvoDevReply page(const QString& path, const Fields& query);
     KvoDevReply control(const QString& path, const Fields& query);
-    void send(QTcpSocket* socket, const KvoDevReply& reply, bool headOnly, bool close);
+    void send(QTcpSocket* socket, const KvoDevReply& reply, bool headOnly, bool close,
+              const QByteArray& range = QByteArray());
     void record(const QString& kind, const QString& userId, const Fields& fields);
 
     KvoDevReply login(const Call& call, KvoDevData::Account* account);

@@ -16,11 +16,11 @@ KvoDevTransfer::KvoDevTransfer(QTcpSocket* socket, const QString& path, qint64 c
 }
 
 void KvoDevTransfer::start(QTcpSocket* socket, const QByteArray& head, const QString& path,
-                           qint64 count, End end)
+                           qint64 count, End end, qint64 offset)
 {
     auto* t = new KvoDevTransfer(socket, path, count, end);
     socket->write(head);
-    if (!t->m_file.open(QIODevice::ReadOnly))
+    if (!t->m_file.open(QIODevice::ReadOnly) || !t->m_file.seek(offset))
         t->m_left = 0;
     connect(socket, &QTcpSocket::bytesWritten, t, &KvoDevTransfer::pump);
     t->pump();

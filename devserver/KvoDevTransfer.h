@@ -17,9 +17,9 @@ class KvoDevTransfer : public QObject
 public:
     enum class End { KeepOpen, Close };
 
-    // Sends head, then the first `count` bytes of the file at path.
+    // Sends head, then `count` bytes of the file at path from `offset` on.
     static void start(QTcpSocket* socket, const QByteArray& head, const QString& path,
-                      qint64 count, End end);
+                      qint64 count, End end, qint64 offset = 0);
 
 private:
     KvoDevTransfer(QTcpSocket* socket, const QString& path, qint64 count, End end);

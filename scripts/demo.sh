@@ -33,6 +33,8 @@ else
   XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
   chmod 700 "$XDG_RUNTIME_DIR"
   export XDG_RUNTIME_DIR
+  # No sound card behind a virtual display: the videos play silently.
+  export VISTRELLE_VLC_ARGS=${VISTRELLE_VLC_ARGS:---aout=dummy}
   VISTRELLE_AUTOLOGIN=${VISTRELLE_AUTOLOGIN:-demo:demo} \
     xvfb-run -a -s "-screen 0 1280x800x24" ./build/bin/vistrelle "$@"
 fi

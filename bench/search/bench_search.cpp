@@ -10,7 +10,7 @@
 //    again, forth and back, from the cache (answers and rows kept). Timed:
 //    the page switch, its rows laid out and painted. The number of requests made during the
 //    walk is printed too (0 expected).
-#include "KvoScriptedServer.h"
+#include "KvoFakeHttpServer.h"
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 
@@ -157,13 +157,11 @@ int main(int argc, char** argv)
 
     // 2. Paging through cached pages.
     {
-        KvoScriptedServer server;
+        KvoFakeHttpServer server;
         server.listen();
-        server.setResponder([](const KvoScriptedServer::Request& r) {
-            KvoScriptedServer::Reply reply;
-            reply.body = answer(120, r.form.queryItemValue(QStringLiteral("start")).toInt(),
-                                r.form.queryItemValue(QStringLiteral("limit")).toInt());
-            return reply;
+        server.setHandler([](const KvoFakeHttpServer::Request& r) {
+            return KvoFakeHttpServer::Reply::of(200, answer(120, r.form().queryItemValue(QStringLiteral("start")).toInt(),
+                                                            r.form().queryItemValue(QStringLiteral("limit")).toInt()));
         });
         KvoApi::setEndpointForTesting(server.address());
         KvoPageSearch page;

@@ -7,6 +7,7 @@
 #include "KvoPageFavoris.h"
 #include "KvoPageHome.h"
 #include "KvoPageNews.h"
+#include "KvoPagePlayer.h"
 #include "KvoPagePromo.h"
 #include "KvoPageRegistry.h"
 #include "KvoPageSearch.h"
@@ -14,8 +15,11 @@
 #include "KvoPageHelp.h"
 #include "KvoPageSoftwares.h"
 #include "KvoPageTopMonth.h"
+#include "KvoPreviewPlayer.h"
 #include "KvoSingleApplication.h"
 #include "KvoVideoImporter.h"
+
+#include <QPointer>
 
 // How a page joins the client: one registration here, nothing elsewhere.
 //
@@ -68,6 +72,22 @@ void KvoPageSetup::registerPages()
     KvoMainWindow::registerPage<KvoPageDetailSoftware>(detail);
 
     // Built with the window: links and the downloads counter need it at once.
+    // The player is built with the window: it takes over the control bar.
+    KvoPageRegistry::Page player =
+        page(QStringLiteral("player"), QStringLiteral("buttonVideos"), KvoPageRegistry::Menu::Highlights);
+    player.buildAtStart = true;
+    KvoMainWindow::registerPage<KvoPagePlayer>(player);
+    // It plays the videos on disk of a software in the order of that
+    // software's page.
+    KvoPagePlayer::setPlaylistSource([](uint softwareId, QList<QVariant>& purchaseIds, QList<QVariant>& videoIds) {
+        KvoMainWindow* window = KvoMainWindow::instance();
+        if (!window)
+            return;
+        const QString key = QStringLiteral("detail_software_%1").arg(softwareId);
+        if (auto* detail = qobject_cast<KvoPageDetailSoftware*>(window->pages().value(key).first))
+            detail->collectDownloadedVideos(purchaseIds, videoIds);
+    });
+
     KvoPageRegistry::Page downloads = page(QStringLiteral("downloads"), QStringLiteral("buttonTelecharger"));
     downloads.buildAtStart = true;
     KvoMainWindow::registerPage<KvoPageDownloads>(downloads);
@@ -81,6 +101,14 @@ void KvoPageSetup::registerPages()
         return created;
     };
     KvoMainWindow::registerPage<KvoPageSearch>(search);
+    // One preview dialog for the whole window, made on the first preview and
+    // gone with the window.
+    KvoPageSearch::setPreviewHook([](const QString& address, int width, int height) {
+        static QPointer<KvoPreviewPlayer> preview;
+        if (!preview)
+            preview = new KvoPreviewPlayer(KvoMainWindow::instance());
+        preview->open(address, width, height);
+    });
 
     // The first page after sign-in: the service's home page.
     KvoMainWindow::registerPage<KvoPageHome>(page(QStringLiteral("accueil"), QStringLiteral("buttonAccueil")));
@@ -111,7 +139,4 @@ void KvoPageSetup::registerPages()
         return created;
     };
     KvoMainWindow::registerPage<KvoPageContact>(support);
-
-    // Menu entries of pages still to come, as they will register:
-    //   "player" buttonVideos (Highlights, buildAtStart, before "downloads").
 }

@@ -464,8 +464,13 @@ bool KvoPageDownloads::openLink(const KvoVornLink& link)
 
 void KvoPageDownloads::playVideo(uint purchaseId)
 {
-    sort();
     const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
+    // A link may come before the page was ever shown: its list is built
+    // first, or an owned purchase would look unknown.
+    if (purchases.contains(int(purchaseId)) && !m_entries.contains(int(purchaseId))
+        && purchasesMissingVideos({{int(purchaseId), purchases.value(int(purchaseId))}}).size() == 1)
+        onShow();
+    sort();
     for (int i = 0; i < m_sorted.size(); ++i) {
         if (uint(m_sorted.at(i)) != purchaseId)
             continue;

@@ -62,6 +62,11 @@ void KvoVideoTitle::show()
     m_fadeTimer->start();
 }
 
+bool KvoVideoTitle::isActive() const
+{
+    return m_fadeTimer->isActive();
+}
+
 void KvoVideoTitle::display()
 {
     show();

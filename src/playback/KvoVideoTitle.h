@@ -32,6 +32,8 @@ public:
     // Visible at full opacity, held for 2000 ms, then faded out. Again
     // during the fade: back to full opacity with a new hold.
     void show();
+    // Between show() and the end of the fade.
+    bool isActive() const;
 
 public slots:
     void display();

@@ -1,6 +1,7 @@
 #include "KvoMainWindow.h"
 
 #include "IKvoPage.h"
+#include "IKvoPlayerPage.h"
 #include "KvoAsynchronousSender.h"
 #include "KvoConnectionStateManager.h"
 #include "KvoDialog.h"
@@ -8,17 +9,21 @@
 #include "KvoEnvironment.h"
 #include "KvoFont.h"
 #include "KvoHTTPRequest.h"
+#include "KvoInfobulle.h"
 #include "KvoNotifier.h"
 #include "KvoPlatformGui.h"
 #include "KvoPurchase.h"
 #include "KvoPurchaseVideoManager.h"
+#include "KvoQozFile.h"
 #include "KvoSoftware.h"
 #include "KvoVideoSeeker.h"
 #include "KvoVideoVolumeSlider.h"
 #include "KvoVornLink.h"
 #include "ui_KvoMainWindow.h"
+#include "ui_UIErrorPlayVideoDialog.h"
 #include "ui_UISessionDialog.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -26,6 +31,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QPalette>
 #include <QScreen>
 #include <QSizeGrip>
@@ -152,6 +158,7 @@ KvoMainWindow::KvoMainWindow(bool online, QWidget* parent, Qt::WindowFlags flags
     }
     hideShadows(!m_compositing);
     setWindowTitle(tr("Vistrelle"));
+    m_infobulle = new KvoInfobulle(QString(), this);
 
     // Control-bar widgets of the player.
     m_volumeSlider = new KvoVideoVolumeSlider(this);
@@ -191,6 +198,7 @@ KvoMainWindow::KvoMainWindow(bool online, QWidget* parent, Qt::WindowFlags flags
     // Built in advance: the links and the downloads counter need them.
     for (const QString& key : KvoPageRegistry::keysBuiltAtStart())
         insertPageInMap(key);
+    wirePlayerPage();
     hideControls(true);
 
     KvoEnvironment::flushCache(online);
@@ -304,6 +312,14 @@ void KvoMainWindow::connectForm()
     for (QPushButton* level : {ui->buttonLevel1, ui->buttonLevel2, ui->buttonLevel3})
         connect(level, &QPushButton::clicked, this, &KvoMainWindow::onClickChangeLocation);
     // The view-mode buttons join with the view modes.
+    for (QPushButton* mode : {ui->buttonFullscreen, ui->buttonApprentissage, ui->buttonNormal})
+        connect(mode, &QPushButton::clicked, this, &KvoMainWindow::onFullScreenClicked);
+    // The control bar's tooltips and the search box's focus-out.
+    for (QWidget* watched : std::initializer_list<QWidget*>{
+             ui->editSearch, ui->buttonSignet, ui->buttonLink, ui->buttonComment, ui->volumeLess, ui->buttonNormal,
+             ui->buttonApprentissage, ui->buttonFullscreen, ui->buttonPlay, ui->buttonPause, ui->buttonNext,
+             ui->buttonPrevious})
+        watched->installEventFilter(this);
     connect(ui->buttonClose, &QPushButton::clicked, this, &KvoMainWindow::onClose);
     connect(ui->buttonMaximize, &QPushButton::clicked, this, &KvoMainWindow::onMaximize);
     connect(ui->buttonMinimize, &QPushButton::clicked, this, &KvoMainWindow::onMinimize);
@@ -321,6 +337,18 @@ void KvoMainWindow::connectLibrary(bool online)
             &KvoMainWindow::onDatabaseUpdated);
     connect(manager, &KvoPurchaseVideoManager::sessionExpired, this,
             &KvoMainWindow::onSessionExpired);
+    connect(manager, &KvoPurchaseVideoManager::updateEnded, this, &KvoMainWindow::onUpdateEnded,
+            Qt::QueuedConnection);
+    // What an earlier run or a failing service left in the queue of
+    // outgoing requests goes out now, and again after every poll of the
+    // library while online: waiting for the next connection change would
+    // keep it for as long as the connection stays up.
+    connect(manager, &KvoPurchaseVideoManager::updateEnded, this, [this] {
+        if (m_online && !m_closing)
+            KvoAsynchronousSender::flush();
+    }, Qt::QueuedConnection);
+    if (online)
+        KvoAsynchronousSender::flush();
     manager->update();
 }
 
@@ -405,7 +433,9 @@ void KvoMainWindow::changePage(const KvoPageRequest& original)
     insertPageInMap(key);
     if (!m_pages.contains(key))
         return;
-    // The player page pauses a playing video here once it exists.
+    IKvoPlayerPage* player = playerPage();
+    if (player && m_currentKey == QLatin1String("player") && player->isPlaying())
+        player->onPlayClicked();
     hideControls(key != QLatin1String("player"));
     updateMenu(key);
     if (IKvoPage* page = pageInterface(key)) {
@@ -620,46 +650,144 @@ void KvoMainWindow::onDatabaseUpdated()
         page->onLibraryUpdated();
     updateUserInfos();
     m_databaseUpdatedOnce = true;
-    // The waiting links are worked off (the files join here with their
-    // handling).
+    onNewMessageFromInstance(QString());
     onNewUrlFromInstance(QUrl());
     updateVideosMenuEntry();
 }
 
 // --- links and messages -----------------------------------------------------
 
+namespace {
+
+std::function<void()>& importErrorDialog()
+{
+    static std::function<void()> dialog;
+    return dialog;
+}
+
+} // namespace
+
+void KvoMainWindow::setImportErrorDialog(const std::function<void()>& dialog)
+{
+    importErrorDialog() = dialog;
+}
+
+bool KvoMainWindow::isLibraryReady() const
+{
+    return m_databaseUpdatedOnce || m_updateEndedOnce || !KvoPurchaseVideoManager::instance()->isConnected();
+}
+
+void KvoMainWindow::onUpdateEnded()
+{
+    // A first update that changed nothing (304) or failed emits no
+    // databaseUpdated(): the library read from the database is ready all
+    // the same, and what waits must not wait for a later change.
+    if (m_updateEndedOnce || m_closing)
+        return;
+    m_updateEndedOnce = true;
+    onNewMessageFromInstance(QString());
+    onNewUrlFromInstance(QUrl());
+}
+
 void KvoMainWindow::onNewUrlFromInstance(const QUrl& url)
 {
     if (!url.isEmpty() && !m_queuedLinks.contains(url))
         m_queuedLinks.append(url);
-    // A link acts on the library: it waits for the first library update.
-    if (!m_databaseUpdatedOnce || m_queuedLinks.isEmpty())
+    // A link acts on the library: online it waits for the first update.
+    if (!isLibraryReady() || m_closing || m_queuedLinks.isEmpty())
         return;
-    if (!url.isEmpty()) {
-        raise();
-        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-        activateWindow();
-    }
-    while (!m_queuedLinks.isEmpty()) {
-        const KvoVornLink link = KvoVornLink::parse(m_queuedLinks.takeFirst());
-        if (!link.isValid())
-            continue;
-        for (IKvoPage* page : builtPages()) {
-            if (page->openLink(link))
-                break;
-        }
-    }
+    if (!url.isEmpty())
+        bringToFront();
+    while (!m_queuedLinks.isEmpty())
+        handleUrl(m_queuedLinks.takeFirst());
     showCurrentPage();
+}
+
+void KvoMainWindow::bringToFront()
+{
+    raise();
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    activateWindow();
+    // A modal dialog open over the window stays above it.
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
+void KvoMainWindow::handleUrl(const QUrl& url)
+{
+    const KvoVornLink link = KvoVornLink::parse(url);
+    if (!link.isValid())
+        return;
+    for (IKvoPage* page : builtPages()) {
+        if (page->openLink(link))
+            break;
+    }
 }
 
 void KvoMainWindow::onNewMessageFromInstance(const QString& text)
 {
-    if (text.isEmpty())
+    if (!text.isEmpty() && !QFileInfo(text).isFile())
         return;
-    if (!QFileInfo(text).isFile())
-        return;
-    if (!m_queuedMessages.contains(text))
+    if (!text.isEmpty() && !m_queuedMessages.contains(text))
         m_queuedMessages.append(text);
+    if (!isLibraryReady() || m_closing || m_queuedMessages.isEmpty())
+        return;
+    if (!text.isEmpty())
+        bringToFront();
+    while (!m_queuedMessages.isEmpty())
+        handleParameter(m_queuedMessages.takeFirst());
+    showCurrentPage();
+}
+
+void KvoMainWindow::handleParameter(const QString& path)
+{
+    // The file names its course and video in its closing box; they must
+    // also be a video of this library.
+    const KvoQozFile qoz(path);
+    KvoPurchaseVideoManager* library = KvoPurchaseVideoManager::instance();
+    const QMap<int, KvoPurchase> purchases = library->purchases();
+    const auto purchase = qoz.isValid() ? purchases.constFind(int(qoz.purchaseId())) : purchases.cend();
+    if (purchase == purchases.cend() || !purchase->files.contains(int(qoz.fileId()))
+        || purchase->softwareIDs.isEmpty()) {
+        showErrorImport();
+        return;
+    }
+    KvoVideoFile file = purchase->files.value(int(qoz.fileId()));
+    if (file.KvoPath.isEmpty() || !QFileInfo(file.KvoPath).isFile()) {
+        file.KvoPath = QFileInfo(path).absoluteFilePath();
+        library->setVideoPath(purchase.value(), file);
+    }
+    const uint softwareId = purchase->softwareIDs.first();
+    const QString softwareKey = QStringLiteral("detail_software_%1").arg(softwareId);
+    if (file.hidden) {
+        library->setVideoHidden(purchase->id, file.fileId, false);
+        changePage(softwareKey, true);
+        return;
+    }
+    changePage(softwareKey, false);
+    QWidget* softwarePage = m_pages.value(softwareKey).first;
+    if (!softwarePage) {
+        showErrorImport();
+        return;
+    }
+    changePage(KvoPageRequest::player(softwareId, softwarePage, file.fileId));
+}
+
+void KvoMainWindow::showErrorImport()
+{
+    if (importErrorDialog()) {
+        importErrorDialog()();
+        return;
+    }
+    KvoDialog dialog(this, Qt::Dialog | Qt::FramelessWindowHint);
+    auto* content = new QWidget(&dialog);
+    Ui_UIErrorPlayVideoDialog form;
+    form.setupUi(content);
+    dialog.addWidget(content);
+    dialog.setDimmedWidget(this);
+    dialog.showDialog(false, true);
 }
 
 // --- control bar ------------------------------------------------------------
@@ -688,9 +816,11 @@ void KvoMainWindow::hideControls(bool hide)
     }
     ui->buttonPlay->hide();
     ui->buttonPause->hide();
-    // Pause shows instead while the player page plays, once it exists.
+    IKvoPlayerPage* player = playerPage();
     if (!hide)
-        ui->buttonPlay->show();
+        (player && player->isPlaying() ? ui->buttonPause : ui->buttonPlay)->show();
+    if (player)
+        player->setMarkersHidden(hide);
     if (!hide)
         applySizeRules();
 }
@@ -711,10 +841,18 @@ void KvoMainWindow::hidePlayerButtons(bool hide)
 
 void KvoMainWindow::applySizeRules()
 {
-    if (width() < 750)
+    IKvoPlayerPage* player = playerPage();
+    if (player)
+        player->updateMarkerPositions();
+    if (width() < 750) {
         hidePlayerButtons(true);
-    else if (m_currentKey == QLatin1String("player"))
+        if (player)
+            player->setMarkersHidden(true);
+    } else if (m_currentKey == QLatin1String("player")) {
         hidePlayerButtons(false);
+        if (player)
+            player->setMarkersHidden(false);
+    }
     const bool titles = height() > 579;
     ui->labelBoutique->setVisible(titles);
     ui->labelBibliotheque->setVisible(titles);
@@ -765,7 +903,9 @@ void KvoMainWindow::mousePressEvent(QMouseEvent* event)
     QDialog::mousePressEvent(event);
     if (m_maximized)
         return;
-    if (ui->widgetBar->underMouse() || ui->widgetTaskBar->underMouse()) {
+    QWidget* player = m_pages.value(QStringLiteral("player")).first;
+    if (ui->widgetBar->underMouse() || ui->widgetTaskBar->underMouse()
+        || (m_viewMode == 2 && player && player->underMouse())) {
         m_pressOffset = event->position().toPoint();
         m_dragging = true;
     }
@@ -781,6 +921,7 @@ void KvoMainWindow::mouseMoveEvent(QMouseEvent* event)
 void KvoMainWindow::mouseReleaseEvent(QMouseEvent* event)
 {
     QDialog::mouseReleaseEvent(event);
+    hideInfobulle();
     m_dragging = false;
 }
 
@@ -793,7 +934,21 @@ void KvoMainWindow::mouseDoubleClickEvent(QMouseEvent* event)
 
 void KvoMainWindow::keyPressEvent(QKeyEvent* event)
 {
-    // Escape never closes the window; the view modes use it later.
+    const bool onPlayer = m_currentKey == QLatin1String("player");
+    // Back to the normal mode without setting the mode first, so that
+    // leaving full screen restores the saved geometry.
+    if (event->key() == Qt::Key_Escape && (m_viewMode == 1 || m_viewMode == 2))
+        toggleViewMode(0);
+    if (event->key() == Qt::Key_Space && onPlayer) {
+        IKvoPlayerPage* player = playerPage();
+        if (player && player->isPlayable())
+            player->onPlayClicked();
+    }
+    if (event->key() == Qt::Key_F && onPlayer) {
+        m_viewMode = (m_viewMode + 1) % 3;
+        toggleViewMode(m_viewMode);
+    }
+    // Escape never closes the window.
     if (event->key() == Qt::Key_Escape) {
         event->ignore();
         return;
@@ -830,6 +985,13 @@ void KvoMainWindow::showEvent(QShowEvent* event)
     showCurrentPage();
 }
 
+void KvoMainWindow::moveEvent(QMoveEvent* event)
+{
+    QDialog::moveEvent(event);
+    if (IKvoPlayerPage* player = playerPage())
+        player->updateOverlays();
+}
+
 void KvoMainWindow::closeEvent(QCloseEvent* event)
 {
     // A close by the window manager (Alt+F4, the taskbar) runs the same
@@ -858,8 +1020,21 @@ void KvoMainWindow::onClickDisconnect()
     onClose();
 }
 
+void KvoMainWindow::closeOpenDialogs()
+{
+    // A modal dialog still open would keep the window's own run from
+    // ending: the window would stay hidden and the client look stuck.
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<KvoDialog*>(widget); dialog && dialog->isVisible())
+            dialog->closeWithCancel();
+    }
+}
+
 void KvoMainWindow::onSessionExpired()
 {
+    if (m_closing || m_sessionExpired)
+        return;
+    closeOpenDialogs();
     changePage(QStringLiteral("accueil"), false);
     hide();
     showSessionExpiredDialog();
@@ -886,10 +1061,12 @@ void KvoMainWindow::onClose()
     if (m_closing)
         return;
     m_closing = true;
+    closeOpenDialogs();
+    hideInfobulle();
+    // The downloads stop, the player stores the volume and stops.
     for (IKvoPage* page : builtPages())
         page->onSessionClosing();
-    // The update download and the player's volume are wound up here as
-    // those pages land.
+    // The update download is wound up here when the settings page lands.
     stopConnectionProbe();
     KvoPurchaseVideoManager::destroy();
     startFade(false);
@@ -938,4 +1115,179 @@ void KvoMainWindow::onTimerUpdateOpacity()
         m_closed = true;
         close();
     }
+}
+
+// --- player -------------------------------------------------------------------
+
+IKvoPlayerPage* KvoMainWindow::playerPage() const
+{
+    return dynamic_cast<IKvoPlayerPage*>(m_pages.value(QStringLiteral("player")).first);
+}
+
+void KvoMainWindow::wirePlayerPage()
+{
+    IKvoPlayerPage* player = playerPage();
+    if (!player)
+        return;
+    IKvoPlayerPage::Controls controls;
+    controls.play = ui->buttonPlay;
+    controls.pause = ui->buttonPause;
+    controls.previous = ui->buttonPrevious;
+    controls.next = ui->buttonNext;
+    controls.mute = ui->volumeLess;
+    controls.volume = m_volumeSlider;
+    controls.seeker = m_seeker;
+    controls.duration = ui->labelPositionEnd;
+    controls.time = ui->labelPositionStart;
+    controls.link = ui->buttonLink;
+    controls.comment = ui->buttonComment;
+    controls.signet = ui->buttonSignet;
+    controls.markerParent = ui->widgetTaskBar;
+    player->setControls(controls);
+    // By name: the window knows the page only by its interfaces.
+    QWidget* page = m_pages.value(QStringLiteral("player")).first;
+    connect(page, SIGNAL(needToUpdateArianne()), this, SLOT(needToUpdateAriannePlayer()));
+    connect(page, SIGNAL(onDoubleClick()), this, SLOT(onDoubleClickPlayer()));
+    connect(page, SIGNAL(needToHideInfobulle()), this, SLOT(hideInfobulle()));
+}
+
+void KvoMainWindow::hideInfobulle()
+{
+    if (m_infobulle)
+        m_infobulle->hide();
+}
+
+void KvoMainWindow::needToUpdateAriannePlayer()
+{
+    updateLocation(QStringLiteral("player"));
+}
+
+void KvoMainWindow::onClickSignet(const QString& name, const QTime& time)
+{
+    if (IKvoPlayerPage* player = playerPage())
+        player->addSignet(name, time);
+}
+
+void KvoMainWindow::onDoubleClickPlayer()
+{
+    if (m_currentKey != QLatin1String("player"))
+        return;
+    m_viewMode = (m_viewMode + 1) % 3;
+    toggleViewMode(m_viewMode);
+}
+
+void KvoMainWindow::onFullScreenClicked()
+{
+    m_viewMode = (m_viewMode + 1) % 3;
+    toggleViewMode(m_viewMode);
+}
+
+void KvoMainWindow::toggleAlwaysOnTop(bool onTop)
+{
+    KvoPlatformGui::setWindowOnTop(this, onTop);
+}
+
+void KvoMainWindow::toggleViewMode(uint mode)
+{
+    const uint before = m_shownViewMode;
+    const bool framed = mode == 0;
+    ui->widgetMenu->setVisible(framed);
+    ui->widgetBar->setVisible(framed);
+    if (framed)
+        ui->widgetMenu->repaint();
+    ui->borderContent->setVisible(framed);
+    m_sizeGrip->setVisible(mode != 1);
+    ui->layoutControls->setContentsMargins(mode == 0 ? 210 : 11, 0, 0, 0);
+    hideShadows(mode == 1);
+    if (before == 1 && mode != 1)
+        KvoPlatformGui::setFullScreen(this, false);
+    if (mode == 1) {
+        if (before != 1)
+            m_normalGeometry = geometry();
+        m_maximized = true;
+        setMinimumSize(m_savedMinimumSize);
+        toggleAlwaysOnTop(true);
+        QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+        if (screen)
+            setGeometry(screen->geometry());
+        KvoPlatformGui::setFullScreen(this, true);
+    } else if (mode == 2) {
+        m_maximized = false;
+        toggleAlwaysOnTop(true);
+        setMinimumSize(550, 400);
+        setGeometry(m_normalGeometry.x(), m_normalGeometry.y(), 550, 400);
+    } else {
+        m_maximized = false;
+        toggleAlwaysOnTop(false);
+        setMinimumSize(m_savedMinimumSize);
+        if (before == 1)
+            setGeometry(m_normalGeometry);
+        else
+            resize(m_normalGeometry.size());
+    }
+    m_viewMode = mode;
+    m_shownViewMode = mode;
+    hideControls(false);
+    hideInfobulle();
+    applySizeRules();
+    setFocus(Qt::OtherFocusReason);
+    raise();
+    // The player's floating forms come back above the window, at their
+    // place in the new layout.
+    if (IKvoPlayerPage* player = playerPage())
+        player->updateOverlays();
+}
+
+bool KvoMainWindow::eventFilter(QObject* object, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::FocusOut && type != QEvent::Enter && type != QEvent::Leave)
+        return QDialog::eventFilter(object, event);
+    if (type == QEvent::FocusOut) {
+        if (object == ui->editSearch) {
+            // Emptied, and the line edit still runs its own focus-out (or
+            // its cursor would blink on).
+            ui->editSearch->clear();
+        }
+        return false;
+    }
+    QString markerName;
+    if (m_currentKey == QLatin1String("player")) {
+        if (IKvoPlayerPage* player = playerPage())
+            markerName = player->markerName(object);
+    }
+    const bool marker = !markerName.isEmpty();
+    static const QMap<QString, const char*> texts = {
+        {QStringLiteral("buttonSignet"), QT_TR_NOOP("Nouveau signet")},
+        {QStringLiteral("buttonLink"), QT_TR_NOOP("Fiche sur Corvane")},
+        {QStringLiteral("buttonComment"), QT_TR_NOOP("Noter ce vorn")},
+        {QStringLiteral("volumeLess"), QT_TR_NOOP("Mute")},
+        {QStringLiteral("buttonNormal"), QT_TR_NOOP("Mode normal")},
+        {QStringLiteral("buttonApprentissage"), QT_TR_NOOP("Mode apprentissage")},
+        {QStringLiteral("buttonFullscreen"), QT_TR_NOOP("Plein écran")},
+        {QStringLiteral("buttonPlay"), QT_TR_NOOP("Lecture")},
+        {QStringLiteral("buttonPause"), QT_TR_NOOP("Pause")},
+        {QStringLiteral("buttonNext"), QT_TR_NOOP("Vidéo suivante")},
+        {QStringLiteral("buttonPrevious"), QT_TR_NOOP("Vidéo précédente")},
+    };
+    auto* widget = qobject_cast<QWidget*>(object);
+    const bool control = widget && widget->parentWidget() && texts.contains(object->objectName())
+                         && widget->window() == this;
+    if (!marker && !control)
+        return false;
+    if (!widget)
+        return false;
+    if (type == QEvent::Leave) {
+        hideInfobulle();
+        return true;
+    }
+    if (!widget->isEnabled())
+        return false;
+    const int x = widget->mapToGlobal(QPoint(0, 0)).x();
+    const int y = ui->widgetTaskBar->mapToGlobal(QPoint(0, 0)).y();
+    m_infobulle->setText(marker ? markerName : tr(texts.value(object->objectName())));
+    m_infobulle->move(x, y - 24);
+    m_infobulle->show();
+    m_infobulle->raise();
+    return true;
 }

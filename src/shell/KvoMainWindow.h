@@ -15,6 +15,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QTime>
 #include <QUrl>
 #include <QVariant>
 #include <QVector>
@@ -24,6 +25,8 @@
 #include <type_traits>
 
 class IKvoPage;
+class IKvoPlayerPage;
+class KvoInfobulle;
 class KvoConnectionStateManager;
 class KvoPurchase;
 class KvoSoftware;
@@ -137,6 +140,26 @@ public:
     QList<QUrl> queuedLinks() const { return m_queuedLinks; }
     QStringList queuedMessages() const { return m_queuedMessages; }
 
+    // The page "player" (built with the window when it is registered).
+    IKvoPlayerPage* playerPage() const;
+    KvoInfobulle* infobulle() const { return m_infobulle; }
+    // 0 normal, 1 full screen, 2 learning mode.
+    uint viewMode() const { return m_viewMode; }
+    // Links and files can act on the library: its first update ended (one
+    // that changed nothing or failed included), or the session is offline.
+    bool isLibraryReady() const;
+
+    // Hands a "vorn:" link to the pages; anything else does nothing.
+    void handleUrl(const QUrl& url);
+    // Shows the software page of a stored video file and plays it, or
+    // shows it again when it was hidden; the import error when the file is
+    // no video of the library.
+    void handleParameter(const QString& path);
+    // The playback-error dialog for a file that is no video of the library.
+    void showErrorImport();
+    // Replaces that dialog (tests); an empty function restores it.
+    static void setImportErrorDialog(const std::function<void()>& dialog);
+
     void setSearchEnabled(bool enabled);
     void notifyBallonNumber(int count);
 
@@ -162,6 +185,13 @@ public slots:
     void onChangeBallonNumber(int count);
     void onMaximize();
     void onMinimize();
+    void hideInfobulle();
+    void toggleViewMode(uint mode);
+    void onFullScreenClicked();
+    void onDoubleClickPlayer();
+    void toggleAlwaysOnTop(bool onTop);
+    void onClickSignet(const QString& name, const QTime& time);
+    void needToUpdateAriannePlayer();
 
 signals:
     void changeBallonNumber(int count);
@@ -178,6 +208,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    bool eventFilter(QObject* object, QEvent* event) override;
     void reject() override;
 
 private:
@@ -230,6 +262,11 @@ private:
     void applyFadeOpacity();
 
     void showSessionExpiredDialog();
+    void wirePlayerPage();
+    // Raises and activates the window, and a modal dialog over it after.
+    void bringToFront();
+    void onUpdateEnded();
+    void closeOpenDialogs();
 
     static KvoMainWindow* s_instance;
 
@@ -248,6 +285,11 @@ private:
     // The fade-out has ended: the next close really closes.
     bool m_closed = false;
     uint m_viewMode = 0;
+    // The mode the window is laid out in (Escape leaves m_viewMode as it is).
+    uint m_shownViewMode = 0;
+    // The first library update ended (a 304 or a failure included).
+    bool m_updateEndedOnce = false;
+    KvoInfobulle* m_infobulle = nullptr;
     QSizeGrip* m_sizeGrip = nullptr;
     KvoVideoSeeker* m_seeker = nullptr;
     KvoVideoVolumeSlider* m_volumeSlider = nullptr;

@@ -1,6 +1,6 @@
 # The main window of a session (sources relative to src/shell).
 target_sources(kvo_shell PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/IKvoPage.h
+  ${CMAKE_CURRENT_LIST_DIR}/IKvoPage.h ${CMAKE_CURRENT_LIST_DIR}/IKvoPlayerPage.h
   ${CMAKE_CURRENT_LIST_DIR}/KvoPageRegistry.h ${CMAKE_CURRENT_LIST_DIR}/KvoPageRegistry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/KvoPageRequest.h
   ${CMAKE_CURRENT_LIST_DIR}/KvoNavigationHistory.h ${CMAKE_CURRENT_LIST_DIR}/KvoNavigationHistory.cpp

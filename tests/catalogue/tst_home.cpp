@@ -1,6 +1,6 @@
 // The home page in its web view, against a scripted site on loopback: the
 // two variants, the links, the failures of the page and the one-load rule.
-#include "KvoScriptedServer.h"
+#include "KvoFakeHttpServer.h"
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 
@@ -88,8 +88,15 @@ private:
 
     std::unique_ptr<KvoTestHome> m_home;
     std::unique_ptr<QTemporaryDir> m_dir;
-    KvoScriptedServer m_server;
-    KvoScriptedServer::Reply m_homeReply; // status 0: the page of the variant
+    struct HomeReply
+    {
+        int status = 0; // 0: the page of the variant
+        QByteArray body;
+        QByteArray headers;
+        bool hold = false;
+    };
+    KvoFakeHttpServer m_server;
+    HomeReply m_homeReply;
     UrlRecorder m_urls;
 };
 
@@ -100,19 +107,21 @@ void TestHome::initTestCase()
     KvoApi::setEndpointForTesting(m_server.address());
     for (const char* scheme : {"http", "https", "file", "vorn"})
         QDesktopServices::setUrlHandler(QLatin1String(scheme), &m_urls, "openUrl");
-    m_server.setResponder([this](const KvoScriptedServer::Request& r) {
-        KvoScriptedServer::Reply reply;
-        reply.contentType = "text/html; charset=utf-8";
-        if (r.path == HomePath) {
+    m_server.setHandler([this](const KvoFakeHttpServer::Request& r) {
+        using Reply = KvoFakeHttpServer::Reply;
+        const QByteArray html = "text/html; charset=utf-8";
+        const QString path = r.path();
+        if (path == HomePath) {
+            if (m_homeReply.hold)
+                return Reply::never();
             if (m_homeReply.status != 0)
-                return m_homeReply;
-            reply.body = homePage(r.query.queryItemValue(QStringLiteral("tpl")) == QLatin1String("inline"));
-        } else if (r.path == QLatin1String("/moved")) {
-            reply.body = homePage(false);
-        } else {
-            reply.body = "<html><body>autre page</body></html>";
+                return Reply::of(m_homeReply.status, m_homeReply.body, "text/html", m_homeReply.headers);
+            return Reply::of(200, homePage(r.query().queryItemValue(QStringLiteral("tpl")) == QLatin1String("inline")),
+                             html);
         }
-        return reply;
+        if (path == QLatin1String("/moved"))
+            return Reply::of(200, homePage(false), html);
+        return Reply::of(200, "<html><body>autre page</body></html>", html);
     });
 }
 
@@ -129,8 +138,7 @@ void TestHome::init()
     QVERIFY(KvoTestLibrary::openWithUser(m_dir->path(), s_user));
     manager()->setConnected(true);
     m_server.clearRequests();
-    m_homeReply = KvoScriptedServer::Reply();
-    m_homeReply.status = 0;
+    m_homeReply = HomeReply();
     m_urls.urls.clear();
     KvoPageHome::setLoadDeadline(30000);
 }
@@ -189,7 +197,7 @@ void TestHome::loadAndFollowLinks()
     QVERIFY(!page->loadingFrame()->isRunning());
     QVERIFY(page->notice()->isHidden());
     QCOMPARE(m_server.requestsTo(HomePath).size(), 1);
-    QCOMPARE(m_server.requestsTo(HomePath).first().query.toString(),
+    QCOMPARE(m_server.requestsTo(HomePath).first().query().toString(),
              QStringLiteral("lang=") + KvoEnvironment::interfaceLocale());
     // The whole page lies in the scroll area, which scrolls it.
     QTRY_COMPARE(page->webView()->height(), 1500);
@@ -242,7 +250,7 @@ void TestHome::variantsByWidth()
     QTRY_VERIFY(!page->isLoading());
     QCOMPARE(page->loadCount(), 2);
     QVERIFY(!page->loadsWide());
-    QCOMPARE(m_server.requestsTo(HomePath).last().query.queryItemValue(QStringLiteral("tpl")),
+    QCOMPARE(m_server.requestsTo(HomePath).last().query().queryItemValue(QStringLiteral("tpl")),
              QStringLiteral("inline"));
     QTRY_COMPARE(page->webView()->height(), 800);
     page->resize(900, 556);
@@ -321,7 +329,6 @@ void TestHome::failures()
     m_homeReply.body = body;
     m_homeReply.headers = headers;
     m_homeReply.hold = hold;
-    m_homeReply.contentType = "text/html";
     KvoPageHome::setLoadDeadline(2000);
     auto page = makePage();
     QTRY_VERIFY_WITH_TIMEOUT(!page->isLoading(), 15000);
@@ -333,7 +340,7 @@ void TestHome::failures()
     if (loaded)
         return;
     // The next show tries again, and a good page then shows.
-    m_homeReply.status = 0;
+    m_homeReply = HomeReply();
     page->onShow();
     QVERIFY(page->isLoading());
     QTRY_VERIFY_WITH_TIMEOUT(page->isLoaded(), 15000);

@@ -1,7 +1,7 @@
 // The purchase dialog against the local web service: credits, confirmation,
 // the purchase that reaches the library, refusals and broken answers.
-#include "KvoModalHelper.h"
-#include "KvoScriptedServer.h"
+#include "KvoDialogDriver.h"
+#include "KvoFakeHttpServer.h"
 #include "KvoTestSupport.h"
 
 #include "KvoApi.h"
@@ -127,7 +127,7 @@ int TestPurchase::run(KvoPurchaser& purchaser, const KvoPurchase& c, int state, 
 {
     int closedIn = -1;
     QObject::connect(purchaser.dialog(), &KvoDialog::closed, &purchaser, [&] { closedIn = purchaser.state(); });
-    whenReady([&] { return purchaser.dialog()->isVisible() && purchaser.state() == state; }, action);
+    KvoDialogDriver::whenReady([&] { return purchaser.dialog()->isVisible() && purchaser.state() == state; }, action);
     purchaser.buy(c);
     return closedIn;
 }
@@ -180,7 +180,7 @@ void TestPurchase::buyFreeThenPaid()
         QVERIFY(purchaser.dialog()->exitButtonType() == 0);
         purchaser.form()->button_confirm->click();
         purchaser.form()->button_confirm->click(); // only one purchase
-        whenReady([&] { return purchaser.state() == KvoPurchaser::Success; },
+        KvoDialogDriver::whenReady([&] { return purchaser.state() == KvoPurchaser::Success; },
                   [&] { purchaser.form()->button_close->click(); });
     });
     QCOMPARE(closedIn, int(KvoPurchaser::Success));
@@ -193,7 +193,7 @@ void TestPurchase::buyFreeThenPaid()
     closedIn = run(purchaser, course(118, 6), KvoPurchaser::Confirm, [&] {
         label = purchaser.form()->label_credits->text();
         purchaser.form()->button_confirm->click();
-        whenReady([&] { return purchaser.state() == KvoPurchaser::Success; },
+        KvoDialogDriver::whenReady([&] { return purchaser.state() == KvoPurchaser::Success; },
                   [&] { purchaser.form()->button_download->click(); });
     });
     QCOMPARE(closedIn, int(KvoPurchaser::Success));
@@ -206,7 +206,7 @@ void TestPurchase::buyFreeThenPaid()
     closedIn = run(purchaser, course(118, 6), KvoPurchaser::Confirm, [&] {
         label = purchaser.form()->label_credits->text();
         purchaser.form()->button_confirm->click();
-        whenReady([&] { return purchaser.state() == KvoPurchaser::Error; }, [&] {
+        KvoDialogDriver::whenReady([&] { return purchaser.state() == KvoPurchaser::Error; }, [&] {
             error = purchaser.form()->label_error->text();
             purchaser.dialog()->exitButton()->click();
         });
@@ -270,7 +270,7 @@ void TestPurchase::cutPurchaseIsNotBoughtTwice()
     run(purchaser, course(115, 2), KvoPurchaser::Confirm, [&] {
         QVERIFY(m_server->setFault(QStringLiteral("truncate")));
         purchaser.form()->button_confirm->click();
-        whenReady([&] { return purchaser.state() == KvoPurchaser::Error; }, [&] {
+        KvoDialogDriver::whenReady([&] { return purchaser.state() == KvoPurchaser::Error; }, [&] {
             error = purchaser.form()->label_error->text();
             purchaser.dialog()->close();
         });
@@ -289,7 +289,7 @@ void TestPurchase::cutPurchaseIsNotBoughtTwice()
     QTRY_COMPARE(manager()->credits().toInt(), before - 2);
     run(purchaser, course(115, 2), KvoPurchaser::Confirm, [&] {
         purchaser.form()->button_confirm->click();
-        whenReady([&] { return purchaser.state() == KvoPurchaser::Error; }, [&] {
+        KvoDialogDriver::whenReady([&] { return purchaser.state() == KvoPurchaser::Error; }, [&] {
             error = purchaser.form()->label_error->text();
             purchaser.dialog()->close();
         });
@@ -303,16 +303,14 @@ void TestPurchase::stalledRequestEnds()
     // The loading state cannot be closed by the user: a service that never
     // answers, or sends a byte now and then for ever, must end it in the
     // error state in bounded time.
-    KvoScriptedServer stalled;
+    KvoFakeHttpServer stalled;
     QVERIFY(stalled.listen());
     bool credits = true, trickle = false;
-    stalled.setResponder([&](const KvoScriptedServer::Request& r) {
-        KvoScriptedServer::Reply reply;
-        const bool stall = !credits || r.query.hasQueryItem(QStringLiteral("vorn_id"));
-        reply.hold = stall && !trickle;
-        reply.trickle = stall && trickle;
-        reply.body = "{\"user_credits\":10}";
-        return reply;
+    stalled.setHandler([&](const KvoFakeHttpServer::Request& r) {
+        using Reply = KvoFakeHttpServer::Reply;
+        if (!credits || r.query().hasQueryItem(QStringLiteral("vorn_id")))
+            return trickle ? Reply::drip(50, 4096) : Reply::never();
+        return Reply::of(200, "{\"user_credits\":10}");
     });
     KvoApi::setEndpointForTesting(stalled.address());
     KvoHTTPRequest::setTransferTimeout(300);
@@ -332,7 +330,7 @@ void TestPurchase::stalledRequestEnds()
                 if (!stallCredits)
                     purchaser.form()->button_confirm->click();
                 inert = purchaser.dialog()->exitButtonType() == 2;
-                whenReady([&] { return purchaser.state() == KvoPurchaser::Error; }, [&] {
+                KvoDialogDriver::whenReady([&] { return purchaser.state() == KvoPurchaser::Error; }, [&] {
                     error = purchaser.form()->label_error->text();
                     purchaser.dialog()->exitButton()->click();
                 });
@@ -349,11 +347,13 @@ void TestPurchase::offlineShowsNoticeOnly()
     manager()->setConnected(false);
     KvoPurchaser purchaser(&m_window);
     QString shown;
-    onModal([&shown](QWidget* modal) {
-        shown = modal->objectName();
-        static_cast<KvoDialog*>(modal)->close();
+    KvoDialogDriver driver;
+    driver.expect<KvoDialog>(QStringLiteral("noConnectionDialog"), [&shown](KvoDialog* dialog) {
+        shown = dialog->objectName();
+        dialog->close();
     });
     purchaser.buy(course(116, 3));
+    QVERIFY2(driver.done(), driver.report());
     QCOMPARE(shown, QStringLiteral("noConnectionDialog"));
     QVERIFY(!purchaser.dialog()->isVisible());
     // The notice is not left behind.

@@ -1,7 +1,7 @@
 // The search page, its rows and the paging over the library matches and the
 // service's results, against a scripted service on loopback.
-#include "KvoModalHelper.h"
-#include "KvoScriptedServer.h"
+#include "KvoDialogDriver.h"
+#include "KvoFakeHttpServer.h"
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 
@@ -13,6 +13,7 @@
 #include "KvoPageRegistry.h"
 #include "KvoPageSearch.h"
 #include "KvoPageSetup.h"
+#include "KvoPreviewPlayer.h"
 #include "KvoPaginationWidget.h"
 #include "KvoProgressWidget.h"
 #include "KvoPurchaseVideoManager.h"
@@ -29,6 +30,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QThreadPool>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -171,7 +173,7 @@ private:
 
     std::unique_ptr<KvoTestHome> m_home;
     std::unique_ptr<QTemporaryDir> m_dir;
-    KvoScriptedServer m_server;
+    KvoFakeHttpServer m_server;
     int m_total = 0;
     UrlRecorder m_urls;
 };
@@ -189,17 +191,15 @@ void TestSearch::initTestCase()
 
 void TestSearch::useCatalogue()
 {
-    m_server.setResponder([this](const KvoScriptedServer::Request& r) {
-        KvoScriptedServer::Reply reply;
-        if (r.path == SearchPath)
-            reply.body = searchAnswer(m_total, r.form.queryItemValue(QStringLiteral("start")).toInt(),
-                                      r.form.queryItemValue(QStringLiteral("limit")).toInt());
-        else if (r.path == BuyPath)
-            reply.body = r.query.hasQueryItem(QStringLiteral("vorn_id")) ? QByteArray("{\"status\":\"OK\"}")
-                                                                          : QByteArray("{\"user_credits\":9}");
-        else
-            reply.status = 304; // the library poll after a purchase
-        return reply;
+    m_server.setHandler([this](const KvoFakeHttpServer::Request& r) {
+        using Reply = KvoFakeHttpServer::Reply;
+        if (r.path() == SearchPath)
+            return Reply::of(200, searchAnswer(m_total, r.form().queryItemValue(QStringLiteral("start")).toInt(),
+                                               r.form().queryItemValue(QStringLiteral("limit")).toInt()));
+        if (r.path() == BuyPath)
+            return Reply::of(200, r.query().hasQueryItem(QStringLiteral("vorn_id")) ? QByteArray("{\"status\":\"OK\"}")
+                                                                                    : QByteArray("{\"user_credits\":9}"));
+        return Reply::of(304, QByteArray()); // the library poll after a purchase
     });
 }
 
@@ -428,11 +428,11 @@ void TestSearch::libraryThenServerPages()
     QCOMPARE(m_server.requestsTo(SearchPath).size(), 1);
     const auto first = m_server.requestsTo(SearchPath).first();
     QCOMPARE(first.body, QByteArray("limit=10&query=photo&start=0"));
-    QCOMPARE(first.query.queryItemValue(QStringLiteral("output")), QStringLiteral("json"));
+    QCOMPARE(first.query().queryItemValue(QStringLiteral("output")), QStringLiteral("json"));
 
     page->pagination()->setCurrentPage(1);
     QVERIFY(waitIdle(page.get()));
-    QCOMPARE(m_server.requestsTo(SearchPath).last().form.queryItemValue(QStringLiteral("start")), QStringLiteral("7"));
+    QCOMPARE(m_server.requestsTo(SearchPath).last().form().queryItemValue(QStringLiteral("start")), QStringLiteral("7"));
     QVERIFY(page->localRows().isEmpty());
     QVERIFY(!page->form()->localLabel->isVisibleTo(page.get()));
     QCOMPARE(titles(page->serverRows()).join(' '), QStringLiteral("S7 S8 S9 S10 S11 S12 S13 S14 S15 S16"));
@@ -473,10 +473,8 @@ void TestSearch::libraryMatchesWithoutServerResults()
     const QString p = QStringLiteral("/v.qoz");
     loadLibrary({course(1, QStringLiteral("Son 1"), {{11, p}}), course(2, QStringLiteral("Son 2"), {{21, p}})});
     for (const QByteArray& answer : {searchAnswer(0, 0, 10), QByteArray("{\"vorn\":{}}"), QByteArray("[1,2]")}) {
-        m_server.setResponder([answer](const KvoScriptedServer::Request&) {
-            KvoScriptedServer::Reply r;
-            r.body = answer;
-            return r;
+        m_server.setHandler([answer](const KvoFakeHttpServer::Request&) {
+            return KvoFakeHttpServer::Reply::of(200, answer);
         });
         auto page = makePage();
         page->newSearch(QStringLiteral("son"));
@@ -501,12 +499,10 @@ void TestSearch::noResultAndErrors()
     QVERIFY(!page->form()->animatedWidget->isVisibleTo(page.get()));
 
     for (const bool cut : {false, true}) {
-        m_server.setResponder([cut](const KvoScriptedServer::Request&) {
-            KvoScriptedServer::Reply r;
-            r.status = cut ? 200 : 500;
-            r.body = "{\"vorn\":{\"results\":[],\"total\":3}}";
-            r.cut = cut;
-            return r;
+        m_server.setHandler([cut](const KvoFakeHttpServer::Request&) {
+            const QByteArray body = "{\"vorn\":{\"results\":[],\"total\":3}}";
+            return cut ? KvoFakeHttpServer::Reply::half(200, body, "application/json", true)
+                       : KvoFakeHttpServer::Reply::of(500, body);
         });
         page->newSearch(cut ? QStringLiteral("coupé") : QStringLiteral("panne"));
         QVERIFY(waitIdle(page.get()));
@@ -532,11 +528,8 @@ void TestSearch::stalledSearchEnds()
     KvoHTTPRequest::setTransferTimeout(300);
     auto page = makePage();
     for (const bool trickle : {false, true}) {
-        m_server.setResponder([trickle](const KvoScriptedServer::Request&) {
-            KvoScriptedServer::Reply r;
-            r.hold = !trickle;
-            r.trickle = trickle;
-            return r;
+        m_server.setHandler([trickle](const KvoFakeHttpServer::Request&) {
+            return trickle ? KvoFakeHttpServer::Reply::drip(50, 4096) : KvoFakeHttpServer::Reply::never();
         });
         page->newSearch(trickle ? QStringLiteral("goutte") : QStringLiteral("attente"));
         QVERIFY(page->isSearching());
@@ -567,10 +560,8 @@ void TestSearch::sameTextAgain()
     QCOMPARE(page->record()->query, QStringLiteral("abc"));
 
     // After a failure the same text is searched again.
-    m_server.setResponder([](const KvoScriptedServer::Request&) {
-        KvoScriptedServer::Reply r;
-        r.status = 503;
-        return r;
+    m_server.setHandler([](const KvoFakeHttpServer::Request&) {
+        return KvoFakeHttpServer::Reply::of(503, QByteArray());
     });
     page->newSearch(QStringLiteral("xyz"));
     QVERIFY(waitIdle(page.get()));
@@ -590,7 +581,7 @@ void TestSearch::badQueriesReachTheService()
           QStringLiteral("émoji \U0001F600 +plus"), longText}) {
         page->newSearch(query);
         QVERIFY(waitIdle(page.get()));
-        QCOMPARE(m_server.requestsTo(SearchPath).last().form.queryItemValue(QStringLiteral("query"),
+        QCOMPARE(m_server.requestsTo(SearchPath).last().form().queryItemValue(QStringLiteral("query"),
                                                                             QUrl::FullyDecoded),
                  query);
     }
@@ -607,15 +598,13 @@ void TestSearch::oddResults()
     // Results without title are left out; without software, files or a
     // usable price they still show, the price as the record reads it.
     loadLibrary({});
-    m_server.setResponder([](const KvoScriptedServer::Request&) {
-        KvoScriptedServer::Reply r;
-        r.body = R"({"vorn":{"total":"4","results":[
+    m_server.setHandler([](const KvoFakeHttpServer::Request&) {
+        return KvoFakeHttpServer::Reply::of(200, R"({"vorn":{"total":"4","results":[
             {"id":1,"price":-3,"title":"Négatif"},
             {"id":2,"title":null,"price":2},
             {"id":3,"title":"Texte","price":"deux"},
             {"id":4,"title":"Sans prix","software_ids":"x"},
-            "pas une formation"]}})";
-        return r;
+            "pas une formation"]}})");
     });
     auto page = makePage();
     page->newSearch(QStringLiteral("odd"));
@@ -634,11 +623,13 @@ void TestSearch::buyOfflineShowsNoticeOnly()
     QVERIFY(waitIdle(page.get()));
     manager()->setConnected(false);
     QString shown;
-    onModal([&shown](QWidget* modal) {
-        shown = modal->objectName();
-        static_cast<KvoDialog*>(modal)->close();
+    KvoDialogDriver driver;
+    driver.expect<KvoDialog>(QStringLiteral("noConnectionDialog"), [&shown](KvoDialog* dialog) {
+        shown = dialog->objectName();
+        dialog->close();
     });
     page->serverRows().first()->form()->download->click();
+    QVERIFY2(driver.done(), driver.report());
     QCOMPARE(shown, QStringLiteral("noConnectionDialog"));
     QVERIFY(!page->purchaser());
     QCOMPARE(m_server.requestsTo(BuyPath).size(), 0);
@@ -659,10 +650,10 @@ void TestSearch::rowsRebuiltDuringTheirPurchase()
         QPointer<KvoSearchItem> row = page->serverRows().at(round);
         const uint id = row->course().id;
         bool rebuilt = false;
-        whenReady([&] { return page->purchaser() && page->purchaser()->state() == KvoPurchaser::Confirm; },
+        KvoDialogDriver::whenReady([&] { return page->purchaser() && page->purchaser()->state() == KvoPurchaser::Confirm; },
                   [&] {
                       page->purchaser()->form()->button_confirm->click();
-                      whenReady([&] { return page->purchaser()->state() == KvoPurchaser::Success && !row
+                      KvoDialogDriver::whenReady([&] { return page->purchaser()->state() == KvoPurchaser::Success && !row
                                              && !page->isSearching(); },
                                 [&] {
                                     rebuilt = true;
@@ -672,7 +663,7 @@ void TestSearch::rowsRebuiltDuringTheirPurchase()
         row->form()->download->click();
         QVERIFY(rebuilt);
         QVERIFY(!page->purchaser()->dialog()->isVisible());
-        QCOMPARE(m_server.requestsTo(BuyPath).last().query.queryItemValue(QStringLiteral("vorn_id")),
+        QCOMPARE(m_server.requestsTo(BuyPath).last().query().queryItemValue(QStringLiteral("vorn_id")),
                  QString::number(id));
         QCOMPARE(switches.last().at(0).toString(), QStringLiteral("downloads"));
         QCOMPARE(titles(page->serverRows()).size(), 10);
@@ -707,6 +698,22 @@ void TestSearch::searchBoxLeadsHere()
     QVERIFY(box->text().isEmpty());
     QCOMPARE(page->serverRows().size(), 4);
     QCOMPARE(page->loadingFrame()->parentWidget(), window);
+
+    // "voir extrait" opens the window's one preview dialog, every time.
+    QPointer<KvoPreviewPlayer> first;
+    for (int i = 0; i < 2; ++i) {
+        KvoDialogDriver driver;
+        driver.expect<KvoPreviewPlayer>(QStringLiteral("videoFrame"), [&](KvoPreviewPlayer* preview) {
+            if (!first)
+                first = preview;
+            QCOMPARE(preview, first.data());
+            KvoDialogDriver::closeModal(preview);
+        });
+        page->serverRows().at(i)->form()->play->click();
+        QVERIFY2(driver.done(), driver.report());
+    }
+    QVERIFY(first);
+    QCOMPARE(first->parentWidget(), window);
     KvoMainWindow::destroyInstance();
     KvoPageRegistry::clear();
     QThreadPool::globalInstance()->waitForDone(10000);

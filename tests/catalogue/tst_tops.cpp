@@ -1,7 +1,7 @@
 // The top-list pages (top of the month, favourites, news, promotions), their
 // rows and the cache of the lists, against a scripted service on loopback.
-#include "KvoModalHelper.h"
-#include "KvoScriptedServer.h"
+#include "KvoDialogDriver.h"
+#include "KvoFakeHttpServer.h"
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 
@@ -16,6 +16,7 @@
 #include "KvoPageNews.h"
 #include "KvoPagePromo.h"
 #include "KvoPageRegistry.h"
+#include "KvoPageSearch.h"
 #include "KvoPageSetup.h"
 #include "KvoPageTopMonth.h"
 #include "KvoPaginationWidget.h"
@@ -50,9 +51,27 @@ const QString ListPath = QStringLiteral("/0.1/playerListVorn/");
 const QString FavePath = QStringLiteral("/0.1/playerFave/");
 const QString BuyPath = QStringLiteral("/0.1/playerBuy/");
 
+using Reply = KvoFakeHttpServer::Reply;
+
 KvoPurchaseVideoManager* manager()
 {
     return KvoPurchaseVideoManager::instance();
+}
+
+void whenReady(const std::function<bool()>& check, const std::function<void()>& action)
+{
+    KvoDialogDriver::whenReady(check, action);
+}
+
+// The action on the first visible modal widget.
+void onModal(const std::function<void(QWidget*)>& action)
+{
+    KvoDialogDriver::whenReady(
+        [] {
+            QWidget* modal = QApplication::activeModalWidget();
+            return modal && modal->isVisible();
+        },
+        [action] { action(QApplication::activeModalWidget()); });
 }
 
 QJsonObject courseMap(int id, int price = 2, int previous = 0, qint64 end = 0)
@@ -142,6 +161,7 @@ private slots:
     void favouritesPagination();
     void promotionsCountDown();
     void buyFromARow();
+    void previewThroughTheOneHook();
     void menuOpensEachList();
 
 private:
@@ -151,8 +171,8 @@ private:
 
     std::unique_ptr<KvoTestHome> m_home;
     std::unique_ptr<QTemporaryDir> m_dir;
-    KvoScriptedServer m_server;
-    QMap<QString, KvoScriptedServer::Reply> m_lists;
+    KvoFakeHttpServer m_server;
+    QMap<QString, Reply> m_lists;
     UrlRecorder m_urls;
 };
 
@@ -162,18 +182,16 @@ void TestTops::initTestCase()
     QVERIFY(m_server.listen());
     KvoApi::setEndpointForTesting(m_server.address());
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &m_urls, "openUrl");
-    m_server.setResponder([this](const KvoScriptedServer::Request& r) {
-        KvoScriptedServer::Reply reply;
-        if (r.path == ListPath)
-            return m_lists.value(r.query.queryItemValue(QStringLiteral("list")), reply);
-        if (r.path == BuyPath)
-            reply.body = r.query.hasQueryItem(QStringLiteral("vorn_id")) ? QByteArray("{\"status\":\"OK\"}")
-                                                                          : QByteArray("{\"user_credits\":9}");
-        else if (r.path == FavePath)
-            reply.body = "{\"status\":\"OK\",\"removed\":true}";
-        else
-            reply.status = 304; // the library poll after a purchase
-        return reply;
+    m_server.setHandler([this](const KvoFakeHttpServer::Request& r) {
+        const QString path = r.path();
+        if (path == ListPath)
+            return m_lists.value(r.query().queryItemValue(QStringLiteral("list")), Reply::of(200, QByteArray()));
+        if (path == BuyPath)
+            return Reply::of(200, r.query().hasQueryItem(QStringLiteral("vorn_id")) ? QByteArray("{\"status\":\"OK\"}")
+                                                                                   : QByteArray("{\"user_credits\":9}"));
+        if (path == FavePath)
+            return Reply::of(200, "{\"status\":\"OK\",\"removed\":true}");
+        return Reply::of(304, QByteArray()); // the library poll after a purchase
     });
 }
 
@@ -189,6 +207,7 @@ void TestTops::init()
     QVERIFY(KvoTestLibrary::openWithUser(m_dir->path(), s_user));
     manager()->setUser(s_user, QStringLiteral("demo"), QStringLiteral("9"), QString());
     manager()->setConnected(true);
+    m_server.setHolding(false);
     m_server.clearRequests();
     m_lists.clear();
     m_urls.urls.clear();
@@ -204,11 +223,7 @@ void TestTops::cleanup()
 
 void TestTops::serve(const QString& list, const QByteArray& body, int status, bool hold)
 {
-    KvoScriptedServer::Reply reply;
-    reply.body = body;
-    reply.status = status;
-    reply.hold = hold;
-    m_lists.insert(list, reply);
+    m_lists.insert(list, hold ? Reply::never() : Reply::of(status, body));
 }
 
 template <class Page>
@@ -403,7 +418,7 @@ void TestTops::cacheAndOffline()
         QCOMPARE(cached(QStringLiteral("top")), QString::fromUtf8(listOf({3, 1, 2})));
         page->onShow();
         QCOMPARE(m_server.requestsTo(ListPath).size(), 1);
-        const QUrlQuery query = m_server.requestsTo(ListPath).first().query;
+        const QUrlQuery query = m_server.requestsTo(ListPath).first().query();
         QCOMPARE(query.toString(), QStringLiteral("apikey=%1&output=json&list=top&locale=%2")
                                        .arg(KvoApi::apiKey(), query.queryItemValue(QStringLiteral("locale"))));
         auto fave = makePage<KvoPageFavoris>();
@@ -521,9 +536,9 @@ void TestTops::removeWhileTheListIsFetched()
     row->removeButton()->click();
     QVERIFY(rebuilt);
     QTRY_COMPARE(m_server.requestsTo(FavePath).size(), 1);
-    const KvoScriptedServer::Request removal = m_server.requestsTo(FavePath).first();
+    const KvoFakeHttpServer::Request removal = m_server.requestsTo(FavePath).first();
     QCOMPARE(removal.body, QByteArray("delete=true&vorn_id=2"));
-    QCOMPARE(removal.query.queryItemValue(QStringLiteral("output")), QStringLiteral("json"));
+    QCOMPARE(removal.query().queryItemValue(QStringLiteral("output")), QStringLiteral("json"));
     QTRY_COMPARE(idsOf(page->rows()), (QList<uint>{1, 3}));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     for (QWidget* top : QApplication::topLevelWidgets())
@@ -532,12 +547,11 @@ void TestTops::removeWhileTheListIsFetched()
     // A removal while the list is fetched again: the page keeps its other
     // rows, and the answer (asked before the removal) does not bring the
     // removed course back.
-    KvoScriptedServer::Reply slow;
-    slow.body = listOf({1, 3});
-    slow.delay = 1500;
-    m_lists.insert(QStringLiteral("fave"), slow);
+    serve(QStringLiteral("fave"), listOf({1, 3}));
+    m_server.setHolding(true);
     page->onShow();
     QVERIFY(page->isFetching());
+    QTRY_COMPARE(m_server.heldCount(), 1);
     bool duringFetch = false;
     onModal([&](QWidget* modal) {
         duringFetch = page->isFetching();
@@ -547,6 +561,8 @@ void TestTops::removeWhileTheListIsFetched()
     QVERIFY(duringFetch);
     QCOMPARE(idsOf(page->rows()), QList<uint>{3});
     QVERIFY(page->form()->no_video->isHidden());
+    m_server.setHolding(false);
+    m_server.release();
     QTRY_VERIFY(!page->isFetching());
     QCOMPARE(idsOf(page->rows()), QList<uint>{3});
 }
@@ -654,6 +670,27 @@ void TestTops::buyFromARow()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(page->findChildren<KvoPurchaser*>().size(), 1);
     QCOMPARE(m_server.requestsTo(BuyPath).size(), 4);
+}
+
+void TestTops::previewThroughTheOneHook()
+{
+    // A row's "voir extrait" plays the course's preview through the hook
+    // every catalogue page shares.
+    QJsonObject course = courseMap(41);
+    course.insert(QStringLiteral("preview_uri"), QStringLiteral("http://127.0.0.1:1/files/previews/41.mp4"));
+    course.insert(QStringLiteral("width"), 320);
+    course.insert(QStringLiteral("height"), 180);
+    serve(QStringLiteral("new"), listOfMaps(QJsonArray{course}));
+    QStringList played;
+    KvoPageSearch::setPreviewHook([&played](const QString& address, int width, int height) {
+        played.append(QStringLiteral("%1 %2x%3").arg(address).arg(width).arg(height));
+    });
+    auto page = makePage<KvoPageNews>();
+    page->onShow();
+    QTRY_COMPARE(page->rows().size(), 1);
+    page->rows().first()->form()->play->click();
+    KvoPageSearch::setPreviewHook({});
+    QCOMPARE(played, QStringList{QStringLiteral("http://127.0.0.1:1/files/previews/41.mp4 320x180")});
 }
 
 void TestTops::menuOpensEachList()

@@ -94,6 +94,7 @@ private slots:
     void faultsOnApi();
     void faultsOnFiles_data();
     void faultsOnFiles();
+    void previewRangesAndFaults();
     void slowAnswerToLeftClient();
     void stateSurvivesRestart();
     void faultFromCommandLine();
@@ -484,7 +485,9 @@ void TestDevServer::faultsOnFiles()
     QFETCH(int, status);
     QFETCH(bool, failed);
     QFETCH(int, bodyPart);
-    const QString path = QStringLiteral("/files/videos/101/1011.qoz");
+    // The smallest clip (1012 % 4 == 0): a cut is seen before the whole
+    // body has left the server.
+    const QString path = QStringLiteral("/files/videos/101/1012.qoz");
     const qint64 size = call(QStringLiteral("GET"), path).body.size();
     QVERIFY(size > 1000);
     QVERIFY(m_server->setFault(fault));
@@ -499,6 +502,68 @@ void TestDevServer::faultsOnFiles()
         QCOMPARE(a.location, (m_server->address() + QStringLiteral("/files/redirected.bin")).toUtf8());
     QVERIFY(m_server->clearFaults());
     QCOMPARE(call(QStringLiteral("GET"), path).body.size(), size);
+}
+
+void TestDevServer::previewRangesAndFaults()
+{
+    const QString path = QStringLiteral("/files/previews/101.mp4");
+    const QByteArray whole = call(QStringLiteral("GET"), path).body;
+    QVERIFY(whole.size() > 10000);
+    // A byte range, as players stream.
+    auto ranged = [this, &path](const QByteArray& range, QByteArray* contentRange) {
+        QNetworkRequest r(QUrl(m_server->address() + path));
+        r.setRawHeader("Range", range);
+        QNetworkReply* reply = m_manager.get(r);
+        QEventLoop loop;
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+        *contentRange = reply->rawHeader("Content-Range");
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        const QByteArray body = reply->readAll();
+        reply->deleteLater();
+        return qMakePair(status, body);
+    };
+    QByteArray contentRange;
+    auto answer = ranged("bytes=100-199", &contentRange);
+    QCOMPARE(answer.first, 206);
+    QCOMPARE(answer.second, whole.mid(100, 100));
+    QCOMPARE(contentRange, "bytes 100-199/" + QByteArray::number(whole.size()));
+    answer = ranged("bytes=" + QByteArray::number(whole.size() - 10) + "-", &contentRange);
+    QCOMPARE(answer.first, 206);
+    QCOMPARE(answer.second, whole.right(10));
+    answer = ranged("bytes=" + QByteArray::number(whole.size()) + "-", &contentRange);
+    QCOMPARE(answer.first, 416);
+    QCOMPARE(contentRange, "bytes */" + QByteArray::number(whole.size()));
+
+    // The preview faults.
+    QVERIFY(m_server->setFault(QStringLiteral("preview404")));
+    QCOMPARE(call(QStringLiteral("GET"), path).status, 404);
+    QVERIFY(m_server->clearFaults());
+    QVERIFY(m_server->setFault(QStringLiteral("preview_garbage")));
+    Answer a = call(QStringLiteral("GET"), path);
+    QCOMPARE(a.status, 200);
+    QVERIFY(!a.body.startsWith(whole.left(12)));
+    QVERIFY(m_server->clearFaults());
+    QVERIFY(m_server->setFault(QStringLiteral("preview_redirect")));
+    a = call(QStringLiteral("GET"), path);
+    QCOMPARE(a.status, 302);
+    QCOMPARE(a.location, (m_server->address() + path + QStringLiteral("?moved=1")).toUtf8());
+    QCOMPARE(call(QStringLiteral("GET"), path + QStringLiteral("?moved=1")).body, whole);
+    QVERIFY(m_server->clearFaults());
+    QVERIFY(m_server->setFault(QStringLiteral("preview_short")));
+    a = call(QStringLiteral("GET"), path, QString(), QString(), QByteArray(), 1500);
+    // Half the bytes, then the connection closes (whether the client's
+    // network layer calls that an error varies).
+    QCOMPARE(a.body, whole.left(whole.size() / 2));
+    QVERIFY(m_server->clearFaults());
+    QVERIFY(m_server->setFault(QStringLiteral("preview_stall")));
+    a = call(QStringLiteral("GET"), path, QString(), QString(), QByteArray(), 1000);
+    QCOMPARE(a.error, QNetworkReply::OperationCanceledError);
+    QVERIFY(m_server->clearFaults());
+    // The file faults leave previews alone.
+    QVERIFY(m_server->setFault(QStringLiteral("file404")));
+    QCOMPARE(call(QStringLiteral("GET"), path).body, whole);
+    QVERIFY(m_server->clearFaults());
 }
 
 void TestDevServer::slowAnswerToLeftClient()
@@ -538,7 +603,7 @@ void TestDevServer::stateSurvivesRestart()
     QCOMPARE(a.status, 200);
     QCOMPARE(a.json().value(QStringLiteral("vorns")).toArray().size(), 9);
     // The cached clips were reused, so the stored video is still valid.
-    QVERIFY(QFile::exists(data.filePath(QStringLiteral("clips/clip0.mp4"))));
+    QVERIFY(QFile::exists(data.filePath(QStringLiteral("clips/clip0-320x180-3s.mp4"))));
 }
 
 void TestDevServer::faultFromCommandLine()

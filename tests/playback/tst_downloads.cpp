@@ -770,6 +770,23 @@ void TestDownloads::links()
     });
     const auto cancel = [](KvoDialog* dialog) { dialog->closeWithCancel(); };
 
+    // A link to a purchase that misses a video since the page last built
+    // its list (it was never shown since): the list is built for it, so an
+    // owned purchase is not taken for an unknown one.
+    {
+        KvoDialogDriver none; // no "not in your list" error
+        manager()->setConnected(false);
+        setLibraryPath(106, m_videos->path() + QStringLiteral("/x"));
+        KvoPageDownloads fresh(nullptr);
+        setLibraryPath(106, QString());
+        QStringList freshSwitches;
+        connect(&fresh, &KvoPageDownloads::onChangePage, this,
+                [&](const QString& key, bool) { freshSwitches.append(key); });
+        fresh.playVideo(106);
+        QCOMPARE(freshSwitches, QStringList{QStringLiteral("downloads")});
+        QVERIFY2(none.done(), none.report());
+    }
+
     // Offline, a link to a listed purchase still shows the page first, so
     // the entry's own check can tell that the connection is missing.
     KvoDialogDriver offline;

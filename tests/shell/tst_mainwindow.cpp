@@ -686,8 +686,13 @@ void TestMainWindow::hasVisibleSoftwares()
 
 void TestMainWindow::linkAndMessageQueues()
 {
-    createWindow();
+    // Online, links and files wait until the first update of the library
+    // has ended; one that fails (no service here) or changes nothing ends
+    // the wait as well as one that writes the library.
+    QSignalSpy ended(KvoPurchaseVideoManager::instance(), &KvoPurchaseVideoManager::updateEnded);
+    QVERIFY(KvoMainWindow::createInstance(true));
     KvoMainWindow* window = KvoMainWindow::instance();
+    QVERIFY(!window->isLibraryReady());
     const QUrl link(QStringLiteral("vorn:download:1234"));
     QCOMPARE(link.toString(), QStringLiteral("vorn:download:1234"));
     window->onNewUrlFromInstance(link);
@@ -697,11 +702,18 @@ void TestMainWindow::linkAndMessageQueues()
 
     QTemporaryFile file;
     QVERIFY(file.open());
+    KvoMainWindow::setImportErrorDialog([] {});
     window->onNewMessageFromInstance(QStringLiteral("/no/such/file.qoz"));
     window->onNewMessageFromInstance(QString());
     window->onNewMessageFromInstance(file.fileName());
     window->onNewMessageFromInstance(file.fileName());
     QCOMPARE(window->queuedMessages(), QStringList{file.fileName()});
+
+    QTRY_VERIFY_WITH_TIMEOUT(ended.count() > 0, 10000);
+    QTRY_VERIFY(window->isLibraryReady());
+    QVERIFY(window->queuedLinks().isEmpty());
+    QVERIFY(window->queuedMessages().isEmpty());
+    KvoMainWindow::setImportErrorDialog(nullptr);
 }
 
 // The window reaches pages only through their hooks: library updates go
@@ -819,7 +831,7 @@ void TestMainWindow::runSession()
         endingCalled = window == KvoMainWindow::instance();
     };
     const KvoMainWindow::SessionEnd end =
-        KvoMainWindow::runSession(false, QStringLiteral("vorn:download:77"), hooks);
+        KvoMainWindow::runSession(true, QStringLiteral("vorn:download:77"), hooks);
     QVERIFY2(driver.done(), driver.report());
     QVERIFY(end.sessionExpired);
     QVERIFY(end.hasToUpdate);

@@ -88,6 +88,32 @@ QWidget* KvoDialogDriver::findExpected() const
     return nullptr;
 }
 
+void KvoDialogDriver::whenReady(const std::function<bool()>& check, const std::function<void()>& action, int limit)
+{
+    auto* timer = new QTimer;
+    auto* started = new QElapsedTimer;
+    started->start();
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::destroyed, [started] { delete started; });
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, check, action, started, limit] {
+        if (check()) {
+            timer->stop();
+            timer->deleteLater();
+            action();
+        } else if (started->elapsed() > limit) {
+            timer->stop();
+            timer->deleteLater();
+            for (int i = 0; i < 20; ++i) {
+                QWidget* modal = activeModalWidget();
+                if (!modal)
+                    break;
+                closeModal(modal);
+            }
+        }
+    });
+    timer->start();
+}
+
 void KvoDialogDriver::poll()
 {
     if (s_drivers.isEmpty() || s_drivers.last() != this)

@@ -71,6 +71,13 @@ public:
     // Closes a widget the way its user would: reject() for a dialog.
     static void closeModal(QWidget* widget);
 
+    // For a dialog that changes state while it stays open: checks from the
+    // event loop every 10 ms (so also inside modal loops) until `check`
+    // holds, then runs `action` once. After `limit` ms without it holding,
+    // every modal widget is closed, the innermost first, so no test hangs.
+    static void whenReady(const std::function<bool()>& check, const std::function<void()>& action,
+                          int limit = 10000);
+
 private:
     struct Expected
     {

@@ -14,6 +14,13 @@ QUrlQuery KvoFakeHttpServer::Request::query() const
     return QUrlQuery(QUrl(QString::fromLatin1(target)).query());
 }
 
+QUrlQuery KvoFakeHttpServer::Request::form() const
+{
+    QByteArray text = body;
+    text.replace('+', ' ');
+    return QUrlQuery(QString::fromUtf8(text));
+}
+
 namespace {
 QByteArray head(int status, const QByteArray& contentType, const QByteArray& extraHeaders)
 {
@@ -49,9 +56,11 @@ KvoFakeHttpServer::Reply KvoFakeHttpServer::Reply::raw(const QByteArray& bytes, 
     return {bytes, close};
 }
 
-KvoFakeHttpServer::Reply KvoFakeHttpServer::Reply::drip(int intervalMs)
+KvoFakeHttpServer::Reply KvoFakeHttpServer::Reply::drip(int intervalMs, qint64 announced)
 {
-    return {"HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n", false, intervalMs};
+    return {"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " + QByteArray::number(announced)
+                + "\r\n\r\n",
+            false, intervalMs};
 }
 
 KvoFakeHttpServer::KvoFakeHttpServer(QObject* parent)
@@ -126,6 +135,15 @@ void KvoFakeHttpServer::releaseOldest(const Reply& reply)
             return;
         }
     }
+}
+
+QList<KvoFakeHttpServer::Request> KvoFakeHttpServer::requestsTo(const QString& path) const
+{
+    QList<Request> found;
+    for (const Request& r : m_requests)
+        if (r.path() == path)
+            found.append(r);
+    return found;
 }
 
 int KvoFakeHttpServer::requestCount(const QString& path) const

@@ -36,6 +36,7 @@ public:
         int answeredBefore = 0; // replies sent when it arrived
         QString path() const;
         QUrlQuery query() const;
+        QUrlQuery form() const; // a form body ("+" read as a blank)
     };
 
     // What goes back: the bytes, then the connection closes or stays open.
@@ -56,7 +57,9 @@ public:
         static Reply raw(const QByteArray& bytes, bool close = true);
         // A head announcing a large body, then one byte of it every few
         // milliseconds: never idle long enough for an inactivity time-out.
-        static Reply drip(int intervalMs);
+        static Reply drip(int intervalMs, qint64 announced = 1000000);
+        // No answer at all, the connection left open.
+        static Reply never() { return raw(QByteArray(), false); }
     };
     using Handler = std::function<Reply(const Request&)>;
 
@@ -88,6 +91,9 @@ public:
 
     int requestCount() const { return int(m_requests.size()); }
     const Request& request(int i) const { return m_requests.at(i); }
+    const QList<Request>& requests() const { return m_requests; }
+    QList<Request> requestsTo(const QString& path) const;
+    void clearRequests() { m_requests.clear(); }
     int requestCount(const QString& path) const;
     int heldCount() const { return int(m_held.size()); }
     QString lastPath() const;

@@ -1,0 +1,521 @@
+#include "KvoVideoPlayer.h"
+
+
+#include "KvoPlayerOverlay.h"
+#include "KvoVideoSeeker.h"
+#include "KvoVideoSurface.h"
+#include "KvoVideoTitle.h"
+#include "KvoVideoVolumeSlider.h"
+
+#include <QApplication>
+#include <QMutexLocker>
+#include <QTimer>
+#include <QUrl>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScreen>
+
+// One loaded media: the engine's reports land here, on its threads.
+struct KvoVideoPlayer::EventContext : public KvoVideoEventSink
+{
+    KvoVideoPlayer* owner = nullptr;
+    quint64 generation = 0;
+    mutable QMutex mutex;
+    MediaInfo info;
+
+    void mediaEvent(int type, qint64 value) override
+    {
+        bool changed = true;
+        qint64 time = -1;
+        qint64 length = -1;
+        {
+            QMutexLocker locker(&mutex);
+            switch (type) {
+            case Playing:
+                changed = info.state != KvoVideoPlayer::Playing;
+                info.state = KvoVideoPlayer::Playing;
+                break;
+            case Paused:
+                changed = info.state != KvoVideoPlayer::Paused;
+                info.state = KvoVideoPlayer::Paused;
+                break;
+            case Stopped:
+            case EndReached:
+            case EncounteredError:
+                info.state = KvoVideoPlayer::Stopped;
+                break;
+            case TimeChanged:
+                info.time = value;
+                break;
+            case LengthChanged:
+                if (value <= 0)
+                    return;
+                info.length = value;
+                break;
+            case Buffering:
+                break;
+            default:
+                return;
+            }
+            time = info.time;
+            length = info.length;
+        }
+        // Never a direct call: Stopped comes on the caller's thread from
+        // inside the engine's lock, the others on the engine's threads.
+        KvoVideoPlayer* player = owner;
+        const quint64 number = generation;
+        QMetaObject::invokeMethod(
+            player,
+            [player, number, type, value, changed, time, length] {
+                player->onMediaEvent(number, type, value, changed, time, length);
+            },
+            Qt::QueuedConnection);
+    }
+};
+
+// Count of media still being released on other threads.
+struct KvoVideoTeardowns
+{
+    std::mutex mutex;
+    std::condition_variable done;
+    int running = 0;
+};
+
+KvoVideoPlayer::KvoVideoPlayer(QWidget* parent)
+    : QWidget(parent)
+    , m_teardowns(std::make_shared<KvoVideoTeardowns>())
+{
+    // Starts the process-wide engine with the first player.
+    KvoVideoBackend::instance();
+    setStyleSheet(QStringLiteral("KvoVideoPlayer {background-color: black;}"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    connect(this, &KvoVideoPlayer::ended, this, &KvoVideoPlayer::stop);
+    m_surface = std::make_unique<KvoVideoSurface>([this] {
+        QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+    });
+    // Until the first resize: a picture as large as the screen.
+    m_surface->setTargetSize(QSize(1920, 1200));
+}
+
+KvoVideoPlayer::~KvoVideoPlayer()
+{
+    release();
+    // Their reports and pictures name this player and its surface.
+    std::unique_lock<std::mutex> lock(m_teardowns->mutex);
+    m_teardowns->done.wait(lock, [this] { return m_teardowns->running == 0; });
+    lock.unlock();
+    delete m_title;
+}
+
+quint64 KvoVideoPlayer::framesShown() const
+{
+    return m_surface->framesShown();
+}
+
+quint64 KvoVideoPlayer::framesPainted() const
+{
+    return m_surface->framesTaken();
+}
+
+int KvoVideoPlayer::state() const
+{
+    if (!m_context)
+        return NoMedia;
+    QMutexLocker locker(&m_context->mutex);
+    return m_context->info.state;
+}
+
+KvoVideoPlayer::MediaInfo KvoVideoPlayer::mediaInfo() const
+{
+    if (!m_context)
+        return MediaInfo();
+    QMutexLocker locker(&m_context->mutex);
+    return m_context->info;
+}
+
+bool KvoVideoPlayer::isMuted() const
+{
+    if (!m_session)
+        return true;
+    const int muted = m_session->mute();
+    return muted < 0 ? m_muted : muted != 0;
+}
+
+bool KvoVideoPlayer::openFile(const QString& path)
+{
+    stop();
+    if (m_context && m_context->info.path == path)
+        return false;
+    m_requestedState = NoMedia;
+    release();
+    load(path, false);
+    return m_session != nullptr;
+}
+
+void KvoVideoPlayer::openUrl(const QString& location)
+{
+    stop();
+    if (m_context && m_context->info.path == location)
+        return;
+    m_requestedState = NoMedia;
+    release();
+    // libvlc guesses an access module for anything else (an empty address
+    // ends in its network modules, which crash on it): only web and file
+    // addresses reach it.
+    const QUrl url(location.trimmed(), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    const bool web = (scheme == QLatin1String("http") || scheme == QLatin1String("https")) && !url.host().isEmpty();
+    if (!url.isValid() || !(web || (url.isLocalFile() && !url.toLocalFile().isEmpty()))) {
+        ++m_generation;
+        m_errorText = tr("Adresse de la vidéo invalide");
+        qWarning("video player: refused address \"%s\"", qPrintable(location));
+        return;
+    }
+    load(location, true);
+}
+
+void KvoVideoPlayer::load(const QString& source, bool location)
+{
+    ++m_generation;
+    m_errorText.clear();
+    m_buffering = false;
+    m_surface->clear();
+    m_hasPicture = false;
+    update();
+    auto context = std::make_unique<EventContext>();
+    context->owner = this;
+    context->generation = m_generation;
+    context->info.path = source;
+    KvoVideoBackend* backend = KvoVideoBackend::instance();
+    m_port = m_surface->openPort();
+    if (backend->isReady())
+        m_session = backend->open(source, location, context.get(), m_port.get());
+    if (!m_session) {
+        m_surface->closePort(m_port.get());
+        m_port.reset();
+        m_errorText = backend->lastError();
+        qWarning("video player: cannot load %s: %s", qPrintable(source), qPrintable(m_errorText));
+        return;
+    }
+    m_context = std::move(context);
+}
+
+void KvoVideoPlayer::release()
+{
+    ++m_generation;
+    m_engineStopPending = false;
+    if (!m_session) {
+        m_context.reset();
+        return;
+    }
+    // No picture of this media reaches the screen any more; its reports
+    // still arrive but carry an old number and are dropped.
+    m_surface->closePort(m_port.get());
+    // The engine's stop waits for its threads: not on the GUI thread. The
+    // session goes first, so no report can reach the context after it.
+    auto session = std::shared_ptr<KvoVideoSession>(std::move(m_session));
+    auto context = std::shared_ptr<EventContext>(std::move(m_context));
+    auto port = std::move(m_port);
+    std::shared_ptr<KvoVideoTeardowns> teardowns = m_teardowns;
+    {
+        std::lock_guard<std::mutex> lock(teardowns->mutex);
+        ++teardowns->running;
+    }
+    // Moved, not copied: were a copy left here, the thread could end first
+    // and leave the last reference to this function, whose locals go in
+    // reverse order (the context before the session, whose stop still
+    // reports to it), on the GUI thread.
+    std::thread([session = std::move(session), context = std::move(context), port = std::move(port),
+                 teardowns]() mutable {
+        session.reset();
+        context.reset();
+        port.reset();
+        std::lock_guard<std::mutex> lock(teardowns->mutex);
+        --teardowns->running;
+        teardowns->done.notify_all();
+    }).detach();
+}
+
+void KvoVideoPlayer::stopEngineNow()
+{
+    if (!m_engineStopPending || !m_session)
+        return;
+    m_engineStopPending = false;
+    m_session->stop();
+}
+
+void KvoVideoPlayer::onMediaEvent(quint64 generation, int type, qint64 value, bool changed, qint64 time,
+                                  qint64 length)
+{
+    // A report of a media released since is stale: it would write the old
+    // video's progress onto the new one, or stop or advance it.
+    if (generation != m_generation || !m_context)
+        return;
+    switch (type) {
+    case KvoVideoEventSink::Playing:
+        if (m_buffering) {
+            m_buffering = false;
+            emit buffering(false);
+        }
+        // The audio output exists only now: the volume set before may
+        // have been lost.
+        if (m_session) {
+            m_session->setMute(m_muted);
+            if (!m_muted && m_volumeSlider)
+                m_session->setVolume(m_volumeSlider->value());
+        }
+        if (changed)
+            emit playing();
+        break;
+    case KvoVideoEventSink::Paused:
+        if (changed)
+            emit paused();
+        break;
+    case KvoVideoEventSink::Stopped:
+        emit stopped();
+        break;
+    case KvoVideoEventSink::EndReached:
+        emit ended();
+        break;
+    case KvoVideoEventSink::EncounteredError:
+        m_errorText = tr("Cette vidéo ne peut pas être lue.");
+        if (m_buffering) {
+            m_buffering = false;
+            emit buffering(false);
+        }
+        emit error();
+        break;
+    case KvoVideoEventSink::TimeChanged:
+        if (m_seeker)
+            m_seeker->setTimes(time, length);
+        emit tick(time, length);
+        break;
+    case KvoVideoEventSink::LengthChanged:
+        emit tick(time, length);
+        break;
+    case KvoVideoEventSink::Buffering:
+        if (!m_buffering && value < 100) {
+            m_buffering = true;
+            emit buffering(true);
+        } else if (m_buffering && value >= 100) {
+            m_buffering = false;
+            emit buffering(false);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void KvoVideoPlayer::applySliderVolume()
+{
+    if (!m_volumeSlider || !m_session)
+        return;
+    const int volume = m_volumeSlider->value();
+    m_session->setMute(false);
+    m_muted = false;
+    m_session->setVolume(volume);
+    m_volumeSlider->setValue(volume);
+}
+
+void KvoVideoPlayer::play()
+{
+    if (!m_session)
+        return;
+    // Played again after a stop: from the beginning.
+    stopEngineNow();
+    m_requestedState = Playing;
+    applySliderVolume();
+    m_session->play();
+}
+
+void KvoVideoPlayer::pause()
+{
+    if (!m_session)
+        return;
+    m_requestedState = Paused;
+    m_session->pause();
+}
+
+void KvoVideoPlayer::stop()
+{
+    if (!m_session || m_requestedState == Stopped)
+        return;
+    m_requestedState = Stopped;
+    if (m_seeker)
+        m_seeker->setEnabled(false);
+    m_engineStopPending = true;
+    const quint64 generation = m_generation;
+    QTimer::singleShot(0, this, [this, generation] {
+        if (generation == m_generation)
+            stopEngineNow();
+    });
+    const qint64 length = mediaInfo().length;
+    if (m_seeker)
+        m_seeker->setTimes(0, length);
+    emit tick(0, length);
+}
+
+void KvoVideoPlayer::seek(int seconds)
+{
+    if (!m_session)
+        return;
+    // In 64 bits: a far seek must not wrap round into a valid position.
+    const qint64 ms = qMax<qint64>(0, qint64(seconds) * 1000);
+    const MediaInfo info = mediaInfo();
+    // Not before a length is known, nor into the last second or beyond.
+    if (ms >= info.length - 1000)
+        return;
+    if (info.state == Stopped || m_engineStopPending)
+        play();
+    m_session->setTime(ms);
+    if (m_seeker)
+        m_seeker->setTimes(ms, info.length);
+    emit tick(ms, info.length);
+}
+
+void KvoVideoPlayer::mute()
+{
+    if (!m_session)
+        return;
+    const bool wasMuted = isMuted();
+    if (!wasMuted && m_volumeSlider && m_volumeSlider->value() > 0)
+        m_volumeBeforeMute = m_volumeSlider->value();
+    m_session->setMute(!wasMuted);
+    m_muted = !wasMuted;
+    if (!m_volumeSlider)
+        return;
+    if (!wasMuted) {
+        m_volumeSlider->setValueSilently(0);
+    } else {
+        // Without an audio output the engine cannot say its volume.
+        const int volume = m_session->volume();
+        m_volumeSlider->setValueSilently(volume < 0 ? m_volumeBeforeMute : volume);
+    }
+}
+
+void KvoVideoPlayer::changeVolume(int volume)
+{
+    if (!m_session)
+        return;
+    m_session->setMute(false);
+    m_muted = false;
+    m_session->setVolume(volume);
+    if (m_volumeSlider)
+        m_volumeSlider->setValue(volume);
+}
+
+void KvoVideoPlayer::setSeeker(KvoVideoSeeker* seeker)
+{
+    if (m_seeker)
+        disconnect(m_seeker, nullptr, this, nullptr);
+    m_seeker = seeker;
+    if (!seeker)
+        return;
+    seeker->setEnabled(false);
+    connect(seeker, &QSlider::valueChanged, this, &KvoVideoPlayer::seek);
+}
+
+void KvoVideoPlayer::setVolumeSlider(KvoVideoVolumeSlider* slider)
+{
+    if (m_volumeSlider)
+        disconnect(m_volumeSlider, nullptr, this, nullptr);
+    m_volumeSlider = slider;
+    if (!slider)
+        return;
+    connect(slider, &QSlider::valueChanged, this, &KvoVideoPlayer::changeVolume);
+    if (m_session)
+        changeVolume(slider->value());
+}
+
+void KvoVideoPlayer::setOverlayWidgets(KvoPlayerOverlay* comment, KvoPlayerOverlay* bookmark)
+{
+    m_commentOverlay = comment;
+    m_bookmarkOverlay = bookmark;
+}
+
+void KvoVideoPlayer::updateOverlays()
+{
+    QWidget* parent = parentWidget();
+    if (!parent)
+        return;
+    if (parent->isVisible()) {
+        // Only a title still in its hold or fade comes back.
+        if (m_title && m_title->isActive())
+            m_title->QDialog::setVisible(true);
+    } else {
+        if (m_title)
+            m_title->hide();
+        if (m_commentOverlay && m_bookmarkOverlay) {
+            m_commentOverlay->setOverlayHidden(true);
+            m_bookmarkOverlay->setOverlayHidden(true);
+        }
+    }
+    // The parent's place on the screen (the windows are frameless).
+    const QPoint origin = parent->mapToGlobal(QPoint(0, 0));
+    const int x = origin.x() + 2;
+    const int y = origin.y() - 100;
+    resize(parent->size());
+    if (m_title)
+        m_title->move(x, y + height() - m_title->height());
+    if (m_commentOverlay && m_bookmarkOverlay) {
+        m_bookmarkOverlay->placeNearAnchor();
+        m_commentOverlay->placeNearAnchor();
+    }
+}
+
+void KvoVideoPlayer::showTitle(const QString& text)
+{
+    // A modal dialog open over the window (an update offer, an error)
+    // stays above it: raised over it, it would be out of reach.
+    QWidget* top = window();
+    QWidget* modal = QApplication::activeModalWidget();
+    if (top && (!modal || modal == top)) {
+        top->raise();
+        top->setFocus(Qt::OtherFocusReason);
+    }
+    delete m_title;
+    m_title = new KvoVideoTitle(this);
+    m_title->setText(text);
+    updateOverlays();
+    m_title->show();
+}
+
+void KvoVideoPlayer::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // The pictures of the next media are decoded at this size (the current
+    // one keeps its own and is scaled when painted). Never below the
+    // screen's size: a full-screen switch must not blur the picture.
+    QSize target = size() * devicePixelRatio();
+    if (QScreen* screen = this->screen())
+        target = target.expandedTo(screen->size() * screen->devicePixelRatio());
+    m_surface->setTargetSize(target);
+}
+
+void KvoVideoPlayer::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    QSize videoSize;
+    const QImage frame = m_surface->takeFrame(&videoSize);
+    if (frame.isNull() || videoSize.isEmpty()) {
+        painter.fillRect(event->rect(), Qt::black);
+        return;
+    }
+    // Letter-boxed: the whole picture, its proportions kept, centred.
+    const QSize fitted = videoSize.scaled(size(), Qt::KeepAspectRatio);
+    const QRect target(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
+    const QRegion bars = QRegion(rect()).subtracted(QRegion(target));
+    for (const QRect& bar : bars)
+        painter.fillRect(bar, Qt::black);
+    painter.drawImage(target, frame, QRect(QPoint(0, 0), videoSize));
+    if (!m_hasPicture) {
+        m_hasPicture = true;
+        emit firstFrame();
+    }
+}

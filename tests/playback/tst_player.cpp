@@ -1,0 +1,390 @@
+#include "KvoFakeVideoBackend.h"
+#include "KvoQozFile.h"
+#include "KvoVideoPlayer.h"
+#include "KvoVideoSeeker.h"
+#include "KvoVideoVolumeSlider.h"
+#include "KvoVlcBackend.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+namespace {
+
+using E = KvoVideoEventSink;
+
+// Makes a stored video: an ffmpeg test picture with (or without) a tone,
+// with the identification box at the end.
+QString makeClip(const QString& dir, const QString& name, double seconds, bool sound = true,
+                 const QString& size = QStringLiteral("160x120"))
+{
+    const QString path = dir + QLatin1Char('/') + name;
+    QStringList args = {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                        QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                        QStringLiteral("testsrc=size=%1:rate=25:duration=%2").arg(size).arg(seconds)};
+    if (sound)
+        args += {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                 QStringLiteral("sine=frequency=440:duration=%1").arg(seconds), QStringLiteral("-c:a"),
+                 QStringLiteral("aac"), QStringLiteral("-shortest")};
+    args += {QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
+             QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), QStringLiteral("-f"), QStringLiteral("mp4"), path};
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), args);
+    if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0)
+        return QString();
+    return KvoQozFile::appendTrailer(path, 7, 70) ? path : QString();
+}
+
+// Records the thread on which a widget is enabled or disabled.
+class EnableWatcher : public QObject
+{
+public:
+    QThread* thread = nullptr;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::EnabledChange)
+            thread = QThread::currentThread();
+        return false;
+    }
+};
+
+} // namespace
+
+class TestPlayer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    // With a scripted engine.
+    void stateTableFromAnotherThread();
+    void seekRules();
+    void staleReportsAreDropped();
+    void loadFailuresAndSamePath();
+    void muteAndVolumeWithoutAudioOutput();
+    void endStopsAndRewinds();
+
+    // With libvlc on generated clips.
+    void realPlaybackPaintsPictures();
+    void realBadMediaReportsAnError();
+
+private:
+    KvoFakeVideoBackend m_fake;
+    QTemporaryDir m_dir;
+};
+
+void TestPlayer::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    KvoVideoBackend::setInstance(&m_fake);
+}
+
+void TestPlayer::cleanup()
+{
+    KvoVideoBackend::setInstance(&m_fake);
+    m_fake.takeCalls();
+    m_fake.failOpen = false;
+    m_fake.ready = true;
+    m_fake.muteAnswer = 0;
+    m_fake.volumeAnswer = 100;
+}
+
+void TestPlayer::stateTableFromAnotherThread()
+{
+    KvoVideoPlayer player;
+    KvoVideoSeeker seeker;
+    player.setSeeker(&seeker);
+    QVERIFY(!seeker.isEnabled());
+    QCOMPARE(player.state(), int(KvoVideoPlayer::NoMedia));
+    QVERIFY(player.isMuted());
+    QVERIFY(player.openFile(QStringLiteral("/v/a.qoz")));
+    QCOMPARE(player.mediaInfo().length, -1);
+    QCOMPARE(player.state(), int(KvoVideoPlayer::NoMedia));
+
+    QSignalSpy playing(&player, &KvoVideoPlayer::playing);
+    QSignalSpy paused(&player, &KvoVideoPlayer::paused);
+    QSignalSpy ticks(&player, &KvoVideoPlayer::tick);
+    QSignalSpy buffering(&player, &KvoVideoPlayer::buffering);
+    // The seek bar changes only on the GUI thread.
+    EnableWatcher watcher;
+    seeker.installEventFilter(&watcher);
+
+    m_fake.inject({{E::Buffering, 10}, {E::Buffering, 100}, {E::Playing, 0}, {E::Playing, 0},
+                   {E::LengthChanged, 0}, {E::LengthChanged, 61500}, {E::TimeChanged, 2000}, {E::Paused, 0},
+                   {E::Paused, 0}});
+    // The info is written at once, the signals wait for the GUI thread.
+    QCOMPARE(player.state(), int(KvoVideoPlayer::Paused));
+    QCOMPARE(player.mediaInfo().length, 61500);
+    QCOMPARE(playing.count(), 0);
+    QTRY_COMPARE(paused.count(), 1);
+    QCOMPARE(playing.count(), 1);
+    QCOMPARE(buffering.count(), 2);
+    QCOMPARE(buffering.at(0).at(0).toBool(), true);
+    QCOMPARE(buffering.at(1).at(0).toBool(), false);
+    // Length 0 changed nothing and emitted nothing: one tick per report.
+    QCOMPARE(ticks.count(), 2);
+    QCOMPARE(ticks.at(0).at(0).toLongLong(), -1);
+    QCOMPARE(ticks.at(0).at(1).toLongLong(), 61500);
+    QCOMPARE(ticks.at(1).at(0).toLongLong(), 2000);
+    QCOMPARE(watcher.thread, QThread::currentThread());
+    QVERIFY(seeker.isEnabled());
+    QCOMPARE(seeker.maximum(), 61);
+    QCOMPARE(seeker.value(), 2);
+}
+
+void TestPlayer::seekRules()
+{
+    KvoVideoPlayer player;
+    KvoVideoSeeker seeker;
+    player.setSeeker(&seeker);
+    player.seek(3); // nothing loaded
+    QVERIFY(player.openFile(QStringLiteral("/v/a.qoz")));
+    m_fake.takeCalls();
+    player.seek(1); // no length yet
+    QVERIFY(m_fake.takeCalls().isEmpty());
+
+    m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 10000}});
+    QSignalSpy playing(&player, &KvoVideoPlayer::playing);
+    QVERIFY(playing.wait());
+    QSignalSpy ticks(&player, &KvoVideoPlayer::tick);
+    m_fake.takeCalls();
+    player.seek(8);
+    QCOMPARE(m_fake.takeCalls(), QStringList{QStringLiteral("time 8000")});
+    QCOMPARE(ticks.last().at(0).toLongLong(), 8000);
+    player.seek(9); // 9000 >= 10000 - 1000
+    player.seek(2147484); // would wrap round in 32 bits
+    QVERIFY(m_fake.takeCalls().isEmpty());
+
+    // An ended media plays first, then jumps.
+    m_fake.inject({{E::EndReached, 0}});
+    QSignalSpy ended(&player, &KvoVideoPlayer::ended);
+    QVERIFY(ended.wait());
+    QCOMPARE(player.state(), int(KvoVideoPlayer::Stopped));
+    m_fake.takeCalls();
+    player.seek(4);
+    const QStringList calls = m_fake.takeCalls();
+    QVERIFY(calls.contains(QStringLiteral("play")));
+    QCOMPARE(calls.last(), QStringLiteral("time 4000"));
+    QVERIFY(calls.indexOf(QStringLiteral("play")) < calls.indexOf(QStringLiteral("time 4000")));
+}
+
+void TestPlayer::staleReportsAreDropped()
+{
+    KvoVideoPlayer player;
+    QVERIFY(player.openFile(QStringLiteral("/v/a.qoz")));
+    QSignalSpy ticks(&player, &KvoVideoPlayer::tick);
+    QSignalSpy ended(&player, &KvoVideoPlayer::ended);
+    QSignalSpy playing(&player, &KvoVideoPlayer::playing);
+    // Reports of the first video wait in the queue while the second loads.
+    m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 10000}, {E::TimeChanged, 9000}, {E::EndReached, 0}});
+    {
+        QMutexLocker locker(&m_fake.mutex);
+        m_fake.releaseThread = nullptr;
+    }
+    QVERIFY(player.openFile(QStringLiteral("/v/b.qoz")));
+    // The first media was released off the GUI thread (the engine's stop
+    // waits for its threads).
+    QTRY_VERIFY(m_fake.lastReleaseThread());
+    QVERIFY(m_fake.lastReleaseThread() != QThread::currentThread());
+    ticks.clear();
+    m_fake.takeCalls();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QCOMPARE(ticks.count(), 0);
+    QCOMPARE(ended.count(), 0);
+    QCOMPARE(playing.count(), 0);
+    // The stale end did not stop the new media.
+    QVERIFY(!m_fake.takeCalls().contains(QStringLiteral("stop")));
+    QCOMPARE(player.mediaInfo().path, QStringLiteral("/v/b.qoz"));
+    QCOMPARE(player.mediaInfo().length, -1);
+    // The new media's own reports still arrive.
+    m_fake.inject({{E::Playing, 0}});
+    QVERIFY(playing.wait());
+}
+
+void TestPlayer::loadFailuresAndSamePath()
+{
+    KvoVideoPlayer player;
+    QVERIFY(player.openFile(QStringLiteral("/v/a.qoz")));
+    player.play();
+    m_fake.takeCalls();
+    // The same path: only stopped, not loaded again.
+    QVERIFY(!player.openFile(QStringLiteral("/v/a.qoz")));
+    // The engine stops at the next turn of the event loop.
+    QStringList calls;
+    QTRY_VERIFY(!(calls += m_fake.takeCalls()).isEmpty());
+    QCOMPARE(calls, QStringList{QStringLiteral("stop")});
+    QVERIFY(player.isLoaded());
+
+    // A media the engine refuses leaves nothing loaded, and nothing
+    // crashes on the operations that follow.
+    m_fake.failOpen = true;
+    QVERIFY(!player.openFile(QStringLiteral("/v/b.qoz")));
+    QVERIFY(!player.isLoaded());
+    QCOMPARE(player.errorText(), QStringLiteral("fake failure"));
+    player.play();
+    player.seek(1);
+    player.mute();
+    player.changeVolume(20);
+    QCOMPARE(player.state(), int(KvoVideoPlayer::NoMedia));
+    // An engine that did not start.
+    m_fake.failOpen = false;
+    m_fake.ready = false;
+    QVERIFY(!player.openFile(QStringLiteral("/v/c.qoz")));
+    QVERIFY(!player.isLoaded());
+    player.openUrl(QStringLiteral("http://127.0.0.1:1/x"));
+    QVERIFY(!player.isLoaded());
+}
+
+void TestPlayer::muteAndVolumeWithoutAudioOutput()
+{
+    KvoVideoPlayer player;
+    KvoVideoVolumeSlider slider;
+    slider.setValue(60);
+    player.setVolumeSlider(&slider);
+    QVERIFY(player.openFile(QStringLiteral("/v/a.qoz")));
+    // No audio output: the engine answers -1 to both questions.
+    m_fake.muteAnswer = -1;
+    m_fake.volumeAnswer = -1;
+    QVERIFY(!player.isMuted());
+    m_fake.takeCalls();
+    player.play();
+    QCOMPARE(m_fake.takeCalls(),
+             (QStringList{QStringLiteral("mute 0"), QStringLiteral("volume 60"), QStringLiteral("play")}));
+
+    QSignalSpy changed(&slider, &QSlider::valueChanged);
+    player.mute();
+    QVERIFY(player.isMuted());
+    QCOMPARE(slider.value(), 0);
+    player.mute();
+    QVERIFY(!player.isMuted());
+    // The slider's last value stands in for the volume nobody can tell.
+    QCOMPARE(slider.value(), 60);
+    QCOMPARE(changed.count(), 0);
+
+    // With an audio output the engine's own answers count.
+    m_fake.muteAnswer = 0;
+    m_fake.volumeAnswer = 35;
+    player.mute();
+    QCOMPARE(m_fake.muteAnswer, 1);
+    QCOMPARE(slider.value(), 0);
+    player.mute();
+    QCOMPARE(slider.value(), 35);
+    slider.setValue(80);
+    QCOMPARE(m_fake.volumeAnswer, 80);
+}
+
+void TestPlayer::endStopsAndRewinds()
+{
+    KvoVideoPlayer player;
+    KvoVideoSeeker seeker;
+    player.setSeeker(&seeker);
+    QVERIFY(player.openFile(QStringLiteral("/v/a.qoz")));
+    player.play();
+    m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 5000}, {E::TimeChanged, 4900}});
+    QSignalSpy ticks(&player, &KvoVideoPlayer::tick);
+    QVERIFY(ticks.wait());
+    m_fake.takeCalls();
+    m_fake.inject({{E::EndReached, 0}});
+    QSignalSpy stopped(&player, &KvoVideoPlayer::stopped);
+    QVERIFY(stopped.wait());
+    // ended() stopped the player on the GUI thread: back at 0.
+    QVERIFY(m_fake.takeCalls().contains(QStringLiteral("stop")));
+    QCOMPARE(ticks.last().at(0).toLongLong(), 0);
+    QCOMPARE(ticks.last().at(1).toLongLong(), 5000);
+    QCOMPARE(seeker.value(), 0);
+    QVERIFY(seeker.isEnabled());
+}
+
+void TestPlayer::realPlaybackPaintsPictures()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+        QSKIP("ffmpeg is missing");
+    const QString path = makeClip(m_dir.path(), QStringLiteral("cours d'été %1.qoz"), 1.5);
+    QVERIFY(!path.isEmpty());
+    qputenv("VISTRELLE_VLC_ARGS", "--aout=dummy --quiet --file-caching=50");
+    KvoVideoBackend::setInstance(nullptr);
+    QCOMPARE(KvoVlcBackend::arguments().mid(0, 3),
+             (QStringList{QStringLiteral("--no-video-title-show"), QStringLiteral("--no-snapshot-preview"),
+                          QStringLiteral("--no-osd")}));
+
+    KvoVideoPlayer player;
+    KvoVideoPlayer second; // a second player shares the engine
+    QCOMPARE(KvoVideoBackend::instance(), KvoVideoBackend::instance());
+    QVERIFY(KvoVideoBackend::instance()->isReady());
+    player.resize(320, 240);
+    player.show();
+    QVERIFY(player.openFile(path));
+    QSignalSpy ended(&player, &KvoVideoPlayer::ended);
+    QSignalSpy first(&player, &KvoVideoPlayer::firstFrame);
+    QSignalSpy ticks(&player, &KvoVideoPlayer::tick);
+    player.play();
+    QVERIFY(first.wait(10000));
+    const QImage picture = player.grab().toImage();
+    // testsrc draws coloured bars: the picture is not black.
+    int coloured = 0;
+    for (int y = 0; y < picture.height(); y += 8)
+        for (int x = 0; x < picture.width(); x += 8)
+            coloured += qGray(picture.pixel(x, y)) > 40 ? 1 : 0;
+    QVERIFY2(coloured > 100, qPrintable(QString::number(coloured)));
+    QVERIFY(ended.wait(10000));
+    QVERIFY(player.mediaInfo().length >= 1400 && player.mediaInfo().length <= 1600);
+    QVERIFY(player.framesPainted() > 0);
+    // The queued stop after the end rewinds to 0.
+    QTRY_COMPARE(ticks.last().at(0).toLongLong(), 0);
+    QCOMPARE(player.state(), int(KvoVideoPlayer::Stopped));
+
+    // Another video while one plays: its own times reach the seek bar.
+    KvoVideoSeeker seeker;
+    player.setSeeker(&seeker);
+    const QString other = makeClip(m_dir.path(), QStringLiteral("other.qoz"), 2.0);
+    QVERIFY(!player.openFile(path)); // loaded already: played again
+    player.play();
+    QVERIFY(ticks.wait(5000));
+    player.pause();
+    QVERIFY(player.openFile(other));
+    player.play();
+    QTRY_VERIFY_WITH_TIMEOUT(seeker.value() >= 1, 5000);
+    QCOMPARE(seeker.maximum(), 2);
+}
+
+void TestPlayer::realBadMediaReportsAnError()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+        QSKIP("ffmpeg is missing");
+    KvoVideoBackend::setInstance(nullptr);
+    // Not a video, but a valid box at its end.
+    const QString text = m_dir.filePath(QStringLiteral("notes.qoz"));
+    QFile file(text);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+    QVERIFY(KvoQozFile::appendTrailer(text, 1, 2));
+    KvoVideoPlayer player;
+    QVERIFY(player.openFile(text));
+    QSignalSpy error(&player, &KvoVideoPlayer::error);
+    QSignalSpy ended(&player, &KvoVideoPlayer::ended);
+    player.play();
+    QTRY_VERIFY_WITH_TIMEOUT(error.count() + ended.count() > 0, 10000);
+    QCOMPARE(player.mediaInfo().length, -1);
+
+    // A clip without sound plays to its end.
+    const QString silent = makeClip(m_dir.path(), QStringLiteral("silent.qoz"), 1.0, false);
+    QVERIFY(!silent.isEmpty());
+    QVERIFY(player.openFile(silent));
+    QSignalSpy silentEnd(&player, &KvoVideoPlayer::ended);
+    player.play();
+    QVERIFY(silentEnd.wait(10000));
+    QVERIFY(!player.isMuted());
+}
+
+QTEST_MAIN(TestPlayer)
+#include "tst_player.moc"

@@ -1,0 +1,414 @@
+#include "IKvoPage.h"
+#include "KvoApi.h"
+#include "KvoConnectionStateManager.h"
+#include "KvoDatabase.h"
+#include "KvoDialog.h"
+#include "KvoDialogDriver.h"
+#include "KvoEnvironment.h"
+#include "KvoFakeVideoBackend.h"
+#include "KvoInfobulle.h"
+#include "KvoMainWindow.h"
+#include "KvoPagePlayer.h"
+#include "KvoPageRegistry.h"
+#include "KvoPurchaseVideoManager.h"
+#include "KvoQozFile.h"
+#include "KvoSignetWidget.h"
+#include "KvoTestLibrary.h"
+#include "KvoTestSupport.h"
+#include "KvoVideoPlayer.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+#include <QThreadPool>
+#include <QTimer>
+
+namespace {
+
+using E = KvoVideoEventSink;
+const QString s_user = QStringLiteral("u7");
+
+class SoftwarePage : public QWidget, public IKvoPage
+{
+    Q_OBJECT
+public:
+    SoftwarePage(QWidget* parent, Qt::WindowFlags flags)
+        : QWidget(parent, flags)
+    {
+    }
+    QString title() const override { return QStringLiteral("Logiciel"); }
+    QString name() const override { return m_key; }
+    QWidget* parentPage() const override { return nullptr; }
+    void onShow() override {}
+    QString m_key;
+signals:
+    void onChangePage(const QString& key, bool addToHistory);
+};
+
+template <class T>
+T* child(const char* name)
+{
+    return KvoMainWindow::instance()->findChild<T*>(QLatin1String(name));
+}
+
+void press(int key)
+{
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(KvoMainWindow::instance(), &event);
+}
+
+} // namespace
+
+class TestMainEvents : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void videoFilesFromOutside();
+    void keysAndViewModes();
+    void newBookmarks();
+    void tooltips();
+    void sessionExpiryDuringADialog();
+    void aModalDialogStaysOnTop();
+
+private:
+    QString makeQoz(const QString& name, quint32 purchase, quint32 file);
+    KvoPagePlayer* player()
+    {
+        return qobject_cast<KvoPagePlayer*>(KvoMainWindow::instance()->pages().value(QStringLiteral("player")).first);
+    }
+
+    std::unique_ptr<KvoTestHome> m_home;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    KvoFakeVideoBackend m_fake;
+    int m_importErrors = 0;
+};
+
+void TestMainEvents::initTestCase()
+{
+    m_home = std::make_unique<KvoTestHome>();
+    KvoEnvironment::init();
+    KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
+    KvoConnectionStateManager::setTimingForTesting(600000, 200);
+    KvoVideoBackend::setInstance(&m_fake);
+    KvoPagePlayer::setErrorDialog([](QWidget*) {});
+    KvoMainWindow::setImportErrorDialog([this] { ++m_importErrors; });
+    KvoPageRegistry::clear();
+    KvoPageRegistry::Page playerPage;
+    playerPage.key = QStringLiteral("player");
+    playerPage.buildAtStart = true;
+    KvoMainWindow::registerPage<KvoPagePlayer>(playerPage);
+    KvoPageRegistry::addPattern(QStringLiteral("detail_software_"),
+                                [](KvoMainWindow* window, const QString& key) -> QWidget* {
+                                    auto* page = KvoMainWindow::createPage<SoftwarePage>(window);
+                                    page->m_key = key;
+                                    return page;
+                                });
+    // The videos of course 5 on disk, in file order.
+    KvoPagePlayer::setPlaylistSource([](uint, QList<QVariant>& purchases, QList<QVariant>& videos) {
+        for (const KvoVideoFile& file : KvoPurchaseVideoManager::instance()->purchases().value(5).files) {
+            if (!file.KvoPath.isEmpty() && QFile::exists(file.KvoPath)) {
+                purchases.append(5u);
+                videos.append(file.fileId);
+            }
+        }
+    });
+}
+
+void TestMainEvents::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(KvoTestLibrary::openWithUser(m_dir->path(), s_user));
+    QSqlQuery q(KvoDatabase::database());
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO purchases (id_user, id, files, title, software_ids, purchase_date, "
+                                  "commented) VALUES ('u7', 5, '51;52;53', 'Cours', '3', 0, 1)")));
+    for (int id : {51, 52, 53}) {
+        const QString path = id == 51 ? QString() : makeQoz(QStringLiteral("%1.qoz").arg(id), 5, id);
+        q.prepare(QStringLiteral("INSERT INTO videos (id_user, fileid, id_purchase, title, duration, ord, KvoPath, "
+                                 "hidden, alreadyseen) VALUES ('u7', ?, 5, ?, 65, ?, ?, ?, 0)"));
+        for (const QVariant& value : QVariantList{id, QStringLiteral("Vidéo %1").arg(id), id, path, id == 53 ? 1 : 0})
+            q.addBindValue(value);
+        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+    }
+    KvoPurchaseVideoManager::instance()->setUser(s_user, QStringLiteral("demo"), QStringLiteral("3"), QString());
+    // Offline: links and files are handled at once.
+    QVERIFY(KvoMainWindow::createInstance(false));
+    KvoMainWindow::instance()->resize(1000, 700);
+    KvoMainWindow::instance()->show();
+    m_importErrors = 0;
+    m_fake.takeCalls();
+}
+
+void TestMainEvents::cleanup()
+{
+    KvoMainWindow::destroyInstance();
+    KvoTestLibrary::close();
+    m_dir.reset();
+}
+
+void TestMainEvents::cleanupTestCase()
+{
+    KvoPageRegistry::clear();
+    QThreadPool::globalInstance()->waitForDone(10000);
+}
+
+QString TestMainEvents::makeQoz(const QString& name, quint32 purchase, quint32 file)
+{
+    const QString path = m_dir->filePath(name);
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        return QString();
+    out.write("not really a video, the fake engine does not care");
+    out.close();
+    return KvoQozFile::appendTrailer(path, purchase, file) ? path : QString();
+}
+
+void TestMainEvents::videoFilesFromOutside()
+{
+    KvoMainWindow* window = KvoMainWindow::instance();
+    // Video 51 has no file in the library: the one given becomes its file,
+    // whatever its name holds.
+    const QString odd = makeQoz(QStringLiteral("l'été \"%1\" vidéo.qoz"), 5, 51);
+    QVERIFY(!odd.isEmpty());
+    window->onNewMessageFromInstance(odd);
+    QCOMPARE(window->currentKey(), QStringLiteral("player"));
+    QCOMPARE(player()->currentVideoId(), 51u);
+    QVERIFY(m_fake.takeCalls().contains(QStringLiteral("open ") + odd));
+    QCOMPARE(KvoPurchaseVideoManager::instance()->purchases().value(5).files.value(51).KvoPath, odd);
+    QCOMPARE(window->breadcrumb().size(), 2);
+    QCOMPARE(window->breadcrumb().last().title, QStringLiteral("Vidéo 51"));
+
+    // A second start with another file while the first plays.
+    window->onNewMessageFromInstance(m_dir->filePath(QStringLiteral("52.qoz")));
+    QCOMPARE(window->currentKey(), QStringLiteral("player"));
+    QCOMPARE(player()->currentVideoId(), 52u);
+
+    // A hidden video is shown again on its software's page, not played.
+    window->onNewMessageFromInstance(m_dir->filePath(QStringLiteral("53.qoz")));
+    QCOMPARE(window->currentKey(), QStringLiteral("detail_software_3"));
+    QVERIFY(!KvoPurchaseVideoManager::instance()->purchases().value(5).files.value(53).hidden);
+    QCOMPARE(player()->currentVideoId(), 52u);
+
+    // Files that are no video of this library: the error, nothing else.
+    QFile plain(m_dir->filePath(QStringLiteral("plain.qoz")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.write(QByteArray(100, 'x'));
+    plain.close();
+    const QString foreign = makeQoz(QStringLiteral("foreign.qoz"), 99, 51);
+    const QString damaged = makeQoz(QStringLiteral("damaged.qoz"), 5, 52);
+    QFile broken(damaged);
+    QVERIFY(broken.open(QIODevice::ReadWrite));
+    broken.seek(broken.size() - 10);
+    broken.write("X");
+    broken.close();
+    const QString truncated = makeQoz(QStringLiteral("truncated.qoz"), 5, 52);
+    QVERIFY(QFile::resize(truncated, QFileInfo(truncated).size() - 3));
+    for (const QString& path : {plain.fileName(), foreign, damaged, truncated})
+        window->onNewMessageFromInstance(path);
+    QCOMPARE(m_importErrors, 4);
+    QCOMPARE(window->currentKey(), QStringLiteral("detail_software_3"));
+    // A missing file is dropped silently.
+    window->onNewMessageFromInstance(m_dir->filePath(QStringLiteral("none.qoz")));
+    QCOMPARE(m_importErrors, 4);
+
+    // Links: only "vorn:" ones with a key are read; none of these crash.
+    for (const char* link : {"vorn:download", "vorn:unknown:1", "https://example.org/x", "vorn::download:"})
+        window->onNewUrlFromInstance(QUrl(QString::fromLatin1(link)));
+    QVERIFY(window->queuedLinks().isEmpty());
+}
+
+void TestMainEvents::keysAndViewModes()
+{
+    KvoMainWindow* window = KvoMainWindow::instance();
+    // F off the player does nothing, nor does Escape in the normal mode.
+    press(Qt::Key_F);
+    QCOMPARE(window->viewMode(), 0u);
+    press(Qt::Key_Escape);
+    QVERIFY(!window->isClosing());
+    QVERIFY(window->isVisible());
+
+    window->onNewMessageFromInstance(m_dir->filePath(QStringLiteral("52.qoz")));
+    QCOMPARE(window->currentKey(), QStringLiteral("player"));
+    const QRect normal = window->geometry();
+    const QSize minimum = window->minimumSize();
+    m_fake.inject({{E::Playing, 0}});
+    QTRY_COMPARE(player()->videoPlayer()->state(), int(KvoVideoPlayer::Playing));
+    m_fake.takeCalls();
+    press(Qt::Key_Space);
+    QVERIFY(m_fake.takeCalls().contains(QStringLiteral("pause")));
+
+    press(Qt::Key_F); // full screen
+    QCOMPARE(window->viewMode(), 1u);
+    QVERIFY(window->windowState() & Qt::WindowFullScreen);
+    QVERIFY(window->windowFlags() & Qt::WindowStaysOnTopHint);
+    QVERIFY(child<QWidget>("widgetMenu")->isHidden());
+    QVERIFY(!child<QPushButton>("buttonApprentissage")->isHidden());
+    player()->videoPlayer()->setFocus();
+    QTest::mouseDClick(player()->videoPlayer(), Qt::LeftButton); // learning mode
+    QCOMPARE(window->viewMode(), 2u);
+    QVERIFY(!(window->windowState() & Qt::WindowFullScreen));
+    QCOMPARE(window->minimumSize(), QSize(550, 400));
+    QTRY_COMPARE(window->size(), QSize(550, 400));
+    QVERIFY(window->windowFlags() & Qt::WindowStaysOnTopHint);
+    QVERIFY(!child<QPushButton>("buttonNormal")->isHidden());
+    press(Qt::Key_Escape);
+    QCOMPARE(window->viewMode(), 0u);
+    QVERIFY(!(window->windowFlags() & Qt::WindowStaysOnTopHint));
+    QCOMPARE(window->minimumSize(), minimum);
+    QTRY_COMPARE(window->size(), normal.size());
+    QVERIFY(!child<QWidget>("widgetMenu")->isHidden());
+    QVERIFY(!window->isClosing());
+
+    // Escape from full screen restores the geometry of before.
+    child<QPushButton>("buttonFullscreen")->click();
+    QCOMPARE(window->viewMode(), 1u);
+    press(Qt::Key_Escape);
+    QCOMPARE(window->viewMode(), 0u);
+    QTRY_COMPARE(window->geometry(), normal);
+
+    // Space does nothing for a video that cannot be played.
+    m_fake.failOpen = true;
+    player()->setSelectedVideo(3, 53);
+    player()->loadIfReady();
+    m_fake.failOpen = false;
+    QVERIFY(!player()->isPlayable());
+    m_fake.takeCalls();
+    press(Qt::Key_Space);
+    QVERIFY(m_fake.takeCalls().isEmpty());
+}
+
+void TestMainEvents::newBookmarks()
+{
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->onNewMessageFromInstance(m_dir->filePath(QStringLiteral("52.qoz")));
+    m_fake.inject({{E::LengthChanged, 7200000}});
+    QTRY_COMPARE(player()->videoPlayer()->mediaInfo().length, 7200000);
+    window->onClickSignet(QString(), QTime(0, 0, 5));
+    QVERIFY(player()->signets().markers().isEmpty());
+    window->onClickSignet(QStringLiteral("Réglages"), QTime(1, 2, 3, 450));
+    QCOMPARE(player()->signets().markers().size(), 1);
+    KvoSignetWidget* marker = player()->signets().markers().value(0);
+    QCOMPARE(marker->value(), 3723000);
+    QCOMPARE(marker->name(), QStringLiteral("<b>1:02:03 </b> Réglages"));
+    QVERIFY(marker->isVisible());
+    QSqlQuery q(KvoDatabase::database());
+    QVERIFY(q.exec(QStringLiteral("SELECT id_video, value, name FROM signets")));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toUInt(), 52u);
+    QCOMPARE(q.value(1).toLongLong(), 3723000);
+
+    // The marker's name is its tooltip; leaving it closes the bubble.
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(marker, &enter);
+    QVERIFY(window->infobulle()->isVisible());
+    QCOMPARE(window->infobulle()->title(), QStringLiteral("1:02:03 "));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(marker, &leave);
+    QVERIFY(!window->infobulle()->isVisible());
+    // Away from the player, the markers hide with the control bar.
+    window->changePage(QStringLiteral("detail_software_3"), true);
+    QVERIFY(marker->isHidden());
+}
+
+void TestMainEvents::tooltips()
+{
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->onNewMessageFromInstance(m_dir->filePath(QStringLiteral("52.qoz")));
+    auto* signet = child<QPushButton>("buttonSignet");
+    QEvent enter(QEvent::Enter);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(signet, &enter);
+    QVERIFY(window->infobulle()->isVisible());
+    QCOMPARE(window->infobulle()->text(), QStringLiteral("Nouveau signet"));
+    QCOMPARE(window->infobulle()->x(), signet->mapToGlobal(QPoint(0, 0)).x());
+    QApplication::sendEvent(signet, &leave);
+    QVERIFY(!window->infobulle()->isVisible());
+    // A disabled button has none.
+    auto* previous = child<QPushButton>("buttonPrevious");
+    QVERIFY(!previous->isEnabled());
+    QApplication::sendEvent(previous, &enter);
+    QVERIFY(!window->infobulle()->isVisible());
+
+    // The search box empties when it loses the focus.
+    auto* search = child<QLineEdit>("editSearch");
+    search->setText(QStringLiteral("photo"));
+    QFocusEvent out(QEvent::FocusOut);
+    QApplication::sendEvent(search, &out);
+    QVERIFY(search->text().isEmpty());
+}
+
+void TestMainEvents::sessionExpiryDuringADialog()
+{
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->onNewMessageFromInstance(m_dir->filePath(QStringLiteral("52.qoz")));
+    // A dialog open when the session expires is closed, the notice shows
+    // and the window closes once.
+    KvoDialog open(window, Qt::Dialog | Qt::FramelessWindowHint);
+    open.showDialog(false, false);
+    QVERIFY(open.isVisible());
+    int notices = 0;
+    KvoDialogDriver driver;
+    driver.expect<KvoDialog>(QStringLiteral("UISessionDialog"), [&](KvoDialog* notice) {
+        ++notices;
+        notice->closeWithCancel();
+    });
+    m_fake.takeCalls();
+    emit KvoPurchaseVideoManager::instance()->sessionExpired();
+    emit KvoPurchaseVideoManager::instance()->sessionExpired();
+    QVERIFY2(driver.done(), driver.report());
+    QCOMPARE(notices, 1);
+    QVERIFY(!open.isVisible());
+    QVERIFY(window->isSessionExpired());
+    QVERIFY(window->isClosing());
+    // The close sequence stopped the video.
+    QStringList calls;
+    QTRY_VERIFY((calls += m_fake.takeCalls()).contains(QStringLiteral("stop")));
+    window->onClose();
+    window->close();
+    QTRY_VERIFY(!window->isVisible());
+}
+
+void TestMainEvents::aModalDialogStaysOnTop()
+{
+    // Which window was raised last, as the windowing system sees it.
+    struct Raises : QObject
+    {
+        QList<QObject*> order;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::ZOrderChange && watched->isWidgetType()
+                && static_cast<QWidget*>(watched)->isWindow())
+                order.append(watched);
+            return false;
+        }
+    } raises;
+    KvoMainWindow* window = KvoMainWindow::instance();
+    KvoDialog offer(nullptr, Qt::Dialog | Qt::FramelessWindowHint);
+    offer.setWindowModality(Qt::ApplicationModal);
+    offer.showDialog(false, false);
+    QCOMPARE(QApplication::activeModalWidget(), &offer);
+    qApp->installEventFilter(&raises);
+    // A file from a second start loads and plays a video (its title
+    // raises the window) while the dialog is open.
+    window->onNewMessageFromInstance(m_dir->filePath(QStringLiteral("52.qoz")));
+    qApp->removeEventFilter(&raises);
+    QCOMPARE(player()->currentVideoId(), 52u);
+    raises.order.removeIf([&](QObject* raised) { return raised != window && raised != &offer; });
+    QVERIFY(!raises.order.isEmpty());
+    QCOMPARE(raises.order.last(), &offer);
+    offer.close();
+}
+
+QTEST_MAIN(TestMainEvents)
+#include "tst_mainevents.moc"
