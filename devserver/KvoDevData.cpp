@@ -136,8 +136,22 @@ void KvoDevData::buildCatalogue()
     static const char* const chapterTitles[] = {
         "Prise en main", "Mise en pratique", "Astuces de pro",
     };
-    // Promotions run for three more days from the start of the service.
-    const qint64 promoEnd = now() + 3 * 86400;
+    // Promotions, counted from the start of the service: one ends after a
+    // minute and a half (its row counts down the seconds, then goes), the
+    // others show each wording of the time left.
+    struct Promotion {
+        int id;
+        int reducedPrice;
+        qint64 lasts; // seconds
+    };
+    const QList<Promotion> promotions = {
+        {111, 2, 3 * 86400},  // "3 jours restants"
+        {114, 1, 90},         // ends during a demo
+        {116, 3, 20 * 3600},  // "1 jour restant"
+        {109, 2, 5 * 3600},   // "5 heure restantes"
+        {110, 3, 50 * 60},    // "expire dans 49 minutes"
+    };
+    const qint64 start = now();
 
     m_courses.clear();
     int age = 0;
@@ -153,10 +167,12 @@ void KvoDevData::buildCatalogue()
         c.age = (age += 5);
         c.description = QStringLiteral("Une formation courte et concrète : %1.").arg(c.title);
         c.attachment = (s.id % 2) == 1;
-        if (s.id == 111 || s.id == 114 || s.id == 116) {
+        for (const Promotion& p : promotions) {
+            if (p.id != s.id)
+                continue;
             c.previousPrice = s.price;
-            c.reducedPrice = s.price - 1;
-            c.endTs = promoEnd;
+            c.reducedPrice = p.reducedPrice;
+            c.endTs = start + p.lasts;
         }
         for (int k = 1; k <= s.videos; ++k) {
             Video v;
@@ -198,6 +214,11 @@ void KvoDevData::buildCatalogue()
         {6, QStringLiteral("Comment contacter l'assistance ?"),
          QStringLiteral("Cliquez sur « Contactez-nous » : écrivez-nous, nous répondons sous 48&nbsp;h.")},
     };
+}
+
+bool KvoDevData::Course::onPromotion() const
+{
+    return reducedPrice > 0 && endTs > now();
 }
 
 void KvoDevData::buildAccounts()
@@ -397,13 +418,14 @@ QJsonObject KvoDevData::courseMap(const Course& c, const Account* owner) const
     o.insert(QStringLiteral("software_ids"), intArray(c.softwareIds));
     o.insert(QStringLiteral("author_ids"), intArray(c.authorIds));
     o.insert(QStringLiteral("price"), c.price);
-    o.insert(QStringLiteral("reduced_price"), c.reducedPrice);
-    o.insert(QStringLiteral("previous_price"), c.previousPrice);
+    const bool promotion = c.onPromotion();
+    o.insert(QStringLiteral("reduced_price"), promotion ? c.reducedPrice : 0);
+    o.insert(QStringLiteral("previous_price"), promotion ? c.previousPrice : 0);
     o.insert(QStringLiteral("rating"), c.rating);
     o.insert(QStringLiteral("sales"), c.sales);
     o.insert(QStringLiteral("thumbnail"), link(QStringLiteral("/files/thumbs/vorn_%1.png").arg(c.id)));
     o.insert(QStringLiteral("url"), link(QStringLiteral("/fr/vorn/%1").arg(c.id)));
-    o.insert(QStringLiteral("end_ts"), double(c.endTs));
+    o.insert(QStringLiteral("end_ts"), promotion ? double(c.endTs) : 0.0);
     o.insert(QStringLiteral("preview_uri"), link(QStringLiteral("/files/previews/%1.mp4").arg(c.id)));
     o.insert(QStringLiteral("width"), 320);
     o.insert(QStringLiteral("height"), 180);
@@ -482,7 +504,7 @@ bool KvoDevData::list(const QString& name, const Account& account, QJsonArray* o
         picked = picked.mid(0, 8);
     } else if (name == QLatin1String("promo")) {
         for (const Course& c : m_courses)
-            if (c.reducedPrice > 0)
+            if (c.onPromotion())
                 picked.append(&c);
     } else {
         return false;
@@ -529,7 +551,7 @@ bool KvoDevData::buy(Account& account, int courseId, QString* error)
         *error = QStringLiteral("Vous possédez déjà cette formation.");
         return false;
     }
-    const int price = c->reducedPrice > 0 ? c->reducedPrice : c->price;
+    const int price = c->onPromotion() ? c->reducedPrice : c->price;
     if (account.credits < price) {
         *error = QStringLiteral("Crédits insuffisants.");
         return false;

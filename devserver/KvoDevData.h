@@ -41,6 +41,9 @@ public:
         QString description;
         bool attachment = false;
         QList<Video> videos;
+        // A promotion runs until its end time; afterwards the course is
+        // sold at its price again and leaves the "promo" list.
+        bool onPromotion() const;
     };
     struct Software {
         int id = 0;

@@ -4,12 +4,17 @@
 #include "KvoPageConfiguration.h"
 #include "KvoPageContact.h"
 #include "KvoPageDownloads.h"
+#include "KvoPageFavoris.h"
+#include "KvoPageHome.h"
+#include "KvoPageNews.h"
 #include "KvoPagePlayer.h"
+#include "KvoPagePromo.h"
 #include "KvoPageRegistry.h"
 #include "KvoPageSearch.h"
 #include "KvoPageDetailSoftware.h"
 #include "KvoPageHelp.h"
 #include "KvoPageSoftwares.h"
+#include "KvoPageTopMonth.h"
 #include "KvoPreviewPlayer.h"
 #include "KvoSingleApplication.h"
 #include "KvoVideoImporter.h"
@@ -105,6 +110,15 @@ void KvoPageSetup::registerPages()
         preview->open(address, width, height);
     });
 
+    // The first page after sign-in: the service's home page.
+    KvoMainWindow::registerPage<KvoPageHome>(page(QStringLiteral("accueil"), QStringLiteral("buttonAccueil")));
+
+    // The catalogue's lists.
+    KvoMainWindow::registerPage<KvoPageTopMonth>(page(QStringLiteral("top"), QStringLiteral("buttonTop")));
+    KvoMainWindow::registerPage<KvoPageFavoris>(page(QStringLiteral("favoris"), QStringLiteral("buttonFavoris")));
+    KvoMainWindow::registerPage<KvoPageNews>(page(QStringLiteral("news"), QStringLiteral("buttonNouveautes")));
+    KvoMainWindow::registerPage<KvoPagePromo>(page(QStringLiteral("promo"), QStringLiteral("buttonPromo")));
+
     // The settings page; the main window builds it after its fade-in for the
     // update check. It switches the interface language through the
     // application's translator, and opens the folder search from its button.
@@ -125,9 +139,4 @@ void KvoPageSetup::registerPages()
         return created;
     };
     KvoMainWindow::registerPage<KvoPageContact>(support);
-
-    // Menu entries of pages still to come, as they will register:
-    //   "accueil" buttonAccueil;
-    //   "news" buttonNouveautes; "promo" buttonPromo; "top" buttonTop;
-    //   "favoris" buttonFavoris.
 }

@@ -3,6 +3,7 @@
 #include "KvoMessageBox.h"
 #include "KvoSessionLoop.h"
 #include "KvoSingleApplication.h"
+#include "KvoWebEngineSetup.h"
 
 #include <QFile>
 #include <QFont>
@@ -56,6 +57,8 @@ int main(int argc, char** argv)
     QCoreApplication::setOrganizationName(QStringLiteral("Qozmira"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VISTRELLE_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("vistrelle"));
+
+    KvoWebEngineSetup::prepare();
 
     KvoSingleApplication app(argc, argv, QStringLiteral("~Qozmira~Vistrelle~"));
     if (forceXcb)

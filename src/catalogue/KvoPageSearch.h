@@ -78,7 +78,8 @@ public:
     void goToRequest(const KvoPageRequest& request);
     void showNoConnection();
     void buy(const KvoPurchase& course);
-    void playPreview(const QString& address, int width, int height);
+    // Every catalogue page plays its previews through this one hook.
+    static void playPreview(const QString& address, int width, int height);
 
     const Request* record() const { return m_record.get(); }
     const QMap<uint, QList<KvoPurchase>>& cache() const { return m_cache; }

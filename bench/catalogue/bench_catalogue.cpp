@@ -1,0 +1,426 @@
+// Prints figures of the catalogue's list pages and of the home page;
+// asserts nothing. Run it under a display (xvfb-run), as root with
+// QTWEBENGINE_DISABLE_SANDBOX=1.
+//
+// 1. A list of 100 courses (their pictures in the image cache, as on any
+//    visit after the first): the top of the month and the news (every row)
+//    and the favourites and promotions (ten rows a page). Timed from the
+//    moment the answer is handed to the page to its rows built, laid out
+//    and painted; eight runs on fresh pages, the first one left out.
+// 2. The pages of the favourites' pagination: each switch, its ten rows
+//    built, laid out and painted.
+// 3. The home page against the local web service: from the creation of
+//    the main window (what follows a sign-in) to the home page loaded and
+//    to its first paint afterwards.
+// 4. Memory with the home page open: resident size of the client and of
+//    the web engine's helper processes.
+#include "KvoTestLibrary.h"
+#include "KvoTestSupport.h"
+
+#include "KvoApi.h"
+#include "KvoAsyncImage.h"
+#include "KvoEnvironment.h"
+#include "KvoHTTPRequest.h"
+#include "KvoMainWindow.h"
+#include "KvoPageFavoris.h"
+#include "KvoPageHome.h"
+#include "KvoPageNews.h"
+#include "KvoPagePromo.h"
+#include "KvoPageRegistry.h"
+#include "KvoPageSetup.h"
+#include "KvoPageTopMonth.h"
+#include "KvoPaginationWidget.h"
+#include "KvoPurchaseVideoManager.h"
+#include "KvoTopItem.h"
+#include "KvoWebEngineSetup.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLayout>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <QWebEngineView>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <ctime>
+#include <unistd.h>
+
+namespace {
+
+const QString s_user = QStringLiteral("Bench0014");
+
+// CPU time of this thread, in ms: apart from the machine's other load.
+double threadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+double maximum(const std::vector<double>& v)
+{
+    return v.empty() ? 0.0 : *std::max_element(v.begin(), v.end());
+}
+
+QString thumbnail(int i)
+{
+    return QStringLiteral("http://127.0.0.1:1/files/thumbs/bench_%1.png").arg(i);
+}
+
+QByteArray answer(int count)
+{
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    QJsonArray vorns;
+    for (int i = 0; i < count; ++i) {
+        QJsonObject o;
+        o.insert(QStringLiteral("id"), 7000 + i);
+        o.insert(QStringLiteral("title"), QStringLiteral("Banc d'essai, formation %1").arg(i));
+        o.insert(QStringLiteral("softwares"), QStringLiteral("Photomaton Pro, Tableur Plus"));
+        o.insert(QStringLiteral("software_ids"), QJsonArray{1, 2});
+        o.insert(QStringLiteral("price"), i % 5);
+        o.insert(QStringLiteral("reduced_price"), i % 5);
+        o.insert(QStringLiteral("previous_price"), i % 5 + 2);
+        o.insert(QStringLiteral("rating"), i % 6);
+        o.insert(QStringLiteral("sales"), 1000 - i);
+        o.insert(QStringLiteral("end_ts"), double(now + 3600 * (i + 1)));
+        o.insert(QStringLiteral("thumbnail"), thumbnail(i));
+        o.insert(QStringLiteral("url"), QStringLiteral("http://127.0.0.1:1/vorn/%1").arg(i));
+        vorns.append(o);
+    }
+    return QJsonDocument(QJsonObject{{QStringLiteral("vorns"), vorns}}).toJson(QJsonDocument::Compact);
+}
+
+// The pictures of the list, as the image cache holds them after a visit.
+void fillImageCache(int count)
+{
+    QDir().mkpath(KvoEnvironment::cachePath());
+    QImage image(160, 90, QImage::Format_RGB32);
+    for (int i = 0; i < count; ++i) {
+        image.fill(QColor::fromHsv((i * 37) % 360, 160, 200));
+        QPainter(&image).drawText(image.rect(), Qt::AlignCenter, QString::number(i));
+        image.save(KvoAsyncImage::cacheFilePath(KvoAsyncImage::cacheFileName(thumbnail(i))), "PNG");
+    }
+}
+
+// What the event loop does next for new rows: shows them (the layout
+// asked for it) and lays them out; the rows still to be built wait.
+void showRows(const QList<KvoTopItem*>& rows)
+{
+    for (KvoTopItem* row : rows)
+        QCoreApplication::sendPostedEvents(row, QEvent::MetaCall);
+    if (!rows.isEmpty())
+        QCoreApplication::sendPostedEvents(rows.first()->parentWidget(), QEvent::LayoutRequest);
+}
+
+int visibleRows(const QList<KvoTopItem*>& rows)
+{
+    return int(std::count_if(rows.begin(), rows.end(), [](KvoTopItem* row) { return row->isVisible(); }));
+}
+
+struct ListTimes
+{
+    std::vector<double> shown, shownCpu, all;
+    int rowsShown = 0, rowsAll = 0;
+};
+
+template <class Page>
+ListTimes timeList(const QByteArray& body)
+{
+    ListTimes times;
+    for (int run = 0; run < 8; ++run) {
+        Page page;
+        page.resize(1067, 656);
+        page.show();
+        QCoreApplication::processEvents();
+        QElapsedTimer t;
+        t.start();
+        const double cpu = threadCpuMs();
+        QMetaObject::invokeMethod(&page, "onUpdateSucceeded", Q_ARG(QString, QString::fromUtf8(body)));
+        showRows(page.rows());
+        page.repaint();
+        const double shown = double(t.nsecsElapsed()) / 1e6;
+        const double shownCpu = threadCpuMs() - cpu;
+        times.rowsShown = visibleRows(page.rows());
+        while (page.isBuilding())
+            QCoreApplication::processEvents();
+        page.repaint();
+        times.rowsAll = int(page.rows().size());
+        if (run > 0) { // the first run warms the caches (fonts, style sheets)
+            times.shown.push_back(shown);
+            times.shownCpu.push_back(shownCpu);
+            times.all.push_back(double(t.nsecsElapsed()) / 1e6);
+        }
+        QCoreApplication::processEvents();
+    }
+    return times;
+}
+
+template <class Page>
+void printList(const char* name, const QByteArray& body)
+{
+    const ListTimes t = timeList<Page>(body);
+    std::printf("%-22s 100 courses: first %2d rows shown %5.1f ms after the answer (CPU %5.1f ms; max %5.1f), "
+                "all %3d rows %6.1f ms (median of %zu)\n",
+                name, t.rowsShown, median(t.shown), median(t.shownCpu), maximum(t.shown), t.rowsAll, median(t.all),
+                t.shown.size());
+}
+
+long fieldKiB(const QString& file, const QByteArray& field)
+{
+    QFile status(file);
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+long residentKiB(qint64 pid)
+{
+    return fieldKiB(QStringLiteral("/proc/%1/status").arg(pid), "VmRSS:");
+}
+
+// The process's share of the memory it shares with others (libraries
+// mapped by several helper processes count once in all).
+long proportionalKiB(qint64 pid)
+{
+    return fieldKiB(QStringLiteral("/proc/%1/smaps_rollup").arg(pid), "Pss:");
+}
+
+// The processes started by this one, at any depth.
+QList<qint64> descendants(qint64 root)
+{
+    QMap<qint64, qint64> parents;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool ok = false;
+        const qint64 pid = entry.toLongLong(&ok);
+        if (!ok)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const int close = text.lastIndexOf(')');
+        const QList<QByteArray> fields = text.mid(close + 2).split(' ');
+        if (fields.size() > 1)
+            parents.insert(pid, fields.at(1).toLongLong());
+    }
+    QList<qint64> found{root};
+    for (int i = 0; i < found.size(); ++i)
+        for (auto it = parents.cbegin(); it != parents.cend(); ++it)
+            if (it.value() == found.at(i))
+                found.append(it.key());
+    found.removeFirst();
+    return found;
+}
+
+QString commandOf(qint64 pid)
+{
+    QFile cmd(QStringLiteral("/proc/%1/comm").arg(pid));
+    return cmd.open(QIODevice::ReadOnly) ? QString::fromUtf8(cmd.readAll()).trimmed() : QString();
+}
+
+bool waitFor(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+
+// Notes the first paint of the web view's contents after the page loaded.
+class PaintWatch : public QObject
+{
+public:
+    QWebEngineView* view = nullptr;
+    bool armed = false;
+    qint64 paintedAt = -1;
+    QElapsedTimer* clock = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (armed && paintedAt < 0 && event->type() == QEvent::Paint && view && watched->isWidgetType()
+            && (watched == view || view->isAncestorOf(static_cast<QWidget*>(watched))))
+            paintedAt = clock->nsecsElapsed();
+        return false;
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    KvoWebEngineSetup::prepare(); // as the client does
+    QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    KvoTestHome home;
+    QTemporaryDir dir;
+    if (!KvoTestLibrary::openWithUser(dir.path(), s_user)) {
+        std::fprintf(stderr, "no database\n");
+        return 1;
+    }
+    KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
+    manager->setUser(s_user, QStringLiteral("demo"), QStringLiteral("12"), QString());
+    manager->setConnected(true);
+
+    // "lists" or "home" as the one argument runs that part alone.
+    const QString only = app.arguments().value(1);
+    if (only != QLatin1String("home")) {
+    // 1 and 2: the list pages.
+    fillImageCache(100);
+    const QByteArray body = answer(100);
+    printList<KvoPageTopMonth>("Top du mois", body);
+    printList<KvoPageNews>("Nouveautés", body);
+    printList<KvoPageFavoris>("Vos favoris", body);
+    printList<KvoPagePromo>("Actuellement en Promo", body);
+    {
+        KvoPageFavoris page;
+        page.resize(1067, 656);
+        page.show();
+        QMetaObject::invokeMethod(&page, "onUpdateSucceeded", Q_ARG(QString, QString::fromUtf8(body)));
+        QCoreApplication::processEvents();
+        std::vector<double> times, cpuTimes;
+        for (int round = 0; round < 3; ++round) {
+            for (int i = 1; i <= 18; ++i) {
+                const int p = i <= 9 ? i : 18 - i; // forth to 9, back to 0
+                QElapsedTimer t;
+                t.start();
+                const double cpu = threadCpuMs();
+                page.pagination()->setCurrentPage(p);
+                showRows(page.rows());
+                page.repaint();
+                times.push_back(double(t.nsecsElapsed()) / 1e6);
+                cpuTimes.push_back(threadCpuMs() - cpu);
+                QCoreApplication::processEvents();
+            }
+        }
+        std::printf("Vos favoris, %zu page switches of 10 rows: median %.1f ms (CPU %.1f ms), max %.1f ms\n",
+                    times.size(), median(times), median(cpuTimes), maximum(times));
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    if (only == QLatin1String("lists")) {
+        KvoPurchaseVideoManager::destroy();
+        QThreadPool::globalInstance()->waitForDone(10000);
+        return 0;
+    }
+
+    // 3 and 4: the home page against the local web service.
+    KvoTestServer server(QStringList{QStringLiteral("--quiet")});
+    if (!server.isRunning()) {
+        std::fprintf(stderr, "the local web service did not start\n");
+        return 1;
+    }
+    KvoApi::setEndpointForTesting(server.address());
+    KvoHTTPRequest::setCredentials(QStringLiteral("demo"), QStringLiteral("demo"));
+    // The sign-in: the service's session token, so the library poll that
+    // the main window starts is answered.
+    QString session;
+    {
+        KvoHTTPRequest login;
+        bool done = false;
+        QObject::connect(&login, &KvoHTTPRequest::successRequest, &app, [&](const QString& body) {
+            session = QJsonDocument::fromJson(body.toUtf8()).object().value(QStringLiteral("session")).toString();
+            done = true;
+        });
+        QObject::connect(&login, &KvoHTTPRequest::errorRequest, &app, [&] { done = true; });
+        login.get(KvoApi::address(QStringLiteral("/0.1/playerLogin/")));
+        waitFor([&done] { return done; }, 10000);
+    }
+    if (session.isEmpty()) {
+        std::fprintf(stderr, "no sign-in\n");
+        return 1;
+    }
+    manager->setUser(s_user, QStringLiteral("demo"), QStringLiteral("12"), session);
+    KvoPageRegistry::clear();
+    KvoPageSetup::registerPages();
+    // The window alone first (offline: no web engine), for what the engine
+    // adds to the client's own memory.
+    const long before = residentKiB(QCoreApplication::applicationPid());
+    manager->setConnected(false);
+    KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
+    KvoMainWindow::createInstance(false);
+    KvoMainWindow::instance()->show();
+    waitFor([] { return false; }, 1000);
+    const long windowRss = residentKiB(QCoreApplication::applicationPid());
+    const long windowPss = proportionalKiB(QCoreApplication::applicationPid());
+    KvoMainWindow::destroyInstance();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QThreadPool::globalInstance()->waitForDone(10000);
+    KvoApi::setEndpointForTesting(server.address());
+    manager->setConnected(true);
+    PaintWatch watch;
+    QElapsedTimer clock;
+    watch.clock = &clock;
+    app.installEventFilter(&watch);
+    clock.start();
+    KvoMainWindow::createInstance(true);
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->show();
+    auto* page = qobject_cast<KvoPageHome*>(window->pages().value(QStringLiteral("accueil")).first);
+    if (!page || !waitFor([page] { return !page->isLoading(); }, 20000) || !page->isLoaded()) {
+        std::fprintf(stderr, "the home page did not load\n");
+        return 1;
+    }
+    const double loaded = double(clock.nsecsElapsed()) / 1e6;
+    watch.view = page->webView();
+    watch.armed = true;
+    page->webView()->update();
+    waitFor([&watch] { return watch.paintedAt >= 0; }, 5000);
+    const double painted = watch.paintedAt >= 0 ? double(watch.paintedAt) / 1e6 : -1.0;
+    std::printf("Accueil: loaded %.0f ms, first paint %.0f ms after the main window's creation (sign-in done)\n",
+                loaded, painted);
+
+    waitFor([] { return false; }, 2000); // settle: pictures, the renderer's caches
+    const qint64 self = QCoreApplication::applicationPid();
+    const long client = residentKiB(self);
+    const long clientPss = proportionalKiB(self);
+    long engine = 0, enginePss = 0;
+    QStringList helpers;
+    for (qint64 pid : descendants(self)) {
+        const QString name = commandOf(pid);
+        if (!name.startsWith(QLatin1String("QtWebEngine")))
+            continue;
+        const long kib = residentKiB(pid);
+        engine += kib;
+        enginePss += proportionalKiB(pid);
+        helpers.append(QStringLiteral("%1 MiB").arg(kib / 1024));
+    }
+    std::printf("memory with the home page open: client %ld MiB resident (%ld MiB before the main window, %ld MiB "
+                "with the window offline), %d web engine helpers %ld MiB resident [%s]\n",
+                client / 1024, before / 1024, windowRss / 1024, int(helpers.size()), engine / 1024,
+                qPrintable(helpers.join(QStringLiteral(", "))));
+    std::printf("  the web engine: helpers + what it adds to the client = %ld MiB resident, %ld MiB proportional "
+                "(shared pages counted once)\n",
+                (engine + client - windowRss) / 1024, (enginePss + clientPss - windowPss) / 1024);
+    KvoMainWindow::destroyInstance();
+
+    app.removeEventFilter(&watch);
+    KvoPageRegistry::clear();
+    KvoPurchaseVideoManager::destroy();
+    QThreadPool::globalInstance()->waitForDone(10000);
+    return 0;
+}

@@ -1,0 +1,376 @@
+#include "KvoPageTops.h"
+#include "ui_KvoPageTopMonth.h"
+#include "ui_UIConnection.h"
+
+#include "KvoApi.h"
+#include "KvoDatabase.h"
+#include "KvoFont.h"
+#include "KvoHTTPRequest.h"
+#include "KvoJsonResult.h"
+#include "KvoLoadingFrame.h"
+#include "KvoMainWindow.h"
+#include "KvoPageSearch.h"
+#include "KvoPurchaseVideoManager.h"
+#include "KvoPurchaser.h"
+#include "KvoScrollBarStyle.h"
+#include "KvoTopItem.h"
+
+#include <QLayout>
+#include <QSqlQuery>
+
+namespace {
+
+const char ListPath[] = "/0.1/playerListVorn/";
+
+QWidget* hostWindow(QWidget* fallback)
+{
+    if (KvoMainWindow* window = KvoMainWindow::instance())
+        return window;
+    return fallback;
+}
+
+} // namespace
+
+KvoPageTops::KvoPageTops(const QString& listName, QWidget* parent, Qt::WindowFlags flags)
+    : QWidget(parent, flags)
+    , m_listName(listName)
+{
+    m_noConnection = new QWidget(this);
+    Ui_UIConnection form;
+    form.setupUi(m_noConnection);
+    m_noConnection->hide();
+    loadCache();
+}
+
+KvoPageTops::~KvoPageTops()
+{
+    dropRequest();
+    // These belong to the main window, which outlives the page as a rule.
+    if (m_loadingFrame)
+        m_loadingFrame->deleteLater();
+    if (m_purchaser && !m_buying)
+        m_purchaser->deleteLater();
+}
+
+// --- the cache of the list --------------------------------------------------
+
+void KvoPageTops::loadCache()
+{
+    QSqlQuery query(KvoDatabase::database());
+    query.prepare(QStringLiteral("SELECT json FROM tops WHERE name = :name"));
+    query.bindValue(QStringLiteral(":name"), m_listName);
+    if (query.exec() && query.next()) {
+        parseList(query.value(0).toString(), &m_purchases);
+        return;
+    }
+    query.prepare(QStringLiteral("INSERT INTO tops (name, json) VALUES (:name, '')"));
+    query.bindValue(QStringLiteral(":name"), m_listName);
+    query.exec();
+}
+
+void KvoPageTops::storeCache(const QString& json)
+{
+    QSqlQuery query(KvoDatabase::database());
+    query.prepare(QStringLiteral("UPDATE tops SET json = :json WHERE name = :name"));
+    // The favourites are the user's own: never kept for offline use.
+    query.bindValue(QStringLiteral(":json"), m_listName == QLatin1String("fave") ? QString(QLatin1String("")) : json);
+    query.bindValue(QStringLiteral(":name"), m_listName);
+    query.exec();
+}
+
+bool KvoPageTops::parseList(const QString& text, QList<KvoPurchase>* courses)
+{
+    courses->clear();
+    KvoJsonResult result;
+    if (!result.parse(text))
+        return false;
+    const QVariant vorns = result.value(QStringLiteral("vorns"));
+    if (vorns.typeId() != QMetaType::QVariantList)
+        return false;
+    for (const QVariant& element : vorns.toList()) {
+        if (element.typeId() != QMetaType::QVariantMap)
+            continue;
+        courses->append(KvoPurchase::createFromJson(element.toMap()));
+    }
+    return true;
+}
+
+// --- the request -------------------------------------------------------------
+
+bool KvoPageTops::isFetching() const
+{
+    return m_request && m_request->isRunning();
+}
+
+void KvoPageTops::dropRequest()
+{
+    if (!m_request)
+        return;
+    // Aborted and cut off: a late answer of an older request never reaches
+    // the page.
+    m_request->disconnect(this);
+    m_request->abort();
+    m_request->deleteLater();
+    m_request = nullptr;
+}
+
+void KvoPageTops::sendRequest()
+{
+    dropRequest();
+    m_removedWhileFetching.clear();
+    m_request = new KvoHTTPRequest(this);
+    connect(m_request, &KvoHTTPRequest::successRequest, this, &KvoPageTops::onUpdateSucceeded);
+    connect(m_request, &KvoHTTPRequest::errorRequest, this, &KvoPageTops::onUpdateFailed);
+    m_request->get(KvoApi::address(QLatin1String(ListPath), {{QStringLiteral("list"), m_listName}}));
+}
+
+void KvoPageTops::refresh()
+{
+    if (m_fetched)
+        return;
+    if (KvoPurchaseVideoManager::instance()->isConnected()) {
+        // The cached list is never shown online.
+        if (!keepsListWhileFetching())
+            m_purchases.clear();
+        showLoading();
+        sendRequest();
+        return;
+    }
+    if (m_purchases.isEmpty()) {
+        showEmptyList();
+    } else if (!m_rowsBuilt) {
+        m_rowsBuilt = true;
+        hideEmptyList();
+        populate();
+    }
+}
+
+void KvoPageTops::onUpdateSucceeded(const QString& answer)
+{
+    if (m_request) {
+        m_request->deleteLater();
+        m_request = nullptr;
+    }
+    QList<KvoPurchase> courses;
+    if (!parseList(answer, &courses)) {
+        // An unreadable answer keeps the list of the last readable one, in
+        // the cache and on screen.
+        onUpdateFailed(QNetworkReply::UnknownContentError, QString());
+        return;
+    }
+    storeCache(answer);
+    hideLoading();
+    m_lastFetchFailed = false;
+    for (int i = courses.size() - 1; i >= 0; --i)
+        if (m_removedWhileFetching.contains(courses.at(i).id))
+            courses.removeAt(i);
+    m_removedWhileFetching.clear();
+    m_purchases = courses;
+    if (!m_purchases.isEmpty()) {
+        m_fetched = true;
+        m_rowsBuilt = true;
+        hideEmptyList();
+        populate();
+    } else {
+        showEmptyList();
+    }
+}
+
+void KvoPageTops::onUpdateFailed(QNetworkReply::NetworkError, const QString&)
+{
+    if (m_request) {
+        m_request->deleteLater();
+        m_request = nullptr;
+    }
+    m_removedWhileFetching.clear();
+    m_lastFetchFailed = true;
+    hideLoading();
+    showHeldList();
+}
+
+void KvoPageTops::showHeldList()
+{
+    if (m_purchases.isEmpty()) {
+        showEmptyList();
+    } else if (!(m_rowsBuilt && !m_fetched)) {
+        m_rowsBuilt = true;
+        hideEmptyList();
+        populate();
+    }
+}
+
+// --- overlay -------------------------------------------------------------------
+
+void KvoPageTops::showLoading()
+{
+    if (!m_loadingFrame) {
+        m_loadingFrame = new KvoLoadingFrame(hostWindow(this));
+        m_loadingFrame->setOwner(this);
+    }
+    m_loadingFrame->start();
+}
+
+void KvoPageTops::hideLoading()
+{
+    if (m_loadingFrame)
+        m_loadingFrame->stop();
+}
+
+// --- what the rows call ------------------------------------------------------
+
+void KvoPageTops::playPreview(const KvoPurchase& purchase)
+{
+    const KvoPurchase course = purchase;
+    KvoPageSearch::playPreview(course.preview_uri, course.width, course.height);
+}
+
+void KvoPageTops::buy(const KvoPurchase& purchase)
+{
+    // One purchase at a time: a second one while a dialog is open would
+    // delete the running dialog under its own loop.
+    if (m_buying)
+        return;
+    const KvoPurchase course = purchase;
+    delete m_purchaser;
+    m_purchaser = new KvoPurchaser(hostWindow(this));
+    connect(m_purchaser, &KvoPurchaser::purchased, this, &KvoPageTops::slotPurchased);
+    connect(m_purchaser, &KvoPurchaser::gotoPageDownloads, this, &KvoPageTops::slotGotoPageDownload);
+    QPointer<KvoPageTops> self(this);
+    m_buying = true;
+    m_purchaser->buy(course);
+    if (self)
+        m_buying = false;
+}
+
+void KvoPageTops::removePurchase(const KvoPurchase& purchase)
+{
+    const uint id = purchase.id;
+    for (int i = m_purchases.size() - 1; i >= 0; --i)
+        if (m_purchases.at(i).id == id)
+            m_purchases.removeAt(i);
+    if (isFetching())
+        m_removedWhileFetching.insert(id);
+}
+
+void KvoPageTops::updatePurchase(const KvoPurchase& purchase)
+{
+    m_bought.insert(purchase.id, purchase);
+    populate();
+}
+
+void KvoPageTops::gotoDownloadsPage()
+{
+}
+
+void KvoPageTops::slotPurchased(const KvoVorn& purchase)
+{
+    updatePurchase(purchase);
+}
+
+void KvoPageTops::slotGotoPageDownload()
+{
+    gotoDownloadsPage();
+}
+
+// --- rows ------------------------------------------------------------------------
+
+void KvoPageTops::clearLayout(QLayout* layout)
+{
+    if (!layout)
+        return;
+    while (QLayoutItem* item = layout->takeAt(0)) {
+        if (QWidget* widget = item->widget()) {
+            widget->hide();
+            widget->deleteLater();
+        } else if (QLayout* inner = item->layout()) {
+            clearLayout(inner);
+        }
+        delete item;
+    }
+}
+
+QList<KvoTopItem*> KvoPageTops::rowsOf(QLayout* layout)
+{
+    QList<KvoTopItem*> rows;
+    for (int i = 0; layout && i < layout->count(); ++i)
+        if (auto* row = qobject_cast<KvoTopItem*>(layout->itemAt(i)->widget()))
+            rows.append(row);
+    return rows;
+}
+
+namespace {
+
+// A screen holds nine rows; the first batch fills it.
+const int FirstRows = 12;
+const int BatchRows = 10;
+
+} // namespace
+
+void KvoPageTops::clearRows(QLayout* layout)
+{
+    ++m_buildGeneration;
+    m_pendingRows = 0;
+    clearLayout(layout);
+}
+
+void KvoPageTops::buildRows(QLayout* layout, const QList<KvoPurchase>& courses, const Variant& variant)
+{
+    const quint64 generation = ++m_buildGeneration;
+    m_pendingRows = int(courses.size());
+    buildBatch(layout, courses, 0, variant, KvoPurchaseVideoManager::instance()->purchases(), generation);
+}
+
+void KvoPageTops::buildBatch(QLayout* layout, const QList<KvoPurchase>& courses, int from, const Variant& variant,
+                             const QMap<int, KvoPurchase>& library, quint64 generation)
+{
+    const int end = qMin(int(courses.size()), from + (from == 0 ? FirstRows : BatchRows));
+    for (int i = from; i < end; ++i) {
+        auto* row = new KvoTopItem(courses.at(i), this, this);
+        layout->addWidget(row);
+        variant(row, i);
+        applyOwnership(row, library);
+    }
+    m_pendingRows = int(courses.size()) - end;
+    if (m_pendingRows <= 0)
+        return;
+    QPointer<KvoPageTops> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self, layout, courses, end, variant, library, generation] {
+            // A rebuild or a cleared list since: these rows are not wanted.
+            if (self && self->m_buildGeneration == generation)
+                self->buildBatch(layout, courses, end, variant, library, generation);
+        },
+        Qt::QueuedConnection);
+}
+
+void KvoPageTops::applyOwnership(KvoTopItem* row, const QMap<int, KvoPurchase>& library) const
+{
+    const uint id = row->course().id;
+    if (m_bought.contains(id) || library.contains(int(id)))
+        row->showOwned();
+}
+
+// --- the shared form -------------------------------------------------------------
+
+void KvoPageTops::setupListForm(Ui_KvoPageTopMonth* form)
+{
+    form->setupUi(this);
+    form->scrollArea->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; border: 0; }\n")
+                                    + KvoScrollBarStyle::darkVertical());
+    form->no_video->setFont(KvoFont::arial(12));
+    form->noConnection->insertWidget(1, m_noConnection);
+    form->topSpacer->changeSize(0, 0, QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_noConnection->hide();
+    form->no_video->hide();
+}
+
+void KvoPageTops::showPanel(Ui_KvoPageTopMonth* form, bool shown)
+{
+    if (shown)
+        form->topSpacer->changeSize(20, 40, QSizePolicy::Expanding, QSizePolicy::Expanding);
+    else
+        form->topSpacer->changeSize(0, 0, QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_noConnection->setVisible(shown);
+    form->verticalLayout_2->invalidate();
+}

@@ -1,0 +1,365 @@
+// The home page in its web view, against a scripted site on loopback: the
+// two variants, the links, the failures of the page and the one-load rule.
+#include "KvoFakeHttpServer.h"
+#include "KvoTestLibrary.h"
+#include "KvoTestSupport.h"
+
+#include "KvoApi.h"
+#include "KvoEnvironment.h"
+#include "KvoHomeLink.h"
+#include "KvoHomeWebPage.h"
+#include "KvoLoadingFrame.h"
+#include "KvoPageHome.h"
+#include "KvoPurchaseVideoManager.h"
+#include "ui_KvoPageHome.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEngineView>
+#include <QWheelEvent>
+
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+const QString s_user = QStringLiteral("QzUsr107");
+const QString HomePath = QStringLiteral("/fr/desktop/home");
+
+KvoPurchaseVideoManager* manager()
+{
+    return KvoPurchaseVideoManager::instance();
+}
+
+// Links of every kind; the page's height depends on its variant only.
+QByteArray homePage(bool inlineVariant)
+{
+    return QByteArrayLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head>"
+                             "<body style=\"margin:0\"><div style=\"height:")
+           + (inlineVariant ? "800" : "1500")
+           + QByteArrayLiteral("px\">"
+                               "<a id=\"promo\" href=\"/fr/ALL_PROMO\">p</a> "
+                               "<a id=\"news\" href=\"/fr/ALL_NEW\">n</a> "
+                               "<a id=\"both\" href=\"/fr/ALL_NEW?then=ALL_PROMO\">b</a> "
+                               "<a id=\"external\" href=\"/fr/credits\">e</a> "
+                               "<a id=\"blank\" target=\"_blank\" href=\"/fr/vorn/3\">w</a> "
+                               "<a id=\"file\" href=\"file:///etc/passwd\">f</a> "
+                               "<a id=\"vorn\" href=\"vorn:buy/12\">v</a> "
+                               "</div></body></html>");
+}
+
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void openUrl(const QUrl& url) { urls.append(url); }
+};
+
+} // namespace
+
+class TestHome : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void classify_data();
+    void classify();
+    void loadAndFollowLinks();
+    void variantsByWidth();
+    void offlineThenOnline();
+    void failures_data();
+    void failures();
+
+private:
+    std::unique_ptr<KvoPageHome> makePage();
+    void click(KvoPageHome* page, const QString& id);
+
+    std::unique_ptr<KvoTestHome> m_home;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    struct HomeReply
+    {
+        int status = 0; // 0: the page of the variant
+        QByteArray body;
+        QByteArray headers;
+        bool hold = false;
+    };
+    KvoFakeHttpServer m_server;
+    HomeReply m_homeReply;
+    UrlRecorder m_urls;
+};
+
+void TestHome::initTestCase()
+{
+    m_home = std::make_unique<KvoTestHome>();
+    QVERIFY(m_server.listen());
+    KvoApi::setEndpointForTesting(m_server.address());
+    for (const char* scheme : {"http", "https", "file", "vorn"})
+        QDesktopServices::setUrlHandler(QLatin1String(scheme), &m_urls, "openUrl");
+    m_server.setHandler([this](const KvoFakeHttpServer::Request& r) {
+        using Reply = KvoFakeHttpServer::Reply;
+        const QByteArray html = "text/html; charset=utf-8";
+        const QString path = r.path();
+        if (path == HomePath) {
+            if (m_homeReply.hold)
+                return Reply::never();
+            if (m_homeReply.status != 0)
+                return Reply::of(m_homeReply.status, m_homeReply.body, "text/html", m_homeReply.headers);
+            return Reply::of(200, homePage(r.query().queryItemValue(QStringLiteral("tpl")) == QLatin1String("inline")),
+                             html);
+        }
+        if (path == QLatin1String("/moved"))
+            return Reply::of(200, homePage(false), html);
+        return Reply::of(200, "<html><body>autre page</body></html>", html);
+    });
+}
+
+void TestHome::cleanupTestCase()
+{
+    for (const char* scheme : {"http", "https", "file", "vorn"})
+        QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+    KvoApi::setEndpointForTesting(QString());
+}
+
+void TestHome::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(KvoTestLibrary::openWithUser(m_dir->path(), s_user));
+    manager()->setConnected(true);
+    m_server.clearRequests();
+    m_homeReply = HomeReply();
+    m_urls.urls.clear();
+    KvoPageHome::setLoadDeadline(30000);
+}
+
+void TestHome::cleanup()
+{
+    KvoTestLibrary::close();
+    m_dir.reset();
+}
+
+std::unique_ptr<KvoPageHome> TestHome::makePage()
+{
+    auto page = std::make_unique<KvoPageHome>();
+    page->show();
+    return page;
+}
+
+void TestHome::click(KvoPageHome* page, const QString& id)
+{
+    page->webPage()->runJavaScript(QStringLiteral("document.getElementById('%1').click()").arg(id));
+}
+
+void TestHome::classify_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<int>("target");
+    QTest::addColumn<bool>("shown"); // may the view itself show it
+    QTest::newRow("promo") << "http://site/fr/ALL_PROMO" << int(KvoHomeLink::Promo) << true;
+    QTest::newRow("news") << "https://site/fr/ALL_NEW" << int(KvoHomeLink::News) << true;
+    QTest::newRow("both: promo first") << "http://site/ALL_NEW?x=ALL_PROMO" << int(KvoHomeLink::Promo) << true;
+    QTest::newRow("case matters") << "http://site/all_promo" << int(KvoHomeLink::Browser) << true;
+    QTest::newRow("web page") << "https://site/fr/vorn/3" << int(KvoHomeLink::Browser) << true;
+    QTest::newRow("local file") << "file:///etc/passwd" << int(KvoHomeLink::Refused) << false;
+    QTest::newRow("own scheme") << "vorn:buy/12" << int(KvoHomeLink::Refused) << false;
+    QTest::newRow("script") << "javascript:alert(1)" << int(KvoHomeLink::Refused) << false;
+    QTest::newRow("no host") << "http:///etc/passwd" << int(KvoHomeLink::Refused) << false;
+    QTest::newRow("another program") << "smb://host/share" << int(KvoHomeLink::Refused) << false;
+}
+
+void TestHome::classify()
+{
+    QFETCH(QString, url);
+    QFETCH(int, target);
+    QFETCH(bool, shown);
+    QCOMPARE(int(KvoHomeLink::classify(QUrl(url))), target);
+    QCOMPARE(KvoHomeLink::mayShow(QUrl(url)), shown);
+}
+
+void TestHome::loadAndFollowLinks()
+{
+    auto page = makePage();
+    QCOMPARE(page->widthThreshold(), 998);
+    QVERIFY(page->isLoading());
+    QVERIFY(page->loadingFrame()->isRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(page->isLoaded(), 15000);
+    QVERIFY(!page->loadingFrame()->isRunning());
+    QVERIFY(page->notice()->isHidden());
+    QCOMPARE(m_server.requestsTo(HomePath).size(), 1);
+    QCOMPARE(m_server.requestsTo(HomePath).first().query().toString(),
+             QStringLiteral("lang=") + KvoEnvironment::interfaceLocale());
+    // The whole page lies in the scroll area, which scrolls it.
+    QTRY_COMPARE(page->webView()->height(), 1500);
+    QScrollBar* bar = page->form()->scrollArea->verticalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 0);
+    QWidget* input = page->webView()->focusProxy();
+    QVERIFY(input);
+    QWheelEvent wheel(QPointF(50, 50), input->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(input, &wheel);
+    QVERIFY(bar->value() > 0);
+
+    // Links to all promotions or news open the client's pages; others the
+    // browser, web addresses only. None of them is a load of the page.
+    QSignalSpy switches(page.get(), &KvoPageHome::onChangePage);
+    click(page.get(), QStringLiteral("promo"));
+    QTRY_COMPARE(switches.size(), 1);
+    QCOMPARE(switches.last(), (QList<QVariant>{QStringLiteral("promo"), true}));
+    click(page.get(), QStringLiteral("news"));
+    QTRY_COMPARE(switches.size(), 2);
+    QCOMPARE(switches.last().at(0).toString(), QStringLiteral("news"));
+    click(page.get(), QStringLiteral("both"));
+    QTRY_COMPARE(switches.size(), 3);
+    QCOMPARE(switches.last().at(0).toString(), QStringLiteral("promo"));
+    click(page.get(), QStringLiteral("file"));
+    click(page.get(), QStringLiteral("vorn"));
+    click(page.get(), QStringLiteral("external"));
+    click(page.get(), QStringLiteral("blank"));
+    QTRY_COMPARE(m_urls.urls.size(), 2);
+    QCOMPARE(m_urls.urls.at(0), QUrl(m_server.address() + QStringLiteral("/fr/credits")));
+    QCOMPARE(m_urls.urls.at(1), QUrl(m_server.address() + QStringLiteral("/fr/vorn/3")));
+    QCOMPARE(switches.size(), 3);
+    QVERIFY(page->isLoaded());
+    QVERIFY(page->notice()->isHidden());
+    QVERIFY(page->webView()->isVisible());
+    QCOMPARE(page->webPage()->url().path(), HomePath);
+    // Shown again after a successful load: no reload.
+    page->onShow();
+    QCOMPARE(page->loadCount(), 1);
+    QCOMPARE(m_server.requestsTo(HomePath).size(), 1);
+}
+
+void TestHome::variantsByWidth()
+{
+    auto page = makePage();
+    QTRY_VERIFY_WITH_TIMEOUT(page->isLoaded(), 15000);
+    // Narrower than the threshold: the inline variant, once.
+    page->resize(800, 556);
+    QVERIFY(!page->isWide());
+    QTRY_VERIFY(!page->isLoading());
+    QCOMPARE(page->loadCount(), 2);
+    QVERIFY(!page->loadsWide());
+    QCOMPARE(m_server.requestsTo(HomePath).last().query().queryItemValue(QStringLiteral("tpl")),
+             QStringLiteral("inline"));
+    QTRY_COMPARE(page->webView()->height(), 800);
+    page->resize(900, 556);
+    QCOMPARE(page->loadCount(), 2);
+    // Back and forth while a load runs: the second waits for the first.
+    page->resize(1018, 556);
+    QVERIFY(page->isLoading());
+    page->resize(800, 556);
+    page->resize(1100, 556);
+    QCOMPARE(page->loadCount(), 3);
+    QTRY_VERIFY(!page->isLoading());
+    QCOMPARE(page->loadCount(), 3); // the pending variant was the one loaded
+    QVERIFY(page->loadsWide() && page->isWide());
+    page->resize(800, 556);
+    QVERIFY(page->isLoading());
+    page->resize(1018, 556);
+    QCOMPARE(page->loadCount(), 4);
+    QTRY_COMPARE(page->loadCount(), 5);
+    QTRY_VERIFY(!page->isLoading());
+    QVERIFY(page->loadsWide());
+    QTRY_COMPARE(page->webView()->height(), 1500);
+    QCOMPARE(m_server.requestsTo(HomePath).size(), 5);
+}
+
+void TestHome::offlineThenOnline()
+{
+    // Offline: the notice, and no web engine at all.
+    manager()->setConnected(false);
+    auto page = makePage();
+    QVERIFY(page->notice()->isVisible());
+    QVERIFY(!page->webView());
+    page->onShow();
+    page->resize(800, 556); // crosses: recorded, nothing loaded
+    QVERIFY(!page->isWide());
+    page->resize(1018, 556);
+    QVERIFY(page->isWide());
+    QVERIFY(!page->webView());
+    QVERIFY(m_server.requestsTo(HomePath).isEmpty());
+    const QPoint centre = page->notice()->geometry().center();
+    QVERIFY(qAbs(centre.x() - page->width() / 2) <= 1 && qAbs(centre.y() - page->height() / 2) <= 1);
+    // Online: the next show loads the full variant.
+    manager()->setConnected(true);
+    page->onShow();
+    QVERIFY(page->isLoading());
+    QVERIFY(page->notice()->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(page->isLoaded(), 15000);
+    QVERIFY(page->loadsWide());
+}
+
+void TestHome::failures_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("headers");
+    QTest::addColumn<bool>("hold");
+    QTest::addColumn<bool>("loaded");
+    QTest::newRow("500") << 500 << QByteArray("<html><body>Erreur interne</body></html>") << QByteArray() << false
+                         << false;
+    QTest::newRow("404 empty") << 404 << QByteArray() << QByteArray() << false << false;
+    QTest::newRow("never finishes") << 200 << QByteArray() << QByteArray() << true << false;
+    QTest::newRow("redirect") << 302 << QByteArray() << QByteArray("Location: /moved\r\n") << false << true;
+    QTest::newRow("redirect to a file") << 302 << QByteArray() << QByteArray("Location: file:///etc/passwd\r\n")
+                                        << false << false;
+    QTest::newRow("not html") << 200 << QByteArray("\x89PNG\r\n\x1a\n\0\0garbage", 16) << QByteArray() << false
+                              << true;
+}
+
+void TestHome::failures()
+{
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, headers);
+    QFETCH(bool, hold);
+    QFETCH(bool, loaded);
+    m_homeReply.status = status;
+    m_homeReply.body = body;
+    m_homeReply.headers = headers;
+    m_homeReply.hold = hold;
+    KvoPageHome::setLoadDeadline(2000);
+    auto page = makePage();
+    QTRY_VERIFY_WITH_TIMEOUT(!page->isLoading(), 15000);
+    QCOMPARE(page->isLoaded(), loaded);
+    QCOMPARE(page->notice()->isVisible(), !loaded);
+    QCOMPARE(page->webView()->isVisible(), loaded);
+    QVERIFY(!page->loadingFrame()->isRunning());
+    QVERIFY(m_urls.urls.isEmpty());
+    if (loaded)
+        return;
+    // The next show tries again, and a good page then shows.
+    m_homeReply = HomeReply();
+    page->onShow();
+    QVERIFY(page->isLoading());
+    QTRY_VERIFY_WITH_TIMEOUT(page->isLoaded(), 15000);
+    QVERIFY(page->notice()->isHidden());
+    QCOMPARE(page->loadCount(), 2);
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Chromium refuses its sandbox as root, and the offscreen platform has
+    // no GPU to give it.
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    QApplication app(argc, argv);
+    TestHome test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_home.moc"

@@ -1,0 +1,742 @@
+// The top-list pages (top of the month, favourites, news, promotions), their
+// rows and the cache of the lists, against a scripted service on loopback.
+#include "KvoDialogDriver.h"
+#include "KvoFakeHttpServer.h"
+#include "KvoTestLibrary.h"
+#include "KvoTestSupport.h"
+
+#include "KvoApi.h"
+#include "KvoButton.h"
+#include "KvoDatabase.h"
+#include "KvoDialog.h"
+#include "KvoHTTPRequest.h"
+#include "KvoMainWindow.h"
+#include "KvoPageFavoris.h"
+#include "KvoPageHome.h"
+#include "KvoPageNews.h"
+#include "KvoPagePromo.h"
+#include "KvoPageRegistry.h"
+#include "KvoPageSearch.h"
+#include "KvoPageSetup.h"
+#include "KvoPageTopMonth.h"
+#include "KvoPaginationWidget.h"
+#include "KvoPurchaseVideoManager.h"
+#include "KvoPurchaser.h"
+#include "KvoTopItem.h"
+#include "KvoTopPosNumber.h"
+#include "ui_KvoPageTopMonth.h"
+#include "ui_KvoPurchaser.h"
+#include "ui_KvoSearchItem.h"
+
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+
+#include <memory>
+
+namespace {
+
+const QString s_user = QStringLiteral("QzUsr014");
+const QString ListPath = QStringLiteral("/0.1/playerListVorn/");
+const QString FavePath = QStringLiteral("/0.1/playerFave/");
+const QString BuyPath = QStringLiteral("/0.1/playerBuy/");
+
+using Reply = KvoFakeHttpServer::Reply;
+
+KvoPurchaseVideoManager* manager()
+{
+    return KvoPurchaseVideoManager::instance();
+}
+
+void whenReady(const std::function<bool()>& check, const std::function<void()>& action)
+{
+    KvoDialogDriver::whenReady(check, action);
+}
+
+// The action on the first visible modal widget.
+void onModal(const std::function<void(QWidget*)>& action)
+{
+    KvoDialogDriver::whenReady(
+        [] {
+            QWidget* modal = QApplication::activeModalWidget();
+            return modal && modal->isVisible();
+        },
+        [action] { action(QApplication::activeModalWidget()); });
+}
+
+QJsonObject courseMap(int id, int price = 2, int previous = 0, qint64 end = 0)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("id"), id);
+    o.insert(QStringLiteral("title"), QStringLiteral("C%1").arg(id));
+    o.insert(QStringLiteral("softwares"), QStringLiteral("Photo"));
+    o.insert(QStringLiteral("software_ids"), QJsonArray{3});
+    o.insert(QStringLiteral("price"), price);
+    o.insert(QStringLiteral("previous_price"), previous);
+    o.insert(QStringLiteral("rating"), 4);
+    o.insert(QStringLiteral("sales"), 100 + id);
+    o.insert(QStringLiteral("end_ts"), double(end));
+    o.insert(QStringLiteral("url"), QStringLiteral("http://127.0.0.1:1/vorn/%1").arg(id));
+    return o;
+}
+
+QByteArray listOf(const QList<int>& ids)
+{
+    QJsonArray vorns;
+    for (int id : ids)
+        vorns.append(courseMap(id));
+    return QJsonDocument(QJsonObject{{QStringLiteral("vorns"), vorns}}).toJson(QJsonDocument::Compact);
+}
+
+QByteArray listOfMaps(const QJsonArray& vorns)
+{
+    return QJsonDocument(QJsonObject{{QStringLiteral("vorns"), vorns}}).toJson(QJsonDocument::Compact);
+}
+
+QList<uint> idsOf(const QList<KvoTopItem*>& rows)
+{
+    QList<uint> ids;
+    for (KvoTopItem* row : rows)
+        ids.append(row->course().id);
+    return ids;
+}
+
+QString cached(const QString& list)
+{
+    QSqlQuery q(KvoDatabase::database());
+    q.prepare(QStringLiteral("SELECT json FROM tops WHERE name = ?"));
+    q.addBindValue(list);
+    if (!q.exec() || !q.next())
+        return QStringLiteral("<no row>");
+    return q.value(0).toString();
+}
+
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void openUrl(const QUrl& url) { urls.append(url); }
+};
+
+} // namespace
+
+class TestTops : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    // rows
+    void rowTexts_data();
+    void rowTexts();
+    void countdown_data();
+    void countdown();
+    void variants();
+
+    // pages
+    void badAnswers_data();
+    void badAnswers();
+    void cacheAndOffline();
+    void unreadableAnswerKeepsCache();
+    void lateAnswerNeverArrives();
+    void failedFavouritesKeepRows();
+    void removeWhileTheListIsFetched();
+    void removeCancelledSendsNothing();
+    void favouritesPagination();
+    void promotionsCountDown();
+    void buyFromARow();
+    void previewThroughTheOneHook();
+    void menuOpensEachList();
+
+private:
+    void serve(const QString& list, const QByteArray& body, int status = 200, bool hold = false);
+    template <class Page>
+    std::unique_ptr<Page> makePage();
+
+    std::unique_ptr<KvoTestHome> m_home;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    KvoFakeHttpServer m_server;
+    QMap<QString, Reply> m_lists;
+    UrlRecorder m_urls;
+};
+
+void TestTops::initTestCase()
+{
+    m_home = std::make_unique<KvoTestHome>();
+    QVERIFY(m_server.listen());
+    KvoApi::setEndpointForTesting(m_server.address());
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &m_urls, "openUrl");
+    m_server.setHandler([this](const KvoFakeHttpServer::Request& r) {
+        const QString path = r.path();
+        if (path == ListPath)
+            return m_lists.value(r.query().queryItemValue(QStringLiteral("list")), Reply::of(200, QByteArray()));
+        if (path == BuyPath)
+            return Reply::of(200, r.query().hasQueryItem(QStringLiteral("vorn_id")) ? QByteArray("{\"status\":\"OK\"}")
+                                                                                   : QByteArray("{\"user_credits\":9}"));
+        if (path == FavePath)
+            return Reply::of(200, "{\"status\":\"OK\",\"removed\":true}");
+        return Reply::of(304, QByteArray()); // the library poll after a purchase
+    });
+}
+
+void TestTops::cleanupTestCase()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    KvoApi::setEndpointForTesting(QString());
+}
+
+void TestTops::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(KvoTestLibrary::openWithUser(m_dir->path(), s_user));
+    manager()->setUser(s_user, QStringLiteral("demo"), QStringLiteral("9"), QString());
+    manager()->setConnected(true);
+    m_server.setHolding(false);
+    m_server.clearRequests();
+    m_lists.clear();
+    m_urls.urls.clear();
+    KvoHTTPRequest::setTransferTimeout(5000);
+}
+
+void TestTops::cleanup()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    KvoTestLibrary::close();
+    m_dir.reset();
+}
+
+void TestTops::serve(const QString& list, const QByteArray& body, int status, bool hold)
+{
+    m_lists.insert(list, hold ? Reply::never() : Reply::of(status, body));
+}
+
+template <class Page>
+std::unique_ptr<Page> TestTops::makePage()
+{
+    auto page = std::make_unique<Page>();
+    page->resize(1067, 656);
+    page->show();
+    return page;
+}
+
+// --- rows ------------------------------------------------------------------------
+
+void TestTops::rowTexts_data()
+{
+    QTest::addColumn<uint>("price");
+    QTest::addColumn<uint>("previous");
+    QTest::addColumn<QString>("priceText");
+    QTest::addColumn<QString>("previousText"); // empty: hidden
+    QTest::newRow("free") << 0u << 0u << "Gratuit" << "";
+    QTest::newRow("one") << 1u << 1u << "1 crédit" << "";
+    QTest::newRow("two from one") << 2u << 1u << "2 crédits" << "1 crédit";
+    QTest::newRow("reduced") << 3u << 5u << "3 crédits" << "5 crédits";
+}
+
+void TestTops::rowTexts()
+{
+    QFETCH(uint, price);
+    QFETCH(uint, previous);
+    QFETCH(QString, priceText);
+    QFETCH(QString, previousText);
+    KvoPurchase course;
+    course.id = 7;
+    course.price = price;
+    course.previousPrice = previous;
+    KvoTopItem row(course, nullptr, nullptr);
+    QCOMPARE(row.form()->credits->text(), priceText);
+    QCOMPARE(row.form()->previous_price->isHidden(), previousText.isEmpty());
+    if (!previousText.isEmpty())
+        QCOMPARE(row.form()->previous_price->text(), previousText);
+    QCOMPARE(row.height(), 71);
+    row.showOwned();
+    QVERIFY(!row.form()->purchased->isHidden());
+    QVERIFY(row.form()->credits->isHidden() && row.form()->download->isHidden()
+            && row.form()->previous_price->isHidden());
+}
+
+void TestTops::countdown_data()
+{
+    QTest::addColumn<qint64>("left");
+    QTest::addColumn<QString>("text"); // empty: the row hides
+    QTest::newRow("2 days") << qint64(172800) << "2 jours restants";
+    QTest::newRow("10 days") << qint64(10 * 86400 + 5) << "10 jours restants";
+    QTest::newRow("a second under 2 days") << qint64(172799) << "1 jour restant";
+    QTest::newRow("12 hours") << qint64(43200) << "1 jour restant";
+    QTest::newRow("a second under 12 hours") << qint64(43199) << "11 heure restantes";
+    QTest::newRow("an hour") << qint64(3600) << "1 heure restantes";
+    QTest::newRow("a second under an hour") << qint64(3599) << "expire dans 59 minutes";
+    QTest::newRow("61 s") << qint64(61) << "expire dans 1 minutes";
+    QTest::newRow("60 s") << qint64(60) << "expire dans 60 seconde(s)";
+    QTest::newRow("1 s") << qint64(1) << "expire dans 1 seconde(s)";
+    QTest::newRow("ended") << qint64(0) << "";
+    QTest::newRow("long ended") << qint64(-100000) << "";
+}
+
+void TestTops::countdown()
+{
+    QFETCH(qint64, left);
+    QFETCH(QString, text);
+    QCOMPARE(KvoTopItem::timeLeftText(left), text);
+    // The row counts from its course's end, signed: an end in the past (or
+    // none at all) hides the row instead of wrapping round.
+    const qint64 now = 2000000000;
+    KvoPurchase course;
+    course.end_ts = uint(qMax<qint64>(0, now + left));
+    QWidget list;
+    auto* row = new KvoTopItem(course, nullptr, &list);
+    row->setupPromo();
+    list.show();
+    row->setTimeLeft(now);
+    QCOMPARE(row->isHidden(), text.isEmpty());
+    if (!text.isEmpty())
+        QCOMPARE(row->countdownLabel()->text(), text);
+}
+
+void TestTops::variants()
+{
+    KvoPurchase course = KvoPurchase::createFromJson(courseMap(12).toVariantMap());
+    // Top of the month: the place badge before the picture, the sales.
+    KvoTopItem first(course, nullptr, nullptr);
+    first.setupTopMonth(0);
+    QCOMPARE(first.form()->horizontalLayout->indexOf(first.positionBadge()), 0);
+    QCOMPARE(first.form()->horizontalLayout->indexOf(first.thumbnail()), 1);
+    QCOMPARE(static_cast<QPushButton*>(first.positionBadge())->text(), QStringLiteral("1"));
+    QCOMPARE(first.salesLabel()->text(), QStringLiteral("112 ventes"));
+    KvoTopItem second(course, nullptr, nullptr);
+    second.setupTopMonth(1);
+    QCOMPARE(static_cast<QPushButton*>(second.positionBadge())->text(), QStringLiteral("2"));
+    QVERIFY(static_cast<QPushButton*>(first.positionBadge())->styleSheet()
+            != static_cast<QPushButton*>(second.positionBadge())->styleSheet());
+    // Favourites: the remove button; news and favourites: a tag painted
+    // on the picture's bottom-left corner, over a picture that failed.
+    KvoTopItem fave(course, nullptr, nullptr);
+    fave.setupFavourite();
+    QCOMPARE(fave.removeButton()->text(), QStringLiteral("Retirer"));
+    QVERIFY(!fave.countdownLabel());
+    QPixmap picture(157, 71);
+    picture.fill(Qt::black);
+    KvoTopItem::DrawingPlugin(QStringLiteral(":/KvoMainWindow/Resources/fave_tag.png")).draw(picture);
+    const QImage image = picture.toImage();
+    QVERIFY(image.pixelColor(3, 42) != QColor(Qt::black)); // the tag's corner on the picture's
+    QCOMPARE(image.pixelColor(3, 5), QColor(Qt::black));      // bottom-left, nothing above it
+    QCOMPARE(image.pixelColor(150, 68), QColor(Qt::black));
+    KvoTopItem::DrawingPlugin(QStringLiteral(":/no/such/tag.png")).draw(picture); // nothing, no crash
+    // The title opens the course's web page; nothing else reaches the browser.
+    first.form()->title->click();
+    QCOMPARE(m_urls.urls, (QList<QUrl>{QUrl(QStringLiteral("http://127.0.0.1:1/vorn/12"))}));
+    course.url = QStringLiteral("file:///etc/passwd");
+    KvoTopItem local(course, nullptr, nullptr);
+    local.setupNews();
+    local.form()->title->click();
+    QCOMPARE(m_urls.urls.size(), 1);
+}
+
+// --- pages -----------------------------------------------------------------------
+
+void TestTops::badAnswers_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("rows"); // -1: the empty state
+    QTest::newRow("not JSON") << QByteArray("<html>not json</html>") << -1;
+    QTest::newRow("empty") << QByteArray() << -1;
+    QTest::newRow("no vorns") << QByteArray("{\"status\":\"OK\"}") << -1;
+    QTest::newRow("vorns a text") << QByteArray("{\"vorns\":\"101\"}") << -1;
+    QTest::newRow("empty list") << QByteArray("{\"vorns\":[]}") << -1;
+    QTest::newRow("elements no courses") << QByteArray("{\"vorns\":[1,\"x\",null,[2],{\"id\":5}]}") << 1;
+    QTest::newRow("bare courses")
+        << QByteArray("{\"vorns\":[{\"id\":1},{\"id\":2,\"title\":null,\"price\":\"cher\",\"end_ts\":-5,"
+                      "\"thumbnail\":\"http://127.0.0.1:1/not-a-picture.png\"}]}")
+        << 2;
+}
+
+void TestTops::badAnswers()
+{
+    // Every answer gives rows or the empty state; none crashes, and an
+    // answer that was no list leaves the page to ask again at its next show.
+    QFETCH(QByteArray, body);
+    QFETCH(int, rows);
+    serve(QStringLiteral("new"), body);
+    auto page = makePage<KvoPageNews>();
+    page->onShow();
+    QTRY_VERIFY(!page->isFetching());
+    QCOMPARE(page->noConnectionPanel()->isVisible(), rows < 0);
+    QCOMPARE(page->rows().size(), qMax(rows, 0));
+    QCOMPARE(page->isFetched(), rows > 0);
+    for (KvoTopItem* row : page->rows())
+        QCOMPARE(row->form()->credits->text(), QStringLiteral("Gratuit"));
+
+    // A list of 10,000 paginated promotions shows ten rows.
+    QJsonArray many;
+    for (int i = 0; i < 10000; ++i)
+        many.append(courseMap(1000 + i, 2, 3, QDateTime::currentSecsSinceEpoch() + 600));
+    serve(QStringLiteral("promo"), listOfMaps(many));
+    auto promo = makePage<KvoPagePromo>();
+    promo->onShow();
+    QTRY_VERIFY(!promo->isFetching());
+    QCOMPARE(promo->rows().size(), 10);
+    QCOMPARE(promo->pagination()->pageCount(), 1000);
+}
+
+void TestTops::cacheAndOffline()
+{
+    // First start offline: an empty cache row and the empty state.
+    manager()->setConnected(false);
+    {
+        auto page = makePage<KvoPageTopMonth>();
+        QCOMPARE(cached(QStringLiteral("top")), QString());
+        page->onShow();
+        QVERIFY(page->noConnectionPanel()->isVisible());
+        QVERIFY(m_server.requests().isEmpty());
+    }
+    // Online: the list is fetched once and kept for offline use; the
+    // favourites never are.
+    manager()->setConnected(true);
+    serve(QStringLiteral("top"), listOf({3, 1, 2}));
+    serve(QStringLiteral("fave"), listOf({4}));
+    {
+        auto page = makePage<KvoPageTopMonth>();
+        page->onShow();
+        QTRY_COMPARE(idsOf(page->rows()), (QList<uint>{3, 1, 2}));
+        QVERIFY(!page->loadingFrame()->isRunning());
+        QCOMPARE(cached(QStringLiteral("top")), QString::fromUtf8(listOf({3, 1, 2})));
+        page->onShow();
+        QCOMPARE(m_server.requestsTo(ListPath).size(), 1);
+        const QUrlQuery query = m_server.requestsTo(ListPath).first().query();
+        QCOMPARE(query.toString(), QStringLiteral("apikey=%1&output=json&list=top&locale=%2")
+                                       .arg(KvoApi::apiKey(), query.queryItemValue(QStringLiteral("locale"))));
+        auto fave = makePage<KvoPageFavoris>();
+        fave->onShow();
+        QTRY_COMPARE(idsOf(fave->rows()), QList<uint>{4});
+        QCOMPARE(cached(QStringLiteral("fave")), QString());
+    }
+    // Offline again: the cached list, built once.
+    manager()->setConnected(false);
+    auto page = makePage<KvoPageTopMonth>();
+    page->onShow();
+    const QList<KvoTopItem*> rows = page->rows();
+    QCOMPARE(idsOf(rows), (QList<uint>{3, 1, 2}));
+    page->onShow();
+    QCOMPARE(page->rows(), rows);
+    auto fave = makePage<KvoPageFavoris>();
+    fave->onShow();
+    QVERIFY(fave->rows().isEmpty());
+    QVERIFY(fave->noConnectionPanel()->isVisible());
+}
+
+void TestTops::unreadableAnswerKeepsCache()
+{
+    // A good list is cached; an unreadable 200 afterwards neither replaces
+    // it nor loses it: the next offline start shows the good list.
+    serve(QStringLiteral("promo"), listOf({5, 6}));
+    {
+        auto page = makePage<KvoPagePromo>();
+        page->onShow();
+        QTRY_COMPARE(page->rows().size(), 2);
+    }
+    for (const QByteArray& bad : {QByteArray("<html>oops</html>"), QByteArray("{\"vorns\":{}}"),
+                                  QByteArray("{\"vorns\":[1,2")}) {
+        serve(QStringLiteral("promo"), bad);
+        auto page = makePage<KvoPagePromo>();
+        page->onShow();
+        QTRY_VERIFY(!page->isFetching());
+        QVERIFY(!page->isFetched());
+        QVERIFY(page->noConnectionPanel()->isVisible());
+        QCOMPARE(cached(QStringLiteral("promo")), QString::fromUtf8(listOf({5, 6})));
+    }
+    manager()->setConnected(false);
+    auto page = makePage<KvoPagePromo>();
+    page->onShow();
+    QCOMPARE(idsOf(page->rows()), (QList<uint>{5, 6}));
+}
+
+void TestTops::lateAnswerNeverArrives()
+{
+    // A fetch replaced by the next one is aborted: its connection closes
+    // and only the newer list shows.
+    serve(QStringLiteral("fave"), QByteArray(), 200, true);
+    auto page = makePage<KvoPageFavoris>();
+    page->onShow();
+    QTRY_COMPARE(m_server.requestsTo(ListPath).size(), 1);
+    serve(QStringLiteral("fave"), listOf({8, 9}));
+    page->onShow();
+    QTRY_COMPARE(idsOf(page->rows()), (QList<uint>{8, 9}));
+    QCOMPARE(m_server.requestsTo(ListPath).size(), 2);
+    QVERIFY(!page->isFetching());
+}
+
+void TestTops::failedFavouritesKeepRows()
+{
+    serve(QStringLiteral("fave"), listOf({1, 2, 3}));
+    auto page = makePage<KvoPageFavoris>();
+    page->onShow();
+    QTRY_COMPARE(page->rows().size(), 3);
+    // The list is fetched again at every show: a failure, or an answer
+    // that is no list, keeps the rows, and claims no empty list.
+    for (int status : {500, 200}) {
+        serve(QStringLiteral("fave"), "<html>erreur</html>", status);
+        page->onShow();
+        QVERIFY(!page->loadingFrame()->isRunning()); // a list on screen: no overlay
+        QTRY_VERIFY(!page->isFetching());
+        QCOMPARE(idsOf(page->rows()), (QList<uint>{1, 2, 3}));
+        QVERIFY(page->form()->no_video->isHidden());
+    }
+    // The first fetch failing shows the no-connection panel, not "no
+    // favourites"; the service saying there are none does.
+    serve(QStringLiteral("fave"), QByteArray(), 503);
+    auto other = makePage<KvoPageFavoris>();
+    other->onShow();
+    QTRY_VERIFY(!other->isFetching());
+    QVERIFY(other->noConnectionPanel()->isVisible());
+    QVERIFY(other->form()->no_video->isHidden());
+    serve(QStringLiteral("fave"), listOf(QList<int>()));
+    page->onShow();
+    QTRY_VERIFY(!page->isFetching());
+    QVERIFY(page->rows().isEmpty());
+    QVERIFY(page->form()->no_video->isVisible());
+    QCOMPARE(page->form()->no_video->text(), QStringLiteral("Vous n'avez pas de favoris"));
+}
+
+void TestTops::removeWhileTheListIsFetched()
+{
+    serve(QStringLiteral("fave"), listOf({1, 2, 3}));
+    auto page = makePage<KvoPageFavoris>();
+    page->onShow();
+    QTRY_COMPARE(page->rows().size(), 3);
+
+    // While the confirmation waits, a fetch answers and rebuilds the rows,
+    // the asking row included; the removal still goes through, once.
+    QPointer<KvoTopItem> row = page->rows().at(1);
+    bool rebuilt = false;
+    onModal([&](QWidget* modal) {
+        QCOMPARE(modal->objectName(), QStringLiteral("removeFaveDialog"));
+        page->onShow();
+        whenReady([&] { return !row && !page->isFetching(); },
+                  [&, modal] {
+                      rebuilt = true;
+                      modal->findChild<QPushButton*>(QStringLiteral("buttonTrash"))->click();
+                  });
+    });
+    row->removeButton()->click();
+    QVERIFY(rebuilt);
+    QTRY_COMPARE(m_server.requestsTo(FavePath).size(), 1);
+    const KvoFakeHttpServer::Request removal = m_server.requestsTo(FavePath).first();
+    QCOMPARE(removal.body, QByteArray("delete=true&vorn_id=2"));
+    QCOMPARE(removal.query().queryItemValue(QStringLiteral("output")), QStringLiteral("json"));
+    QTRY_COMPARE(idsOf(page->rows()), (QList<uint>{1, 3}));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (QWidget* top : QApplication::topLevelWidgets())
+        QVERIFY(!qobject_cast<KvoDialog*>(top));
+
+    // A removal while the list is fetched again: the page keeps its other
+    // rows, and the answer (asked before the removal) does not bring the
+    // removed course back.
+    serve(QStringLiteral("fave"), listOf({1, 3}));
+    m_server.setHolding(true);
+    page->onShow();
+    QVERIFY(page->isFetching());
+    QTRY_COMPARE(m_server.heldCount(), 1);
+    bool duringFetch = false;
+    onModal([&](QWidget* modal) {
+        duringFetch = page->isFetching();
+        modal->findChild<QPushButton*>(QStringLiteral("buttonTrash"))->click();
+    });
+    page->rows().first()->removeButton()->click();
+    QVERIFY(duringFetch);
+    QCOMPARE(idsOf(page->rows()), QList<uint>{3});
+    QVERIFY(page->form()->no_video->isHidden());
+    m_server.setHolding(false);
+    m_server.release();
+    QTRY_VERIFY(!page->isFetching());
+    QCOMPARE(idsOf(page->rows()), QList<uint>{3});
+}
+
+void TestTops::removeCancelledSendsNothing()
+{
+    serve(QStringLiteral("fave"), listOf({1, 2}));
+    auto page = makePage<KvoPageFavoris>();
+    page->onShow();
+    QTRY_COMPARE(page->rows().size(), 2);
+    onModal([](QWidget* modal) {
+        QVERIFY(modal->findChild<QPushButton*>(QStringLiteral("buttonKeep"))->isHidden());
+        QCOMPARE(modal->findChild<QPushButton*>(QStringLiteral("buttonTrash"))->text(), QStringLiteral("Retirer"));
+        modal->findChild<QPushButton*>(QStringLiteral("buttonCancel"))->click();
+    });
+    page->rows().first()->removeButton()->click();
+    QCOMPARE(idsOf(page->rows()), (QList<uint>{1, 2}));
+    QTest::qWait(0);
+    QVERIFY(m_server.requestsTo(FavePath).isEmpty());
+}
+
+void TestTops::favouritesPagination()
+{
+    // Ten rows fit on one page; the eleventh makes a second page alone.
+    QList<int> ids;
+    for (int i = 1; i <= 11; ++i)
+        ids.append(i);
+    serve(QStringLiteral("fave"), listOf(ids.mid(0, 10)));
+    auto page = makePage<KvoPageFavoris>();
+    page->onShow();
+    QTRY_COMPARE(page->rows().size(), 10);
+    QVERIFY(page->pagination()->isHidden());
+    serve(QStringLiteral("fave"), listOf(ids));
+    page->onShow();
+    QTRY_VERIFY(!page->isFetching());
+    QVERIFY(page->pagination()->isVisible());
+    QCOMPARE(page->pagination()->pageCount(), 2);
+    page->pagination()->setCurrentPage(1);
+    QCOMPARE(idsOf(page->rows()), QList<uint>{11});
+    // Removing the last favourites: the bar goes, then "no favourites".
+    for (int id : ids) {
+        KvoPurchase course;
+        course.id = uint(id);
+        page->removePurchase(course);
+    }
+    QVERIFY(page->pagination()->isHidden());
+    QVERIFY(page->rows().isEmpty());
+    QVERIFY(page->form()->no_video->isVisible());
+}
+
+void TestTops::promotionsCountDown()
+{
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    serve(QStringLiteral("promo"),
+          listOfMaps(QJsonArray{courseMap(1, 2, 3, now + 3 * 86400 + 3600), courseMap(2, 1, 2, now + 2),
+                            courseMap(3, 1, 2, now - 10)}));
+    auto page = makePage<KvoPagePromo>();
+    page->onShow();
+    QTRY_COMPARE(page->rows().size(), 3);
+    const QList<KvoTopItem*> rows = page->rows();
+    QCOMPARE(rows.at(0)->countdownLabel()->text(), QStringLiteral("3 jours restants"));
+    QVERIFY(!rows.at(0)->hasEnded() && !rows.at(1)->hasEnded());
+    QVERIFY(rows.at(2)->hasEnded() && rows.at(2)->isHidden()); // ended before it was shown
+    QVERIFY(page->timer().isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(rows.at(1)->hasEnded(), 5000); // ends while shown
+    QVERIFY(rows.at(1)->isHidden());
+    QVERIFY(rows.at(0)->isVisible());
+    // Off screen, the timer stops at its next tick.
+    page->hide();
+    QTRY_VERIFY(!page->timer().isActive());
+    page->show();
+    page->onShow();
+    QVERIFY(page->timer().isActive());
+}
+
+void TestTops::buyFromARow()
+{
+    // The purchase's success rebuilds the rows while the row's own click
+    // still waits in the purchase dialog: the row goes, the bought course
+    // shows as owned, and each purchase leaves one dialog at most.
+    serve(QStringLiteral("top"), listOf({21, 22, 23}));
+    auto page = makePage<KvoPageTopMonth>();
+    QSignalSpy switches(page.get(), &KvoPageTopMonth::onChangePage);
+    page->onShow();
+    QTRY_COMPARE(page->rows().size(), 3);
+    for (int round = 0; round < 2; ++round) {
+        QPointer<KvoTopItem> row = page->rows().at(round);
+        bool rebuilt = false;
+        whenReady([&] { return page->purchaser() && page->purchaser()->state() == KvoPurchaser::Confirm; },
+                  [&] {
+                      page->purchaser()->form()->button_confirm->click();
+                      whenReady([&] { return page->purchaser()->state() == KvoPurchaser::Success && !row; },
+                                [&] {
+                                    rebuilt = true;
+                                    page->purchaser()->form()->button_download->click();
+                                });
+                  });
+        row->form()->download->click();
+        QVERIFY(rebuilt);
+        QVERIFY(!page->rows().at(round)->form()->purchased->isHidden());
+        QCOMPARE(switches.last().at(0).toString(), QStringLiteral("downloads"));
+    }
+    QVERIFY(page->rows().at(2)->form()->purchased->isHidden());
+    QCOMPARE(page->bought().keys(), (QList<uint>{21, 22}));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(page->findChildren<KvoPurchaser*>().size(), 1);
+    QCOMPARE(m_server.requestsTo(BuyPath).size(), 4);
+}
+
+void TestTops::previewThroughTheOneHook()
+{
+    // A row's "voir extrait" plays the course's preview through the hook
+    // every catalogue page shares.
+    QJsonObject course = courseMap(41);
+    course.insert(QStringLiteral("preview_uri"), QStringLiteral("http://127.0.0.1:1/files/previews/41.mp4"));
+    course.insert(QStringLiteral("width"), 320);
+    course.insert(QStringLiteral("height"), 180);
+    serve(QStringLiteral("new"), listOfMaps(QJsonArray{course}));
+    QStringList played;
+    KvoPageSearch::setPreviewHook([&played](const QString& address, int width, int height) {
+        played.append(QStringLiteral("%1 %2x%3").arg(address).arg(width).arg(height));
+    });
+    auto page = makePage<KvoPageNews>();
+    page->onShow();
+    QTRY_COMPARE(page->rows().size(), 1);
+    page->rows().first()->form()->play->click();
+    KvoPageSearch::setPreviewHook({});
+    QCOMPARE(played, QStringList{QStringLiteral("http://127.0.0.1:1/files/previews/41.mp4 320x180")});
+}
+
+void TestTops::menuOpensEachList()
+{
+    // Offline, so the home page shows its notice and starts no web engine;
+    // each menu entry opens its list page with its cached list.
+    QSqlQuery q(KvoDatabase::database());
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO tops (name, json) VALUES ('new', '%1')")
+                       .arg(QString::fromUtf8(listOf({31, 32})))));
+    manager()->setConnected(false);
+    KvoPageRegistry::clear();
+    KvoPageSetup::registerPages();
+    // A service nobody answers at: the window's probe keeps it offline.
+    KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
+    struct End
+    {
+        QString endpoint;
+        ~End()
+        {
+            KvoApi::setEndpointForTesting(endpoint);
+            KvoMainWindow::destroyInstance();
+            KvoPageRegistry::clear();
+            QThreadPool::globalInstance()->waitForDone(10000);
+        }
+    } end{m_server.address()};
+    QVERIFY(KvoMainWindow::createInstance(false));
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->show();
+    auto* home = qobject_cast<KvoPageHome*>(window->currentPage());
+    QVERIFY(home);
+    QVERIFY(home->notice()->isVisible());
+    QVERIFY(!home->webView());
+    const QList<QPair<QString, QString>> entries = {{"buttonTop", "top"},
+                                                    {"buttonFavoris", "favoris"},
+                                                    {"buttonNouveautes", "news"},
+                                                    {"buttonPromo", "promo"},
+                                                    {"buttonAccueil", "accueil"}};
+    for (const auto& entry : entries) {
+        window->findChild<QPushButton*>(entry.first)->click();
+        QCOMPARE(window->currentKey(), entry.second);
+        QCOMPARE(dynamic_cast<IKvoPage*>(window->currentPage())->name(), entry.second);
+    }
+    QCOMPARE(idsOf(static_cast<KvoPageNews*>(window->pages().value(QStringLiteral("news")).first)->rows()),
+             (QList<uint>{31, 32}));
+    QCOMPARE(window->breadcrumb().last().title, QStringLiteral("Accueil"));
+}
+
+QTEST_MAIN(TestTops)
+#include "tst_tops.moc"
