@@ -1077,6 +1077,17 @@ File:
     </message>
 </context>
 <context>
+    <name>KvoPageFavoris</name>
+    <message>
+        <source>Vos favoris</source>
+        <translation>Your favourites</translation>
+    </message>
+    <message>
+        <source>Vous n&apos;avez pas de favoris</source>
+        <translation>You have no favourites</translation>
+    </message>
+</context>
+<context>
     <name>KvoPageHelp</name>
     <message>
         <source>Form</source>
@@ -1100,10 +1111,35 @@ File:
     </message>
 </context>
 <context>
+    <name>KvoPageHome</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>Accueil</source>
+        <translation>Home</translation>
+    </message>
+</context>
+<context>
+    <name>KvoPageNews</name>
+    <message>
+        <source>Nouveautés</source>
+        <translation>New releases</translation>
+    </message>
+</context>
+<context>
     <name>KvoPagePlayer</name>
     <message>
         <source>Form</source>
         <translation>Form</translation>
+    </message>
+</context>
+<context>
+    <name>KvoPagePromo</name>
+    <message>
+        <source>Actuellement en Promo</source>
+        <translation>Currently on sale</translation>
     </message>
 </context>
 <context>
@@ -1146,6 +1182,21 @@ File:
     <message>
         <source>Toutes mes vidéos</source>
         <translation>All my videos</translation>
+    </message>
+</context>
+<context>
+    <name>KvoPageTopMonth</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>Aucune vidéo n&apos;est disponible</source>
+        <translation>No video is available</translation>
+    </message>
+    <message>
+        <source>Top du mois</source>
+        <translation>Top of the month</translation>
     </message>
 </context>
 <context>
@@ -1293,6 +1344,57 @@ File:
     <message>
         <source>Le service est injoignable et ces identifiants ne sont pas connus sur cet ordinateur. Vérifiez votre connexion à Internet : la connexion hors ligne n&apos;est possible qu&apos;avec un compte déjà utilisé sur cet ordinateur.</source>
         <translation>The service cannot be reached and these credentials are not known on this computer. Check your Internet connection: signing in offline only works with an account already used on this computer.</translation>
+    </message>
+</context>
+<context>
+    <name>KvoTopItem</name>
+    <message>
+        <source>1 crédit</source>
+        <translation>1 credit</translation>
+    </message>
+    <message>
+        <source>crédits</source>
+        <translation>credits</translation>
+    </message>
+    <message>
+        <source>Gratuit</source>
+        <translation>Free</translation>
+    </message>
+    <message>
+        <source>%0 jours restants</source>
+        <translation>%0 days left</translation>
+    </message>
+    <message>
+        <source>1 jour restant</source>
+        <translation>1 day left</translation>
+    </message>
+    <message>
+        <source>%0 heure restantes</source>
+        <translation>%0 hours left</translation>
+    </message>
+    <message>
+        <source>expire dans %0 minutes</source>
+        <translation>ends in %0 minutes</translation>
+    </message>
+    <message>
+        <source>expire dans %0 seconde(s)</source>
+        <translation>ends in %0 second(s)</translation>
+    </message>
+    <message>
+        <source>%0 ventes</source>
+        <translation>%0 sales</translation>
+    </message>
+    <message>
+        <source>Retirer</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>PROMO</source>
+        <translation>SALE</translation>
+    </message>
+    <message>
+        <source>Souhaitez-vous vraiment retirer cette vidéo de vos favoris ?</source>
+        <translation>Do you really want to remove this video from your favourites?</translation>
     </message>
 </context>
 <context>
