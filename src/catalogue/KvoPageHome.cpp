@@ -150,6 +150,8 @@ void KvoPageHome::load(bool wide)
     // from the visible height so that a shorter page reports its own.
     m_view->setFixedHeight(qMax(1, ui->scrollArea->viewport()->height()));
     m_deadline.start(deadlineMs());
+    // The navigations still open end before this one and are not its own.
+    m_staleNavigations = m_openNavigations;
     m_page->load(QUrl(address(wide)));
 }
 
@@ -159,6 +161,20 @@ void KvoPageHome::onLoadingChanged(const QWebEngineLoadingInfo& info)
     // a stop of its own: no load of the home page.
     if (m_page->wasRefused(info.url(), info.status() != QWebEngineLoadingInfo::LoadStartedStatus))
         return;
+    // Every navigation that reported its start reports its end, even one
+    // stopped at its deadline, and that end may come after the next load
+    // began: it belongs to the earlier navigation and must not end the new
+    // load.
+    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+        ++m_openNavigations;
+        return;
+    }
+    if (m_openNavigations > 0)
+        --m_openNavigations;
+    if (m_staleNavigations > 0) {
+        --m_staleNavigations;
+        return;
+    }
     if (!m_loading)
         return;
     switch (info.status()) {

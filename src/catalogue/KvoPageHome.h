@@ -100,6 +100,10 @@ private:
     bool m_pending = false;
     bool m_pendingWide = true;
     int m_loadCount = 0;
+    // Navigations that reported their start and not yet their end, and how
+    // many of them began before the running load.
+    int m_openNavigations = 0;
+    int m_staleNavigations = 0;
     QTimer m_deadline;
     QPointer<QWidget> m_watchedWindow;
     bool m_dimmed = false;
