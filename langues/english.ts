@@ -1349,18 +1349,6 @@ File:
 <context>
     <name>KvoTopItem</name>
     <message>
-        <source>1 crédit</source>
-        <translation>1 credit</translation>
-    </message>
-    <message>
-        <source>crédits</source>
-        <translation>credits</translation>
-    </message>
-    <message>
-        <source>Gratuit</source>
-        <translation>Free</translation>
-    </message>
-    <message>
         <source>%0 jours restants</source>
         <translation>%0 days left</translation>
     </message>

@@ -27,13 +27,6 @@ namespace {
 
 const char FavePath[] = "/0.1/playerFave/";
 
-QString creditsText(uint credits)
-{
-    if (credits == 1)
-        return KvoTopItem::tr("1 crédit");
-    return QString::number(credits) + QLatin1Char(' ') + KvoTopItem::tr("crédits");
-}
-
 } // namespace
 
 // --- the tag drawn over the picture -------------------------------------------
@@ -74,7 +67,7 @@ KvoTopItem::KvoTopItem(const KvoPurchase& course, KvoPageTops* page, QWidget* pa
     ui->purchased->hide();
 
     if (m_course.previousPrice != 0 && m_course.previousPrice != m_course.price) {
-        ui->previous_price->setText(creditsText(m_course.previousPrice));
+        ui->previous_price->setText(priceText(m_course.previousPrice));
         ui->previous_price->show();
     } else {
         ui->previous_price->hide();
@@ -91,9 +84,8 @@ KvoTopItem::~KvoTopItem() = default;
 
 QString KvoTopItem::priceText(uint price)
 {
-    if (price == 0)
-        return tr("Gratuit");
-    return creditsText(price);
+    // The rows of the lists and of the search read prices alike.
+    return KvoSearchItem::priceText(price);
 }
 
 QString KvoTopItem::timeLeftText(qint64 r)
