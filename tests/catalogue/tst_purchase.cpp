@@ -2,6 +2,7 @@
 // the purchase that reaches the library, refusals and broken answers.
 #include "KvoDialogDriver.h"
 #include "KvoFakeHttpServer.h"
+#include "KvoTestSession.h"
 #include "KvoTestSupport.h"
 
 #include "KvoApi.h"
@@ -11,7 +12,6 @@
 #include "KvoHTTPRequest.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoPurchaser.h"
-#include "KvoSignIn.h"
 #include "ui_KvoPurchaser.h"
 
 #include <QDesktopServices>
@@ -89,17 +89,8 @@ void TestPurchase::initTestCase()
     m_server = std::make_unique<KvoTestServer>(QStringList{QStringLiteral("--quiet")});
     if (!m_server->isRunning())
         QSKIP("the local web service is not available");
-    KvoSignIn signIn;
-    signIn.setUpdatesRememberedLogin(false);
-    QSignalSpy signedIn(&signIn, &KvoSignIn::signedIn);
-    QSignalSpy failed(&signIn, &KvoSignIn::failed);
-    signIn.signIn(QStringLiteral("demo"), QStringLiteral("demo"), false);
-    QTRY_VERIFY_WITH_TIMEOUT(signedIn.count() + failed.count() == 1, 10000);
-    QCOMPARE(signedIn.count(), 1);
-    QSignalSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
-    manager()->setConnected(true);
-    manager()->update();
-    QVERIFY(ended.wait(10000));
+    const QString session = KvoTestSession::signInAndSync(QStringLiteral("demo"), QStringLiteral("demo"));
+    QVERIFY2(session.isEmpty(), qPrintable(session));
     QCOMPARE(manager()->purchases().size(), 8);
     m_window.resize(800, 600);
     m_window.show();

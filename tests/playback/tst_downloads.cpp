@@ -1,5 +1,6 @@
 #include "KvoDialogDriver.h"
 #include "KvoFakeHttpServer.h"
+#include "KvoTestSession.h"
 #include "KvoTestSupport.h"
 
 #include "KvoApi.h"
@@ -17,7 +18,6 @@
 #include "KvoVornLink.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoQozFile.h"
-#include "KvoSignIn.h"
 #include "KvoTestLibrary.h"
 
 #include <QApplication>
@@ -146,17 +146,8 @@ void TestDownloads::initTestCase()
     KvoHTTPRequest::setTransferTimeout(8000);
     KvoDownloader::setTransferTimeout(1500);
 
-    KvoSignIn signIn;
-    signIn.setUpdatesRememberedLogin(false);
-    QSignalSpy signedIn(&signIn, &KvoSignIn::signedIn);
-    QSignalSpy failed(&signIn, &KvoSignIn::failed);
-    signIn.signIn(QStringLiteral("demo"), QStringLiteral("demo"), false);
-    QTRY_VERIFY_WITH_TIMEOUT(signedIn.count() + failed.count() == 1, 10000);
-    QCOMPARE(signedIn.count(), 1);
-    manager()->setConnected(true);
-    QSignalSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
-    manager()->update();
-    QVERIFY(ended.wait(10000));
+    const QString session = KvoTestSession::signInAndSync(QStringLiteral("demo"), QStringLiteral("demo"));
+    QVERIFY2(session.isEmpty(), qPrintable(session));
     QCOMPARE(manager()->purchases().size(), 8);
 }
 

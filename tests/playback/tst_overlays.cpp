@@ -10,9 +10,9 @@
 #include "KvoMarkWidget.h"
 #include "KvoPagePlayer.h"
 #include "KvoPurchaseVideoManager.h"
-#include "KvoSignIn.h"
 #include "KvoSignetWidget.h"
 #include "KvoTestLibrary.h"
+#include "KvoTestSession.h"
 #include "KvoTestSupport.h"
 #include "KvoVideoPlayer.h"
 #include "KvoVideoSeeker.h"
@@ -114,17 +114,8 @@ void TestOverlays::initTestCase()
     if (!m_server->isRunning())
         QSKIP("the local web service is not available");
     KvoHTTPRequest::setTransferTimeout(8000);
-    KvoSignIn signIn;
-    signIn.setUpdatesRememberedLogin(false);
-    QSignalSpy signedIn(&signIn, &KvoSignIn::signedIn);
-    QSignalSpy failed(&signIn, &KvoSignIn::failed);
-    signIn.signIn(QStringLiteral("demo"), QStringLiteral("demo"), false);
-    QTRY_VERIFY_WITH_TIMEOUT(signedIn.count() + failed.count() == 1, 10000);
-    QCOMPARE(signedIn.count(), 1);
-    manager()->setConnected(true);
-    QSignalSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
-    manager()->update();
-    QVERIFY(ended.wait(10000));
+    const QString session = KvoTestSession::signInAndSync(QStringLiteral("demo"), QStringLiteral("demo"));
+    QVERIFY2(session.isEmpty(), qPrintable(session));
     QVERIFY(manager()->purchases().contains(101));
 }
 
