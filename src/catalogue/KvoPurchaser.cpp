@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QVariant>
 
 namespace {
 
@@ -39,6 +40,9 @@ KvoPurchaser::KvoPurchaser(QWidget* parent)
     m_loadingArea->hide();
     ui->verticalLayout->addWidget(m_loadingArea);
     m_dialog->addWidget(content);
+    // The error panel shows the service's own refusal text: as text, so
+    // that nothing in it is read as markup or loads what it names.
+    ui->label_error->setTextFormat(Qt::PlainText);
     m_loadingFrame = new KvoLoadingFrame(m_dialog);
     m_deadline = new QTimer(this);
     m_deadline->setSingleShot(true);
@@ -239,14 +243,19 @@ void KvoPurchaser::onPurchaseSucceed(const QString& answer)
                      "Vérifiez votre bibliothèque avant de réessayer."));
         return;
     }
-    if (json.map().contains(QStringLiteral("error"))) {
+    // Whatever the answer, the library and the account's credits are read
+    // again: the service is what tells whether anything was paid.
+    KvoPurchaseVideoManager::instance()->update();
+    // Only an explicit "OK" is a purchase: a refusal, an empty object or
+    // an answer of another shape is shown as what it is, never as a success.
+    const QVariant status = json.value(QStringLiteral("status"));
+    if (status.typeId() != QMetaType::QString || status.toString() != QLatin1String("OK")) {
         QString message = KvoValueReader::toText(json.value(QStringLiteral("error_mssg")));
         if (message.trimmed().isEmpty())
             message = tr("Vidéo indisponible a la vente");
         showError(message);
         return;
     }
-    KvoPurchaseVideoManager::instance()->update();
     setState(Success);
     adjust();
     const KvoPurchase bought = m_purchase;

@@ -2,6 +2,7 @@
 // the purchase that reaches the library, refusals and broken answers.
 #include "KvoDialogDriver.h"
 #include "KvoFakeHttpServer.h"
+#include "KvoFifoTrap.h"
 #include "KvoTestSession.h"
 #include "KvoTestSupport.h"
 
@@ -64,6 +65,8 @@ private slots:
     void buyFreeThenPaid();
     void notEnoughCredits();
     void brokenAnswers();
+    void refusalsAreNoSuccess_data();
+    void refusalsAreNoSuccess();
     void cutPurchaseIsNotBoughtTwice();
     void stalledRequestEnds();
     void offlineShowsNoticeOnly();
@@ -247,6 +250,67 @@ void TestPurchase::brokenAnswers()
     QCOMPARE(run(purchaser, course(116, 3), KvoPurchaser::NotEnoughCredits,
                  [&] { purchaser.dialog()->exitButton()->click(); }),
              int(KvoPurchaser::NotEnoughCredits));
+}
+
+void TestPurchase::refusalsAreNoSuccess_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("shown"); // "<trap>" for the trap's own text
+    const QString generic = QStringLiteral("Vidéo indisponible a la vente");
+    QTest::newRow("status ERROR") << QByteArray("{\"status\":\"ERROR\",\"error_mssg\":\"Carte refusée & <b>\"}")
+                                  << QStringLiteral("Carte refusée & <b>");
+    QTest::newRow("refusal naming a local file") << QByteArray("{\"status\":\"ERROR\",\"error_mssg\":\"TRAP\"}")
+                                                 << QStringLiteral("<trap>");
+    QTest::newRow("empty object") << QByteArray("{}") << generic;
+    QTest::newRow("status lower case") << QByteArray("{\"status\":\"ok\"}") << generic;
+    QTest::newRow("status not a text") << QByteArray("{\"status\":true,\"error_mssg\":\"\"}") << generic;
+    QTest::newRow("error key naming a local file") << QByteArray("{\"error\":true,\"error_mssg\":\"TRAP\"}")
+                                                   << QStringLiteral("<trap>");
+}
+
+void TestPurchase::refusalsAreNoSuccess()
+{
+    // Only a status "OK" is a purchase. Whatever else a 200 brings shows
+    // the error state, with the service's text as it stands (never read as
+    // markup, so nothing it names is opened) or the generic one; the
+    // library, and with it the credits, is asked for again either way.
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, shown);
+    KvoFifoTrap trap;
+    QVERIFY(trap.isReady());
+    const QString trapText = trap.image();
+    answer.replace("TRAP", trapText.toUtf8());
+    if (shown == QLatin1String("<trap>"))
+        shown = trapText;
+    KvoFakeHttpServer service;
+    QVERIFY(service.listen());
+    service.setHandler([&](const KvoFakeHttpServer::Request& r) {
+        if (r.path().startsWith(QLatin1String("/0.1/playerUserPurchases")))
+            return KvoFakeHttpServer::Reply::of(304, QByteArray());
+        if (r.query().hasQueryItem(QStringLiteral("vorn_id")))
+            return KvoFakeHttpServer::Reply::of(200, answer);
+        return KvoFakeHttpServer::Reply::of(200, "{\"user_credits\":10}");
+    });
+    QTRY_VERIFY(!manager()->isSynchronising());
+    KvoApi::setEndpointForTesting(service.address());
+    KvoPurchaser purchaser(&m_window);
+    QSignalSpy bought(&purchaser, &KvoPurchaser::purchased);
+    QString error;
+    const int closedIn = run(purchaser, course(116, 3), KvoPurchaser::Confirm, [&] {
+        purchaser.form()->button_confirm->click();
+        KvoDialogDriver::whenReady([&] { return purchaser.state() != KvoPurchaser::Loading; }, [&] {
+            error = purchaser.form()->label_error->text();
+            purchaser.dialog()->grab(); // the label laid out and painted
+            purchaser.dialog()->close();
+        });
+    });
+    QCOMPARE(closedIn, int(KvoPurchaser::Error));
+    QCOMPARE(error, shown);
+    QCOMPARE(bought.count(), 0);
+    QCOMPARE(trap.opens(), 0);
+    QTRY_COMPARE(service.requestCount(QStringLiteral("/0.1/playerUserPurchases/")), 1);
+    QTRY_VERIFY(!manager()->isSynchronising());
+    manager()->setConnected(true);
 }
 
 void TestPurchase::cutPurchaseIsNotBoughtTwice()
