@@ -501,7 +501,7 @@ bool KvoEnvironment::launchPendingUpdate()
     settings.setValue(s_keyHasToUpdate, 0);
     settings.setValue(s_keyUpdatePath, QString());
     settings.sync();
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    if (path.isEmpty() || !QFileInfo(path).isFile() || !KvoPlatform::isUpdatePackage(path))
         return false;
     return KvoPlatform::openWithSystem(path);
 }

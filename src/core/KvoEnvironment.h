@@ -105,6 +105,6 @@ public:
 
     // Opens the downloaded update package recorded in the settings file and
     // resets hasToUpdate and updatePath. Returns whether a package was
-    // handed to the system.
+    // handed to the system: only a file that is an update package is.
     static bool launchPendingUpdate();
 };

@@ -1,6 +1,7 @@
 #include "KvoPlatform.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QSysInfo>
@@ -44,4 +45,21 @@ QString KvoPlatform::systemDescription()
 QString KvoPlatform::updatePackageType()
 {
     return QStringLiteral("deb");
+}
+
+bool KvoPlatform::isUpdatePackage(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // The archive's signature, then the first member's 60-byte header: a
+    // name of 16 bytes (space-padded, GNU ar may end it with "/") and the
+    // header's closing "`\n".
+    const QByteArray head = file.read(8 + 60);
+    if (head.size() != 8 + 60 || !head.startsWith("!<arch>\n") || !head.endsWith("`\n"))
+        return false;
+    QByteArray name = head.mid(8, 16).trimmed();
+    if (name.endsWith('/'))
+        name.chop(1);
+    return name == "debian-binary";
 }

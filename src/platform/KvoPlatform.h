@@ -26,4 +26,8 @@ public:
 
     // The package type the version check asks for ("deb").
     static QString updatePackageType();
+    // Whether the file is such a package: a Debian binary package is an ar
+    // archive whose first member is "debian-binary". Only such a file is
+    // handed to the opener, which would run a script or a desktop entry.
+    static bool isUpdatePackage(const QString& path);
 };

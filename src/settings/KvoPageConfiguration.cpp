@@ -471,6 +471,8 @@ int KvoPageConfiguration::askOffer(const QString& versionLine)
     auto* content = new QWidget;
     Ui_UINewUpdateDialog form;
     form.setupUi(content);
+    // The version comes from the service: shown as text, never as markup.
+    form.labelVersion->setTextFormat(Qt::PlainText);
     form.labelVersion->setText(versionLine);
     connect(form.buttonCancel, &QPushButton::clicked, &dialog, &KvoDialog::closeWithCancel);
     connect(form.buttonUpdate, &QPushButton::clicked, &dialog, &KvoDialog::closeWithYes);
@@ -498,7 +500,7 @@ void KvoPageConfiguration::onClickUpdate()
     QSettings settings(KvoEnvironment::settingsPath(), QSettings::IniFormat);
     if (settings.value(QLatin1String(kHasToUpdate), false).toBool()) {
         const QString path = QDir::fromNativeSeparators(settings.value(QLatin1String(kUpdatePath)).toString());
-        if (!path.isEmpty() && QFileInfo(path).isFile()) {
+        if (!path.isEmpty() && QFileInfo(path).isFile() && KvoPlatform::isUpdatePackage(path)) {
             ui->buttonUpdate->hide();
             ui->buttonInstall->show();
             ui->buttonInstall->setEnabled(true);
@@ -506,8 +508,8 @@ void KvoPageConfiguration::onClickUpdate()
             onClickInstall();
             return;
         }
-        // The package is gone (a cleaned temporary folder): nothing to
-        // install any more, look for the version again.
+        // The package is gone (a cleaned temporary folder) or is no
+        // package: nothing to install any more, look for the version again.
         settings.setValue(QLatin1String(kHasToUpdate), 0);
         settings.setValue(QLatin1String(kUpdatePath), QString());
         settings.sync();
@@ -592,8 +594,10 @@ void KvoPageConfiguration::startUpdateDownload(const KvoUpdateOffer& offer)
     ui->labelNewVersion->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
     m_shownPercent = -2;
     m_announcedSize = offer.size();
+    // The check asked for this package type: the address does not choose
+    // the name the opener will see.
     m_updateFilePath = QDir::toNativeSeparators(KvoEnvironment::tempPath() + QStringLiteral("/update.")
-                                                + KvoUpdateOffer::packageSuffix(offer.url()));
+                                                + KvoPlatform::updatePackageType());
     // Fetched under another name: a package already in place is replaced
     // only by one that passed every check.
     m_downloader->setDestination(stagingPath(m_updateFilePath));
@@ -653,6 +657,11 @@ void KvoPageConfiguration::onSuccessDownload()
     if (m_announcedSize > 0 && size != m_announcedSize) {
         QFile::remove(staged);
         failUpdateDownload(QStringLiteral("Received %1 bytes where %2 were announced").arg(size).arg(m_announcedSize));
+        return;
+    }
+    if (!KvoPlatform::isUpdatePackage(staged)) {
+        QFile::remove(staged);
+        failUpdateDownload(QStringLiteral("The file received is no %1 package").arg(KvoPlatform::updatePackageType()));
         return;
     }
     if ((QFile::exists(m_updateFilePath) && !QFile::remove(m_updateFilePath))

@@ -1,9 +1,7 @@
 #include "KvoUpdateOffer.h"
 
 #include "KvoJsonResult.h"
-#include "KvoPlatform.h"
 
-#include <QFileInfo>
 #include <QUrl>
 #include <QVariant>
 
@@ -52,26 +50,10 @@ KvoUpdateOffer KvoUpdateOffer::fromAnswer(const QString& body)
 
 bool KvoUpdateOffer::isNewer() const
 {
-    if (!m_usable || m_build < FirstNewerBuild || m_url.isEmpty())
+    if (!m_usable || m_build < FirstNewerBuild || m_url.isEmpty() || m_size <= 0)
         return false;
     const QUrl url(m_url);
     return url.isValid() && !url.scheme().isEmpty();
-}
-
-QString KvoUpdateOffer::packageSuffix(const QString& url)
-{
-    const QString path = QUrl(url).path();
-    QString suffix;
-    const QString name = QFileInfo(path).fileName();
-    const int dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0) {
-        for (const QChar c : name.mid(dot + 1)) {
-            if ((c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-                || (c >= QLatin1Char('0') && c <= QLatin1Char('9')))
-                suffix += c;
-        }
-    }
-    return suffix.isEmpty() ? KvoPlatform::updatePackageType() : suffix.left(16);
 }
 
 qint64 KvoUpdateOffer::sizeInUnit(qint64 bytes, int* unit)

@@ -17,7 +17,9 @@ public:
 
     bool isUsable() const { return m_usable; }
     // A usable answer whose build is FirstNewerBuild or more and that names
-    // a package to fetch. A negative build offers nothing.
+    // a package to fetch and its size. A negative build offers nothing; nor
+    // does a size of 0 or one that is no number, which would leave the
+    // download unchecked.
     bool isNewer() const;
 
     qint64 build() const { return m_build; }
@@ -25,11 +27,6 @@ public:
     QString url() const { return m_url; }
     qint64 date() const { return m_date; }  // seconds since the epoch, 0 when unreadable
     qint64 size() const { return m_size; }  // bytes, 0 when unknown
-
-    // The file-name suffix of the package: the suffix of the address's path
-    // (never its query or host), letters and digits only; the platform's
-    // package type when that leaves nothing.
-    static QString packageSuffix(const QString& url);
 
     // The size shown to the user: the byte count divided by 1024 (dropping
     // the remainder) while it is above 1024 and a larger unit remains.

@@ -467,6 +467,45 @@ void TestEnvironment::launchPendingUpdate()
 
     // Nothing recorded: nothing to do.
     QVERIFY(!KvoEnvironment::launchPendingUpdate());
+
+    // Only a Debian package reaches the opener (a stand-in on the PATH
+    // that leaves a mark): a script recorded in its place is not run.
+    const QString bin = m_home->path() + QStringLiteral("/bin");
+    QVERIFY(QDir().mkpath(bin));
+    const QString mark = m_home->path() + QStringLiteral("/opened");
+    QFile opener(bin + QStringLiteral("/xdg-open"));
+    QVERIFY(opener.open(QIODevice::WriteOnly));
+    opener.write("#!/bin/sh\necho \"$1\" >> '" + QFile::encodeName(mark) + "'\n");
+    opener.close();
+    QVERIFY(opener.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin) + ':' + path);
+    const auto launch = [&](const QString& name, const QByteArray& bytes) {
+        QFile package(m_home->path() + QLatin1Char('/') + name);
+        if (!package.open(QIODevice::WriteOnly) || package.write(bytes) != bytes.size())
+            return false;
+        package.close();
+        QSettings s(KvoEnvironment::settingsPath(), QSettings::IniFormat);
+        s.setValue(QStringLiteral("hasToUpdate"), 1);
+        s.setValue(QStringLiteral("updatePath"), native(package.fileName()));
+        s.sync();
+        return KvoEnvironment::launchPendingUpdate();
+    };
+    const bool script = launch(QStringLiteral("update.sh"), "#!/bin/sh\ntouch /tmp/x\n");
+    const bool other = launch(QStringLiteral("update.deb"), "!<arch>\nlibx.o/         0           0     0     644     2         `\nzz");
+    const bool deb = launch(QStringLiteral("update.deb"),
+                            "!<arch>\ndebian-binary   0           0     0     100644  4         `\n2.0\n");
+    qputenv("PATH", path);
+    QVERIFY(!script);
+    QVERIFY(!other);
+    QVERIFY(deb);
+    const auto marks = [&mark] {
+        QFile file(mark);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QTRY_COMPARE(marks(), QFile::encodeName(native(m_home->path() + QStringLiteral("/update.deb"))) + '\n');
+    settings.sync();
+    QCOMPARE(settings.value(QStringLiteral("updatePath")).toString(), QString());
 }
 
 QTEST_GUILESS_MAIN(TestEnvironment)

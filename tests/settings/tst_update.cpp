@@ -5,6 +5,8 @@
 #include "KvoApi.h"
 #include "KvoDialog.h"
 #include "KvoEnvironment.h"
+#include "KvoFakeHttpServer.h"
+#include "KvoFifoTrap.h"
 #include "KvoMainWindow.h"
 #include "KvoNotifier.h"
 #include "KvoPageConfiguration.h"
@@ -56,6 +58,23 @@ QWidget* child(QWidget* page, const char* name)
     return page->findChild<QWidget*>(QLatin1String(name));
 }
 
+// One member of an ar archive: its 60-byte header, then the data, padded
+// to an even length.
+QByteArray arMember(const QByteArray& name, const QByteArray& data)
+{
+    QByteArray head = name.leftJustified(16, ' ') + QByteArray("0").leftJustified(12, ' ')
+                      + QByteArray("0").leftJustified(6, ' ') + QByteArray("0").leftJustified(6, ' ')
+                      + QByteArray("100644").leftJustified(8, ' ')
+                      + QByteArray::number(data.size()).leftJustified(10, ' ') + "`\n";
+    return head + data + (data.size() % 2 ? QByteArray("\n") : QByteArray());
+}
+
+QByteArray minimalDeb()
+{
+    return "!<arch>\n" + arMember("debian-binary", "2.0\n") + arMember("control.tar.xz", "x")
+           + arMember("data.tar.xz", "y");
+}
+
 } // namespace
 
 class TestUpdate : public QObject
@@ -70,7 +89,7 @@ private slots:
 
     void answerRules_data();
     void answerRules();
-    void sizeSuffixAndPercent();
+    void sizeAndPercent();
 
     void checkOutcomes_data();
     void checkOutcomes();
@@ -79,6 +98,8 @@ private slots:
     void downloadFailures_data();
     void downloadFailures();
     void downloadWithoutLength();
+    void onlyADebianPackage_data();
+    void onlyADebianPackage();
     void waitingInstall();
     void mainWindowHooks();
 
@@ -141,6 +162,11 @@ void TestUpdate::answerRules_data()
     QTest::newRow("status lower case") << QStringLiteral("{\"status\":\"ok\",\"num\":13,") + tail << false << false;
     QTest::newRow("no size") << QStringLiteral("{\"status\":\"OK\",\"num\":13,\"version\":\"2\",\"url\":\"http://h/p\",\"date\":0}")
                              << false << false;
+    QTest::newRow("size zero") << QStringLiteral("{\"status\":\"OK\",\"num\":13,\"version\":\"2\",\"url\":\"http://h/p\",\"date\":0,\"size\":0}")
+                               << true << false;
+    QTest::newRow("size not a number")
+        << QStringLiteral("{\"status\":\"OK\",\"num\":13,\"version\":\"2\",\"url\":\"http://h/p\",\"date\":0,\"size\":\"x\"}")
+        << true << false;
     QTest::newRow("empty url") << QStringLiteral("{\"status\":\"OK\",\"num\":13,\"version\":\"2\",\"url\":\"\",\"date\":0,\"size\":1}")
                                << true << false;
     QTest::newRow("not json") << QStringLiteral("<html>") << false << false;
@@ -157,7 +183,7 @@ void TestUpdate::answerRules()
     QCOMPARE(offer.isNewer(), newer);
 }
 
-void TestUpdate::sizeSuffixAndPercent()
+void TestUpdate::sizeAndPercent()
 {
     KvoPageConfiguration page(nullptr);
     QString text;
@@ -169,11 +195,6 @@ void TestUpdate::sizeSuffixAndPercent()
         QVERIFY(QMetaObject::invokeMethod(&page, "sizeToString", Q_RETURN_ARG(QString, text), Q_ARG(qint64, s.first)));
         QCOMPARE(text, s.second);
     }
-    QCOMPARE(KvoUpdateOffer::packageSuffix(QStringLiteral("https://cdn.host.com/download")), QStringLiteral("deb"));
-    QCOMPARE(KvoUpdateOffer::packageSuffix(QStringLiteral("https://h/pkg.deb?v=1.2")), QStringLiteral("deb"));
-    QCOMPARE(KvoUpdateOffer::packageSuffix(QStringLiteral("https://h/a/b.D-M_G")), QStringLiteral("DMG"));
-    QCOMPARE(KvoUpdateOffer::packageSuffix(QStringLiteral("https://h/x.../..")), QStringLiteral("deb"));
-    QCOMPARE(KvoUpdateOffer::packageSuffix(QStringLiteral("https://h/x.%2F..%2Fetc")), QStringLiteral("deb"));
     QCOMPARE(KvoUpdateOffer::percent(50, 0), -1);
     QCOMPARE(KvoUpdateOffer::percent(50, -1), -1);
     QCOMPARE(KvoUpdateOffer::percent(0, 0), -1);
@@ -344,12 +365,90 @@ void TestUpdate::downloadWithoutLength()
     QCOMPARE(label(&fresh, "progressText"), QStringLiteral("25%"));
 }
 
+void TestUpdate::onlyADebianPackage_data()
+{
+    QTest::addColumn<QString>("address"); // path of the package on the service
+    QTest::addColumn<QByteArray>("package");
+    QTest::addColumn<bool>("kept");
+    const QByteArray deb = minimalDeb();
+    QTest::newRow("deb") << QStringLiteral("/p/vistrelle.deb") << deb << true;
+    QTest::newRow("deb at another address") << QStringLiteral("/p/get.sh?x=1") << deb << true;
+    QTest::newRow("shell script") << QStringLiteral("/p/update.sh") << QByteArray("#!/bin/sh\ntouch /tmp/x\n") << false;
+    QTest::newRow("desktop entry") << QStringLiteral("/p/update.desktop")
+                                   << QByteArray("[Desktop Entry]\nType=Application\nExec=sh -c x\n") << false;
+    QTest::newRow("web page") << QStringLiteral("/p/vistrelle.deb") << QByteArray("<html><body>Not found</body></html>\n")
+                              << false;
+    QTest::newRow("other ar archive") << QStringLiteral("/p/vistrelle.deb")
+                                      << QByteArray("!<arch>\n" + arMember("libx.o", "zz") + arMember("debian-binary", "2.0\n"))
+                                      << false;
+    QTest::newRow("ar signature only") << QStringLiteral("/p/vistrelle.deb") << QByteArray("!<arch>\ndebian-binary") << false;
+}
+
+void TestUpdate::onlyADebianPackage()
+{
+    // Whatever the service's address and bytes, the package is kept as
+    // "update.deb" and only when it is a Debian package: nothing else is
+    // marked for the opener at exit. The version it announces is shown
+    // as it stands, never read as markup.
+    QFETCH(QString, address);
+    QFETCH(QByteArray, package);
+    QFETCH(bool, kept);
+    KvoFifoTrap trap;
+    QVERIFY(trap.isReady());
+    KvoFakeHttpServer service;
+    QVERIFY(service.listen());
+    const QByteArray offer = QStringLiteral("{\"status\":\"OK\",\"num\":14,\"version\":\"%1\",\"url\":\"%2\","
+                                            "\"date\":1793610000,\"size\":%3}")
+                                 .arg(trap.image(), service.url(address))
+                                 .arg(package.size())
+                                 .toUtf8();
+    service.setHandler([&](const KvoFakeHttpServer::Request& r) {
+        if (r.path() == QLatin1String("/0.1/playerVersion/"))
+            return KvoFakeHttpServer::Reply::of(200, offer);
+        return KvoFakeHttpServer::Reply::of(200, package, "application/octet-stream");
+    });
+    const QString endpoint = KvoApi::endpoint();
+    KvoApi::setEndpointForTesting(service.address());
+    QString versionLine;
+    KvoSettingsFixture::answerDialogs([&](KvoDialog* dialog) {
+        dialog->grab(); // laid out and painted as the user would see it
+        for (QLabel* label : dialog->findChildren<QLabel*>()) {
+            if (label->text().startsWith(QLatin1String("Vistrelle ")))
+                versionLine = label->text();
+        }
+        return int(KvoDialog::Yes);
+    });
+    auto page = std::make_unique<KvoPageConfiguration>(nullptr);
+    page->onClickUpdate();
+    QTRY_VERIFY(!page->isCheckingUpdate());
+    KvoApi::setEndpointForTesting(endpoint);
+    QTRY_VERIFY(!page->isDownloadingUpdate());
+    QVERIFY2(versionLine.startsWith(QStringLiteral("Vistrelle ") + trap.image() + QStringLiteral(" - ")),
+             qPrintable(versionLine));
+    QCOMPARE(service.requestCount(QUrl(service.url(address)).path()), 1);
+    const QStringList left = QDir(KvoEnvironment::tempPath()).entryList({QStringLiteral("update.*")}, QDir::Files);
+    if (kept) {
+        QCOMPARE(status(page.get()), QStringLiteral("Téléchargement terminé."));
+        QCOMPARE(left, QStringList{QStringLiteral("update.deb")});
+        QCOMPARE(settings().value(QStringLiteral("updatePath")).toString(), QDir::toNativeSeparators(m_package));
+        QFile saved(m_package);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), package);
+    } else {
+        QCOMPARE(status(page.get()), QStringLiteral("Téléchargement de la mise à jour échoué."));
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char(' '))));
+        QVERIFY(!settings().contains(QStringLiteral("hasToUpdate")));
+        QVERIFY(!child(page.get(), "buttonInstall")->isVisibleTo(page.get()));
+    }
+    QCOMPARE(trap.opens(), 0);
+}
+
 void TestUpdate::waitingInstall()
 {
     // A package that waits is offered at once; declining keeps it.
     QFile package(m_package);
     QVERIFY(package.open(QIODevice::WriteOnly));
-    package.write("!<arch>\n");
+    package.write(minimalDeb());
     package.close();
     {
         QSettings s(KvoEnvironment::settingsPath(), QSettings::IniFormat);
@@ -372,6 +471,17 @@ void TestUpdate::waitingInstall()
     QVERIFY(again->isCheckingUpdate());
     QVERIFY(!settings().value(QStringLiteral("hasToUpdate")).toBool());
     QTRY_VERIFY(!again->isCheckingUpdate());
+
+    // So does a file in its place that is no package.
+    QVERIFY(package.open(QIODevice::WriteOnly));
+    package.write("#!/bin/sh\n");
+    package.close();
+    settings().setValue(QStringLiteral("hasToUpdate"), 1);
+    settings().setValue(QStringLiteral("updatePath"), QDir::toNativeSeparators(m_package));
+    auto third = check(KvoDialog::Cancel);
+    QVERIFY(third->isCheckingUpdate());
+    QVERIFY(!settings().value(QStringLiteral("hasToUpdate")).toBool());
+    QTRY_VERIFY(!third->isCheckingUpdate());
 }
 
 void TestUpdate::mainWindowHooks()
@@ -404,6 +514,7 @@ void TestUpdate::mainWindowHooks()
     QVERIFY(m_server->clearFaults());
     QFile package(m_package);
     QVERIFY(package.open(QIODevice::WriteOnly));
+    package.write(minimalDeb());
     package.close();
     {
         QSettings s(KvoEnvironment::settingsPath(), QSettings::IniFormat);
