@@ -58,6 +58,8 @@ KvoPageDetailSoftware::KvoPageDetailSoftware(QWidget* parent, Qt::WindowFlags fl
     })
 {
     ui->setupUi(this);
+    // The software's name from the library, as text.
+    ui->labelName->setTextFormat(Qt::PlainText);
     applyFonts();
 
     m_pagination = new KvoPaginationWidget(nullptr);

@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointF>
+#include <QTextDocument>
 #include <QThread>
 #include <QTimer>
 
@@ -21,6 +22,8 @@ KvoVideoImportDialog::KvoVideoImportDialog(QWidget* parent, Qt::WindowFlags flag
     , ui(new Ui_KvoVideoImportDialog)
 {
     ui->setupUi(this);
+    // Shows the first failure, which names a file of the earlier library.
+    ui->labelDesc_4->setTextFormat(Qt::PlainText);
     // Without a compositing manager the panel sits on an opaque ground.
     m_translucent = KvoFramelessPanel::makeTranslucent(this, ui->content, QPointF(0, 6));
     fadeTimer = new QTimer(this);
@@ -201,7 +204,7 @@ void KvoVideoImportDialog::showOutcome()
     ui->labelDesc->setText(tr("Leurs fichiers d'origine ont été conservés."));
     ui->labelDesc_4->setText(ui->labelDesc_4->fontMetrics().elidedText(m_import.firstError(), Qt::ElideMiddle,
                                                                       ui->content->width() - 60));
-    ui->labelDesc_4->setToolTip(m_import.firstError());
+    ui->labelDesc_4->setToolTip(Qt::convertFromPlainText(m_import.firstError()));
     ui->labelDesc_5->clear();
     ui->labelDesc_2->setText(tr("%n vidéo(s) importée(s).", "", m_import.copiedCount()));
     ui->labelDesc_3->clear();

@@ -19,6 +19,8 @@ KvoVideoImporter::KvoVideoImporter(QWidget* parent, Qt::WindowFlags flags)
     , ui(new Ui_KvoVideoImporter)
 {
     ui->setupUi(this);
+    // May end with a failure that names a file found on the disk.
+    ui->labelIndication->setTextFormat(Qt::PlainText);
     m_translucent = KvoFramelessPanel::makeTranslucent(this, ui->content, QPointF(0, 0));
     thread = new KvoVideoImporterThread(this);
     loaderMovie = new QMovie(QStringLiteral(":/KvoMainWindow/Resources/loader_mini.gif"), QByteArray(), this);

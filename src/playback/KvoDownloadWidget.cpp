@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpacerItem>
+#include <QTextDocument>
 
 namespace {
 
@@ -60,6 +61,9 @@ KvoDownloadWidget::KvoDownloadWidget(KvoPageDownloads* page, QWidget* parent, Kv
     progressBar = new KvoProgressBar(this);
     ui->horizontalLayout_2->insertWidget(1, progressBar, 0);
     progressBar->hide();
+    // Software names and error texts come from the service: as text.
+    ui->softwares->setTextFormat(Qt::PlainText);
+    ui->comment->setTextFormat(Qt::PlainText);
 
     connect(ui->button, &QPushButton::clicked, this, &KvoDownloadWidget::onButtonClicked);
     connect(ui->expand, &QPushButton::clicked, this, &KvoDownloadWidget::onClickExpand);
@@ -126,7 +130,10 @@ void KvoDownloadWidget::refresh()
         ui->title->setText(job->title());
         break;
     }
-    ui->title->setToolTip(job->toolTip());
+    // A tooltip has no text format of its own: one that looks like markup
+    // would be read as such, so it is always given as escaped rich text.
+    const QString tip = job->toolTip().isEmpty() ? QString() : Qt::convertFromPlainText(job->toolTip());
+    ui->title->setToolTip(tip);
 
     switch (job->buttonStyle()) {
     case KvoDownloadJob::ButtonStyle::Idle: setStyleOnce(ui->button, QLatin1String(IdleButtonStyle)); break;
@@ -145,7 +152,7 @@ void KvoDownloadWidget::refresh()
         break;
     }
     ui->button->setText(job->buttonText());
-    ui->button->setToolTip(job->toolTip());
+    ui->button->setToolTip(tip);
     ui->button->setCursor(job->buttonAction() == KvoDownloadJob::ButtonAction::None ? Qt::ArrowCursor
                                                                                     : Qt::PointingHandCursor);
     ui->button->setVisible(job->buttonVisible());

@@ -54,6 +54,10 @@ KvoNotificationBox::KvoNotificationBox()
 
     ui->title->setFont(KvoFont::arial(12, QFont::Bold));
     ui->text->setFont(KvoFont::arial(12));
+    // The text may be a video title from the library: shown as it stands,
+    // never read as markup (an <img> in it would load a local file).
+    ui->title->setTextFormat(Qt::PlainText);
+    ui->text->setTextFormat(Qt::PlainText);
 
     if (!m_translucent) {
         // Without a compositor the half-transparent body would come out

@@ -1,4 +1,5 @@
 #include "KvoDialogDriver.h"
+#include "KvoFifoTrap.h"
 #include "KvoFakeHttpServer.h"
 #include "KvoTestSession.h"
 #include "KvoTestSupport.h"
@@ -32,6 +33,8 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
+#include <QToolTip>
 
 #include <csignal>
 #include <memory>
@@ -104,6 +107,7 @@ private slots:
 
     void downloadsACourse();
     void awkwardTitles();
+    void serviceTextStaysText();
     void queueRules();
     void failuresEndInErrorLook_data();
     void failuresEndInErrorLook();
@@ -385,6 +389,40 @@ void TestDownloads::awkwardTitles()
     // Back to the service's titles for the other tests.
     repoll();
     QCOMPARE(manager()->purchases().value(105).files.value(1051).title, QStringLiteral("Introduction"));
+}
+
+void TestDownloads::serviceTextStaysText()
+{
+    // Names and error texts that look like markup are shown as they stand:
+    // neither the row's labels nor its tooltip open the file they name.
+    KvoFifoTrap trap;
+    QVERIFY(trap.isReady());
+    const QString userId = manager()->userId();
+    KvoLibrary library = KvoTestLibrary::stored(userId);
+    library.purchases[105].title = trap.image();
+    library.purchases[105].softwares = trap.image();
+    QVERIFY(KvoTestLibrary::write(userId, library));
+    reloadLibrary();
+    m_page = std::make_unique<KvoPageDownloads>(nullptr);
+    m_page->resize(1030, 720);
+    m_page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_page.get()));
+    KvoDownloadJob* job = entry(105);
+    KvoDownloadWidget* shown = row(job);
+    QVERIFY(shown);
+    m_page->grab();
+    QCOMPARE(shown->findChild<QLabel*>(QStringLiteral("softwares"))->text(), trap.image());
+    job->setToError(trap.image());
+    m_page->grab();
+    auto* title = shown->findChild<QLabel*>(QStringLiteral("title"));
+    QToolTip::showText(title->mapToGlobal(QPoint(2, 2)), title->toolTip(), title);
+    QVERIFY(QToolTip::isVisible());
+    QToolTip::showText(QPoint(), QString());
+    QTextDocument tip;
+    tip.setHtml(title->toolTip());
+    QCOMPARE(tip.toPlainText(), trap.image()); // the text the user reads
+    QCOMPARE(trap.opens(), 0);
+    repoll();
 }
 
 void TestDownloads::queueRules()

@@ -11,6 +11,7 @@
 #include "KvoPageRegistry.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoDialogDriver.h"
+#include "KvoFifoTrap.h"
 #include "KvoScreenshots.h"
 #include "KvoTestBus.h"
 #include "KvoTestSupport.h"
@@ -243,6 +244,7 @@ private slots:
     void bottomBoxesStackUpwards();
     void comingInAndLeaving();
     void eliding();
+    void titlesStayText();
     void clickableWhileModal();
     void boxLook();
 
@@ -791,6 +793,27 @@ void TestNotifier::eliding()
     box.textLabel()->setFixedWidth(4);
     box.setText(QStringLiteral("abcdefgh"));
     QCOMPARE(box.text(), QStringLiteral("..."));
+}
+
+void TestNotifier::titlesStayText()
+{
+    // The finished download's box carries a video title from the library:
+    // one that looks like markup is shown as it stands, and the file it
+    // names is never opened.
+    useInAppMask();
+    KvoFifoTrap trap;
+    QVERIFY(trap.isReady());
+    KvoNotifier::instance()->notifyVideo(QStringLiteral("Téléchargement terminé"), trap.image(),
+                                         KvoNotifier::videoDownloadKind(), 3, 31);
+    QCOMPARE(KvoNotificationBox::openBoxes().size(), 1);
+    KvoNotificationBox* box = KvoNotificationBox::openBoxes().first();
+    QTRY_VERIFY(box->isVisible());
+    box->grab();
+    QCOMPARE(box->text(), trap.image());
+    QCOMPARE(trap.opens(), 0);
+    box->setTitle(trap.image());
+    box->grab();
+    QCOMPARE(trap.opens(), 0);
 }
 
 void TestNotifier::clickableWhileModal()
