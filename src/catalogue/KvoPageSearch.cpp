@@ -42,6 +42,8 @@ KvoPageSearch::KvoPageSearch(QWidget* parent, Qt::WindowFlags flags)
     , m_parentPage(parent)
 {
     ui->setupUi(this);
+    // Repeats the query as typed (or pasted): as text.
+    ui->no_result->setTextFormat(Qt::PlainText);
     m_pagination = new KvoPaginationWidget(this);
     m_pagination->setItemsPerPage(Paging::PageSize);
     ui->pagesLayout->addWidget(m_pagination);
