@@ -3,6 +3,7 @@
 #include "KvoDialogDriver.h"
 #include "KvoFakeHttpServer.h"
 #include "KvoFifoTrap.h"
+#include "KvoScreenshots.h"
 #include "KvoTestSession.h"
 #include "KvoTestSupport.h"
 
@@ -301,6 +302,7 @@ void TestPurchase::refusalsAreNoSuccess()
         KvoDialogDriver::whenReady([&] { return purchaser.state() != KvoPurchaser::Loading; }, [&] {
             error = purchaser.form()->label_error->text();
             purchaser.dialog()->grab(); // the label laid out and painted
+            KvoScreenshots::save(purchaser.dialog(), QStringLiteral("purchase-refused-") + QTest::currentDataTag());
             purchaser.dialog()->close();
         });
     });

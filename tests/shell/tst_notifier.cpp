@@ -809,6 +809,7 @@ void TestNotifier::titlesStayText()
     KvoNotificationBox* box = KvoNotificationBox::openBoxes().first();
     QTRY_VERIFY(box->isVisible());
     box->grab();
+    KvoScreenshots::save(box, QStringLiteral("notification-title-as-text"));
     QCOMPARE(box->text(), trap.image());
     QCOMPARE(trap.opens(), 0);
     box->setTitle(trap.image());
