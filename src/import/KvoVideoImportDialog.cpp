@@ -204,7 +204,9 @@ void KvoVideoImportDialog::showOutcome()
     ui->labelDesc->setText(tr("Leurs fichiers d'origine ont été conservés."));
     ui->labelDesc_4->setText(ui->labelDesc_4->fontMetrics().elidedText(m_import.firstError(), Qt::ElideMiddle,
                                                                       ui->content->width() - 60));
-    ui->labelDesc_4->setToolTip(Qt::convertFromPlainText(m_import.firstError()));
+    // Escaped rich text: a tooltip would read a path that looks like markup as such.
+    const QString error = m_import.firstError();
+    ui->labelDesc_4->setToolTip(error.isEmpty() ? QString() : Qt::convertFromPlainText(error));
     ui->labelDesc_5->clear();
     ui->labelDesc_2->setText(tr("%n vidéo(s) importée(s).", "", m_import.copiedCount()));
     ui->labelDesc_3->clear();
