@@ -9,6 +9,8 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -219,9 +221,30 @@ void KvoVideoImportDialog::onClickParcourir()
     if (chosen.isEmpty())
         return;
     const QString native = QDir::toNativeSeparators(chosen);
-    QDir().mkpath(native);
-    KvoEnvironment::setVideoPath(native);
+    // A folder that cannot be made or written is not kept: every copy would
+    // fail there. The videos go to the folder shown.
+    bool usable = QDir().mkpath(native);
+    if (usable) {
+        const QFileInfo made(native);
+        usable = made.isDir() && made.isWritable();
+    }
+    if (usable) {
+        KvoEnvironment::setVideoPath(native);
+        usable = QDir::cleanPath(KvoEnvironment::videoPath()) == QDir::cleanPath(native);
+    }
     ui->editEmplacement->setText(KvoEnvironment::videoPath());
+    if (usable) {
+        ui->labelDesc_7->setText(tr("Prévoyez un espace de disque suffisant avant de lancer l'importation !"));
+        ui->labelDesc_7->setToolTip(QString());
+        return;
+    }
+    const QString notice =
+        tr("Emplacement non modifié : le dossier « %1 » ne peut pas être créé ou n'accepte pas de fichiers.");
+    ui->labelDesc_7->setTextFormat(Qt::PlainText);
+    const QFontMetrics metrics = ui->labelDesc_7->fontMetrics();
+    const int room = ui->content->width() - 60 - metrics.horizontalAdvance(notice.arg(QString()));
+    ui->labelDesc_7->setText(notice.arg(metrics.elidedText(native, Qt::ElideMiddle, qMax(room, 80))));
+    ui->labelDesc_7->setToolTip(notice.arg(native));
 }
 
 void KvoVideoImportDialog::mousePressEvent(QMouseEvent* event)
