@@ -1,5 +1,6 @@
 #include "KvoDialogDriver.h"
 #include "KvoFakeHttpServer.h"
+#include "KvoGuiThreadSpy.h"
 #include "KvoTestSession.h"
 #include "KvoTestSupport.h"
 
@@ -206,7 +207,7 @@ void TestDownloads::repoll()
     QSqlQuery q(KvoDatabase::database());
     QVERIFY(q.exec(QStringLiteral("UPDATE users SET last_update = 0")));
     reloadLibrary();
-    QSignalSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
+    KvoGuiThreadSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
     manager()->update();
     QVERIFY(ended.wait(10000));
 }
@@ -852,7 +853,7 @@ void TestDownloads::clickRefresh()
     QTest::mouseClick(m_page->findChild<QRadioButton*>(QStringLiteral("softwareAsc")), Qt::LeftButton);
     QCOMPARE(m_page->stateOf(), 2);
     QSignalSpy started(manager(), &KvoPurchaseVideoManager::updateStarted);
-    QSignalSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
+    KvoGuiThreadSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
     KvoPageDownloads::clickRefresh();
     QCOMPARE(m_page->stateOf(), 1);
     QVERIFY(m_page->findChild<QRadioButton*>(QStringLiteral("dateDesc"))->isChecked());

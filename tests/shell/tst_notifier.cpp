@@ -11,6 +11,7 @@
 #include "KvoPageRegistry.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoDialogDriver.h"
+#include "KvoGuiThreadSpy.h"
 #include "KvoScreenshots.h"
 #include "KvoTestBus.h"
 #include "KvoTestSupport.h"
@@ -651,7 +652,7 @@ void TestNotifier::clickWithRealMainWindow()
     });
 
     {
-        QSignalSpy ended(KvoPurchaseVideoManager::instance(), &KvoPurchaseVideoManager::updateEnded);
+        KvoGuiThreadSpy ended(KvoPurchaseVideoManager::instance(), &KvoPurchaseVideoManager::updateEnded);
         QVERIFY(KvoMainWindow::createInstance(false));
         QTRY_VERIFY_WITH_TIMEOUT(ended.count() > 0, 10000);
     }
