@@ -2,6 +2,7 @@
 // the purchase that reaches the library, refusals and broken answers.
 #include "KvoDialogDriver.h"
 #include "KvoFakeHttpServer.h"
+#include "KvoGuiThreadSpy.h"
 #include "KvoTestSession.h"
 #include "KvoTestSupport.h"
 
@@ -125,7 +126,17 @@ int TestPurchase::run(KvoPurchaser& purchaser, const KvoPurchase& c, int state, 
 
 bool TestPurchase::waitLibrary(uint courseId)
 {
-    return QTest::qWaitFor([courseId] { return manager()->purchases().contains(int(courseId)); }, 10000);
+    // The purchase started a synchronisation, unless one was running
+    // already, which may have left before the purchase: after it, one more.
+    const auto synchronised = [] { return QTest::qWaitFor([] { return !manager()->isSynchronising(); }, 60000); };
+    if (!synchronised())
+        return false;
+    if (!manager()->purchases().contains(int(courseId))) {
+        manager()->update();
+        if (!synchronised())
+            return false;
+    }
+    return manager()->purchases().contains(int(courseId));
 }
 
 void TestPurchase::creditRules_data()
@@ -271,7 +282,7 @@ void TestPurchase::cutPurchaseIsNotBoughtTwice()
     // The poll the purchaser started met the same broken service; the next
     // one brings the course.
     QVERIFY(m_server->clearFaults());
-    QSignalSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
+    KvoGuiThreadSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
     QTRY_VERIFY(!manager()->isSynchronising());
     manager()->update();
     QVERIFY(ended.wait(10000));
