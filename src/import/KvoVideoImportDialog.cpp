@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointF>
@@ -238,13 +239,17 @@ void KvoVideoImportDialog::onClickParcourir()
         ui->labelDesc_7->setToolTip(QString());
         return;
     }
-    const QString notice =
-        tr("Emplacement non modifié : le dossier « %1 » ne peut pas être créé ou n'accepte pas de fichiers.");
-    ui->labelDesc_7->setTextFormat(Qt::PlainText);
-    const QFontMetrics metrics = ui->labelDesc_7->fontMetrics();
-    const int room = ui->content->width() - 60 - metrics.horizontalAdvance(notice.arg(QString()));
-    ui->labelDesc_7->setText(notice.arg(metrics.elidedText(native, Qt::ElideMiddle, qMax(room, 80))));
-    ui->labelDesc_7->setToolTip(notice.arg(native));
+    // One line, in the width the label has: the folder's name is shortened,
+    // the whole text is one hover away.
+    const QString notice = tr("« %1 » ne peut pas recevoir les vidéos : emplacement non modifié.");
+    QLabel* label = ui->labelDesc_7;
+    label->setTextFormat(Qt::PlainText);
+    const QFontMetrics metrics = label->fontMetrics();
+    const int room = label->width() - metrics.horizontalAdvance(notice.arg(QString())) - 4;
+    label->setText(notice.arg(metrics.elidedText(native, Qt::ElideMiddle, qMax(room, 80))));
+    label->setToolTip(tr("Le dossier « %1 » ne peut pas être créé ou n'accepte pas de fichiers. "
+                         "Vos vidéos restent dans « %2 ».")
+                          .arg(native, KvoEnvironment::videoPath()));
 }
 
 void KvoVideoImportDialog::mousePressEvent(QMouseEvent* event)

@@ -518,8 +518,10 @@ void TestFirstRun::dialogImportsIntoChosenFolder()
     dialog.findChild<QPushButton*>(QStringLiteral("buttonParcourir"))->click();
     QCOMPARE(KvoEnvironment::videoPath(), videos());
     QCOMPARE(dialog.findChild<QLineEdit*>(QStringLiteral("editEmplacement"))->text(), videos());
-    QVERIFY2(notice->text().startsWith(QStringLiteral("Emplacement non modifié")), qPrintable(notice->text()));
+    QVERIFY2(notice->text().endsWith(QStringLiteral("emplacement non modifié.")), qPrintable(notice->text()));
     QVERIFY(notice->toolTip().contains(impossible));
+    QVERIFY(notice->toolTip().contains(videos()));
+    QVERIFY(notice->minimumSizeHint().width() <= notice->width()); // the window keeps its width
 
     chosen = m_home->path() + QStringLiteral("/ailleurs/vidéos");
     dialog.findChild<QPushButton*>(QStringLiteral("buttonParcourir"))->click();
