@@ -1501,6 +1501,14 @@ File:
         <source>Emplacement des vidéos</source>
         <translation>Video location</translation>
     </message>
+    <message>
+        <source>« %1 » ne peut pas recevoir les vidéos : emplacement non modifié.</source>
+        <translation>“%1” cannot take the videos: location not changed.</translation>
+    </message>
+    <message>
+        <source>Le dossier « %1 » ne peut pas être créé ou n&apos;accepte pas de fichiers. Vos vidéos restent dans « %2 ».</source>
+        <translation>The folder “%1” cannot be created or does not accept files. Your videos stay in “%2”.</translation>
+    </message>
 </context>
 <context>
     <name>KvoVideoImporter</name>

@@ -56,8 +56,8 @@ void KvoPageFavoris::showEmptyList()
         m_pagination->setItemCount(0);
         m_pagination->refresh(0);
     }
-    // "No favourites" only when the service said so; a list that could not
-    // be fetched is no empty list.
+    // "No favourites" only when the service said so or the user removed the
+    // last one; a list that could not be fetched is no empty list.
     if (KvoPurchaseVideoManager::instance()->isConnected() && !lastFetchFailed()) {
         showPanel(ui.get(), false);
         ui->no_video->setText(tr("Vous n'avez pas de favoris"));

@@ -250,6 +250,9 @@ void KvoPageTops::removePurchase(const KvoPurchase& purchase)
             m_purchases.removeAt(i);
     if (isFetching())
         m_removedWhileFetching.insert(id);
+    // The list on screen is the user's own now: emptied by the user, it is
+    // an empty list, whatever the last fetch did.
+    m_lastFetchFailed = false;
 }
 
 void KvoPageTops::updatePurchase(const KvoPurchase& purchase)

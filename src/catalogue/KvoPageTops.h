@@ -76,7 +76,8 @@ protected:
     // (the favourites, fetched at every show); otherwise it is dropped
     // before the request.
     virtual bool keepsListWhileFetching() const { return false; }
-    // The last request failed, or its answer could not be read.
+    // The last request failed, or its answer could not be read, and the
+    // user removed no course from the list since.
     bool lastFetchFailed() const { return m_lastFetchFailed; }
 
     // Gives each row its variant; the index counts from the first course

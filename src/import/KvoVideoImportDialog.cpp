@@ -9,7 +9,10 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointF>
@@ -224,9 +227,34 @@ void KvoVideoImportDialog::onClickParcourir()
     if (chosen.isEmpty())
         return;
     const QString native = QDir::toNativeSeparators(chosen);
-    QDir().mkpath(native);
-    KvoEnvironment::setVideoPath(native);
+    // A folder that cannot be made or written is not kept: every copy would
+    // fail there. The videos go to the folder shown.
+    bool usable = QDir().mkpath(native);
+    if (usable) {
+        const QFileInfo made(native);
+        usable = made.isDir() && made.isWritable();
+    }
+    if (usable) {
+        KvoEnvironment::setVideoPath(native);
+        usable = QDir::cleanPath(KvoEnvironment::videoPath()) == QDir::cleanPath(native);
+    }
     ui->editEmplacement->setText(KvoEnvironment::videoPath());
+    if (usable) {
+        ui->labelDesc_7->setText(tr("Prévoyez un espace de disque suffisant avant de lancer l'importation !"));
+        ui->labelDesc_7->setToolTip(QString());
+        return;
+    }
+    // One line, in the width the label has: the folder's name is shortened,
+    // the whole text is one hover away.
+    const QString notice = tr("« %1 » ne peut pas recevoir les vidéos : emplacement non modifié.");
+    QLabel* label = ui->labelDesc_7;
+    label->setTextFormat(Qt::PlainText);
+    const QFontMetrics metrics = label->fontMetrics();
+    const int room = label->width() - metrics.horizontalAdvance(notice.arg(QString())) - 4;
+    label->setText(notice.arg(metrics.elidedText(native, Qt::ElideMiddle, qMax(room, 80))));
+    label->setToolTip(tr("Le dossier « %1 » ne peut pas être créé ou n'accepte pas de fichiers. "
+                         "Vos vidéos restent dans « %2 ».")
+                          .arg(native, KvoEnvironment::videoPath()));
 }
 
 void KvoVideoImportDialog::mousePressEvent(QMouseEvent* event)

@@ -70,6 +70,7 @@ KvoDownloadJob::~KvoDownloadJob()
 {
     queue()->removeWaiting(this);
     releaseTransfer();
+    leaveCourseFolder();
     queue()->releaseSlot(this);
     for (KvoDownloadJob* child : std::as_const(childEntries)) {
         child->parentEntry = nullptr;
@@ -356,6 +357,7 @@ void KvoDownloadJob::nextDownload()
     }
 
     releaseTransfer();
+    leaveCourseFolder();
     m_progress = 0;
     m_look = Look::Asking;
 
@@ -372,12 +374,15 @@ void KvoDownloadJob::nextDownload()
     m_plainTitle = m_title;
 
     // The video folder itself is made too when it is missing.
+    const bool existed = QFileInfo::exists(folder);
     if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
         m_commentVisible = true;
         fail(QCoreApplication::translate("KvoDownloadWidget", "Erreur - dossier des vidéos inaccessible"),
              QStringLiteral("Cannot create the folder %1").arg(QDir::toNativeSeparators(folder)));
         return;
     }
+    m_courseFolder = folder;
+    queue()->enterFolder(folder, !existed);
 
     downloader = new KvoDownloader(nullptr);
     request = new KvoHTTPRequest(nullptr);
@@ -762,11 +767,23 @@ void KvoDownloadJob::releaseTransfer()
     }
 }
 
+void KvoDownloadJob::leaveCourseFolder()
+{
+    // After the transfer, and after a file refused by the checks was
+    // removed: a course folder that stayed empty goes.
+    if (m_courseFolder.isEmpty())
+        return;
+    const QString folder = m_courseFolder;
+    m_courseFolder.clear();
+    queue()->leaveFolder(folder);
+}
+
 void KvoDownloadJob::abort()
 {
     m_running = false;
     queue()->removeWaiting(this);
     releaseTransfer();
+    leaveCourseFolder();
     queue()->releaseSlot(this);
 }
 

@@ -145,6 +145,7 @@ private:
     void recordFailure();
     void childEnded(KvoDownloadJob* child, bool arrived);
     void releaseTransfer();
+    void leaveCourseFolder();
     bool everyVideoFailed() const;
     bool anyVideoOnDisk() const;
 
@@ -160,6 +161,8 @@ private:
     KvoHTTPRequest* request = nullptr;
     int currentVideo = -1; // fileId of the video being downloaded
     QString filePath;
+    // The course folder the current transfer uses, as told to the queue.
+    QString m_courseFolder;
     bool online = false;
     bool expanded = false;
     KvoDownloadJob* parentEntry;

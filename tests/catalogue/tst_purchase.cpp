@@ -3,6 +3,7 @@
 #include "KvoDialogDriver.h"
 #include "KvoFakeHttpServer.h"
 #include "KvoFifoTrap.h"
+#include "KvoGuiThreadSpy.h"
 #include "KvoScreenshots.h"
 #include "KvoTestSession.h"
 #include "KvoTestSupport.h"
@@ -129,7 +130,17 @@ int TestPurchase::run(KvoPurchaser& purchaser, const KvoPurchase& c, int state, 
 
 bool TestPurchase::waitLibrary(uint courseId)
 {
-    return QTest::qWaitFor([courseId] { return manager()->purchases().contains(int(courseId)); }, 10000);
+    // The purchase started a synchronisation, unless one was running
+    // already, which may have left before the purchase: after it, one more.
+    const auto synchronised = [] { return QTest::qWaitFor([] { return !manager()->isSynchronising(); }, 60000); };
+    if (!synchronised())
+        return false;
+    if (!manager()->purchases().contains(int(courseId))) {
+        manager()->update();
+        if (!synchronised())
+            return false;
+    }
+    return manager()->purchases().contains(int(courseId));
 }
 
 void TestPurchase::creditRules_data()
@@ -335,7 +346,7 @@ void TestPurchase::cutPurchaseIsNotBoughtTwice()
     // The poll the purchaser started met the same broken service; the next
     // one brings the course.
     QVERIFY(m_server->clearFaults());
-    QSignalSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
+    KvoGuiThreadSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
     QTRY_VERIFY(!manager()->isSynchronising());
     manager()->update();
     QVERIFY(ended.wait(10000));

@@ -205,8 +205,8 @@ void TestSearch::useCatalogue()
 
 void TestSearch::cleanupTestCase()
 {
-    for (const QString& scheme : {"http", "https", "file", "javascript"})
-        QDesktopServices::unsetUrlHandler(scheme);
+    for (const char* scheme : {"http", "https", "file", "javascript"})
+        QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
     KvoApi::setEndpointForTesting(QString());
 }
 

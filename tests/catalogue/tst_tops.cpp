@@ -511,6 +511,25 @@ void TestTops::failedFavouritesKeepRows()
     QVERIFY(page->rows().isEmpty());
     QVERIFY(page->form()->no_video->isVisible());
     QCOMPARE(page->form()->no_video->text(), QStringLiteral("Vous n'avez pas de favoris"));
+
+    // After a failed refresh, the user's own "Retirer" of the last rows
+    // empties a list that the user has just seen: no favourites, online.
+    serve(QStringLiteral("fave"), listOf({4, 5}));
+    page->onShow();
+    QTRY_COMPARE(page->rows().size(), 2);
+    serve(QStringLiteral("fave"), QByteArray(), 500);
+    page->onShow();
+    QTRY_VERIFY(!page->isFetching());
+    QCOMPARE(page->rows().size(), 2);
+    for (int left = 2; left > 0; --left) {
+        onModal([](QWidget* modal) { modal->findChild<QPushButton*>(QStringLiteral("buttonTrash"))->click(); });
+        page->rows().first()->removeButton()->click();
+        QCOMPARE(page->rows().size(), left - 1);
+    }
+    QVERIFY(page->noConnectionPanel()->isHidden());
+    QVERIFY(page->form()->no_video->isVisible());
+    QCOMPARE(page->form()->no_video->text(), QStringLiteral("Vous n'avez pas de favoris"));
+    QTRY_COMPARE(m_server.requestsTo(FavePath).size(), 2);
 }
 
 void TestTops::removeWhileTheListIsFetched()

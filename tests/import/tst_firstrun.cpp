@@ -501,15 +501,33 @@ void TestFirstRun::dialogImportsIntoChosenFolder()
     writeStore({{QStringLiteral("42"), QStringLiteral("Les calques"),
                  {video(QStringLiteral("812"), QStringLiteral("a"), 3 * 1024 * 1024),
                   video(QStringLiteral("813"), QStringLiteral("b"), 5000)}}});
-    const QString chosen = m_home->path() + QStringLiteral("/ailleurs/vidéos");
+    // A folder that cannot be made (below a regular file) is not kept: the
+    // window says so and the copies would go to the folder it shows.
+    QFile blocker(m_home->path() + QStringLiteral("/fichier"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString impossible = blocker.fileName() + QStringLiteral("/vidéos");
+    QString chosen = impossible;
     KvoFolderChooser::setOverride([&](QWidget*, const QString&, const QString&) { return chosen; });
 
     KvoVideoImportDialog dialog(nullptr, Qt::FramelessWindowHint);
     QVERIFY(dialog.hasSomethingToImport());
     dialog.show();
+    auto* notice = dialog.findChild<QLabel*>(QStringLiteral("labelDesc_7"));
+    const QString hint = notice->text();
+    dialog.findChild<QPushButton*>(QStringLiteral("buttonParcourir"))->click();
+    QCOMPARE(KvoEnvironment::videoPath(), videos());
+    QCOMPARE(dialog.findChild<QLineEdit*>(QStringLiteral("editEmplacement"))->text(), videos());
+    QVERIFY2(notice->text().endsWith(QStringLiteral("emplacement non modifié.")), qPrintable(notice->text()));
+    QVERIFY(notice->toolTip().contains(impossible));
+    QVERIFY(notice->toolTip().contains(videos()));
+    QVERIFY(notice->minimumSizeHint().width() <= notice->width()); // the window keeps its width
+
+    chosen = m_home->path() + QStringLiteral("/ailleurs/vidéos");
     dialog.findChild<QPushButton*>(QStringLiteral("buttonParcourir"))->click();
     QCOMPARE(dialog.findChild<QLineEdit*>(QStringLiteral("editEmplacement"))->text(), chosen);
     QCOMPARE(KvoEnvironment::videoPath(), chosen);
+    QCOMPARE(notice->text(), hint);
 
     // Launched before the fade-in ended: the size is computed first, once.
     QSignalSpy done(&dialog, &KvoVideoImportDialog::importFinished);

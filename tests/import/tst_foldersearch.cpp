@@ -72,13 +72,15 @@ private:
         KvoVideoImporterThread thread;
         connect(&thread, &KvoVideoImporterThread::registrationQueued, &thread, &KvoVideoImporterThread::applyPending,
                 Qt::QueuedConnection);
+        // Sent on this thread, by applyPending().
         QSignalSpy imported(&thread, &KvoVideoImporterThread::newVideoImported);
-        QSignalSpy finished(&thread, &QThread::finished);
         thread.searchFolder = folder;
         thread.copyFiles = copy;
         thread.videoFolder = KvoEnvironment::videoPath();
         thread.start();
-        if (!finished.wait(60000))
+        // The thread's own finished() comes from the search thread: its
+        // state is read instead.
+        if (!QTest::qWaitFor([&thread] { return thread.isFinished(); }, 60000))
             return -1;
         thread.applyPending();
         if (failed)

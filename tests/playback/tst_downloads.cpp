@@ -1,6 +1,7 @@
 #include "KvoDialogDriver.h"
 #include "KvoFifoTrap.h"
 #include "KvoFakeHttpServer.h"
+#include "KvoGuiThreadSpy.h"
 #include "KvoTestSession.h"
 #include "KvoTestSupport.h"
 
@@ -23,7 +24,9 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPointer>
@@ -114,6 +117,7 @@ private slots:
     void videoFolderProblems();
     void diskFull();
     void purchaseLeavesLibrary();
+    void closingLeavesNoEmptyCourseFolder();
     void sortOrders();
     void counterFollowsTheSet();
     void finishedCourseGainsAVideo();
@@ -207,7 +211,7 @@ void TestDownloads::repoll()
     QSqlQuery q(KvoDatabase::database());
     QVERIFY(q.exec(QStringLiteral("UPDATE users SET last_update = 0")));
     reloadLibrary();
-    QSignalSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
+    KvoGuiThreadSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
     manager()->update();
     QVERIFY(ended.wait(10000));
 }
@@ -508,6 +512,8 @@ void TestDownloads::failuresEndInErrorLook()
     // No file under a final name, no partial file left.
     for (const QString& file : filesUnder(m_videos->path()))
         QFAIL(qPrintable(QStringLiteral("file left behind: ") + file));
+    // Nor a course folder that stayed empty.
+    QCOMPARE(QDir(m_videos->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
     // No success is announced for a run in which nothing arrived.
     QVERIFY(!titlesOfOpenBoxes(boxesBefore).contains(QStringLiteral("Téléchargement terminé")));
 
@@ -595,6 +601,33 @@ void TestDownloads::purchaseLeavesLibrary()
     // The service still has it: the next poll brings it back.
     repoll();
     QVERIFY(manager()->purchases().contains(101));
+}
+
+void TestDownloads::closingLeavesNoEmptyCourseFolder()
+{
+    // The service holds its answers: the page closes before any file came.
+    QVERIFY(m_server->setFault(QStringLiteral("slow"), QStringLiteral("60000")));
+    // An empty folder the user made for 103 earlier stays, and so does the
+    // folder of 101, into which the user put a file meanwhile.
+    const QString userFolder = m_videos->path() + QStringLiteral("/103 - Tableur Plus pour débutants");
+    QVERIFY(QDir().mkpath(userFolder));
+    QStringList folders;
+    for (uint id : {101u, 103u, 104u}) {
+        entry(id)->enqueue();
+        QCOMPARE(entry(id)->look(), KvoDownloadJob::Look::Asking);
+        folders.append(QFileInfo(entry(id)->currentFilePath()).absolutePath());
+        QVERIFY(QFileInfo(folders.last()).isDir());
+    }
+    QCOMPARE(folders.at(1), userFolder);
+    QFile note(folders.at(0) + QStringLiteral("/notes.txt"));
+    QVERIFY(note.open(QIODevice::WriteOnly));
+    note.close();
+
+    m_page.reset(); // the page goes with the main window
+    QVERIFY(QFileInfo::exists(note.fileName()));
+    QVERIFY(QFileInfo(userFolder).isDir());
+    QVERIFY2(!QFileInfo::exists(folders.at(2)), qPrintable(folders.at(2)));
+    QCOMPARE(QDir(m_videos->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 2);
 }
 
 void TestDownloads::sortOrders()
@@ -858,7 +891,7 @@ void TestDownloads::clickRefresh()
     QTest::mouseClick(m_page->findChild<QRadioButton*>(QStringLiteral("softwareAsc")), Qt::LeftButton);
     QCOMPARE(m_page->stateOf(), 2);
     QSignalSpy started(manager(), &KvoPurchaseVideoManager::updateStarted);
-    QSignalSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
+    KvoGuiThreadSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
     KvoPageDownloads::clickRefresh();
     QCOMPARE(m_page->stateOf(), 1);
     QVERIFY(m_page->findChild<QRadioButton*>(QStringLiteral("dateDesc"))->isChecked());

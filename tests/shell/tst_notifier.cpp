@@ -12,6 +12,7 @@
 #include "KvoPurchaseVideoManager.h"
 #include "KvoDialogDriver.h"
 #include "KvoFifoTrap.h"
+#include "KvoGuiThreadSpy.h"
 #include "KvoScreenshots.h"
 #include "KvoTestBus.h"
 #include "KvoTestSupport.h"
@@ -653,7 +654,7 @@ void TestNotifier::clickWithRealMainWindow()
     });
 
     {
-        QSignalSpy ended(KvoPurchaseVideoManager::instance(), &KvoPurchaseVideoManager::updateEnded);
+        KvoGuiThreadSpy ended(KvoPurchaseVideoManager::instance(), &KvoPurchaseVideoManager::updateEnded);
         QVERIFY(KvoMainWindow::createInstance(false));
         QTRY_VERIFY_WITH_TIMEOUT(ended.count() > 0, 10000);
     }

@@ -207,8 +207,8 @@ int TestSignIn::signIn(const QString& login, const QString& password, bool remem
     QSignalSpy signedIn(&signIn, &KvoSignIn::signedIn);
     QSignalSpy failed(&signIn, &KvoSignIn::failed);
     signIn.signIn(login, password, remember);
-    QTest::qWaitFor([&] { return !signedIn.isEmpty() || !failed.isEmpty(); }, kWait);
-    if (signedIn.count() + failed.count() != 1)
+    if (!QTest::qWaitFor([&] { return !signedIn.isEmpty() || !failed.isEmpty(); }, kWait)
+        || signedIn.count() + failed.count() != 1)
         return -2;
     if (!failed.isEmpty()) {
         if (message)

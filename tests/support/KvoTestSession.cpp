@@ -1,5 +1,6 @@
 #include "KvoTestSession.h"
 
+#include "KvoGuiThreadSpy.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoSignIn.h"
 
@@ -18,7 +19,7 @@ QString KvoTestSession::signInAndSync(const QString& login, const QString& passw
     if (signedIn.isEmpty())
         return QStringLiteral("the sign-in was refused");
     KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
-    QSignalSpy ended(manager, &KvoPurchaseVideoManager::updateEnded);
+    KvoGuiThreadSpy ended(manager, &KvoPurchaseVideoManager::updateEnded);
     manager->setConnected(true);
     manager->update();
     if (!ended.wait(10000))
