@@ -529,10 +529,11 @@ void TestPlayer::realSeekWhilePausedShowsThePicture()
 {
     if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
         QSKIP("ffmpeg is missing");
-    // Two seconds of red, four of blue.
+    // Two seconds of red, two and a half of blue, then green.
     const QString path = makeClip(m_dir.path(), QStringLiteral("red-blue.qoz"), 6.0, true, QStringLiteral("320x180"),
                                   QStringLiteral("color=c=red"),
-                                  {QStringLiteral("-vf"), QStringLiteral("drawbox=c=blue:t=fill:enable='gte(t,2)'")});
+                                  {QStringLiteral("-vf"), QStringLiteral("drawbox=c=blue:t=fill:enable='between(t,2,4.5)',"
+                                                                         "drawbox=c=green:t=fill:enable='gte(t,4.5)'")});
     QVERIFY(!path.isEmpty());
     qputenv("VISTRELLE_VLC_ARGS", "--aout=dummy --quiet --file-caching=50");
     KvoVideoBackend::setInstance(nullptr);
@@ -552,6 +553,10 @@ void TestPlayer::realSeekWhilePausedShowsThePicture()
     QVERIFY(paused.wait(5000));
     player.seek(3);
     QTRY_VERIFY_WITH_TIMEOUT(qBlue(centreColour(&player)) > 200, 5000);
+    // The bar's last second.
+    QCOMPARE(seeker.maximum(), 6);
+    player.seek(5);
+    QTRY_VERIFY_WITH_TIMEOUT(qGreen(centreColour(&player)) > 100 && qBlue(centreColour(&player)) < 50, 5000);
     QCOMPARE(player.state(), int(KvoVideoPlayer::Paused));
 
     // Stopped at once; the same video chosen again plays from its start.
