@@ -492,7 +492,7 @@ void TestPlayer::realPictureDecodedAtShownSize()
 {
     if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
         QSKIP("ffmpeg is missing");
-    const QString path = makeClip(m_dir.path(), QStringLiteral("white-720p.qoz"), 6.0, true,
+    const QString path = makeClip(m_dir.path(), QStringLiteral("white-720p.qoz"), 10.0, true,
                                   QStringLiteral("1280x720"), QStringLiteral("color=c=white"));
     QVERIFY(!path.isEmpty());
     qputenv("VISTRELLE_VLC_ARGS", "--aout=dummy --quiet --file-caching=50");
