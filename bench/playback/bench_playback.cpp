@@ -6,10 +6,14 @@
 //    outputs);
 //  - the player page: the same clip loaded from the library and played to
 //    its end, each picture converted, handed over and painted by Qt.
-// Printed: CPU time of both and their ratio, pictures decoded, handed over
-// and painted, time from the play request to the first painted picture,
-// and the longest gap of the GUI thread's event loop while playing, while
-// seeking and while switching videos.
+//  - libvlc's own X11 output: the same clip played by libvlc alone into an
+//    X window of the size of the page's picture (the output converts and
+//    scales each picture to the window and puts it on the X server).
+// Printed: CPU time of each and the page's ratio to the floor and to the
+// X11 output, pictures decoded, handed over and painted, time from the
+// play request to the first painted picture, and the longest gap of the
+// GUI thread's event loop while playing, while seeking and while
+// switching videos.
 #include "KvoDatabase.h"
 #include "KvoEnvironment.h"
 #include "KvoPagePlayer.h"
@@ -98,6 +102,53 @@ void floorRun(const QString& path, double* cpu, double* wall)
     *cpu = cpuSeconds() - before;
     libvlc_media_player_stop(player);
     libvlc_media_player_release(player);
+    libvlc_release(vlc);
+}
+
+// libvlc's X11 output into a window of the given size. The client's
+// instance runs without Xlib (it paints its pictures itself); this one
+// only needs xcb. The output has no scaling of its own on this server:
+// libvlc converts and scales in one pass, as for the client.
+void x11Run(const QString& path, const QSize& size, double* cpu, double* wall, int* shown, int* lost)
+{
+    QWidget window;
+    window.setAttribute(Qt::WA_NativeWindow);
+    window.setAttribute(Qt::WA_OpaquePaintEvent);
+    window.setAttribute(Qt::WA_NoSystemBackground);
+    window.setFixedSize(size);
+    window.show();
+    QCoreApplication::processEvents();
+    // The window is libvlc's from now on.
+    window.setUpdatesEnabled(false);
+    // The client's fast scaling filter too: both scale the same way. The
+    // window given to the player makes libvlc choose its output itself,
+    // and its OpenGL outputs come first: they are kept out, so the plain
+    // X11 output (shared-memory pictures) is the one measured.
+    const char* const args[] = {"--no-video-title-show", "--no-osd", "--gl=none", "--gles2=none",
+                                "--swscale-mode=0", "--aout=dummy", "--quiet"};
+    libvlc_instance_t* vlc = libvlc_new(int(std::size(args)), args);
+    libvlc_media_t* media = libvlc_media_new_path(vlc, QFile::encodeName(path).constData());
+    libvlc_media_player_t* player = libvlc_media_player_new_from_media(media);
+    libvlc_media_player_set_xwindow(player, uint32_t(window.winId()));
+    std::atomic<bool> ended{false};
+    libvlc_event_attach(
+        libvlc_media_player_event_manager(player), libvlc_MediaPlayerEndReached,
+        [](const libvlc_event_t*, void* data) { static_cast<std::atomic<bool>*>(data)->store(true); }, &ended);
+    QElapsedTimer clock;
+    const double before = cpuSeconds();
+    clock.start();
+    libvlc_media_player_play(player);
+    while (!ended.load())
+        QThread::msleep(20);
+    *wall = double(clock.nsecsElapsed()) / 1e9;
+    *cpu = cpuSeconds() - before;
+    libvlc_media_stats_t stats{};
+    libvlc_media_get_stats(media, &stats);
+    *shown = stats.i_displayed_pictures;
+    *lost = stats.i_lost_pictures;
+    libvlc_media_player_stop(player);
+    libvlc_media_player_release(player);
+    libvlc_media_release(media);
     libvlc_release(vlc);
 }
 
@@ -241,6 +292,9 @@ int main(int argc, char** argv)
     const double loadMs = double(first.nsecsElapsed()) / 1e6;
     const bool gotFrame = waitFor(player, SIGNAL(firstFrame()), 10000);
     const double firstMs = double(first.nsecsElapsed()) / 1e6;
+    // The size the pictures are decoded at, once playing.
+    QSize pictureSize;
+    QTimer::singleShot(2000, player, [&] { pictureSize = player->pictureSize(); });
     probe.start();
     waitFor(player, SIGNAL(ended()), 90000);
     const double playStall = probe.stopMs();
@@ -256,6 +310,19 @@ int main(int argc, char** argv)
     std::printf("play request to first painted picture: %.0f ms%s (of which loading, on the GUI thread: %.0f ms)\n",
                 firstMs, gotFrame ? "" : " (none!)", loadMs);
     std::printf("longest GUI-thread gap while playing (after the first picture): %.1f ms\n", playStall);
+    std::fflush(stdout);
+
+    // The same clip through libvlc's own X11 output, at the page picture's size.
+    double x11Cpu = 0;
+    double x11Wall = 0;
+    int x11Shown = 0;
+    int x11Lost = 0;
+    const QSize x11Size = pictureSize.isValid() ? pictureSize : player->size();
+    x11Run(clip, x11Size, &x11Cpu, &x11Wall, &x11Shown, &x11Lost);
+    std::printf("libvlc X11 output (%dx%d window): %.2f s CPU for %.1f s of playing, %d pictures shown, %d lost\n",
+                x11Size.width(), x11Size.height(), x11Cpu, x11Wall, x11Shown, x11Lost);
+    std::printf("player page (pictures of %dx%d) against the X11 output: ratio %.2f (goal <= 1.2)\n",
+                pictureSize.width(), pictureSize.height(), playCpu / x11Cpu);
     std::fflush(stdout);
 
     // Seeking: ten jumps about the clip, one every 300 ms.

@@ -33,9 +33,12 @@ class KvoVideoFrameSink
 {
 public:
     virtual ~KvoVideoFrameSink() = default;
-    // The picture size is known; the sink may ask for another (the engine
-    // then scales) and prepares a buffer of at least pitch x lines bytes.
-    // False refuses the format (no picture).
+    // The picture's size is known: width and height come at the picture's
+    // display proportions (its visible area, its sample shape applied),
+    // not the decoder's padded buffer. The sink may ask for another size
+    // (the engine then scales the picture to fill it) and prepares a
+    // buffer of at least pitch x lines bytes. False refuses the format (no
+    // picture). Called again when the session's video restarts.
     virtual bool frameFormat(int* width, int* height, int* pitch, int* lines) = 0;
     virtual uchar* lockFrame() = 0;
     virtual void unlockFrame() = 0;
@@ -54,6 +57,9 @@ public:
     virtual void pause() = 0;
     virtual void stop() = 0;
     virtual void setTime(qint64 ms) = 0;
+    // Restarts the video output at the current time, the sound going on:
+    // the frame sink is asked for its format again.
+    virtual void restartVideo() = 0;
     // 1 muted, 0 not, -1 unknown (no audio output yet, or none).
     virtual int mute() const = 0;
     virtual void setMute(bool mute) = 0;

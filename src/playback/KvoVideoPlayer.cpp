@@ -17,7 +17,6 @@
 #include <thread>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QScreen>
 
 // One loaded media: the engine's reports land here, on its threads.
 struct KvoVideoPlayer::EventContext : public KvoVideoEventSink
@@ -26,6 +25,9 @@ struct KvoVideoPlayer::EventContext : public KvoVideoEventSink
     quint64 generation = 0;
     mutable QMutex mutex;
     MediaInfo info;
+    // Stopped by the player, the engine not yet: its reports of playing
+    // are from before the stop.
+    bool stopping = false;
 
     void mediaEvent(int type, qint64 value) override
     {
@@ -34,6 +36,8 @@ struct KvoVideoPlayer::EventContext : public KvoVideoEventSink
         qint64 length = -1;
         {
             QMutexLocker locker(&mutex);
+            if (stopping && (type == Playing || type == Paused || type == TimeChanged))
+                return;
             switch (type) {
             case Playing:
                 changed = info.state != KvoVideoPlayer::Playing;
@@ -98,8 +102,10 @@ KvoVideoPlayer::KvoVideoPlayer(QWidget* parent)
     m_surface = std::make_unique<KvoVideoSurface>([this] {
         QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
     });
-    // Until the first resize: a picture as large as the screen.
-    m_surface->setTargetSize(QSize(1920, 1200));
+    m_reformatTimer = new QTimer(this);
+    m_reformatTimer->setSingleShot(true);
+    m_reformatTimer->setInterval(150);
+    connect(m_reformatTimer, &QTimer::timeout, this, &KvoVideoPlayer::reformat);
 }
 
 KvoVideoPlayer::~KvoVideoPlayer()
@@ -120,6 +126,11 @@ quint64 KvoVideoPlayer::framesShown() const
 quint64 KvoVideoPlayer::framesPainted() const
 {
     return m_surface->framesTaken();
+}
+
+QSize KvoVideoPlayer::pictureSize() const
+{
+    return m_surface->frameSize();
 }
 
 int KvoVideoPlayer::state() const
@@ -247,6 +258,9 @@ void KvoVideoPlayer::stopEngineNow()
         return;
     m_engineStopPending = false;
     m_session->stop();
+    // The engine's threads are joined: what it reports now is new.
+    QMutexLocker locker(&m_context->mutex);
+    m_context->stopping = false;
 }
 
 void KvoVideoPlayer::onMediaEvent(quint64 generation, int type, qint64 value, bool changed, qint64 time,
@@ -255,6 +269,10 @@ void KvoVideoPlayer::onMediaEvent(quint64 generation, int type, qint64 value, bo
     // A report of a media released since is stale: it would write the old
     // video's progress onto the new one, or stop or advance it.
     if (generation != m_generation || !m_context)
+        return;
+    // Sent before the stop, queued until now.
+    if (m_engineStopPending && (type == KvoVideoEventSink::Playing || type == KvoVideoEventSink::Paused
+                                || type == KvoVideoEventSink::TimeChanged))
         return;
     switch (type) {
     case KvoVideoEventSink::Playing:
@@ -332,6 +350,9 @@ void KvoVideoPlayer::play()
     m_requestedState = Playing;
     applySliderVolume();
     m_session->play();
+    // Resized while paused.
+    if (m_surface->wantsNewFormat())
+        m_reformatTimer->start();
 }
 
 void KvoVideoPlayer::pause()
@@ -350,6 +371,14 @@ void KvoVideoPlayer::stop()
     if (m_seeker)
         m_seeker->setEnabled(false);
     m_engineStopPending = true;
+    // Stopped from now on for whoever asks (playing it again starts it
+    // anew), though the engine stops only at the next turn of the event
+    // loop: a media replaced before then stops off the GUI thread.
+    {
+        QMutexLocker locker(&m_context->mutex);
+        m_context->info.state = Stopped;
+        m_context->stopping = true;
+    }
     const quint64 generation = m_generation;
     QTimer::singleShot(0, this, [this, generation] {
         if (generation == m_generation)
@@ -366,11 +395,14 @@ void KvoVideoPlayer::seek(int seconds)
     if (!m_session)
         return;
     // In 64 bits: a far seek must not wrap round into a valid position.
-    const qint64 ms = qMax<qint64>(0, qint64(seconds) * 1000);
+    qint64 ms = qMax<qint64>(0, qint64(seconds) * 1000);
     const MediaInfo info = mediaInfo();
-    // Not before a length is known, nor into the last second or beyond.
-    if (ms >= info.length - 1000)
+    // Not before a length is known, nor beyond the end. The bar's last
+    // second lands a little before the end, which then plays and is
+    // reported as usual.
+    if (info.length <= 0 || ms > info.length)
         return;
+    ms = qMax<qint64>(0, qMin(ms, info.length - 500));
     if (info.state == Stopped || m_engineStopPending)
         play();
     m_session->setTime(ms);
@@ -489,13 +521,19 @@ void KvoVideoPlayer::showTitle(const QString& text)
 void KvoVideoPlayer::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    // The pictures of the next media are decoded at this size (the current
-    // one keeps its own and is scaled when painted). Never below the
-    // screen's size: a full-screen switch must not blur the picture.
-    QSize target = size() * devicePixelRatio();
-    if (QScreen* screen = this->screen())
-        target = target.expandedTo(screen->size() * screen->devicePixelRatio());
-    m_surface->setTargetSize(target);
+    // The pictures are decoded at the size they are shown at. A media
+    // playing already is asked for the new size once the size settles (a
+    // window being dragged larger would restart its video at every step);
+    // until then its pictures are scaled.
+    m_surface->setTargetSize((QSizeF(size()) * devicePixelRatioF()).toSize());
+    m_reformatTimer->start();
+}
+
+void KvoVideoPlayer::reformat()
+{
+    // A paused picture is only scaled: the video restarts when it plays.
+    if (m_session && m_requestedState == Playing && m_surface->wantsNewFormat())
+        m_session->restartVideo();
 }
 
 void KvoVideoPlayer::paintEvent(QPaintEvent* event)
@@ -507,13 +545,24 @@ void KvoVideoPlayer::paintEvent(QPaintEvent* event)
         painter.fillRect(event->rect(), Qt::black);
         return;
     }
-    // Letter-boxed: the whole picture, its proportions kept, centred.
-    const QSize fitted = videoSize.scaled(size(), Qt::KeepAspectRatio);
-    const QRect target(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
-    const QRegion bars = QRegion(rect()).subtracted(QRegion(target));
+    // Letter-boxed: the whole picture, its proportions kept, centred. A
+    // picture decoded for this size is painted as it is (give or take the
+    // even rounding of its size), one of an earlier size is scaled.
+    const qreal ratio = devicePixelRatioF();
+    const QSize area = (QSizeF(size()) * ratio).toSize();
+    QSize fitted = videoSize.scaled(area, Qt::KeepAspectRatio);
+    if (qAbs(fitted.width() - videoSize.width()) <= 1 && qAbs(fitted.height() - videoSize.height()) <= 1)
+        fitted = videoSize;
+    const QRectF target(QPointF((area.width() - fitted.width()) / 2 / ratio,
+                                (area.height() - fitted.height()) / 2 / ratio),
+                        QSizeF(fitted) / ratio);
+    const QRegion bars = QRegion(rect()).subtracted(QRegion(target.toAlignedRect()));
     for (const QRect& bar : bars)
         painter.fillRect(bar, Qt::black);
-    painter.drawImage(target, frame, QRect(QPoint(0, 0), videoSize));
+    if (fitted == videoSize && ratio == 1.0)
+        painter.drawImage(target.topLeft().toPoint(), frame, QRect(QPoint(0, 0), videoSize));
+    else
+        painter.drawImage(target, frame, QRectF(QPointF(0, 0), QSizeF(videoSize)));
     if (!m_hasPicture) {
         m_hasPicture = true;
         emit firstFrame();

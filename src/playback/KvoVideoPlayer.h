@@ -12,6 +12,7 @@
 #include <memory>
 
 class KvoPlayerOverlay;
+class QTimer;
 class KvoVideoSeeker;
 struct KvoVideoTeardowns;
 class KvoVideoTitle;
@@ -72,6 +73,9 @@ public:
     // were replaced by a newer one before the window could paint them).
     quint64 framesShown() const;
     quint64 framesPainted() const;
+    // The size the decoder delivers the pictures at (empty before the
+    // first picture).
+    QSize pictureSize() const;
     // True once a picture of the current media has been painted.
     bool hasPicture() const { return m_hasPicture; }
 
@@ -111,6 +115,8 @@ private:
     void applySliderVolume();
     // Runs the engine's stop that stop() left for later, now.
     void stopEngineNow();
+    // Asks the media for pictures of the size shown now, if they differ.
+    void reformat();
 
     std::unique_ptr<KvoVideoSession> m_session;
     std::unique_ptr<EventContext> m_context;
@@ -137,4 +143,5 @@ private:
     int m_volumeBeforeMute = 100;
     QString m_errorText;
     bool m_hasPicture = false;
+    QTimer* m_reformatTimer = nullptr;
 };

@@ -28,15 +28,30 @@ void KvoVideoSurface::setTargetSize(const QSize& size)
     m_target = size;
 }
 
+bool KvoVideoSurface::wantsNewFormat()
+{
+    QMutexLocker locker(&m_mutex);
+    return m_livePort && m_shape.isValid() && m_size.isValid() && fittedLocked(m_shape) != m_size;
+}
+
+QSize KvoVideoSurface::fittedLocked(const QSize& shape) const
+{
+    QSize size = shape;
+    if (m_target.isValid())
+        size = shape.scaled(m_target, Qt::KeepAspectRatio);
+    else if (size.width() > 1920 || size.height() > 1200)
+        size = size.scaled(QSize(1920, 1200), Qt::KeepAspectRatio);
+    // Even sizes: the chroma planes of the source are halved.
+    return QSize(qMax(2, size.width() & ~1), qMax(2, size.height() & ~1));
+}
+
 bool KvoVideoSurface::formatLocked(int* requestedWidth, int* requestedHeight, int* pitch, int* lines)
 {
-    // Converting and scaling in one pass in the decoder costs less than
-    // converting the whole picture and scaling it again to paint it.
-    QSize size(*requestedWidth, *requestedHeight);
-    if (m_target.isValid() && (size.width() > m_target.width() || size.height() > m_target.height()))
-        size = size.scaled(m_target, Qt::KeepAspectRatio);
-    // Even sizes: the chroma planes of the source are halved.
-    size = QSize(qMax(2, size.width() & ~1), qMax(2, size.height() & ~1));
+    // Converted and scaled in one pass in the decoder to the size the
+    // picture is shown at, and painted as it is: less work than converting
+    // the whole picture and scaling it again on every paint.
+    const QSize shape(*requestedWidth, *requestedHeight);
+    const QSize size = fittedLocked(shape);
     *requestedWidth = size.width();
     *requestedHeight = size.height();
     // A few lines more than the picture: decoders may write whole blocks.
@@ -45,6 +60,7 @@ bool KvoVideoSurface::formatLocked(int* requestedWidth, int* requestedHeight, in
     if (m_back.isNull())
         return false;
     m_back.fill(Qt::black);
+    m_shape = shape;
     m_size = size;
     m_lines = rows;
     *pitch = int(m_back.bytesPerLine());
@@ -78,9 +94,11 @@ uchar* KvoVideoSurface::Port::lockFrame()
         m_holding = true;
         KvoVideoSurface* s = m_surface;
         // The painter may still hold the previous front picture: write
-        // into a buffer nobody else reads.
-        if (!s->m_back.isDetached() || s->m_back.isNull())
+        // into a buffer nobody else reads, of the format asked for last.
+        if (!s->m_back.isDetached() || s->m_back.isNull() || s->m_back.width() != s->m_size.width()
+            || s->m_back.height() != s->m_lines)
             s->m_back = QImage(s->m_size.width(), s->m_lines, QImage::Format_RGB32);
+        s->m_backSize = s->m_size;
         return s->m_back.bits();
     }
     m_surface->m_mutex.unlock();
@@ -105,6 +123,7 @@ void KvoVideoSurface::Port::displayFrame()
         if (s->m_livePort != this)
             return;
         std::swap(s->m_front, s->m_back);
+        std::swap(s->m_frontSize, s->m_backSize);
     }
     ++s->m_framesShown;
     if (!s->m_requested.exchange(true) && s->m_frameReady)
@@ -117,13 +136,22 @@ QImage KvoVideoSurface::takeFrame(QSize* videoSize)
     if (m_requested.exchange(false))
         ++m_framesTaken;
     if (videoSize)
-        *videoSize = m_size;
+        *videoSize = m_frontSize;
     return m_front;
+}
+
+QSize KvoVideoSurface::frameSize()
+{
+    QMutexLocker locker(&m_mutex);
+    return m_front.isNull() ? QSize() : m_frontSize;
 }
 
 void KvoVideoSurface::clear()
 {
     QMutexLocker locker(&m_mutex);
     m_front = QImage();
+    m_frontSize = QSize();
+    m_shape = QSize();
+    m_size = QSize();
     m_requested = false;
 }

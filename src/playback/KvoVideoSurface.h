@@ -50,14 +50,19 @@ public:
     // Closes a port: waits for a picture being written through it.
     void closePort(const Port* port);
 
-    // The decoder is asked for pictures no larger than needed to fill the
-    // target (the widget's size in device pixels, set by the player);
-    // the proportions of the video are kept.
+    // The decoder is asked for pictures of the size they are shown at: as
+    // large as fits the target (the widget's size in device pixels, set by
+    // the player), at the picture's own proportions.
     void setTargetSize(const QSize& size);
+    // True when the decoder delivers pictures of another size than the
+    // target calls for now (the media must be asked for a new format).
+    bool wantsNewFormat();
 
     // The current front picture (shares its pixels; cheap) and the size of
     // the video in it. A null image before the first frame.
     QImage takeFrame(QSize* videoSize);
+    // The size of the current front picture (empty before the first).
+    QSize frameSize();
     // Forgets the picture (a new media starts black).
     void clear();
 
@@ -66,15 +71,21 @@ public:
 
 private:
     bool formatLocked(int* width, int* height, int* pitch, int* lines);
+    QSize fittedLocked(const QSize& shape) const;
 
     std::function<void()> m_frameReady;
     QMutex m_mutex;
     const Port* m_livePort = nullptr;
     QImage m_back;
     QImage m_front;
+    // The picture's own shape (its display proportions) and the size and
+    // rows the decoder writes now; the size of the picture in each buffer.
+    QSize m_shape;
     QSize m_size;
-    QSize m_target;
     int m_lines = 0;
+    QSize m_backSize;
+    QSize m_frontSize;
+    QSize m_target;
     std::atomic<bool> m_requested{false};
     std::atomic<quint64> m_framesShown{0};
     std::atomic<quint64> m_framesTaken{0};

@@ -8,6 +8,7 @@
 
 #include <vlc/vlc.h>
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -18,11 +19,47 @@ QString vlcError(const char* what)
     return QString::fromLatin1(what) + (message ? QStringLiteral(": ") + QString::fromUtf8(message) : QString());
 }
 
+// The size a picture is shown at, from the decoder's buffer size: the
+// buffer may have more rows or columns than the picture (decoders pad to
+// whole blocks). The video track tells the visible size and the shape of
+// its samples.
+void displaySize(libvlc_media_t* media, unsigned* width, unsigned* height)
+{
+    libvlc_media_track_t** tracks = nullptr;
+    const unsigned count = libvlc_media_tracks_get(media, &tracks);
+    for (unsigned i = 0; i < count; ++i) {
+        const libvlc_media_track_t* track = tracks[i];
+        if (track->i_type != libvlc_track_video || !track->video)
+            continue;
+        unsigned w = track->video->i_width;
+        unsigned h = track->video->i_height;
+        unsigned sarNum = track->video->i_sar_num;
+        unsigned sarDen = track->video->i_sar_den;
+        // The buffer comes turned already.
+        if (track->video->i_orientation >= libvlc_video_orient_left_top) {
+            std::swap(w, h);
+            std::swap(sarNum, sarDen);
+        }
+        // Not this picture's track (another stream, or no size known).
+        if (w == 0 || h == 0 || w > *width || h > *height)
+            continue;
+        double shown = w;
+        if (sarNum > 0 && sarDen > 0)
+            shown = double(w) * sarNum / sarDen;
+        *width = unsigned(qBound(2.0, shown + 0.5, 8192.0));
+        *height = h;
+        break;
+    }
+    libvlc_media_tracks_release(tracks, count);
+}
+
 class KvoVlcSession : public KvoVideoSession
 {
 public:
-    KvoVlcSession(libvlc_media_player_t* player, KvoVideoEventSink* events, KvoVideoFrameSink* frames)
+    KvoVlcSession(libvlc_media_player_t* player, libvlc_media_t* media, KvoVideoEventSink* events,
+                  KvoVideoFrameSink* frames)
         : m_player(player)
+        , m_media(media)
         , m_events(events)
         , m_frames(frames)
     {
@@ -53,12 +90,28 @@ public:
         for (libvlc_event_type_t type : types)
             libvlc_event_detach(manager, type, &KvoVlcSession::onEvent, this);
         libvlc_media_player_release(m_player);
+        libvlc_media_release(m_media);
     }
 
     void play() override { libvlc_media_player_play(m_player); }
     void pause() override { libvlc_media_player_set_pause(m_player, 1); }
     void stop() override { libvlc_media_player_stop(m_player); }
     void setTime(qint64 ms) override { libvlc_media_player_set_time(m_player, ms); }
+    void restartVideo() override
+    {
+        // libvlc 3 asks for a picture format only when its video output
+        // opens: the video track is restarted, and the decoder then
+        // started again at the current time (it needs a key picture, and
+        // a paused media shows the picture only after a seek).
+        const int track = libvlc_video_get_track(m_player);
+        const libvlc_time_t time = libvlc_media_player_get_time(m_player);
+        if (track < 0)
+            return;
+        libvlc_video_set_track(m_player, -1);
+        libvlc_video_set_track(m_player, track);
+        if (time >= 0)
+            libvlc_media_player_set_time(m_player, time);
+    }
     int mute() const override { return libvlc_audio_get_mute(m_player); }
     void setMute(bool mute) override { libvlc_audio_set_mute(m_player, mute ? 1 : 0); }
     int volume() const override { return libvlc_audio_get_volume(m_player); }
@@ -93,8 +146,11 @@ private:
         int rows = 0;
         if (*width == 0 || *height == 0 || *width > 8192 || *height > 8192)
             return 0;
-        int w = int(*width);
-        int h = int(*height);
+        unsigned shownWidth = *width;
+        unsigned shownHeight = *height;
+        displaySize(self->m_media, &shownWidth, &shownHeight);
+        int w = int(shownWidth);
+        int h = int(shownHeight);
         if (!self->m_frames->frameFormat(&w, &h, &pitch, &rows))
             return 0;
         *width = unsigned(w);
@@ -120,6 +176,9 @@ private:
     }
 
     libvlc_media_player_t* m_player;
+    // Its tracks tell the pictures' visible size (read on the decoder's
+    // threads, where asking the player would wait for its lock).
+    libvlc_media_t* m_media;
     KvoVideoEventSink* m_events;
     KvoVideoFrameSink* m_frames;
 };
@@ -176,11 +235,11 @@ std::unique_ptr<KvoVideoSession> KvoVlcBackend::open(const QString& source, bool
         return nullptr;
     }
     libvlc_media_player_t* player = libvlc_media_player_new_from_media(media);
-    // The media player holds its own reference.
-    libvlc_media_release(media);
     if (!player) {
+        libvlc_media_release(media);
         m_lastError = vlcError("libvlc could not create a media player");
         return nullptr;
     }
-    return std::make_unique<KvoVlcSession>(player, events, frames);
+    // The session keeps the media's reference (the player holds its own).
+    return std::make_unique<KvoVlcSession>(player, media, events, frames);
 }

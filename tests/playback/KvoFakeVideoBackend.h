@@ -40,6 +40,7 @@ public:
             events->mediaEvent(KvoVideoEventSink::Stopped, 0);
         }
         void setTime(qint64 ms) override { backend->record(QStringLiteral("time %1").arg(ms)); }
+        void restartVideo() override { backend->record(QStringLiteral("restart video")); }
         int mute() const override { return backend->muteAnswer; }
         void setMute(bool mute) override
         {

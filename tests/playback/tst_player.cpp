@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -21,17 +22,21 @@ using E = KvoVideoEventSink;
 
 // Makes a stored video: an ffmpeg test picture with (or without) a tone,
 // with the identification box at the end.
+// source is an ffmpeg picture source (a plain colour measures well).
 QString makeClip(const QString& dir, const QString& name, double seconds, bool sound = true,
-                 const QString& size = QStringLiteral("160x120"))
+                 const QString& size = QStringLiteral("160x120"), const QString& source = QStringLiteral("testsrc"),
+                 const QStringList& videoArgs = {})
 {
     const QString path = dir + QLatin1Char('/') + name;
     QStringList args = {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
                         QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                        QStringLiteral("testsrc=size=%1:rate=25:duration=%2").arg(size).arg(seconds)};
+                        source + (source.contains(QLatin1Char('=')) ? QLatin1Char(':') : QLatin1Char('='))
+                            + QStringLiteral("size=%1:rate=25:duration=%2").arg(size).arg(seconds)};
     if (sound)
         args += {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
                  QStringLiteral("sine=frequency=440:duration=%1").arg(seconds), QStringLiteral("-c:a"),
                  QStringLiteral("aac"), QStringLiteral("-shortest")};
+    args += videoArgs;
     args += {QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
              QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), QStringLiteral("-f"), QStringLiteral("mp4"), path};
     QProcess ffmpeg;
@@ -54,6 +59,25 @@ public:
     }
 };
 
+// The rectangle of a widget's light pixels.
+QRect lightArea(QWidget* widget)
+{
+    const QImage picture = widget->grab().toImage();
+    QRect area;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            if (qGray(picture.pixel(x, y)) > 128)
+                area |= QRect(x, y, 1, 1);
+    return area;
+}
+
+// What the screen shows in the middle of a widget.
+QRgb centreColour(QWidget* widget)
+{
+    const QPoint centre = widget->mapToGlobal(QPoint(widget->width() / 2, widget->height() / 2));
+    return widget->screen()->grabWindow(0, centre.x(), centre.y(), 1, 1).toImage().pixel(0, 0);
+}
+
 } // namespace
 
 class TestPlayer : public QObject
@@ -75,6 +99,10 @@ private slots:
     // With libvlc on generated clips.
     void realPlaybackPaintsPictures();
     void realBadMediaReportsAnError();
+    void realPictureKeepsItsAspect_data();
+    void realPictureKeepsItsAspect();
+    void realPictureDecodedAtShownSize();
+    void realSeekWhilePausedShowsThePicture();
 
 private:
     KvoFakeVideoBackend m_fake;
@@ -159,7 +187,13 @@ void TestPlayer::seekRules()
     player.seek(8);
     QCOMPARE(m_fake.takeCalls(), QStringList{QStringLiteral("time 8000")});
     QCOMPARE(ticks.last().at(0).toLongLong(), 8000);
-    player.seek(9); // 9000 >= 10000 - 1000
+    // The last second of the bar: there, but never past the end.
+    player.seek(9);
+    QCOMPARE(m_fake.takeCalls(), QStringList{QStringLiteral("time 9000")});
+    player.seek(10);
+    QCOMPARE(m_fake.takeCalls(), QStringList{QStringLiteral("time 9500")});
+    QCOMPARE(ticks.last().at(0).toLongLong(), 9500);
+    player.seek(11);
     player.seek(2147484); // would wrap round in 32 bits
     QVERIFY(m_fake.takeCalls().isEmpty());
 
@@ -213,12 +247,33 @@ void TestPlayer::staleReportsAreDropped()
 void TestPlayer::loadFailuresAndSamePath()
 {
     KvoVideoPlayer player;
+    KvoVideoSeeker seeker;
+    player.setSeeker(&seeker);
     QVERIFY(player.openFile(QStringLiteral("/v/a.qoz")));
     player.play();
+    m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 10000}, {E::TimeChanged, 4000}});
+    QCOMPARE(player.state(), int(KvoVideoPlayer::Playing));
+    QTRY_COMPARE(seeker.value(), 4);
     m_fake.takeCalls();
-    // The same path: only stopped, not loaded again.
+    // The same path: only stopped, not loaded again, and stopped at once
+    // (the page plays a stopped video and pauses a playing one).
     QVERIFY(!player.openFile(QStringLiteral("/v/a.qoz")));
-    // The engine stops at the next turn of the event loop.
+    QCOMPARE(player.state(), int(KvoVideoPlayer::Stopped));
+    // Reports the engine sent before it heard of the stop change nothing.
+    QSignalSpy playing(&player, &KvoVideoPlayer::playing);
+    m_fake.inject({{E::TimeChanged, 4040}, {E::Playing, 0}});
+    QCOMPARE(player.state(), int(KvoVideoPlayer::Stopped));
+    QCoreApplication::processEvents();
+    QCOMPARE(playing.count(), 0);
+    QCOMPARE(seeker.value(), 0);
+    // Chosen again: from the start.
+    player.play();
+    QCOMPARE(m_fake.takeCalls(), (QStringList{QStringLiteral("stop"), QStringLiteral("play")}));
+    m_fake.inject({{E::Playing, 0}});
+    QCOMPARE(player.state(), int(KvoVideoPlayer::Playing));
+    // Left stopped: the engine stops at the next turn of the event loop.
+    player.stop();
+    QCOMPARE(player.state(), int(KvoVideoPlayer::Stopped));
     QStringList calls;
     QTRY_VERIFY(!(calls += m_fake.takeCalls()).isEmpty());
     QCOMPARE(calls, QStringList{QStringLiteral("stop")});
@@ -384,6 +439,135 @@ void TestPlayer::realBadMediaReportsAnError()
     player.play();
     QVERIFY(silentEnd.wait(10000));
     QVERIFY(!player.isMuted());
+}
+
+void TestPlayer::realPictureKeepsItsAspect_data()
+{
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QStringList>("videoArgs");
+    QTest::addColumn<QSizeF>("shape");
+    // Decoders pad these heights to whole blocks.
+    QTest::newRow("640x360") << QStringLiteral("640x360") << QStringList() << QSizeF(16, 9);
+    QTest::newRow("320x180") << QStringLiteral("320x180") << QStringList() << QSizeF(16, 9);
+    QTest::newRow("wide samples") << QStringLiteral("640x360")
+                                  << QStringList{QStringLiteral("-vf"), QStringLiteral("setsar=4/3")}
+                                  << QSizeF(640.0 * 4 / 3, 360);
+}
+
+void TestPlayer::realPictureKeepsItsAspect()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+        QSKIP("ffmpeg is missing");
+    QFETCH(QString, size);
+    QFETCH(QStringList, videoArgs);
+    QFETCH(QSizeF, shape);
+    const QString path = makeClip(m_dir.path(), QStringLiteral("white-%1.qoz").arg(QTest::currentDataTag()), 3.0,
+                                  false, size, QStringLiteral("color=c=white"), videoArgs);
+    QVERIFY(!path.isEmpty());
+    qputenv("VISTRELLE_VLC_ARGS", "--aout=dummy --quiet --file-caching=50");
+    KvoVideoBackend::setInstance(nullptr);
+    KvoVideoPlayer player;
+    player.resize(1043, 800);
+    player.show();
+    QVERIFY(player.openFile(path));
+    QSignalSpy first(&player, &KvoVideoPlayer::firstFrame);
+    player.play();
+    QVERIFY(first.wait(10000));
+    // The whole picture at its own proportions, letter-boxed in the middle.
+    const QSizeF fitted = shape.scaled(QSizeF(player.size()), Qt::KeepAspectRatio);
+    const QRectF expected(QPointF((player.width() - fitted.width()) / 2, (player.height() - fitted.height()) / 2),
+                          fitted);
+    QRect area;
+    const auto close = [&] {
+        area = lightArea(&player);
+        return qAbs(area.top() - expected.top()) <= 2 && qAbs(area.bottom() + 1 - expected.bottom()) <= 2
+               && qAbs(area.left() - expected.left()) <= 2 && qAbs(area.right() + 1 - expected.right()) <= 2;
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(close(), qPrintable(QStringLiteral("painted %1,%2 %3x%4").arg(area.x()).arg(area.y())
+                                                      .arg(area.width()).arg(area.height())),
+                              5000);
+}
+
+void TestPlayer::realPictureDecodedAtShownSize()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+        QSKIP("ffmpeg is missing");
+    const QString path = makeClip(m_dir.path(), QStringLiteral("white-720p.qoz"), 10.0, true,
+                                  QStringLiteral("1280x720"), QStringLiteral("color=c=white"));
+    QVERIFY(!path.isEmpty());
+    qputenv("VISTRELLE_VLC_ARGS", "--aout=dummy --quiet --file-caching=50");
+    KvoVideoBackend::setInstance(nullptr);
+    KvoVideoPlayer player;
+    player.resize(640, 400);
+    player.show();
+    QVERIFY(player.openFile(path));
+    QSignalSpy first(&player, &KvoVideoPlayer::firstFrame);
+    player.play();
+    QVERIFY(first.wait(10000));
+    // Converted once, to the size it is shown at, and painted as it is.
+    QTRY_COMPARE(player.pictureSize(), QSize(640, 360));
+    QCOMPARE(lightArea(&player), QRect(0, 20, 640, 360));
+    // A smaller window (another view mode): the decoder follows.
+    player.resize(360, 180);
+    QTRY_COMPARE(player.pictureSize(), QSize(320, 180));
+    QTRY_COMPARE(lightArea(&player), QRect(20, 0, 320, 180));
+    QVERIFY(player.state() == KvoVideoPlayer::Playing);
+    // Paused: scaled until it plays again.
+    QSignalSpy paused(&player, &KvoVideoPlayer::paused);
+    player.pause();
+    QVERIFY(paused.wait(5000));
+    player.resize(480, 270);
+    QCOMPARE(lightArea(&player), QRect(0, 0, 480, 270));
+    QSignalSpy playing(&player, &KvoVideoPlayer::playing);
+    player.play();
+    QVERIFY(playing.wait(5000));
+    QTRY_COMPARE(player.pictureSize(), QSize(480, 270));
+    QTRY_COMPARE(lightArea(&player), QRect(0, 0, 480, 270));
+}
+
+void TestPlayer::realSeekWhilePausedShowsThePicture()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+        QSKIP("ffmpeg is missing");
+    // Two seconds of red, two and a half of blue, then green.
+    const QString path = makeClip(m_dir.path(), QStringLiteral("red-blue.qoz"), 6.0, true, QStringLiteral("320x180"),
+                                  QStringLiteral("color=c=red"),
+                                  {QStringLiteral("-vf"), QStringLiteral("drawbox=c=blue:t=fill:enable='between(t,2,4.5)',"
+                                                                         "drawbox=c=green:t=fill:enable='gte(t,4.5)'")});
+    QVERIFY(!path.isEmpty());
+    qputenv("VISTRELLE_VLC_ARGS", "--aout=dummy --quiet --file-caching=50");
+    KvoVideoBackend::setInstance(nullptr);
+    KvoVideoPlayer player;
+    KvoVideoSeeker seeker;
+    player.setSeeker(&seeker);
+    player.resize(320, 180);
+    player.show();
+    QVERIFY(player.openFile(path));
+    QSignalSpy first(&player, &KvoVideoPlayer::firstFrame);
+    player.play();
+    QVERIFY(first.wait(10000));
+    QTRY_VERIFY(qRed(centreColour(&player)) > 200);
+    QTRY_VERIFY(seeker.isEnabled());
+    QSignalSpy paused(&player, &KvoVideoPlayer::paused);
+    player.pause();
+    QVERIFY(paused.wait(5000));
+    player.seek(3);
+    QTRY_VERIFY_WITH_TIMEOUT(qBlue(centreColour(&player)) > 200, 5000);
+    // The bar's last second.
+    QCOMPARE(seeker.maximum(), 6);
+    player.seek(5);
+    QTRY_VERIFY_WITH_TIMEOUT(qGreen(centreColour(&player)) > 100 && qBlue(centreColour(&player)) < 50, 5000);
+    QCOMPARE(player.state(), int(KvoVideoPlayer::Paused));
+
+    // Stopped at once; the same video chosen again plays from its start.
+    player.stop();
+    QCOMPARE(player.state(), int(KvoVideoPlayer::Stopped));
+    QVERIFY(!player.openFile(path));
+    QCOMPARE(player.state(), int(KvoVideoPlayer::Stopped));
+    QSignalSpy playing(&player, &KvoVideoPlayer::playing);
+    player.play();
+    QVERIFY(playing.wait(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(qRed(centreColour(&player)) > 200, 5000);
 }
 
 QTEST_MAIN(TestPlayer)
