@@ -557,6 +557,8 @@ void KvoPagePlayer::disableInterface(bool disable)
                             static_cast<QWidget*>(m_volumeSlider.data()), static_cast<QWidget*>(m_muteButton.data())})
         if (widget)
             widget->setEnabled(!disable);
+    if (m_volumeSlider && m_muted)
+        m_volumeSlider->setEnabled(false);
     if (m_pauseButton)
         m_pauseButton->setVisible(!disable);
     if (m_playButton)
@@ -623,21 +625,32 @@ void KvoPagePlayer::onFinished()
 
 void KvoPagePlayer::onMuteClicked()
 {
+    m_muted = !m_muted;
+    if (m_muted) {
+        if (m_volumeSlider)
+            m_chosenVolume = m_volumeSlider->value();
+        if (!m_player->isMuted())
+            m_player->mute();
+        if (m_volumeSlider)
+            m_volumeSlider->setValueSilently(0);
+    } else {
+        if (m_volumeSlider)
+            m_volumeSlider->setValueSilently(m_chosenVolume);
+        // Unmutes the output and gives it the volume back.
+        m_player->changeVolume(m_chosenVolume);
+    }
+    showMuted();
+}
+
+void KvoPagePlayer::showMuted()
+{
     const QString images = QStringLiteral(
         "QPushButton{border:0;image:url(:/KvoMainWindow/Resources/%1_out.png);}"
         "QPushButton:hover{image:url(:/KvoMainWindow/Resources/%1_in.png);}");
-    if (m_player->isMuted()) {
-        if (m_muteButton)
-            m_muteButton->setStyleSheet(images.arg(QStringLiteral("volume_mute")));
-        if (m_volumeSlider)
-            m_volumeSlider->setEnabled(true);
-    } else {
-        if (m_volumeSlider)
-            m_volumeSlider->setEnabled(false);
-        if (m_muteButton)
-            m_muteButton->setStyleSheet(images.arg(QStringLiteral("volume_stop")));
-    }
-    m_player->mute();
+    if (m_muteButton)
+        m_muteButton->setStyleSheet(images.arg(m_muted ? QStringLiteral("volume_stop") : QStringLiteral("volume_mute")));
+    if (m_volumeSlider)
+        m_volumeSlider->setEnabled(!m_muted && m_playable);
 }
 
 void KvoPagePlayer::onQozUrlClicked()
@@ -688,7 +701,8 @@ void KvoPagePlayer::saveVolume()
     const int id = query.value(0).toInt();
     QSqlQuery update;
     update.prepare(QStringLiteral("UPDATE configurations SET volume = :volume WHERE rowid = :id"));
-    update.bindValue(QStringLiteral(":volume"), m_volumeSlider->value());
+    // Muted, the slider shows 0: the volume kept is the one chosen.
+    update.bindValue(QStringLiteral(":volume"), m_muted ? m_chosenVolume : m_volumeSlider->value());
     update.bindValue(QStringLiteral(":id"), id);
     update.exec();
 }

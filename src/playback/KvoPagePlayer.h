@@ -138,6 +138,7 @@ protected:
 private:
     void showPlaybackError();
     void setBlurred(bool blurred);
+    void showMuted();
     void connectButton(QPushButton* button, void (KvoPagePlayer::*slot)());
 
     KvoVideoPlayer* m_player = nullptr;
@@ -167,4 +168,8 @@ private:
     bool m_errorShown = false;
     KvoSignetManager m_signets;
     QPointer<QWidget> m_markerParent;
+    // The user's own sound settings: the output may not report them (a
+    // dummy output answers -1), so they are never read back from it.
+    bool m_muted = false;
+    int m_chosenVolume = 100;
 };

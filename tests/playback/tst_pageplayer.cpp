@@ -388,6 +388,30 @@ void TestPagePlayer::volume()
     m_mute.click();
     QVERIFY(m_volume->isEnabled());
     QVERIFY(m_mute.styleSheet().contains(QStringLiteral("volume_mute_out.png")));
+
+    // An output that cannot tell its mute state nor its volume (a dummy
+    // one answers -1): the user's own state stands, through a play too.
+    m_fake.muteAnswer = -1;
+    m_fake.volumeAnswer = -1;
+    for (int round = 0; round < 2; ++round) {
+        m_mute.click();
+        QCOMPARE(m_volume->value(), 0);
+        m_page->onPlayClicked(); // played again while muted
+        m_fake.takeCalls();
+        m_mute.click();
+        QVERIFY(m_volume->isEnabled());
+        QCOMPARE(m_volume->value(), 64);
+        QVERIFY(m_mute.styleSheet().contains(QStringLiteral("volume_mute_out.png")));
+        const QStringList calls = m_fake.takeCalls();
+        QVERIFY2(calls.contains(QStringLiteral("mute 0")) && calls.contains(QStringLiteral("volume 64")),
+                 qPrintable(calls.join(',')));
+    }
+    // Quitting while muted keeps the volume chosen, not the muted 0.
+    m_mute.click();
+    m_page->saveVolume();
+    QVERIFY(q.exec(QStringLiteral("SELECT volume FROM configurations WHERE rowid = %1").arg(config)));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 64);
 }
 
 void TestPagePlayer::secondsToDate_data()
