@@ -371,6 +371,9 @@ void KvoPagePlayer::loadIfReady()
 void KvoPagePlayer::loadActualVideo()
 {
     m_player->stop();
+    // The markers of the video before go now; this video's come with its
+    // length.
+    m_signets.clear();
     m_reloadSignetsOnTick = true;
     m_errorShown = false;
     if (m_commentOverlay)

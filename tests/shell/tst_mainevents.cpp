@@ -292,8 +292,9 @@ void TestMainEvents::newBookmarks()
 {
     KvoMainWindow* window = KvoMainWindow::instance();
     window->onNewMessageFromInstance(m_dir->filePath(QStringLiteral("52.qoz")));
-    m_fake.inject({{E::LengthChanged, 7200000}});
-    QTRY_COMPARE(player()->videoPlayer()->mediaInfo().length, 7200000);
+    QSignalSpy ticks(player()->videoPlayer(), &KvoVideoPlayer::tick);
+    m_fake.inject({{E::LengthChanged, 7200000}, {E::TimeChanged, 1000}});
+    QTRY_COMPARE(ticks.count(), 2);
     window->onClickSignet(QString(), QTime(0, 0, 5));
     QVERIFY(player()->signets().markers().isEmpty());
     window->onClickSignet(QStringLiteral("Réglages"), QTime(1, 2, 3, 450));
@@ -319,6 +320,14 @@ void TestMainEvents::newBookmarks()
     // Away from the player, the markers hide with the control bar.
     window->changePage(QStringLiteral("detail_software_3"), true);
     QVERIFY(marker->isHidden());
+
+    // Another video starts: the marker of the one before leaves the seek
+    // bar at once, not at the new video's first report.
+    const QPointer<KvoSignetWidget> old = marker;
+    window->onNewMessageFromInstance(makeQoz(QStringLiteral("other.qoz"), 5, 51));
+    QCOMPARE(player()->currentVideoId(), 51u);
+    QVERIFY(!old || old->isHidden());
+    QVERIFY(player()->signets().markers().isEmpty());
 }
 
 void TestMainEvents::tooltips()
