@@ -323,12 +323,16 @@ void KvoPagePlayer::setOverlays(KvoPlayerOverlay* comment, KvoPlayerOverlay* sig
 
 uint KvoPagePlayer::currentVideoId() const
 {
-    return m_current >= 0 && m_current < m_videoIds.size() ? m_videoIds.at(m_current).toUInt() : 0;
+    if (m_current < 0 || m_current >= m_videoIds.size())
+        return m_current < 0 ? m_missingVideoId : 0;
+    return m_videoIds.at(m_current).toUInt();
 }
 
 uint KvoPagePlayer::currentPurchaseId() const
 {
-    return m_current >= 0 && m_current < m_purchaseIds.size() ? m_purchaseIds.at(m_current).toUInt() : 0;
+    if (m_current < 0 || m_current >= m_purchaseIds.size())
+        return m_current < 0 ? m_missingPurchaseId : 0;
+    return m_purchaseIds.at(m_current).toUInt();
 }
 
 void KvoPagePlayer::setSelectedVideo(uint softwareId, uint selectedVideoId)
@@ -337,23 +341,43 @@ void KvoPagePlayer::setSelectedVideo(uint softwareId, uint selectedVideoId)
     m_videoIds.clear();
     m_purchaseIds.clear();
     m_current = -1;
+    m_missingVideoId = 0;
+    m_missingPurchaseId = 0;
     fillVideosTabs();
-    if (m_videoIds.isEmpty() || m_purchaseIds.isEmpty() || m_videoIds.size() != m_purchaseIds.size()) {
+    if (m_videoIds.size() != m_purchaseIds.size()) {
         m_videoIds.clear();
         m_purchaseIds.clear();
+    }
+    for (int i = 0; i < m_videoIds.size(); ++i) {
+        if (m_videoIds.at(i).toUInt() == selectedVideoId) {
+            m_current = i;
+            return;
+        }
+    }
+    // The playlist holds the videos on disk. A video of this software
+    // chosen while its file is gone (deleted outside the client) is current
+    // on its own, so that its error shows instead of another video playing.
+    if (selectedVideoId != 0) {
+        const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
+        for (const KvoPurchase& purchase : purchases) {
+            const auto file = purchase.files.constFind(int(selectedVideoId));
+            if (purchase.softwareIDs.contains(softwareId) && file != purchase.files.cend() && !file->hidden
+                && !file->isOnDisk()) {
+                m_missingVideoId = selectedVideoId;
+                m_missingPurchaseId = purchase.id;
+                return;
+            }
+        }
+    }
+    if (m_videoIds.isEmpty()) {
         // Nothing of this software to play: the last video stops too.
         m_player->stop();
         m_playable = false;
         disableInterface(true);
         return;
     }
+    // An unknown or hidden video: the first one.
     m_current = 0;
-    for (int i = 0; i < m_videoIds.size(); ++i) {
-        if (m_videoIds.at(i).toUInt() == selectedVideoId) {
-            m_current = i;
-            break;
-        }
-    }
 }
 
 void KvoPagePlayer::fillVideosTabs()
@@ -364,7 +388,7 @@ void KvoPagePlayer::fillVideosTabs()
 
 void KvoPagePlayer::loadIfReady()
 {
-    if (!m_videoIds.isEmpty() && !m_purchaseIds.isEmpty())
+    if ((!m_videoIds.isEmpty() && !m_purchaseIds.isEmpty()) || m_missingVideoId != 0)
         loadActualVideo();
 }
 
@@ -454,7 +478,7 @@ void KvoPagePlayer::updateButtons()
         m_previousButton->setEnabled(false);
     if (m_nextButton)
         m_nextButton->setEnabled(false);
-    if (m_videoIds.size() < 2 || m_videoIds.size() != m_purchaseIds.size())
+    if (m_videoIds.isEmpty() || m_videoIds.size() != m_purchaseIds.size())
         return;
     if (m_previousButton && m_current > 0)
         m_previousButton->setEnabled(true);

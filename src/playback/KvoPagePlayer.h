@@ -146,6 +146,9 @@ private:
     int m_current = -1;
     QList<QVariant> m_videoIds;
     QList<QVariant> m_purchaseIds;
+    // The video chosen while its file is missing (m_current is -1 then).
+    uint m_missingVideoId = 0;
+    uint m_missingPurchaseId = 0;
     std::unique_ptr<Ui_KvoPagePlayer> m_ui;
     QPointer<QWidget> m_parentPage;
     QString m_title;

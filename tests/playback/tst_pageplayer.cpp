@@ -326,6 +326,24 @@ void TestPagePlayer::unplayableVideos()
     QCOMPARE(m_errors, 4); // 52's missing file, then 51
     QVERIFY(!m_page->isPlayable());
     m_fake.failOpen = false;
+
+    // The playlist lists the videos on disk: a video whose file was deleted
+    // since, chosen on its row, shows its own error and nothing plays.
+    makePage({{5, 51}, {5, 53}});
+    m_page->setSelectedVideo(3, 52);
+    m_fake.takeCalls();
+    m_page->loadIfReady();
+    QCOMPARE(m_errors, 5);
+    QCOMPARE(m_page->currentVideoId(), 52u);
+    QCOMPARE(m_page->title(), QStringLiteral("Vidéo 52"));
+    QVERIFY(!m_page->isPlayable());
+    const QStringList calls = m_fake.takeCalls();
+    QVERIFY2(!calls.contains(QStringLiteral("play")) && calls.filter(QStringLiteral("open")).isEmpty(),
+             qPrintable(calls.join(',')));
+    // The playlist goes on from there.
+    m_next.click();
+    QCOMPARE(m_page->currentVideoId(), 51u);
+    QVERIFY(m_page->isPlayable());
 }
 
 void TestPagePlayer::overlaysAndBlur()
