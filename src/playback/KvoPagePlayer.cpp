@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTime>
+#include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -45,6 +46,8 @@ void showErrorDialog(QWidget* page)
     dialog.showDialog(false, true);
 }
 
+int s_noPictureBound = 5000;
+
 KvoPagePlayer::ErrorDialog& errorDialog()
 {
     static KvoPagePlayer::ErrorDialog dialog = showErrorDialog;
@@ -63,6 +66,11 @@ void KvoPagePlayer::setPlaylistSource(const PlaylistSource& source)
 void KvoPagePlayer::setErrorDialog(const ErrorDialog& dialog)
 {
     errorDialog() = dialog ? dialog : ErrorDialog(showErrorDialog);
+}
+
+void KvoPagePlayer::setNoPictureBound(int milliseconds)
+{
+    s_noPictureBound = milliseconds;
 }
 
 KvoPagePlayer::KvoPagePlayer(QWidget* parent, Qt::WindowFlags flags)
@@ -90,6 +98,13 @@ KvoPagePlayer::KvoPagePlayer(QWidget* parent, Qt::WindowFlags flags)
     connect(m_player, &KvoVideoPlayer::ended, this, &KvoPagePlayer::onFinished);
     connect(m_player, &KvoVideoPlayer::playing, this, &KvoPagePlayer::onPlaying);
     connect(m_player, &KvoVideoPlayer::error, this, &KvoPagePlayer::onPlaybackError);
+    connect(m_player, &KvoVideoPlayer::firstFrame, this, &KvoPagePlayer::adoptOpenedFile);
+    m_noPicture = new QTimer(this);
+    m_noPicture->setSingleShot(true);
+    connect(m_noPicture, &QTimer::timeout, this, [this] {
+        if (m_playable && !pictureSeen() && m_player->mediaInfo().length <= 0)
+            onPlaybackError();
+    });
 
     // The rating and bookmark overlays: windows of their own beside the
     // page's window, kept at the page's bottom-right corner.
@@ -147,6 +162,8 @@ void KvoPagePlayer::onRequest(const KvoPageRequest& request)
     if (request.idSoftware == 0 && request.selectedIdVideo == 0)
         return;
     setSelectedVideo(request.idSoftware, request.selectedIdVideo);
+    m_openedPath = request.filePath;
+    m_openedVideoId = request.filePath.isEmpty() ? 0 : request.selectedIdVideo;
     setParentPage(request.parentArianne);
     loadIfReady();
 }
@@ -395,6 +412,7 @@ void KvoPagePlayer::loadIfReady()
 void KvoPagePlayer::loadActualVideo()
 {
     m_player->stop();
+    m_noPicture->stop();
     // The markers of the video before go now; this video's come with its
     // length.
     m_signets.clear();
@@ -415,10 +433,17 @@ void KvoPagePlayer::loadActualVideo()
     m_qozUrl = purchase.url;
     emit needToUpdateArianne();
     m_filePath = file.KvoPath;
+    if (m_openedVideoId != 0 && m_openedVideoId == currentVideoId()) {
+        m_filePath = m_openedPath;
+    } else {
+        m_openedVideoId = 0;
+        m_openedPath.clear();
+    }
 
     m_playable = !m_filePath.isEmpty() && QFileInfo(m_filePath).isFile();
     if (m_playable) {
         m_player->openFile(m_filePath);
+        m_framesAtLoad = m_player->framesShown();
         // A media the engine cannot even load is as unplayable as a
         // missing file.
         m_playable = m_player->isLoaded();
@@ -436,6 +461,30 @@ void KvoPagePlayer::loadActualVideo()
     onPlayClicked();
     m_player->showTitle(m_title);
     setFocus(Qt::OtherFocusReason);
+}
+
+bool KvoPagePlayer::pictureSeen() const
+{
+    // Painted, or handed over while the window could not paint (hidden).
+    return m_player->hasPicture() || m_player->framesShown() > m_framesAtLoad;
+}
+
+void KvoPagePlayer::adoptOpenedFile()
+{
+    if (m_openedVideoId == 0 || m_openedVideoId != currentVideoId() || !m_playable)
+        return;
+    const QString path = m_openedPath;
+    m_openedVideoId = 0;
+    m_openedPath.clear();
+    KvoPurchaseVideoManager* library = KvoPurchaseVideoManager::instance();
+    const KvoPurchase purchase = library->purchases().value(int(currentPurchaseId()));
+    const auto found = purchase.files.constFind(int(currentVideoId()));
+    // A download may have brought the library's own file since.
+    if (found == purchase.files.cend() || found->isOnDisk())
+        return;
+    KvoVideoFile file = found.value();
+    file.KvoPath = path;
+    library->setVideoPath(purchase, file);
 }
 
 void KvoPagePlayer::showPlaybackError()
@@ -519,6 +568,8 @@ void KvoPagePlayer::onPlayClicked()
 
 void KvoPagePlayer::onPlaying()
 {
+    if (!pictureSeen() && m_player->mediaInfo().length <= 0)
+        m_noPicture->start(s_noPictureBound);
     if (m_playButton)
         m_playButton->hide();
     if (m_pauseButton)
@@ -610,6 +661,10 @@ void KvoPagePlayer::onTick(qint64 time, qint64 length)
         m_signetOverlay->setCurrentTime(qint64(m_seeker->value()) * 1000);
     if (!m_playable)
         return;
+    // A media that showed no picture yet is not being watched.
+    if (!pictureSeen())
+        return;
+    adoptOpenedFile();
     // An estimated length may be shorter than the time played.
     const uint percent = uint(qMin<qint64>(100, (time * 100) / length));
     KvoPurchaseVideoManager* library = KvoPurchaseVideoManager::instance();
@@ -630,9 +685,10 @@ void KvoPagePlayer::onFinished()
         m_playButton->show();
     if (m_pauseButton)
         m_pauseButton->hide();
-    // An end without a length or a single picture is a file the engine
-    // could not read (damaged, not a video): an error, not a video seen.
-    if (m_player->mediaInfo().length <= 0 && !m_player->hasPicture()) {
+    // An end without a single picture is a file the engine could not read
+    // (damaged, not a video), even where it found a length: an error, not
+    // a video seen.
+    if (!pictureSeen()) {
         onPlaybackError();
         return;
     }

@@ -222,6 +222,7 @@ void TestPagePlayer::watchedPercentage()
     QSignalSpy updates(library(), &KvoPurchaseVideoManager::databaseUpdated);
     QSignalSpy reload(m_page.get(), &KvoPagePlayer::needToReloadSignets);
     QSignalSpy ticks(m_page->videoPlayer(), &KvoVideoPlayer::tick);
+    m_fake.showPicture();
     m_fake.inject({{E::Playing, 0}, {E::TimeChanged, 500}, {E::LengthChanged, 10000}, {E::TimeChanged, 2500},
                    {E::TimeChanged, 2600}, {E::TimeChanged, 2000}, {E::TimeChanged, 4000}});
     QTRY_COMPARE(ticks.count(), 6);
@@ -244,6 +245,7 @@ void TestPagePlayer::watchedPercentage()
     QCOMPARE(m_page->currentVideoId(), 52u);
 
     // A length shorter than the time played never stores more than 100.
+    m_fake.showPicture();
     m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 1000}, {E::TimeChanged, 1500}});
     QTRY_COMPARE(seen(5, 52), 100u);
 }
@@ -255,10 +257,12 @@ void TestPagePlayer::endOfVideo()
     m_page->setSelectedVideo(3, 51);
     m_page->loadIfReady();
     // A commented course goes on with the next video.
+    m_fake.showPicture();
     m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 3000}, {E::EndReached, 0}});
     QTRY_COMPARE(m_page->currentVideoId(), 52u);
     QCOMPARE(seen(5, 51), 100u);
     // The last one stays.
+    m_fake.showPicture();
     m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 3000}, {E::EndReached, 0}});
     QTRY_COMPARE(seen(5, 52), 100u);
     QCOMPARE(m_page->currentVideoId(), 52u);
@@ -284,6 +288,15 @@ void TestPagePlayer::endOfVideo()
     m_page->setOverlays(&comment, &signet);
     m_page->setSelectedVideo(3, 51);
     m_page->loadIfReady();
+    // A length read but not one picture (a clip cut short, noise under a
+    // valid box): the error too, neither watched nor rated.
+    m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 3000}, {E::TimeChanged, 2000}, {E::EndReached, 0}});
+    QTRY_COMPARE(m_errors, 2);
+    QCOMPARE(seen(5, 51), 0u);
+    QVERIFY(!comment.visible);
+    m_page->setSelectedVideo(3, 51);
+    m_page->loadIfReady();
+    m_fake.showPicture();
     m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 3000}, {E::EndReached, 0}});
     QTRY_VERIFY(comment.visible);
     QCOMPARE(m_page->currentVideoId(), 51u);

@@ -76,6 +76,7 @@ private slots:
     void cleanupTestCase();
 
     void videoFilesFromOutside();
+    void openedFileWithoutPicture();
     void keysAndViewModes();
     void newBookmarks();
     void tooltips();
@@ -177,15 +178,17 @@ QString TestMainEvents::makeQoz(const QString& name, quint32 purchase, quint32 f
 void TestMainEvents::videoFilesFromOutside()
 {
     KvoMainWindow* window = KvoMainWindow::instance();
-    // Video 51 has no file in the library: the one given becomes its file,
-    // whatever its name holds.
+    // Video 51 has no file in the library: the one given plays, and
+    // becomes its file, whatever its name holds, once it showed a picture.
     const QString odd = makeQoz(QStringLiteral("l'été \"%1\" vidéo.qoz"), 5, 51);
     QVERIFY(!odd.isEmpty());
     window->onNewMessageFromInstance(odd);
     QCOMPARE(window->currentKey(), QStringLiteral("player"));
     QCOMPARE(player()->currentVideoId(), 51u);
     QVERIFY(m_fake.takeCalls().contains(QStringLiteral("open ") + odd));
-    QCOMPARE(KvoPurchaseVideoManager::instance()->purchases().value(5).files.value(51).KvoPath, odd);
+    QVERIFY(KvoPurchaseVideoManager::instance()->purchases().value(5).files.value(51).KvoPath.isEmpty());
+    m_fake.showPicture();
+    QTRY_COMPARE(KvoPurchaseVideoManager::instance()->purchases().value(5).files.value(51).KvoPath, odd);
     QCOMPARE(window->breadcrumb().size(), 2);
     QCOMPARE(window->breadcrumb().last().title, QStringLiteral("Vidéo 51"));
 
@@ -226,6 +229,51 @@ void TestMainEvents::videoFilesFromOutside()
     for (const char* link : {"vorn:download", "vorn:unknown:1", "https://example.org/x", "vorn::download:"})
         window->onNewUrlFromInstance(QUrl(QString::fromLatin1(link)));
     QVERIFY(window->queuedLinks().isEmpty());
+}
+
+void TestMainEvents::openedFileWithoutPicture()
+{
+    int errors = 0;
+    KvoPagePlayer::setErrorDialog([&errors](QWidget*) { ++errors; });
+    KvoMainWindow* window = KvoMainWindow::instance();
+    // Noise, or a clip cut short, under a valid box: the engine may find a
+    // length, but no picture comes.
+    const QString noise = makeQoz(QStringLiteral("noise.qoz"), 5, 51);
+    window->onNewMessageFromInstance(noise);
+    QCOMPARE(player()->currentVideoId(), 51u);
+    QSignalSpy ended(player()->videoPlayer(), &KvoVideoPlayer::ended);
+    m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 4000}, {E::TimeChanged, 2000}, {E::EndReached, 0}});
+    QVERIFY(ended.wait());
+    QCOMPARE(errors, 1);
+    const KvoVideoFile file = KvoPurchaseVideoManager::instance()->purchases().value(5).files.value(51);
+    QVERIFY(file.KvoPath.isEmpty());
+    QCOMPARE(file.alreadySeen, 0u);
+    QVERIFY(!player()->isPlayable());
+
+    // A large file of no video: neither a picture nor a length comes, and
+    // the engine is stopped instead of reading it to its end.
+    KvoPagePlayer::setNoPictureBound(100);
+    window->onNewMessageFromInstance(makeQoz(QStringLiteral("large.qoz"), 5, 51));
+    QVERIFY(player()->isPlayable());
+    m_fake.takeCalls();
+    m_fake.inject({{E::Playing, 0}});
+    QTRY_COMPARE(errors, 2);
+    QStringList calls;
+    QTRY_VERIFY((calls += m_fake.takeCalls()).contains(QStringLiteral("stop")));
+    QVERIFY(KvoPurchaseVideoManager::instance()->purchases().value(5).files.value(51).KvoPath.isEmpty());
+    KvoPagePlayer::setNoPictureBound(5000);
+
+    // The library's file of a video, deleted outside the client: its row's
+    // choice shows its error, and no other video plays.
+    const QString kept = KvoPurchaseVideoManager::instance()->purchases().value(5).files.value(52).KvoPath;
+    QVERIFY(QFile::remove(kept));
+    window->changePage(QStringLiteral("detail_software_3"), true);
+    m_fake.takeCalls();
+    window->changePage(KvoPageRequest::player(3, nullptr, 52));
+    QCOMPARE(errors, 3);
+    QCOMPARE(player()->currentVideoId(), 52u);
+    QVERIFY(m_fake.takeCalls().filter(QStringLiteral("open")).isEmpty());
+    KvoPagePlayer::setErrorDialog([](QWidget*) {});
 }
 
 void TestMainEvents::keysAndViewModes()
