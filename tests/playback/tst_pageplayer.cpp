@@ -90,6 +90,8 @@ void TestPagePlayer::initTestCase()
     KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
     KvoVideoBackend::setInstance(&m_fake);
     KvoPagePlayer::setErrorDialog([this](QWidget*) { ++m_errors; });
+    // The fake engine brings pictures and lengths only when told to.
+    KvoPagePlayer::setNoPictureBound(600000);
 }
 
 void TestPagePlayer::init()

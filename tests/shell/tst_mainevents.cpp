@@ -104,6 +104,8 @@ void TestMainEvents::initTestCase()
     KvoConnectionStateManager::setTimingForTesting(600000, 200);
     KvoVideoBackend::setInstance(&m_fake);
     KvoPagePlayer::setErrorDialog([](QWidget*) {});
+    // The fake engine brings pictures and lengths only when told to.
+    KvoPagePlayer::setNoPictureBound(600000);
     KvoMainWindow::setImportErrorDialog([this] { ++m_importErrors; });
     KvoPageRegistry::clear();
     KvoPageRegistry::Page playerPage;
@@ -261,7 +263,7 @@ void TestMainEvents::openedFileWithoutPicture()
     QStringList calls;
     QTRY_VERIFY((calls += m_fake.takeCalls()).contains(QStringLiteral("stop")));
     QVERIFY(KvoPurchaseVideoManager::instance()->purchases().value(5).files.value(51).KvoPath.isEmpty());
-    KvoPagePlayer::setNoPictureBound(5000);
+    KvoPagePlayer::setNoPictureBound(600000);
 
     // The library's file of a video, deleted outside the client: its row's
     // choice shows its error, and no other video plays.
