@@ -21,10 +21,13 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTest>
 #include <QThreadPool>
 #include <QTimer>
@@ -82,6 +85,7 @@ private slots:
     void tooltips();
     void sessionExpiryDuringADialog();
     void aModalDialogStaysOnTop();
+    void realFilesFromOutside();
 
 private:
     QString makeQoz(const QString& name, quint32 purchase, quint32 file);
@@ -467,6 +471,64 @@ void TestMainEvents::aModalDialogStaysOnTop()
     QVERIFY(!raises.order.isEmpty());
     QCOMPARE(raises.order.last(), &offer);
     offer.close();
+}
+
+void TestMainEvents::realFilesFromOutside()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+        QSKIP("ffmpeg is missing");
+    const QString made = m_dir->filePath(QStringLiteral("made.mp4"));
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
+                  QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                  QStringLiteral("testsrc=size=160x120:rate=25:duration=2"), QStringLiteral("-c:v"),
+                  QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
+                  QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), QStringLiteral("-f"), QStringLiteral("mp4"), made});
+    QVERIFY(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+    QFile source(made);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    const QByteArray clip = source.readAll();
+    // Stored videos of video 51: a clip cut in half, noise, and the clip.
+    const auto store = [this](const QString& name, const QByteArray& bytes) {
+        QFile out(m_dir->filePath(name));
+        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+            return QString();
+        out.close();
+        return KvoQozFile::appendTrailer(out.fileName(), 5, 51) ? out.fileName() : QString();
+    };
+    QByteArray noise(200000, '\0');
+    QRandomGenerator random(20);
+    for (char& byte : noise)
+        byte = char(random.bounded(256));
+
+    int errors = 0;
+    KvoPagePlayer::setErrorDialog([&errors](QWidget*) { ++errors; });
+    KvoPagePlayer::setNoPictureBound(5000);
+    qputenv("VISTRELLE_VLC_ARGS", "--aout=dummy --quiet --file-caching=50");
+    KvoVideoBackend::setInstance(nullptr);
+    KvoMainWindow* window = KvoMainWindow::instance();
+    const auto path = [] { return KvoPurchaseVideoManager::instance()->purchases().value(5).files.value(51).KvoPath; };
+    int expected = 0;
+    for (const QString& bad : {store(QStringLiteral("cut.qoz"), clip.left(clip.size() / 2)),
+                               store(QStringLiteral("noise.qoz"), noise)}) {
+        QVERIFY(!bad.isEmpty());
+        window->onNewMessageFromInstance(bad);
+        QCOMPARE(player()->currentVideoId(), 51u);
+        ++expected;
+        QTRY_COMPARE_WITH_TIMEOUT(errors, expected, 20000);
+        QVERIFY2(path().isEmpty(), qPrintable(bad));
+        QCOMPARE(KvoPurchaseVideoManager::instance()->purchases().value(5).files.value(51).alreadySeen, 0u);
+    }
+    const QString good = store(QStringLiteral("good.qoz"), clip);
+    window->onNewMessageFromInstance(good);
+    QTRY_COMPARE_WITH_TIMEOUT(path(), good, 20000);
+    QCOMPARE(errors, 2);
+
+    KvoMainWindow::destroyInstance();
+    KvoVideoBackend::setInstance(&m_fake);
+    KvoPagePlayer::setNoPictureBound(600000);
+    KvoPagePlayer::setErrorDialog([](QWidget*) {});
 }
 
 QTEST_MAIN(TestMainEvents)
