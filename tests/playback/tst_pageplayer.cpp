@@ -355,10 +355,6 @@ void TestPagePlayer::unplayableVideos()
     const QStringList calls = m_fake.takeCalls();
     QVERIFY2(!calls.contains(QStringLiteral("play")) && calls.filter(QStringLiteral("open")).isEmpty(),
              qPrintable(calls.join(',')));
-    // The playlist goes on from there.
-    m_next.click();
-    QCOMPARE(m_page->currentVideoId(), 51u);
-    QVERIFY(m_page->isPlayable());
 }
 
 void TestPagePlayer::overlaysAndBlur()
@@ -426,19 +422,17 @@ void TestPagePlayer::volume()
     // one answers -1): the user's own state stands, through a play too.
     m_fake.muteAnswer = -1;
     m_fake.volumeAnswer = -1;
-    for (int round = 0; round < 2; ++round) {
-        m_mute.click();
-        QCOMPARE(m_volume->value(), 0);
-        m_page->onPlayClicked(); // played again while muted
-        m_fake.takeCalls();
-        m_mute.click();
-        QVERIFY(m_volume->isEnabled());
-        QCOMPARE(m_volume->value(), 64);
-        QVERIFY(m_mute.styleSheet().contains(QStringLiteral("volume_mute_out.png")));
-        const QStringList calls = m_fake.takeCalls();
-        QVERIFY2(calls.contains(QStringLiteral("mute 0")) && calls.contains(QStringLiteral("volume 64")),
-                 qPrintable(calls.join(',')));
-    }
+    m_mute.click();
+    QCOMPARE(m_volume->value(), 0);
+    m_page->onPlayClicked(); // played again while muted
+    m_fake.takeCalls();
+    m_mute.click();
+    QVERIFY(m_volume->isEnabled());
+    QCOMPARE(m_volume->value(), 64);
+    QVERIFY(m_mute.styleSheet().contains(QStringLiteral("volume_mute_out.png")));
+    const QStringList calls = m_fake.takeCalls();
+    QVERIFY2(calls.contains(QStringLiteral("mute 0")) && calls.contains(QStringLiteral("volume 64")),
+             qPrintable(calls.join(',')));
     // Quitting while muted keeps the volume chosen, not the muted 0.
     m_mute.click();
     m_page->saveVolume();
