@@ -2,6 +2,7 @@
 
 #include "KvoValueReader.h"
 
+#include <QFileInfo>
 #include <QSqlRecord>
 
 using R = KvoValueReader;
@@ -51,6 +52,11 @@ KvoVideoFile KvoVideoFile::createFromSql(const QSqlRecord& record)
     KvoVideoFile file;
     file.fromSql(record);
     return file;
+}
+
+bool KvoVideoFile::isOnDisk() const
+{
+    return !KvoPath.isEmpty() && QFileInfo(KvoPath).isFile();
 }
 
 bool KvoVideoFile::operator<(const KvoVideoFile& other) const

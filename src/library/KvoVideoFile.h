@@ -36,6 +36,10 @@ public:
     static KvoVideoFile createFromJson(const QVariantMap& map);
     static KvoVideoFile createFromSql(const QSqlRecord& record);
 
+    // True when the stored file is there: a path is recorded and names a
+    // file (one deleted outside the client is missing again).
+    bool isOnDisk() const;
+
     // Position in the course; files at the same position by id, so sorting
     // is deterministic.
     bool operator<(const KvoVideoFile& other) const;

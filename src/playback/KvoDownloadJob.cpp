@@ -285,7 +285,7 @@ bool KvoDownloadJob::chooseVideo()
     const KvoVideoFile* chosen = nullptr;
     int index = 0, chosenIndex = -1;
     for (auto it = purchaseRecord.files.cbegin(); it != purchaseRecord.files.cend(); ++it, ++index) {
-        if (!it->KvoPath.isEmpty() || m_skipped.contains(it.key()))
+        if (it->isOnDisk() || m_skipped.contains(it.key()))
             continue;
         if (!chosen || it->order < chosen->order) {
             chosen = &it.value();
@@ -632,7 +632,7 @@ void KvoDownloadJob::onErrorDownload(QNetworkReply::NetworkError error, const QS
 bool KvoDownloadJob::anyVideoOnDisk() const
 {
     for (const KvoVideoFile& video : purchaseRecord.files)
-        if (!video.KvoPath.isEmpty())
+        if (video.isOnDisk())
             return true;
     return false;
 }
@@ -826,7 +826,7 @@ void KvoDownloadJob::toggleExpanded()
     expanded = !expanded;
     if (expanded && childEntries.isEmpty()) {
         for (const KvoVideoFile& video : std::as_const(purchaseRecord.files)) {
-            if (!video.KvoPath.isEmpty())
+            if (video.isOnDisk())
                 continue;
             auto* child = new KvoDownloadJob(KvoPurchase::withSingleVideo(purchaseRecord, video), this);
             child->setFlag(online);

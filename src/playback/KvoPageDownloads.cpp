@@ -146,7 +146,7 @@ QWidget* KvoPageDownloads::parentPage() const
 bool KvoPageDownloads::missesVideo(const KvoPurchase& purchase)
 {
     for (const KvoVideoFile& video : purchase.files)
-        if (video.KvoPath.isEmpty())
+        if (!video.isOnDisk())
             return true;
     return false;
 }

@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTime>
+#include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -45,6 +46,8 @@ void showErrorDialog(QWidget* page)
     dialog.showDialog(false, true);
 }
 
+int s_noPictureBound = 5000;
+
 KvoPagePlayer::ErrorDialog& errorDialog()
 {
     static KvoPagePlayer::ErrorDialog dialog = showErrorDialog;
@@ -63,6 +66,11 @@ void KvoPagePlayer::setPlaylistSource(const PlaylistSource& source)
 void KvoPagePlayer::setErrorDialog(const ErrorDialog& dialog)
 {
     errorDialog() = dialog ? dialog : ErrorDialog(showErrorDialog);
+}
+
+void KvoPagePlayer::setNoPictureBound(int milliseconds)
+{
+    s_noPictureBound = milliseconds;
 }
 
 KvoPagePlayer::KvoPagePlayer(QWidget* parent, Qt::WindowFlags flags)
@@ -90,6 +98,13 @@ KvoPagePlayer::KvoPagePlayer(QWidget* parent, Qt::WindowFlags flags)
     connect(m_player, &KvoVideoPlayer::ended, this, &KvoPagePlayer::onFinished);
     connect(m_player, &KvoVideoPlayer::playing, this, &KvoPagePlayer::onPlaying);
     connect(m_player, &KvoVideoPlayer::error, this, &KvoPagePlayer::onPlaybackError);
+    connect(m_player, &KvoVideoPlayer::firstFrame, this, &KvoPagePlayer::adoptOpenedFile);
+    m_noPicture = new QTimer(this);
+    m_noPicture->setSingleShot(true);
+    connect(m_noPicture, &QTimer::timeout, this, [this] {
+        if (m_playable && !pictureSeen() && m_player->mediaInfo().length <= 0)
+            onPlaybackError();
+    });
 
     // The rating and bookmark overlays: windows of their own beside the
     // page's window, kept at the page's bottom-right corner.
@@ -147,6 +162,8 @@ void KvoPagePlayer::onRequest(const KvoPageRequest& request)
     if (request.idSoftware == 0 && request.selectedIdVideo == 0)
         return;
     setSelectedVideo(request.idSoftware, request.selectedIdVideo);
+    m_openedPath = request.filePath;
+    m_openedVideoId = request.filePath.isEmpty() ? 0 : request.selectedIdVideo;
     setParentPage(request.parentArianne);
     loadIfReady();
 }
@@ -323,12 +340,16 @@ void KvoPagePlayer::setOverlays(KvoPlayerOverlay* comment, KvoPlayerOverlay* sig
 
 uint KvoPagePlayer::currentVideoId() const
 {
-    return m_current >= 0 && m_current < m_videoIds.size() ? m_videoIds.at(m_current).toUInt() : 0;
+    if (m_current < 0 || m_current >= m_videoIds.size())
+        return m_current < 0 ? m_missingVideoId : 0;
+    return m_videoIds.at(m_current).toUInt();
 }
 
 uint KvoPagePlayer::currentPurchaseId() const
 {
-    return m_current >= 0 && m_current < m_purchaseIds.size() ? m_purchaseIds.at(m_current).toUInt() : 0;
+    if (m_current < 0 || m_current >= m_purchaseIds.size())
+        return m_current < 0 ? m_missingPurchaseId : 0;
+    return m_purchaseIds.at(m_current).toUInt();
 }
 
 void KvoPagePlayer::setSelectedVideo(uint softwareId, uint selectedVideoId)
@@ -337,23 +358,43 @@ void KvoPagePlayer::setSelectedVideo(uint softwareId, uint selectedVideoId)
     m_videoIds.clear();
     m_purchaseIds.clear();
     m_current = -1;
+    m_missingVideoId = 0;
+    m_missingPurchaseId = 0;
     fillVideosTabs();
-    if (m_videoIds.isEmpty() || m_purchaseIds.isEmpty() || m_videoIds.size() != m_purchaseIds.size()) {
+    if (m_videoIds.size() != m_purchaseIds.size()) {
         m_videoIds.clear();
         m_purchaseIds.clear();
+    }
+    for (int i = 0; i < m_videoIds.size(); ++i) {
+        if (m_videoIds.at(i).toUInt() == selectedVideoId) {
+            m_current = i;
+            return;
+        }
+    }
+    // The playlist holds the videos on disk. A video of this software
+    // chosen while its file is gone (deleted outside the client) is current
+    // on its own, so that its error shows instead of another video playing.
+    if (selectedVideoId != 0) {
+        const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
+        for (const KvoPurchase& purchase : purchases) {
+            const auto file = purchase.files.constFind(int(selectedVideoId));
+            if (purchase.softwareIDs.contains(softwareId) && file != purchase.files.cend() && !file->hidden
+                && !file->isOnDisk()) {
+                m_missingVideoId = selectedVideoId;
+                m_missingPurchaseId = purchase.id;
+                return;
+            }
+        }
+    }
+    if (m_videoIds.isEmpty()) {
         // Nothing of this software to play: the last video stops too.
         m_player->stop();
         m_playable = false;
         disableInterface(true);
         return;
     }
+    // An unknown or hidden video: the first one.
     m_current = 0;
-    for (int i = 0; i < m_videoIds.size(); ++i) {
-        if (m_videoIds.at(i).toUInt() == selectedVideoId) {
-            m_current = i;
-            break;
-        }
-    }
 }
 
 void KvoPagePlayer::fillVideosTabs()
@@ -364,13 +405,17 @@ void KvoPagePlayer::fillVideosTabs()
 
 void KvoPagePlayer::loadIfReady()
 {
-    if (!m_videoIds.isEmpty() && !m_purchaseIds.isEmpty())
+    if ((!m_videoIds.isEmpty() && !m_purchaseIds.isEmpty()) || m_missingVideoId != 0)
         loadActualVideo();
 }
 
 void KvoPagePlayer::loadActualVideo()
 {
     m_player->stop();
+    m_noPicture->stop();
+    // The markers of the video before go now; this video's come with its
+    // length.
+    m_signets.clear();
     m_reloadSignetsOnTick = true;
     m_errorShown = false;
     if (m_commentOverlay)
@@ -388,10 +433,17 @@ void KvoPagePlayer::loadActualVideo()
     m_qozUrl = purchase.url;
     emit needToUpdateArianne();
     m_filePath = file.KvoPath;
+    if (m_openedVideoId != 0 && m_openedVideoId == currentVideoId()) {
+        m_filePath = m_openedPath;
+    } else {
+        m_openedVideoId = 0;
+        m_openedPath.clear();
+    }
 
     m_playable = !m_filePath.isEmpty() && QFileInfo(m_filePath).isFile();
     if (m_playable) {
         m_player->openFile(m_filePath);
+        m_framesAtLoad = m_player->framesShown();
         // A media the engine cannot even load is as unplayable as a
         // missing file.
         m_playable = m_player->isLoaded();
@@ -409,6 +461,30 @@ void KvoPagePlayer::loadActualVideo()
     onPlayClicked();
     m_player->showTitle(m_title);
     setFocus(Qt::OtherFocusReason);
+}
+
+bool KvoPagePlayer::pictureSeen() const
+{
+    // Painted, or handed over while the window could not paint (hidden).
+    return m_player->hasPicture() || m_player->framesShown() > m_framesAtLoad;
+}
+
+void KvoPagePlayer::adoptOpenedFile()
+{
+    if (m_openedVideoId == 0 || m_openedVideoId != currentVideoId() || !m_playable)
+        return;
+    const QString path = m_openedPath;
+    m_openedVideoId = 0;
+    m_openedPath.clear();
+    KvoPurchaseVideoManager* library = KvoPurchaseVideoManager::instance();
+    const KvoPurchase purchase = library->purchases().value(int(currentPurchaseId()));
+    const auto found = purchase.files.constFind(int(currentVideoId()));
+    // A download may have brought the library's own file since.
+    if (found == purchase.files.cend() || found->isOnDisk())
+        return;
+    KvoVideoFile file = found.value();
+    file.KvoPath = path;
+    library->setVideoPath(purchase, file);
 }
 
 void KvoPagePlayer::showPlaybackError()
@@ -451,7 +527,7 @@ void KvoPagePlayer::updateButtons()
         m_previousButton->setEnabled(false);
     if (m_nextButton)
         m_nextButton->setEnabled(false);
-    if (m_videoIds.size() < 2 || m_videoIds.size() != m_purchaseIds.size())
+    if (m_videoIds.isEmpty() || m_videoIds.size() != m_purchaseIds.size())
         return;
     if (m_previousButton && m_current > 0)
         m_previousButton->setEnabled(true);
@@ -492,6 +568,8 @@ void KvoPagePlayer::onPlayClicked()
 
 void KvoPagePlayer::onPlaying()
 {
+    if (!pictureSeen() && m_player->mediaInfo().length <= 0)
+        m_noPicture->start(s_noPictureBound);
     if (m_playButton)
         m_playButton->hide();
     if (m_pauseButton)
@@ -557,6 +635,8 @@ void KvoPagePlayer::disableInterface(bool disable)
                             static_cast<QWidget*>(m_volumeSlider.data()), static_cast<QWidget*>(m_muteButton.data())})
         if (widget)
             widget->setEnabled(!disable);
+    if (m_volumeSlider && m_muted)
+        m_volumeSlider->setEnabled(false);
     if (m_pauseButton)
         m_pauseButton->setVisible(!disable);
     if (m_playButton)
@@ -581,6 +661,10 @@ void KvoPagePlayer::onTick(qint64 time, qint64 length)
         m_signetOverlay->setCurrentTime(qint64(m_seeker->value()) * 1000);
     if (!m_playable)
         return;
+    // A media that showed no picture yet is not being watched.
+    if (!pictureSeen())
+        return;
+    adoptOpenedFile();
     // An estimated length may be shorter than the time played.
     const uint percent = uint(qMin<qint64>(100, (time * 100) / length));
     KvoPurchaseVideoManager* library = KvoPurchaseVideoManager::instance();
@@ -601,9 +685,10 @@ void KvoPagePlayer::onFinished()
         m_playButton->show();
     if (m_pauseButton)
         m_pauseButton->hide();
-    // An end without a length or a single picture is a file the engine
-    // could not read (damaged, not a video): an error, not a video seen.
-    if (m_player->mediaInfo().length <= 0 && !m_player->hasPicture()) {
+    // An end without a single picture is a file the engine could not read
+    // (damaged, not a video), even where it found a length: an error, not
+    // a video seen.
+    if (!pictureSeen()) {
         onPlaybackError();
         return;
     }
@@ -623,21 +708,32 @@ void KvoPagePlayer::onFinished()
 
 void KvoPagePlayer::onMuteClicked()
 {
+    m_muted = !m_muted;
+    if (m_muted) {
+        if (m_volumeSlider)
+            m_chosenVolume = m_volumeSlider->value();
+        if (!m_player->isMuted())
+            m_player->mute();
+        if (m_volumeSlider)
+            m_volumeSlider->setValueSilently(0);
+    } else {
+        if (m_volumeSlider)
+            m_volumeSlider->setValueSilently(m_chosenVolume);
+        // Unmutes the output and gives it the volume back.
+        m_player->changeVolume(m_chosenVolume);
+    }
+    showMuted();
+}
+
+void KvoPagePlayer::showMuted()
+{
     const QString images = QStringLiteral(
         "QPushButton{border:0;image:url(:/KvoMainWindow/Resources/%1_out.png);}"
         "QPushButton:hover{image:url(:/KvoMainWindow/Resources/%1_in.png);}");
-    if (m_player->isMuted()) {
-        if (m_muteButton)
-            m_muteButton->setStyleSheet(images.arg(QStringLiteral("volume_mute")));
-        if (m_volumeSlider)
-            m_volumeSlider->setEnabled(true);
-    } else {
-        if (m_volumeSlider)
-            m_volumeSlider->setEnabled(false);
-        if (m_muteButton)
-            m_muteButton->setStyleSheet(images.arg(QStringLiteral("volume_stop")));
-    }
-    m_player->mute();
+    if (m_muteButton)
+        m_muteButton->setStyleSheet(images.arg(m_muted ? QStringLiteral("volume_stop") : QStringLiteral("volume_mute")));
+    if (m_volumeSlider)
+        m_volumeSlider->setEnabled(!m_muted && m_playable);
 }
 
 void KvoPagePlayer::onQozUrlClicked()
@@ -688,7 +784,8 @@ void KvoPagePlayer::saveVolume()
     const int id = query.value(0).toInt();
     QSqlQuery update;
     update.prepare(QStringLiteral("UPDATE configurations SET volume = :volume WHERE rowid = :id"));
-    update.bindValue(QStringLiteral(":volume"), m_volumeSlider->value());
+    // Muted, the slider shows 0: the volume kept is the one chosen.
+    update.bindValue(QStringLiteral(":volume"), m_muted ? m_chosenVolume : m_volumeSlider->value());
     update.bindValue(QStringLiteral(":id"), id);
     update.exec();
 }

@@ -21,6 +21,7 @@ class KvoVideoSeeker;
 class KvoVideoVolumeSlider;
 class QLabel;
 class QPushButton;
+class QTimer;
 class QResizeEvent;
 class Ui_KvoPagePlayer;
 
@@ -41,6 +42,9 @@ public:
     // Shows the playback-error dialog; tests replace it.
     using ErrorDialog = std::function<void(QWidget* page)>;
     static void setErrorDialog(const ErrorDialog& dialog);
+    // How long a media may play with neither a picture nor a length before
+    // it counts as no video (tests shorten it).
+    static void setNoPictureBound(int milliseconds);
 
     KvoPagePlayer(QWidget* parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
     ~KvoPagePlayer() override;
@@ -138,6 +142,12 @@ protected:
 private:
     void showPlaybackError();
     void setBlurred(bool blurred);
+    void showMuted();
+    // True once the loaded media handed over or painted a picture.
+    bool pictureSeen() const;
+    // Makes the file opened from outside the video's file, once it showed
+    // a picture.
+    void adoptOpenedFile();
     void connectButton(QPushButton* button, void (KvoPagePlayer::*slot)());
 
     KvoVideoPlayer* m_player = nullptr;
@@ -145,6 +155,9 @@ private:
     int m_current = -1;
     QList<QVariant> m_videoIds;
     QList<QVariant> m_purchaseIds;
+    // The video chosen while its file is missing (m_current is -1 then).
+    uint m_missingVideoId = 0;
+    uint m_missingPurchaseId = 0;
     std::unique_ptr<Ui_KvoPagePlayer> m_ui;
     QPointer<QWidget> m_parentPage;
     QString m_title;
@@ -167,4 +180,16 @@ private:
     bool m_errorShown = false;
     KvoSignetManager m_signets;
     QPointer<QWidget> m_markerParent;
+    // The user's own sound settings: the output may not report them (a
+    // dummy output answers -1), so they are never read back from it.
+    bool m_muted = false;
+    int m_chosenVolume = 100;
+    // A file opened from outside for the video m_openedVideoId, played in
+    // place of the library's missing one.
+    QString m_openedPath;
+    uint m_openedVideoId = 0;
+    quint64 m_framesAtLoad = 0;
+    // Ends a media that plays without a picture or a length: the engine
+    // would otherwise read a large file that is no video to its end.
+    QTimer* m_noPicture = nullptr;
 };

@@ -28,6 +28,8 @@ public:
     // Takes a marker made, valued, named, placed and shown by the caller
     // and stores its bookmark.
     void add(KvoSignetWidget* marker);
+    // Deletes every marker (another video is loading).
+    void clear() { deleteMarkers(); }
     // Deletes the marker's bookmark and hides the marker (it stays in the
     // map until the next load).
     void remove(KvoSignetWidget* marker);

@@ -66,18 +66,21 @@ QString KvoInfobulle::title() const
     return m_title;
 }
 
+// The boxes are as wide as the strings advance (the bubble's width is
+// measured so): an ink-tight box is narrower, and the text drawn centred in
+// it lost its first figure to the clip.
 QRect KvoInfobulle::titleRect() const
 {
-    const int tw = m_title.isEmpty() ? 0 : QFontMetrics(titleFont()).boundingRect(m_title).width();
-    const int xw = QFontMetrics(textFont()).boundingRect(m_text).width();
-    return QRect((width() - 2 - xw - tw) / 2, 0, tw, height() - 7);
+    const int tw = m_title.isEmpty() ? 0 : QFontMetrics(titleFont()).horizontalAdvance(m_title);
+    const int xw = QFontMetrics(textFont()).horizontalAdvance(m_text);
+    return QRect((width() - xw - tw) / 2, 0, tw, height() - 7);
 }
 
 QRect KvoInfobulle::textRect() const
 {
     const QRect title = titleRect();
-    const int xw = QFontMetrics(textFont()).boundingRect(m_text).width();
-    return QRect(title.x() + title.width(), 0, xw + 2, height() - 7);
+    const int xw = QFontMetrics(textFont()).horizontalAdvance(m_text);
+    return QRect(title.x() + title.width(), 0, xw, height() - 7);
 }
 
 QPoint KvoInfobulle::arrowPosition() const
@@ -115,9 +118,9 @@ void KvoInfobulle::paintEvent(QPaintEvent*)
 
     painter.setPen(Qt::white);
     painter.setFont(textFont());
-    painter.drawText(textRect(), Qt::AlignVCenter | Qt::AlignLeft, m_text);
+    painter.drawText(textRect(), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextDontClip, m_text);
     painter.setFont(titleFont());
-    painter.drawText(titleRect(), Qt::AlignCenter, m_title);
+    painter.drawText(titleRect(), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextDontClip, m_title);
 }
 
 void KvoInfobulle::resizeEvent(QResizeEvent* event)

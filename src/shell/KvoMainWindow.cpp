@@ -754,17 +754,18 @@ void KvoMainWindow::handleParameter(const QString& path)
         showErrorImport();
         return;
     }
-    KvoVideoFile file = purchase->files.value(int(qoz.fileId()));
-    if (file.KvoPath.isEmpty() || !QFileInfo(file.KvoPath).isFile()) {
-        file.KvoPath = QFileInfo(path).absoluteFilePath();
-        library->setVideoPath(purchase.value(), file);
-    }
+    const KvoVideoFile file = purchase->files.value(int(qoz.fileId()));
+    // A box says nothing of what comes before it: the file is played, and
+    // becomes the video's file only once the player saw a picture in it.
+    const QString candidate = file.isOnDisk() ? QString() : QFileInfo(path).absoluteFilePath();
     const uint softwareId = purchase->softwareIDs.first();
     const QString softwareKey = QStringLiteral("detail_software_%1").arg(softwareId);
     if (file.hidden) {
         library->setVideoHidden(purchase->id, file.fileId, false);
-        changePage(softwareKey, true);
-        return;
+        if (candidate.isEmpty()) {
+            changePage(softwareKey, true);
+            return;
+        }
     }
     changePage(softwareKey, false);
     QWidget* softwarePage = m_pages.value(softwareKey).first;
@@ -772,7 +773,9 @@ void KvoMainWindow::handleParameter(const QString& path)
         showErrorImport();
         return;
     }
-    changePage(KvoPageRequest::player(softwareId, softwarePage, file.fileId));
+    KvoPageRequest request = KvoPageRequest::player(softwareId, softwarePage, file.fileId);
+    request.filePath = candidate;
+    changePage(request);
 }
 
 void KvoMainWindow::showErrorImport()

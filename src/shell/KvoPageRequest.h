@@ -19,6 +19,9 @@ struct KvoPageRequest
     uint idSoftware = 0;
     QPointer<QWidget> parentArianne;
     uint selectedIdVideo = 0;
+    // A file opened from outside to play as that video; the player records
+    // it as the video's file only once it has shown a picture.
+    QString filePath;
 
     KvoPageRequest() = default;
     KvoPageRequest(const QString& pageKey, bool history)

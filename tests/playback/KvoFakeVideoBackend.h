@@ -93,6 +93,28 @@ public:
         thread.join();
     }
 
+    // Hands one small picture to the current session's surface from
+    // another thread, as a decoder does, and waits for it.
+    void showPicture()
+    {
+        KvoVideoFrameSink* frames = nullptr;
+        {
+            QMutexLocker locker(&mutex);
+            frames = current ? current->frames : nullptr;
+        }
+        if (!frames)
+            return;
+        std::thread thread([frames] {
+            int width = 16, height = 16, pitch = 0, lines = 0;
+            if (!frames->frameFormat(&width, &height, &pitch, &lines))
+                return;
+            frames->lockFrame(); // left as it is: any picture will do
+            frames->unlockFrame();
+            frames->displayFrame();
+        });
+        thread.join();
+    }
+
     void record(const QString& call)
     {
         QMutexLocker locker(&mutex);

@@ -197,6 +197,9 @@ void TestDownloads::setLibraryPath(uint purchaseId, const QString& pathOrEmpty)
         if (video.KvoPath == pathOrEmpty)
             continue;
         video.KvoPath = pathOrEmpty.isEmpty() ? QString() : pathOrEmpty + QString::number(video.fileId);
+        // A recorded path counts only with its file there.
+        if (!video.KvoPath.isEmpty())
+            QFile(video.KvoPath).open(QIODevice::WriteOnly);
         manager()->setVideoPath(p, video);
     }
 }
@@ -719,6 +722,20 @@ void TestDownloads::finishedCourseGainsAVideo()
     QVERIFY(QFileInfo(manager()->purchases().value(103).files.value(int(added.fileId)).KvoPath).isFile());
     m_page->onShow();
     QCOMPARE(m_page->missingCount(), 7);
+
+    // A file deleted outside the client is missing again: offered for
+    // download, no longer for playing, and downloaded again.
+    const KvoVideoFile deleted = manager()->purchases().value(103).files.first();
+    QVERIFY(QFile::remove(deleted.KvoPath));
+    m_page->refreshList();
+    m_page->onShow();
+    QCOMPARE(m_page->missingCount(), 8);
+    QVERIFY(!course->isFinished());
+    QVERIFY(course->buttonIcon() != KvoDownloadJob::ButtonIcon::Play);
+    QCOMPARE(row(course)->findChild<QPushButton*>(QStringLiteral("button"))->text(), QStringLiteral("Télécharger"));
+    course->enqueue();
+    QTRY_VERIFY_WITH_TIMEOUT(course->isFinished(), 10000);
+    QVERIFY(QFileInfo(manager()->purchases().value(103).files.value(int(deleted.fileId)).KvoPath).isFile());
 }
 
 void TestDownloads::tooSlowDownloadFails()

@@ -90,6 +90,8 @@ void TestPagePlayer::initTestCase()
     KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
     KvoVideoBackend::setInstance(&m_fake);
     KvoPagePlayer::setErrorDialog([this](QWidget*) { ++m_errors; });
+    // The fake engine brings pictures and lengths only when told to.
+    KvoPagePlayer::setNoPictureBound(600000);
 }
 
 void TestPagePlayer::init()
@@ -222,6 +224,7 @@ void TestPagePlayer::watchedPercentage()
     QSignalSpy updates(library(), &KvoPurchaseVideoManager::databaseUpdated);
     QSignalSpy reload(m_page.get(), &KvoPagePlayer::needToReloadSignets);
     QSignalSpy ticks(m_page->videoPlayer(), &KvoVideoPlayer::tick);
+    m_fake.showPicture();
     m_fake.inject({{E::Playing, 0}, {E::TimeChanged, 500}, {E::LengthChanged, 10000}, {E::TimeChanged, 2500},
                    {E::TimeChanged, 2600}, {E::TimeChanged, 2000}, {E::TimeChanged, 4000}});
     QTRY_COMPARE(ticks.count(), 6);
@@ -244,6 +247,7 @@ void TestPagePlayer::watchedPercentage()
     QCOMPARE(m_page->currentVideoId(), 52u);
 
     // A length shorter than the time played never stores more than 100.
+    m_fake.showPicture();
     m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 1000}, {E::TimeChanged, 1500}});
     QTRY_COMPARE(seen(5, 52), 100u);
 }
@@ -255,10 +259,12 @@ void TestPagePlayer::endOfVideo()
     m_page->setSelectedVideo(3, 51);
     m_page->loadIfReady();
     // A commented course goes on with the next video.
+    m_fake.showPicture();
     m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 3000}, {E::EndReached, 0}});
     QTRY_COMPARE(m_page->currentVideoId(), 52u);
     QCOMPARE(seen(5, 51), 100u);
     // The last one stays.
+    m_fake.showPicture();
     m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 3000}, {E::EndReached, 0}});
     QTRY_COMPARE(seen(5, 52), 100u);
     QCOMPARE(m_page->currentVideoId(), 52u);
@@ -284,6 +290,15 @@ void TestPagePlayer::endOfVideo()
     m_page->setOverlays(&comment, &signet);
     m_page->setSelectedVideo(3, 51);
     m_page->loadIfReady();
+    // A length read but not one picture (a clip cut short, noise under a
+    // valid box): the error too, neither watched nor rated.
+    m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 3000}, {E::TimeChanged, 2000}, {E::EndReached, 0}});
+    QTRY_COMPARE(m_errors, 2);
+    QCOMPARE(seen(5, 51), 0u);
+    QVERIFY(!comment.visible);
+    m_page->setSelectedVideo(3, 51);
+    m_page->loadIfReady();
+    m_fake.showPicture();
     m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 3000}, {E::EndReached, 0}});
     QTRY_VERIFY(comment.visible);
     QCOMPARE(m_page->currentVideoId(), 51u);
@@ -326,6 +341,20 @@ void TestPagePlayer::unplayableVideos()
     QCOMPARE(m_errors, 4); // 52's missing file, then 51
     QVERIFY(!m_page->isPlayable());
     m_fake.failOpen = false;
+
+    // The playlist lists the videos on disk: a video whose file was deleted
+    // since, chosen on its row, shows its own error and nothing plays.
+    makePage({{5, 51}, {5, 53}});
+    m_page->setSelectedVideo(3, 52);
+    m_fake.takeCalls();
+    m_page->loadIfReady();
+    QCOMPARE(m_errors, 5);
+    QCOMPARE(m_page->currentVideoId(), 52u);
+    QCOMPARE(m_page->title(), QStringLiteral("Vidéo 52"));
+    QVERIFY(!m_page->isPlayable());
+    const QStringList calls = m_fake.takeCalls();
+    QVERIFY2(!calls.contains(QStringLiteral("play")) && calls.filter(QStringLiteral("open")).isEmpty(),
+             qPrintable(calls.join(',')));
 }
 
 void TestPagePlayer::overlaysAndBlur()
@@ -388,6 +417,28 @@ void TestPagePlayer::volume()
     m_mute.click();
     QVERIFY(m_volume->isEnabled());
     QVERIFY(m_mute.styleSheet().contains(QStringLiteral("volume_mute_out.png")));
+
+    // An output that cannot tell its mute state nor its volume (a dummy
+    // one answers -1): the user's own state stands, through a play too.
+    m_fake.muteAnswer = -1;
+    m_fake.volumeAnswer = -1;
+    m_mute.click();
+    QCOMPARE(m_volume->value(), 0);
+    m_page->onPlayClicked(); // played again while muted
+    m_fake.takeCalls();
+    m_mute.click();
+    QVERIFY(m_volume->isEnabled());
+    QCOMPARE(m_volume->value(), 64);
+    QVERIFY(m_mute.styleSheet().contains(QStringLiteral("volume_mute_out.png")));
+    const QStringList calls = m_fake.takeCalls();
+    QVERIFY2(calls.contains(QStringLiteral("mute 0")) && calls.contains(QStringLiteral("volume 64")),
+             qPrintable(calls.join(',')));
+    // Quitting while muted keeps the volume chosen, not the muted 0.
+    m_mute.click();
+    m_page->saveVolume();
+    QVERIFY(q.exec(QStringLiteral("SELECT volume FROM configurations WHERE rowid = %1").arg(config)));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 64);
 }
 
 void TestPagePlayer::secondsToDate_data()

@@ -21,10 +21,13 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTest>
 #include <QThreadPool>
 #include <QTimer>
@@ -81,6 +84,7 @@ private slots:
     void tooltips();
     void sessionExpiryDuringADialog();
     void aModalDialogStaysOnTop();
+    void realFilesFromOutside();
 
 private:
     QString makeQoz(const QString& name, quint32 purchase, quint32 file);
@@ -103,6 +107,8 @@ void TestMainEvents::initTestCase()
     KvoConnectionStateManager::setTimingForTesting(600000, 200);
     KvoVideoBackend::setInstance(&m_fake);
     KvoPagePlayer::setErrorDialog([](QWidget*) {});
+    // The fake engine brings pictures and lengths only when told to.
+    KvoPagePlayer::setNoPictureBound(600000);
     KvoMainWindow::setImportErrorDialog([this] { ++m_importErrors; });
     KvoPageRegistry::clear();
     KvoPageRegistry::Page playerPage;
@@ -177,15 +183,28 @@ QString TestMainEvents::makeQoz(const QString& name, quint32 purchase, quint32 f
 void TestMainEvents::videoFilesFromOutside()
 {
     KvoMainWindow* window = KvoMainWindow::instance();
-    // Video 51 has no file in the library: the one given becomes its file,
-    // whatever its name holds.
+    // A large file of no video brings neither a picture nor a length: the
+    // engine is stopped instead of reading it to its end.
+    KvoPagePlayer::setNoPictureBound(100);
+    window->onNewMessageFromInstance(makeQoz(QStringLiteral("large.qoz"), 5, 51));
+    QVERIFY(player()->isPlayable());
+    m_fake.inject({{E::Playing, 0}});
+    QStringList calls;
+    QTRY_VERIFY((calls += m_fake.takeCalls()).contains(QStringLiteral("stop")));
+    QVERIFY(!player()->isPlayable());
+    KvoPagePlayer::setNoPictureBound(600000);
+
+    // Video 51 has no file in the library: the one given plays, and
+    // becomes its file, whatever its name holds, once it showed a picture.
     const QString odd = makeQoz(QStringLiteral("l'été \"%1\" vidéo.qoz"), 5, 51);
     QVERIFY(!odd.isEmpty());
     window->onNewMessageFromInstance(odd);
     QCOMPARE(window->currentKey(), QStringLiteral("player"));
     QCOMPARE(player()->currentVideoId(), 51u);
     QVERIFY(m_fake.takeCalls().contains(QStringLiteral("open ") + odd));
-    QCOMPARE(KvoPurchaseVideoManager::instance()->purchases().value(5).files.value(51).KvoPath, odd);
+    QVERIFY(KvoPurchaseVideoManager::instance()->purchases().value(5).files.value(51).KvoPath.isEmpty());
+    m_fake.showPicture();
+    QTRY_COMPARE(KvoPurchaseVideoManager::instance()->purchases().value(5).files.value(51).KvoPath, odd);
     QCOMPARE(window->breadcrumb().size(), 2);
     QCOMPARE(window->breadcrumb().last().title, QStringLiteral("Vidéo 51"));
 
@@ -292,8 +311,9 @@ void TestMainEvents::newBookmarks()
 {
     KvoMainWindow* window = KvoMainWindow::instance();
     window->onNewMessageFromInstance(m_dir->filePath(QStringLiteral("52.qoz")));
-    m_fake.inject({{E::LengthChanged, 7200000}});
-    QTRY_COMPARE(player()->videoPlayer()->mediaInfo().length, 7200000);
+    QSignalSpy ticks(player()->videoPlayer(), &KvoVideoPlayer::tick);
+    m_fake.inject({{E::LengthChanged, 7200000}, {E::TimeChanged, 1000}});
+    QTRY_COMPARE(ticks.count(), 2);
     window->onClickSignet(QString(), QTime(0, 0, 5));
     QVERIFY(player()->signets().markers().isEmpty());
     window->onClickSignet(QStringLiteral("Réglages"), QTime(1, 2, 3, 450));
@@ -319,6 +339,14 @@ void TestMainEvents::newBookmarks()
     // Away from the player, the markers hide with the control bar.
     window->changePage(QStringLiteral("detail_software_3"), true);
     QVERIFY(marker->isHidden());
+
+    // Another video starts: the marker of the one before leaves the seek
+    // bar at once, not at the new video's first report.
+    const QPointer<KvoSignetWidget> old = marker;
+    window->onNewMessageFromInstance(makeQoz(QStringLiteral("other.qoz"), 5, 51));
+    QCOMPARE(player()->currentVideoId(), 51u);
+    QVERIFY(!old || old->isHidden());
+    QVERIFY(player()->signets().markers().isEmpty());
 }
 
 void TestMainEvents::tooltips()
@@ -408,6 +436,61 @@ void TestMainEvents::aModalDialogStaysOnTop()
     QVERIFY(!raises.order.isEmpty());
     QCOMPARE(raises.order.last(), &offer);
     offer.close();
+}
+
+void TestMainEvents::realFilesFromOutside()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+        QSKIP("ffmpeg is missing");
+    const QString made = m_dir->filePath(QStringLiteral("made.mp4"));
+    QProcess ffmpeg;
+    const QString arguments = QStringLiteral("-nostdin -loglevel error -y -f lavfi -i testsrc=size=160x120:rate=25:"
+                                             "duration=2 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -f mp4");
+    ffmpeg.start(QStringLiteral("ffmpeg"), arguments.split(QLatin1Char(' ')) << made);
+    QVERIFY(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+    QFile source(made);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    const QByteArray clip = source.readAll();
+    // Stored videos of video 51: a clip cut in half, noise, and the clip.
+    const auto store = [this](const QString& name, const QByteArray& bytes) {
+        QFile out(m_dir->filePath(name));
+        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+            return QString();
+        out.close();
+        return KvoQozFile::appendTrailer(out.fileName(), 5, 51) ? out.fileName() : QString();
+    };
+    QByteArray noise(200000, '\0');
+    QRandomGenerator random(20);
+    for (char& byte : noise)
+        byte = char(random.bounded(256));
+
+    int errors = 0;
+    KvoPagePlayer::setErrorDialog([&errors](QWidget*) { ++errors; });
+    KvoPagePlayer::setNoPictureBound(5000);
+    qputenv("VISTRELLE_VLC_ARGS", "--aout=dummy --quiet --file-caching=50");
+    KvoVideoBackend::setInstance(nullptr);
+    KvoMainWindow* window = KvoMainWindow::instance();
+    const auto path = [] { return KvoPurchaseVideoManager::instance()->purchases().value(5).files.value(51).KvoPath; };
+    int expected = 0;
+    for (const QString& bad : {store(QStringLiteral("cut.qoz"), clip.left(clip.size() / 2)),
+                               store(QStringLiteral("noise.qoz"), noise)}) {
+        QVERIFY(!bad.isEmpty());
+        window->onNewMessageFromInstance(bad);
+        QCOMPARE(player()->currentVideoId(), 51u);
+        ++expected;
+        QTRY_COMPARE_WITH_TIMEOUT(errors, expected, 20000);
+        QVERIFY2(path().isEmpty(), qPrintable(bad));
+        QCOMPARE(KvoPurchaseVideoManager::instance()->purchases().value(5).files.value(51).alreadySeen, 0u);
+    }
+    const QString good = store(QStringLiteral("good.qoz"), clip);
+    window->onNewMessageFromInstance(good);
+    QTRY_COMPARE_WITH_TIMEOUT(path(), good, 20000);
+    QCOMPARE(errors, 2);
+
+    KvoMainWindow::destroyInstance();
+    KvoVideoBackend::setInstance(&m_fake);
+    KvoPagePlayer::setNoPictureBound(600000);
+    KvoPagePlayer::setErrorDialog([](QWidget*) {});
 }
 
 QTEST_MAIN(TestMainEvents)
