@@ -11,12 +11,9 @@ KvoFaqWidget::KvoFaqWidget(QWidget* parent, Qt::WindowFlags flags)
     , ui(std::make_unique<Ui_KvoFaqWidget>())
 {
     ui->setupUi(this);
-    ui->answer->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-    ui->answer->setOpenExternalLinks(false);
-    connect(ui->answer, &QLabel::linkActivated, this, [](const QString& link) {
+    connect(ui->answer, &QTextBrowser::anchorClicked, this, [](const QUrl& url) {
         // Only pages of the web: an answer cannot make the client open a
         // local file or start a program.
-        const QUrl url(link);
         if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
             QDesktopServices::openUrl(url);
     });
@@ -33,7 +30,9 @@ void KvoFaqWidget::setQuestion(const QString& text)
 
 void KvoFaqWidget::setAnswer(const QString& text)
 {
-    ui->answer->setText(text);
+    // Its formatting is kept; no picture or other resource it names is
+    // loaded (see KvoRichTextView).
+    ui->answer->setHtml(text);
 }
 
 QString KvoFaqWidget::question() const

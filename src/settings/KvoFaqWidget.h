@@ -18,7 +18,7 @@ public:
 
     void setQuestion(const QString& text);
     // The answer as the service wrote it (it may hold simple HTML; links to
-    // web pages open in the browser).
+    // web pages open in the browser; pictures are not shown).
     void setAnswer(const QString& text);
 
     QString question() const;
