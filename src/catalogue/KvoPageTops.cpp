@@ -87,9 +87,15 @@ bool KvoPageTops::parseList(const QString& text, QList<KvoPurchase>* courses)
     const QVariant vorns = result.value(QStringLiteral("vorns"));
     if (vorns.typeId() != QMetaType::QVariantList)
         return false;
-    for (const QVariant& element : vorns.toList()) {
+    const QVariantList list = vorns.toList();
+    for (const QVariant& element : list) {
         if (element.typeId() != QMetaType::QVariantMap)
             continue;
+        if (courses->size() == MaxRows) {
+            qWarning("KvoPageTops: a list of %lld elements; the first %d courses kept", qlonglong(list.size()),
+                     MaxRows);
+            break;
+        }
         courses->append(KvoPurchase::createFromJson(element.toMap()));
     }
     return true;
@@ -119,6 +125,7 @@ void KvoPageTops::sendRequest()
     dropRequest();
     m_removedWhileFetching.clear();
     m_request = new KvoHTTPRequest(this);
+    m_request->setMaxBodySize(MaxAnswerBytes);
     connect(m_request, &KvoHTTPRequest::successRequest, this, &KvoPageTops::onUpdateSucceeded);
     connect(m_request, &KvoHTTPRequest::errorRequest, this, &KvoPageTops::onUpdateFailed);
     m_request->get(KvoApi::address(QLatin1String(ListPath), {{QStringLiteral("list"), m_listName}}));

@@ -53,8 +53,14 @@ public:
     // deleted later.
     static void clearLayout(QLayout* layout);
 
-    // The courses of a list answer: false when the text is no JSON object
-    // holding a list under "vorns" (elements that are no maps are skipped).
+    // The most courses kept from one list: more than anyone pages through.
+    static constexpr int MaxRows = 1000;
+    // The longest list answer read, in bytes; a longer one is unreadable.
+    static constexpr qint64 MaxAnswerBytes = 4 * 1024 * 1024;
+
+    // The courses of a list answer, the first MaxRows of them (a cut is
+    // logged): false when the text is no JSON object holding a list under
+    // "vorns" (elements that are no maps are skipped).
     static bool parseList(const QString& text, QList<KvoPurchase>* courses);
 
     const QList<KvoPurchase>& purchases() const { return m_purchases; }
