@@ -19,16 +19,30 @@ bool KvoFaqCache::parseAnswer(const QString& body, QList<Entry>* entries)
     // A "q" that is no list counts as an empty one; an element that is no
     // object is skipped.
     const QVariantList list = json.value(QStringLiteral("q")).toList();
+    int tooLong = 0;
+    int cut = 0;
     for (const QVariant& item : list) {
         const QVariantMap map = item.toMap();
         Entry entry;
         entry.answer = map.value(QStringLiteral("answer")).toString();
         if (entry.answer.isEmpty())
             continue;
+        if (entry.answer.size() > MaxAnswerLength) {
+            ++tooLong;
+            continue;
+        }
+        if (entries->size() == MaxEntries) {
+            ++cut;
+            continue;
+        }
         entry.id = map.value(QStringLiteral("id")).toUInt();
         entry.question = map.value(QStringLiteral("question")).toString();
         entries->append(entry);
     }
+    if (tooLong > 0)
+        qWarning("KvoFaqCache: %d answers longer than %d characters left out", tooLong, MaxAnswerLength);
+    if (cut > 0)
+        qWarning("KvoFaqCache: %d entries past the first %d left out", cut, MaxEntries);
     return true;
 }
 

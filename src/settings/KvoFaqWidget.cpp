@@ -30,9 +30,10 @@ void KvoFaqWidget::setQuestion(const QString& text)
 
 void KvoFaqWidget::setAnswer(const QString& text)
 {
-    // Its formatting is kept; no picture or other resource it names is
-    // loaded (see KvoRichTextView).
-    ui->answer->setHtml(text);
+    m_answer = text;
+    m_answerSet = false;
+    if (isOpen())
+        layOutAnswer();
 }
 
 QString KvoFaqWidget::question() const
@@ -45,8 +46,20 @@ bool KvoFaqWidget::isOpen() const
     return !ui->answer->isHidden();
 }
 
+void KvoFaqWidget::layOutAnswer()
+{
+    if (m_answerSet)
+        return;
+    m_answerSet = true;
+    // Its formatting is kept; no picture or other resource it names is
+    // loaded (see KvoRichTextView).
+    ui->answer->setHtml(m_answer);
+}
+
 void KvoFaqWidget::onClickQuestion()
 {
+    if (ui->answer->isHidden())
+        layOutAnswer();
     ui->answer->setVisible(ui->answer->isHidden());
     adjustSize();
     ui->question->setIcon(QIcon(ui->answer->isHidden() ? QStringLiteral(":/KvoMainWindow/Resources/arrow_grey_right.png")

@@ -30,6 +30,7 @@
 #include <QLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -104,6 +105,7 @@ private slots:
     void answerReplacesCache();
     void refusedAnswersChangeNothing();
     void cacheReplacedWhole();
+    void answersBounded();
     void entriesFold();
     void answerLoadsNoResource();
     void pagesInMainWindow();
@@ -349,6 +351,37 @@ void TestHelpSupport::cacheReplacedWhole()
     QVERIFY(KvoFaqCache::parseAnswer(QStringLiteral("{\"status\":\"OK\",\"q\":null}"), &parsed));
     QVERIFY(parsed.isEmpty());
     QVERIFY(!KvoFaqCache::parseAnswer(QStringLiteral("{\"status\":\"OK\"}"), &parsed));
+}
+
+void TestHelpSupport::answersBounded()
+{
+    setOnline(true);
+    // Thousands of entries: the first few hundred are kept, the cut logged.
+    QVERIFY(m_server->setFault(QStringLiteral("faq_rows"), QStringLiteral("5000")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("entries past the first 300 left out")));
+    {
+        KvoPageHelp page(nullptr);
+        QTRY_VERIFY(page.isLoaded());
+        QCOMPARE(KvoFaqCache::entries().size(), KvoFaqCache::MaxEntries);
+        QTRY_COMPARE(page.questionCount(), KvoFaqCache::MaxEntries);
+    }
+    // An answer of megabytes is not read: the cache stays as it was.
+    QVERIFY(m_server->clearFaults());
+    QVERIFY(KvoFaqCache::replace({{1, QStringLiteral("Gardée ?"), QStringLiteral("Oui.")}}));
+    QVERIFY(m_server->setFault(QStringLiteral("faq_bytes"), QStringLiteral("6000000")));
+    {
+        KvoPageHelp page(nullptr);
+        QTRY_VERIFY(!page.isWaiting());
+        QVERIFY(!page.isLoaded());
+        QCOMPARE(cachedQuestions(), QStringList{QStringLiteral("Gardée ?")});
+    }
+    // One overlong answer in a readable list: that entry alone is left out.
+    QVERIFY(m_server->setFault(QStringLiteral("faq_bytes"), QStringLiteral("100000")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("1 answers longer than")));
+    KvoPageHelp page(nullptr);
+    QTRY_VERIFY(page.isLoaded());
+    QCOMPARE(page.questionCount(), 4);
+    QVERIFY(!cachedQuestions().contains(QStringLiteral("Comment télécharger une vidéo ?")));
 }
 
 void TestHelpSupport::entriesFold()
