@@ -20,7 +20,7 @@ public:
     static constexpr int MaxEntries = 300;
     // The longest answer text kept, in characters; a longer entry is left
     // out.
-    static constexpr int MaxAnswerLength = 64 * 1024;
+    static constexpr int MaxAnswerLength = 8 * 1024;
 
     // The entries of an accepted answer ({"status":"OK","q":[…]}), in the
     // answer's order, without those whose answer is empty or too long, and

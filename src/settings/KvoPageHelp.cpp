@@ -15,10 +15,10 @@ namespace {
 
 // The FAQ's answer is read whole only up to this size: a few hundred
 // entries take far less.
-const qint64 MaxAnswerBytes = 4 * 1024 * 1024;
+const qint64 MaxAnswerBytes = 2 * 1024 * 1024;
 // Entries built per turn of the event loop, so that a long FAQ never keeps
 // the window from painting.
-const int BatchEntries = 20;
+const int BatchEntries = 10;
 
 } // namespace
 

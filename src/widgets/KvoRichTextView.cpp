@@ -17,6 +17,9 @@ KvoRichTextView::KvoRichTextView(QWidget* parent)
     setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     setFocusPolicy(Qt::NoFocus);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // A word longer than the line is broken, as it comes: laying out one
+    // endless word to find a break takes seconds.
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     viewport()->setAutoFillBackground(false);
     // The text laid out anew at another width: another height.
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
