@@ -62,7 +62,11 @@ KvoPageTops::~KvoPageTops()
 void KvoPageTops::loadCache()
 {
     QSqlQuery query(KvoDatabase::database());
-    query.prepare(QStringLiteral("SELECT json FROM tops WHERE name = :name"));
+    // A list kept before answers were bounded may be of any size: such a
+    // one is not read.
+    query.prepare(QStringLiteral("SELECT CASE WHEN length(json) <= :max THEN json ELSE '' END FROM tops "
+                                 "WHERE name = :name"));
+    query.bindValue(QStringLiteral(":max"), MaxAnswerBytes);
     query.bindValue(QStringLiteral(":name"), m_listName);
     if (query.exec() && query.next()) {
         parseList(query.value(0).toString(), &m_purchases);

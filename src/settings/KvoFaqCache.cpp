@@ -76,7 +76,11 @@ QList<KvoFaqCache::Entry> KvoFaqCache::entries()
     QList<Entry> list;
     QSqlQuery q(KvoDatabase::database());
     // The rows come back in the order they were written: the answer's.
-    if (!q.exec(QStringLiteral("SELECT `answer`, `question`, `id` FROM `faq` ORDER BY rowid")))
+    // At most the entries an answer may bring: a cache written before they
+    // were bounded may hold any number.
+    q.prepare(QStringLiteral("SELECT `answer`, `question`, `id` FROM `faq` ORDER BY rowid LIMIT :max"));
+    q.bindValue(QStringLiteral(":max"), MaxEntries);
+    if (!q.exec())
         return list;
     while (q.next()) {
         Entry entry;

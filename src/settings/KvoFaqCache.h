@@ -31,6 +31,6 @@ public:
     // Replaces the whole cache with the entries, in one transaction: on any
     // failure the former cache stays whole. Returns whether it was replaced.
     static bool replace(const QList<Entry>& entries);
-    // The cached entries in the order they were stored.
+    // The cached entries in the order they were stored, MaxEntries at most.
     static QList<Entry> entries();
 };

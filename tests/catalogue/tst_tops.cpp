@@ -471,6 +471,15 @@ void TestTops::unreadableAnswerKeepsCache()
     auto page = makePage<KvoPagePromo>();
     page->onShow();
     QCOMPARE(idsOf(page->rows()), (QList<uint>{5, 6}));
+    // A list of megabytes kept before answers were bounded is not read.
+    QSqlQuery q(KvoDatabase::database());
+    q.prepare(QStringLiteral("UPDATE tops SET json = ? WHERE name = 'promo'"));
+    q.addBindValue(QString::fromUtf8(listOfMaps(huge)));
+    QVERIFY(q.exec());
+    auto stale = makePage<KvoPagePromo>();
+    stale->onShow();
+    QVERIFY(stale->rows().isEmpty());
+    QVERIFY(stale->noConnectionPanel()->isVisible());
 }
 
 void TestTops::lateAnswerNeverArrives()

@@ -355,6 +355,16 @@ void TestHelpSupport::cacheReplacedWhole()
 
 void TestHelpSupport::answersBounded()
 {
+    // A cache kept before answers were bounded shows as many entries as an
+    // answer may bring.
+    QList<KvoFaqCache::Entry> many;
+    for (int i = 0; i < 400; ++i)
+        many.append({uint(i), QStringLiteral("Q%1 ?").arg(i), QStringLiteral("R.")});
+    QVERIFY(KvoFaqCache::replace(many));
+    {
+        KvoPageHelp offline(nullptr);
+        QTRY_COMPARE(offline.questionCount(), KvoFaqCache::MaxEntries);
+    }
     setOnline(true);
     // Thousands of entries: the first few hundred are kept, the cut logged.
     QVERIFY(m_server->setFault(QStringLiteral("faq_rows"), QStringLiteral("5000")));
