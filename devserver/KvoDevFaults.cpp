@@ -4,7 +4,8 @@ namespace {
 // Switches whose value is a number rather than on/off.
 bool numeric(const QString& name)
 {
-    return name == QLatin1String("status") || name == QLatin1String("slow");
+    return name == QLatin1String("status") || name == QLatin1String("slow") || name == QLatin1String("list_rows")
+           || name == QLatin1String("faq_rows") || name == QLatin1String("faq_bytes");
 }
 } // namespace
 
@@ -16,7 +17,8 @@ QStringList KvoDevFaults::names()
             QStringLiteral("file_long"),  QStringLiteral("file_stall"), QStringLiteral("redirect"),
             QStringLiteral("file_nolength"), QStringLiteral("version"), QStringLiteral("faq"),
             QStringLiteral("preview404"), QStringLiteral("preview_short"), QStringLiteral("preview_stall"),
-            QStringLiteral("preview_garbage"), QStringLiteral("preview_redirect")};
+            QStringLiteral("preview_garbage"), QStringLiteral("preview_redirect"), QStringLiteral("list_rows"),
+            QStringLiteral("faq_rows"), QStringLiteral("faq_bytes")};
 }
 
 bool KvoDevFaults::set(const QString& assignment)

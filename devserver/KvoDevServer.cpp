@@ -343,6 +343,18 @@ KvoDevReply KvoDevServer::listVorn(const Call& call, KvoDevData::Account* accoun
     QJsonArray vorns;
     if (!m_data->list(call.query.value(QStringLiteral("list")), *account, &vorns))
         return KvoDevReply::error(400, QStringLiteral("Liste inconnue."));
+    // An answer without bound: the list's courses over and over, each with
+    // an id of its own.
+    const int rows = m_faults->number(QStringLiteral("list_rows"));
+    if (rows > 0 && !vorns.isEmpty()) {
+        QJsonArray many;
+        for (int i = 0; i < rows; ++i) {
+            QJsonObject course = vorns.at(i % vorns.size()).toObject();
+            course.insert(QStringLiteral("id"), 100000 + i);
+            many.append(course);
+        }
+        vorns = many;
+    }
     QJsonObject o;
     o.insert(QStringLiteral("vorns"), vorns);
     return KvoDevReply::json(o);
@@ -448,6 +460,20 @@ KvoDevReply KvoDevServer::faq(const Call&, KvoDevData::Account*)
                      + answer + QStringLiteral("<img src=\"javascript:alert(1)\" onerror=\"alert(2)\">");
         o.insert(QStringLiteral("answer"), answer);
         q.append(o);
+    }
+    // Answers without bound: as many entries as asked (the demo's over and
+    // over), or a first answer of that many bytes.
+    const int rows = m_faults->number(QStringLiteral("faq_rows"));
+    for (int i = 0; !q.isEmpty() && q.size() < rows; ++i) {
+        QJsonObject o = q.at(i % q.size()).toObject();
+        o.insert(QStringLiteral("id"), 1000 + i);
+        q.append(o);
+    }
+    const int bytes = m_faults->number(QStringLiteral("faq_bytes"));
+    if (bytes > 0 && !q.isEmpty()) {
+        QJsonObject o = q.at(0).toObject();
+        o.insert(QStringLiteral("answer"), QStringLiteral("<p>%1</p>").arg(QString(bytes, QLatin1Char('a'))));
+        q.replace(0, o);
     }
     QJsonObject o = statusOk();
     o.insert(QStringLiteral("q"), q);

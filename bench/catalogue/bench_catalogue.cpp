@@ -14,15 +14,26 @@
 //    to its first paint afterwards.
 // 4. Memory with the home page open: resident size of the client and of
 //    the web engine's helper processes.
+// 5. ("bounds" as the argument, alone) Answers without bound from the local
+//    web service (its list_rows, faq_rows and faq_bytes switches): a top
+//    list of 100,000 courses, three such lists at once, the longest list
+//    still read, FAQs of 12,000 and 20,000 entries and one of a 50 MB
+//    answer, the longest FAQ answer kept opened. For each: the longest
+//    stall of the event loop (the gap between two turns) and the peak
+//    resident size of the client while it ran.
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 
 #include "KvoApi.h"
 #include "KvoAsyncImage.h"
+#include "KvoDatabase.h"
 #include "KvoEnvironment.h"
+#include "KvoFaqCache.h"
+#include "KvoFaqWidget.h"
 #include "KvoHTTPRequest.h"
 #include "KvoMainWindow.h"
 #include "KvoPageFavoris.h"
+#include "KvoPageHelp.h"
 #include "KvoPageHome.h"
 #include "KvoPageNews.h"
 #include "KvoPagePromo.h"
@@ -46,8 +57,11 @@
 #include <QJsonObject>
 #include <QLayout>
 #include <QPainter>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QSqlQuery>
 #include <QThreadPool>
+#include <QTimer>
 #include <QWebEngineView>
 
 #include <algorithm>
@@ -156,6 +170,8 @@ ListTimes timeList(const QByteArray& body)
         t.start();
         const double cpu = threadCpuMs();
         QMetaObject::invokeMethod(&page, "onUpdateSucceeded", Q_ARG(QString, QString::fromUtf8(body)));
+        while (page.isFetching()) // read on a worker thread
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         showRows(page.rows());
         page.repaint();
         const double shown = double(t.nsecsElapsed()) / 1e6;
@@ -269,6 +285,239 @@ protected:
     }
 };
 
+// The longest gap between two turns of the event loop: an event posted to
+// itself again at each delivery waits behind whatever else was posted (the
+// window's repaints among them), so a gap is a time the window could not
+// have painted.
+class StallMeter : public QObject
+{
+public:
+    void start()
+    {
+        m_longest = 0;
+        m_running = true;
+        m_clock.start();
+        m_last = 0;
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+    }
+    double stop()
+    {
+        m_running = false;
+        QCoreApplication::removePostedEvents(this);
+        return std::max(m_longest, double(m_clock.nsecsElapsed()) / 1e6 - m_last);
+    }
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() != QEvent::User)
+            return QObject::event(event);
+        const double now = double(m_clock.nsecsElapsed()) / 1e6;
+        m_longest = std::max(m_longest, now - m_last);
+        m_last = now;
+        if (m_running)
+            QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+        return true;
+    }
+
+private:
+    QElapsedTimer m_clock;
+    bool m_running = false;
+    double m_last = 0;
+    double m_longest = 0;
+};
+
+// The peak resident size is counted afresh from here.
+void resetPeak()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
+long peakKiB()
+{
+    return fieldKiB(QStringLiteral("/proc/self/status"), "VmHWM:");
+}
+
+bool setFault(KvoTestServer& server, const QString& name, int value)
+{
+    return server.setFault(name, QString::number(value));
+}
+
+// The body the service answers at that path (empty on an error).
+QString fetchBody(const QString& path, const KvoApi::Keys& query = {})
+{
+    KvoHTTPRequest request;
+    QString body;
+    bool done = false;
+    QObject::connect(&request, &KvoHTTPRequest::successRequest, &request, [&](const QString& text) {
+        body = text;
+        done = true;
+    });
+    QObject::connect(&request, &KvoHTTPRequest::errorRequest, &request, [&] { done = true; });
+    request.get(KvoApi::address(path, query));
+    waitFor([&done] { return done; }, 120000);
+    return body;
+}
+
+qint64 bodySize(const QString& path, const KvoApi::Keys& query = {})
+{
+    return fetchBody(path, query).toUtf8().size();
+}
+
+struct Run
+{
+    double seconds = 0;
+    double stall = 0;
+    long peak = 0;
+};
+
+Run measure(const std::function<bool()>& done, const std::function<void()>& action)
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    resetPeak();
+    StallMeter meter;
+    meter.start();
+    QElapsedTimer t;
+    t.start();
+    action();
+    QCoreApplication::processEvents();
+    waitFor(done, 600000);
+    Run run;
+    run.seconds = double(t.elapsed()) / 1e3;
+    run.stall = meter.stop();
+    run.peak = peakKiB();
+    return run;
+}
+
+void printRun(const QString& what, const Run& run, const QString& outcome)
+{
+    std::printf("%-44s %6.2f s, longest stall %6.1f ms, peak resident %5ld MiB: %s\n", qPrintable(what), run.seconds,
+                run.stall, run.peak / 1024, qPrintable(outcome));
+}
+
+template <class Page>
+bool listSettled(Page* page)
+{
+    return !page->isFetching() && !page->isBuilding();
+}
+
+template <class Page>
+QString listOutcome(Page* page)
+{
+    if (!page->isFetched())
+        return QStringLiteral("answer unreadable, %1 rows").arg(page->rows().size());
+    return QStringLiteral("%1 courses kept, %2 rows").arg(page->purchases().size()).arg(page->rows().size());
+}
+
+int runBounds(KvoPurchaseVideoManager* manager)
+{
+    KvoTestServer server(QStringList{QStringLiteral("--quiet")});
+    if (!server.isRunning()) {
+        std::fprintf(stderr, "the local web service did not start\n");
+        return 1;
+    }
+    KvoApi::setEndpointForTesting(server.address());
+    KvoHTTPRequest::setCredentials(QStringLiteral("demo"), QStringLiteral("demo"));
+    manager->setConnected(true);
+    const QString list = QStringLiteral("/0.1/playerListVorn/");
+    const QString faq = QStringLiteral("/0.1/playerFaq/");
+    std::printf("before: client %ld MiB resident\n", residentKiB(QCoreApplication::applicationPid()) / 1024);
+
+    // The largest list still read: just under the bound.
+    setFault(server, QStringLiteral("list_rows"), 1000);
+    const qint64 perCourse = bodySize(list, {{QStringLiteral("list"), QStringLiteral("top")}}) / 1000;
+    const int readable = int(KvoPageTops::MaxAnswerBytes * 95 / 100 / qMax<qint64>(1, perCourse));
+    {
+        // What the worker thread does with it.
+        setFault(server, QStringLiteral("list_rows"), readable);
+        const QString body = fetchBody(list, {{QStringLiteral("list"), QStringLiteral("top")}});
+        QList<KvoPurchase> courses;
+        QElapsedTimer t;
+        t.start();
+        KvoPageTops::parseList(body, &courses);
+        std::printf("reading a list of %d courses (%lld KiB): %.1f ms\n", readable,
+                    qlonglong(body.toUtf8().size() / 1024), double(t.nsecsElapsed()) / 1e6);
+    }
+    for (int rows : {100000, readable}) {
+        setFault(server, QStringLiteral("list_rows"), rows);
+        const qint64 size = bodySize(list, {{QStringLiteral("list"), QStringLiteral("top")}});
+        KvoPageTopMonth page;
+        page.resize(1067, 656);
+        page.show();
+        const Run run = measure([&page] { return listSettled(&page); }, [&page] { page.onShow(); });
+        printRun(QStringLiteral("Top du mois, %1 courses (%2 KiB)").arg(rows).arg(size / 1024), run,
+                 listOutcome(&page));
+    }
+    {
+        setFault(server, QStringLiteral("list_rows"), 100000);
+        KvoPageTopMonth top;
+        KvoPageNews news;
+        KvoPagePromo promo;
+        for (QWidget* w : std::initializer_list<QWidget*>{&top, &news, &promo}) {
+            w->resize(1067, 656);
+            w->show();
+        }
+        const Run run = measure([&] { return listSettled(&top) && listSettled(&news) && listSettled(&promo); },
+                                [&] {
+                                    top.onShow();
+                                    news.onShow();
+                                    promo.onShow();
+                                });
+        printRun(QStringLiteral("Top du mois + Nouveautés + Promo, 100000 each"), run,
+                 listOutcome(&top) + QStringLiteral(" / ") + listOutcome(&news) + QStringLiteral(" / ")
+                     + listOutcome(&promo));
+    }
+    server.clearFaults();
+
+    struct FaqCase
+    {
+        const char* fault;
+        int value;
+    };
+    for (const FaqCase& c : {FaqCase{"faq_rows", 12000}, FaqCase{"faq_rows", 20000}, FaqCase{"faq_bytes", 50000000}}) {
+        server.clearFaults();
+        setFault(server, QString::fromLatin1(c.fault), c.value);
+        const qint64 size = bodySize(faq);
+        QSqlQuery(KvoDatabase::database()).exec(QStringLiteral("DELETE FROM faq"));
+        std::unique_ptr<KvoPageHelp> page;
+        const Run run = measure(
+            [&page] {
+                return page && !page->isWaiting()
+                       && page->questionCount() == KvoFaqCache::entries().size();
+            },
+            [&page] {
+                page = std::make_unique<KvoPageHelp>(nullptr);
+                page->resize(1067, 656);
+                page->show();
+            });
+        printRun(QStringLiteral("Aide, %1=%2 (%3 KiB)").arg(QString::fromLatin1(c.fault)).arg(c.value).arg(size / 1024),
+                 run,
+                 page->isLoaded() ? QStringLiteral("%1 entries shown").arg(page->questionCount())
+                                  : QStringLiteral("answer unreadable, %1 entries shown").arg(page->questionCount()));
+    }
+    for (const bool words : {false, true}) {
+        // The longest answer kept, opened: one endless word, or words.
+        QString text;
+        while (text.size() < KvoFaqCache::MaxAnswerLength - 8)
+            text += words ? QStringLiteral("mot ") : QStringLiteral("a");
+        KvoFaqWidget entry;
+        entry.setQuestion(QStringLiteral("Longue ?"));
+        entry.setAnswer(QStringLiteral("<p>%1</p>").arg(text.left(KvoFaqCache::MaxAnswerLength - 7)));
+        entry.resize(1000, 600);
+        entry.show();
+        const Run run = measure([&entry] { return entry.isOpen(); },
+                                [&entry] { entry.findChild<QPushButton*>(QStringLiteral("question"))->click(); });
+        printRun(QStringLiteral("Aide, opening an answer of %1 characters").arg(KvoFaqCache::MaxAnswerLength), run,
+                 words ? QStringLiteral("words") : QStringLiteral("one word"));
+    }
+    server.clearFaults();
+    KvoPurchaseVideoManager::destroy();
+    QThreadPool::globalInstance()->waitForDone(10000);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -286,8 +535,11 @@ int main(int argc, char** argv)
     manager->setUser(s_user, QStringLiteral("demo"), QStringLiteral("12"), QString());
     manager->setConnected(true);
 
-    // "lists" or "home" as the one argument runs that part alone.
+    // "lists" or "home" as the one argument runs that part alone; "bounds"
+    // runs the answers without bound, alone.
     const QString only = app.arguments().value(1);
+    if (only == QLatin1String("bounds"))
+        return runBounds(manager);
     if (only != QLatin1String("home")) {
     // 1 and 2: the list pages.
     fillImageCache(100);
@@ -301,6 +553,8 @@ int main(int argc, char** argv)
         page.resize(1067, 656);
         page.show();
         QMetaObject::invokeMethod(&page, "onUpdateSucceeded", Q_ARG(QString, QString::fromUtf8(body)));
+        while (page.isFetching())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         QCoreApplication::processEvents();
         std::vector<double> times, cpuTimes;
         for (int round = 0; round < 3; ++round) {

@@ -6,6 +6,13 @@
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineSettings>
 
+namespace {
+
+// How long after the user's click its link may be asked for.
+const int UserClickMs = 2000;
+
+} // namespace
+
 KvoHomeWebPage::KvoHomeWebPage(QObject* parent)
     : QWebEnginePage(parent)
 {
@@ -16,18 +23,43 @@ KvoHomeWebPage::KvoHomeWebPage(QObject* parent)
     connect(this, &QWebEnginePage::certificateError, this,
             [](QWebEngineCertificateError error) { error.rejectCertificate(); });
     connect(this, &QWebEnginePage::newWindowRequested, this,
-            [this](QWebEngineNewWindowRequest& request) { delegate(request.requestedUrl()); });
+            [this](QWebEngineNewWindowRequest& request) {
+                // Never opened here: the link goes to the desktop or nowhere.
+                if (takeUserClick())
+                    delegate(request.requestedUrl());
+            });
 }
 
 KvoHomeWebPage::~KvoHomeWebPage() = default;
 
-bool KvoHomeWebPage::wasRefused(const QUrl& url, bool forget)
+bool KvoHomeWebPage::wasRefused(const QUrl& url, bool started, bool* cutShort)
 {
+    *cutShort = false;
     if (!m_refused.contains(url))
         return false;
-    if (forget)
-        m_refused.remove(url);
-    return true;
+    if (started) {
+        m_refusedStarted.insert(url);
+        return true;
+    }
+    m_refused.remove(url);
+    if (m_refusedStarted.remove(url))
+        return true;
+    *cutShort = true;
+    return false;
+}
+
+void KvoHomeWebPage::userClicked()
+{
+    m_userClick.start();
+}
+
+bool KvoHomeWebPage::takeUserClick()
+{
+    const bool pending = m_userClick.isValid() && !m_userClick.hasExpired(UserClickMs);
+    m_userClick.invalidate();
+    if (!pending)
+        ++m_refusedHandOffs;
+    return pending;
 }
 
 void KvoHomeWebPage::delegate(const QUrl& url)
@@ -39,7 +71,8 @@ bool KvoHomeWebPage::acceptNavigationRequest(const QUrl& url, NavigationType typ
 {
     if (type == NavigationTypeLinkClicked) {
         m_refused.insert(url);
-        delegate(url);
+        if (takeUserClick())
+            delegate(url);
         return false;
     }
     if (!KvoHomeLink::mayShow(url)) {

@@ -1,14 +1,20 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QSet>
 #include <QUrl>
 #include <QWebEnginePage>
 
-// The web page of the home page's view. It shows only web addresses: every
+// The web page of the home page's view. It shows only web addresses: a
 // link the user follows (also one that asks for a new window) is handed
 // out through linkClicked() instead of being shown, other schemes are
 // refused, and a certificate error ends the load rather than being let
 // through.
+//
+// Only a click of the user hands a link out, and one click one link at
+// most: the page's scripts may click links and open windows as they like
+// (a script's click reports itself as a followed link too), none of it
+// reaches the desktop without a click the view received just before.
 class KvoHomeWebPage : public QWebEnginePage
 {
     Q_OBJECT
@@ -17,9 +23,19 @@ public:
     explicit KvoHomeWebPage(QObject* parent = nullptr);
     ~KvoHomeWebPage() override;
 
-    // Whether the address is that of a navigation this page refused (its
-    // load reports are no load of the home page). Forgets it when told so.
-    bool wasRefused(const QUrl& url, bool forget);
+    // Whether a load report at that address (a start, or an end) is one of
+    // a navigation this page refused: those report a start and an end of
+    // their own, no load of the home page. A refused navigation asked for
+    // while the page still loads (a script's click at its load) reports no
+    // start, and the end of the load it cut short comes under its address:
+    // then false, and *cutShort is set.
+    bool wasRefused(const QUrl& url, bool started, bool* cutShort);
+
+    // The user clicked in the view: the next link or new window asked for
+    // within a short while is handed out.
+    void userClicked();
+    // Links and windows refused for want of a user's click.
+    int refusedHandOffs() const { return m_refusedHandOffs; }
 
 signals:
     // Queued: the receiver may switch pages or open a browser safely.
@@ -30,6 +46,11 @@ protected:
 
 private:
     void delegate(const QUrl& url);
+    // Whether a user's click is pending; it is then used up.
+    bool takeUserClick();
 
     QSet<QUrl> m_refused;
+    QSet<QUrl> m_refusedStarted;
+    QElapsedTimer m_userClick;
+    int m_refusedHandOffs = 0;
 };

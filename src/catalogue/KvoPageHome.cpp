@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QGraphicsEffect>
+#include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QWebEngineLoadingInfo>
@@ -159,7 +160,8 @@ void KvoPageHome::onLoadingChanged(const QWebEngineLoadingInfo& info)
 {
     // A navigation the page refused (a link handed out) reports a start and
     // a stop of its own: no load of the home page.
-    if (m_page->wasRefused(info.url(), info.status() != QWebEngineLoadingInfo::LoadStartedStatus))
+    bool cutShort = false;
+    if (m_page->wasRefused(info.url(), info.status() == QWebEngineLoadingInfo::LoadStartedStatus, &cutShort))
         return;
     // Every navigation that reported its start reports its end, even one
     // stopped at its deadline, and that end may come after the next load
@@ -186,6 +188,9 @@ void KvoPageHome::onLoadingChanged(const QWebEngineLoadingInfo& info)
                 && !info.isErrorPage());
         break;
     case QWebEngineLoadingInfo::LoadStoppedStatus:
+        // Stopped by the page's own refused navigation: what it shows stays.
+        endLoad(cutShort);
+        break;
     case QWebEngineLoadingInfo::LoadFailedStatus:
         endLoad(false);
         break;
@@ -342,6 +347,12 @@ bool KvoPageHome::eventFilter(QObject* watched, QEvent* event)
             QObject* child = static_cast<QChildEvent*>(event)->child();
             if (child->isWidgetType())
                 child->installEventFilter(this);
+        } else if (event->type() == QEvent::MouseButtonRelease && m_page) {
+            // The only source of a user's click: what the page's scripts
+            // do never passes through here.
+            const auto button = static_cast<QMouseEvent*>(event)->button();
+            if (button == Qt::LeftButton || button == Qt::MiddleButton)
+                m_page->userClicked();
         } else if (event->type() == QEvent::Wheel) {
             // The page's own scroll bars are off: the scroll area scrolls.
             QCoreApplication::sendEvent(ui->scrollArea->verticalScrollBar(), event);

@@ -6,7 +6,6 @@
 #include "KvoDatabase.h"
 #include "KvoFont.h"
 #include "KvoHTTPRequest.h"
-#include "KvoJsonResult.h"
 #include "KvoLoadingFrame.h"
 #include "KvoMainWindow.h"
 #include "KvoPageSearch.h"
@@ -15,8 +14,14 @@
 #include "KvoScrollBarStyle.h"
 #include "KvoTopItem.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLayout>
 #include <QSqlQuery>
+#include <QThread>
+
+#include <memory>
 
 namespace {
 
@@ -57,7 +62,11 @@ KvoPageTops::~KvoPageTops()
 void KvoPageTops::loadCache()
 {
     QSqlQuery query(KvoDatabase::database());
-    query.prepare(QStringLiteral("SELECT json FROM tops WHERE name = :name"));
+    // A list kept before answers were bounded may be of any size: such a
+    // one is not read.
+    query.prepare(QStringLiteral("SELECT CASE WHEN length(json) <= :max THEN json ELSE '' END FROM tops "
+                                 "WHERE name = :name"));
+    query.bindValue(QStringLiteral(":max"), MaxAnswerBytes);
     query.bindValue(QStringLiteral(":name"), m_listName);
     if (query.exec() && query.next()) {
         parseList(query.value(0).toString(), &m_purchases);
@@ -81,16 +90,25 @@ void KvoPageTops::storeCache(const QString& json)
 bool KvoPageTops::parseList(const QString& text, QList<KvoPurchase>* courses)
 {
     courses->clear();
-    KvoJsonResult result;
-    if (!result.parse(text))
+    // Only the courses kept become variant maps: a list of thousands costs
+    // its parse alone.
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
         return false;
-    const QVariant vorns = result.value(QStringLiteral("vorns"));
-    if (vorns.typeId() != QMetaType::QVariantList)
+    const QJsonValue vorns = document.object().value(QStringLiteral("vorns"));
+    if (!vorns.isArray())
         return false;
-    for (const QVariant& element : vorns.toList()) {
-        if (element.typeId() != QMetaType::QVariantMap)
+    const QJsonArray list = vorns.toArray();
+    for (const QJsonValue element : list) {
+        if (!element.isObject())
             continue;
-        courses->append(KvoPurchase::createFromJson(element.toMap()));
+        if (courses->size() == MaxRows) {
+            qWarning("KvoPageTops: a list of %lld elements; the first %d courses kept", qlonglong(list.size()),
+                     MaxRows);
+            break;
+        }
+        courses->append(KvoPurchase::createFromJson(element.toObject().toVariantMap()));
     }
     return true;
 }
@@ -99,11 +117,14 @@ bool KvoPageTops::parseList(const QString& text, QList<KvoPurchase>* courses)
 
 bool KvoPageTops::isFetching() const
 {
-    return m_request && m_request->isRunning();
+    return m_reading || (m_request && m_request->isRunning());
 }
 
 void KvoPageTops::dropRequest()
 {
+    // An answer still being read is dropped with its request.
+    ++m_readGeneration;
+    m_reading = false;
     if (!m_request)
         return;
     // Aborted and cut off: a late answer of an older request never reaches
@@ -119,6 +140,7 @@ void KvoPageTops::sendRequest()
     dropRequest();
     m_removedWhileFetching.clear();
     m_request = new KvoHTTPRequest(this);
+    m_request->setMaxBodySize(MaxAnswerBytes);
     connect(m_request, &KvoHTTPRequest::successRequest, this, &KvoPageTops::onUpdateSucceeded);
     connect(m_request, &KvoHTTPRequest::errorRequest, this, &KvoPageTops::onUpdateFailed);
     m_request->get(KvoApi::address(QLatin1String(ListPath), {{QStringLiteral("list"), m_listName}}));
@@ -151,8 +173,27 @@ void KvoPageTops::onUpdateSucceeded(const QString& answer)
         m_request->deleteLater();
         m_request = nullptr;
     }
-    QList<KvoPurchase> courses;
-    if (!parseList(answer, &courses)) {
+    // A list of megabytes takes a while to read: on a worker thread, so
+    // that the window goes on painting. A fetch sent meanwhile makes this
+    // answer stale.
+    const quint64 generation = ++m_readGeneration;
+    m_reading = true;
+    auto courses = std::make_shared<QList<KvoPurchase>>();
+    auto readable = std::make_shared<bool>(false);
+    QThread* reader = QThread::create([answer, courses, readable] { *readable = parseList(answer, courses.get()); });
+    connect(reader, &QThread::finished, this, [this, answer, courses, readable, generation] {
+        if (generation != m_readGeneration)
+            return;
+        m_reading = false;
+        onListRead(answer, *readable, *courses);
+    });
+    connect(reader, &QThread::finished, reader, &QObject::deleteLater);
+    reader->start();
+}
+
+void KvoPageTops::onListRead(const QString& answer, bool readable, QList<KvoPurchase> courses)
+{
+    if (!readable) {
         // An unreadable answer keeps the list of the last readable one, in
         // the cache and on screen.
         onUpdateFailed(QNetworkReply::UnknownContentError, QString());

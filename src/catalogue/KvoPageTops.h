@@ -53,8 +53,14 @@ public:
     // deleted later.
     static void clearLayout(QLayout* layout);
 
-    // The courses of a list answer: false when the text is no JSON object
-    // holding a list under "vorns" (elements that are no maps are skipped).
+    // The most courses kept from one list: more than anyone pages through.
+    static constexpr int MaxRows = 1000;
+    // The longest list answer read, in bytes; a longer one is unreadable.
+    static constexpr qint64 MaxAnswerBytes = 2 * 1024 * 1024;
+
+    // The courses of a list answer, the first MaxRows of them (a cut is
+    // logged): false when the text is no JSON object holding a list under
+    // "vorns" (elements that are no maps are skipped).
     static bool parseList(const QString& text, QList<KvoPurchase>* courses);
 
     const QList<KvoPurchase>& purchases() const { return m_purchases; }
@@ -62,6 +68,7 @@ public:
     QString listName() const { return m_listName; }
     bool isFetched() const { return m_fetched; }
     bool rowsBuilt() const { return m_rowsBuilt; }
+    // The list is asked for, or its answer is being read.
     bool isFetching() const;
     // Rows of the list still to be built.
     bool isBuilding() const { return m_pendingRows > 0; }
@@ -111,6 +118,9 @@ private:
     void storeCache(const QString& json);
     void sendRequest();
     void dropRequest();
+    // The end of a fetch whose answer was read (courses empty when it was
+    // unreadable).
+    void onListRead(const QString& answer, bool readable, QList<KvoPurchase> courses);
     void showHeldList();
     void applyOwnership(KvoTopItem* row, const QMap<int, KvoPurchase>& library) const;
     void buildBatch(QLayout* layout, const QList<KvoPurchase>& courses, int from, const Variant& variant,
@@ -124,6 +134,10 @@ private:
     bool m_rowsBuilt = false;
     bool m_lastFetchFailed = false;
     QPointer<KvoHTTPRequest> m_request;
+    // An answer is read on a worker thread; its generation tells whether
+    // it is still wanted.
+    bool m_reading = false;
+    quint64 m_readGeneration = 0;
     QWidget* m_noConnection = nullptr;
     QPointer<KvoPurchaser> m_purchaser;
     bool m_buying = false;

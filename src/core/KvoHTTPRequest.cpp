@@ -127,7 +127,13 @@ void KvoHTTPRequest::send(QNetworkReply* reply)
     dropReply();
     m_reply = reply;
     m_timedOut = false;
+    m_tooLarge = false;
     connect(reply, &QNetworkReply::finished, this, &KvoHTTPRequest::onFinished);
+    if (m_maxBodySize > 0) {
+        // Checked as the bytes come in (the progress signal is throttled).
+        connect(reply, &QNetworkReply::metaDataChanged, this, &KvoHTTPRequest::checkBodySize);
+        connect(reply, &QNetworkReply::readyRead, this, &KvoHTTPRequest::checkBodySize);
+    }
     m_deadline.start(s_deadline.load());
 }
 
@@ -151,6 +157,23 @@ void KvoHTTPRequest::onDeadline()
     // finished() comes from abort() and reports the time-out.
     m_timedOut = true;
     m_reply->abort();
+}
+
+void KvoHTTPRequest::checkBodySize()
+{
+    if (!m_reply || m_reply.data() != sender())
+        return;
+    const qint64 announced = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    if (announced <= m_maxBodySize && m_reply->bytesAvailable() <= m_maxBodySize)
+        return;
+    // finished() comes from abort() and reports the answer as unreadable.
+    m_tooLarge = true;
+    m_reply->abort();
+}
+
+void KvoHTTPRequest::setMaxBodySize(qint64 bytes)
+{
+    m_maxBodySize = qMax<qint64>(0, bytes);
 }
 
 bool KvoHTTPRequest::isRunning() const
@@ -228,13 +251,19 @@ void KvoHTTPRequest::onFinished()
 
     QPointer<KvoHTTPRequest> self(this);
     QNetworkReply::NetworkError error = reply->error();
-    if (error == QNetworkReply::NoError && m_statusCode == 200) {
+    // Bytes that came with the end of the answer are checked here.
+    if (m_maxBodySize > 0 && reply->bytesAvailable() > m_maxBodySize)
+        m_tooLarge = true;
+    if (!m_tooLarge && error == QNetworkReply::NoError && m_statusCode == 200) {
         emit successRequest(QString::fromUtf8(reply->readAll()));
     } else {
-        if (m_statusCode != 0)
+        if (m_statusCode != 0 && !m_tooLarge)
             m_errorBody = reply->readAll();
         QString text;
-        if (m_timedOut) {
+        if (m_tooLarge) {
+            error = QNetworkReply::UnknownContentError;
+            text = QStringLiteral("Answer longer than %1 bytes: not read").arg(m_maxBodySize);
+        } else if (m_timedOut) {
             error = QNetworkReply::TimeoutError;
             text = QStringLiteral("No complete answer within %1 ms: request timed out").arg(m_deadline.interval());
         } else if (error == QNetworkReply::OperationCanceledError) {

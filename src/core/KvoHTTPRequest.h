@@ -38,6 +38,13 @@ public:
     // for it: only the answer to the latest get()/post() is signalled.
     void abort();
 
+    // The largest answer body taken, in bytes, for the requests sent
+    // afterwards; 0 (the default) takes any. A longer answer, announced or
+    // received, is dropped as it arrives and ends in errorRequest with
+    // UnknownContentError: an answer without bound never fills the memory.
+    void setMaxBodySize(qint64 bytes);
+    qint64 maxBodySize() const { return m_maxBodySize; }
+
     // When true, the request deletes itself (deleteLater) once its answer has
     // been signalled.
     void setAutoDelete(bool autoDelete);
@@ -81,6 +88,7 @@ private:
     void dropReply();
     void onFinished();
     void onDeadline();
+    void checkBodySize();
 
     QPointer<QNetworkReply> m_reply;
     QTimer m_deadline;
@@ -88,4 +96,6 @@ private:
     QByteArray m_errorBody;
     bool m_autoDelete = false;
     bool m_timedOut = false;
+    qint64 m_maxBodySize = 0;
+    bool m_tooLarge = false;
 };

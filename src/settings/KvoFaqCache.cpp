@@ -1,34 +1,53 @@
 #include "KvoFaqCache.h"
 
 #include "KvoDatabase.h"
-#include "KvoJsonResult.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSqlQuery>
 #include <QVariant>
-#include <QVariantList>
-#include <QVariantMap>
 
 bool KvoFaqCache::parseAnswer(const QString& body, QList<Entry>* entries)
 {
     entries->clear();
-    KvoJsonResult json;
-    json.parse(body);
-    if (!json.hasKeys(1, "status") || !json.hasKeys(1, "q")
+    // Only the entries kept become variants: an FAQ of thousands costs its
+    // parse alone.
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(body.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return false;
+    const QJsonObject json = document.object();
+    if (!json.contains(QStringLiteral("status")) || !json.contains(QStringLiteral("q"))
         || json.value(QStringLiteral("status")).toString() != QLatin1String("OK"))
         return false;
     // A "q" that is no list counts as an empty one; an element that is no
     // object is skipped.
-    const QVariantList list = json.value(QStringLiteral("q")).toList();
-    for (const QVariant& item : list) {
-        const QVariantMap map = item.toMap();
+    const QJsonArray list = json.value(QStringLiteral("q")).toArray();
+    int tooLong = 0;
+    int cut = 0;
+    for (const QJsonValue item : list) {
+        const QJsonObject map = item.toObject();
         Entry entry;
-        entry.answer = map.value(QStringLiteral("answer")).toString();
+        entry.answer = map.value(QStringLiteral("answer")).toVariant().toString();
         if (entry.answer.isEmpty())
             continue;
-        entry.id = map.value(QStringLiteral("id")).toUInt();
-        entry.question = map.value(QStringLiteral("question")).toString();
+        if (entry.answer.size() > MaxAnswerLength) {
+            ++tooLong;
+            continue;
+        }
+        if (entries->size() == MaxEntries) {
+            ++cut;
+            continue;
+        }
+        entry.id = map.value(QStringLiteral("id")).toVariant().toUInt();
+        entry.question = map.value(QStringLiteral("question")).toVariant().toString();
         entries->append(entry);
     }
+    if (tooLong > 0)
+        qWarning("KvoFaqCache: %d answers longer than %d characters left out", tooLong, MaxAnswerLength);
+    if (cut > 0)
+        qWarning("KvoFaqCache: %d entries past the first %d left out", cut, MaxEntries);
     return true;
 }
 
@@ -57,7 +76,11 @@ QList<KvoFaqCache::Entry> KvoFaqCache::entries()
     QList<Entry> list;
     QSqlQuery q(KvoDatabase::database());
     // The rows come back in the order they were written: the answer's.
-    if (!q.exec(QStringLiteral("SELECT `answer`, `question`, `id` FROM `faq` ORDER BY rowid")))
+    // At most the entries an answer may bring: a cache written before they
+    // were bounded may hold any number.
+    q.prepare(QStringLiteral("SELECT `answer`, `question`, `id` FROM `faq` ORDER BY rowid LIMIT :max"));
+    q.bindValue(QStringLiteral(":max"), MaxEntries);
+    if (!q.exec())
         return list;
     while (q.next()) {
         Entry entry;

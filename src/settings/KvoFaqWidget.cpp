@@ -11,12 +11,9 @@ KvoFaqWidget::KvoFaqWidget(QWidget* parent, Qt::WindowFlags flags)
     , ui(std::make_unique<Ui_KvoFaqWidget>())
 {
     ui->setupUi(this);
-    ui->answer->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-    ui->answer->setOpenExternalLinks(false);
-    connect(ui->answer, &QLabel::linkActivated, this, [](const QString& link) {
+    connect(ui->answer, &QTextBrowser::anchorClicked, this, [](const QUrl& url) {
         // Only pages of the web: an answer cannot make the client open a
         // local file or start a program.
-        const QUrl url(link);
         if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
             QDesktopServices::openUrl(url);
     });
@@ -33,7 +30,10 @@ void KvoFaqWidget::setQuestion(const QString& text)
 
 void KvoFaqWidget::setAnswer(const QString& text)
 {
-    ui->answer->setText(text);
+    m_answer = text;
+    m_answerSet = false;
+    if (isOpen())
+        layOutAnswer();
 }
 
 QString KvoFaqWidget::question() const
@@ -46,8 +46,20 @@ bool KvoFaqWidget::isOpen() const
     return !ui->answer->isHidden();
 }
 
+void KvoFaqWidget::layOutAnswer()
+{
+    if (m_answerSet)
+        return;
+    m_answerSet = true;
+    // Its formatting is kept; no picture or other resource it names is
+    // loaded (see KvoRichTextView).
+    ui->answer->setHtml(m_answer);
+}
+
 void KvoFaqWidget::onClickQuestion()
 {
+    if (ui->answer->isHidden())
+        layOutAnswer();
     ui->answer->setVisible(ui->answer->isHidden());
     adjustSize();
     ui->question->setIcon(QIcon(ui->answer->isHidden() ? QStringLiteral(":/KvoMainWindow/Resources/arrow_grey_right.png")

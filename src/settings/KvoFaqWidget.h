@@ -18,7 +18,8 @@ public:
 
     void setQuestion(const QString& text);
     // The answer as the service wrote it (it may hold simple HTML; links to
-    // web pages open in the browser).
+    // web pages open in the browser; pictures are not shown). It is laid
+    // out when the entry opens.
     void setAnswer(const QString& text);
 
     QString question() const;
@@ -28,5 +29,10 @@ private slots:
     void onClickQuestion();
 
 private:
+    void layOutAnswer();
+
     std::unique_ptr<Ui_KvoFaqWidget> ui;
+    // The answer's text, laid out when the entry first opens.
+    QString m_answer;
+    bool m_answerSet = false;
 };

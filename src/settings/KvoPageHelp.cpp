@@ -9,6 +9,19 @@
 #include "KvoPurchaseVideoManager.h"
 #include "ui_KvoPageHelp.h"
 
+#include <QPointer>
+
+namespace {
+
+// The FAQ's answer is read whole only up to this size: a few hundred
+// entries take far less.
+const qint64 MaxAnswerBytes = 2 * 1024 * 1024;
+// Entries built per turn of the event loop, so that a long FAQ never keeps
+// the window from painting.
+const int BatchEntries = 10;
+
+} // namespace
+
 KvoPageHelp::KvoPageHelp(QWidget* parent, Qt::WindowFlags flags)
     : QWidget(parent, flags)
     , ui(std::make_unique<Ui_KvoPageHelp>())
@@ -21,6 +34,7 @@ KvoPageHelp::KvoPageHelp(QWidget* parent, Qt::WindowFlags flags)
     ui->widgetPlaque->hide();
 
     m_request = new KvoHTTPRequest(this);
+    m_request->setMaxBodySize(MaxAnswerBytes);
     connect(m_request, &KvoHTTPRequest::successRequest, this, &KvoPageHelp::onSuccessRequest);
     connect(m_request, &KvoHTTPRequest::errorRequest, this, &KvoPageHelp::onErrorRequest);
 
@@ -104,13 +118,30 @@ void KvoPageHelp::updateQuestions()
         delete item;
     }
     const QList<KvoFaqCache::Entry> entries = KvoFaqCache::entries();
-    for (const KvoFaqCache::Entry& entry : entries) {
+    ui->widgetPlaque->setVisible(!entries.isEmpty());
+    addQuestions(entries, 0, ++m_buildGeneration);
+}
+
+void KvoPageHelp::addQuestions(const QList<KvoFaqCache::Entry>& entries, int from, quint64 generation)
+{
+    const int end = qMin(int(entries.size()), from + BatchEntries);
+    for (int i = from; i < end; ++i) {
         auto* widget = new KvoFaqWidget(nullptr, Qt::WindowFlags());
-        widget->setQuestion(entry.question);
-        widget->setAnswer(entry.answer);
+        widget->setQuestion(entries.at(i).question);
+        widget->setAnswer(entries.at(i).answer);
         ui->layoutQuestions->addWidget(widget);
     }
-    ui->widgetPlaque->setVisible(ui->layoutQuestions->count() > 0);
+    if (end == entries.size())
+        return;
+    QPointer<KvoPageHelp> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self, entries, end, generation] {
+            // Rebuilt since: these entries are not wanted.
+            if (self && self->m_buildGeneration == generation)
+                self->addQuestions(entries, end, generation);
+        },
+        Qt::QueuedConnection);
 }
 
 void KvoPageHelp::onClickSupport()

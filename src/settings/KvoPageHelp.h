@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IKvoPage.h"
+#include "KvoFaqCache.h"
 
 #include <QNetworkReply>
 #include <QWidget>
@@ -44,6 +45,7 @@ private slots:
 private:
     void sendRequest();
     void endWaiting();
+    void addQuestions(const QList<KvoFaqCache::Entry>& entries, int from, quint64 generation);
 
     std::unique_ptr<Ui_KvoPageHelp> ui;
     QWidget* m_parentPage = nullptr;
@@ -51,4 +53,5 @@ private:
     bool m_loaded = false;
     bool m_waiting = false;
     KvoLoadingFrame* m_loadingFrame = nullptr;
+    quint64 m_buildGeneration = 0;
 };

@@ -79,12 +79,14 @@ private slots:
     void loadAndFollowLinks();
     void variantsByWidth();
     void offlineThenOnline();
+    void scriptsOpenNothing();
     void failures_data();
     void failures();
 
 private:
     std::unique_ptr<KvoPageHome> makePage();
     void click(KvoPageHome* page, const QString& id);
+    void scriptClick(KvoPageHome* page, const QString& id);
 
     std::unique_ptr<KvoTestHome> m_home;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -158,7 +160,24 @@ std::unique_ptr<KvoPageHome> TestHome::makePage()
 
 void TestHome::click(KvoPageHome* page, const QString& id)
 {
-    page->webPage()->runJavaScript(QStringLiteral("document.getElementById('%1').click()").arg(id));
+    // A click of the user: on the element's centre, through the view's input.
+    auto centre = std::make_shared<QVariantList>();
+    page->webPage()->runJavaScript(
+        QStringLiteral("(function() { var r = document.getElementById('%1').getBoundingClientRect();"
+                       " return [r.left + r.width / 2, r.top + r.height / 2]; })()")
+            .arg(id),
+        [centre](const QVariant& result) { *centre = result.toList(); });
+    QTRY_COMPARE(centre->size(), 2);
+    const QPoint at(centre->at(0).toInt(), centre->at(1).toInt());
+    QTest::mouseClick(page->webView()->focusProxy(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void TestHome::scriptClick(KvoPageHome* page, const QString& id)
+{
+    auto done = std::make_shared<bool>(false);
+    page->webPage()->runJavaScript(QStringLiteral("document.getElementById('%1').click()").arg(id),
+                                   [done](const QVariant&) { *done = true; });
+    QTRY_VERIFY(*done);
 }
 
 void TestHome::classify_data()
@@ -298,6 +317,43 @@ void TestHome::offlineThenOnline()
     QVERIFY(page->notice()->isHidden());
     QTRY_VERIFY_WITH_TIMEOUT(page->isLoaded(), 15000);
     QVERIFY(page->loadsWide());
+}
+
+void TestHome::scriptsOpenNothing()
+{
+    // Scripts open windows in a loop and click a link as the page loads,
+    // and again later: nothing reaches the desktop or switches pages. A
+    // user's click hands out one link, whatever its handler opens besides.
+    m_homeReply.status = 200;
+    m_homeReply.body = QByteArrayLiteral(
+        "<!DOCTYPE html><html><body style=\"margin:0\">"
+        "<a id=\"external\" href=\"/fr/credits\">e</a> <a id=\"promo\" href=\"/fr/ALL_PROMO\">p</a> "
+        "<a id=\"multi\" href=\"/fr/one\" onclick=\"window.open('/fr/two'); window.open('/fr/three');\">m</a>"
+        "<script>window.addEventListener('load', function() {"
+        " for (var i = 0; i < 20; ++i) window.open('/fr/pop' + i);"
+        " document.getElementById('external').click(); });</script></body></html>");
+    auto page = makePage();
+    QTRY_VERIFY_WITH_TIMEOUT(page->isLoaded(), 15000);
+    KvoHomeWebPage* web = page->webPage();
+    QTRY_COMPARE(web->refusedHandOffs(), 21);
+    QSignalSpy switches(page.get(), &KvoPageHome::onChangePage);
+    scriptClick(page.get(), QStringLiteral("promo"));
+    QTRY_COMPARE(web->refusedHandOffs(), 22);
+    QVERIFY(m_urls.urls.isEmpty());
+    QVERIFY(switches.isEmpty());
+
+    click(page.get(), QStringLiteral("external"));
+    QTRY_COMPARE(m_urls.urls.size(), 1);
+    QCOMPARE(m_urls.urls.first(), QUrl(m_server.address() + QStringLiteral("/fr/credits")));
+    click(page.get(), QStringLiteral("promo"));
+    QTRY_COMPARE(switches.size(), 1);
+    // One of the three the click asked for; the two others are refused.
+    click(page.get(), QStringLiteral("multi"));
+    QTRY_COMPARE(web->refusedHandOffs(), 24);
+    QTRY_COMPARE(m_urls.urls.size(), 2);
+    QVERIFY(m_urls.urls.last().path().startsWith(QStringLiteral("/fr/")));
+    QCOMPARE(switches.size(), 1);
+    QCOMPARE(page->webPage()->url().path(), HomePath);
 }
 
 void TestHome::failures_data()

@@ -382,7 +382,8 @@ void TestTops::badAnswers()
     for (KvoTopItem* row : page->rows())
         QCOMPARE(row->form()->credits->text(), QStringLiteral("Gratuit"));
 
-    // A list of 10,000 paginated promotions shows ten rows.
+    // A list of 10,000 paginated promotions keeps the first thousand, and
+    // shows ten rows.
     QJsonArray many;
     for (int i = 0; i < 10000; ++i)
         many.append(courseMap(1000 + i, 2, 3, QDateTime::currentSecsSinceEpoch() + 600));
@@ -391,7 +392,9 @@ void TestTops::badAnswers()
     promo->onShow();
     QTRY_VERIFY(!promo->isFetching());
     QCOMPARE(promo->rows().size(), 10);
-    QCOMPARE(promo->pagination()->pageCount(), 1000);
+    QCOMPARE(promo->purchases().size(), 1000);
+    QCOMPARE(promo->purchases().last().id, 1999u);
+    QCOMPARE(promo->pagination()->pageCount(), 100);
 }
 
 void TestTops::cacheAndOffline()
@@ -450,8 +453,12 @@ void TestTops::unreadableAnswerKeepsCache()
         page->onShow();
         QTRY_COMPARE(page->rows().size(), 2);
     }
+    // An answer of many megabytes is not read at all.
+    QJsonArray huge;
+    for (int i = 0; i < 40000; ++i)
+        huge.append(courseMap(1000 + i));
     for (const QByteArray& bad : {QByteArray("<html>oops</html>"), QByteArray("{\"vorns\":{}}"),
-                                  QByteArray("{\"vorns\":[1,2")}) {
+                                  QByteArray("{\"vorns\":[1,2"), listOfMaps(huge)}) {
         serve(QStringLiteral("promo"), bad);
         auto page = makePage<KvoPagePromo>();
         page->onShow();
@@ -464,6 +471,15 @@ void TestTops::unreadableAnswerKeepsCache()
     auto page = makePage<KvoPagePromo>();
     page->onShow();
     QCOMPARE(idsOf(page->rows()), (QList<uint>{5, 6}));
+    // A list of megabytes kept before answers were bounded is not read.
+    QSqlQuery q(KvoDatabase::database());
+    q.prepare(QStringLiteral("UPDATE tops SET json = ? WHERE name = 'promo'"));
+    q.addBindValue(QString::fromUtf8(listOfMaps(huge)));
+    QVERIFY(q.exec());
+    auto stale = makePage<KvoPagePromo>();
+    stale->onShow();
+    QVERIFY(stale->rows().isEmpty());
+    QVERIFY(stale->noConnectionPanel()->isVisible());
 }
 
 void TestTops::lateAnswerNeverArrives()

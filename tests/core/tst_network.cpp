@@ -141,6 +141,7 @@ private slots:
     void requestDeadline();
     void requestSendAgainWhileRunning();
     void requestAutoDelete();
+    void requestBodyBound();
 
     void downloadSuccess();
     void downloadFailure_data();
@@ -538,6 +539,36 @@ void TestNetwork::requestDeadline()
     QVERIFY(spies.error.first().at(1).toString().contains(QStringLiteral("400 ms")));
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(!request.isRunning());
+}
+
+void TestNetwork::requestBodyBound()
+{
+    const QByteArray body(4096, 'x');
+    KvoHTTPRequest request;
+    request.setMaxBodySize(body.size());
+    RequestSpies spies(&request);
+    // At the bound: read.
+    serve(m_raw, httpAnswer("200 OK", body));
+    request.get(m_raw.url(QStringLiteral("/bound")));
+    QTRY_COMPARE(spies.total(), 1);
+    QCOMPARE(spies.ok.count(), 1);
+    QCOMPARE(spies.ok.first().at(0).toString().size(), body.size());
+
+    // Longer, announced or not: dropped as it arrives, even from a server
+    // that then sends nothing more and keeps the connection open.
+    const QList<QByteArray> answers = {httpAnswer("200 OK", body + "y"), httpAnswer("200 OK", body + "y", -1),
+                                       httpAnswer("200 OK", "{}", 1 << 30)};
+    for (const QByteArray& answer : answers) {
+        spies.ok.clear();
+        spies.error.clear();
+        serve(m_raw, answer, false);
+        request.get(m_raw.url(QStringLiteral("/unbound")));
+        QTRY_VERIFY2(spies.total() == 1, answer.left(80).constData());
+        QCOMPARE(spies.ok.count(), 0);
+        QCOMPARE(spies.error.first().at(0).value<QNetworkReply::NetworkError>(), QNetworkReply::UnknownContentError);
+        QVERIFY(request.errorBody().isEmpty());
+        QVERIFY(!request.isRunning());
+    }
 }
 
 void TestNetwork::requestSendAgainWhileRunning()

@@ -22,6 +22,7 @@
 #include "KvoTestSupport.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -29,12 +30,21 @@
 #include <QLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTextDocument>
 
+#include <atomic>
 #include <memory>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -95,7 +105,9 @@ private slots:
     void answerReplacesCache();
     void refusedAnswersChangeNothing();
     void cacheReplacedWhole();
+    void answersBounded();
     void entriesFold();
+    void answerLoadsNoResource();
     void pagesInMainWindow();
 
 private:
@@ -269,12 +281,11 @@ void TestHelpSupport::answerReplacesCache()
     QTRY_VERIFY(scripted.isLoaded());
     const QString html = KvoFaqCache::entries().first().answer;
     QVERIFY(html.contains(QStringLiteral("<script>")));
-    QLabel* answer = entries(&scripted).first()->findChild<QLabel*>(QStringLiteral("answer"));
-    QCOMPARE(answer->text(), html);
-    QTextDocument shown;
-    shown.setHtml(html);
-    QVERIFY(!shown.toPlainText().contains(QStringLiteral("piège")));
-    QVERIFY(shown.toPlainText().contains(QStringLiteral("télécharger")) || shown.toPlainText().contains(QStringLiteral("flèche")));
+    KvoFaqWidget* first = entries(&scripted).first();
+    first->findChild<QPushButton*>(QStringLiteral("question"))->click();
+    const QString shown = first->findChild<QTextBrowser*>(QStringLiteral("answer"))->toPlainText();
+    QVERIFY(!shown.contains(QStringLiteral("piège")));
+    QVERIFY(shown.contains(QStringLiteral("télécharger")) || shown.contains(QStringLiteral("flèche")));
 
     // An empty list empties the page and hides the plaque.
     QVERIFY(m_server->setFault(QStringLiteral("faq"), QStringLiteral("empty")));
@@ -342,6 +353,47 @@ void TestHelpSupport::cacheReplacedWhole()
     QVERIFY(!KvoFaqCache::parseAnswer(QStringLiteral("{\"status\":\"OK\"}"), &parsed));
 }
 
+void TestHelpSupport::answersBounded()
+{
+    // A cache kept before answers were bounded shows as many entries as an
+    // answer may bring.
+    QList<KvoFaqCache::Entry> many;
+    for (int i = 0; i < 400; ++i)
+        many.append({uint(i), QStringLiteral("Q%1 ?").arg(i), QStringLiteral("R.")});
+    QVERIFY(KvoFaqCache::replace(many));
+    {
+        KvoPageHelp offline(nullptr);
+        QTRY_COMPARE(offline.questionCount(), KvoFaqCache::MaxEntries);
+    }
+    setOnline(true);
+    // Thousands of entries: the first few hundred are kept, the cut logged.
+    QVERIFY(m_server->setFault(QStringLiteral("faq_rows"), QStringLiteral("5000")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("entries past the first 300 left out")));
+    {
+        KvoPageHelp page(nullptr);
+        QTRY_VERIFY(page.isLoaded());
+        QCOMPARE(KvoFaqCache::entries().size(), KvoFaqCache::MaxEntries);
+        QTRY_COMPARE(page.questionCount(), KvoFaqCache::MaxEntries);
+    }
+    // An answer of megabytes is not read: the cache stays as it was.
+    QVERIFY(m_server->clearFaults());
+    QVERIFY(KvoFaqCache::replace({{1, QStringLiteral("Gardée ?"), QStringLiteral("Oui.")}}));
+    QVERIFY(m_server->setFault(QStringLiteral("faq_bytes"), QStringLiteral("6000000")));
+    {
+        KvoPageHelp page(nullptr);
+        QTRY_VERIFY(!page.isWaiting());
+        QVERIFY(!page.isLoaded());
+        QCOMPARE(cachedQuestions(), QStringList{QStringLiteral("Gardée ?")});
+    }
+    // One overlong answer in a readable list: that entry alone is left out.
+    QVERIFY(m_server->setFault(QStringLiteral("faq_bytes"), QStringLiteral("100000")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("1 answers longer than")));
+    KvoPageHelp page(nullptr);
+    QTRY_VERIFY(page.isLoaded());
+    QCOMPARE(page.questionCount(), 4);
+    QVERIFY(!cachedQuestions().contains(QStringLiteral("Comment télécharger une vidéo ?")));
+}
+
 void TestHelpSupport::entriesFold()
 {
     KvoFaqWidget entry;
@@ -360,6 +412,70 @@ void TestHelpSupport::entriesFold()
     question->click();
     QVERIFY(!entry.isOpen());
     QCOMPARE(question->icon().pixmap(11, 9).toImage(), folded);
+}
+
+// Counts the opens of a FIFO's read end while it runs: a writer opened
+// without blocking succeeds only while a reader holds the FIFO, and its
+// close lets a blocked reader go on, so a regression fails rather than hangs.
+class FifoWatch
+{
+public:
+    explicit FifoWatch(const QByteArray& path)
+        : m_thread([this, path] {
+            while (!m_stop) {
+                const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0) {
+                    ++m_opened;
+                    ::close(fd);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        })
+    {
+    }
+    ~FifoWatch() { stop(); }
+    int stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_opened;
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_opened{0};
+    std::thread m_thread;
+};
+
+void TestHelpSupport::answerLoadsNoResource()
+{
+    // The answer keeps its formatting, but no picture, background or style
+    // sheet it names is read: not from the disk, nor from the network.
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo")));
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    const QString path = QString::fromLocal8Bit(fifo);
+    const QString html = QStringLiteral("<p><b>Gras</b> <a href='https://exemple.fr/'>lien</a></p>"
+                                        "<img src='%1'><img src='file://%1' width=20 height=20>"
+                                        "<table background='%1'><tr><td>case</td></tr></table>"
+                                        "<link rel='stylesheet' href='%1'>"
+                                        "<p style=\"background-image:url(%1)\">fin</p>")
+                             .arg(path);
+    FifoWatch watch(fifo);
+    KvoFaqWidget entry;
+    entry.setQuestion(QStringLiteral("Question"));
+    entry.setAnswer(html);
+    entry.resize(400, 300);
+    entry.show();
+    entry.findChild<QPushButton*>(QStringLiteral("question"))->click();
+    QVERIFY(entry.isOpen());
+    entry.grab();
+    QCOMPARE(watch.stop(), 0);
+    auto* answer = entry.findChild<QTextBrowser*>(QStringLiteral("answer"));
+    QVERIFY(answer);
+    QVERIFY(answer->toPlainText().contains(QStringLiteral("Gras lien")));
+    QVERIFY(answer->toHtml().contains(QStringLiteral("font-weight")));
 }
 
 void TestHelpSupport::pagesInMainWindow()
