@@ -29,6 +29,10 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#ifdef KVO_HAVE_XCB
+#include <xcb/xcb.h>
+#endif
+
 namespace {
 
 using E = KvoVideoEventSink;
@@ -81,6 +85,7 @@ private slots:
     void tooltips();
     void sessionExpiryDuringADialog();
     void aModalDialogStaysOnTop();
+    void windowDestroyedFromOutside();
 
 private:
     QString makeQoz(const QString& name, quint32 purchase, quint32 file);
@@ -408,6 +413,36 @@ void TestMainEvents::aModalDialogStaysOnTop()
     QVERIFY(!raises.order.isEmpty());
     QCOMPARE(raises.order.last(), &offer);
     offer.close();
+}
+
+void TestMainEvents::windowDestroyedFromOutside()
+{
+#ifdef KVO_HAVE_XCB
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11)
+        QSKIP("needs an X server");
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->onNewMessageFromInstance(m_dir->filePath(QStringLiteral("52.qoz")));
+    m_fake.inject({{E::Playing, 0}});
+    QTRY_COMPARE(player()->videoPlayer()->state(), int(KvoVideoPlayer::Playing));
+    m_fake.takeCalls();
+    // What `xdotool windowclose` does: another client destroys the window.
+    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+    QVERIFY(!xcb_connection_has_error(other));
+    xcb_generic_error_t* error =
+        xcb_request_check(other, xcb_destroy_window_checked(other, xcb_window_t(window->winId())));
+    const int code = error ? error->error_code : 0;
+    free(error);
+    xcb_disconnect(other);
+    QCOMPARE(code, 0);
+    // The close sequence runs: the video stops and the window closes.
+    QTRY_VERIFY(window->isClosing());
+    QStringList calls;
+    QTRY_VERIFY((calls += m_fake.takeCalls()).contains(QStringLiteral("stop")));
+    QTRY_VERIFY(!window->isVisible());
+#else
+    QSKIP("built without xcb");
+#endif
 }
 
 QTEST_MAIN(TestMainEvents)
