@@ -92,9 +92,9 @@ void KvoPageSetup::registerPages()
     downloads.buildAtStart = true;
     KvoMainWindow::registerPage<KvoPageDownloads>(downloads);
 
-    // The search box of the window leads to the search page.
-    KvoPageRegistry::Page search = page(QStringLiteral("search"), QStringLiteral("buttonAccueil"),
-                                        KvoPageRegistry::Menu::Highlights);
+    // The search box of the window leads to the search page, which has no
+    // menu entry: none is highlighted while it shows.
+    KvoPageRegistry::Page search = page(QStringLiteral("search"), QString(), KvoPageRegistry::Menu::Highlights);
     search.creator = [](KvoMainWindow* window, const QString&) -> QWidget* {
         auto* created = KvoMainWindow::createPage<KvoPageSearch>(window);
         QObject::connect(window, &KvoMainWindow::searchRequested, created, &KvoPageSearch::newSearch);

@@ -6,12 +6,15 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileOpenEvent>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 KvoSingleApplication::KvoSingleApplication(int& argc, char** argv, const QString& key)
     : QApplication(argc, argv)
     , m_guard(new KvoInstanceGuard(key, this))
     , m_translator(new QTranslator(this))
+    , m_qtTranslator(new QTranslator(this))
 {
     connect(m_guard, &KvoInstanceGuard::messageReceived, this,
             &KvoSingleApplication::onMessageFromInstance);
@@ -67,9 +70,25 @@ bool KvoSingleApplication::installTranslation(int languageIndex)
     }
     if (loaded)
         QCoreApplication::installTranslator(tr);
+    installQtTranslation(row.locale);
     if (languageIndex >= 0 && languageIndex < KvoEnvironment::languageCount())
         KvoEnvironment::setInterfaceLanguageIndex(languageIndex);
     return loaded;
+}
+
+void KvoSingleApplication::installQtTranslation(const QString& locale)
+{
+    // Qt's own texts (the file choosers, the standard buttons) in the
+    // interface language; English, their source language, needs no file.
+    KvoSingleApplication* app = instance();
+    if (!app)
+        return;
+    QCoreApplication::removeTranslator(app->m_qtTranslator);
+    if (locale.isEmpty())
+        return;
+    if (app->m_qtTranslator->load(QLocale(locale), QStringLiteral("qtbase"), QStringLiteral("_"),
+                                  QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(app->m_qtTranslator);
 }
 
 QStringList KvoSingleApplication::translationFolders(const QString& executableFolder)

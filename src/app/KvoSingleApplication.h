@@ -54,6 +54,8 @@ public:
     // translator, installs it again and makes the row the interface
     // language. False when the file cannot be loaded (the source texts,
     // French, are shown then).
+    // Qt's own translations of the row's language (qtbase, from Qt's
+    // translations folder) are installed beside it, when Qt has them.
     static bool installTranslation(int languageIndex);
     // Where the translations are looked for: "langues" beside the executable
     // (the build tree), then "share/vistrelle/langues" of the prefix the
@@ -92,12 +94,14 @@ private:
         QUrl url;
     };
 
+    static void installQtTranslation(const QString& locale);
     void onMessageFromInstance(const QString& text);
     void post(const Pending& item);
     void emitItem(const Pending& item);
 
     KvoInstanceGuard* m_guard = nullptr;
     QTranslator* m_translator = nullptr;
+    QTranslator* m_qtTranslator = nullptr;
     bool m_receiverReady = false;
     QList<Pending> m_pending;
 };

@@ -66,8 +66,7 @@ void KvoAddCommentWidget::setHidden(bool hidden)
         m_form.commentArea->setFocus(Qt::OtherFocusReason);
         return;
     }
-    clearFocus();
-    QDialog::setVisible(false);
+    KvoOverlayWindow::dismiss(this, m_anchor);
 }
 
 void KvoAddCommentWidget::showForm()

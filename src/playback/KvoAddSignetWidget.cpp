@@ -79,8 +79,7 @@ void KvoAddSignetWidget::setHidden(bool hidden)
     m_form.editTitle->clear();
     m_form.timeEdit->setTime(offset(m_position));
     if (hidden) {
-        QDialog::setVisible(false);
-        clearFocus();
+        KvoOverlayWindow::dismiss(this, m_anchor);
         return;
     }
     if (QLayout* layout = this->layout())

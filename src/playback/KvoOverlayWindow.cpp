@@ -92,6 +92,20 @@ void KvoOverlayWindow::present(QDialog* overlay, const QWidget* anchor)
     overlay->activateWindow();
 }
 
+void KvoOverlayWindow::dismiss(QDialog* overlay, const QWidget* anchor)
+{
+    const bool hadKeyboard = overlay->isVisible() && overlay->isActiveWindow();
+    overlay->clearFocus();
+    overlay->hide();
+    if (!hadKeyboard || !anchor)
+        return;
+    QWidget* owner = anchor->window();
+    if (owner == overlay || !owner->isVisible())
+        return;
+    owner->activateWindow();
+    owner->setFocus(Qt::OtherFocusReason);
+}
+
 void KvoOverlayWindow::placeNear(QWidget* overlay, const QWidget* anchor)
 {
     if (!anchor)

@@ -29,6 +29,11 @@ public:
     // with the window that had it otherwise).
     static void present(QDialog* overlay, const QWidget* anchor);
 
+    // Hides the window. When it had the keyboard, the keyboard goes back to
+    // the anchor's window (X11 would leave it with no window), so that the
+    // keys of that window answer at once.
+    static void dismiss(QDialog* overlay, const QWidget* anchor);
+
     // Moves the overlay so that its bottom-right corner is on the anchor's
     // bottom-right corner on the screen (the anchor's place inside its
     // parent not counted); nothing without an anchor. A visible overlay is

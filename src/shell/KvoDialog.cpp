@@ -1,11 +1,11 @@
 #include "KvoDialog.h"
 #include "ui_KvoDialog.h"
 
+#include "KvoDimmedCover.h"
 #include "KvoFramelessPanel.h"
 
 #include <QCloseEvent>
 #include <QColor>
-#include <QGraphicsColorizeEffect>
 #include <QHideEvent>
 #include <QKeyEvent>
 #include <QPainter>
@@ -15,20 +15,6 @@
 #include <QTimer>
 
 namespace {
-
-// How many dialogs currently darken through a shared colorize effect. Kept
-// on the effect itself, so it disappears with it.
-const char DimmersProperty[] = "kvoDimmers";
-
-int dimmers(const QObject* effect)
-{
-    return effect ? effect->property(DimmersProperty).toInt() : 0;
-}
-
-void setDimmers(QObject* effect, int count)
-{
-    effect->setProperty(DimmersProperty, count);
-}
 
 // The frame drawn on the opaque ground where no compositor draws the shadow.
 const QColor OpaqueFrame(44, 45, 52);
@@ -53,7 +39,6 @@ KvoDialog::KvoDialog(QWidget* parent, Qt::WindowFlags flags)
     m_translucent = KvoFramelessPanel::makeTranslucent(this, this, QPointF(0, 0));
 
     m_result = Cancel;
-    m_dimEffect = new QGraphicsColorizeEffect(this);
 
     m_fadeTimer = new QTimer(this);
     m_fadeTimer->setInterval(10);
@@ -72,7 +57,6 @@ KvoDialog::~KvoDialog()
     m_fadeTimer->stop();
     // Destroyed while shown: its share of the darkening ends here.
     lighten();
-    releaseOwnEffect();
     delete ui;
 }
 
@@ -194,8 +178,8 @@ void KvoDialog::show()
 void KvoDialog::onTimeout()
 {
     m_dimStrength += m_dimStep;
-    if (m_dimEffect)
-        m_dimEffect->setStrength(m_dimStrength);
+    if (m_cover)
+        m_cover->setStrength(m_dimStrength);
     if (m_dimStrength <= 0.0 || m_dimStrength >= 1.0)
         m_fadeTimer->stop();
 }
@@ -263,53 +247,25 @@ void KvoDialog::paintEvent(QPaintEvent* event)
 
 void KvoDialog::darken(bool animated)
 {
-    QWidget* widget = m_dimmedWidget;
-    if (!widget)
+    // The picture of the widget as it stands, darkened, over it; shared
+    // with the other dialogs in front of the same widget.
+    KvoDimmedCover* cover = KvoDimmedCover::of(m_dimmedWidget, true);
+    if (!cover)
         return;
-
-    QGraphicsEffect* current = widget->graphicsEffect();
-    if (!current) {
-        // The own effect may be gone (deleted with a former dimmed widget),
-        // or still serve other dialogs on another widget: then it stays
-        // there and this dialog makes a new one.
-        const bool own = m_dimEffect && m_dimEffect->parent() == this;
-        if (!own || (m_effectHost && m_effectHost != widget && dimmers(m_dimEffect) > 0)) {
-            releaseOwnEffect();
-            m_dimEffect = new QGraphicsColorizeEffect(this);
-        }
-        widget->setGraphicsEffect(m_dimEffect);
-        m_effectHost = widget;
-    } else if (auto* shared = qobject_cast<QGraphicsColorizeEffect*>(current)) {
-        if (shared != m_dimEffect) {
-            // Another dialog darkens the same widget: use its effect rather
-            // than stacking a second darkening.
-            releaseOwnEffect();
-            m_dimEffect = shared;
-        }
-    } else {
-        // An effect of another kind (a fade, for instance): left alone.
-        return;
-    }
-
-    QGraphicsColorizeEffect* effect = m_dimEffect;
-    const bool alreadyDark = dimmers(effect) > 0 && effect->isEnabled();
-    if (m_heldEffect != effect) {
+    const bool alreadyDark = cover->holders() > 0;
+    if (m_cover != cover) {
         lighten();
-        setDimmers(effect, dimmers(effect) + 1);
-        m_heldEffect = effect;
+        cover->hold();
+        m_cover = cover;
     }
-
-    effect->setEnabled(true);
-    effect->setColor(Qt::black);
-
     if (animated && !alreadyDark) {
         m_dimStrength = 0.0;
         m_dimStep = 0.05;
-        effect->setStrength(m_dimStrength);
+        cover->setStrength(m_dimStrength);
         m_fadeTimer->start();
     } else {
         m_dimStrength = 1.0;
-        effect->setStrength(m_dimStrength);
+        cover->setStrength(m_dimStrength);
     }
 }
 
@@ -317,36 +273,16 @@ void KvoDialog::lighten()
 {
     const bool wasFading = m_fadeTimer->isActive();
     m_fadeTimer->stop();
-    QGraphicsColorizeEffect* effect = m_heldEffect;
-    m_heldEffect = nullptr;
-    if (!effect)
+    KvoDimmedCover* cover = m_cover;
+    m_cover = nullptr;
+    m_dimStrength = 0.0;
+    if (!cover)
         return;
-
-    const int remaining = dimmers(effect) - 1;
-    setDimmers(effect, qMax(remaining, 0));
-    if (remaining <= 0) {
-        m_dimStrength = 0.0;
-        effect->setStrength(0.0);
-        effect->setEnabled(false);
-    } else if (wasFading) {
-        // Other dialogs still darken the widget: leave it fully dark rather
-        // than at the point this dialog's fade stopped.
-        effect->setStrength(1.0);
-    }
-}
-
-void KvoDialog::releaseOwnEffect()
-{
-    QGraphicsColorizeEffect* effect = m_dimEffect;
-    m_dimEffect = nullptr;
-    if (!effect || effect->parent() != this)
-        return;
-    if (dimmers(effect) > 0 && m_effectHost && m_effectHost->graphicsEffect() == effect) {
-        // Other dialogs still darken through it: it stays with the widget.
-        effect->setParent(m_effectHost);
-    } else {
-        delete effect;
-    }
+    cover->release();
+    // Other dialogs still darken the widget: fully dark rather than at the
+    // point this dialog's fade stopped.
+    if (cover->holders() > 0 && wasFading)
+        cover->setStrength(1.0);
 }
 
 void KvoDialog::centre()

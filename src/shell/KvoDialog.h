@@ -5,7 +5,7 @@
 #include <QSize>
 #include <QString>
 
-class QGraphicsColorizeEffect;
+class KvoDimmedCover;
 class QPushButton;
 class QTimer;
 class Ui_KvoDialog;
@@ -96,28 +96,20 @@ protected:
 private:
     void darken(bool animated);
     void lighten();
-    void releaseOwnEffect();
     void centre();
 
     Ui_KvoDialog* ui;
     QPushButton* m_exitButton = nullptr;
     int m_result = Cancel;
-    // The colorize effect used for darkening: this dialog's own (a child of
-    // the dialog) or the one another dialog already put on the same widget.
-    // Either may be deleted behind our back (by its dialog, by the widget,
-    // or by an effect of another kind replacing it), hence the guard.
-    QPointer<QGraphicsColorizeEffect> m_dimEffect;
     double m_dimStrength = 0.0;
     double m_dimStep = 0.05;
     QTimer* m_fadeTimer = nullptr;
     QPointer<QWidget> m_dimmedWidget;
 
     int m_exitButtonType = 0;
-    // The effect this dialog holds a share of while it darkens; the last
-    // dialog to let go lightens the widget.
-    QPointer<QGraphicsColorizeEffect> m_heldEffect;
-    // The widget this dialog's own effect was installed on.
-    QPointer<QWidget> m_effectHost;
+    // The darkened picture over the dimmed widget this dialog holds a share
+    // of while it is open (see KvoDimmedCover); it may go with the widget.
+    QPointer<KvoDimmedCover> m_cover;
     bool m_open = false;
     bool m_closing = false;
     bool m_translucent = true;

@@ -12,6 +12,7 @@
 #include "KvoInfobulle.h"
 #include "KvoNotifier.h"
 #include "KvoPlatformGui.h"
+#include "KvoWindowDestroyWatch.h"
 #include "KvoPurchase.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoQozFile.h"
@@ -170,6 +171,10 @@ KvoMainWindow::KvoMainWindow(bool online, QWidget* parent, Qt::WindowFlags flags
     m_fadeTimer->setInterval(FadeIntervalMs);
     connect(m_fadeTimer, &QTimer::timeout, this, &KvoMainWindow::onTimerUpdateOpacity);
     applyFadeOpacity();
+    // The window destroyed by another X client ends the session as the
+    // window manager's close does.
+    connect(new KvoWindowDestroyWatch(this), &KvoWindowDestroyWatch::destroyedFromOutside, this,
+            &KvoMainWindow::onClose);
 
     connectForm();
     updateUserInfos();

@@ -3,6 +3,7 @@
 
 #include "KvoSignIn.h"
 
+#include <QLayout>
 #include <QPropertyAnimation>
 
 KvoLoginDialog::KvoLoginDialog(QWidget* parent)
@@ -29,7 +30,7 @@ KvoLoginDialog::KvoLoginDialog(QWidget* parent)
         m_ui->passwordEdit->setFocus();
     else
         m_ui->submitButton->setFocus();
-    adjustSize();
+    fitHeight();
 }
 
 KvoLoginDialog::~KvoLoginDialog()
@@ -107,5 +108,17 @@ void KvoLoginDialog::showError(const QString& message)
 {
     m_ui->errorLabel->setText(message);
     m_ui->errorLabel->setVisible(!message.isEmpty());
-    adjustSize();
+    fitHeight();
+}
+
+void KvoLoginDialog::fitHeight()
+{
+    // Not adjustSize(): it measures the wrapped texts at the layout's
+    // narrower preferred width, so the window came out taller than its
+    // content and the spare height, spread over the rows, moved the fields
+    // whenever the error line came or went.
+    layout()->activate();
+    const int height = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width())
+                                                      : layout()->totalSizeHint().height();
+    resize(width(), height);
 }

@@ -40,6 +40,8 @@ private:
     void onFailed(const QString& message);
     void setBusy(bool busy);
     void showError(const QString& message);
+    // The height the window's content needs at its fixed width.
+    void fitHeight();
 
     Ui::KvoLoginDialog* m_ui;
     KvoSignIn* m_signIn;

@@ -470,11 +470,19 @@ void TstSingleApplication::translationsLoad()
     QCOMPARE(KvoEnvironment::interfaceLanguageIndex(), englishRow);
     QCOMPARE(QCoreApplication::translate("KvoMessageBox", "Une instance du Vistrelle est déjà lancée !"),
              QStringLiteral("An instance of Vistrelle is already running!"));
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Look in:"));
 
     KvoSingleApplication::installTranslation(frenchRow);
     QCOMPARE(KvoEnvironment::interfaceLanguageIndex(), frenchRow);
     QCOMPARE(QCoreApplication::translate("KvoMessageBox", "Une instance du Vistrelle est déjà lancée !"),
              QStringLiteral("Une instance du Vistrelle est déjà lancée !"));
+    // Qt's own dialogs and buttons speak the interface language too.
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Voir dans :"));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Annuler"));
+    // And back to English when the language changes again.
+    QVERIFY(KvoSingleApplication::installTranslation(englishRow));
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Look in:"));
+    KvoSingleApplication::installTranslation(frenchRow);
 }
 
 // Beside the executable in the build tree, under share/ once installed.

@@ -689,6 +689,9 @@ void TestSearch::searchBoxLeadsHere()
     box->setText(QStringLiteral("  mise en page  "));
     emit box->returnPressed();
     QCOMPARE(window->currentKey(), QStringLiteral("search"));
+    // The page has no menu entry: none is highlighted, "Accueil" neither.
+    for (QPushButton* entry : window->findChild<QWidget*>(QStringLiteral("widgetMenu"))->findChildren<QPushButton*>())
+        QVERIFY2(!entry->styleSheet().contains(QLatin1String("#191a22")), qPrintable(entry->objectName()));
     auto* page = qobject_cast<KvoPageSearch*>(window->currentPage());
     QVERIFY(page);
     QCOMPARE(page->record()->query, QStringLiteral("mise en page"));

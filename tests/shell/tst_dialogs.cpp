@@ -1,4 +1,5 @@
 #include "KvoDialog.h"
+#include "KvoDimmedCover.h"
 #include "KvoDialogDriver.h"
 #include "KvoInfobulle.h"
 #include "KvoMessageBox.h"
@@ -12,7 +13,6 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
-#include <QGraphicsColorizeEffect>
 #include <QGraphicsOpacityEffect>
 #include <QGridLayout>
 #include <QLabel>
@@ -30,21 +30,21 @@ namespace {
 
 const Qt::WindowFlags DialogFlags = Qt::Dialog | Qt::FramelessWindowHint;
 
-QGraphicsColorizeEffect* colorize(QWidget* widget)
+KvoDimmedCover* cover(QWidget* widget)
 {
-    return qobject_cast<QGraphicsColorizeEffect*>(widget->graphicsEffect());
+    return KvoDimmedCover::of(widget, false);
 }
 
 bool isDark(QWidget* widget)
 {
-    QGraphicsColorizeEffect* effect = colorize(widget);
-    return effect && effect->isEnabled() && qFuzzyCompare(effect->strength(), 1.0);
+    KvoDimmedCover* dim = cover(widget);
+    return dim && dim->isVisible() && qFuzzyCompare(dim->strength(), 1.0);
 }
 
 bool isLight(QWidget* widget)
 {
-    QGraphicsColorizeEffect* effect = colorize(widget);
-    return !effect || !effect->isEnabled();
+    KvoDimmedCover* dim = cover(widget);
+    return !dim || !dim->isVisible();
 }
 
 // Runs a modal showDialog() and does `action` once the dialog shows, from
@@ -91,12 +91,13 @@ private slots:
     void windowManagerClose();
 
     void dimmingAppliedAndRemoved();
+    void dimmedPictureIsThePage();
     void dimmingFadesIn();
     void twoDialogsShareTheDimming_data();
     void twoDialogsShareTheDimming();
     void creatorDestroyedWhileOtherDims();
-    void keptDialogOutlivesTheEffectItAdopted();
-    void effectOfAnotherKindIsLeftAlone();
+    void keptDialogOutlivesItsSharer();
+    void effectOfTheWidgetIsLeftAlone();
     void dimmedWidgetDestroyedWhileOpen();
     void dimmedWidgetDestroyedDuringModalRun();
     void parentDestroyedDuringModalRun();
@@ -318,22 +319,17 @@ void TestDialogs::dimmingAppliedAndRemoved()
     window.show();
     KvoDialog dialog(&window, DialogFlags);
     dialog.setDimmedWidget(&window);
-    QVERIFY(!window.graphicsEffect());
+    QVERIFY(!cover(&window));
 
     dialog.showDialog(false, false);
-    QGraphicsColorizeEffect* effect = colorize(&window);
-    QVERIFY(effect);
-    QCOMPARE(effect->color(), QColor(Qt::black));
     QVERIFY(isDark(&window));
+    QCOMPARE(cover(&window)->geometry(), window.rect());
 
     dialog.close();
-    QCOMPARE(colorize(&window), effect); // stays installed, idle
-    QVERIFY(!effect->isEnabled());
-    QCOMPARE(effect->strength(), 0.0);
+    QVERIFY(isLight(&window));
 
-    // Shown again: the same effect.
+    // Shown again.
     QCOMPARE(runModal(&dialog, [&] {
-        QCOMPARE(colorize(&window), effect);
         QVERIFY(isDark(&window));
         dialog.closeWithYes();
     }), 0);
@@ -344,6 +340,61 @@ void TestDialogs::dimmingAppliedAndRemoved()
     QVERIFY(isLight(&window));
 }
 
+void TestDialogs::dimmedPictureIsThePage()
+{
+    // A dark page with a white title, a blue button and a grey picture in
+    // nested widgets, as the pages behind the dialogs have.
+    QWidget window;
+    window.setStyleSheet(QStringLiteral("QWidget#page{background:#181a21;} QLabel{color:white;font-size:20px;}"
+                                        "QPushButton{background:#009ee0;color:white;border:0;}"));
+    window.setObjectName(QStringLiteral("page"));
+    window.setAttribute(Qt::WA_StyledBackground);
+    auto* layout = new QVBoxLayout(&window);
+    auto* row = new QWidget;
+    auto* rowLayout = new QGridLayout(row);
+    rowLayout->addWidget(new QLabel(QStringLiteral("Titre de la formation")), 0, 0);
+    rowLayout->addWidget(new QPushButton(QStringLiteral("voir extrait")), 0, 1);
+    auto* picture = new QLabel;
+    QPixmap grey(80, 40);
+    grey.fill(QColor(150, 150, 150));
+    picture->setPixmap(grey);
+    rowLayout->addWidget(picture, 1, 0);
+    layout->addWidget(row);
+    window.resize(400, 200);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QImage page = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+
+    KvoDialog dialog(&window, DialogFlags);
+    dialog.setDimmedWidget(&window);
+    dialog.showDialog(false, false);
+    const QImage dimmed = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    dialog.close();
+    QCOMPARE(dimmed.size(), page.size());
+    // Every pixel is the page's own, darkened by the same factor: light
+    // texts as much as pictures and buttons.
+    const double kept = 1.0 - KvoDimmedCover::Darkness;
+    int worst = 0;
+    QPoint where;
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            const QRgb before = page.pixel(x, y);
+            const QRgb after = dimmed.pixel(x, y);
+            for (int shift : {0, 8, 16}) {
+                const int expected = qRound(((before >> shift) & 0xff) * kept);
+                const int error = qAbs(int((after >> shift) & 0xff) - expected);
+                if (error > worst) {
+                    worst = error;
+                    where = QPoint(x, y);
+                }
+            }
+        }
+    }
+    QVERIFY2(worst <= 2, qPrintable(QStringLiteral("off by %1 at %2,%3").arg(worst).arg(where.x()).arg(where.y())));
+    QVERIFY(isLight(&window));
+    QCOMPARE(window.grab().toImage().convertToFormat(QImage::Format_RGB32), page);
+}
+
 void TestDialogs::dimmingFadesIn()
 {
     QWidget window;
@@ -351,11 +402,10 @@ void TestDialogs::dimmingFadesIn()
     KvoDialog dialog(&window, DialogFlags);
     dialog.setDimmedWidget(&window);
     dialog.showDialog(true, false);
-    QGraphicsColorizeEffect* effect = colorize(&window);
-    QVERIFY(effect);
-    QVERIFY(effect->isEnabled());
-    QVERIFY(effect->strength() < 1.0);
-    QTRY_VERIFY_WITH_TIMEOUT(effect->strength() >= 0.999, 5000);
+    KvoDimmedCover* dim = cover(&window);
+    QVERIFY(dim && dim->isVisible());
+    QVERIFY(dim->strength() < 1.0);
+    QTRY_VERIFY_WITH_TIMEOUT(dim->strength() >= 0.999, 5000);
     dialog.close();
     QVERIFY(isLight(&window));
 }
@@ -378,11 +428,13 @@ void TestDialogs::twoDialogsShareTheDimming()
     second.setDimmedWidget(&window);
 
     first.showDialog(false, false);
-    QGraphicsColorizeEffect* effect = colorize(&window);
-    QVERIFY(effect);
-    // Animated on top of an existing darkening: no flicker back to light.
+    KvoDimmedCover* shared = cover(&window);
+    QVERIFY(shared);
+    // Animated on top of an existing darkening: no flicker back to light,
+    // and one darkening, not two.
     second.showDialog(true, false);
-    QCOMPARE(colorize(&window), effect);
+    QCOMPARE(cover(&window), shared);
+    QCOMPARE(window.findChildren<KvoDimmedCover*>().size(), 1);
     QVERIFY(isDark(&window));
 
     (firstClosesFirst ? first : second).close();
@@ -423,7 +475,7 @@ void TestDialogs::creatorDestroyedWhileOtherDims()
     QVERIFY(isLight(&window));
 }
 
-void TestDialogs::keptDialogOutlivesTheEffectItAdopted()
+void TestDialogs::keptDialogOutlivesItsSharer()
 {
     QWidget window;
     window.show();
@@ -433,10 +485,11 @@ void TestDialogs::keptDialogOutlivesTheEffectItAdopted()
     kept.setDimmedWidget(&window);
 
     creator->showDialog(false, false);
-    QCOMPARE(runModal(&kept, [&] { kept.closeWithNo(); }), 1); // adopts the creator's effect
+    QCOMPARE(runModal(&kept, [&] { kept.closeWithNo(); }), 1);
+    QVERIFY(isDark(&window)); // the creator is still open
     creator->close();
-    delete creator; // takes its effect off the window
-    QVERIFY(!window.graphicsEffect());
+    delete creator;
+    QVERIFY(isLight(&window));
 
     QCOMPARE(runModal(&kept, [&] {
         QVERIFY(isDark(&window));
@@ -445,7 +498,7 @@ void TestDialogs::keptDialogOutlivesTheEffectItAdopted()
     QVERIFY(isLight(&window));
 }
 
-void TestDialogs::effectOfAnotherKindIsLeftAlone()
+void TestDialogs::effectOfTheWidgetIsLeftAlone()
 {
     QWidget window;
     window.show();
@@ -453,17 +506,12 @@ void TestDialogs::effectOfAnotherKindIsLeftAlone()
     window.setGraphicsEffect(fade);
     KvoDialog dialog(&window, DialogFlags);
     dialog.setDimmedWidget(&window);
-    QCOMPARE(runModal(&dialog, [&] { dialog.closeWithYes(); }), 0);
+    QCOMPARE(runModal(&dialog, [&] {
+        QVERIFY(isDark(&window));
+        dialog.closeWithYes();
+    }), 0);
     QCOMPARE(window.graphicsEffect(), fade);
-
-    // An effect of another kind replacing the darkening while the dialog is
-    // open deletes it; closing must cope.
-    window.setGraphicsEffect(nullptr);
-    dialog.showDialog(false, false);
-    QVERIFY(isDark(&window));
-    window.setGraphicsEffect(new QGraphicsOpacityEffect);
-    dialog.close();
-    QVERIFY(qobject_cast<QGraphicsOpacityEffect*>(window.graphicsEffect()));
+    QVERIFY(isLight(&window));
 }
 
 void TestDialogs::dimmedWidgetDestroyedWhileOpen()

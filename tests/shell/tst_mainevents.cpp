@@ -1,4 +1,6 @@
 #include "IKvoPage.h"
+#include "KvoAddCommentWidget.h"
+#include "KvoAddSignetWidget.h"
 #include "KvoApi.h"
 #include "KvoConnectionStateManager.h"
 #include "KvoDatabase.h"
@@ -25,12 +27,17 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QTextEdit>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTest>
 #include <QThreadPool>
 #include <QTimer>
+
+#ifdef KVO_HAVE_XCB
+#include <xcb/xcb.h>
+#endif
 
 namespace {
 
@@ -85,6 +92,8 @@ private slots:
     void sessionExpiryDuringADialog();
     void aModalDialogStaysOnTop();
     void realFilesFromOutside();
+    void windowDestroyedFromOutside();
+    void keysBackAfterAnOverlay();
 
 private:
     QString makeQoz(const QString& name, quint32 purchase, quint32 file);
@@ -491,6 +500,83 @@ void TestMainEvents::realFilesFromOutside()
     KvoVideoBackend::setInstance(&m_fake);
     KvoPagePlayer::setNoPictureBound(600000);
     KvoPagePlayer::setErrorDialog([](QWidget*) {});
+}
+
+void TestMainEvents::windowDestroyedFromOutside()
+{
+#ifdef KVO_HAVE_XCB
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs windows on an X server (tst_mainevents_x11)");
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->onNewMessageFromInstance(m_dir->filePath(QStringLiteral("52.qoz")));
+    m_fake.inject({{E::Playing, 0}});
+    QTRY_COMPARE(player()->videoPlayer()->state(), int(KvoVideoPlayer::Playing));
+    m_fake.takeCalls();
+    // What `xdotool windowclose` does: another client destroys the window.
+    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+    QVERIFY(!xcb_connection_has_error(other));
+    xcb_generic_error_t* error =
+        xcb_request_check(other, xcb_destroy_window_checked(other, xcb_window_t(window->winId())));
+    const int code = error ? error->error_code : 0;
+    free(error);
+    xcb_disconnect(other);
+    QCOMPARE(code, 0);
+    // The close sequence runs: the video stops and the window closes.
+    QTRY_VERIFY(window->isClosing());
+    QStringList calls;
+    QTRY_VERIFY((calls += m_fake.takeCalls()).contains(QStringLiteral("stop")));
+    QTRY_VERIFY(!window->isVisible());
+#else
+    QSKIP("built without xcb");
+#endif
+}
+
+void TestMainEvents::keysBackAfterAnOverlay()
+{
+    // Keys typed as a user types them: to whatever has the keyboard.
+    const auto type = [](int key) { QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key(key)); };
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    KvoPurchaseVideoManager::instance()->setCommented(5, false);
+    window->onNewMessageFromInstance(m_dir->filePath(QStringLiteral("52.qoz")));
+    m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 65000}});
+    QTRY_COMPARE(player()->videoPlayer()->mediaInfo().length, 65000);
+    m_fake.showPicture();
+
+    // The end of the video opens the rating box by itself: it has the keys.
+    m_fake.inject({{E::EndReached, 0}});
+    KvoAddCommentWidget* rating = player()->commentWidget();
+    QTRY_VERIFY(rating->isVisible());
+    QTRY_COMPARE(QApplication::activeWindow(), rating);
+    type(Qt::Key_F);
+    QCOMPARE(rating->ratingForm().commentArea->toPlainText(), QStringLiteral("f"));
+    QCOMPARE(window->viewMode(), 0u);
+    type(Qt::Key_Escape);
+    QTRY_VERIFY(!rating->isVisible());
+    // Closed: the main window's keys work at once.
+    m_fake.takeCalls();
+    type(Qt::Key_Space);
+    QVERIFY(m_fake.takeCalls().contains(QStringLiteral("play")));
+    type(Qt::Key_F);
+    QCOMPARE(window->viewMode(), 1u);
+    type(Qt::Key_Escape);
+    QCOMPARE(window->viewMode(), 0u);
+
+    // The same with the bookmark box, closed by its OK.
+    KvoAddSignetWidget::setReceiver([](const QString&, const QTime&) {});
+    child<QPushButton>("buttonSignet")->click();
+    KvoAddSignetWidget* signet = player()->signetWidget();
+    QTRY_COMPARE(QApplication::activeWindow(), signet);
+    type(Qt::Key_F);
+    QCOMPARE(signet->form().editTitle->text(), QStringLiteral("f"));
+    type(Qt::Key_Return);
+    KvoAddSignetWidget::setReceiver({});
+    QTRY_VERIFY(!signet->isVisible());
+    type(Qt::Key_F);
+    QCOMPARE(window->viewMode(), 1u);
+    type(Qt::Key_Escape);
+    QCOMPARE(window->viewMode(), 0u);
 }
 
 QTEST_MAIN(TestMainEvents)

@@ -22,6 +22,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 
 #include <memory>
@@ -113,6 +115,7 @@ private slots:
 
     void dialogPrefilledFromRememberedLogin();
     void dialogShowsError();
+    void dialogLooks();
     void dialogAcceptsOnSignIn();
 
 private:
@@ -544,6 +547,39 @@ void TestSignIn::dialogShowsError()
     QVERIFY(submit->isEnabled());
     QVERIFY(dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
+}
+
+void TestSignIn::dialogLooks()
+{
+    KvoLoginDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto* login = dialog.findChild<QLineEdit*>(QStringLiteral("loginEdit"));
+    auto* password = dialog.findChild<QLineEdit*>(QStringLiteral("passwordEdit"));
+    auto* remember = dialog.findChild<QCheckBox*>(QStringLiteral("rememberCheck"));
+    auto* error = dialog.findChild<QLabel*>(QStringLiteral("errorLabel"));
+
+    // The ticked box shows a tick: light pixels on its blue square.
+    remember->setChecked(true);
+    QStyleOptionButton option;
+    option.initFrom(remember);
+    const QRect box = remember->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, remember);
+    const QImage picture = remember->grab().toImage();
+    int light = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            light += qGray(picture.pixel(x, y)) > 200 ? 1 : 0;
+    QVERIFY2(light >= 12, qPrintable(QString::number(light)));
+
+    // An empty submit shows the error; nothing above it moves, on screen
+    // either.
+    const QPoint loginAt = login->mapToGlobal(QPoint(0, 0));
+    const QPoint passwordAt = password->mapToGlobal(QPoint(0, 0));
+    QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("submitButton")), Qt::LeftButton);
+    QTRY_VERIFY(error->isVisible());
+    QCoreApplication::processEvents();
+    QTRY_COMPARE(login->mapToGlobal(QPoint(0, 0)), loginAt);
+    QCOMPARE(password->mapToGlobal(QPoint(0, 0)), passwordAt);
 }
 
 void TestSignIn::dialogAcceptsOnSignIn()
