@@ -11,7 +11,6 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QGraphicsEffect>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -281,34 +280,6 @@ void KvoPageHome::resizeEvent(QResizeEvent* event)
     }
 }
 
-void KvoPageHome::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    if (QWidget* top = window(); top != this && top != m_watchedWindow) {
-        if (m_watchedWindow)
-            m_watchedWindow->removeEventFilter(this);
-        m_watchedWindow = top;
-        top->installEventFilter(this);
-    }
-}
-
-void KvoPageHome::followDimming()
-{
-    // A dialog darkens the window through an effect on it while it is open.
-    // The engine's picture is composed apart from the other widgets and
-    // keeps the dark look once the effect is off, until the engine draws
-    // again: shown anew, it does.
-    QGraphicsEffect* effect = m_watchedWindow ? m_watchedWindow->graphicsEffect() : nullptr;
-    const bool dimmed = effect && effect->isEnabled();
-    if (dimmed == m_dimmed)
-        return;
-    m_dimmed = dimmed;
-    if (!dimmed && m_view && m_view->isVisible()) {
-        m_view->hide();
-        m_view->show();
-    }
-}
-
 void KvoPageHome::moveErrorConnectionWidget()
 {
     m_notice->move((width() - m_notice->width()) / 2, (height() - m_notice->height()) / 2);
@@ -340,8 +311,6 @@ void KvoPageHome::watchWheel(QObject* object)
 
 bool KvoPageHome::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_watchedWindow && event->type() == QEvent::Paint)
-        followDimming();
     if (m_view && (watched == m_view || watched->parent() == m_view)) {
         if (event->type() == QEvent::ChildAdded) {
             QObject* child = static_cast<QChildEvent*>(event)->child();

@@ -65,7 +65,6 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private slots:
     void moveErrorConnectionWidget();
@@ -82,7 +81,6 @@ private:
     void onDeadline();
     void fitView();
     void watchWheel(QObject* object);
-    void followDimming();
 
     std::unique_ptr<Ui_KvoPageHome> ui;
     QWidget* m_parentPage = nullptr;
@@ -105,6 +103,4 @@ private:
     int m_openNavigations = 0;
     int m_staleNavigations = 0;
     QTimer m_deadline;
-    QPointer<QWidget> m_watchedWindow;
-    bool m_dimmed = false;
 };
