@@ -10,13 +10,13 @@
 #include "KvoPurchaseVideoManager.h"
 #include "KvoSoftware.h"
 #include "KvoDialogDriver.h"
+#include "KvoGuiThreadSpy.h"
 #include "KvoTestSupport.h"
 #include "KvoVornLink.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryFile>
 #include <QThreadPool>
@@ -202,7 +202,7 @@ void TestMainWindow::initTestCase()
 
 void TestMainWindow::createWindow(bool online, Qt::WindowFlags flags)
 {
-    QSignalSpy ended(KvoPurchaseVideoManager::instance(), &KvoPurchaseVideoManager::updateEnded);
+    KvoGuiThreadSpy ended(KvoPurchaseVideoManager::instance(), &KvoPurchaseVideoManager::updateEnded);
     QVERIFY(KvoMainWindow::createInstance(online, nullptr, flags));
     QTRY_VERIFY_WITH_TIMEOUT(ended.count() > 0, 10000);
     QCoreApplication::processEvents();
@@ -689,7 +689,7 @@ void TestMainWindow::linkAndMessageQueues()
     // Online, links and files wait until the first update of the library
     // has ended; one that fails (no service here) or changes nothing ends
     // the wait as well as one that writes the library.
-    QSignalSpy ended(KvoPurchaseVideoManager::instance(), &KvoPurchaseVideoManager::updateEnded);
+    KvoGuiThreadSpy ended(KvoPurchaseVideoManager::instance(), &KvoPurchaseVideoManager::updateEnded);
     QVERIFY(KvoMainWindow::createInstance(true));
     KvoMainWindow* window = KvoMainWindow::instance();
     QVERIFY(!window->isLibraryReady());
