@@ -79,15 +79,10 @@ QString makeClip(const QString& path, int seconds, int fps)
     return path;
 }
 
-// libvlc alone: decodes and throws the pictures away.
-void floorRun(const QString& path, double* cpu, double* wall)
+// Plays the player's media to its end; the process's CPU time and the wall
+// time it took.
+void playToEnd(libvlc_media_player_t* player, double* cpu, double* wall)
 {
-    const char* const args[] = {"--no-video-title-show", "--no-osd", "--no-xlib", "--vout=dummy",
-                                "--aout=dummy", "--quiet"};
-    libvlc_instance_t* vlc = libvlc_new(int(std::size(args)), args);
-    libvlc_media_t* media = libvlc_media_new_path(vlc, QFile::encodeName(path).constData());
-    libvlc_media_player_t* player = libvlc_media_player_new_from_media(media);
-    libvlc_media_release(media);
     std::atomic<bool> ended{false};
     libvlc_event_attach(
         libvlc_media_player_event_manager(player), libvlc_MediaPlayerEndReached,
@@ -100,6 +95,18 @@ void floorRun(const QString& path, double* cpu, double* wall)
         QThread::msleep(20);
     *wall = double(clock.nsecsElapsed()) / 1e9;
     *cpu = cpuSeconds() - before;
+}
+
+// libvlc alone: decodes and throws the pictures away.
+void floorRun(const QString& path, double* cpu, double* wall)
+{
+    const char* const args[] = {"--no-video-title-show", "--no-osd", "--no-xlib", "--vout=dummy",
+                                "--aout=dummy", "--quiet"};
+    libvlc_instance_t* vlc = libvlc_new(int(std::size(args)), args);
+    libvlc_media_t* media = libvlc_media_new_path(vlc, QFile::encodeName(path).constData());
+    libvlc_media_player_t* player = libvlc_media_player_new_from_media(media);
+    libvlc_media_release(media);
+    playToEnd(player, cpu, wall);
     libvlc_media_player_stop(player);
     libvlc_media_player_release(player);
     libvlc_release(vlc);
@@ -130,18 +137,7 @@ void x11Run(const QString& path, const QSize& size, double* cpu, double* wall, i
     libvlc_media_t* media = libvlc_media_new_path(vlc, QFile::encodeName(path).constData());
     libvlc_media_player_t* player = libvlc_media_player_new_from_media(media);
     libvlc_media_player_set_xwindow(player, uint32_t(window.winId()));
-    std::atomic<bool> ended{false};
-    libvlc_event_attach(
-        libvlc_media_player_event_manager(player), libvlc_MediaPlayerEndReached,
-        [](const libvlc_event_t*, void* data) { static_cast<std::atomic<bool>*>(data)->store(true); }, &ended);
-    QElapsedTimer clock;
-    const double before = cpuSeconds();
-    clock.start();
-    libvlc_media_player_play(player);
-    while (!ended.load())
-        QThread::msleep(20);
-    *wall = double(clock.nsecsElapsed()) / 1e9;
-    *cpu = cpuSeconds() - before;
+    playToEnd(player, cpu, wall);
     libvlc_media_stats_t stats{};
     libvlc_media_get_stats(media, &stats);
     *shown = stats.i_displayed_pictures;

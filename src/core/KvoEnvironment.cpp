@@ -447,6 +447,17 @@ void KvoEnvironment::setVideoPath(const QString& path)
         QDir().mkpath(native);
 }
 
+bool KvoEnvironment::useVideoFolder(const QString& folder)
+{
+    if (!QDir().mkpath(folder))
+        return false;
+    const QFileInfo made(folder);
+    if (!made.isDir() || !made.isWritable())
+        return false;
+    setVideoPath(folder);
+    return QDir::cleanPath(videoPath()) == QDir::cleanPath(folder);
+}
+
 void KvoEnvironment::flushCache(bool online)
 {
     if (!online)

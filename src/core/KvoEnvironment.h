@@ -94,6 +94,11 @@ public:
     static QString defaultVideoPath();
     // Stores the folder for the signed-in user and, when stored, creates it.
     static void setVideoPath(const QString& path);
+    // Makes the folder when missing and stores it as the user's video
+    // folder, only when it is a folder that accepts files and was stored.
+    // False leaves the stored folder as it was: downloads and copies would
+    // fail one after the other in a folder that cannot be made or written.
+    static bool useVideoFolder(const QString& folder);
 
     // When online and the last flush is seven days old or more, records the
     // time in player_config.last_flush and empties the cache folder.

@@ -227,17 +227,8 @@ void KvoVideoImportDialog::onClickParcourir()
     if (chosen.isEmpty())
         return;
     const QString native = QDir::toNativeSeparators(chosen);
-    // A folder that cannot be made or written is not kept: every copy would
-    // fail there. The videos go to the folder shown.
-    bool usable = QDir().mkpath(native);
-    if (usable) {
-        const QFileInfo made(native);
-        usable = made.isDir() && made.isWritable();
-    }
-    if (usable) {
-        KvoEnvironment::setVideoPath(native);
-        usable = QDir::cleanPath(KvoEnvironment::videoPath()) == QDir::cleanPath(native);
-    }
+    // The videos go to the folder shown.
+    const bool usable = KvoEnvironment::useVideoFolder(native);
     ui->editEmplacement->setText(KvoEnvironment::videoPath());
     if (usable) {
         ui->labelDesc_7->setText(tr("Prévoyez un espace de disque suffisant avant de lancer l'importation !"));

@@ -271,17 +271,7 @@ void KvoPageConfiguration::onClickParcourir()
     if (chosen.isEmpty())
         return;
     const QString folder = QDir::toNativeSeparators(QDir::cleanPath(chosen));
-    // A folder that cannot be made or written leaves the videos where they
-    // are: the downloads would fail there one after the other.
-    bool usable = QDir().mkpath(folder);
-    if (usable) {
-        const QFileInfo made(folder);
-        usable = made.isDir() && made.isWritable();
-    }
-    if (usable) {
-        KvoEnvironment::setVideoPath(folder);
-        usable = QDir::cleanPath(KvoEnvironment::videoPath()) == QDir::cleanPath(folder);
-    }
+    const bool usable = KvoEnvironment::useVideoFolder(folder);
     ui->editEmplacement->setText(KvoEnvironment::videoPath());
     if (!usable) {
         showNotice(tr("EMPLACEMENT NON MODIFIÉ"),

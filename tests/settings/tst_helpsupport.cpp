@@ -9,6 +9,7 @@
 #include "KvoEnvironment.h"
 #include "KvoFaqCache.h"
 #include "KvoFaqWidget.h"
+#include "KvoFifoTrap.h"
 #include "KvoHTTPRequest.h"
 #include "KvoMainWindow.h"
 #include "KvoPageContact.h"
@@ -33,18 +34,11 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextDocument>
 
-#include <atomic>
 #include <memory>
-#include <thread>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -414,55 +408,19 @@ void TestHelpSupport::entriesFold()
     QCOMPARE(question->icon().pixmap(11, 9).toImage(), folded);
 }
 
-// Counts the opens of a FIFO's read end while it runs: a writer opened
-// without blocking succeeds only while a reader holds the FIFO, and its
-// close lets a blocked reader go on, so a regression fails rather than hangs.
-class FifoWatch
-{
-public:
-    explicit FifoWatch(const QByteArray& path)
-        : m_thread([this, path] {
-            while (!m_stop) {
-                const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK);
-                if (fd >= 0) {
-                    ++m_opened;
-                    ::close(fd);
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-        })
-    {
-    }
-    ~FifoWatch() { stop(); }
-    int stop()
-    {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-        return m_opened;
-    }
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_opened{0};
-    std::thread m_thread;
-};
-
 void TestHelpSupport::answerLoadsNoResource()
 {
     // The answer keeps its formatting, but no picture, background or style
     // sheet it names is read: not from the disk, nor from the network.
-    QTemporaryDir dir;
-    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo")));
-    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
-    const QString path = QString::fromLocal8Bit(fifo);
+    KvoFifoTrap trap;
+    QVERIFY(trap.isReady());
+    const QString path = trap.path();
     const QString html = QStringLiteral("<p><b>Gras</b> <a href='https://exemple.fr/'>lien</a></p>"
                                         "<img src='%1'><img src='file://%1' width=20 height=20>"
                                         "<table background='%1'><tr><td>case</td></tr></table>"
                                         "<link rel='stylesheet' href='%1'>"
                                         "<p style=\"background-image:url(%1)\">fin</p>")
                              .arg(path);
-    FifoWatch watch(fifo);
     KvoFaqWidget entry;
     entry.setQuestion(QStringLiteral("Question"));
     entry.setAnswer(html);
@@ -471,7 +429,7 @@ void TestHelpSupport::answerLoadsNoResource()
     entry.findChild<QPushButton*>(QStringLiteral("question"))->click();
     QVERIFY(entry.isOpen());
     entry.grab();
-    QCOMPARE(watch.stop(), 0);
+    QCOMPARE(trap.opens(), 0);
     auto* answer = entry.findChild<QTextBrowser*>(QStringLiteral("answer"));
     QVERIFY(answer);
     QVERIFY(answer->toPlainText().contains(QStringLiteral("Gras lien")));
