@@ -14,6 +14,7 @@
 #include "KvoScrollBarStyle.h"
 #include "KvoTopItem.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -344,9 +345,11 @@ QList<KvoTopItem*> KvoPageTops::rowsOf(QLayout* layout)
 
 namespace {
 
-// A screen holds nine rows; the first batch fills it.
+// A screen holds nine rows; the first batch fills it. The later ones last
+// a few milliseconds each: a row costs more as the list grows, so a fixed
+// count of rows would hold the window longer and longer.
 const int FirstRows = 12;
-const int BatchRows = 10;
+const qint64 BatchNanoseconds = 8'000'000;
 
 } // namespace
 
@@ -367,12 +370,17 @@ void KvoPageTops::buildRows(QLayout* layout, const QList<KvoPurchase>& courses, 
 void KvoPageTops::buildBatch(QLayout* layout, const QList<KvoPurchase>& courses, int from, const Variant& variant,
                              const QMap<int, KvoPurchase>& library, quint64 generation)
 {
-    const int end = qMin(int(courses.size()), from + (from == 0 ? FirstRows : BatchRows));
-    for (int i = from; i < end; ++i) {
-        auto* row = new KvoTopItem(courses.at(i), this, this);
+    const int count = int(courses.size());
+    const int firstEnd = qMin(count, FirstRows);
+    QElapsedTimer clock;
+    clock.start();
+    int end = from;
+    while (end < count && (end < firstEnd || end == from || clock.nsecsElapsed() < BatchNanoseconds)) {
+        auto* row = new KvoTopItem(courses.at(end), this, this);
         layout->addWidget(row);
-        variant(row, i);
+        variant(row, end);
         applyOwnership(row, library);
+        ++end;
     }
     m_pendingRows = int(courses.size()) - end;
     if (m_pendingRows <= 0)
