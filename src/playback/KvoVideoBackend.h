@@ -57,6 +57,8 @@ public:
     virtual void pause() = 0;
     virtual void stop() = 0;
     virtual void setTime(qint64 ms) = 0;
+    // Paused: decodes and shows the next picture.
+    virtual void nextFrame() = 0;
     // Restarts the video output at the current time, the sound going on:
     // the frame sink is asked for its format again.
     virtual void restartVideo() = 0;

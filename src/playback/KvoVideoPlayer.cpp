@@ -18,6 +18,14 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+namespace {
+
+// How long a seek while paused may take to show its picture before the
+// player asks for it again.
+const int PausedSeekPictureMs = 400;
+
+} // namespace
+
 // One loaded media: the engine's reports land here, on its threads.
 struct KvoVideoPlayer::EventContext : public KvoVideoEventSink
 {
@@ -406,6 +414,22 @@ void KvoVideoPlayer::seek(int seconds)
     if (info.state == Stopped || m_engineStopPending)
         play();
     m_session->setTime(ms);
+    if (info.state == Paused && !m_engineStopPending) {
+        // Paused, libvlc shows the picture of the new time once the decoder
+        // has it, but a seek made just after the pause at the very start of
+        // a video is now and then lost (seen on a busy machine): the old
+        // picture stays and the time does not move. The seek is then made
+        // again and one picture decoded, which shows the new time.
+        const quint64 generation = m_generation;
+        const quint64 shown = m_surface->framesShown();
+        QTimer::singleShot(PausedSeekPictureMs, this, [this, generation, shown, ms] {
+            if (generation == m_generation && m_session && m_requestedState == Paused
+                && mediaInfo().state == Paused && m_surface->framesShown() == shown) {
+                m_session->setTime(ms);
+                m_session->nextFrame();
+            }
+        });
+    }
     if (m_seeker)
         m_seeker->setTimes(ms, info.length);
     emit tick(ms, info.length);

@@ -97,6 +97,7 @@ public:
     void pause() override { libvlc_media_player_set_pause(m_player, 1); }
     void stop() override { libvlc_media_player_stop(m_player); }
     void setTime(qint64 ms) override { libvlc_media_player_set_time(m_player, ms); }
+    void nextFrame() override { libvlc_media_player_next_frame(m_player); }
     void restartVideo() override
     {
         // libvlc 3 asks for a picture format only when its video output

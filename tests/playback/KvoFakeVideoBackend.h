@@ -41,6 +41,7 @@ public:
         }
         void setTime(qint64 ms) override { backend->record(QStringLiteral("time %1").arg(ms)); }
         void restartVideo() override { backend->record(QStringLiteral("restart video")); }
+        void nextFrame() override { backend->record(QStringLiteral("next frame")); }
         int mute() const override { return backend->muteAnswer; }
         void setMute(bool mute) override
         {
