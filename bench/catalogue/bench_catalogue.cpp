@@ -403,6 +403,19 @@ bool listSettled(Page* page)
     return !page->isFetching() && !page->isBuilding();
 }
 
+// Points every request at the local web service, signed in as the demo
+// account; false (and said) when the service did not start.
+bool useLocalService(const KvoTestServer& server)
+{
+    if (!server.isRunning()) {
+        std::fprintf(stderr, "the local web service did not start\n");
+        return false;
+    }
+    KvoApi::setEndpointForTesting(server.address());
+    KvoHTTPRequest::setCredentials(QStringLiteral("demo"), QStringLiteral("demo"));
+    return true;
+}
+
 template <class Page>
 QString listOutcome(Page* page)
 {
@@ -414,12 +427,8 @@ QString listOutcome(Page* page)
 int runBounds(KvoPurchaseVideoManager* manager)
 {
     KvoTestServer server(QStringList{QStringLiteral("--quiet")});
-    if (!server.isRunning()) {
-        std::fprintf(stderr, "the local web service did not start\n");
+    if (!useLocalService(server))
         return 1;
-    }
-    KvoApi::setEndpointForTesting(server.address());
-    KvoHTTPRequest::setCredentials(QStringLiteral("demo"), QStringLiteral("demo"));
     manager->setConnected(true);
     const QString list = QStringLiteral("/0.1/playerListVorn/");
     const QString faq = QStringLiteral("/0.1/playerFaq/");
@@ -584,12 +593,8 @@ int main(int argc, char** argv)
 
     // 3 and 4: the home page against the local web service.
     KvoTestServer server(QStringList{QStringLiteral("--quiet")});
-    if (!server.isRunning()) {
-        std::fprintf(stderr, "the local web service did not start\n");
+    if (!useLocalService(server))
         return 1;
-    }
-    KvoApi::setEndpointForTesting(server.address());
-    KvoHTTPRequest::setCredentials(QStringLiteral("demo"), QStringLiteral("demo"));
     // The sign-in: the service's session token, so the library poll that
     // the main window starts is answered.
     QString session;
