@@ -93,8 +93,9 @@ void KvoPageSetup::registerPages()
     KvoMainWindow::registerPage<KvoPageDownloads>(downloads);
 
     // The search box of the window leads to the search page, which has no
-    // menu entry: none is highlighted while it shows.
-    KvoPageRegistry::Page search = page(QStringLiteral("search"), QString(), KvoPageRegistry::Menu::Highlights);
+    // menu entry of its own: "Accueil" is highlighted while it shows.
+    KvoPageRegistry::Page search = page(QStringLiteral("search"), QStringLiteral("buttonAccueil"),
+                                        KvoPageRegistry::Menu::Highlights);
     search.creator = [](KvoMainWindow* window, const QString&) -> QWidget* {
         auto* created = KvoMainWindow::createPage<KvoPageSearch>(window);
         QObject::connect(window, &KvoMainWindow::searchRequested, created, &KvoPageSearch::newSearch);

@@ -8,8 +8,8 @@
 
 namespace {
 
-// How long after the user's click its link may be asked for.
-const int UserClickMs = 2000;
+// How long after the user's act its link may be asked for.
+const int UserActMs = 2000;
 
 } // namespace
 
@@ -25,7 +25,9 @@ KvoHomeWebPage::KvoHomeWebPage(QObject* parent)
     connect(this, &QWebEnginePage::newWindowRequested, this,
             [this](QWebEngineNewWindowRequest& request) {
                 // Never opened here: the link goes to the desktop or nowhere.
-                if (takeUserClick())
+                // The engine grants one such window per act of the user (a
+                // key that activates a button, say, besides those seen here).
+                if (takeUserAct(request.isUserInitiated()))
                     delegate(request.requestedUrl());
             });
 }
@@ -48,15 +50,15 @@ bool KvoHomeWebPage::wasRefused(const QUrl& url, bool started, bool* cutShort)
     return false;
 }
 
-void KvoHomeWebPage::userClicked()
+void KvoHomeWebPage::userActed()
 {
-    m_userClick.start();
+    m_userAct.start();
 }
 
-bool KvoHomeWebPage::takeUserClick()
+bool KvoHomeWebPage::takeUserAct(bool userInitiated)
 {
-    const bool pending = m_userClick.isValid() && !m_userClick.hasExpired(UserClickMs);
-    m_userClick.invalidate();
+    const bool pending = userInitiated || (m_userAct.isValid() && !m_userAct.hasExpired(UserActMs));
+    m_userAct.invalidate();
     if (!pending)
         ++m_refusedHandOffs;
     return pending;
@@ -71,7 +73,7 @@ bool KvoHomeWebPage::acceptNavigationRequest(const QUrl& url, NavigationType typ
 {
     if (type == NavigationTypeLinkClicked) {
         m_refused.insert(url);
-        if (takeUserClick())
+        if (takeUserAct())
             delegate(url);
         return false;
     }

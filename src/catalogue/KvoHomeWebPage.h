@@ -11,10 +11,12 @@
 // refused, and a certificate error ends the load rather than being let
 // through.
 //
-// Only a click of the user hands a link out, and one click one link at
-// most: the page's scripts may click links and open windows as they like
-// (a script's click reports itself as a followed link too), none of it
-// reaches the desktop without a click the view received just before.
+// Only the user's act hands a link out, and one act one link at most: a
+// click, or Return on a focused link, that the view received just before,
+// or a new window the engine itself says the user asked for. The page's
+// scripts may click links and open windows as they like (a script's click
+// reports itself as a followed link too, and no navigation says who asked
+// for it); none of it reaches the desktop on its own.
 class KvoHomeWebPage : public QWebEnginePage
 {
     Q_OBJECT
@@ -31,10 +33,10 @@ public:
     // then false, and *cutShort is set.
     bool wasRefused(const QUrl& url, bool started, bool* cutShort);
 
-    // The user clicked in the view: the next link or new window asked for
-    // within a short while is handed out.
-    void userClicked();
-    // Links and windows refused for want of a user's click.
+    // The user clicked in the view or pressed Return there: the next link
+    // or new window asked for within a short while is handed out.
+    void userActed();
+    // Links and windows refused for want of a user's act.
     int refusedHandOffs() const { return m_refusedHandOffs; }
 
 signals:
@@ -46,11 +48,12 @@ protected:
 
 private:
     void delegate(const QUrl& url);
-    // Whether a user's click is pending; it is then used up.
-    bool takeUserClick();
+    // Whether a user's act is pending, or the engine vouches for one; a
+    // pending act is then used up.
+    bool takeUserAct(bool userInitiated = false);
 
     QSet<QUrl> m_refused;
     QSet<QUrl> m_refusedStarted;
-    QElapsedTimer m_userClick;
+    QElapsedTimer m_userAct;
     int m_refusedHandOffs = 0;
 };

@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -317,11 +318,16 @@ bool KvoPageHome::eventFilter(QObject* watched, QEvent* event)
             if (child->isWidgetType())
                 child->installEventFilter(this);
         } else if (event->type() == QEvent::MouseButtonRelease && m_page) {
-            // The only source of a user's click: what the page's scripts
-            // do never passes through here.
+            // The source of the user's clicks and keys: what the page's
+            // scripts do never passes through here.
             const auto button = static_cast<QMouseEvent*>(event)->button();
             if (button == Qt::LeftButton || button == Qt::MiddleButton)
-                m_page->userClicked();
+                m_page->userActed();
+        } else if (event->type() == QEvent::KeyPress && m_page) {
+            // Return follows the focused link; a held key is one act.
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->isAutoRepeat())
+                m_page->userActed();
         } else if (event->type() == QEvent::Wheel) {
             // The page's own scroll bars are off: the scroll area scrolls.
             QCoreApplication::sendEvent(ui->scrollArea->verticalScrollBar(), event);

@@ -403,14 +403,12 @@ void KvoVideoPlayer::seek(int seconds)
     if (!m_session)
         return;
     // In 64 bits: a far seek must not wrap round into a valid position.
-    qint64 ms = qMax<qint64>(0, qint64(seconds) * 1000);
+    const qint64 ms = qMax<qint64>(0, qint64(seconds) * 1000);
     const MediaInfo info = mediaInfo();
-    // Not before a length is known, nor beyond the end. The bar's last
-    // second lands a little before the end, which then plays and is
-    // reported as usual.
-    if (info.length <= 0 || ms > info.length)
+    // Not before a length is known (it is -1 then), nor into the last
+    // second or beyond the end.
+    if (info.length <= 0 || ms >= info.length - 1000)
         return;
-    ms = qMax<qint64>(0, qMin(ms, info.length - 500));
     if (info.state == Stopped || m_engineStopPending)
         play();
     m_session->setTime(ms);

@@ -50,6 +50,7 @@ QByteArray homePage(bool inlineVariant)
                                "<a id=\"blank\" target=\"_blank\" href=\"/fr/vorn/3\">w</a> "
                                "<a id=\"file\" href=\"file:///etc/passwd\">f</a> "
                                "<a id=\"vorn\" href=\"vorn:buy/12\">v</a> "
+                               "<button id=\"window\" onclick=\"window.open('/fr/window')\">o</button>"
                                "</div></body></html>");
 }
 
@@ -80,6 +81,7 @@ private slots:
     void variantsByWidth();
     void offlineThenOnline();
     void scriptsOpenNothing();
+    void keyboardOpensLinks();
     void failures_data();
     void failures();
 
@@ -87,6 +89,7 @@ private:
     std::unique_ptr<KvoPageHome> makePage();
     void click(KvoPageHome* page, const QString& id);
     void scriptClick(KvoPageHome* page, const QString& id);
+    QString focusedId(KvoPageHome* page);
 
     std::unique_ptr<KvoTestHome> m_home;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -178,6 +181,16 @@ void TestHome::scriptClick(KvoPageHome* page, const QString& id)
     page->webPage()->runJavaScript(QStringLiteral("document.getElementById('%1').click()").arg(id),
                                    [done](const QVariant&) { *done = true; });
     QTRY_VERIFY(*done);
+}
+
+QString TestHome::focusedId(KvoPageHome* page)
+{
+    auto id = std::make_shared<QVariant>();
+    page->webPage()->runJavaScript(QStringLiteral("document.activeElement ? document.activeElement.id : ''"),
+                                   [id](const QVariant& result) { *id = result.isValid() ? result : QString(); });
+    if (!QTest::qWaitFor([id] { return id->isValid(); }, 5000))
+        return QStringLiteral("(no answer)");
+    return id->toString();
 }
 
 void TestHome::classify_data()
@@ -354,6 +367,54 @@ void TestHome::scriptsOpenNothing()
     QVERIFY(m_urls.urls.last().path().startsWith(QStringLiteral("/fr/")));
     QCOMPARE(switches.size(), 1);
     QCOMPARE(page->webPage()->url().path(), HomePath);
+}
+
+void TestHome::keyboardOpensLinks()
+{
+    // Tab to a link and Return: it opens, once; a link opening a window
+    // too. Tab alone activates nothing, and a script's click right after
+    // it stays refused. A window a focused button opens on Space opens.
+    auto page = makePage();
+    QTRY_VERIFY_WITH_TIMEOUT(page->isLoaded(), 15000);
+    KvoHomeWebPage* web = page->webPage();
+    QWidget* input = page->webView()->focusProxy();
+    QVERIFY(input);
+    page->activateWindow();
+    input->setFocus();
+    QVERIFY(QTest::qWaitForWindowActive(page.get()));
+    scriptClick(page.get(), QStringLiteral("news")); // no focus change: a script's click
+    QTRY_COMPARE(web->refusedHandOffs(), 1);
+    auto done = std::make_shared<bool>(false);
+    web->runJavaScript(QStringLiteral("document.getElementById('both').focus()"),
+                       [done](const QVariant&) { *done = true; });
+    QTRY_VERIFY(*done);
+    QTest::keyClick(input, Qt::Key_Tab);
+    QTRY_COMPARE(focusedId(page.get()), QStringLiteral("external"));
+    QTest::keyClick(input, Qt::Key_Return);
+    QTRY_COMPARE(m_urls.urls.size(), 1);
+    QCOMPARE(m_urls.urls.at(0), QUrl(m_server.address() + QStringLiteral("/fr/credits")));
+    QTest::keyClick(input, Qt::Key_Tab);
+    QTRY_COMPARE(focusedId(page.get()), QStringLiteral("blank"));
+    QTest::keyClick(input, Qt::Key_Enter);
+    QTRY_COMPARE(m_urls.urls.size(), 2);
+    QCOMPARE(m_urls.urls.at(1), QUrl(m_server.address() + QStringLiteral("/fr/vorn/3")));
+    QTest::keyClick(input, Qt::Key_Tab);
+    QTRY_COMPARE(focusedId(page.get()), QStringLiteral("file"));
+    scriptClick(page.get(), QStringLiteral("external"));
+    QTRY_COMPARE(web->refusedHandOffs(), 2);
+    QCOMPARE(m_urls.urls.size(), 2);
+    // Space on a button whose handler opens a window: the engine says the
+    // user asked for it.
+    done = std::make_shared<bool>(false);
+    web->runJavaScript(QStringLiteral("document.getElementById('window').focus()"),
+                       [done](const QVariant&) { *done = true; });
+    QTRY_VERIFY(*done);
+    QTRY_COMPARE(focusedId(page.get()), QStringLiteral("window"));
+    QTest::keyClick(input, Qt::Key_Space);
+    QTRY_COMPARE(m_urls.urls.size(), 3);
+    QCOMPARE(m_urls.urls.at(2), QUrl(m_server.address() + QStringLiteral("/fr/window")));
+    QCOMPARE(web->refusedHandOffs(), 2);
+    QCOMPARE(web->url().path(), HomePath);
 }
 
 void TestHome::failures_data()

@@ -518,6 +518,12 @@ void TestPagePlayer::signetDragAndClick()
     m_fake.takeCalls();
     QTest::mouseClick(marker, Qt::LeftButton);
     QCOMPARE(m_fake.takeCalls(), QStringList{QStringLiteral("time 61000")});
+    // A bookmark in the video's last second leads nowhere, as the bar does.
+    KvoSignetWidget last(&store, &player, &seeker, &bar);
+    last.setValue(119500);
+    last.show();
+    QTest::mouseClick(&last, Qt::LeftButton);
+    QVERIFY(m_fake.takeCalls().isEmpty());
 
     // Moves inside the marker (bounds included) keep it.
     for (const QPoint& inside : {QPoint(13, 5), QPoint(5, 17), QPoint(0, 0)}) {
