@@ -121,6 +121,13 @@ public:
         QMutexLocker locker(&mutex);
         calls.append(call);
     }
+    // Whether the last opened session is still alive (its release runs on
+    // the player's teardown thread, after the call that dropped it).
+    bool hasLiveSession()
+    {
+        QMutexLocker locker(&mutex);
+        return current != nullptr;
+    }
     QThread* lastReleaseThread()
     {
         QMutexLocker locker(&mutex);

@@ -311,6 +311,7 @@ void TestMainEvents::keysAndViewModes()
     player()->loadIfReady();
     m_fake.failOpen = false;
     QVERIFY(!player()->isPlayable());
+    QTRY_VERIFY(!m_fake.hasLiveSession());
     m_fake.takeCalls();
     press(Qt::Key_Space);
     QVERIFY(m_fake.takeCalls().isEmpty());
