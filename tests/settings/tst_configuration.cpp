@@ -22,11 +22,15 @@
 #include <QLineEdit>
 #include <QNetworkProxy>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QSpontaneKeyEvent>
 #include <QSqlQuery>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <memory>
 
@@ -92,6 +96,7 @@ private slots:
     void proxyStoredAsTypedAndApplied();
     void storedProxyLoadsClamped();
     void notificationMask();
+    void wheelScrollsPageOnly();
     void rememberMePerUser();
     void languageChoice();
     void videoFolder();
@@ -264,6 +269,61 @@ void TestConfiguration::notificationMask()
     type->setCurrentIndex(1);
     QVERIFY(position->isEnabled() && test->isEnabled() && video->isEnabled());
     QCOMPARE(configurationRow(demoId()).at(8).toUInt(), KvoNotifier::instance()->mask());
+}
+
+void TestConfiguration::wheelScrollsPageOnly()
+{
+    // The wheel over a list or spin box the user has not clicked into
+    // scrolls the page and changes no setting.
+    KvoNotifier::instance()->saveMask(774);
+    auto p = page();
+    p->findChild<QCheckBox*>(QStringLiteral("checkboxProxy"))->setChecked(true); // the port, enabled
+    p->resize(773, 400);
+    p->show();
+    QVERIFY(QTest::qWaitForWindowExposed(p.get()));
+    QScrollBar* bar = p->findChild<QScrollArea*>(QStringLiteral("scrollArea"))->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    const auto wheel = [](QWidget* box) {
+        const QPointF at = QRectF(box->rect()).center();
+        QWheelEvent event(at, box->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        // As the window system delivers it (sendEvent would make it a
+        // synthetic one, which the application never hands on to parents).
+        QSpontaneKeyEvent::setSpontaneous(&event);
+        QApplication::instance()->notify(box, &event);
+    };
+    QList<QWidget*> boxes;
+    for (QComboBox* box : p->findChildren<QComboBox*>())
+        boxes.append(box);
+    for (QAbstractSpinBox* box : p->findChildren<QAbstractSpinBox*>())
+        boxes.append(box);
+    int tried = 0;
+    for (QWidget* box : boxes) {
+        if (!box->isEnabled())
+            continue;
+        ++tried;
+        auto* list = qobject_cast<QComboBox*>(box);
+        auto* spin = qobject_cast<QSpinBox*>(box);
+        const int before = list ? list->currentIndex() : spin->value();
+        bar->setValue(0);
+        wheel(box);
+        QCOMPARE(list ? list->currentIndex() : spin->value(), before);
+        QVERIFY2(bar->value() > 0, qPrintable(box->objectName()));
+    }
+    QCOMPARE(tried, 5); // protocol, port, notification type and position, language
+    QCOMPARE(KvoNotifier::instance()->mask(), 774u);
+    QCOMPARE(configurationRow(demoId()).at(8).toUInt(), 774u);
+
+    // Once clicked into, a list takes the wheel.
+    auto* position = p->findChild<QComboBox*>(QStringLiteral("comboboxPositionNotification"));
+    QCOMPARE(position->focusPolicy(), Qt::StrongFocus);
+    p->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(p.get()));
+    position->setFocus(Qt::MouseFocusReason);
+    QTRY_VERIFY(position->hasFocus());
+    wheel(position);
+    QCOMPARE(position->currentIndex(), 1);
+    QCOMPARE(KvoNotifier::instance()->mask() & 0xFCu, 0x8u);
 }
 
 void TestConfiguration::rememberMePerUser()
