@@ -2,8 +2,10 @@
 // values), the proxy it applies, and the stored proxy at start and sign-in.
 
 #include "KvoApi.h"
+#include "KvoColourContrast.h"
 #include "KvoDatabase.h"
 #include "KvoDialog.h"
+#include "KvoDialogDriver.h"
 #include "KvoEnvironment.h"
 #include "KvoModalRunner.h"
 #include "KvoNotifier.h"
@@ -18,6 +20,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkProxy>
@@ -100,6 +103,7 @@ private slots:
     void rememberMePerUser();
     void languageChoice();
     void videoFolder();
+    void folderChooserReadable();
     void proxyAtStartAndSignIn();
     void importHook();
 
@@ -418,6 +422,27 @@ void TestConfiguration::videoFolder()
     p->findChild<QPushButton*>(QStringLiteral("buttonParcourir"))->click();
     QCOMPARE(KvoSettingsFixture::shownDialogs().size(), 2);
     QCOMPARE(KvoEnvironment::videoPath(), made);
+}
+
+void TestConfiguration::folderChooserReadable()
+{
+    // The chooser of "Parcourir..." is a standard dialog: none of the page's
+    // light-on-dark text reaches it.
+    KvoModalRunner::setFolderHook({});
+    auto p = page();
+    p->show();
+    QVERIFY(QTest::qWaitForWindowExposed(p.get()));
+    double worst = 0;
+    QString worstText;
+    KvoDialogDriver driver;
+    driver.expect<QFileDialog>(QStringLiteral("QFileDialog"), [&](QFileDialog* dialog) {
+        worst = KvoColourContrast::weakestLabel(dialog, &worstText);
+        KvoDialogDriver::closeModal(dialog);
+    });
+    p->findChild<QPushButton*>(QStringLiteral("buttonParcourir"))->click();
+    QVERIFY2(driver.done(), driver.report());
+    QVERIFY(!worstText.isEmpty());
+    QVERIFY2(worst >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(worstText).arg(worst)));
 }
 
 void TestConfiguration::proxyAtStartAndSignIn()

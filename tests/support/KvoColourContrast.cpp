@@ -1,5 +1,6 @@
 #include "KvoColourContrast.h"
 
+#include <QLabel>
 #include <QtMath>
 
 namespace {
@@ -21,4 +22,21 @@ double KvoColourContrast::ratio(const QColor& a, const QColor& b)
     const double la = luminance(a);
     const double lb = luminance(b);
     return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
+}
+
+double KvoColourContrast::weakestLabel(const QWidget* window, QString* which)
+{
+    const QColor back = window->palette().color(window->backgroundRole());
+    double worst = 21;
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+        if (!label->isVisible() || label->text().isEmpty())
+            continue;
+        const double r = ratio(label->palette().color(label->foregroundRole()), back);
+        if (r < worst) {
+            worst = r;
+            if (which)
+                *which = label->text();
+        }
+    }
+    return worst;
 }
