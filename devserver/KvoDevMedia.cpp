@@ -327,6 +327,23 @@ QString KvoDevMedia::benchPath(int megabytes)
     return f.commit() ? path : QString();
 }
 
+QString KvoDevMedia::benchPackagePath(int megabytes)
+{
+    const QString path = m_data + QStringLiteral("/misc/bench_%1MiB.deb").arg(megabytes);
+    const qint64 payload = qint64(megabytes) * 1024 * 1024;
+    QFile existing(path);
+    if (existing.size() > payload && existing.open(QIODevice::ReadOnly)
+        && KvoDevPackage::looksLikeDebian(existing.read(64)))
+        return path;
+    existing.close();
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly)
+        || !KvoDevPackage::writeLarge(&f, QStringLiteral("vistrelle"), QStringLiteral("2.1.0"), kUpdateReleaseTime,
+                                      payload))
+        return QString();
+    return f.commit() ? path : QString();
+}
+
 QString KvoDevMedia::benchVideoPath(int megabytes, quint32 purchaseId, quint32 fileId)
 {
     const QString dir = m_data + QStringLiteral("/videos/%1").arg(purchaseId);

@@ -43,6 +43,9 @@ public:
     QString attachmentPath();
     // A file of megabytes MiB of varying bytes, made once.
     QString benchPath(int megabytes);
+    // A real Debian package of a little more than megabytes MiB (the update
+    // package with a large file added), made once.
+    QString benchPackagePath(int megabytes);
     // A stored video of megabytes MiB for the benchmark course: mostly
     // holes (sparse on disk, quick to make), a block of varying bytes at the
     // start of every MiB, and the identification box at the end. Made once.

@@ -538,6 +538,8 @@ KvoDevReply KvoDevServer::file(const QString& path, const QString& query)
         return download(m_media->updatePackagePath(), QByteArrayLiteral("application/vnd.debian.binary-package"));
     if (path == QLatin1String("/files/bench.bin") && !m_benchFile.isEmpty())
         return download(m_benchFile, QByteArrayLiteral("application/octet-stream"));
+    if (path == QLatin1String("/files/bench.deb") && !m_benchPackage.isEmpty())
+        return download(m_benchPackage, QByteArrayLiteral("application/vnd.debian.binary-package"));
     if (path == QLatin1String("/files/redirected.bin"))
         return KvoDevReply::file(m_media->redirectedPath(), QByteArrayLiteral("application/octet-stream"));
 

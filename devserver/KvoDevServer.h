@@ -31,6 +31,8 @@ public:
     void setQuiet(bool quiet) { m_quiet = quiet; }
     // Serves /files/bench.bin from this file ("" = not served).
     void setBenchFile(const QString& path) { m_benchFile = path; }
+    // Serves /files/bench.deb from this package ("" = not served).
+    void setBenchPackage(const QString& path) { m_benchPackage = path; }
 
 protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
@@ -79,5 +81,6 @@ private:
     quint16 m_port = 0;
     bool m_quiet = false;
     QString m_benchFile;
+    QString m_benchPackage;
     QMap<QString, QJsonArray> m_log;
 };

@@ -79,11 +79,15 @@ int main(int argc, char* argv[])
                                          QStringLiteral("NAME[=VALUE]"));
     const QCommandLineOption benchOption(QStringLiteral("bench-file-mb"), QStringLiteral("Also serve /files/bench.bin of N MiB."),
                                          QStringLiteral("N"));
+    const QCommandLineOption benchPackageOption(
+        QStringLiteral("bench-package-mb"),
+        QStringLiteral("Also serve /files/bench.deb, a Debian package of a little more than N MiB."), QStringLiteral("N"));
     const QCommandLineOption benchLibraryOption(
         QStringLiteral("bench-library"),
         QStringLiteral("Give the demo account a course of three videos of N MiB each."), QStringLiteral("N"));
     const QCommandLineOption quietOption(QStringLiteral("quiet"), QStringLiteral("Do not log requests."));
-    parser.addOptions({portOption, dataOption, faultOption, benchOption, benchLibraryOption, quietOption});
+    parser.addOptions(
+        {portOption, dataOption, faultOption, benchOption, benchPackageOption, benchLibraryOption, quietOption});
     parser.process(app);
 
     bool ok = false;
@@ -122,6 +126,15 @@ int main(int argc, char* argv[])
             return 1;
         }
         server.setBenchFile(bench);
+    }
+    if (parser.isSet(benchPackageOption)) {
+        const int mb = parser.value(benchPackageOption).toInt(&ok);
+        const QString package = ok && mb > 0 ? media.benchPackagePath(mb) : QString();
+        if (package.isEmpty()) {
+            std::fprintf(stderr, "devserver: cannot make the bench package\n");
+            return 1;
+        }
+        server.setBenchPackage(package);
     }
     if (parser.isSet(benchLibraryOption)) {
         const int mb = parser.value(benchLibraryOption).toInt(&ok);

@@ -1,8 +1,9 @@
 // Throughput of the update download of the settings page against curl.
 //
-// Starts the local web service with a large file, then has the settings
-// page download it as an update package (the offer accepted, the progress
-// bar and text updated on a shown page, the size check, the move into
+// Starts the local web service with a large Debian package (the client
+// keeps nothing else as an update), then has the settings page download it
+// as an update package (the offer accepted, the progress bar and text
+// updated on a shown page, the size and package checks, the move into
 // place), alternating with curl fetching the same address. Prints the speed
 // of every run and the ratio of the mean speeds (page / curl).
 
@@ -18,7 +19,11 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -28,6 +33,23 @@ namespace {
 
 constexpr int kRuns = 3;
 constexpr int kFileMb = 200;
+
+// The length the service gives for url (HEAD), the size the offer
+// announces; -1 when it gives none.
+qint64 announcedSize(const QString& url)
+{
+    QNetworkAccessManager manager;
+    QNetworkRequest request{QUrl(url)};
+    request.setTransferTimeout(30000);
+    QNetworkReply* reply = manager.head(request);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    const qint64 size = reply->error() == QNetworkReply::NoError && length.isValid() ? length.toLongLong() : -1;
+    delete reply;
+    return size;
+}
 
 KvoTransferRun fetchWithPage(const QString& url, qint64 size)
 {
@@ -73,7 +95,7 @@ int main(int argc, char** argv)
     KvoModalRunner::setDialogHook([](KvoDialog*) { return int(KvoDialog::Yes); });
 
     KvoBenchService service({QStringLiteral("--data"), home.filePath(QStringLiteral("service")),
-                             QStringLiteral("--bench-file-mb"), QString::number(kFileMb), QStringLiteral("--quiet")},
+                             QStringLiteral("--bench-package-mb"), QString::number(kFileMb), QStringLiteral("--quiet")},
                             120000);
     const QString base = service.address();
     if (base.isEmpty()) {
@@ -82,11 +104,16 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    const QString url = base + QStringLiteral("/files/bench.bin");
-    const qint64 size = qint64(kFileMb) * 1024 * 1024;
+    const QString url = base + QStringLiteral("/files/bench.deb");
+    const qint64 size = announcedSize(url);
+    if (size <= 0) {
+        std::fprintf(stderr, "bench_update: the local web service gives no size for %s\n", qPrintable(url));
+        return 2;
+    }
     const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
     const QString target = home.filePath(QStringLiteral("curl.bin"));
-    std::printf("bench_update: %s (%d MiB), %d runs each; MB = 10^6 bytes\n", qPrintable(url), kFileMb, kRuns);
+    std::printf("bench_update: %s (a package of %lld bytes), %d runs each; MB = 10^6 bytes\n", qPrintable(url),
+                static_cast<long long>(size), kRuns);
     KvoTransferTally pageRuns, curlRuns;
     for (int i = 0; i < kRuns; ++i) {
         const KvoTransferRun mine = fetchWithPage(url, size);

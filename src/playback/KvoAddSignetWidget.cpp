@@ -2,6 +2,7 @@
 
 #include "KvoMainWindow.h"
 #include "KvoOverlayWindow.h"
+#include "KvoWheelGuard.h"
 
 #include <QFocusEvent>
 #include <QLayout>
@@ -33,6 +34,7 @@ KvoAddSignetWidget::KvoAddSignetWidget(QWidget* parent, Qt::WindowFlags flags)
     : QDialog(parent, flags)
 {
     m_form.setupUi(this);
+    KvoWheelGuard::protect(this);
     m_form.buttonOk->setDefault(true);
     KvoOverlayWindow::setUpTranslucency(this);
     m_position = 0;

@@ -4,6 +4,7 @@
 
 #include <QDesktopServices>
 #include <QIcon>
+#include <QTextDocument>
 #include <QUrl>
 
 KvoFaqWidget::KvoFaqWidget(QWidget* parent, Qt::WindowFlags flags)
@@ -11,6 +12,9 @@ KvoFaqWidget::KvoFaqWidget(QWidget* parent, Qt::WindowFlags flags)
     , ui(std::make_unique<Ui_KvoFaqWidget>())
 {
     ui->setupUi(this);
+    // Links in the page's accent colour: the document's own blue is hardly
+    // readable on the dark page.
+    ui->answer->document()->setDefaultStyleSheet(QStringLiteral("a { color: #009ee0; }"));
     connect(ui->answer, &QTextBrowser::anchorClicked, this, [](const QUrl& url) {
         // Only pages of the web: an answer cannot make the client open a
         // local file or start a program.
@@ -51,9 +55,13 @@ void KvoFaqWidget::layOutAnswer()
     if (m_answerSet)
         return;
     m_answerSet = true;
-    // Its formatting is kept; no picture or other resource it names is
-    // loaded (see KvoRichTextView).
-    ui->answer->setHtml(m_answer);
+    // Read as a label reads text of either kind: markup is laid out, with
+    // no picture or other resource it names loaded (see KvoRichTextView);
+    // anything else is shown as written, its line breaks and "<" kept.
+    if (Qt::mightBeRichText(m_answer))
+        ui->answer->setHtml(m_answer);
+    else
+        ui->answer->setPlainText(m_answer);
 }
 
 void KvoFaqWidget::onClickQuestion()

@@ -17,9 +17,9 @@ public:
     ~KvoFaqWidget() override;
 
     void setQuestion(const QString& text);
-    // The answer as the service wrote it (it may hold simple HTML; links to
-    // web pages open in the browser; pictures are not shown). It is laid
-    // out when the entry opens.
+    // The answer as the service wrote it: plain text shown unchanged, or
+    // simple HTML (links to web pages open in the browser; pictures are not
+    // shown). It is laid out when the entry opens.
     void setAnswer(const QString& text);
 
     QString question() const;

@@ -1,6 +1,7 @@
 #include "KvoModalRunner.h"
 
 #include "KvoDialog.h"
+#include "KvoDialogParent.h"
 
 #include <QFileDialog>
 
@@ -31,7 +32,10 @@ QString KvoModalRunner::chooseFolder(QWidget* parent, const QString& caption, co
 {
     if (folderHook())
         return folderHook()(parent, caption, start);
-    return QFileDialog::getExistingDirectory(parent, caption, start, QFileDialog::ShowDirsOnly);
+    // Under no style sheet of the pages: the system dialog keeps its own,
+    // readable colours.
+    return QFileDialog::getExistingDirectory(KvoDialogParent::styleNeutral(parent), caption, start,
+                                             QFileDialog::ShowDirsOnly);
 }
 
 void KvoModalRunner::setDialogHook(const DialogHook& hook)

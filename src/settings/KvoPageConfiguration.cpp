@@ -14,6 +14,7 @@
 #include "KvoProxySettings.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoUpdateOffer.h"
+#include "KvoWheelGuard.h"
 #include "ui_KvoPageConfiguration.h"
 #include "ui_UIHasToUpdateDialog.h"
 #include "ui_UINewUpdateDialog.h"
@@ -92,6 +93,7 @@ KvoPageConfiguration::KvoPageConfiguration(QWidget* parent, Qt::WindowFlags flag
     , ui(std::make_unique<Ui_KvoPageConfiguration>())
 {
     ui->setupUi(this);
+    KvoWheelGuard::protect(this);
     m_request = new KvoHTTPRequest(this);
     ui->progressBar->hide();
     ui->progressText->hide();

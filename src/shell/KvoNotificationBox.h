@@ -39,8 +39,10 @@ public:
     KvoNotificationBox();
     ~KvoNotificationBox() override;
 
-    // The text, shortened with "..." to the width of its label.
+    // The title, shortened with "..." to the width of its label.
     void setTitle(const QString& title);
+    // The text on one line, or on two when it is wider than that; shortened
+    // with "..." only when two lines cannot hold it.
     void setText(const QString& text);
     // A non-empty link makes the box clickable (pointing hand).
     void setLink(const QByteArray& link);
@@ -78,6 +80,7 @@ private slots:
 
 private:
     static QString elided(const QString& text, const QLabel* label);
+    static QString elidedToLines(const QString& text, const QLabel* label, int lines);
     void placeNotificationBox();
     void attachToModalWindow();
     void arrive();
@@ -105,5 +108,6 @@ private:
     double m_yStep = 0;
     bool m_autoClose = true;
     bool m_translucent = false;
+    int m_textLineHeight = 0; // the text label's height for one line
     QByteArray m_link;
 };

@@ -2,6 +2,7 @@
 // the library poll and its sessions, file addresses and the stored videos
 // served, purchases, form fields, search, and the fault switches.
 
+#include "KvoPlatform.h"
 #include "KvoQozFile.h"
 #include "KvoTestSupport.h"
 
@@ -14,6 +15,8 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -98,6 +101,7 @@ private slots:
     void slowAnswerToLeftClient();
     void stateSurvivesRestart();
     void faultFromCommandLine();
+    void benchPackageIsDebian();
 
 private:
     Answer call(const QString& method, const QString& pathAndQuery, const QString& login = QString(),
@@ -615,6 +619,33 @@ void TestDevServer::faultFromCommandLine()
     QCOMPARE(request(m_manager, faulty.address(), QStringLiteral("GET"), QStringLiteral("/files/videos/101/1011.qoz")).status, 404);
     // Pictures are no downloads: the file faults leave them alone.
     QCOMPARE(request(m_manager, faulty.address(), QStringLiteral("GET"), QStringLiteral("/files/thumbs/vorn_101.png")).status, 200);
+}
+
+void TestDevServer::benchPackageIsDebian()
+{
+    // The update benchmark's download: large, and a package the client
+    // accepts as an update.
+    KvoTestServer bench({QStringLiteral("--quiet"), QStringLiteral("--bench-package-mb"), QStringLiteral("1")});
+    QVERIFY(bench.isRunning());
+    const Answer a = request(m_manager, bench.address(), QStringLiteral("GET"), QStringLiteral("/files/bench.deb"));
+    QCOMPARE(a.status, 200);
+    QVERIFY(a.body.size() > 1024 * 1024);
+    QCOMPARE(a.contentLength, qint64(a.body.size()));
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("update.deb")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(a.body), qint64(a.body.size()));
+    file.close();
+    QVERIFY(KvoPlatform::isUpdatePackage(file.fileName()));
+    // dpkg reads all of it.
+    const QString dpkg = QStandardPaths::findExecutable(QStringLiteral("dpkg-deb"));
+    if (dpkg.isEmpty())
+        return;
+    QProcess contents;
+    contents.start(dpkg, {QStringLiteral("--contents"), file.fileName()});
+    QVERIFY(contents.waitForFinished(30000));
+    QCOMPARE(contents.exitCode(), 0);
+    QVERIFY(contents.readAllStandardOutput().contains("1048576 2026-11-02 09:00 ./usr/share/vistrelle/payload.bin"));
 }
 
 QTEST_GUILESS_MAIN(TestDevServer)

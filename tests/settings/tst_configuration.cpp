@@ -2,8 +2,10 @@
 // values), the proxy it applies, and the stored proxy at start and sign-in.
 
 #include "KvoApi.h"
+#include "KvoColourContrast.h"
 #include "KvoDatabase.h"
 #include "KvoDialog.h"
+#include "KvoDialogDriver.h"
 #include "KvoEnvironment.h"
 #include "KvoModalRunner.h"
 #include "KvoNotifier.h"
@@ -18,15 +20,20 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkProxy>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QSpontaneKeyEvent>
 #include <QSqlQuery>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <memory>
 
@@ -92,9 +99,11 @@ private slots:
     void proxyStoredAsTypedAndApplied();
     void storedProxyLoadsClamped();
     void notificationMask();
+    void wheelScrollsPageOnly();
     void rememberMePerUser();
     void languageChoice();
     void videoFolder();
+    void folderChooserReadable();
     void proxyAtStartAndSignIn();
     void importHook();
 
@@ -266,6 +275,61 @@ void TestConfiguration::notificationMask()
     QCOMPARE(configurationRow(demoId()).at(8).toUInt(), KvoNotifier::instance()->mask());
 }
 
+void TestConfiguration::wheelScrollsPageOnly()
+{
+    // The wheel over a list or spin box the user has not clicked into
+    // scrolls the page and changes no setting.
+    KvoNotifier::instance()->saveMask(774);
+    auto p = page();
+    p->findChild<QCheckBox*>(QStringLiteral("checkboxProxy"))->setChecked(true); // the port, enabled
+    p->resize(773, 400);
+    p->show();
+    QVERIFY(QTest::qWaitForWindowExposed(p.get()));
+    QScrollBar* bar = p->findChild<QScrollArea*>(QStringLiteral("scrollArea"))->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    const auto wheel = [](QWidget* box) {
+        const QPointF at = QRectF(box->rect()).center();
+        QWheelEvent event(at, box->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        // As the window system delivers it (sendEvent would make it a
+        // synthetic one, which the application never hands on to parents).
+        QSpontaneKeyEvent::setSpontaneous(&event);
+        QApplication::instance()->notify(box, &event);
+    };
+    QList<QWidget*> boxes;
+    for (QComboBox* box : p->findChildren<QComboBox*>())
+        boxes.append(box);
+    for (QAbstractSpinBox* box : p->findChildren<QAbstractSpinBox*>())
+        boxes.append(box);
+    int tried = 0;
+    for (QWidget* box : boxes) {
+        if (!box->isEnabled())
+            continue;
+        ++tried;
+        auto* list = qobject_cast<QComboBox*>(box);
+        auto* spin = qobject_cast<QSpinBox*>(box);
+        const int before = list ? list->currentIndex() : spin->value();
+        bar->setValue(0);
+        wheel(box);
+        QCOMPARE(list ? list->currentIndex() : spin->value(), before);
+        QVERIFY2(bar->value() > 0, qPrintable(box->objectName()));
+    }
+    QCOMPARE(tried, 5); // protocol, port, notification type and position, language
+    QCOMPARE(KvoNotifier::instance()->mask(), 774u);
+    QCOMPARE(configurationRow(demoId()).at(8).toUInt(), 774u);
+
+    // Once clicked into, a list takes the wheel.
+    auto* position = p->findChild<QComboBox*>(QStringLiteral("comboboxPositionNotification"));
+    QCOMPARE(position->focusPolicy(), Qt::StrongFocus);
+    p->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(p.get()));
+    position->setFocus(Qt::MouseFocusReason);
+    QTRY_VERIFY(position->hasFocus());
+    wheel(position);
+    QCOMPARE(position->currentIndex(), 1);
+    QCOMPARE(KvoNotifier::instance()->mask() & 0xFCu, 0x8u);
+}
+
 void TestConfiguration::rememberMePerUser()
 {
     QSqlQuery q(KvoDatabase::database());
@@ -358,6 +422,27 @@ void TestConfiguration::videoFolder()
     p->findChild<QPushButton*>(QStringLiteral("buttonParcourir"))->click();
     QCOMPARE(KvoSettingsFixture::shownDialogs().size(), 2);
     QCOMPARE(KvoEnvironment::videoPath(), made);
+}
+
+void TestConfiguration::folderChooserReadable()
+{
+    // The chooser of "Parcourir..." is a standard dialog: none of the page's
+    // light-on-dark text reaches it.
+    KvoModalRunner::setFolderHook({});
+    auto p = page();
+    p->show();
+    QVERIFY(QTest::qWaitForWindowExposed(p.get()));
+    double worst = 0;
+    QString worstText;
+    KvoDialogDriver driver;
+    driver.expect<QFileDialog>(QStringLiteral("QFileDialog"), [&](QFileDialog* dialog) {
+        worst = KvoColourContrast::weakestLabel(dialog, &worstText);
+        KvoDialogDriver::closeModal(dialog);
+    });
+    p->findChild<QPushButton*>(QStringLiteral("buttonParcourir"))->click();
+    QVERIFY2(driver.done(), driver.report());
+    QVERIFY(!worstText.isEmpty());
+    QVERIFY2(worst >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(worstText).arg(worst)));
 }
 
 void TestConfiguration::proxyAtStartAndSignIn()

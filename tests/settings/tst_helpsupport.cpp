@@ -4,6 +4,7 @@
 
 #include "KvoApi.h"
 #include "KvoAsynchronousSender.h"
+#include "KvoColourContrast.h"
 #include "KvoDatabase.h"
 #include "KvoDialog.h"
 #include "KvoEnvironment.h"
@@ -35,6 +36,7 @@
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextDocument>
 
@@ -102,6 +104,7 @@ private slots:
     void answersBounded();
     void entriesFold();
     void answerLoadsNoResource();
+    void plainAnswerShownAsWritten();
     void pagesInMainWindow();
 
 private:
@@ -434,6 +437,31 @@ void TestHelpSupport::answerLoadsNoResource()
     QVERIFY(answer);
     QVERIFY(answer->toPlainText().contains(QStringLiteral("Gras lien")));
     QVERIFY(answer->toHtml().contains(QStringLiteral("font-weight")));
+}
+
+void TestHelpSupport::plainAnswerShownAsWritten()
+{
+    // Text without markup keeps its lines and every "<"; formatted text is
+    // laid out, its links readable on the page's dark background.
+    KvoFaqWidget plain;
+    const QString text = QStringLiteral("Ouvrez le menu.\nPuis choisissez 2 < 3 et la suite.");
+    plain.setAnswer(text);
+    plain.findChild<QPushButton*>(QStringLiteral("question"))->click();
+    auto* answer = plain.findChild<QTextBrowser*>(QStringLiteral("answer"));
+    QCOMPARE(answer->toPlainText(), text);
+
+    KvoFaqWidget formatted;
+    formatted.setAnswer(QStringLiteral("<p>Voir <a href='https://exemple.fr/'>le site</a>.</p>"));
+    formatted.findChild<QPushButton*>(QStringLiteral("question"))->click();
+    answer = formatted.findChild<QTextBrowser*>(QStringLiteral("answer"));
+    QCOMPARE(answer->toPlainText(), QStringLiteral("Voir le site."));
+    QColor link;
+    for (QTextBlock b = answer->document()->begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isAnchor())
+                link = it.fragment().charFormat().foreground().color();
+    QVERIFY(link.isValid());
+    QVERIFY2(KvoColourContrast::ratio(link, QColor(0x1b, 0x1d, 0x25)) >= 4.5, qPrintable(link.name()));
 }
 
 void TestHelpSupport::pagesInMainWindow()

@@ -245,6 +245,7 @@ private slots:
     void bottomBoxesStackUpwards();
     void comingInAndLeaving();
     void eliding();
+    void updateTextWhole();
     void titlesStayText();
     void clickableWhileModal();
     void boxLook();
@@ -794,6 +795,34 @@ void TestNotifier::eliding()
     box.textLabel()->setFixedWidth(4);
     box.setText(QStringLiteral("abcdefgh"));
     QCOMPARE(box.text(), QStringLiteral("..."));
+}
+
+void TestNotifier::updateTextWhole()
+{
+    // The finished update's text is read whole: it goes on over a second
+    // line inside the box, under the title.
+    useInAppMask();
+    const QString text = QStringLiteral("Vous pouvez procéder à l'installation");
+    KvoNotifier::instance()->notifyUrl(QStringLiteral("Mise à jour téléchargée"), text,
+                                       KvoNotifier::updateDownloadKind(), QStringLiteral("config"));
+    QCOMPARE(KvoNotificationBox::openBoxes().size(), 1);
+    KvoNotificationBox* box = KvoNotificationBox::openBoxes().first();
+    QTRY_VERIFY(box->isVisible());
+    box->grab();
+    KvoScreenshots::save(box, QStringLiteral("notification-update-text"));
+    QCOMPARE(box->text(), text);
+    QLabel* label = box->textLabel();
+    const QRect needed = QFontMetrics(label->font())
+                             .boundingRect(QRect(0, 0, label->contentsRect().width(), 1000),
+                                           int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0),
+                                           text);
+    QVERIFY2(needed.width() <= label->contentsRect().width(), qPrintable(QString::number(needed.width())));
+    QVERIFY2(needed.height() <= label->contentsRect().height(), qPrintable(QString::number(needed.height())));
+    const QRect inBox(label->mapTo(box, QPoint(0, 0)), label->size());
+    QVERIFY(box->rect().contains(inBox));
+    const QRect title(box->titleLabel()->mapTo(box, QPoint(0, 0)), box->titleLabel()->size());
+    QVERIFY(!title.intersects(inBox));
+    QCOMPARE(box->size(), QSize(252, 54));
 }
 
 void TestNotifier::titlesStayText()
