@@ -20,6 +20,7 @@
 #include "KvoVornLink.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoQozFile.h"
+#include "KvoStorageNames.h"
 #include "KvoTestLibrary.h"
 
 #include <QApplication>
@@ -297,20 +298,20 @@ void TestDownloads::fileNames()
 {
     QFETCH(QString, title);
     QFETCH(QString, cleaned);
-    QCOMPARE(KvoDownloadJob::cleanTitle(title), cleaned);
-    QCOMPARE(KvoDownloadJob::nameComponent(12, cleaned), QStringLiteral("12 - ") + cleaned);
+    QCOMPARE(KvoStorageNames::cleanTitle(title), cleaned);
+    QCOMPARE(KvoStorageNames::nameComponent(12, cleaned), QStringLiteral("12 - ") + cleaned);
     // ".." never escapes: the name always starts with the id.
-    QVERIFY(!KvoDownloadJob::nameComponent(345, cleaned, QStringLiteral(".qoz")).contains(QLatin1Char('/')));
+    QVERIFY(!KvoStorageNames::nameComponent(345, cleaned, QStringLiteral(".qoz")).contains(QLatin1Char('/')));
 
     // Long titles are shortened to what a file name holds, ".part" included.
     const QString longTitle = QString(300, QChar(0x00e9)) + title; // 2 bytes each in UTF-8
-    const QString name = KvoDownloadJob::nameComponent(345, KvoDownloadJob::cleanTitle(longTitle),
+    const QString name = KvoStorageNames::nameComponent(345, KvoStorageNames::cleanTitle(longTitle),
                                                           QStringLiteral(".qoz"));
     QVERIFY(name.startsWith(QStringLiteral("345 - ")));
     QVERIFY(name.endsWith(QStringLiteral(".qoz")));
     QVERIFY((name + QStringLiteral(".part")).toUtf8().size() <= 255);
     const QString emoji = QString(200, QChar(0x263A)) + QString::fromUtf8("\xF0\x9F\x98\x80").repeated(40);
-    const QString shortened = KvoDownloadJob::nameComponent(1, emoji);
+    const QString shortened = KvoStorageNames::nameComponent(1, emoji);
     QVERIFY(shortened.toUtf8().size() <= 250);
     QVERIFY(!shortened.back().isHighSurrogate());
 }
