@@ -29,7 +29,6 @@ public:
     ~KvoStoredFileCheck() override;
 
     void start(const QMap<int, KvoPurchase>& library);
-    bool isRunning() const { return m_thread != nullptr; }
 
     // The videos of the library with a recorded path and no file there:
     // file id -> that path. Stops early, with what it found, once cancel
