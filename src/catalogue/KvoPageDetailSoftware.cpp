@@ -13,6 +13,7 @@
 #include "KvoPaginationWidget.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoQozFile.h"
+#include "KvoStorageNames.h"
 #include "ui_KvoPageDetailSoftware.h"
 #include "ui_UIDeleteVideoDialog.h"
 #include "ui_UIErrorParcourirVideoDialog.h"
@@ -466,6 +467,11 @@ void KvoPageDetailSoftware::onClickDelete(KvoDetailSoftwareItem* row)
         if (result == KvoDialog::Yes && !file.KvoPath.isEmpty())
             QFile::remove(file.KvoPath);
     }
+    // The course's folder goes with its last file; checked once every file
+    // of the course is gone.
+    if (result == KvoDialog::Yes)
+        for (const KvoVideoFile& file : std::as_const(files))
+            KvoStorageNames::removeEmptyCourseFolder(file.KvoPath, purchase);
     if (!self)
         return;
     m_refreshEnabled = true;

@@ -4,6 +4,7 @@
 #include "KvoEnvironment.h"
 #include "KvoFileCopier.h"
 #include "KvoPurchaseVideoManager.h"
+#include "KvoStorageNames.h"
 #include "KvoStringCodec.h"
 
 #include <QCoreApplication>
@@ -213,15 +214,13 @@ QList<KvoVideoFile> KvoFirstRunImport::purchaseGoodKvoVideos(const ImportPurchas
 
 QString KvoFirstRunImport::courseFolder(const QString& videoFolder, const KvoPurchase& purchase)
 {
-    return QDir::fromNativeSeparators(videoFolder) + QLatin1Char('/')
-           + KvoEnvironment::sanitizeFileName(QString::number(purchase.id) + QStringLiteral(" - ") + purchase.title)
+    return QDir::fromNativeSeparators(videoFolder) + QLatin1Char('/') + KvoStorageNames::courseFolderName(purchase)
            + QLatin1Char('/');
 }
 
 QString KvoFirstRunImport::videoFileName(const KvoVideoFile& video)
 {
-    return KvoEnvironment::sanitizeFileName(QString::number(video.fileId) + QStringLiteral(" - ") + video.title
-                                            + QStringLiteral(".qoz"));
+    return KvoStorageNames::videoFileName(video.fileId, video.title);
 }
 
 quint64 KvoFirstRunImport::calcNeeded()

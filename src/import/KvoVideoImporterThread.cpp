@@ -1,9 +1,9 @@
 #include "KvoVideoImporterThread.h"
 
-#include "KvoEnvironment.h"
 #include "KvoFileCopier.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoQozFile.h"
+#include "KvoStorageNames.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -146,11 +146,8 @@ void KvoVideoImporterThread::handleFoundFile(const QString& path)
         video.hidden = false;
 
     const QString folder = QDir::fromNativeSeparators(videoFolder) + QLatin1Char('/')
-                           + KvoEnvironment::sanitizeFileName(QString::number(course.id) + QStringLiteral(" - ")
-                                                              + course.title)
-                           + QLatin1Char('/');
-    const QString name = KvoEnvironment::sanitizeFileName(QString::number(fileId) + QStringLiteral(" - ")
-                                                          + video.title + QStringLiteral(".qoz"));
+                           + KvoStorageNames::courseFolderName(course) + QLatin1Char('/');
+    const QString name = KvoStorageNames::videoFileName(fileId, video.title);
     const QString target = QDir::toNativeSeparators(folder + name);
     const QString found = QDir::toNativeSeparators(path);
 

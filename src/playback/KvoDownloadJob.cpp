@@ -8,6 +8,7 @@
 #include "KvoJsonResult.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoQozFile.h"
+#include "KvoStorageNames.h"
 #include "KvoStringCodec.h"
 
 #include <QCoreApplication>
@@ -18,9 +19,6 @@
 #include <algorithm>
 
 namespace {
-
-// A file name may hold 255 bytes; the downloader appends ".part".
-constexpr int MaxNameBytes = 255 - 5;
 
 qint64 nowSeconds()
 {
@@ -153,32 +151,6 @@ QString KvoDownloadJob::remainingTimeText(quint32 remaining)
     else
         part = QCoreApplication::translate("KvoDownloadWidget", "%1 minutes").arg(rest / 60);
     return QCoreApplication::translate("KvoDownloadWidget", "( temps estimé : %1 )").arg(hours + part);
-}
-
-QString KvoDownloadJob::cleanTitle(const QString& title)
-{
-    static const QString removed = QStringLiteral("|<>!?:/\\*'\"");
-    QString cleaned;
-    cleaned.reserve(title.size());
-    for (const QChar c : title) {
-        if (removed.contains(c) || c.unicode() < 0x20 || c.unicode() == 0x7f)
-            continue;
-        cleaned.append(c);
-    }
-    return cleaned;
-}
-
-QString KvoDownloadJob::nameComponent(uint id, const QString& cleanedTitle, const QString& suffix)
-{
-    const QString head = QString::number(id) + QStringLiteral(" - ");
-    QString title = cleanedTitle;
-    while (!title.isEmpty() && (head + title + suffix).toUtf8().size() > MaxNameBytes) {
-        title.chop(1);
-        // Never leave half of a surrogate pair behind.
-        if (!title.isEmpty() && title.back().isHighSurrogate())
-            title.chop(1);
-    }
-    return head + title + suffix;
 }
 
 // --- joining the queue ------------------------------------------------------
@@ -361,15 +333,14 @@ void KvoDownloadJob::nextDownload()
     m_progress = 0;
     m_look = Look::Asking;
 
-    const QString courseTitle = cleanTitle(purchaseRecord.courseTitle.isNull() ? purchaseRecord.title
-                                                                                : purchaseRecord.courseTitle);
-    purchaseRecord.courseTitle = courseTitle;
+    purchaseRecord.courseTitle = KvoStorageNames::cleanTitle(
+        purchaseRecord.courseTitle.isNull() ? purchaseRecord.title : purchaseRecord.courseTitle);
     KvoVideoFile& video = purchaseRecord.files[currentVideo];
-    video.title = cleanTitle(video.title);
+    video.title = KvoStorageNames::cleanTitle(video.title);
 
     const QString videoFolder = QDir::fromNativeSeparators(KvoEnvironment::videoPath());
-    const QString folder = videoFolder + QLatin1Char('/') + nameComponent(purchaseRecord.id, courseTitle);
-    filePath = folder + QLatin1Char('/') + nameComponent(video.fileId, video.title, QStringLiteral(".qoz"));
+    const QString folder = videoFolder + QLatin1Char('/') + KvoStorageNames::courseFolderName(purchaseRecord);
+    filePath = folder + QLatin1Char('/') + KvoStorageNames::videoFileName(video.fileId, video.title);
     m_title = runningTitle();
     m_plainTitle = m_title;
 

@@ -106,12 +106,6 @@ public:
     // The status text for a remaining time in seconds:
     // "( temps estimé : 2 heures et 30 secondes )".
     static QString remainingTimeText(quint32 remaining);
-    // A title as it goes into a file or folder name: the characters
-    // | < > ! ? : / \ * ' " and control characters removed.
-    static QString cleanTitle(const QString& title);
-    // "<id> - <title>" (or with the suffix), shortened so that the name, even
-    // with ".part" appended, stays within the 255 bytes a file name may have.
-    static QString nameComponent(uint id, const QString& cleanedTitle, const QString& suffix = QString());
 
 signals:
     // What the row shows changed.

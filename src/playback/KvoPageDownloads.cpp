@@ -14,6 +14,7 @@
 #include "KvoPaginationWidget.h"
 #include "KvoPurchase.h"
 #include "KvoPurchaseVideoManager.h"
+#include "KvoStoredFileCheck.h"
 #include "KvoVornLink.h"
 
 #include <QButtonGroup>
@@ -69,6 +70,8 @@ KvoPageDownloads::KvoPageDownloads(QWidget* parent, Qt::WindowFlags flags)
     connect(queue, &KvoDownloadQueue::connectionNeeded, this, &KvoPageDownloads::showNoConnectionDialog);
     connect(queue, &KvoDownloadQueue::jobEnded, this, &KvoPageDownloads::onJobEnded);
     connect(queue, &KvoDownloadQueue::downloadFinished, this, &KvoPageDownloads::onDownloadFinished);
+    m_fileCheck = new KvoStoredFileCheck(this);
+    connect(m_fileCheck, &KvoStoredFileCheck::checked, this, &KvoPageDownloads::onFilesChecked);
 
     onShow();
 
@@ -91,6 +94,8 @@ KvoPageDownloads::KvoPageDownloads(QWidget* parent, Qt::WindowFlags flags)
 
 KvoPageDownloads::~KvoPageDownloads()
 {
+    delete m_fileCheck; // stops a look at the disk that still runs
+    m_fileCheck = nullptr;
     KvoDownloadQueue::instance()->clear();
     for (KvoDownloadWidget* row : std::as_const(m_rows))
         row->setJob(nullptr);
@@ -143,19 +148,28 @@ QWidget* KvoPageDownloads::parentPage() const
 
 // --- counting ---------------------------------------------------------------
 
-bool KvoPageDownloads::missesVideo(const KvoPurchase& purchase)
+bool KvoPageDownloads::missesVideo(const KvoPurchase& purchase, const QHash<uint, QString>& gone)
 {
-    for (const KvoVideoFile& video : purchase.files)
-        if (!video.isOnDisk())
+    // No look at the disk here: this runs for every purchase of the library
+    // on the GUI thread.
+    for (const KvoVideoFile& video : purchase.files) {
+        if (video.KvoPath.isEmpty())
             return true;
+        if (!gone.isEmpty()) {
+            const auto it = gone.constFind(video.fileId);
+            if (it != gone.cend() && it.value() == video.KvoPath)
+                return true;
+        }
+    }
     return false;
 }
 
-QSet<int> KvoPageDownloads::purchasesMissingVideos(const QMap<int, KvoPurchase>& purchases)
+QSet<int> KvoPageDownloads::purchasesMissingVideos(const QMap<int, KvoPurchase>& purchases,
+                                                   const QHash<uint, QString>& gone)
 {
     QSet<int> ids;
     for (auto it = purchases.cbegin(); it != purchases.cend(); ++it)
-        if (missesVideo(it.value()))
+        if (missesVideo(it.value(), gone))
             ids.insert(it.key());
     return ids;
 }
@@ -170,7 +184,7 @@ void KvoPageDownloads::refreshList()
 {
     // The counter always shows the true number; the list follows at the
     // next onShow(), which compares with the set of the last rebuild.
-    m_counted = purchasesMissingVideos(KvoPurchaseVideoManager::instance()->purchases());
+    m_counted = purchasesMissingVideos(KvoPurchaseVideoManager::instance()->purchases(), m_gone);
     notifyCounter(int(m_counted.size()));
 }
 
@@ -178,7 +192,9 @@ void KvoPageDownloads::onJobEnded(uint purchaseId)
 {
     const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
     const auto it = purchases.constFind(int(purchaseId));
-    if (it != purchases.cend() && missesVideo(it.value()))
+    if (it != purchases.cend())
+        forgetFilesBack(it.value());
+    if (it != purchases.cend() && missesVideo(it.value(), m_gone))
         m_counted.insert(int(purchaseId));
     else
         m_counted.remove(int(purchaseId));
@@ -190,14 +206,61 @@ void KvoPageDownloads::onShow()
     KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
     const QMap<int, KvoPurchase> purchases = manager->purchases();
     m_connected = manager->isConnected();
+    applyLibrary(purchases);
+    m_fileCheck->start(purchases);
+    onConnectionStateChanged(m_connected);
+}
 
+void KvoPageDownloads::forgetFilesBack(const KvoPurchase& purchase)
+{
+    // A download may write a video again under the path it had when it was
+    // found gone; a look at one course's files is cheap.
+    for (const KvoVideoFile& video : purchase.files) {
+        const auto it = m_gone.find(video.fileId);
+        if (it != m_gone.end() && (it.value() != video.KvoPath || video.isOnDisk()))
+            m_gone.erase(it);
+    }
+}
+
+void KvoPageDownloads::onFilesChecked(const QHash<uint, QString>& gone)
+{
+    if (gone == m_gone)
+        return;
+    const QHash<uint, QString> before = std::exchange(m_gone, gone);
+    const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
+    // A listed course that lost a file since: its child rows were made for
+    // the videos missing then and are made again, for those missing now.
+    for (const DWidget& d : std::as_const(m_entries)) {
+        if (!d.job || d.job->isBusy())
+            continue;
+        const auto found = purchases.constFind(d.purchaseId);
+        if (found == purchases.cend())
+            continue;
+        // The look may have begun before a download of this course ended.
+        forgetFilesBack(found.value());
+        const bool lost = std::any_of(found->files.cbegin(), found->files.cend(), [&](const KvoVideoFile& video) {
+            return m_gone.contains(video.fileId) && !before.contains(video.fileId);
+        });
+        if (!lost)
+            continue;
+        const bool expanded = d.job->isExpanded();
+        d.job->rearm(found.value());
+        if (expanded)
+            d.job->toggleExpanded();
+    }
+    applyLibrary(purchases);
+}
+
+void KvoPageDownloads::applyLibrary(const QMap<int, KvoPurchase>& purchases)
+{
     if (!m_built) {
         // The first list, in one walk through the library: every purchase
         // that misses a video becomes an entry.
         m_built = true;
         m_entries.reserve(purchases.size());
+        m_missing.reserve(purchases.size());
         for (auto it = purchases.cbegin(); it != purchases.cend(); ++it) {
-            if (!missesVideo(it.value()))
+            if (!missesVideo(it.value(), m_gone))
                 continue;
             m_missing.insert(it.key());
             DWidget entry;
@@ -212,11 +275,10 @@ void KvoPageDownloads::onShow()
         m_pagination->setItemCount(int(m_entries.size()));
         m_pagination->refresh(m_pagination->currentPage());
         sort();
-        onConnectionStateChanged(m_connected);
         return;
     }
 
-    const QSet<int> missing = purchasesMissingVideos(purchases);
+    const QSet<int> missing = purchasesMissingVideos(purchases, m_gone);
     m_counted = missing;
     notifyCounter(int(missing.size()));
     if (missing != m_missing) {
@@ -244,7 +306,7 @@ void KvoPageDownloads::onShow()
             KvoDownloadJob* job = it->job;
             if (!misses && !job)
                 job = makeJob(*it, found.value());
-            if (job && !misses && !job->isFinished() && !job->isBusy() && missesVideo(job->purchase()))
+            if (job && !misses && !job->isFinished() && !job->isBusy() && missesVideo(job->purchase(), m_gone))
                 job->finish();
             else if (job && misses && job->isFinished() && !job->isBusy())
                 job->rearm(found.value());
@@ -264,7 +326,6 @@ void KvoPageDownloads::onShow()
         m_pagination->refresh(m_pagination->currentPage());
         sort();
     }
-    onConnectionStateChanged(m_connected);
 }
 
 // --- the list ---------------------------------------------------------------
@@ -468,7 +529,7 @@ void KvoPageDownloads::playVideo(uint purchaseId)
     // A link may come before the page was ever shown: its list is built
     // first, or an owned purchase would look unknown.
     if (purchases.contains(int(purchaseId)) && !m_entries.contains(int(purchaseId))
-        && purchasesMissingVideos({{int(purchaseId), purchases.value(int(purchaseId))}}).size() == 1)
+        && missesVideo(purchases.value(int(purchaseId)), m_gone))
         onShow();
     sort();
     for (int i = 0; i < m_sorted.size(); ++i) {
@@ -568,6 +629,8 @@ void KvoPageDownloads::onClickRefresh()
         showNoConnectionDialog();
         return;
     }
+    // Files deleted outside the client since the last look count too.
+    m_fileCheck->start(manager->purchases());
     if (!m_loadingFrame) {
         m_loadingFrame = new KvoLoadingFrame(KvoMainWindow::instance() ? static_cast<QWidget*>(KvoMainWindow::instance())
                                                                         : this);

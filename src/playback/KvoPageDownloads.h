@@ -17,6 +17,7 @@ class KvoDownloadWidget;
 class KvoLoadingFrame;
 class KvoPaginationWidget;
 class KvoPurchase;
+class KvoStoredFileCheck;
 
 namespace Ui {
 class KvoPageDownloads;
@@ -103,9 +104,11 @@ public:
     // (epoch seconds, 0 for never) seen at now.
     static QString lastUpdateText(qint64 stamp, qint64 now);
     // The purchases of a library that miss a video file.
-    static QSet<int> purchasesMissingVideos(const QMap<int, KvoPurchase>& purchases);
-    // Whether one of the purchase's videos has no local file.
-    static bool missesVideo(const KvoPurchase& purchase);
+    static QSet<int> purchasesMissingVideos(const QMap<int, KvoPurchase>& purchases,
+                                            const QHash<uint, QString>& gone = {});
+    // Whether one of the purchase's videos has no local file: none recorded,
+    // or the recorded one was found gone (file id -> that path).
+    static bool missesVideo(const KvoPurchase& purchase, const QHash<uint, QString>& gone = {});
 
 signals:
     void onChangePage(const QString& key, bool addToHistory);
@@ -129,6 +132,13 @@ public slots:
 
 private:
     void notifyCounter(int count);
+    // The list taken from the library: the counter, and the list rebuilt
+    // when the set of purchases missing a video changed.
+    void applyLibrary(const QMap<int, KvoPurchase>& purchases);
+    // A look at the disk ended: files deleted outside the client.
+    void onFilesChecked(const QHash<uint, QString>& gone);
+    // Drops the course's files that are back on disk from those found gone.
+    void forgetFilesBack(const KvoPurchase& purchase);
     // One purchase recounted (a job ended): no walk through the library.
     void onJobEnded(uint purchaseId);
     KvoDownloadJob* makeJob(DWidget& entry, const KvoPurchase& purchase);
@@ -159,4 +169,9 @@ private:
     KvoLoadingFrame* m_loadingFrame = nullptr;
     KvoPaginationWidget* m_pagination = nullptr;
     QMap<int, KvoSoftware> m_softwares;
+    // Whether each recorded file is still on disk is looked at away from
+    // the GUI thread, when the page is shown and on "Actualiser"; until the
+    // answer comes, a recorded path counts as on disk.
+    KvoStoredFileCheck* m_fileCheck = nullptr;
+    QHash<uint, QString> m_gone;
 };

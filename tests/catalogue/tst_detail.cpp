@@ -210,6 +210,7 @@ private slots:
     void reusedRowsShowTheirEntry();
     void removal_data();
     void removal();
+    void removalLeavesNoEmptyCourseFolder();
     void rowRebuiltDuringItsDialog();
     void attach_data();
     void attach();
@@ -709,6 +710,58 @@ void TestDetail::removal()
     QCOMPARE(page->items().size(), 3 - int(std::count_if(hidden.cbegin(), hidden.cend(),
                                                           [](uint id) { return id <= 13; })));
     QCOMPARE(page->rows().size(), page->items().isEmpty() ? 0 : int(page->items().size()) + 1);
+}
+
+void TestDetail::removalLeavesNoEmptyCourseFolder()
+{
+    // Course 1 in the folder the client names for it; course 2 in a folder
+    // of the user's; course 3's folder holds a file of the user's too.
+    const QString videos = m_dir->filePath(QStringLiteral("videos"));
+    const QString ownFolder = videos + QStringLiteral("/1 - Cours  niveau 1");
+    const QString userFolder = videos + QStringLiteral("/mes vidéos");
+    const QString sharedFolder = videos + QStringLiteral("/3 - Trois");
+    const QString own11 = ownFolder + QStringLiteral("/11 - Vidéo 11.qoz");
+    const QString own12 = ownFolder + QStringLiteral("/12 - Vidéo 12.qoz");
+    const QString user21 = userFolder + QStringLiteral("/21.qoz");
+    const QString shared31 = sharedFolder + QStringLiteral("/31 - Vidéo 31.qoz");
+    const QString note = sharedFolder + QStringLiteral("/notes.txt");
+    for (const QString& path : {own11, own12, user21, shared31, note}) {
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    load({{1, "Cours : niveau 1", d(3), {s_soft}, {{11, 1, own11}, {12, 2, own12}}},
+          {2, "Autre", d(2), {s_soft}, {{21, 1, user21}}},
+          {3, "Trois", d(1), {s_soft}, {{31, 1, shared31}}}});
+    auto page = makePage();
+    const auto remove = [&page](uint purchaseId, uint fileId) {
+        KvoDialogDriver driver;
+        driver.expect<KvoDialog>(QStringLiteral("deleteDialog"),
+                                 [](KvoDialog* dialog) { clickIn(dialog, "buttonTrash"); });
+        for (KvoDetailSoftwareItem* row : page->rows()) {
+            if (row->purchaseId() == purchaseId && row->videoId() == fileId
+                && row->type() == KvoDetailSoftwareItem::Video) {
+                row->deleteButton()->click();
+                return driver.done();
+            }
+        }
+        return false;
+    };
+
+    // The folder still holds the course's other video.
+    QVERIFY(remove(1, 11));
+    QVERIFY(!QFile::exists(own11));
+    QVERIFY(QFileInfo(ownFolder).isDir());
+    QVERIFY(remove(1, 12));
+    QVERIFY(!QFile::exists(own12));
+    QVERIFY(!QFileInfo::exists(ownFolder));
+
+    QVERIFY(remove(2, 21));
+    QVERIFY(!QFile::exists(user21));
+    QVERIFY(QFileInfo(userFolder).isDir());
+    QVERIFY(remove(3, 31));
+    QVERIFY(!QFile::exists(shared31));
+    QVERIFY(QFile::exists(note));
 }
 
 void TestDetail::rowRebuiltDuringItsDialog()

@@ -95,6 +95,7 @@ private slots:
     void importCopiesRegistersAndRemovesOnlyVerifiedSources();
     void fullDiskKeepsSourceAndRegistersNothing();
     void destinationThatIsTheSourceIsSkipped();
+    void foldersNamedAsDownloadsNameThem();
     void stopBeforeCopyTouchesNothing();
     void offeredOncePerUser();
     void dialogRefusalAndKeys();
@@ -358,8 +359,7 @@ void TestFirstRun::importCopiesRegistersAndRemovesOnlyVerifiedSources()
     QVERIFY(import.findOldDatabase());
     import.runCopy(videos());
 
-    const QString course = videos() + QLatin1Char('/')
-                           + KvoEnvironment::sanitizeFileName(QStringLiteral("42 - Les calques : \"bis\"\n"));
+    const QString course = videos() + QStringLiteral("/42 - Les calques  bis");
     QCOMPARE(digest(course + QStringLiteral("/812 - Introduction.qoz")), original812);
     QVERIFY(QFile::exists(course + QStringLiteral("/816 - Suite.qoz")));
     QVERIFY(!QFile::exists(course + QStringLiteral("/813 - Calques.qoz"))); // 3000 bytes: a stub
@@ -429,6 +429,20 @@ void TestFirstRun::destinationThatIsTheSourceIsSkipped()
     QCOMPARE(import.failedCount(), 0);
     QCOMPARE(rows(QStringLiteral("SELECT KvoPath FROM videos WHERE id_user = ?")),
              QStringList{videos() + QStringLiteral("/42 - Les calques/812 - Introduction.qoz")});
+}
+
+void TestFirstRun::foldersNamedAsDownloadsNameThem()
+{
+    // A download of this course's other videos goes to "101 - Photomaton Pro
+    // les bases": the imported ones must lie beside them.
+    writeStore({{QStringLiteral("101"), QStringLiteral("Photomaton Pro : les bases"),
+                 {video(QStringLiteral("1011"), QStringLiteral("Part 1!"), 4000)}}});
+    KvoFirstRunImport import;
+    QVERIFY(import.findOldDatabase());
+    import.runCopy(videos());
+    QCOMPARE(import.copiedCount(), 1);
+    QCOMPARE(filesUnder(videos()),
+             QStringList{videos() + QStringLiteral("/101 - Photomaton Pro  les bases/1011 - Part 1.qoz")});
 }
 
 void TestFirstRun::stopBeforeCopyTouchesNothing()

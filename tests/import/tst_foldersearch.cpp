@@ -55,6 +55,7 @@ private slots:
 
     void walkOrderAndSkips();
     void copyIntoVideoFolder();
+    void copyNamesAsADownload();
     void linkedVideoFolderNeverLosesTheFile();
     void copyFailureKeepsFoundFile();
     void dialogStates();
@@ -197,6 +198,22 @@ void TestFolderSearch::copyIntoVideoFolder()
 
     // Searching the video folder itself: everything is in place.
     QCOMPARE(search(videos(), true), 0);
+}
+
+void TestFolderSearch::copyNamesAsADownload()
+{
+    // Titles with characters a download leaves out of its names: the copy
+    // goes where a download of the same video would.
+    QSqlQuery q(KvoDatabase::database());
+    QVERIFY(q.exec(QStringLiteral("UPDATE purchases SET title = 'Les calques : niveau 2' WHERE id = 42")));
+    QVERIFY(q.exec(QStringLiteral("UPDATE videos SET title = 'Part 1!' WHERE fileid = 812")));
+    KvoPurchaseVideoManager::instance()->setUser(s_user, QStringLiteral("demo"), QStringLiteral("3"), QString());
+    makeQoz(root() + QStringLiteral("/x.qoz"), 42, 812);
+
+    QCOMPARE(search(root(), true), 1);
+    const QString expected = videos() + QStringLiteral("/42 - Les calques  niveau 2/812 - Part 1.qoz");
+    QCOMPARE(row(812), expected + QStringLiteral("|0"));
+    QVERIFY(QFile::exists(expected));
 }
 
 void TestFolderSearch::linkedVideoFolderNeverLosesTheFile()

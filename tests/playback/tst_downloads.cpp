@@ -20,6 +20,7 @@
 #include "KvoVornLink.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoQozFile.h"
+#include "KvoStorageNames.h"
 #include "KvoTestLibrary.h"
 
 #include <QApplication>
@@ -125,6 +126,7 @@ private slots:
     void rowsOnlyForTheListPage();
     void links();
     void clickRefresh();
+    void refreshChecksTheFilesAgain();
     void sessionExpiresDuringDownload(); // last: the session stays expired
 
 private:
@@ -297,20 +299,20 @@ void TestDownloads::fileNames()
 {
     QFETCH(QString, title);
     QFETCH(QString, cleaned);
-    QCOMPARE(KvoDownloadJob::cleanTitle(title), cleaned);
-    QCOMPARE(KvoDownloadJob::nameComponent(12, cleaned), QStringLiteral("12 - ") + cleaned);
+    QCOMPARE(KvoStorageNames::cleanTitle(title), cleaned);
+    QCOMPARE(KvoStorageNames::nameComponent(12, cleaned), QStringLiteral("12 - ") + cleaned);
     // ".." never escapes: the name always starts with the id.
-    QVERIFY(!KvoDownloadJob::nameComponent(345, cleaned, QStringLiteral(".qoz")).contains(QLatin1Char('/')));
+    QVERIFY(!KvoStorageNames::nameComponent(345, cleaned, QStringLiteral(".qoz")).contains(QLatin1Char('/')));
 
     // Long titles are shortened to what a file name holds, ".part" included.
     const QString longTitle = QString(300, QChar(0x00e9)) + title; // 2 bytes each in UTF-8
-    const QString name = KvoDownloadJob::nameComponent(345, KvoDownloadJob::cleanTitle(longTitle),
+    const QString name = KvoStorageNames::nameComponent(345, KvoStorageNames::cleanTitle(longTitle),
                                                           QStringLiteral(".qoz"));
     QVERIFY(name.startsWith(QStringLiteral("345 - ")));
     QVERIFY(name.endsWith(QStringLiteral(".qoz")));
     QVERIFY((name + QStringLiteral(".part")).toUtf8().size() <= 255);
     const QString emoji = QString(200, QChar(0x263A)) + QString::fromUtf8("\xF0\x9F\x98\x80").repeated(40);
-    const QString shortened = KvoDownloadJob::nameComponent(1, emoji);
+    const QString shortened = KvoStorageNames::nameComponent(1, emoji);
     QVERIFY(shortened.toUtf8().size() <= 250);
     QVERIFY(!shortened.back().isHighSurrogate());
 }
@@ -728,14 +730,19 @@ void TestDownloads::finishedCourseGainsAVideo()
     const KvoVideoFile deleted = manager()->purchases().value(103).files.first();
     QVERIFY(QFile::remove(deleted.KvoPath));
     m_page->refreshList();
-    m_page->onShow();
-    QCOMPARE(m_page->missingCount(), 8);
+    m_page->onShow(); // looks at the disk away from the GUI thread
+    QTRY_COMPARE(m_page->missingCount(), 8);
     QVERIFY(!course->isFinished());
     QVERIFY(course->buttonIcon() != KvoDownloadJob::ButtonIcon::Play);
     QCOMPARE(row(course)->findChild<QPushButton*>(QStringLiteral("button"))->text(), QStringLiteral("Télécharger"));
     course->enqueue();
     QTRY_VERIFY_WITH_TIMEOUT(course->isFinished(), 10000);
     QVERIFY(QFileInfo(manager()->purchases().value(103).files.value(int(deleted.fileId)).KvoPath).isFile());
+    // Written again under the path it had when it was found gone.
+    QCOMPARE(manager()->purchases().value(103).files.value(int(deleted.fileId)).KvoPath, deleted.KvoPath);
+    m_page->onShow();
+    QCOMPARE(m_page->missingCount(), 7);
+    QVERIFY(course->isFinished());
 }
 
 void TestDownloads::tooSlowDownloadFails()
@@ -915,6 +922,51 @@ void TestDownloads::clickRefresh()
     QCOMPARE(started.count(), 1);
     QCOMPARE(m_page->findChild<QLabel*>(QStringLiteral("refreshLabel"))->text(), QStringLiteral("en cours"));
     QVERIFY(ended.wait(10000));
+}
+
+void TestDownloads::refreshChecksTheFilesAgain()
+{
+    // A course listed for one missing video, its other videos on disk, and
+    // a course complete on disk.
+    uint listed = 0, complete = 0;
+    for (const KvoPurchase& p : manager()->purchases()) {
+        if (!listed && p.files.size() >= 3)
+            listed = p.id;
+        else if (!complete && !p.files.isEmpty())
+            complete = p.id;
+    }
+    QVERIFY(listed && complete);
+    setLibraryPath(listed, m_videos->path() + QStringLiteral("/l"));
+    setLibraryPath(complete, m_videos->path() + QStringLiteral("/c"));
+    const KvoPurchase course = manager()->purchases().value(int(listed));
+    KvoVideoFile missing = course.files.first();
+    QVERIFY(QFile::remove(missing.KvoPath));
+    missing.KvoPath.clear();
+    manager()->setVideoPath(course, missing);
+    const KvoVideoFile deleted = course.files.last();
+
+    m_page = std::make_unique<KvoPageDownloads>(nullptr);
+    m_page->resize(1030, 720);
+    m_page->show();
+    // What the main window does for its current page.
+    connect(manager(), &KvoPurchaseVideoManager::databaseUpdated, m_page.get(), &KvoPageDownloads::onShow);
+    QTRY_COMPARE(m_page->missingCount(), 7);
+    QVERIFY(!entry(complete));
+    KvoDownloadJob* job = entry(listed);
+    job->toggleExpanded();
+    QCOMPARE(job->children().keys(), QList<int>{int(missing.fileId)});
+
+    // Both files deleted outside the client: "Actualiser" finds them.
+    QVERIFY(QFile::remove(deleted.KvoPath));
+    QVERIFY(QFile::remove(manager()->purchases().value(int(complete)).files.first().KvoPath));
+    KvoGuiThreadSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
+    QTest::mouseClick(m_page->findChild<QPushButton*>(QStringLiteral("refresh")), Qt::LeftButton);
+    QVERIFY(ended.wait(10000));
+    QTRY_COMPARE(m_page->missingCount(), 8);
+    QVERIFY(entry(complete));
+    QTRY_COMPARE(job->children().keys(), (QList<int>{int(missing.fileId), int(deleted.fileId)}));
+    QVERIFY(job->isExpanded());
+    QCOMPARE(m_page->visibleRows().size(), 8 + 2); // eight courses, two child rows
 }
 
 void TestDownloads::sessionExpiresDuringDownload()
