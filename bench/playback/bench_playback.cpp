@@ -53,6 +53,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QMap>
+#include <QMetaEnum>
 #include <QProcess>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -266,21 +267,8 @@ private:
     };
     static const char* eventName(QEvent::Type type)
     {
-        switch (type) {
-        case QEvent::Timer: return "Timer";
-        case QEvent::MetaCall: return "MetaCall";
-        case QEvent::UpdateRequest: return "UpdateRequest";
-        case QEvent::Paint: return "Paint";
-        case QEvent::SockAct: return "SockAct";
-        case QEvent::Expose: return "Expose";
-        case QEvent::LayoutRequest: return "LayoutRequest";
-        case QEvent::DeferredDelete: return "DeferredDelete";
-        default: {
-            static char text[32];
-            std::snprintf(text, sizeof text, "event %d", int(type));
-            return text;
-        }
-        }
+        const char* name = QMetaEnum::fromType<QEvent::Type>().valueToKey(int(type));
+        return name ? name : "event";
     }
 
     QTimer m_timer;
