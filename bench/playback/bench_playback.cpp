@@ -9,26 +9,51 @@
 //  - libvlc's own X11 output: the same clip played by libvlc alone into an
 //    X window of the size of the page's picture (the output converts and
 //    scales each picture to the window and puts it on the X server).
+//  - the real window ("window" as the one argument runs it alone): the
+//    client's main window signed in to the local web service, its home
+//    page loaded and shown first, then the same clip opened as a file from
+//    outside and played in the player page to its end; and libvlc's X11
+//    output again at that page's picture size. Before playing, the busy
+//    overlay turns alone over the home page for 10 s.
 // Printed: CPU time of each and the page's ratio to the floor and to the
 // X11 output, pictures decoded, handed over and painted, time from the
 // play request to the first painted picture, and the longest gap of the
-// GUI thread's event loop while playing, while seeking and while
-// switching videos.
+// GUI thread's event loop while playing (with the events it handled in
+// that gap and its own CPU time across it), while seeking and while
+// switching videos. For the real window also the CPU of the client's
+// threads by name (the OpenGL rasteriser's among them) and of the web
+// engine's helper processes.
+// Run it under an X display (xvfb-run); as root with
+// QTWEBENGINE_DISABLE_SANDBOX=1 for the real window.
+#include "KvoTestSupport.h"
+
+#include "KvoApi.h"
 #include "KvoDatabase.h"
 #include "KvoEnvironment.h"
+#include "KvoHTTPRequest.h"
+#include "KvoLoadingFrame.h"
+#include "KvoMainWindow.h"
+#include "KvoPageHome.h"
 #include "KvoPagePlayer.h"
+#include "KvoPageRegistry.h"
+#include "KvoPageSetup.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoQozFile.h"
 #include "KvoVideoPlayer.h"
 #include "KvoVideoSeeker.h"
 #include "KvoVideoVolumeSlider.h"
+#include "KvoWebEngineSetup.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
+#include <QMap>
+#include <QMetaEnum>
 #include <QProcess>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -38,10 +63,14 @@
 #include <QTimer>
 
 #include <sys/resource.h>
+#include <unistd.h>
 #include <vlc/vlc.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <ctime>
+#include <vector>
 
 namespace {
 
@@ -148,7 +177,16 @@ void x11Run(const QString& path, const QSize& size, double* cpu, double* wall, i
     libvlc_release(vlc);
 }
 
-// The longest time the GUI thread's event loop did not come round.
+double threadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+// The longest time the GUI thread's event loop did not come round, and
+// what the thread did in that time: the events it handled (each with the
+// time until the next one began) and its own CPU time across the gap.
 class StallProbe : public QObject
 {
 public:
@@ -157,30 +195,187 @@ public:
         m_timer.setInterval(2);
         connect(&m_timer, &QTimer::timeout, this, [this] {
             const qint64 now = m_clock.nsecsElapsed();
-            if (m_last > 0)
-                m_max = qMax(m_max, now - m_last);
+            const double cpu = threadCpuMs();
+            if (m_last > 0 && now - m_last > m_max) {
+                m_max = now - m_last;
+                m_maxCpuMs = cpu - m_lastCpu;
+                m_longest.swap(m_events);
+                m_longestEnd = now;
+            }
+            m_events.clear();
             m_last = now;
+            m_lastCpu = cpu;
         });
     }
     void start()
     {
         m_max = 0;
         m_last = 0;
+        m_events.clear();
+        m_longest.clear();
         m_clock.start();
         m_timer.start();
+        qApp->installEventFilter(this);
     }
     double stopMs()
     {
+        qApp->removeEventFilter(this);
         m_timer.stop();
         return double(m_max) / 1e6;
     }
+    // What the GUI thread did in the longest gap: the events that held it
+    // longest, by the time from each to the next.
+    void printLongest() const
+    {
+        const qint64 begin = m_longestEnd - m_max;
+        std::printf("  in that gap: GUI thread CPU %.1f ms (the rest it waited or was not scheduled); %.1f ms "
+                    "before its first event (in the event dispatcher), then %d events",
+                    m_maxCpuMs, double((m_longest.empty() ? m_longestEnd : m_longest.front().at) - begin) / 1e6,
+                    int(m_longest.size()));
+        std::vector<std::pair<qint64, int>> spans;
+        for (int i = 0; i < int(m_longest.size()); ++i) {
+            const qint64 next = i + 1 < int(m_longest.size()) ? m_longest[size_t(i) + 1].at : m_longestEnd;
+            spans.emplace_back(next - m_longest[size_t(i)].at, i);
+        }
+        std::sort(spans.rbegin(), spans.rend());
+        const char* separator = "; longest: ";
+        for (size_t k = 0; k < spans.size() && k < 4; ++k) {
+            const Event& e = m_longest[size_t(spans[k].second)];
+            std::printf("%s%s to %s%s%s %.1f ms", separator, eventName(e.type), e.receiver,
+                        e.name.isEmpty() ? "" : " ", e.name.constData(), double(spans[k].first) / 1e6);
+            separator = ", ";
+        }
+        std::printf("\n");
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (m_events.size() < 4096)
+            m_events.push_back({m_clock.nsecsElapsed(), watched->metaObject()->className(), watched->objectName().toUtf8(),
+                                event->type()});
+        return false;
+    }
 
 private:
+    struct Event
+    {
+        qint64 at;
+        const char* receiver;
+        QByteArray name;
+        QEvent::Type type;
+    };
+    static const char* eventName(QEvent::Type type)
+    {
+        const char* name = QMetaEnum::fromType<QEvent::Type>().valueToKey(int(type));
+        return name ? name : "event";
+    }
+
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_last = 0;
     qint64 m_max = 0;
+    double m_lastCpu = 0;
+    double m_maxCpuMs = 0;
+    std::vector<Event> m_events;
+    std::vector<Event> m_longest;
+    qint64 m_longestEnd = 0;
 };
+
+// CPU time of each thread of this process (clock ticks), by thread id, with
+// the thread's name.
+struct ThreadTimes
+{
+    QMap<qint64, QPair<QByteArray, qint64>> threads;
+
+    static ThreadTimes now()
+    {
+        ThreadTimes t;
+        for (const QString& entry : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(entry));
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray text = stat.readAll();
+            const int open = text.indexOf('(');
+            const int close = text.lastIndexOf(')');
+            const QList<QByteArray> fields = text.mid(close + 2).split(' ');
+            if (open < 0 || fields.size() < 13)
+                continue;
+            // utime and stime: fields 14 and 15 of the line.
+            t.threads.insert(entry.toLongLong(),
+                             {text.mid(open + 1, close - open - 1), fields.at(11).toLongLong() + fields.at(12).toLongLong()});
+        }
+        return t;
+    }
+};
+
+// The CPU the threads took between two snapshots, summed by name (digits
+// taken out, so "llvmpipe-3" counts as "llvmpipe-N"); the GUI thread apart.
+void printThreads(const ThreadTimes& before, const ThreadTimes& after, double processCpu)
+{
+    const double tick = double(sysconf(_SC_CLK_TCK));
+    QMap<QByteArray, double> byName;
+    QMap<QByteArray, int> counts;
+    const qint64 gui = getpid();
+    for (auto it = after.threads.cbegin(); it != after.threads.cend(); ++it) {
+        const double seconds = double(it->second - before.threads.value(it.key()).second) / tick;
+        QByteArray name = it.key() == gui ? QByteArray("GUI thread") : it->first;
+        for (char& c : name)
+            if (c >= '0' && c <= '9')
+                c = 'N';
+        byName[name] += seconds;
+        counts[name] += 1;
+    }
+    std::vector<std::pair<double, QByteArray>> rows;
+    double llvmpipe = 0;
+    for (auto it = byName.cbegin(); it != byName.cend(); ++it) {
+        rows.emplace_back(it.value(), it.key());
+        if (it.key().startsWith("llvmpipe"))
+            llvmpipe += it.value();
+    }
+    std::sort(rows.rbegin(), rows.rend());
+    double live = 0;
+    for (const auto& row : rows)
+        live += row.first;
+    std::printf("  threads of the client (CPU s, count; %.2f s in threads that ended meanwhile):",
+                qMax(0.0, processCpu - live));
+    for (size_t i = 0; i < rows.size() && i < 10; ++i)
+        std::printf("%s %s %.2f (%d)", i ? "," : "", rows[i].second.constData(), rows[i].first,
+                    counts.value(rows[i].second));
+    std::printf("\n  llvmpipe threads: %.2f s, %.1f %% of the client's %.2f s\n", llvmpipe,
+                processCpu > 0 ? 100.0 * llvmpipe / processCpu : 0.0, processCpu);
+}
+
+// CPU time (s) of the processes started by this one, at any depth.
+double childrenCpu()
+{
+    QMap<qint64, qint64> parents;
+    QMap<qint64, qint64> ticks;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool ok = false;
+        const qint64 pid = entry.toLongLong(&ok);
+        if (!ok)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() < 13)
+            continue;
+        parents.insert(pid, fields.at(1).toLongLong());
+        ticks.insert(pid, fields.at(11).toLongLong() + fields.at(12).toLongLong());
+    }
+    QList<qint64> found{getpid()};
+    qint64 sum = 0;
+    for (int i = 0; i < found.size(); ++i)
+        for (auto it = parents.cbegin(); it != parents.cend(); ++it)
+            if (it.value() == found.at(i)) {
+                found.append(it.key());
+                sum += ticks.value(it.key());
+            }
+    return double(sum) / double(sysconf(_SC_CLK_TCK));
+}
 
 void wait(int ms)
 {
@@ -202,11 +397,151 @@ bool waitFor(QObject* sender, const char* signal, int ms)
     return !timedOut;
 }
 
+// The X11 output at the picture size of a player, and the player's CPU
+// against it.
+void printAgainstX11(const char* what, const QString& clip, const QSize& pictureSize, double playCpu)
+{
+    double x11Cpu = 0;
+    double x11Wall = 0;
+    int x11Shown = 0;
+    int x11Lost = 0;
+    x11Run(clip, pictureSize, &x11Cpu, &x11Wall, &x11Shown, &x11Lost);
+    std::printf("libvlc X11 output (%dx%d window): %.2f s CPU for %.1f s of playing, %d pictures shown, %d lost\n",
+                pictureSize.width(), pictureSize.height(), x11Cpu, x11Wall, x11Shown, x11Lost);
+    std::printf("%s (pictures of %dx%d) against the X11 output: ratio %.2f (goal <= 1.2)\n", what,
+                pictureSize.width(), pictureSize.height(), playCpu / x11Cpu);
+    std::fflush(stdout);
+}
+
+// The real window: signed in to the local web service, the home page
+// loaded and shown, then the clip opened as a file from outside (it names
+// a video of the demo account's library) and played to its end.
+int runWindow(const QString& clip)
+{
+    // The clip as the first video of the demo account's first course.
+    const QString file = QFileInfo(clip).absolutePath() + QStringLiteral("/clip-1080p30-60s-101.qoz");
+    if (!QFile::exists(file)) {
+        if (!QFile::copy(clip, file + QStringLiteral(".tmp"))
+            || !KvoQozFile::appendTrailer(file + QStringLiteral(".tmp"), 101, 1011)
+            || !QFile::rename(file + QStringLiteral(".tmp"), file)) {
+            std::printf("cannot write %s\n", qPrintable(file));
+            return 1;
+        }
+    }
+    KvoTestServer server(QStringList{QStringLiteral("--quiet")});
+    if (!server.isRunning()) {
+        std::printf("the local web service did not start\n");
+        return 1;
+    }
+    KvoApi::setEndpointForTesting(server.address());
+    KvoHTTPRequest::setCredentials(QStringLiteral("demo"), QStringLiteral("demo"));
+    QString session;
+    {
+        KvoHTTPRequest login;
+        QObject::connect(&login, &KvoHTTPRequest::successRequest, &login, [&](const QString& body) {
+            session = QJsonDocument::fromJson(body.toUtf8()).object().value(QStringLiteral("session")).toString();
+        });
+        login.get(KvoApi::address(QStringLiteral("/0.1/playerLogin/")));
+        waitFor(&login, SIGNAL(successRequest(QString)), 10000);
+    }
+    if (session.isEmpty()) {
+        std::printf("no sign-in\n");
+        return 1;
+    }
+    KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
+    manager->setUser(s_user, QStringLiteral("demo"), QStringLiteral("12"), session);
+    manager->setConnected(true);
+    KvoPagePlayer::setPlaylistSource(nullptr); // the course's videos on disk, as in the client
+    KvoPageRegistry::clear();
+    KvoPageSetup::registerPages();
+    KvoMainWindow::createInstance(true);
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->show();
+    auto* home = qobject_cast<KvoPageHome*>(window->pages().value(QStringLiteral("accueil")).first);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 30000
+           && (!home || home->isLoading() || !home->isLoaded() || !window->isLibraryReady()))
+        wait(50);
+    if (!home || !home->isLoaded() || !window->isLibraryReady()) {
+        std::printf("the home page or the library is not ready\n");
+        return 1;
+    }
+    wait(2000); // the home page painted, its pictures in
+    std::printf("real window: %s, %dx%d, home page loaded and shown (%s scene graph)\n",
+                qPrintable(QGuiApplication::platformName()), window->width(), window->height(),
+                qgetenv("QT_QUICK_BACKEND") == "software" ? "software" : "OpenGL");
+    std::fflush(stdout);
+
+    {
+        // The busy overlay alone over the home page, as while a list or the
+        // home page arrives slowly.
+        KvoLoadingFrame frame(window);
+        const double busyBefore = cpuSeconds();
+        const double busyGui = threadCpuMs();
+        frame.start();
+        wait(10000);
+        frame.stop();
+        std::printf("busy overlay alone for 10 s over the home page: %.2f s CPU (%.2f of a core; GUI thread %.2f s)\n",
+                    cpuSeconds() - busyBefore, (cpuSeconds() - busyBefore) / 10.0, (threadCpuMs() - busyGui) / 1e3);
+        std::fflush(stdout);
+    }
+
+    auto* page = qobject_cast<KvoPagePlayer*>(window->pages().value(QStringLiteral("player")).first);
+    if (!page) {
+        std::printf("no player page\n");
+        return 1;
+    }
+    KvoVideoPlayer* player = page->videoPlayer();
+    StallProbe probe;
+    QSize pictureSize;
+    const ThreadTimes threadsBefore = ThreadTimes::now();
+    const double childrenBefore = childrenCpu();
+    const double before = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    window->onNewMessageFromInstance(file);
+    const bool gotFrame = waitFor(player, SIGNAL(firstFrame()), 10000);
+    const double firstMs = double(wall.nsecsElapsed()) / 1e6;
+    QTimer::singleShot(2000, player, [&] { pictureSize = player->pictureSize(); });
+    probe.start();
+    const bool ended = waitFor(player, SIGNAL(ended()), 120000);
+    const double stall = probe.stopMs();
+    const double playCpu = cpuSeconds() - before;
+    const double playWall = double(wall.nsecsElapsed()) / 1e9;
+    const ThreadTimes threadsAfter = ThreadTimes::now();
+    const double helpers = childrenCpu() - childrenBefore;
+    std::printf("real window, player page (%s): %.2f s CPU for %.1f s of playing%s; the web engine's helper "
+                "processes %.2f s\n",
+                qPrintable(window->currentKey()), playCpu, playWall, ended ? "" : " (no end!)", helpers);
+    printThreads(threadsBefore, threadsAfter, playCpu);
+    const qint64 shown = qint64(player->framesShown());
+    const qint64 painted = qint64(player->framesPainted());
+    std::printf("  pictures: 1800 in the clip, %lld handed over by libvlc (%lld dropped by it), %lld painted "
+                "(%lld replaced before they could be painted)\n",
+                shown, 1800 - shown, painted, shown - painted);
+    std::printf("  open request to first painted picture: %.0f ms%s\n", firstMs, gotFrame ? "" : " (none!)");
+    std::printf("  longest GUI-thread gap while playing (after the first picture): %.1f ms\n", stall);
+    probe.printLongest();
+    std::fflush(stdout);
+    player->stop();
+    KvoMainWindow::destroyInstance();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    KvoPageRegistry::clear();
+
+    printAgainstX11("real window", clip, pictureSize.isValid() ? pictureSize : QSize(1042, 586), playCpu);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // As the client does: the web engine's start, then its scene graph.
+    KvoWebEngineSetup::prepare();
     QApplication app(argc, argv);
+    KvoWebEngineSetup::chooseSceneGraph();
+    const bool windowOnly = app.arguments().value(1) == QLatin1String("window");
     if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) {
         std::printf("ffmpeg is missing\n");
         return 1;
@@ -240,11 +575,17 @@ int main(int argc, char** argv)
         q.exec();
     }
     KvoPurchaseVideoManager::instance()->setUser(s_user, QStringLiteral("b"), QStringLiteral("0"), QString());
+    KvoPagePlayer::setErrorDialog([](QWidget*) { std::printf("playback error dialog!\n"); });
+    if (windowOnly) {
+        const int result = runWindow(clip);
+        KvoPurchaseVideoManager::destroy();
+        QThreadPool::globalInstance()->waitForDone(10000);
+        return result;
+    }
     KvoPagePlayer::setPlaylistSource([](uint, QList<QVariant>& purchases, QList<QVariant>& videos) {
         purchases = {900u, 900u};
         videos = {9001u, 9002u};
     });
-    KvoPagePlayer::setErrorDialog([](QWidget*) { std::printf("playback error dialog!\n"); });
 
     std::printf("platform: %s, frame: 1280x720 page\n", qPrintable(QGuiApplication::platformName()));
     double floorCpu = 0;
@@ -306,20 +647,11 @@ int main(int argc, char** argv)
     std::printf("play request to first painted picture: %.0f ms%s (of which loading, on the GUI thread: %.0f ms)\n",
                 firstMs, gotFrame ? "" : " (none!)", loadMs);
     std::printf("longest GUI-thread gap while playing (after the first picture): %.1f ms\n", playStall);
+    probe.printLongest();
     std::fflush(stdout);
 
     // The same clip through libvlc's own X11 output, at the page picture's size.
-    double x11Cpu = 0;
-    double x11Wall = 0;
-    int x11Shown = 0;
-    int x11Lost = 0;
-    const QSize x11Size = pictureSize.isValid() ? pictureSize : player->size();
-    x11Run(clip, x11Size, &x11Cpu, &x11Wall, &x11Shown, &x11Lost);
-    std::printf("libvlc X11 output (%dx%d window): %.2f s CPU for %.1f s of playing, %d pictures shown, %d lost\n",
-                x11Size.width(), x11Size.height(), x11Cpu, x11Wall, x11Shown, x11Lost);
-    std::printf("player page (pictures of %dx%d) against the X11 output: ratio %.2f (goal <= 1.2)\n",
-                pictureSize.width(), pictureSize.height(), playCpu / x11Cpu);
-    std::fflush(stdout);
+    printAgainstX11("player page", clip, pictureSize.isValid() ? pictureSize : player->size(), playCpu);
 
     // Seeking: ten jumps about the clip, one every 300 ms.
     wait(300);
@@ -342,7 +674,9 @@ int main(int argc, char** argv)
     std::printf("longest GUI-thread gap while switching videos: %.1f ms\n", probe.stopMs());
     player->stop();
     delete page;
+    // The real window after the bare page.
+    const int result = runWindow(clip);
     KvoPurchaseVideoManager::destroy();
     QThreadPool::globalInstance()->waitForDone(10000);
-    return 0;
+    return result;
 }

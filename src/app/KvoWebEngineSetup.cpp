@@ -1,6 +1,9 @@
 #include "KvoWebEngineSetup.h"
 
 #include <QCoreApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QTextStream>
 
 #include <unistd.h>
@@ -21,4 +24,41 @@ bool KvoWebEngineSetup::prepare()
         }
     }
     return unsandboxed;
+}
+
+bool KvoWebEngineSetup::chooseSceneGraph()
+{
+    for (const char* chosen : {"QT_QUICK_BACKEND", "QMLSCENE_DEVICE"}) {
+        if (!qEnvironmentVariableIsEmpty(chosen))
+            return qgetenv(chosen) == "software";
+    }
+    const QByteArray renderer = openGlRenderer();
+    if (!renderer.isEmpty() && !isSoftwareRenderer(renderer))
+        return false;
+    // Read by the scene graph when the first web view is made.
+    qputenv("QT_QUICK_BACKEND", "software");
+    return true;
+}
+
+QByteArray KvoWebEngineSetup::openGlRenderer()
+{
+    QOpenGLContext context;
+    if (!context.create())
+        return QByteArray();
+    QOffscreenSurface surface;
+    surface.setFormat(context.format());
+    surface.create();
+    if (!surface.isValid() || !context.makeCurrent(&surface))
+        return QByteArray();
+    const auto* name = context.functions()->glGetString(GL_RENDERER);
+    const QByteArray renderer = name ? QByteArray(reinterpret_cast<const char*>(name)) : QByteArray();
+    context.doneCurrent();
+    return renderer;
+}
+
+bool KvoWebEngineSetup::isSoftwareRenderer(const QByteArray& renderer)
+{
+    const QByteArray name = renderer.toLower();
+    return name.contains("llvmpipe") || name.contains("softpipe") || name.contains("software rasterizer")
+           || name.contains("swrast");
 }

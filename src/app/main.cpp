@@ -90,5 +90,6 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    KvoWebEngineSetup::chooseSceneGraph();
     return KvoSessionLoop::run(app, argument);
 }

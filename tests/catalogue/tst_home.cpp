@@ -11,6 +11,7 @@
 #include "KvoLoadingFrame.h"
 #include "KvoPageHome.h"
 #include "KvoPurchaseVideoManager.h"
+#include "KvoWebEngineSetup.h"
 #include "ui_KvoPageHome.h"
 
 #include <QApplication>
@@ -22,6 +23,7 @@
 #include <QTest>
 #include <QWebEngineView>
 #include <QWheelEvent>
+#include <QWindow>
 
 #include <memory>
 #include <unistd.h>
@@ -84,6 +86,7 @@ private slots:
     void keyboardOpensLinks();
     void failures_data();
     void failures();
+    void windowFlushedWithoutOpenGl();
 
 private:
     std::unique_ptr<KvoPageHome> makePage();
@@ -469,6 +472,25 @@ void TestHome::failures()
     QCOMPARE(page->loadCount(), 2);
 }
 
+// Where OpenGL is drawn by the processor, a window showing the home page is
+// flushed as plain pixels: what else it paints (the player's pictures, the
+// busy overlay) is not sent through that OpenGL with the whole window.
+void TestHome::windowFlushedWithoutOpenGl()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("about the OpenGL of an X server");
+    const QByteArray renderer = KvoWebEngineSetup::openGlRenderer();
+    if (!renderer.isEmpty() && !KvoWebEngineSetup::isSoftwareRenderer(renderer))
+        QSKIP("OpenGL is drawn by a graphics processor here");
+    auto page = makePage();
+    QTRY_VERIFY_WITH_TIMEOUT(page->isLoaded(), 15000);
+    // The view's drawing widget is there and has drawn the page.
+    QTRY_VERIFY(page->webView()->focusProxy());
+    QTRY_COMPARE(page->webView()->height(), 1500);
+    QVERIFY(page->windowHandle());
+    QCOMPARE(page->windowHandle()->surfaceType(), QSurface::RasterSurface);
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -479,6 +501,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
     QApplication app(argc, argv);
+    KvoWebEngineSetup::chooseSceneGraph(); // as the client does
     TestHome test;
     return QTest::qExec(&test, argc, argv);
 }
