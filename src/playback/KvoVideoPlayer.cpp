@@ -416,13 +416,16 @@ void KvoVideoPlayer::seek(int seconds)
         // Paused, libvlc shows the picture of the new time once the decoder
         // has it, but a seek made just after the pause at the very start of
         // a video is now and then lost (seen on a busy machine): the old
-        // picture stays and the time does not move. The seek is then made
-        // again and one picture decoded, which shows the new time.
+        // picture stays and the time does not move. Nothing tells such a
+        // seek from one that landed (the time is not reported while paused,
+        // and a picture decoded before the pause may still arrive after the
+        // seek), so the last seek made while paused is made once more and
+        // one picture decoded, which shows the new time either way.
         const quint64 generation = m_generation;
-        const quint64 shown = m_surface->framesShown();
-        QTimer::singleShot(PausedSeekPictureMs, this, [this, generation, shown, ms] {
-            if (generation == m_generation && m_session && m_requestedState == Paused
-                && mediaInfo().state == Paused && m_surface->framesShown() == shown) {
+        const quint64 pausedSeek = ++m_pausedSeeks;
+        QTimer::singleShot(PausedSeekPictureMs, this, [this, generation, pausedSeek, ms] {
+            if (generation == m_generation && pausedSeek == m_pausedSeeks && m_session
+                && m_requestedState == Paused && mediaInfo().state == Paused) {
                 m_session->setTime(ms);
                 m_session->nextFrame();
             }

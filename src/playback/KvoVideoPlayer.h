@@ -136,6 +136,8 @@ private:
     KvoPlayerOverlay* m_bookmarkOverlay = nullptr;
 
     quint64 m_generation = 0;
+    // Seeks made while paused; only the last one is made again.
+    quint64 m_pausedSeeks = 0;
     bool m_buffering = false;
     // The engine cannot tell the mute state without an audio output: the
     // player's own record stands in then.
