@@ -25,6 +25,7 @@
 #include "KvoTestSupport.h"
 
 #include "KvoApi.h"
+#include "KvoBenchProcesses.h"
 #include "KvoAsyncImage.h"
 #include "KvoDatabase.h"
 #include "KvoEnvironment.h"
@@ -222,33 +223,6 @@ long residentKiB(qint64 pid)
 long proportionalKiB(qint64 pid)
 {
     return fieldKiB(QStringLiteral("/proc/%1/smaps_rollup").arg(pid), "Pss:");
-}
-
-// The processes started by this one, at any depth.
-QList<qint64> descendants(qint64 root)
-{
-    QMap<qint64, qint64> parents;
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool ok = false;
-        const qint64 pid = entry.toLongLong(&ok);
-        if (!ok)
-            continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        const int close = text.lastIndexOf(')');
-        const QList<QByteArray> fields = text.mid(close + 2).split(' ');
-        if (fields.size() > 1)
-            parents.insert(pid, fields.at(1).toLongLong());
-    }
-    QList<qint64> found{root};
-    for (int i = 0; i < found.size(); ++i)
-        for (auto it = parents.cbegin(); it != parents.cend(); ++it)
-            if (it.value() == found.at(i))
-                found.append(it.key());
-    found.removeFirst();
-    return found;
 }
 
 QString commandOf(qint64 pid)
@@ -533,6 +507,7 @@ int main(int argc, char** argv)
 {
     KvoWebEngineSetup::prepare(); // as the client does
     QApplication app(argc, argv);
+    KvoWebEngineSetup::chooseSceneGraph(); // as the client does
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     KvoTestHome home;
     QTemporaryDir dir;
@@ -659,7 +634,7 @@ int main(int argc, char** argv)
     const long clientPss = proportionalKiB(self);
     long engine = 0, enginePss = 0;
     QStringList helpers;
-    for (qint64 pid : descendants(self)) {
+    for (qint64 pid : KvoBenchProcesses::descendants(self)) {
         const QString name = commandOf(pid);
         if (!name.startsWith(QLatin1String("QtWebEngine")))
             continue;

@@ -28,6 +28,7 @@
 #include "KvoTestSupport.h"
 
 #include "KvoApi.h"
+#include "KvoBenchProcesses.h"
 #include "KvoDatabase.h"
 #include "KvoEnvironment.h"
 #include "KvoHTTPRequest.h"
@@ -349,32 +350,10 @@ void printThreads(const ThreadTimes& before, const ThreadTimes& after, double pr
 // CPU time (s) of the processes started by this one, at any depth.
 double childrenCpu()
 {
-    QMap<qint64, qint64> parents;
-    QMap<qint64, qint64> ticks;
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool ok = false;
-        const qint64 pid = entry.toLongLong(&ok);
-        if (!ok)
-            continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() < 13)
-            continue;
-        parents.insert(pid, fields.at(1).toLongLong());
-        ticks.insert(pid, fields.at(11).toLongLong() + fields.at(12).toLongLong());
-    }
-    QList<qint64> found{getpid()};
-    qint64 sum = 0;
-    for (int i = 0; i < found.size(); ++i)
-        for (auto it = parents.cbegin(); it != parents.cend(); ++it)
-            if (it.value() == found.at(i)) {
-                found.append(it.key());
-                sum += ticks.value(it.key());
-            }
-    return double(sum) / double(sysconf(_SC_CLK_TCK));
+    double sum = 0.0;
+    for (qint64 pid : KvoBenchProcesses::descendants(getpid()))
+        sum += KvoBenchProcesses::cpuSeconds(pid);
+    return sum;
 }
 
 void wait(int ms)
