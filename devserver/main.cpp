@@ -118,9 +118,15 @@ int main(int argc, char* argv[])
     KvoDevData data(dataPath + QStringLiteral("/state.json"));
     KvoDevServer server(&data, &media, &faults);
     server.setQuiet(parser.isSet(quietOption));
+    // A size switch in MiB: 0 when it is missing or not a positive number.
+    const auto sizeMb = [&parser](const QCommandLineOption& option) {
+        bool valid = false;
+        const int mb = parser.value(option).toInt(&valid);
+        return valid && mb > 0 ? mb : 0;
+    };
     if (parser.isSet(benchOption)) {
-        const int mb = parser.value(benchOption).toInt(&ok);
-        const QString bench = ok && mb > 0 ? media.benchPath(mb) : QString();
+        const int mb = sizeMb(benchOption);
+        const QString bench = mb ? media.benchPath(mb) : QString();
         if (bench.isEmpty()) {
             std::fprintf(stderr, "devserver: cannot make the bench file\n");
             return 1;
@@ -128,8 +134,8 @@ int main(int argc, char* argv[])
         server.setBenchFile(bench);
     }
     if (parser.isSet(benchPackageOption)) {
-        const int mb = parser.value(benchPackageOption).toInt(&ok);
-        const QString package = ok && mb > 0 ? media.benchPackagePath(mb) : QString();
+        const int mb = sizeMb(benchPackageOption);
+        const QString package = mb ? media.benchPackagePath(mb) : QString();
         if (package.isEmpty()) {
             std::fprintf(stderr, "devserver: cannot make the bench package\n");
             return 1;
@@ -137,8 +143,8 @@ int main(int argc, char* argv[])
         server.setBenchPackage(package);
     }
     if (parser.isSet(benchLibraryOption)) {
-        const int mb = parser.value(benchLibraryOption).toInt(&ok);
-        if (!ok || mb <= 0) {
+        const int mb = sizeMb(benchLibraryOption);
+        if (!mb) {
             std::fprintf(stderr, "devserver: bad --bench-library size\n");
             return 2;
         }
