@@ -6,6 +6,7 @@
 #include "KvoApi.h"
 #include "KvoAsyncImage.h"
 #include "KvoAsynchronousSender.h"
+#include "KvoCourseFolders.h"
 #include "KvoDetailSoftwareItem.h"
 #include "KvoDialog.h"
 #include "KvoEnvironment.h"
@@ -13,7 +14,6 @@
 #include "KvoPaginationWidget.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoQozFile.h"
-#include "KvoStorageNames.h"
 #include "ui_KvoPageDetailSoftware.h"
 #include "ui_UIDeleteVideoDialog.h"
 #include "ui_UIErrorParcourirVideoDialog.h"
@@ -469,9 +469,11 @@ void KvoPageDetailSoftware::onClickDelete(KvoDetailSoftwareItem* row)
     }
     // The course's folder goes with its last file; checked once every file
     // of the course is gone.
-    if (result == KvoDialog::Yes)
+    if (result == KvoDialog::Yes) {
+        const QString videoFolder = KvoEnvironment::videoPath();
         for (const KvoVideoFile& file : std::as_const(files))
-            KvoStorageNames::removeEmptyCourseFolder(file.KvoPath, purchase);
+            KvoCourseFolders::removeEmptyCourseFolder(file.KvoPath, purchase, videoFolder);
+    }
     if (!self)
         return;
     m_refreshEnabled = true;

@@ -1,5 +1,6 @@
 #include "KvoFirstRunImport.h"
 
+#include "KvoCourseFolders.h"
 #include "KvoDatabase.h"
 #include "KvoEnvironment.h"
 #include "KvoFileCopier.h"
@@ -10,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -37,11 +39,6 @@ QVariant idValue(const QString& text)
     bool ok = false;
     const qlonglong n = text.trimmed().toLongLong(&ok, 10);
     return ok ? QVariant(n) : QVariant(text);
-}
-
-void removeIfEmpty(const QString& folder)
-{
-    QDir().rmdir(folder); // fails, harmlessly, while it holds anything
 }
 
 } // namespace
@@ -262,11 +259,16 @@ void KvoFirstRunImport::copyVideo(const KvoPurchase& p, KvoVideoFile& v, bool* v
         return;
     }
     const QString folder = courseFolder(videoFolder, p);
+    const bool existed = QFileInfo::exists(folder);
     if (!QDir().mkpath(folder)) {
         m_copied += quint64(size);
         markFailed(v, tr("Le dossier %1 ne peut pas être créé.").arg(QDir::toNativeSeparators(folder)));
         return;
     }
+    // Held while the copy runs; a folder this copy made and left empty
+    // (cancelled, failed) goes when it is let go.
+    KvoCourseFolders::hold(folder, !existed);
+    const auto releaseFolder = qScopeGuard([&] { KvoCourseFolders::release(folder, videoFolder); });
     const QString target = folder + videoFileName(v);
     qint64 counted = 0; // what the progress has seen of this file
     QString error;
@@ -292,12 +294,10 @@ void KvoFirstRunImport::copyVideo(const KvoPurchase& p, KvoVideoFile& v, bool* v
         return;
     case KvoFileCopier::Result::Cancelled:
         v.alreadySeen = 1;
-        removeIfEmpty(folder);
         return;
     default:
         m_copied += quint64(qMax<qint64>(0, size - counted));
         markFailed(v, tr("%1 n'a pas pu être copié : %2").arg(QDir::toNativeSeparators(source), error));
-        removeIfEmpty(folder);
         return;
     }
 }

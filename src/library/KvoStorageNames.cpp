@@ -2,9 +2,6 @@
 
 #include "KvoPurchase.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 namespace {
 
 // A file name may hold 255 bytes; the downloader appends ".part".
@@ -51,16 +48,4 @@ QString KvoStorageNames::courseFolderName(uint purchaseId, const QString& course
 QString KvoStorageNames::videoFileName(uint fileId, const QString& videoTitle)
 {
     return nameComponent(fileId, cleanTitle(videoTitle), QStringLiteral(".qoz"));
-}
-
-bool KvoStorageNames::removeEmptyCourseFolder(const QString& filePath, const KvoPurchase& purchase)
-{
-    const QFileInfo file(filePath);
-    if (filePath.isEmpty() || file.exists())
-        return false;
-    const QString folder = file.absolutePath();
-    if (QFileInfo(folder).fileName() != courseFolderName(purchase))
-        return false;
-    // rmdir() removes an empty folder only: one that holds anything stays.
-    return QDir().rmdir(folder);
 }

@@ -23,9 +23,4 @@ public:
     static QString courseFolderName(const KvoPurchase& purchase);
     static QString courseFolderName(uint purchaseId, const QString& courseTitle);
     static QString videoFileName(uint fileId, const QString& videoTitle);
-
-    // Once the file at filePath is gone: removes its folder when that folder
-    // is the course's, as named above, and is empty. A folder under any
-    // other name (the user's) or that holds anything stays.
-    static bool removeEmptyCourseFolder(const QString& filePath, const KvoPurchase& purchase);
 };

@@ -1,6 +1,7 @@
 #include "KvoDownloadJob.h"
 
 #include "KvoApi.h"
+#include "KvoCourseFolders.h"
 #include "KvoDownloadQueue.h"
 #include "KvoDownloader.h"
 #include "KvoEnvironment.h"
@@ -17,6 +18,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -353,7 +355,8 @@ void KvoDownloadJob::nextDownload()
         return;
     }
     m_courseFolder = folder;
-    queue()->enterFolder(folder, !existed);
+    m_videoFolder = videoFolder;
+    KvoCourseFolders::hold(folder, !existed);
 
     downloader = new KvoDownloader(nullptr);
     request = new KvoHTTPRequest(nullptr);
@@ -744,9 +747,8 @@ void KvoDownloadJob::leaveCourseFolder()
     // removed: a course folder that stayed empty goes.
     if (m_courseFolder.isEmpty())
         return;
-    const QString folder = m_courseFolder;
-    m_courseFolder.clear();
-    queue()->leaveFolder(folder);
+    const QString folder = std::exchange(m_courseFolder, QString());
+    KvoCourseFolders::release(folder, m_videoFolder);
 }
 
 void KvoDownloadJob::abort()

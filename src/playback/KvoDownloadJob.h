@@ -155,8 +155,10 @@ private:
     KvoHTTPRequest* request = nullptr;
     int currentVideo = -1; // fileId of the video being downloaded
     QString filePath;
-    // The course folder the current transfer uses, as told to the queue.
+    // The course folder the current transfer holds, and the video folder
+    // it lies in.
     QString m_courseFolder;
+    QString m_videoFolder;
     bool online = false;
     bool expanded = false;
     KvoDownloadJob* parentEntry;

@@ -2,7 +2,6 @@
 
 #include "KvoDownloadJob.h"
 
-#include <QDir>
 #include <QTimer>
 
 KvoDownloadQueue* KvoDownloadQueue::instance()
@@ -79,23 +78,4 @@ void KvoDownloadQueue::startWaiting()
         m_waitingSet.remove(next);
         next->startDownload();
     }
-}
-
-void KvoDownloadQueue::enterFolder(const QString& folder, bool created)
-{
-    FolderUse& use = m_folders[folder];
-    ++use.users;
-    use.created = use.created || created;
-}
-
-void KvoDownloadQueue::leaveFolder(const QString& folder)
-{
-    const auto it = m_folders.find(folder);
-    if (it == m_folders.end() || --it->users > 0)
-        return;
-    const bool created = it->created;
-    m_folders.erase(it);
-    // rmdir() removes an empty folder only: one that holds anything stays.
-    if (created)
-        QDir().rmdir(folder);
 }

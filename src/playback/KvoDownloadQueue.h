@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -41,12 +40,6 @@ public:
     // it held none.
     bool releaseSlot(KvoDownloadJob* job);
     void scheduleNext();
-    // A transfer of a job goes into a course folder; created: the job has
-    // just made the folder.
-    void enterFolder(const QString& folder, bool created);
-    // That transfer has ended or gone: a folder the client made, that no
-    // transfer uses any more and that stayed empty is removed.
-    void leaveFolder(const QString& folder);
 
 signals:
     // A job was asked to download while the client is offline.
@@ -67,11 +60,4 @@ private:
     QSet<const KvoDownloadJob*> m_waitingSet;
     QList<KvoDownloadJob*> m_active;
     bool m_startPending = false;
-
-    struct FolderUse
-    {
-        int users = 0;
-        bool created = false;
-    };
-    QHash<QString, FolderUse> m_folders;
 };

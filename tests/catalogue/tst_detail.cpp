@@ -5,6 +5,7 @@
 #include "KvoScreenshots.h"
 
 #include "KvoApi.h"
+#include "KvoCourseFolders.h"
 #include "KvoDatabase.h"
 #include "KvoDetailSoftwareItem.h"
 #include "KvoDialog.h"
@@ -725,14 +726,26 @@ void TestDetail::removalLeavesNoEmptyCourseFolder()
     const QString user21 = userFolder + QStringLiteral("/21.qoz");
     const QString shared31 = sharedFolder + QStringLiteral("/31 - Vidéo 31.qoz");
     const QString note = sharedFolder + QStringLiteral("/notes.txt");
-    for (const QString& path : {own11, own12, user21, shared31, note}) {
+    // Course 4's folder is held by a download of its other video that has
+    // made the folder and not yet opened its file; course 5's folder, named
+    // as the client names it, lies outside the video folder.
+    const QString heldFolder = videos + QStringLiteral("/4 - Quatre");
+    const QString held41 = heldFolder + QStringLiteral("/41 - Vidéo 41.qoz");
+    const QString outsideFolder = m_dir->filePath(QStringLiteral("ailleurs/5 - Cinq"));
+    const QString outside51 = outsideFolder + QStringLiteral("/51 - Vidéo 51.qoz");
+    for (const QString& path : {own11, own12, user21, shared31, note, held41, outside51}) {
         QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
     load({{1, "Cours : niveau 1", d(3), {s_soft}, {{11, 1, own11}, {12, 2, own12}}},
           {2, "Autre", d(2), {s_soft}, {{21, 1, user21}}},
-          {3, "Trois", d(1), {s_soft}, {{31, 1, shared31}}}});
+          {3, "Trois", d(1), {s_soft}, {{31, 1, shared31}}},
+          {4, "Quatre", d(4), {s_soft}, {{41, 1, held41}, {42, 2, QString()}}},
+          {5, "Cinq", d(5), {s_soft}, {{51, 1, outside51}}}});
+    QVERIFY(KvoTestLibrary::addConfiguration(s_user));
+    KvoEnvironment::setVideoPath(videos);
+    QCOMPARE(QDir::fromNativeSeparators(KvoEnvironment::videoPath()), videos);
     auto page = makePage();
     const auto remove = [&page](uint purchaseId, uint fileId) {
         KvoDialogDriver driver;
@@ -762,6 +775,19 @@ void TestDetail::removalLeavesNoEmptyCourseFolder()
     QVERIFY(remove(3, 31));
     QVERIFY(!QFile::exists(shared31));
     QVERIFY(QFile::exists(note));
+
+    // The download keeps its folder; it goes when the download lets it go
+    // empty.
+    KvoCourseFolders::hold(heldFolder, true);
+    QVERIFY(remove(4, 41));
+    QVERIFY(!QFile::exists(held41));
+    QVERIFY(QFileInfo(heldFolder).isDir());
+    KvoCourseFolders::release(heldFolder, videos);
+    QVERIFY(!QFileInfo::exists(heldFolder));
+
+    QVERIFY(remove(5, 51));
+    QVERIFY(!QFile::exists(outside51));
+    QVERIFY(QFileInfo(outsideFolder).isDir());
 }
 
 void TestDetail::rowRebuiltDuringItsDialog()

@@ -142,13 +142,7 @@ void TestFirstRun::init()
     m_home.reset(); // restores the environment before the next one is set
     m_home = std::make_unique<KvoTestHome>();
     QVERIFY(KvoTestLibrary::openWithUser(m_home->path(), storedUser()));
-    QSqlQuery q(KvoDatabase::database());
-    QVERIFY(q.exec(QStringLiteral("INSERT INTO configurations DEFAULT VALUES")));
-    const QVariant configuration = q.lastInsertId();
-    q.prepare(QStringLiteral("UPDATE users SET id_configuration = ? WHERE id_qoz_user = ?"));
-    q.addBindValue(configuration);
-    q.addBindValue(storedUser());
-    QVERIFY(q.exec());
+    QVERIFY(KvoTestLibrary::addConfiguration(storedUser()));
     KvoPurchaseVideoManager::instance()->setUser(storedUser(), QStringLiteral("demo"), QStringLiteral("3"), QString());
     KvoEnvironment::setVideoPath(videos());
     QCOMPARE(KvoEnvironment::videoPath(), videos());

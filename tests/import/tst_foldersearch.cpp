@@ -108,13 +108,8 @@ void TestFolderSearch::init()
     m_home.reset(); // restores the environment before the next one is set
     m_home = std::make_unique<KvoTestHome>();
     QVERIFY(KvoTestLibrary::openWithUser(m_home->path(), s_user));
+    QVERIFY(KvoTestLibrary::addConfiguration(s_user));
     QSqlQuery q(KvoDatabase::database());
-    QVERIFY(q.exec(QStringLiteral("INSERT INTO configurations DEFAULT VALUES")));
-    const QVariant configuration = q.lastInsertId();
-    q.prepare(QStringLiteral("UPDATE users SET id_configuration = ? WHERE id_qoz_user = ?"));
-    q.addBindValue(configuration);
-    q.addBindValue(s_user);
-    QVERIFY(q.exec());
     q.prepare(QStringLiteral("INSERT INTO purchases (id_user, id, files, title) VALUES (?, 42, '812;813;814', 'Les calques')"));
     q.addBindValue(s_user);
     QVERIFY(q.exec());

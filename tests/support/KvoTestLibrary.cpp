@@ -19,6 +19,18 @@ bool KvoTestLibrary::openWithUser(const QString& folder, const QString& storedUs
     return q.exec();
 }
 
+bool KvoTestLibrary::addConfiguration(const QString& storedUserId)
+{
+    QSqlQuery q(KvoDatabase::database());
+    if (!q.exec(QStringLiteral("INSERT INTO configurations DEFAULT VALUES")))
+        return false;
+    const QVariant configuration = q.lastInsertId();
+    q.prepare(QStringLiteral("UPDATE users SET id_configuration = ? WHERE id_qoz_user = ?"));
+    q.addBindValue(configuration);
+    q.addBindValue(storedUserId);
+    return q.exec() && q.numRowsAffected() == 1;
+}
+
 KvoLibrary KvoTestLibrary::stored(const QString& storedUserId)
 {
     return KvoLibraryStore(storedUserId).load();

@@ -14,6 +14,9 @@ public:
     // Opens a new database file in folder with one users row for the
     // account storedUserId (login "demo", 3 credits, never synchronised).
     static bool openWithUser(const QString& folder, const QString& storedUserId);
+    // Gives the account a configurations row of default values (where its
+    // video folder and other settings are kept); false on failure.
+    static bool addConfiguration(const QString& storedUserId);
     // Adds courses (with their videos and local state), softwares and
     // authors to the user's stored library, as a synchronisation would have
     // written them; what is stored already stays.

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class KvoPurchase;
+
+// Decides when a course folder of the user's video folder goes. A folder
+// goes only when it is empty, lies directly in the user's video folder and
+// no transfer (a download, a copy of the first-run import) holds it. A
+// transfer holds its course folder from the moment it makes or finds it
+// until its file is in place or removed, so that removing the last video
+// of a course never takes the folder from under a download of the same
+// course that has not opened its file yet. Any thread.
+class KvoCourseFolders
+{
+public:
+    // A transfer writes into folder; created: it has just made the folder.
+    static void hold(const QString& folder, bool created);
+    // That transfer ended: a folder that a transfer made goes by the rule
+    // above once the last holder lets it go.
+    static void release(const QString& folder, const QString& videoFolder);
+    // Once the file at filePath is gone (the user removed the video): its
+    // folder goes by the rule above when it carries the name the client
+    // gives that course. A folder the user named stays.
+    static bool removeEmptyCourseFolder(const QString& filePath, const KvoPurchase& purchase,
+                                        const QString& videoFolder);
+    static bool isHeld(const QString& folder);
+};
