@@ -23,12 +23,15 @@ QHash<uint, QString> KvoStoredFileCheck::goneFiles(const QMap<int, KvoPurchase>&
                                                    const std::atomic<bool>* cancel)
 {
     QHash<uint, QString> gone;
+    // Asked before each file: one look at a folder that hangs (a network
+    // mount gone away) must not hold the client's quit for a whole course.
     for (const KvoPurchase& purchase : library) {
-        if (cancel && cancel->load(std::memory_order_relaxed))
-            break;
-        for (const KvoVideoFile& video : purchase.files)
+        for (const KvoVideoFile& video : purchase.files) {
+            if (cancel && cancel->load(std::memory_order_relaxed))
+                return gone;
             if (!video.KvoPath.isEmpty() && !video.isOnDisk())
                 gone.insert(video.fileId, video.KvoPath);
+        }
     }
     return gone;
 }

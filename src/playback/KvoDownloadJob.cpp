@@ -105,6 +105,22 @@ bool KvoDownloadJob::isBusy() const
     return m_running || isQueued() || holdsSlot() || request || downloader;
 }
 
+bool KvoDownloadJob::isActive() const
+{
+    if (isBusy())
+        return true;
+    return std::any_of(childEntries.cbegin(), childEntries.cend(),
+                       [](const KvoDownloadJob* child) { return child->isBusy(); });
+}
+
+bool KvoDownloadJob::showsError() const
+{
+    if (m_look == Look::Error)
+        return true;
+    return std::any_of(childEntries.cbegin(), childEntries.cend(),
+                       [](const KvoDownloadJob* child) { return !child->isHidden() && child->m_look == Look::Error; });
+}
+
 void KvoDownloadJob::setFlag(bool isOnline)
 {
     online = isOnline;
@@ -662,10 +678,10 @@ void KvoDownloadJob::finish()
     emit queue()->jobEnded(purchaseRecord.id);
 }
 
-void KvoDownloadJob::rearm(const KvoPurchase& purchase)
+bool KvoDownloadJob::rearm(const KvoPurchase& purchase)
 {
-    if (stopped || isBusy() || purchase.id != purchaseRecord.id)
-        return;
+    if (stopped || isActive() || showsError() || purchase.id != purchaseRecord.id)
+        return false;
     // The children were made for the videos missing then; the next
     // expansion makes them for the videos missing now.
     const QMap<int, KvoDownloadJob*> children = childEntries;
@@ -698,6 +714,7 @@ void KvoDownloadJob::rearm(const KvoPurchase& purchase)
     m_softwaresVisible = true;
     emit childrenChanged();
     touch();
+    return true;
 }
 
 void KvoDownloadJob::setToError(const QString& message)

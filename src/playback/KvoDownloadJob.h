@@ -56,7 +56,10 @@ public:
     // A finished job whose purchase misses a video again (a video added to
     // the course since): back to the idle look with the library's record,
     // so that its button, the counter and "Tout télécharger" fetch it.
-    void rearm(const KvoPurchase& purchase);
+    // Refused (false) while the job or a child is on its way or shows a
+    // failure: making the rows again would stop that transfer or hide that
+    // message.
+    bool rearm(const KvoPurchase& purchase);
     void setFlag(bool online);
 
     // The child jobs: made on the first expansion, one per missing video.
@@ -76,6 +79,11 @@ public:
     bool isStopped() const { return stopped; }
     // Queued, holding a slot, asking or downloading.
     bool isBusy() const;
+    // This job or one of its children is busy.
+    bool isActive() const;
+    // This job or one of its children shows a failure that the user has
+    // not acted on yet.
+    bool showsError() const;
     bool isQueued() const;
     bool holdsSlot() const;
     // The message of the last failure ("" before any).

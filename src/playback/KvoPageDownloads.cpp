@@ -190,6 +190,10 @@ void KvoPageDownloads::refreshList()
 
 void KvoPageDownloads::onJobEnded(uint purchaseId)
 {
+    // Queued: the job that ended (or its parent) still has its own end to
+    // go through.
+    if (m_rearmLater.contains(int(purchaseId)))
+        QMetaObject::invokeMethod(this, [this, purchaseId] { rearmWhenIdle(purchaseId); }, Qt::QueuedConnection);
     const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
     const auto it = purchases.constFind(int(purchaseId));
     if (it != purchases.cend())
@@ -231,7 +235,7 @@ void KvoPageDownloads::onFilesChecked(const QHash<uint, QString>& gone)
     // A listed course that lost a file since: its child rows were made for
     // the videos missing then and are made again, for those missing now.
     for (const DWidget& d : std::as_const(m_entries)) {
-        if (!d.job || d.job->isBusy())
+        if (!d.job)
             continue;
         const auto found = purchases.constFind(d.purchaseId);
         if (found == purchases.cend())
@@ -241,14 +245,41 @@ void KvoPageDownloads::onFilesChecked(const QHash<uint, QString>& gone)
         const bool lost = std::any_of(found->files.cbegin(), found->files.cend(), [&](const KvoVideoFile& video) {
             return m_gone.contains(video.fileId) && !before.contains(video.fileId);
         });
-        if (!lost)
-            continue;
-        const bool expanded = d.job->isExpanded();
-        d.job->rearm(found.value());
-        if (expanded)
-            d.job->toggleExpanded();
+        if (lost)
+            rearmEntry(d.job, found.value());
     }
     applyLibrary(purchases);
+}
+
+void KvoPageDownloads::rearmEntry(KvoDownloadJob* job, const KvoPurchase& purchase)
+{
+    const bool expanded = job->isExpanded();
+    if (!job->rearm(purchase)) {
+        // A transfer of the course runs or a failure is on show: both stay
+        // until they end or the user acts, then the rows follow the disk.
+        m_rearmLater.insert(int(job->purchaseId()));
+        return;
+    }
+    m_rearmLater.remove(int(job->purchaseId()));
+    if (expanded)
+        job->toggleExpanded();
+}
+
+void KvoPageDownloads::rearmWhenIdle(uint purchaseId)
+{
+    const auto it = m_entries.constFind(int(purchaseId));
+    if (it == m_entries.cend() || !it->job || it->job->isStopped()) {
+        m_rearmLater.remove(int(purchaseId));
+        return;
+    }
+    KvoDownloadJob* job = it->job;
+    if (job->isActive() || job->showsError())
+        return; // the next end of a run tries again
+    m_rearmLater.remove(int(purchaseId));
+    const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
+    const auto found = purchases.constFind(int(purchaseId));
+    if (found != purchases.cend() && missesVideo(found.value(), m_gone))
+        rearmEntry(job, found.value());
 }
 
 void KvoPageDownloads::applyLibrary(const QMap<int, KvoPurchase>& purchases)
@@ -308,8 +339,8 @@ void KvoPageDownloads::applyLibrary(const QMap<int, KvoPurchase>& purchases)
                 job = makeJob(*it, found.value());
             if (job && !misses && !job->isFinished() && !job->isBusy() && missesVideo(job->purchase(), m_gone))
                 job->finish();
-            else if (job && misses && job->isFinished() && !job->isBusy())
-                job->rearm(found.value());
+            else if (job && misses && job->isFinished())
+                rearmEntry(job, found.value());
         }
         // Entries whose purchase left the library stay while they have a job
         // to show; the others go.

@@ -137,6 +137,12 @@ private:
     void applyLibrary(const QMap<int, KvoPurchase>& purchases);
     // A look at the disk ended: files deleted outside the client.
     void onFilesChecked(const QHash<uint, QString>& gone);
+    // Makes a course's rows again for the videos it misses now, keeping it
+    // expanded; put off while the course downloads or shows a failure.
+    void rearmEntry(KvoDownloadJob* job, const KvoPurchase& purchase);
+    // A run of the course ended: the rows put off follow the disk now,
+    // unless another transfer or a failure keeps them.
+    void rearmWhenIdle(uint purchaseId);
     // Drops the course's files that are back on disk from those found gone.
     void forgetFilesBack(const KvoPurchase& purchase);
     // One purchase recounted (a job ended): no walk through the library.
@@ -174,4 +180,7 @@ private:
     // answer comes, a recorded path counts as on disk.
     KvoStoredFileCheck* m_fileCheck = nullptr;
     QHash<uint, QString> m_gone;
+    // Courses whose rows wait for their transfers to end (or for the user
+    // to act on a failure) before they follow the disk.
+    QSet<int> m_rearmLater;
 };

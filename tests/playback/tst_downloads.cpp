@@ -21,6 +21,7 @@
 #include "KvoPurchaseVideoManager.h"
 #include "KvoQozFile.h"
 #include "KvoStorageNames.h"
+#include "KvoStoredFileCheck.h"
 #include "KvoTestLibrary.h"
 
 #include <QApplication>
@@ -127,6 +128,7 @@ private slots:
     void links();
     void clickRefresh();
     void refreshChecksTheFilesAgain();
+    void fileCheckLeavesTransfersAlone();
     void sessionExpiresDuringDownload(); // last: the session stays expired
 
 private:
@@ -967,6 +969,103 @@ void TestDownloads::refreshChecksTheFilesAgain()
     QTRY_COMPARE(job->children().keys(), (QList<int>{int(missing.fileId), int(deleted.fileId)}));
     QVERIFY(job->isExpanded());
     QCOMPARE(m_page->visibleRows().size(), 8 + 2); // eight courses, two child rows
+}
+
+void TestDownloads::fileCheckLeavesTransfersAlone()
+{
+    // A course listed for one missing video, its other videos on disk.
+    uint listed = 0;
+    for (const KvoPurchase& p : manager()->purchases())
+        if (!listed && p.files.size() >= 3)
+            listed = p.id;
+    QVERIFY(listed);
+    setLibraryPath(listed, m_videos->path() + QStringLiteral("/l"));
+    const KvoPurchase course = manager()->purchases().value(int(listed));
+    KvoVideoFile missing = course.files.first();
+    QVERIFY(QFile::remove(missing.KvoPath));
+    missing.KvoPath.clear();
+    manager()->setVideoPath(course, missing);
+    const QList<int> videos = course.files.keys();
+
+    m_page = std::make_unique<KvoPageDownloads>(nullptr);
+    m_page->resize(1030, 720);
+    m_page->show();
+    connect(manager(), &KvoPurchaseVideoManager::databaseUpdated, m_page.get(), &KvoPageDownloads::onShow);
+    KvoDownloadJob* job = entry(listed);
+    QVERIFY(job);
+    job->toggleExpanded();
+    QCOMPARE(job->children().keys(), QList<int>{int(missing.fileId)});
+    const QPointer<KvoDownloadJob> child = job->children().value(int(missing.fileId));
+
+    // The user downloads the missing video alone; every answer comes late,
+    // so it is still on its way when the look at the disk has ended.
+    QVERIFY(m_server->setFault(QStringLiteral("slow"), QStringLiteral("700")));
+    KvoDownloadWidget* childRow = nullptr;
+    for (KvoDownloadWidget* shown : m_page->visibleRows())
+        if (shown->job() == child)
+            childRow = shown;
+    QVERIFY(childRow);
+    QTest::mouseClick(childRow->findChild<QPushButton*>(QStringLiteral("button")), Qt::LeftButton);
+    QVERIFY(child->isBusy());
+
+    // A second video of the course deleted outside the client, then
+    // "Actualiser".
+    const KvoVideoFile deleted = course.files.value(videos.at(1));
+    QVERIFY(QFile::remove(deleted.KvoPath));
+    auto* fileCheck = m_page->findChild<KvoStoredFileCheck*>();
+    QVERIFY(fileCheck);
+    KvoGuiThreadSpy checked(fileCheck, &KvoStoredFileCheck::checked);
+    const auto found = [&checked](uint fileId) {
+        return std::any_of(checked.cbegin(), checked.cend(), [fileId](const QList<QVariant>& args) {
+            return args.at(0).value<QHash<uint, QString>>().contains(fileId);
+        });
+    };
+    QTest::mouseClick(m_page->findChild<QPushButton*>(QStringLiteral("refresh")), Qt::LeftButton);
+    QTRY_VERIFY(found(deleted.fileId));
+    // The download goes on.
+    QVERIFY(child);
+    QVERIFY(!child->isStopped());
+
+    // It ends with the file in the library, and then the rows show what is
+    // missing now: the deleted video, not the one that arrived.
+    const auto arrived = [&] {
+        return manager()->purchases().value(int(listed)).files.value(int(missing.fileId)).isOnDisk();
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(arrived(), qPrintable(child ? child->lastMessage() : QString()), 15000);
+    QTRY_COMPARE(job->children().keys(), QList<int>{int(deleted.fileId)});
+    QVERIFY(child.isNull() || child->isFinished());
+    QVERIFY(job->isExpanded());
+    QCOMPARE(job->buttonText(), QStringLiteral("Télécharger"));
+    QVERIFY(m_server->clearFaults());
+
+    // A course shown in error keeps its message when the disk check finds
+    // another of its files gone, until the user acts.
+    job->stop(); // only the course below
+    uint failing = 0;
+    for (const KvoPurchase& p : manager()->purchases())
+        if (!failing && p.id != listed && p.files.size() >= 2)
+            failing = p.id;
+    QVERIFY(failing);
+    setLibraryPath(failing, m_videos->path() + QStringLiteral("/f"));
+    const KvoPurchase second = manager()->purchases().value(int(failing));
+    KvoVideoFile absent = second.files.first();
+    QVERIFY(QFile::remove(absent.KvoPath));
+    absent.KvoPath.clear();
+    manager()->setVideoPath(second, absent);
+    m_page->onShow();
+    KvoDownloadJob* failed = entry(failing);
+    QVERIFY(failed);
+    QVERIFY(m_server->setFault(QStringLiteral("fileurl_nourl")));
+    failed->enqueue();
+    QTRY_COMPARE_WITH_TIMEOUT(failed->look(), KvoDownloadJob::Look::Error, 10000);
+    const QString message = failed->lastMessage();
+    QVERIFY(!message.isEmpty());
+    QVERIFY(QFile::remove(second.files.last().KvoPath));
+    QTest::mouseClick(m_page->findChild<QPushButton*>(QStringLiteral("refresh")), Qt::LeftButton);
+    QTRY_VERIFY(found(second.files.last().fileId));
+    QCOMPARE(failed->look(), KvoDownloadJob::Look::Error);
+    QCOMPARE(failed->lastMessage(), message);
+    QCOMPARE(row(failed)->findChild<QPushButton*>(QStringLiteral("button"))->text(), QStringLiteral("Relancer"));
 }
 
 void TestDownloads::sessionExpiresDuringDownload()
