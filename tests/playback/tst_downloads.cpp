@@ -137,6 +137,9 @@ private:
     KvoDownloadWidget* row(KvoDownloadJob* job) const { return m_page->rowFor(job->purchaseId()); }
     bool waitIdle(int timeout = 10000);
     void setLibraryPath(uint purchaseId, const QString& pathOrEmpty);
+    // The course's videos on disk (paths starting with prefix) but for its
+    // first, which is missing; the course as the library holds it then.
+    KvoPurchase onDiskButFirst(uint purchaseId, const QString& prefix);
     void reloadLibrary();
     // A full poll, back to the service's library (local state kept).
     void repoll();
@@ -206,6 +209,17 @@ void TestDownloads::setLibraryPath(uint purchaseId, const QString& pathOrEmpty)
             QFile(video.KvoPath).open(QIODevice::WriteOnly);
         manager()->setVideoPath(p, video);
     }
+}
+
+KvoPurchase TestDownloads::onDiskButFirst(uint purchaseId, const QString& prefix)
+{
+    setLibraryPath(purchaseId, prefix);
+    const KvoPurchase course = manager()->purchases().value(int(purchaseId));
+    KvoVideoFile missing = course.files.first();
+    QFile::remove(missing.KvoPath);
+    missing.KvoPath.clear();
+    manager()->setVideoPath(course, missing);
+    return manager()->purchases().value(int(purchaseId));
 }
 
 void TestDownloads::reloadLibrary()
@@ -938,13 +952,9 @@ void TestDownloads::refreshChecksTheFilesAgain()
             complete = p.id;
     }
     QVERIFY(listed && complete);
-    setLibraryPath(listed, m_videos->path() + QStringLiteral("/l"));
     setLibraryPath(complete, m_videos->path() + QStringLiteral("/c"));
-    const KvoPurchase course = manager()->purchases().value(int(listed));
-    KvoVideoFile missing = course.files.first();
-    QVERIFY(QFile::remove(missing.KvoPath));
-    missing.KvoPath.clear();
-    manager()->setVideoPath(course, missing);
+    const KvoPurchase course = onDiskButFirst(listed, m_videos->path() + QStringLiteral("/l"));
+    const KvoVideoFile missing = course.files.first();
     const KvoVideoFile deleted = course.files.last();
 
     m_page = std::make_unique<KvoPageDownloads>(nullptr);
@@ -979,12 +989,8 @@ void TestDownloads::fileCheckLeavesTransfersAlone()
         if (!listed && p.files.size() >= 3)
             listed = p.id;
     QVERIFY(listed);
-    setLibraryPath(listed, m_videos->path() + QStringLiteral("/l"));
-    const KvoPurchase course = manager()->purchases().value(int(listed));
-    KvoVideoFile missing = course.files.first();
-    QVERIFY(QFile::remove(missing.KvoPath));
-    missing.KvoPath.clear();
-    manager()->setVideoPath(course, missing);
+    const KvoPurchase course = onDiskButFirst(listed, m_videos->path() + QStringLiteral("/l"));
+    const KvoVideoFile missing = course.files.first();
     const QList<int> videos = course.files.keys();
 
     m_page = std::make_unique<KvoPageDownloads>(nullptr);
@@ -1046,12 +1052,7 @@ void TestDownloads::fileCheckLeavesTransfersAlone()
         if (!failing && p.id != listed && p.files.size() >= 2)
             failing = p.id;
     QVERIFY(failing);
-    setLibraryPath(failing, m_videos->path() + QStringLiteral("/f"));
-    const KvoPurchase second = manager()->purchases().value(int(failing));
-    KvoVideoFile absent = second.files.first();
-    QVERIFY(QFile::remove(absent.KvoPath));
-    absent.KvoPath.clear();
-    manager()->setVideoPath(second, absent);
+    const KvoPurchase second = onDiskButFirst(failing, m_videos->path() + QStringLiteral("/f"));
     m_page->onShow();
     KvoDownloadJob* failed = entry(failing);
     QVERIFY(failed);
