@@ -21,41 +21,6 @@ namespace {
 
 const QColor s_frameColor(52, 52, 52, 255);
 
-// One running download per cache file, shared by every tile that wants
-// it: two downloads into one file would overwrite each other. A downloader
-// leaves this table and deletes itself when it ends; tiles that wait for
-// it hear of the end through their own connections.
-QHash<QString, QPointer<KvoDownloader>>& runningDownloads()
-{
-    static QHash<QString, QPointer<KvoDownloader>> downloads;
-    return downloads;
-}
-
-KvoDownloader* downloadInto(const QString& path, const QString& url)
-{
-    QHash<QString, QPointer<KvoDownloader>>& downloads = runningDownloads();
-    const auto it = downloads.constFind(path);
-    if (it != downloads.constEnd() && !it.value().isNull())
-        return it.value();
-    auto* downloader = new KvoDownloader;
-    // Connected before any tile, so the table is clean when the tiles hear
-    // of the end (one of them may start again at once).
-    auto forget = [path, downloader] {
-        QHash<QString, QPointer<KvoDownloader>>& all = runningDownloads();
-        const auto entry = all.find(path);
-        if (entry != all.end() && entry.value() == downloader)
-            all.erase(entry);
-        downloader->deleteLater();
-    };
-    QObject::connect(downloader, &KvoDownloader::successDownload, downloader, forget);
-    QObject::connect(downloader, &KvoDownloader::errorDownload, downloader, forget);
-    downloads.insert(path, downloader);
-    QDir().mkpath(KvoEnvironment::cachePath());
-    downloader->setDestination(path);
-    downloader->download(url);
-    return downloader;
-}
-
 // Only files of our own image cache are ever removed.
 bool isCachedFile(const QString& path)
 {
@@ -173,7 +138,11 @@ void KvoListWidgetItem::loadThumbnail(const QString& url)
         // An error page or a damaged copy: fetched again.
         QFile::remove(path);
     }
-    m_downloader = downloadInto(path, url.trimmed());
+    // The one download of that file, shared with the other tiles and with
+    // the pictures of the pages: two downloads into one file undo each
+    // other's rename, and the cache is left without the picture.
+    QDir().mkpath(KvoEnvironment::cachePath());
+    m_downloader = KvoAsyncImage::acquireDownload(url.trimmed(), path);
     connect(m_downloader, &KvoDownloader::successDownload, this, &KvoListWidgetItem::onSuccessDownload);
     connect(m_downloader, &KvoDownloader::errorDownload, this, &KvoListWidgetItem::onErrorDownload);
 }
@@ -199,9 +168,14 @@ void KvoListWidgetItem::onErrorDownload(QNetworkReply::NetworkError, const QStri
 
 void KvoListWidgetItem::leaveDownload()
 {
-    if (m_downloader)
-        disconnect(m_downloader, nullptr, this, nullptr);
+    KvoDownloader* downloader = m_downloader;
     m_downloader = nullptr;
+    if (!downloader)
+        return;
+    disconnect(downloader, nullptr, this, nullptr);
+    // After its end this does nothing; before, the last one to leave
+    // stops it.
+    KvoAsyncImage::releaseDownload(downloader);
 }
 
 void KvoListWidgetItem::buildIcons(const QString& file)

@@ -1,6 +1,7 @@
 #include "KvoDimmedCover.h"
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 KvoDimmedCover::KvoDimmedCover(QWidget* widget)
@@ -9,7 +10,7 @@ KvoDimmedCover::KvoDimmedCover(QWidget* widget)
     setObjectName(QStringLiteral("dimmedCover"));
     setAttribute(Qt::WA_TransparentForMouseEvents);
     hide();
-    takePicture();
+    setGeometry(widget->rect());
     widget->installEventFilter(this);
 }
 
@@ -39,7 +40,7 @@ void KvoDimmedCover::release()
     if (m_holders > 0)
         return;
     // Out of the widget at once: a dialog shown again before the deletion
-    // runs makes a new cover with a new picture.
+    // runs makes a new cover.
     hide();
     if (QWidget* widget = parentWidget()) {
         widget->removeEventFilter(this);
@@ -54,38 +55,49 @@ void KvoDimmedCover::setStrength(double strength)
     update();
 }
 
-void KvoDimmedCover::takePicture()
-{
-    QWidget* widget = parentWidget();
-    // Taken while the cover is hidden, so that it holds the page only.
-    const bool shown = isVisible();
-    if (shown)
-        hide();
-    m_picture = widget->grab();
-    setGeometry(widget->rect());
-    if (shown)
-        show();
-}
-
 bool KvoDimmedCover::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == parentWidget() && parentWidget()) {
-        // The window resized under the dialog: the picture follows.
         if (event->type() == QEvent::Resize)
-            takePicture();
+            setGeometry(parentWidget()->rect());
         else if (event->type() == QEvent::ChildAdded && isVisible())
             raise();
     }
     return QWidget::eventFilter(watched, event);
 }
 
+QRegion KvoDimmedCover::composedApart() const
+{
+    // Views drawn by the graphics processor (the web view's scene, an
+    // OpenGL view) leave a see-through hole in the window's picture, and
+    // their own picture is put in under it when the window reaches the
+    // screen.
+    QRegion region;
+    const QList<QWidget*> widgets = parentWidget()->findChildren<QWidget*>();
+    for (QWidget* widget : widgets) {
+        if (widget == this || !widget->isVisible()
+            || !(widget->inherits("QQuickWidget") || widget->inherits("QOpenGLWidget")))
+            continue;
+        region += widget->visibleRegion().translated(widget->mapTo(parentWidget(), QPoint(0, 0)));
+    }
+    return region;
+}
+
 void KvoDimmedCover::paintEvent(QPaintEvent* event)
 {
-    Q_UNUSED(event)
+    const QColor shade(0, 0, 0, qRound(255 * Darkness * m_strength));
     QPainter painter(this);
-    painter.drawPixmap(0, 0, m_picture);
-    // Only where the picture is: a translucent window's see-through parts
-    // stay as they are.
+    const QRegion apart = composedApart() & event->region();
+    // Only where the widgets below have painted: a translucent window's
+    // see-through parts stay as they are.
+    painter.setClipRegion(event->region() - apart);
     painter.setCompositionMode(QPainter::CompositionMode_SourceAtop);
-    painter.fillRect(rect(), QColor(0, 0, 0, qRound(255 * Darkness * m_strength)));
+    painter.fillRect(rect(), shade);
+    if (apart.isEmpty())
+        return;
+    // Over the holes the black goes over whatever shows through, which is
+    // the view's own picture.
+    painter.setClipRegion(apart);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.fillRect(rect(), shade);
 }

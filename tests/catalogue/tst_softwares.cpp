@@ -2,6 +2,7 @@
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 
+#include "KvoAsyncImage.h"
 #include "KvoDatabase.h"
 #include "KvoDownloader.h"
 #include "KvoEnvironment.h"
@@ -124,6 +125,7 @@ private slots:
     void thumbnailCache_data();
     void thumbnailCache();
     void cachedThumbnailMakesNoRequest();
+    void tileAndPageShareOneDownload();
     void clickOpensDetailPage();
 
 private:
@@ -497,6 +499,30 @@ void TestSoftwares::cachedThumbnailMakesNoRequest()
     QCOMPARE(centre(eight->normalPixmap()), QColor(0, 200, 0));
     QCOMPARE(server.requestCount(), 1);
     QCOMPARE(server.requestCount(QStringLiteral("/ok/software_8.png")), 1);
+}
+
+void TestSoftwares::tileAndPageShareOneDownload()
+{
+    // The library's tile and the software's page ask for the same picture
+    // at the same moment: one download, kept in the cache, shown by both.
+    ThumbServer server;
+    const QString path = QStringLiteral("/ok/software_1.png");
+    addSoftware(1, QStringLiteral("Alpha"), server.url(path));
+    addCourse(10, {1}, {{101, true, false}});
+    reload();
+    KvoPageSoftwares page(nullptr);
+    KvoListWidgetItem* tile = tileOf(page.list(), 1);
+    KvoAsyncImage image;
+    image.setIconSize(QSize(100, 100));
+    image.setUrl(server.url(path));
+    QVERIFY(tile->isDownloading());
+    QVERIFY(image.isDownloading());
+    QTRY_VERIFY_WITH_TIMEOUT(!tile->isDownloading() && !image.isDownloading(), 15000);
+
+    QCOMPARE(server.requestCount(path), 1);
+    QVERIFY(QFileInfo::exists(KvoEnvironment::cachePath() + QStringLiteral("/software_1.png")));
+    QCOMPARE(centre(tile->normalPixmap()), QColor(0, 200, 0));
+    QCOMPARE(image.icon().pixmap(100, 100).toImage().pixelColor(50, 50), QColor(0, 200, 0));
 }
 
 void TestSoftwares::clickOpensDetailPage()

@@ -69,6 +69,34 @@ void saveShot(QWidget* widget, const QString& name)
     KvoScreenshots::save(widget, name);
 }
 
+// Empty when every pixel of dimmed is that of page darkened by the cover's
+// factor; otherwise where it is not.
+QString darkeningError(const QImage& page, const QImage& dimmed)
+{
+    if (dimmed.size() != page.size())
+        return QStringLiteral("sizes differ");
+    const double kept = 1.0 - KvoDimmedCover::Darkness;
+    int worst = 0;
+    QPoint where;
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            const QRgb before = page.pixel(x, y);
+            const QRgb after = dimmed.pixel(x, y);
+            for (int shift : {0, 8, 16}) {
+                const int expected = qRound(((before >> shift) & 0xff) * kept);
+                const int error = qAbs(int((after >> shift) & 0xff) - expected);
+                if (error > worst) {
+                    worst = error;
+                    where = QPoint(x, y);
+                }
+            }
+        }
+    }
+    if (worst <= 2)
+        return QString();
+    return QStringLiteral("off by %1 at %2,%3").arg(worst).arg(where.x()).arg(where.y());
+}
+
 } // namespace
 
 class TestDialogs : public QObject
@@ -92,6 +120,7 @@ private slots:
 
     void dimmingAppliedAndRemoved();
     void dimmedPictureIsThePage();
+    void dimmedPageFollowsChanges();
     void dimmingFadesIn();
     void twoDialogsShareTheDimming_data();
     void twoDialogsShareTheDimming();
@@ -370,29 +399,38 @@ void TestDialogs::dimmedPictureIsThePage()
     dialog.showDialog(false, false);
     const QImage dimmed = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
     dialog.close();
-    QCOMPARE(dimmed.size(), page.size());
     // Every pixel is the page's own, darkened by the same factor: light
     // texts as much as pictures and buttons.
-    const double kept = 1.0 - KvoDimmedCover::Darkness;
-    int worst = 0;
-    QPoint where;
-    for (int y = 0; y < page.height(); ++y) {
-        for (int x = 0; x < page.width(); ++x) {
-            const QRgb before = page.pixel(x, y);
-            const QRgb after = dimmed.pixel(x, y);
-            for (int shift : {0, 8, 16}) {
-                const int expected = qRound(((before >> shift) & 0xff) * kept);
-                const int error = qAbs(int((after >> shift) & 0xff) - expected);
-                if (error > worst) {
-                    worst = error;
-                    where = QPoint(x, y);
-                }
-            }
-        }
-    }
-    QVERIFY2(worst <= 2, qPrintable(QStringLiteral("off by %1 at %2,%3").arg(worst).arg(where.x()).arg(where.y())));
+    const QString error = darkeningError(page, dimmed);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
     QVERIFY(isLight(&window));
     QCOMPARE(window.grab().toImage().convertToFormat(QImage::Format_RGB32), page);
+}
+
+void TestDialogs::dimmedPageFollowsChanges()
+{
+    // The page changes under an open dialog (it finishes loading, the
+    // status comes back online): the dimmed page shows it as it is now.
+    QWidget window;
+    window.setObjectName(QStringLiteral("page"));
+    window.setAttribute(Qt::WA_StyledBackground);
+    window.setStyleSheet(QStringLiteral("QWidget#page{background:#181a21;} QLabel{color:white;font-size:20px;}"));
+    auto* layout = new QVBoxLayout(&window);
+    auto* status = new QLabel(QStringLiteral("Hors-ligne"));
+    layout->addWidget(status);
+    window.resize(300, 120);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    KvoDialog dialog(&window, DialogFlags);
+    dialog.setDimmedWidget(&window);
+    dialog.showDialog(false, false);
+    status->setText(QStringLiteral("En ligne"));
+    const QImage dimmed = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    dialog.close();
+    const QImage page = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QString error = darkeningError(page, dimmed);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
 }
 
 void TestDialogs::dimmingFadesIn()
