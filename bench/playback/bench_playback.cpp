@@ -76,6 +76,7 @@
 namespace {
 
 const QString s_user = QStringLiteral("Bench0003");
+bool s_softwareScene = false; // the web view's scene graph, as the client chose it
 
 double cpuSeconds()
 {
@@ -449,7 +450,7 @@ int runWindow(const QString& clip)
     wait(2000); // the home page painted, its pictures in
     std::printf("real window: %s, %dx%d, home page loaded and shown (%s scene graph)\n",
                 qPrintable(QGuiApplication::platformName()), window->width(), window->height(),
-                qgetenv("QT_QUICK_BACKEND") == "software" ? "software" : "OpenGL");
+                s_softwareScene ? "software" : "OpenGL");
     std::fflush(stdout);
 
     {
@@ -519,7 +520,7 @@ int main(int argc, char** argv)
     // As the client does: the web engine's start, then its scene graph.
     KvoWebEngineSetup::prepare();
     QApplication app(argc, argv);
-    KvoWebEngineSetup::chooseSceneGraph();
+    s_softwareScene = KvoWebEngineSetup::chooseSceneGraph();
     const bool windowOnly = app.arguments().value(1) == QLatin1String("window");
     if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) {
         std::printf("ffmpeg is missing\n");

@@ -4,6 +4,8 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QTextStream>
 
 #include <unistd.h>
@@ -35,8 +37,11 @@ bool KvoWebEngineSetup::chooseSceneGraph()
     const QByteArray renderer = openGlRenderer();
     if (!renderer.isEmpty() && !isSoftwareRenderer(renderer))
         return false;
-    // Read by the scene graph when the first web view is made.
-    qputenv("QT_QUICK_BACKEND", "software");
+    // For this process alone, read when the first web view is made: a
+    // variable would reach every program the client starts (the browser
+    // through xdg-open, the package installer) and make it draw in software
+    // too.
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     return true;
 }
 

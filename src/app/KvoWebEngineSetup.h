@@ -19,8 +19,10 @@ public:
     // pictures included. Where that OpenGL is drawn by the processor (or
     // there is none), the scene graph draws in software instead and the
     // window is flushed as plain pixels. A backend the user chose
-    // (QT_QUICK_BACKEND, QMLSCENE_DEVICE) is left alone. Returns true when
-    // the scene graph draws in software.
+    // (QT_QUICK_BACKEND, QMLSCENE_DEVICE) is left alone. The choice holds
+    // for this process only: the environment that the programs it starts
+    // inherit stays as the user gave it. Returns true when the scene graph
+    // draws in software.
     static bool chooseSceneGraph();
 
     // The renderer string of the OpenGL the windows would get; empty when

@@ -217,8 +217,13 @@ void KvoPageSearch::onSuccessRequest(const QString& answer)
                     results.append(KvoPurchase::createFromJson(item.toMap()));
         }
         m_record->lastServerResults = results;
-        m_record->count = int(qMin<uint>(KvoValueReader::toUInt(json.valueAt(2, "vorn", "total"), 0),
-                                         uint(std::numeric_limits<int>::max())));
+        // A total that is no whole number, or fewer than the results in
+        // hand, would page over fewer items than were received (none at
+        // all: no page would ever show and the wait would never end). The
+        // results received are counted then.
+        const qint64 received = qint64(qMax(0, m_start)) + results.size();
+        const qint64 total = KvoValueReader::toUInt(json.valueAt(2, "vorn", "total"), 0);
+        m_record->count = int(qMin<qint64>(qMax(total, received), std::numeric_limits<int>::max()));
         m_record->answered = true;
     }
     if (m_record->libraryResults.isEmpty() && results.isEmpty() && !m_record->paged) {

@@ -1,5 +1,7 @@
 #include "KvoFolderChooser.h"
 
+#include "KvoDialogParent.h"
+
 #include <QFileDialog>
 
 namespace {
@@ -16,7 +18,10 @@ QString KvoFolderChooser::choose(QWidget* parent, const QString& caption, const 
 {
     if (override())
         return override()(parent, caption, start);
-    return QFileDialog::getExistingDirectory(parent, caption, start, QFileDialog::ShowDirsOnly);
+    // Under no style sheet of the pages or of the import windows: the
+    // system dialog keeps its own, readable colours.
+    return QFileDialog::getExistingDirectory(KvoDialogParent::styleNeutral(parent), caption, start,
+                                             QFileDialog::ShowDirsOnly);
 }
 
 void KvoFolderChooser::setOverride(Chooser chooser)

@@ -58,7 +58,6 @@ KvoNotificationBox::KvoNotificationBox()
     // never read as markup (an <img> in it would load a local file).
     ui->title->setTextFormat(Qt::PlainText);
     ui->text->setTextFormat(Qt::PlainText);
-    m_textLineHeight = ui->text->height();
 
     if (!m_translucent) {
         // Without a compositor the half-transparent body would come out
@@ -124,33 +123,9 @@ void KvoNotificationBox::setTitle(const QString& title)
     ui->title->setText(elided(title, ui->title));
 }
 
-QString KvoNotificationBox::elidedToLines(const QString& text, const QLabel* label, int lines)
-{
-    const QFontMetrics metrics(label->font());
-    const int room = lines * metrics.lineSpacing();
-    // A word longer than the line is not broken: it sticks out sideways.
-    const auto fits = [&](const QString& t) {
-        const QRect r = metrics.boundingRect(QRect(0, 0, label->width(), 100000), Qt::TextWordWrap, t);
-        return r.height() <= room && r.width() <= label->width();
-    };
-    // No character of the font is narrower than 2 pixels: more than this
-    // never fits, and is not measured a character at a time.
-    const int most = qMax(4, lines * label->width() / 2);
-    QString result = text.size() > most ? text.left(most - 3) + QStringLiteral("...") : text;
-    while (!fits(result) && result.size() > 3)
-        result = result.left(result.size() - 4) + QStringLiteral("...");
-    return result;
-}
-
 void KvoNotificationBox::setText(const QString& text)
 {
-    // A text wider than its line goes on over a second one, for which the
-    // box has room under the title; only what two lines cannot hold is cut.
-    QLabel* label = ui->text;
-    const bool oneLine = QFontMetrics(label->font()).horizontalAdvance(text) <= label->width();
-    label->setWordWrap(!oneLine);
-    label->setFixedHeight(oneLine ? m_textLineHeight : 2 * QFontMetrics(label->font()).lineSpacing());
-    label->setText(oneLine ? text : elidedToLines(text, label, 2));
+    ui->text->setText(elided(text, ui->text));
 }
 
 void KvoNotificationBox::setLink(const QByteArray& link)

@@ -39,10 +39,9 @@ public:
     KvoNotificationBox();
     ~KvoNotificationBox() override;
 
-    // The title, shortened with "..." to the width of its label.
+    // The title and the text, each on its one line, shortened with "..." to
+    // the width of its label.
     void setTitle(const QString& title);
-    // The text on one line, or on two when it is wider than that; shortened
-    // with "..." only when two lines cannot hold it.
     void setText(const QString& text);
     // A non-empty link makes the box clickable (pointing hand).
     void setLink(const QByteArray& link);
@@ -80,7 +79,6 @@ private slots:
 
 private:
     static QString elided(const QString& text, const QLabel* label);
-    static QString elidedToLines(const QString& text, const QLabel* label, int lines);
     void placeNotificationBox();
     void attachToModalWindow();
     void arrive();
@@ -108,6 +106,5 @@ private:
     double m_yStep = 0;
     bool m_autoClose = true;
     bool m_translucent = false;
-    int m_textLineHeight = 0; // the text label's height for one line
     QByteArray m_link;
 };

@@ -10,12 +10,15 @@
 #include "KvoHomeWebPage.h"
 #include "KvoLoadingFrame.h"
 #include "KvoPageHome.h"
+#include "KvoPlatform.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoWebEngineSetup.h"
 #include "ui_KvoPageHome.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFile>
+#include <QProcessEnvironment>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -32,6 +35,10 @@ namespace {
 
 const QString s_user = QStringLiteral("QzUsr107");
 const QString HomePath = QStringLiteral("/fr/desktop/home");
+
+// The environment the test was started with, before the client made its
+// own choices.
+QProcessEnvironment s_given;
 
 KvoPurchaseVideoManager* manager()
 {
@@ -87,6 +94,7 @@ private slots:
     void failures_data();
     void failures();
     void windowFlushedWithoutOpenGl();
+    void startedProgramsKeepGivenDrawing();
 
 private:
     std::unique_ptr<KvoPageHome> makePage();
@@ -491,6 +499,39 @@ void TestHome::windowFlushedWithoutOpenGl()
     QCOMPARE(page->windowHandle()->surfaceType(), QSurface::RasterSurface);
 }
 
+// The client's choice of drawing is its own: a program it starts (here the
+// desktop's opener, found on the PATH) draws as the user's environment says.
+void TestHome::startedProgramsKeepGivenDrawing()
+{
+    QTemporaryDir bin;
+    QVERIFY(bin.isValid());
+    QFile opener(bin.filePath(QStringLiteral("xdg-open")));
+    QVERIFY(opener.open(QIODevice::WriteOnly));
+    opener.write("#!/bin/sh\nenv > \"$1.part\" && mv \"$1.part\" \"$1\"\n");
+    opener.close();
+    QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+    const QString seen = bin.filePath(QStringLiteral("seen"));
+    const bool started = KvoPlatform::openWithSystem(seen);
+    qputenv("PATH", path);
+    QVERIFY(started);
+    QTRY_VERIFY(QFile::exists(seen));
+    QFile file(seen);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QProcessEnvironment child;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const int equals = line.indexOf('=');
+        if (equals > 0)
+            child.insert(QString::fromLocal8Bit(line.left(equals)), QString::fromLocal8Bit(line.mid(equals + 1)));
+    }
+    QVERIFY(child.contains(QStringLiteral("PATH")));
+    for (const QString& name : {QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("QMLSCENE_DEVICE")}) {
+        QCOMPARE(child.contains(name), s_given.contains(name));
+        QCOMPARE(child.value(name), s_given.value(name));
+    }
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -501,6 +542,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
     QApplication app(argc, argv);
+    s_given = QProcessEnvironment::systemEnvironment();
     KvoWebEngineSetup::chooseSceneGraph(); // as the client does
     TestHome test;
     return QTest::qExec(&test, argc, argv);

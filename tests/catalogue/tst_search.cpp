@@ -161,6 +161,7 @@ private slots:
     void sameTextAgain();
     void badQueriesReachTheService();
     void oddResults();
+    void wrongTotals();
     void buyOfflineShowsNoticeOnly();
     void rowsRebuiltDuringTheirPurchase();
     void searchBoxLeadsHere();
@@ -612,6 +613,49 @@ void TestSearch::oddResults()
     QCOMPARE(titles(page->serverRows()), (QStringList{"Négatif", "Texte", "Sans prix"}));
     for (KvoSearchItem* row : page->serverRows())
         QCOMPARE(row->form()->credits->text(), QStringLiteral("Gratuit"));
+}
+
+void TestSearch::wrongTotals()
+{
+    // A page of results whose total is negative, no whole number or fewer
+    // than the results: the rows received show, the wait ends, and the
+    // search box sends the next search.
+    loadLibrary({});
+    QByteArray total;
+    m_server.setHandler([&total](const KvoFakeHttpServer::Request& r) {
+        if (r.path() != SearchPath)
+            return KvoFakeHttpServer::Reply::of(304, QByteArray()); // the main window's library poll
+        QByteArray body = searchAnswer(10, 0, 10);
+        body.replace("\"total\":10", "\"total\":" + total);
+        return KvoFakeHttpServer::Reply::of(200, body);
+    });
+    QStringList expected;
+    for (int i = 0; i < 10; ++i)
+        expected.append(QStringLiteral("S%1").arg(i));
+    KvoPageRegistry::clear();
+    KvoPageSetup::registerPages();
+    QVERIFY(KvoMainWindow::createInstance(false));
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->show();
+    auto* box = window->findChild<QLineEdit*>(QStringLiteral("editSearch"));
+    int query = 0;
+    for (const QByteArray& wrong : {QByteArray("-5"), QByteArray("1e300"), QByteArray("2.5"), QByteArray("0")}) {
+        total = wrong;
+        const int before = m_server.requestsTo(SearchPath).size();
+        QVERIFY(box->isEnabled());
+        box->setText(QStringLiteral("total %1").arg(++query));
+        emit box->returnPressed();
+        auto* page = qobject_cast<KvoPageSearch*>(window->currentPage());
+        QVERIFY(page);
+        QVERIFY2(waitIdle(page), wrong.constData());
+        QCOMPARE(m_server.requestsTo(SearchPath).size(), before + 1);
+        QCOMPARE(titles(page->serverRows()), expected);
+        QVERIFY(!page->form()->no_result->isVisibleTo(page));
+        QVERIFY(box->isEnabled());
+    }
+    KvoMainWindow::destroyInstance();
+    KvoPageRegistry::clear();
+    QThreadPool::globalInstance()->waitForDone(10000);
 }
 
 void TestSearch::buyOfflineShowsNoticeOnly()

@@ -7,6 +7,7 @@
 #include "KvoDialog.h"
 #include "KvoDialogDriver.h"
 #include "KvoEnvironment.h"
+#include "KvoFolderChooser.h"
 #include "KvoModalRunner.h"
 #include "KvoNotifier.h"
 #include "KvoPageConfiguration.h"
@@ -15,6 +16,7 @@
 #include "KvoSignIn.h"
 #include "KvoStringCodec.h"
 #include "KvoTestSupport.h"
+#include "KvoVideoImporter.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -33,6 +35,7 @@
 #include <QSpontaneKeyEvent>
 #include <QSqlQuery>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <memory>
@@ -104,6 +107,7 @@ private slots:
     void languageChoice();
     void videoFolder();
     void folderChooserReadable();
+    void importFolderChooserReadable();
     void proxyAtStartAndSignIn();
     void importHook();
 
@@ -440,6 +444,36 @@ void TestConfiguration::folderChooserReadable()
         KvoDialogDriver::closeModal(dialog);
     });
     p->findChild<QPushButton*>(QStringLiteral("buttonParcourir"))->click();
+    QVERIFY2(driver.done(), driver.report());
+    QVERIFY(!worstText.isEmpty());
+    QVERIFY2(worst >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(worstText).arg(worst)));
+}
+
+void TestConfiguration::importFolderChooserReadable()
+{
+    // "Importer des vidéos" opens the import window over the page; its
+    // folder chooser is a standard dialog too, as readable as the page's.
+    KvoFolderChooser::setOverride({});
+    KvoPageConfiguration::setImportOpener([](QWidget* page) { KvoVideoImporter::run(page); });
+    auto p = page();
+    p->show();
+    QVERIFY(QTest::qWaitForWindowExposed(p.get()));
+    double worst = 0;
+    QString worstText;
+    KvoDialogDriver driver;
+    driver.expect<KvoVideoImporter>(QStringLiteral("KvoVideoImporter"), [](KvoVideoImporter* importer) {
+        // From the import window's own loop, where the driver goes on
+        // watching for the chooser.
+        QTimer::singleShot(0, importer, [importer] {
+            importer->findChild<QPushButton*>(QStringLiteral("buttonParcourir"))->click();
+            KvoDialogDriver::closeModal(importer);
+        });
+    });
+    driver.expect<QFileDialog>(QStringLiteral("QFileDialog"), [&](QFileDialog* dialog) {
+        worst = KvoColourContrast::weakestLabel(dialog, &worstText);
+        KvoDialogDriver::closeModal(dialog);
+    });
+    p->findChild<QPushButton*>(QStringLiteral("buttonImport"))->click();
     QVERIFY2(driver.done(), driver.report());
     QVERIFY(!worstText.isEmpty());
     QVERIFY2(worst >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(worstText).arg(worst)));
