@@ -14,3 +14,13 @@ void KvoBenchEnvironment::usePrivateHome(const QString& home)
     qputenv("XDG_CACHE_HOME", QFile::encodeName(home + QStringLiteral("/.cache")));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
 }
+
+double KvoBenchEnvironment::load1()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    bool ok = false;
+    const double load = file.readAll().split(' ').value(0).toDouble(&ok);
+    return ok ? load : -1;
+}

@@ -14,6 +14,7 @@
 //
 // Usage: bench_downloads [MiB] [rounds]
 //        bench_downloads --page [courses]   (see page.cpp)
+//        bench_downloads --page-window [courses]   (its main window part)
 
 #include "KvoApi.h"
 #include "KvoBenchEnvironment.h"
@@ -26,6 +27,7 @@
 #include "KvoPageDownloads.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoSignIn.h"
+#include "KvoWebEngineSetup.h"
 
 #include <QApplication>
 #include <QDir>
@@ -47,6 +49,7 @@
 #include <vector>
 
 int runPageBench(int courses);
+int runPageWindowBench(int courses);
 
 namespace {
 
@@ -253,12 +256,19 @@ double loadedFloor(double seconds)
 
 int main(int argc, char* argv[])
 {
+    const bool window = argc > 1 && qstrcmp(argv[1], "--page-window") == 0;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // A private home: no settings or database of a real user are touched.
     QTemporaryDir home;
     KvoBenchEnvironment::usePrivateHome(home.path());
+    if (window)
+        KvoWebEngineSetup::prepare(); // as the client does: its home page is a web view
     QApplication app(argc, argv);
+    if (window) {
+        KvoWebEngineSetup::chooseSceneGraph();
+        return runPageWindowBench(argc > 2 ? qMax(1, QString::fromLocal8Bit(argv[2]).toInt()) : 100000);
+    }
 
     if (argc > 1 && qstrcmp(argv[1], "--page") == 0)
         return runPageBench(argc > 2 ? qMax(1, QString::fromLocal8Bit(argv[2]).toInt()) : 100000);

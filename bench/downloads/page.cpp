@@ -1,8 +1,20 @@
 // The downloads page with a large library: time to open it, to change the
 // list page and the sort, and the memory of the client, with N courses
 // (100,000 by default) that each miss a video. Prints figures only.
+//
+// Two parts, each in a process of its own:
+//  - the page alone on the platform the benchmark runs on (offscreen by
+//    default): built, shown and painted, paged and sorted;
+//  - what a user does (runPageWindowBench, under an X display): the built
+//    main window on xcb, the click on its "A télécharger" button until the
+//    page is painted and flushed to the X server.
 
+#include "KvoBenchEnvironment.h"
 #include "KvoBenchLibrary.h"
+#include "KvoApi.h"
+#include "KvoMainWindow.h"
+#include "KvoPageRegistry.h"
+#include "KvoPageSetup.h"
 #include "KvoDownloadWidget.h"
 #include "KvoEnvironment.h"
 #include "KvoPageDownloads.h"
@@ -13,11 +25,17 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QThreadPool>
+#include <QTimer>
 #include <QRadioButton>
+#include <QEventLoop>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -78,10 +96,76 @@ void settle()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+void wait(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Notes the first paint of a widget or of any widget inside it.
+class PaintWatch : public QObject
+{
+public:
+    QWidget* page = nullptr;
+    bool seen = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (!seen && page && event->type() == QEvent::Paint && watched->isWidgetType()
+            && (watched == page || page->isAncestorOf(static_cast<QWidget*>(watched))))
+            seen = true;
+        return false;
+    }
+};
+
+// The click on the menu's download button, timed until the page it opens
+// has been painted and the window flushed (the event loop's turn that
+// painted it has ended). Returns the time to the end of the click's own
+// work in *clickMs.
+// The longest time the event loop did not come round during ms
+// milliseconds (a 1 ms timer's worst gap): what follows the first paint
+// (the page's look at its files, answered later) may hold the window.
+double longestGap(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0, longest = 0;
+    QTimer tick;
+    tick.setInterval(1);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    tick.start();
+    wait(ms);
+    return double(longest) / 1e6;
+}
+
+double clickUntilPainted(QPushButton* button, QWidget* page, double* clickMs)
+{
+    PaintWatch watch;
+    watch.page = page;
+    qApp->installEventFilter(&watch);
+    QElapsedTimer timer;
+    timer.start();
+    button->click();
+    *clickMs = ms(timer.nsecsElapsed());
+    while (!watch.seen && timer.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+    const double painted = ms(timer.nsecsElapsed());
+    qApp->removeEventFilter(&watch);
+    return watch.seen ? painted : -1;
+}
+
 } // namespace
 
 int runPageBench(int courses)
 {
+    std::printf("the page alone on %s; load %.2f\n", qPrintable(QGuiApplication::platformName()),
+                KvoBenchEnvironment::load1());
     KvoEnvironment::init();
     KvoBenchLibrary library(s_user);
     if (!library.isOpen()) {
@@ -145,6 +229,86 @@ int runPageBench(int courses)
     settle();
     library.close();
     memory(&rss, &peak);
-    std::printf("client peak memory over the whole run: %.0f MB\n", peak);
+    std::printf("client peak memory over the whole run: %.0f MB; load %.2f at the end\n", peak,
+                KvoBenchEnvironment::load1());
+    std::fflush(stdout);
+
+    // What a user does, on a real display, in a process of its own.
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::printf("no X display: the main window's figure needs one (xvfb-run -a)\n");
+        return 0;
+    }
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--page-window"), QString::number(courses)});
+    if (!child.waitForFinished(600000)) {
+        child.kill();
+        child.waitForFinished(10000);
+        return 1;
+    }
+    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : 1;
+}
+
+int runPageWindowBench(int courses)
+{
+    KvoEnvironment::init();
+    KvoBenchLibrary library(s_user);
+    if (!library.isOpen()) {
+        std::fprintf(stderr, "bench_downloads: cannot open the database\n");
+        return 1;
+    }
+    library.fill(300, [courses](QSqlDatabase& db) { addCourses(db, courses); });
+    library.load();
+    // Signed in, as a user who opens the page is; the service is out of
+    // reach (a closed port), so the library stays the one written here.
+    KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
+    KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
+    manager->setConnected(true);
+    KvoPageRegistry::clear();
+    KvoPageSetup::registerPages();
+    QElapsedTimer timer;
+    timer.start();
+    KvoMainWindow::createInstance(true);
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->show();
+    const double builtMs = ms(timer.nsecsElapsed());
+    wait(3000); // shown, the home page's first turn over
+    auto* button = window->findChild<QPushButton*>(QStringLiteral("buttonTelecharger"));
+    auto* page = qobject_cast<KvoPageDownloads*>(window->pages().value(QStringLiteral("downloads")).first);
+    if (!button || !page) {
+        std::fprintf(stderr, "bench_downloads: no download button or page in the main window\n");
+        return 1;
+    }
+    double rss = 0, peak = 0;
+    memory(&rss, &peak);
+    std::printf("main window on %s, %dx%d, %d courses missing a video: built and shown in %.0f ms; memory %.0f MB\n",
+                qPrintable(QGuiApplication::platformName()), window->width(), window->height(),
+                int(manager->purchases().size()), builtMs, rss);
+    auto* home = window->findChild<QPushButton*>(QStringLiteral("buttonAccueil"));
+    for (int click = 0; click < 3; ++click) {
+        if (click > 0) {
+            home->click();
+            wait(1000);
+        }
+        const double load0 = KvoBenchEnvironment::load1();
+        double clickMs = 0;
+        const double paintedMs = clickUntilPainted(button, page, &clickMs);
+        const double gap = longestGap(2000);
+        memory(&rss, &peak);
+        std::printf("click on \"A télécharger\" %s: page painted %.1f ms after the click (%s; goal < 100), the "
+                    "click's own work %.1f ms; then in 2 s the longest stall of the window %.1f ms; page \"%s\", %d "
+                    "entries, %d rows; memory %.0f MB (peak %.0f MB); load %.2f -> %.2f\n",
+                    click == 0 ? "(first)" : "(again)", paintedMs, paintedMs < 0 ? "no paint!" : "xcb", clickMs, gap,
+                    qPrintable(window->currentKey()), int(page->sortedIds().size()), int(page->visibleRows().size()),
+                    rss, peak, load0, KvoBenchEnvironment::load1());
+        std::fflush(stdout);
+    }
+    KvoMainWindow::destroyInstance();
+    settle();
+    KvoPageRegistry::clear();
+    library.close();
     return 0;
 }

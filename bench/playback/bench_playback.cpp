@@ -1,33 +1,38 @@
 // Prints figures of video playback; asserts nothing.
 //
 // A 60 s 1080p30 clip with sound is made with ffmpeg (kept in the temporary
-// folder for the next run) and played twice in the same process:
+// folder for the next run) and played:
 //  - floor: libvlc alone decoding it with no output (dummy video and audio
 //    outputs);
 //  - the player page: the same clip loaded from the library and played to
 //    its end, each picture converted, handed over and painted by Qt.
-//  - libvlc's own X11 output: the same clip played by libvlc alone into an
-//    X window of the size of the page's picture (the output converts and
-//    scales each picture to the window and puts it on the X server).
-//  - the real window ("window" as the one argument runs it alone): the
-//    client's main window signed in to the local web service, its home
-//    page loaded and shown first, then the same clip opened as a file from
-//    outside and played in the player page to its end; and libvlc's X11
-//    output again at that page's picture size. Before playing, the busy
-//    overlay turns alone over the home page for 10 s.
-// Printed: CPU time of each and the page's ratio to the floor and to the
-// X11 output, pictures decoded, handed over and painted, time from the
-// play request to the first painted picture, and the longest gap of the
-// GUI thread's event loop while playing (with the events it handled in
-// that gap and its own CPU time across it), while seeking and while
-// switching videos. For the real window also the CPU of the client's
-// threads by name (the OpenGL rasteriser's among them) and of the web
-// engine's helper processes.
+//  - libvlc's own X11 output (the reference): the same clip played by
+//    libvlc alone into an X window, each in a process of its own, at the
+//    page picture's size and at a neighbouring width two pixels narrower
+//    (the X11 output's cost jumps at some widths: one width alone can make
+//    the ratio look better or worse than it is).
+//  - the real window ("window [rounds]" runs it alone, 2 rounds by
+//    default): in a process of its own, the client's main window signed in
+//    to the local web service, its home page loaded and shown first, then
+//    the same clip opened as a file from outside and played in the player
+//    page to its end; and the reference at both widths. The order of client
+//    and reference alternates from round to round. In the first round the
+//    busy overlay first turns alone over the home page for 10 s.
+// Printed: CPU time of each with the machine's 1-min load at its start and
+// end, the page's ratio to the floor and to the reference at both widths,
+// pictures in the clip (counted by ffprobe), handed over and painted by
+// the page and shown by the reference, time from the play request to the
+// first painted picture, and the longest gap of the GUI thread's event
+// loop while playing (with the events it handled in that gap and its own
+// CPU time across it), while seeking and while switching videos. For the real window also the scene graph its web
+// view really draws with, the CPU of the client's threads by name (the
+// OpenGL rasteriser's among them) and of the web engine's helper processes.
 // Run it under an X display (xvfb-run); as root with
 // QTWEBENGINE_DISABLE_SANDBOX=1 for the real window.
 #include "KvoTestSupport.h"
 
 #include "KvoApi.h"
+#include "KvoBenchEnvironment.h"
 #include "KvoBenchProcesses.h"
 #include "KvoDatabase.h"
 #include "KvoEnvironment.h"
@@ -57,6 +62,8 @@
 #include <QMetaEnum>
 #include <QProcess>
 #include <QPushButton>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -76,7 +83,6 @@
 namespace {
 
 const QString s_user = QStringLiteral("Bench0003");
-bool s_softwareScene = false; // the web view's scene graph, as the client chose it
 
 double cpuSeconds()
 {
@@ -147,7 +153,8 @@ void floorRun(const QString& path, double* cpu, double* wall)
 // instance runs without Xlib (it paints its pictures itself); this one
 // only needs xcb. The output has no scaling of its own on this server:
 // libvlc converts and scales in one pass, as for the client.
-void x11Run(const QString& path, const QSize& size, double* cpu, double* wall, int* shown, int* lost)
+void x11Run(const QString& path, const QSize& size, double* cpu, double* wall, int* decoded, int* shown,
+            int* lost)
 {
     QWidget window;
     window.setAttribute(Qt::WA_NativeWindow);
@@ -171,6 +178,7 @@ void x11Run(const QString& path, const QSize& size, double* cpu, double* wall, i
     playToEnd(player, cpu, wall);
     libvlc_media_stats_t stats{};
     libvlc_media_get_stats(media, &stats);
+    *decoded = stats.i_decoded_video;
     *shown = stats.i_displayed_pictures;
     *lost = stats.i_lost_pictures;
     libvlc_media_player_stop(player);
@@ -377,26 +385,143 @@ bool waitFor(QObject* sender, const char* signal, int ms)
     return !timedOut;
 }
 
-// The X11 output at the picture size of a player, and the player's CPU
-// against it.
-void printAgainstX11(const char* what, const QString& clip, const QSize& pictureSize, double playCpu)
+// Figures a child process printed on a line "@tag name=value ...".
+using Figures = QMap<QString, double>;
+
+// Runs this program again with the arguments, its lines passed on (the
+// figure lines kept apart); false when it failed.
+bool runChild(const QStringList& arguments, const char* tag, Figures* figures)
 {
-    double x11Cpu = 0;
-    double x11Wall = 0;
-    int x11Shown = 0;
-    int x11Lost = 0;
-    x11Run(clip, pictureSize, &x11Cpu, &x11Wall, &x11Shown, &x11Lost);
-    std::printf("libvlc X11 output (%dx%d window): %.2f s CPU for %.1f s of playing, %d pictures shown, %d lost\n",
-                pictureSize.width(), pictureSize.height(), x11Cpu, x11Wall, x11Shown, x11Lost);
-    std::printf("%s (pictures of %dx%d) against the X11 output: ratio %.2f (goal <= 1.2)\n", what,
-                pictureSize.width(), pictureSize.height(), playCpu / x11Cpu);
-    std::fflush(stdout);
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    if (!child.waitForStarted(10000))
+        return false;
+    const QString prefix = QStringLiteral("@%1 ").arg(QLatin1String(tag));
+    QByteArray pending;
+    auto pass = [&](bool all) {
+        pending += child.readAllStandardOutput();
+        int newline;
+        while ((newline = pending.indexOf('\n')) >= 0 || (all && !pending.isEmpty())) {
+            const QString line = QString::fromUtf8(newline >= 0 ? pending.left(newline) : pending);
+            pending = newline >= 0 ? pending.mid(newline + 1) : QByteArray();
+            if (line.startsWith(prefix)) {
+                for (const QString& pair : line.mid(prefix.size()).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                    figures->insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1).toDouble());
+            } else {
+                std::printf("%s\n", qPrintable(line));
+            }
+        }
+        std::fflush(stdout);
+    };
+    while (!child.waitForFinished(500))
+        pass(false);
+    pass(true);
+    return child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 && figures->contains(QStringLiteral("cpu"));
 }
 
-// The real window: signed in to the local web service, the home page
-// loaded and shown, then the clip opened as a file from outside (it names
-// a video of the demo account's library) and played to its end.
-int runWindow(const QString& clip)
+// The pictures in the clip's video stream, counted by ffprobe; -1 when it
+// cannot tell.
+int clipPictures(const QString& clip)
+{
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
+                                            QStringLiteral("v:0"), QStringLiteral("-count_packets"),
+                                            QStringLiteral("-show_entries"), QStringLiteral("stream=nb_read_packets"),
+                                            QStringLiteral("-of"), QStringLiteral("csv=p=0"), clip});
+    if (!probe.waitForFinished(60000) || probe.exitCode() != 0)
+        return -1;
+    bool ok = false;
+    const int count = probe.readAllStandardOutput().trimmed().toInt(&ok);
+    return ok ? count : -1;
+}
+
+// libvlc's X11 output at that size, in a process of its own.
+struct Reference
+{
+    QSize size;
+    Figures figures;
+    bool ok = false;
+};
+
+Reference reference(const QSize& size)
+{
+    Reference r;
+    r.size = size;
+    r.ok = runChild({QStringLiteral("x11"), QString::number(size.width()), QString::number(size.height())}, "x11",
+                    &r.figures);
+    if (!r.ok)
+        std::printf("libvlc X11 output (%dx%d window): failed\n", size.width(), size.height());
+    else
+        std::printf("libvlc X11 output (%dx%d window): %.2f s CPU for %.1f s of playing, %d pictures shown, %d lost "
+                    "(libvlc's decoded counter %d); load %.2f -> %.2f\n",
+                    size.width(), size.height(), r.figures.value(QStringLiteral("cpu")),
+                    r.figures.value(QStringLiteral("wall")), int(r.figures.value(QStringLiteral("shown"))),
+                    int(r.figures.value(QStringLiteral("lost"))), int(r.figures.value(QStringLiteral("decoded"))),
+                    r.figures.value(QStringLiteral("load0")), r.figures.value(QStringLiteral("load1")));
+    std::fflush(stdout);
+    return r;
+}
+
+// The child's side: the reference played once, its figures on one line.
+int runReferenceChild(const QString& clip, const QSize& size)
+{
+    double cpu = 0, wall = 0;
+    int decoded = 0, shown = 0, lost = 0;
+    const double load0 = KvoBenchEnvironment::load1();
+    x11Run(clip, size, &cpu, &wall, &decoded, &shown, &lost);
+    std::printf("@x11 cpu=%.3f wall=%.3f decoded=%d shown=%d lost=%d load0=%.2f load1=%.2f\n", cpu, wall, decoded,
+                shown, lost, load0, KvoBenchEnvironment::load1());
+    return 0;
+}
+
+// The neighbouring size: two pixels narrower, the same shape.
+QSize neighbour(const QSize& size)
+{
+    return QSize(size.width() - 2, qRound(double(size.width() - 2) * size.height() / size.width()));
+}
+
+void printRatio(const char* what, double cpu, const Reference& r)
+{
+    if (r.ok)
+        std::printf("%s against the X11 output at %dx%d: ratio %.2f (goal <= 1.2)\n", what, r.size.width(),
+                    r.size.height(), cpu / r.figures.value(QStringLiteral("cpu")));
+}
+
+// What the web view really draws with: the scene graph of its Qt Quick
+// window, as that window reports it once it drew.
+QString sceneGraphInUse()
+{
+    QStringList used;
+    for (QWindow* w : QGuiApplication::allWindows()) {
+        auto* quick = qobject_cast<QQuickWindow*>(w);
+        if (!quick || !quick->rendererInterface())
+            continue;
+        QString name;
+        switch (quick->rendererInterface()->graphicsApi()) {
+        case QSGRendererInterface::Software:
+            name = QStringLiteral("software");
+            break;
+        case QSGRendererInterface::OpenGL:
+            name = QStringLiteral("OpenGL (%1)").arg(QString::fromUtf8(KvoWebEngineSetup::openGlRenderer()));
+            break;
+        case QSGRendererInterface::Unknown:
+            name = QStringLiteral("not started");
+            break;
+        default:
+            name = QStringLiteral("other (%1)").arg(int(quick->rendererInterface()->graphicsApi()));
+        }
+        if (!used.contains(name))
+            used.append(name);
+    }
+    return used.isEmpty() ? QStringLiteral("no Qt Quick window") : used.join(QStringLiteral(", "));
+}
+
+// The real window, in a process of its own: signed in to the local web
+// service, the home page loaded and shown, then the clip opened as a file
+// from outside (it names a video of the demo account's library) and played
+// to its end. Its figures go on one line for the process that started it.
+int runWindow(const QString& clip, bool overlay)
 {
     // The clip as the first video of the demo account's first course.
     const QString file = QFileInfo(clip).absolutePath() + QStringLiteral("/clip-1080p30-60s-101.qoz");
@@ -448,22 +573,25 @@ int runWindow(const QString& clip)
         return 1;
     }
     wait(2000); // the home page painted, its pictures in
-    std::printf("real window: %s, %dx%d, home page loaded and shown (%s scene graph)\n",
+    std::printf("real window: %s, %dx%d, home page loaded and shown; its web view draws with the %s scene graph\n",
                 qPrintable(QGuiApplication::platformName()), window->width(), window->height(),
-                s_softwareScene ? "software" : "OpenGL");
+                qPrintable(sceneGraphInUse()));
     std::fflush(stdout);
 
-    {
+    if (overlay) {
         // The busy overlay alone over the home page, as while a list or the
         // home page arrives slowly.
         KvoLoadingFrame frame(window);
+        const double load0 = KvoBenchEnvironment::load1();
         const double busyBefore = cpuSeconds();
         const double busyGui = threadCpuMs();
         frame.start();
         wait(10000);
         frame.stop();
-        std::printf("busy overlay alone for 10 s over the home page: %.2f s CPU (%.2f of a core; GUI thread %.2f s)\n",
-                    cpuSeconds() - busyBefore, (cpuSeconds() - busyBefore) / 10.0, (threadCpuMs() - busyGui) / 1e3);
+        std::printf("busy overlay alone for 10 s over the home page: %.2f s CPU (%.2f of a core; GUI thread %.2f s); "
+                    "load %.2f -> %.2f\n",
+                    cpuSeconds() - busyBefore, (cpuSeconds() - busyBefore) / 10.0, (threadCpuMs() - busyGui) / 1e3,
+                    load0, KvoBenchEnvironment::load1());
         std::fflush(stdout);
     }
 
@@ -475,6 +603,7 @@ int runWindow(const QString& clip)
     KvoVideoPlayer* player = page->videoPlayer();
     StallProbe probe;
     QSize pictureSize;
+    const double load0 = KvoBenchEnvironment::load1();
     const ThreadTimes threadsBefore = ThreadTimes::now();
     const double childrenBefore = childrenCpu();
     const double before = cpuSeconds();
@@ -489,17 +618,18 @@ int runWindow(const QString& clip)
     const double stall = probe.stopMs();
     const double playCpu = cpuSeconds() - before;
     const double playWall = double(wall.nsecsElapsed()) / 1e9;
+    const double load1 = KvoBenchEnvironment::load1();
     const ThreadTimes threadsAfter = ThreadTimes::now();
     const double helpers = childrenCpu() - childrenBefore;
     std::printf("real window, player page (%s): %.2f s CPU for %.1f s of playing%s; the web engine's helper "
-                "processes %.2f s\n",
-                qPrintable(window->currentKey()), playCpu, playWall, ended ? "" : " (no end!)", helpers);
+                "processes %.2f s; load %.2f -> %.2f\n",
+                qPrintable(window->currentKey()), playCpu, playWall, ended ? "" : " (no end!)", helpers, load0,
+                load1);
     printThreads(threadsBefore, threadsAfter, playCpu);
     const qint64 shown = qint64(player->framesShown());
     const qint64 painted = qint64(player->framesPainted());
-    std::printf("  pictures: 1800 in the clip, %lld handed over by libvlc (%lld dropped by it), %lld painted "
-                "(%lld replaced before they could be painted)\n",
-                shown, 1800 - shown, painted, shown - painted);
+    std::printf("  pictures: %lld handed over by libvlc, %lld painted (%lld replaced before they could be painted)\n",
+                shown, painted, shown - painted);
     std::printf("  open request to first painted picture: %.0f ms%s\n", firstMs, gotFrame ? "" : " (none!)");
     std::printf("  longest GUI-thread gap while playing (after the first picture): %.1f ms\n", stall);
     probe.printLongest();
@@ -508,8 +638,82 @@ int runWindow(const QString& clip)
     KvoMainWindow::destroyInstance();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     KvoPageRegistry::clear();
+    if (!ended || !pictureSize.isValid())
+        return 1;
+    std::printf("@client cpu=%.3f wall=%.3f shown=%lld painted=%lld width=%d height=%d load0=%.2f load1=%.2f\n",
+                playCpu, playWall, shown, painted, pictureSize.width(), pictureSize.height(), load0, load1);
+    return 0;
+}
 
-    printAgainstX11("real window", clip, pictureSize.isValid() ? pictureSize : QSize(1042, 586), playCpu);
+// The real window against the reference, round after round, each in a
+// process of its own; the order alternates: client first in the odd
+// rounds (the first tells the page picture's size), reference first in
+// the even ones.
+int runWindowRounds(const QString& clip, int rounds)
+{
+    const int pictures = clipPictures(clip);
+    QSize size;
+    double clientSum = 0, pageSum = 0, nearSum = 0;
+    std::vector<double> pageRatios, nearRatios;
+    for (int round = 1; round <= rounds; ++round) {
+        std::printf("--- round %d of %d: %s first\n", round, rounds, round % 2 ? "client" : "reference");
+        std::fflush(stdout);
+        Figures client;
+        Reference atPage, near;
+        auto runClient = [&] {
+            std::printf("real window (own process):\n");
+            std::fflush(stdout);
+            const QStringList arguments = round == 1 ? QStringList{QStringLiteral("window-client"), QStringLiteral("overlay")}
+                                                     : QStringList{QStringLiteral("window-client")};
+            return runChild(arguments, "client", &client);
+        };
+        if (round % 2) {
+            if (!runClient()) {
+                std::printf("the real window failed\n");
+                return 1;
+            }
+            if (!size.isValid())
+                size = QSize(int(client.value(QStringLiteral("width"))), int(client.value(QStringLiteral("height"))));
+            atPage = reference(size);
+            near = reference(neighbour(size));
+        } else {
+            near = reference(neighbour(size));
+            atPage = reference(size);
+            if (!runClient()) {
+                std::printf("the real window failed\n");
+                return 1;
+            }
+        }
+        const double cpu = client.value(QStringLiteral("cpu"));
+        const QSize used(int(client.value(QStringLiteral("width"))), int(client.value(QStringLiteral("height"))));
+        std::printf("round %d: client %.2f s CPU (pictures of %dx%d; load %.2f -> %.2f)\n", round, cpu, used.width(),
+                    used.height(), client.value(QStringLiteral("load0")), client.value(QStringLiteral("load1")));
+        std::printf("  pictures: %d in the clip (counted by ffprobe); client: %d handed over by libvlc (%d dropped "
+                    "by it), %d painted; X11 output: %d shown at %dx%d, %d at %dx%d\n",
+                    pictures, int(client.value(QStringLiteral("shown"))),
+                    pictures - int(client.value(QStringLiteral("shown"))), int(client.value(QStringLiteral("painted"))),
+                    int(atPage.figures.value(QStringLiteral("shown"))), atPage.size.width(), atPage.size.height(),
+                    int(near.figures.value(QStringLiteral("shown"))), near.size.width(), near.size.height());
+        printRatio("  real window", cpu, atPage);
+        printRatio("  real window", cpu, near);
+        std::fflush(stdout);
+        if (!atPage.ok || !near.ok)
+            return 1;
+        clientSum += cpu;
+        pageSum += atPage.figures.value(QStringLiteral("cpu"));
+        nearSum += near.figures.value(QStringLiteral("cpu"));
+        pageRatios.push_back(cpu / atPage.figures.value(QStringLiteral("cpu")));
+        nearRatios.push_back(cpu / near.figures.value(QStringLiteral("cpu")));
+    }
+    const QSize n = neighbour(size);
+    std::printf("real window over %d rounds: %.2f s CPU; X11 output at %dx%d %.2f s, at %dx%d %.2f s; ratio %.2f at "
+                "the page's width (rounds %.2f..%.2f), %.2f two pixels narrower (rounds %.2f..%.2f); goal <= 1.2 at "
+                "both\n",
+                rounds, clientSum, size.width(), size.height(), pageSum, n.width(), n.height(), nearSum,
+                clientSum / pageSum, *std::min_element(pageRatios.begin(), pageRatios.end()),
+                *std::max_element(pageRatios.begin(), pageRatios.end()), clientSum / nearSum,
+                *std::min_element(nearRatios.begin(), nearRatios.end()),
+                *std::max_element(nearRatios.begin(), nearRatios.end()));
     return 0;
 }
 
@@ -520,8 +724,11 @@ int main(int argc, char** argv)
     // As the client does: the web engine's start, then its scene graph.
     KvoWebEngineSetup::prepare();
     QApplication app(argc, argv);
-    s_softwareScene = KvoWebEngineSetup::chooseSceneGraph();
-    const bool windowOnly = app.arguments().value(1) == QLatin1String("window");
+    KvoWebEngineSetup::chooseSceneGraph();
+    // "window [rounds]": the real window against the reference alone. The
+    // processes it starts: "window-client [overlay]" (the real window once)
+    // and "x11 WIDTH HEIGHT" (the reference once).
+    const QString mode = app.arguments().value(1);
     if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) {
         std::printf("ffmpeg is missing\n");
         return 1;
@@ -556,8 +763,13 @@ int main(int argc, char** argv)
     }
     KvoPurchaseVideoManager::instance()->setUser(s_user, QStringLiteral("b"), QStringLiteral("0"), QString());
     KvoPagePlayer::setErrorDialog([](QWidget*) { std::printf("playback error dialog!\n"); });
-    if (windowOnly) {
-        const int result = runWindow(clip);
+    if (mode == QLatin1String("x11"))
+        return runReferenceChild(clip, QSize(app.arguments().value(2).toInt(), app.arguments().value(3).toInt()));
+    const int rounds = qMax(1, app.arguments().value(2, QStringLiteral("2")).toInt());
+    if (mode == QLatin1String("window") || mode == QLatin1String("window-client")) {
+        const int result = mode == QLatin1String("window")
+                               ? runWindowRounds(clip, rounds)
+                               : runWindow(clip, app.arguments().value(2) == QLatin1String("overlay"));
         KvoPurchaseVideoManager::destroy();
         QThreadPool::globalInstance()->waitForDone(10000);
         return result;
@@ -567,11 +779,14 @@ int main(int argc, char** argv)
         videos = {9001u, 9002u};
     });
 
-    std::printf("platform: %s, frame: 1280x720 page\n", qPrintable(QGuiApplication::platformName()));
+    std::printf("platform: %s, frame: 1280x720 page; load %.2f\n", qPrintable(QGuiApplication::platformName()),
+                KvoBenchEnvironment::load1());
     double floorCpu = 0;
     double floorWall = 0;
+    const double floorLoad0 = KvoBenchEnvironment::load1();
     floorRun(clip, &floorCpu, &floorWall);
-    std::printf("floor (libvlc, no output): %.2f s CPU for %.1f s of playing\n", floorCpu, floorWall);
+    std::printf("floor (libvlc, no output): %.2f s CPU for %.1f s of playing; load %.2f -> %.2f\n", floorCpu,
+                floorWall, floorLoad0, KvoBenchEnvironment::load1());
     std::fflush(stdout);
 
     QWidget window;
@@ -600,6 +815,7 @@ int main(int argc, char** argv)
 
     StallProbe probe;
     page->setSelectedVideo(9, 9001);
+    const double pageLoad0 = KvoBenchEnvironment::load1();
     QElapsedTimer first;
     const double before = cpuSeconds();
     QElapsedTimer wall;
@@ -617,21 +833,34 @@ int main(int argc, char** argv)
     const double playStall = probe.stopMs();
     const double playCpu = cpuSeconds() - before;
     const double playWall = double(wall.nsecsElapsed()) / 1e9;
-    std::printf("player page: %.2f s CPU for %.1f s of playing; ratio to the floor %.2f\n", playCpu, playWall,
-                playCpu / floorCpu);
+    std::printf("player page: %.2f s CPU for %.1f s of playing; ratio to the floor %.2f; load %.2f -> %.2f\n",
+                playCpu, playWall, playCpu / floorCpu, pageLoad0, KvoBenchEnvironment::load1());
     const qint64 shown = qint64(player->framesShown());
     const qint64 painted = qint64(player->framesPainted());
-    std::printf("pictures: 1800 in the clip, %lld handed over by libvlc (%lld dropped by it), %lld painted "
-                "(%lld replaced before they could be painted)\n",
-                shown, 1800 - shown, painted, shown - painted);
+    std::printf("pictures: %lld handed over by libvlc, %lld painted (%lld replaced before they could be painted)\n",
+                shown, painted, shown - painted);
     std::printf("play request to first painted picture: %.0f ms%s (of which loading, on the GUI thread: %.0f ms)\n",
                 firstMs, gotFrame ? "" : " (none!)", loadMs);
     std::printf("longest GUI-thread gap while playing (after the first picture): %.1f ms\n", playStall);
     probe.printLongest();
     std::fflush(stdout);
 
-    // The same clip through libvlc's own X11 output, at the page picture's size.
-    printAgainstX11("player page", clip, pictureSize.isValid() ? pictureSize : player->size(), playCpu);
+    // The same clip through libvlc's own X11 output, at the page picture's
+    // size and two pixels narrower.
+    {
+        const QSize size = pictureSize.isValid() ? pictureSize : player->size();
+        const Reference atPage = reference(size);
+        const Reference near = reference(neighbour(size));
+        const int pictures = clipPictures(clip);
+        std::printf("pictures: %d in the clip (counted by ffprobe), %lld dropped by libvlc before the page; the X11 "
+                    "output showed %d at %dx%d, %d at %dx%d\n",
+                    pictures, qint64(pictures) - shown, int(atPage.figures.value(QStringLiteral("shown"))),
+                    atPage.size.width(), atPage.size.height(), int(near.figures.value(QStringLiteral("shown"))),
+                    near.size.width(), near.size.height());
+        printRatio("player page", playCpu, atPage);
+        printRatio("player page", playCpu, near);
+        std::fflush(stdout);
+    }
 
     // Seeking: ten jumps about the clip, one every 300 ms.
     wait(300);
@@ -655,7 +884,7 @@ int main(int argc, char** argv)
     player->stop();
     delete page;
     // The real window after the bare page.
-    const int result = runWindow(clip);
+    const int result = runWindowRounds(clip, rounds);
     KvoPurchaseVideoManager::destroy();
     QThreadPool::globalInstance()->waitForDone(10000);
     return result;
