@@ -174,6 +174,28 @@ QSet<int> KvoPageDownloads::purchasesMissingVideos(const QMap<int, KvoPurchase>&
     return ids;
 }
 
+QSet<int> KvoPageDownloads::missingNow(const QMap<int, KvoPurchase>& purchases)
+{
+    // Whether a purchase misses a video follows from its record and the
+    // files found gone alone. A change to the library detaches its map from
+    // the copy kept here, and one to the gone files detaches theirs: while
+    // both are still shared, the last walk's answer holds, and showing the
+    // page again needs no walk through a large library.
+    if (m_walked && purchases.isSharedWith(m_walkedLibrary) && m_gone.isSharedWith(m_walkedGone))
+        return m_walkedMissing;
+    const QSet<int> missing = purchasesMissingVideos(purchases, m_gone);
+    remember(purchases, missing);
+    return missing;
+}
+
+void KvoPageDownloads::remember(const QMap<int, KvoPurchase>& purchases, const QSet<int>& missing)
+{
+    m_walked = true;
+    m_walkedLibrary = purchases;
+    m_walkedGone = m_gone;
+    m_walkedMissing = missing;
+}
+
 void KvoPageDownloads::notifyCounter(int count)
 {
     if (auto* window = qobject_cast<KvoMainWindow*>(m_parentPage))
@@ -184,7 +206,7 @@ void KvoPageDownloads::refreshList()
 {
     // The counter always shows the true number; the list follows at the
     // next onShow(), which compares with the set of the last rebuild.
-    m_counted = purchasesMissingVideos(KvoPurchaseVideoManager::instance()->purchases(), m_gone);
+    m_counted = missingNow(KvoPurchaseVideoManager::instance()->purchases());
     notifyCounter(int(m_counted.size()));
 }
 
@@ -301,6 +323,7 @@ void KvoPageDownloads::applyLibrary(const QMap<int, KvoPurchase>& purchases)
             m_entries.insert(it.key(), entry);
         }
         m_counted = m_missing;
+        remember(purchases, m_missing);
         notifyCounter(int(m_missing.size()));
         ui->widgetNone->setVisible(m_entries.isEmpty());
         m_pagination->setItemCount(int(m_entries.size()));
@@ -309,7 +332,7 @@ void KvoPageDownloads::applyLibrary(const QMap<int, KvoPurchase>& purchases)
         return;
     }
 
-    const QSet<int> missing = purchasesMissingVideos(purchases, m_gone);
+    const QSet<int> missing = missingNow(purchases);
     m_counted = missing;
     notifyCounter(int(missing.size()));
     if (missing != m_missing) {

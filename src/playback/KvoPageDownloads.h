@@ -132,6 +132,10 @@ public slots:
 
 private:
     void notifyCounter(int count);
+    // The purchases that miss a video, walked through only when the
+    // library or the gone files changed since the last walk.
+    QSet<int> missingNow(const QMap<int, KvoPurchase>& purchases);
+    void remember(const QMap<int, KvoPurchase>& purchases, const QSet<int>& missing);
     // The list taken from the library: the counter, and the list rebuilt
     // when the set of purchases missing a video changed.
     void applyLibrary(const QMap<int, KvoPurchase>& purchases);
@@ -183,4 +187,9 @@ private:
     // Courses whose rows wait for their transfers to end (or for the user
     // to act on a failure) before they follow the disk.
     QSet<int> m_rearmLater;
+    // The last walk through the library: what it walked and found.
+    bool m_walked = false;
+    QMap<int, KvoPurchase> m_walkedLibrary;
+    QHash<uint, QString> m_walkedGone;
+    QSet<int> m_walkedMissing;
 };
