@@ -171,6 +171,10 @@ private:
     void loadLibrary(const QList<KvoPurchase>& courses);
     std::unique_ptr<KvoPageSearch> makePage();
     bool waitIdle(KvoPageSearch* page);
+    // The whole main window, offline, with every page registered; null when
+    // it cannot be made.
+    KvoMainWindow* openMainWindow();
+    void closeMainWindow();
 
     std::unique_ptr<KvoTestHome> m_home;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -178,6 +182,24 @@ private:
     int m_total = 0;
     UrlRecorder m_urls;
 };
+
+KvoMainWindow* TestSearch::openMainWindow()
+{
+    KvoPageRegistry::clear();
+    KvoPageSetup::registerPages();
+    if (!KvoMainWindow::createInstance(false))
+        return nullptr;
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->show();
+    return window;
+}
+
+void TestSearch::closeMainWindow()
+{
+    KvoMainWindow::destroyInstance();
+    KvoPageRegistry::clear();
+    QThreadPool::globalInstance()->waitForDone(10000);
+}
 
 void TestSearch::initTestCase()
 {
@@ -632,11 +654,8 @@ void TestSearch::wrongTotals()
     QStringList expected;
     for (int i = 0; i < 10; ++i)
         expected.append(QStringLiteral("S%1").arg(i));
-    KvoPageRegistry::clear();
-    KvoPageSetup::registerPages();
-    QVERIFY(KvoMainWindow::createInstance(false));
-    KvoMainWindow* window = KvoMainWindow::instance();
-    window->show();
+    KvoMainWindow* window = openMainWindow();
+    QVERIFY(window);
     auto* box = window->findChild<QLineEdit*>(QStringLiteral("editSearch"));
     int query = 0;
     for (const QByteArray& wrong : {QByteArray("-5"), QByteArray("1e300"), QByteArray("2.5"), QByteArray("0")}) {
@@ -653,9 +672,7 @@ void TestSearch::wrongTotals()
         QVERIFY(!page->form()->no_result->isVisibleTo(page));
         QVERIFY(box->isEnabled());
     }
-    KvoMainWindow::destroyInstance();
-    KvoPageRegistry::clear();
-    QThreadPool::globalInstance()->waitForDone(10000);
+    closeMainWindow();
 }
 
 void TestSearch::buyOfflineShowsNoticeOnly()
@@ -723,11 +740,8 @@ void TestSearch::searchBoxLeadsHere()
     // it the trimmed text; the box is usable again once the page shows.
     loadLibrary({});
     m_total = 4;
-    KvoPageRegistry::clear();
-    KvoPageSetup::registerPages();
-    QVERIFY(KvoMainWindow::createInstance(false));
-    KvoMainWindow* window = KvoMainWindow::instance();
-    window->show();
+    KvoMainWindow* window = openMainWindow();
+    QVERIFY(window);
     auto* box = window->findChild<QLineEdit*>(QStringLiteral("editSearch"));
     QVERIFY(box);
     box->setText(QStringLiteral("  mise en page  "));
@@ -764,9 +778,7 @@ void TestSearch::searchBoxLeadsHere()
     }
     QVERIFY(first);
     QCOMPARE(first->parentWidget(), window);
-    KvoMainWindow::destroyInstance();
-    KvoPageRegistry::clear();
-    QThreadPool::globalInstance()->waitForDone(10000);
+    closeMainWindow();
 }
 
 QTEST_MAIN(TestSearch)

@@ -428,6 +428,28 @@ void TestConfiguration::videoFolder()
     QCOMPARE(KvoEnvironment::videoPath(), made);
 }
 
+namespace {
+
+// The weakest label of a dialog and its contrast against its background.
+struct Contrast
+{
+    double worst = 0;
+    QString worstText;
+    bool readable() const { return !worstText.isEmpty() && worst >= 4.5; }
+    QString text() const { return QStringLiteral("%1: %2").arg(worstText).arg(worst); }
+};
+
+// The standard folder chooser, measured and closed when it opens.
+void expectChooser(KvoDialogDriver& driver, Contrast* contrast)
+{
+    driver.expect<QFileDialog>(QStringLiteral("QFileDialog"), [contrast](QFileDialog* dialog) {
+        contrast->worst = KvoColourContrast::weakestLabel(dialog, &contrast->worstText);
+        KvoDialogDriver::closeModal(dialog);
+    });
+}
+
+} // namespace
+
 void TestConfiguration::folderChooserReadable()
 {
     // The chooser of "Parcourir..." is a standard dialog: none of the page's
@@ -436,17 +458,12 @@ void TestConfiguration::folderChooserReadable()
     auto p = page();
     p->show();
     QVERIFY(QTest::qWaitForWindowExposed(p.get()));
-    double worst = 0;
-    QString worstText;
     KvoDialogDriver driver;
-    driver.expect<QFileDialog>(QStringLiteral("QFileDialog"), [&](QFileDialog* dialog) {
-        worst = KvoColourContrast::weakestLabel(dialog, &worstText);
-        KvoDialogDriver::closeModal(dialog);
-    });
+    Contrast contrast;
+    expectChooser(driver, &contrast);
     p->findChild<QPushButton*>(QStringLiteral("buttonParcourir"))->click();
     QVERIFY2(driver.done(), driver.report());
-    QVERIFY(!worstText.isEmpty());
-    QVERIFY2(worst >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(worstText).arg(worst)));
+    QVERIFY2(contrast.readable(), qPrintable(contrast.text()));
 }
 
 void TestConfiguration::importFolderChooserReadable()
@@ -458,9 +475,8 @@ void TestConfiguration::importFolderChooserReadable()
     auto p = page();
     p->show();
     QVERIFY(QTest::qWaitForWindowExposed(p.get()));
-    double worst = 0;
-    QString worstText;
     KvoDialogDriver driver;
+    Contrast contrast;
     driver.expect<KvoVideoImporter>(QStringLiteral("KvoVideoImporter"), [](KvoVideoImporter* importer) {
         // From the import window's own loop, where the driver goes on
         // watching for the chooser.
@@ -469,14 +485,10 @@ void TestConfiguration::importFolderChooserReadable()
             KvoDialogDriver::closeModal(importer);
         });
     });
-    driver.expect<QFileDialog>(QStringLiteral("QFileDialog"), [&](QFileDialog* dialog) {
-        worst = KvoColourContrast::weakestLabel(dialog, &worstText);
-        KvoDialogDriver::closeModal(dialog);
-    });
+    expectChooser(driver, &contrast);
     p->findChild<QPushButton*>(QStringLiteral("buttonImport"))->click();
     QVERIFY2(driver.done(), driver.report());
-    QVERIFY(!worstText.isEmpty());
-    QVERIFY2(worst >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(worstText).arg(worst)));
+    QVERIFY2(contrast.readable(), qPrintable(contrast.text()));
 }
 
 void TestConfiguration::proxyAtStartAndSignIn()
