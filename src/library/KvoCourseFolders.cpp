@@ -97,10 +97,3 @@ bool KvoCourseFolders::removeEmptyCourseFolder(const QString& filePath, const Kv
         return false;
     return removeIfFree(folder, videoFolder);
 }
-
-bool KvoCourseFolders::isHeld(const QString& folder)
-{
-    Registry& r = registry();
-    const QMutexLocker lock(&r.mutex);
-    return r.folders.contains(key(folder));
-}

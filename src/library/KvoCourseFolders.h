@@ -24,5 +24,4 @@ public:
     // gives that course. A folder the user named stays.
     static bool removeEmptyCourseFolder(const QString& filePath, const KvoPurchase& purchase,
                                         const QString& videoFolder);
-    static bool isHeld(const QString& folder);
 };

@@ -289,19 +289,16 @@ void KvoPageDownloads::rearmEntry(KvoDownloadJob* job, const KvoPurchase& purcha
 
 void KvoPageDownloads::rearmWhenIdle(uint purchaseId)
 {
-    const auto it = m_entries.constFind(int(purchaseId));
-    if (it == m_entries.cend() || !it->job || it->job->isStopped()) {
-        m_rearmLater.remove(int(purchaseId));
-        return;
-    }
-    KvoDownloadJob* job = it->job;
-    if (job->isActive() || job->showsError())
-        return; // the next end of a run tries again
+    // Another transfer of the course or a failure on show puts it off again
+    // (rearmEntry notes it), until the next end of a run.
     m_rearmLater.remove(int(purchaseId));
+    const auto it = m_entries.constFind(int(purchaseId));
+    if (it == m_entries.cend() || !it->job || it->job->isStopped())
+        return;
     const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
     const auto found = purchases.constFind(int(purchaseId));
     if (found != purchases.cend() && missesVideo(found.value(), m_gone))
-        rearmEntry(job, found.value());
+        rearmEntry(it->job, found.value());
 }
 
 void KvoPageDownloads::applyLibrary(const QMap<int, KvoPurchase>& purchases)
