@@ -13,9 +13,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QMutexLocker>
+#include <QSet>
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -122,6 +125,7 @@ void KvoPurchaseVideoManager::setUser(const QString& storedUserId, const QString
         m_credits = credits;
         m_session = session;
         m_purchases.clear();
+        noteReplaced();
         m_softwares.clear();
         m_authors.clear();
         m_lastLocalUpdate = 0;
@@ -146,6 +150,7 @@ void KvoPurchaseVideoManager::loadFromDatabase(const QString& userId)
     if (m_userId != userId)
         return;
     m_purchases = library.purchases;
+    noteReplaced();
     m_softwares = library.softwares;
     m_authors = library.authors;
     m_lastLocalUpdate = int(marks.lastSync);
@@ -321,6 +326,7 @@ void KvoPurchaseVideoManager::processAnswer(const QString& body, quint64 generat
         KvoLibraryMerge::Result merged =
             KvoLibraryMerge::merge(answer.library.purchases, m_purchases, stored, found);
         m_purchases = merged.purchases;
+        noteReplaced();
         m_softwares = answer.library.softwares;
         m_authors = answer.library.authors;
         if (!answer.credits.isNull())
@@ -398,6 +404,74 @@ QMap<int, KvoPurchase> KvoPurchaseVideoManager::purchases() const
     return m_purchases;
 }
 
+bool KvoPurchaseVideoManager::purchase(uint purchaseId, KvoPurchase* record) const
+{
+    QMutexLocker locker(&m_dataMutex);
+    const auto it = m_purchases.constFind(int(purchaseId));
+    if (it == m_purchases.cend())
+        return false;
+    *record = it.value();
+    return true;
+}
+
+bool KvoPurchaseVideoManager::currentPurchase(uint purchaseId, KvoPurchase* record)
+{
+    // The instance lock keeps the manager from being detached, and so from
+    // being deleted, during the look.
+    QMutexLocker locker(&s_instanceMutex);
+    return s_instance && s_instance->purchase(purchaseId, record);
+}
+
+QList<int> KvoPurchaseVideoManager::purchaseIds() const
+{
+    QMutexLocker locker(&m_dataMutex);
+    return m_purchases.keys();
+}
+
+quint64 KvoPurchaseVideoManager::revision() const
+{
+    QMutexLocker locker(&m_dataMutex);
+    return m_revision;
+}
+
+bool KvoPurchaseVideoManager::changedSince(quint64 revision, QList<int>* ids, quint64* now) const
+{
+    ids->clear();
+    QMutexLocker locker(&m_dataMutex);
+    *now = m_revision;
+    // A revision from before the last replacement, or one this manager
+    // never gave (an earlier manager's), says nothing of what changed.
+    if (revision < m_replacedAt || revision > m_revision)
+        return false;
+    const auto first = std::upper_bound(m_changes.cbegin(), m_changes.cend(), revision,
+                                        [](quint64 r, const QPair<quint64, int>& change) { return r < change.first; });
+    QSet<int> seen;
+    for (auto it = first; it != m_changes.cend(); ++it)
+        if (!seen.contains(it->second)) {
+            seen.insert(it->second);
+            ids->append(it->second);
+        }
+    return true;
+}
+
+void KvoPurchaseVideoManager::noteChanged(int purchaseId)
+{
+    ++m_revision;
+    // A reader that fell far behind walks the library once instead.
+    if (m_changes.size() >= 4096) {
+        noteReplaced();
+        return;
+    }
+    m_changes.append(qMakePair(m_revision, purchaseId));
+}
+
+void KvoPurchaseVideoManager::noteReplaced()
+{
+    ++m_revision;
+    m_replacedAt = m_revision;
+    m_changes.clear();
+}
+
 QMap<int, KvoSoftware> KvoPurchaseVideoManager::softwares() const
 {
     QMutexLocker locker(&m_dataMutex);
@@ -427,6 +501,7 @@ void KvoPurchaseVideoManager::setVideoPath(const KvoPurchase& purchase, const Kv
             if (fit != pit->files.end()) {
                 fit->KvoPath = path;
                 found = true;
+                noteChanged(pit.key());
             }
         }
     }
@@ -447,6 +522,7 @@ void KvoPurchaseVideoManager::setVideoHidden(uint purchaseId, uint fileId, bool 
             if (fit != pit->files.end()) {
                 fit->hidden = hidden;
                 found = true;
+                noteChanged(pit.key());
             }
         }
     }
@@ -468,6 +544,7 @@ void KvoPurchaseVideoManager::setAlreadySeen(uint purchaseId, uint fileId, uint 
             if (fit != pit->files.end()) {
                 fit->alreadySeen = percent;
                 found = true;
+                noteChanged(pit.key());
             }
         }
     }
@@ -488,6 +565,7 @@ void KvoPurchaseVideoManager::setCommented(uint purchaseId, bool commented)
             pit->commented = commented;
             files = KvoPurchase::idListString(pit->fileIds());
             found = true;
+            noteChanged(pit.key());
         }
     }
     reportWrite(KvoLibraryStore(userId).setCommented(purchaseId, commented, files, found));

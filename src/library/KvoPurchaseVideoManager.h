@@ -8,6 +8,8 @@
 #include <QMap>
 #include <QMutex>
 #include <QObject>
+#include <QPair>
+#include <QVector>
 #include <QPointer>
 #include <QString>
 
@@ -86,6 +88,21 @@ public:
     int lastLocalUpdate() const;
 
     QMap<int, KvoPurchase> purchases() const;
+    // One course, without a copy of the whole library: a copy kept while the
+    // library is written makes the write copy every course first. False,
+    // with record untouched, when the course is not in the library.
+    bool purchase(uint purchaseId, KvoPurchase* record) const;
+    // The same from any thread, through the current manager; false when
+    // there is none (it was destroyed) or the course is absent.
+    static bool currentPurchase(uint purchaseId, KvoPurchase* record);
+    QList<int> purchaseIds() const;
+    // Every change of the library's courses counts one revision. A reader
+    // that remembers the revision it last saw asks what changed since:
+    // the courses changed one by one, or false when the whole library may
+    // have changed (a sign-in, a synchronisation, a long run of changes),
+    // in which case ids is left empty. now: the revision the answer is for.
+    quint64 revision() const;
+    bool changedSince(quint64 revision, QList<int>* ids, quint64* now) const;
     QMap<int, KvoSoftware> softwares() const;
     QMap<int, KvoAuthor> authors() const;
 
@@ -121,6 +138,9 @@ private:
     void finishSync(quint64 generation);
     void loadFromDatabase(const QString& userId);
     void reportWrite(bool ok, bool wholeLibrary = false);
+    // Under the data mutex.
+    void noteChanged(int purchaseId);
+    void noteReplaced();
     void shutdown();
 
     QTimer* m_timer = nullptr;
@@ -138,6 +158,11 @@ private:
     QMap<int, KvoPurchase> m_purchases;
     QMap<int, KvoSoftware> m_softwares;
     QMap<int, KvoAuthor> m_authors;
+    // Revisions (under the data mutex): the last one, the last at which the
+    // whole library was replaced, and the courses changed since, in order.
+    quint64 m_revision = 0;
+    quint64 m_replacedAt = 0;
+    QVector<QPair<quint64, int>> m_changes;
     quint64 m_generation = 0; // bumped by setUser(): answers for an older user are dropped
 
     QAtomicInteger<int> m_connected{0};

@@ -426,8 +426,8 @@ void KvoPagePlayer::loadActualVideo()
     setBlurred(false);
     updateButtons();
 
-    const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
-    const KvoPurchase purchase = purchases.value(int(currentPurchaseId()));
+    KvoPurchase purchase;
+    KvoPurchaseVideoManager::instance()->purchase(currentPurchaseId(), &purchase);
     const KvoVideoFile file = purchase.files.value(int(currentVideoId()));
     m_title = file.title;
     m_qozUrl = purchase.url;
@@ -477,7 +477,8 @@ void KvoPagePlayer::adoptOpenedFile()
     m_openedVideoId = 0;
     m_openedPath.clear();
     KvoPurchaseVideoManager* library = KvoPurchaseVideoManager::instance();
-    const KvoPurchase purchase = library->purchases().value(int(currentPurchaseId()));
+    KvoPurchase purchase;
+    library->purchase(currentPurchaseId(), &purchase);
     const auto found = purchase.files.constFind(int(currentVideoId()));
     // A download may have brought the library's own file since.
     if (found == purchase.files.cend() || found->isOnDisk())
@@ -668,12 +669,13 @@ void KvoPagePlayer::onTick(qint64 time, qint64 length)
     // An estimated length may be shorter than the time played.
     const uint percent = uint(qMin<qint64>(100, (time * 100) / length));
     KvoPurchaseVideoManager* library = KvoPurchaseVideoManager::instance();
-    const QMap<int, KvoPurchase> purchases = library->purchases();
-    const auto purchase = purchases.constFind(int(currentPurchaseId()));
-    if (purchase == purchases.cend())
+    // One course only: a copy of the library held across the write below
+    // would make the library copy itself.
+    KvoPurchase purchase;
+    if (!library->purchase(currentPurchaseId(), &purchase))
         return;
-    const auto file = purchase->files.constFind(int(currentVideoId()));
-    if (file == purchase->files.cend())
+    const auto file = purchase.files.constFind(int(currentVideoId()));
+    if (file == purchase.files.cend())
         return;
     if (file->alreadySeen < percent)
         library->setAlreadySeen(currentPurchaseId(), currentVideoId(), percent);
@@ -694,7 +696,8 @@ void KvoPagePlayer::onFinished()
     }
     if (m_playable)
         KvoPurchaseVideoManager::instance()->setAlreadySeen(currentPurchaseId(), currentVideoId(), 100);
-    const KvoPurchase purchase = KvoPurchaseVideoManager::instance()->purchases().value(int(currentPurchaseId()));
+    KvoPurchase purchase;
+    KvoPurchaseVideoManager::instance()->purchase(currentPurchaseId(), &purchase);
     if (m_playable && !purchase.commented && m_commentOverlay) {
         toggleCommentBox();
         return;
