@@ -1,5 +1,7 @@
 #include "KvoStoredFileCheck.h"
 
+#include "KvoPurchaseVideoManager.h"
+
 #include <QFileInfo>
 #include <QThread>
 
@@ -19,14 +21,20 @@ KvoStoredFileCheck::~KvoStoredFileCheck()
     }
 }
 
-QHash<uint, QString> KvoStoredFileCheck::goneFiles(const QMap<int, KvoPurchase>& library,
+QHash<uint, QString> KvoStoredFileCheck::goneFiles(const QList<int>& purchaseIds, const Lookup& lookup,
                                                    const std::atomic<bool>* cancel)
 {
     QHash<uint, QString> gone;
-    // Asked before each file: one look at a folder that hangs (a network
-    // mount gone away) must not hold the client's quit for a whole course.
-    for (const KvoPurchase& purchase : library) {
-        for (const KvoVideoFile& video : purchase.files) {
+    KvoPurchase purchase;
+    for (const int id : purchaseIds) {
+        if (cancel && cancel->load(std::memory_order_relaxed))
+            return gone;
+        if (!lookup(uint(id), &purchase))
+            continue;
+        // Asked before each file too: one look at a folder that hangs (a
+        // network mount gone away) must not hold the client's quit for a
+        // whole course.
+        for (const KvoVideoFile& video : std::as_const(purchase.files)) {
             if (cancel && cancel->load(std::memory_order_relaxed))
                 return gone;
             if (!video.KvoPath.isEmpty() && !video.isOnDisk())
@@ -36,17 +44,21 @@ QHash<uint, QString> KvoStoredFileCheck::goneFiles(const QMap<int, KvoPurchase>&
     return gone;
 }
 
-void KvoStoredFileCheck::start(const QMap<int, KvoPurchase>& library)
+void KvoStoredFileCheck::start()
+{
+    start(KvoPurchaseVideoManager::instance()->purchaseIds(), &KvoPurchaseVideoManager::currentPurchase);
+}
+
+void KvoStoredFileCheck::start(const QList<int>& purchaseIds, const Lookup& lookup)
 {
     if (m_thread) {
-        m_next = library;
+        m_nextIds = purchaseIds;
+        m_nextLookup = lookup;
         m_hasNext = true;
         return;
     }
     m_cancel = false;
-    // The copy of the library is shared, never changed: reading it on the
-    // worker is safe while the library goes on with its own.
-    m_thread = QThread::create([this, library] { m_result = goneFiles(library, &m_cancel); });
+    m_thread = QThread::create([this, purchaseIds, lookup] { m_result = goneFiles(purchaseIds, lookup, &m_cancel); });
     connect(m_thread, &QThread::finished, this, &KvoStoredFileCheck::onThreadFinished, Qt::QueuedConnection);
     m_thread->start(QThread::LowPriority);
 }
@@ -61,7 +73,7 @@ void KvoStoredFileCheck::onThreadFinished()
     const QHash<uint, QString> gone = std::exchange(m_result, {});
     if (m_hasNext) {
         m_hasNext = false;
-        start(std::exchange(m_next, {}));
+        start(std::exchange(m_nextIds, {}), std::exchange(m_nextLookup, {}));
     }
     emit checked(gone);
 }

@@ -3,11 +3,12 @@
 #include "KvoPurchase.h"
 
 #include <QHash>
-#include <QMap>
+#include <QList>
 #include <QObject>
 #include <QString>
 
 #include <atomic>
+#include <functional>
 
 class QThread;
 
@@ -16,8 +17,12 @@ class QThread;
 // disk per recorded file adds up over a large library: a page that needs
 // the answer asks for it and goes on, and hears it through checked().
 //
+// The check keeps no copy of the library: it takes the list of courses and
+// reads one course at a time, so the library is never made to copy itself
+// by a write during a check.
+//
 // At most one check runs; one asked for meanwhile runs after it, on the
-// library it was given, so that a file deleted during a check is found by
+// library as it is then, so that a file deleted during a check is found by
 // the next. Owned and used on one thread (the GUI thread); destruction
 // stops a running check and waits for it.
 class KvoStoredFileCheck : public QObject
@@ -28,12 +33,18 @@ public:
     explicit KvoStoredFileCheck(QObject* parent = nullptr);
     ~KvoStoredFileCheck() override;
 
-    void start(const QMap<int, KvoPurchase>& library);
+    // Reads a course by id; false when it is not there.
+    using Lookup = std::function<bool(uint purchaseId, KvoPurchase* record)>;
 
-    // The videos of the library with a recorded path and no file there:
+    // Checks the courses of the library of the synchronisation manager.
+    void start();
+    // Checks the courses given, read through lookup (any thread).
+    void start(const QList<int>& purchaseIds, const Lookup& lookup);
+
+    // The videos of those courses with a recorded path and no file there:
     // file id -> that path. Stops early, with what it found, once cancel
     // is set.
-    static QHash<uint, QString> goneFiles(const QMap<int, KvoPurchase>& library,
+    static QHash<uint, QString> goneFiles(const QList<int>& purchaseIds, const Lookup& lookup,
                                           const std::atomic<bool>* cancel = nullptr);
 
 signals:
@@ -46,6 +57,7 @@ private:
     std::atomic<bool> m_cancel{false};
     // Written by the worker, read once it has finished.
     QHash<uint, QString> m_result;
-    QMap<int, KvoPurchase> m_next;
+    QList<int> m_nextIds;
+    Lookup m_nextLookup;
     bool m_hasNext = false;
 };

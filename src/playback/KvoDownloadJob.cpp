@@ -1,21 +1,12 @@
 #include "KvoDownloadJob.h"
 
-#include "KvoApi.h"
-#include "KvoCourseFolders.h"
 #include "KvoDownloadQueue.h"
-#include "KvoDownloader.h"
-#include "KvoEnvironment.h"
-#include "KvoHTTPRequest.h"
-#include "KvoJsonResult.h"
 #include "KvoPurchaseVideoManager.h"
-#include "KvoQozFile.h"
 #include "KvoStorageNames.h"
-#include "KvoStringCodec.h"
+#include "KvoVideoTransfer.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <utility>
@@ -27,29 +18,14 @@ qint64 nowSeconds()
     return QDateTime::currentSecsSinceEpoch();
 }
 
-bool continuesAfter(QNetworkReply::NetworkError error)
-{
-    return error == QNetworkReply::ConnectionRefusedError || error == QNetworkReply::HostNotFoundError
-           || error == QNetworkReply::ContentAccessDenied
-           || error == QNetworkReply::ContentOperationNotPermittedError;
-}
-
 KvoDownloadQueue* queue()
 {
     return KvoDownloadQueue::instance();
 }
 
-// The library's record of one purchase, without keeping a copy of the whole
-// library alive (a copy held across a write would make the library copy
-// itself).
 bool libraryRecord(uint purchaseId, KvoPurchase* record)
 {
-    const QMap<int, KvoPurchase> library = KvoPurchaseVideoManager::instance()->purchases();
-    const auto it = library.find(int(purchaseId));
-    if (it == library.end())
-        return false;
-    *record = it.value();
-    return true;
+    return KvoPurchaseVideoManager::instance()->purchase(purchaseId, record);
 }
 
 } // namespace
@@ -70,7 +46,6 @@ KvoDownloadJob::~KvoDownloadJob()
 {
     queue()->removeWaiting(this);
     releaseTransfer();
-    leaveCourseFolder();
     queue()->releaseSlot(this);
     for (KvoDownloadJob* child : std::as_const(childEntries)) {
         child->parentEntry = nullptr;
@@ -102,7 +77,7 @@ bool KvoDownloadJob::holdsSlot() const
 
 bool KvoDownloadJob::isBusy() const
 {
-    return m_running || isQueued() || holdsSlot() || request || downloader;
+    return m_running || isQueued() || holdsSlot() || m_transfer;
 }
 
 bool KvoDownloadJob::isActive() const
@@ -347,67 +322,40 @@ void KvoDownloadJob::nextDownload()
     }
 
     releaseTransfer();
-    leaveCourseFolder();
     m_progress = 0;
     m_look = Look::Asking;
 
+    // The titles that name the file, cleaned where the job keeps them: a
+    // child row made later shows the video's name as it is stored.
     purchaseRecord.courseTitle = KvoStorageNames::cleanTitle(
         purchaseRecord.courseTitle.isNull() ? purchaseRecord.title : purchaseRecord.courseTitle);
     KvoVideoFile& video = purchaseRecord.files[currentVideo];
     video.title = KvoStorageNames::cleanTitle(video.title);
-
-    const QString videoFolder = QDir::fromNativeSeparators(KvoEnvironment::videoPath());
-    const QString folder = videoFolder + QLatin1Char('/') + KvoStorageNames::courseFolderName(purchaseRecord);
-    filePath = folder + QLatin1Char('/') + KvoStorageNames::videoFileName(video.fileId, video.title);
     m_title = runningTitle();
     m_plainTitle = m_title;
 
-    // The video folder itself is made too when it is missing.
-    const bool existed = QFileInfo::exists(folder);
-    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
+    m_transfer = new KvoVideoTransfer(purchaseRecord, currentVideo, this);
+    connect(m_transfer, &KvoVideoTransfer::downloadStarted, this, &KvoDownloadJob::onSuccessRequest);
+    connect(m_transfer, &KvoVideoTransfer::progress, this, &KvoDownloadJob::onProgressDownload);
+    connect(m_transfer, &KvoVideoTransfer::succeeded, this, &KvoDownloadJob::onSuccessDownload);
+    connect(m_transfer, &KvoVideoTransfer::failed, this, &KvoDownloadJob::onErrorDownload);
+    QString message, detail;
+    const bool started = m_transfer->start(&message, &detail);
+    filePath = m_transfer->filePath();
+    if (!started) {
+        releaseTransfer();
         m_commentVisible = true;
-        fail(QCoreApplication::translate("KvoDownloadWidget", "Erreur - dossier des vidéos inaccessible"),
-             QStringLiteral("Cannot create the folder %1").arg(QDir::toNativeSeparators(folder)));
+        fail(message, detail);
         return;
     }
-    m_courseFolder = folder;
-    m_videoFolder = videoFolder;
-    KvoCourseFolders::hold(folder, !existed);
-
-    downloader = new KvoDownloader(nullptr);
-    request = new KvoHTTPRequest(nullptr);
-    connect(downloader, &KvoDownloader::successDownload, this, &KvoDownloadJob::onSuccessDownload);
-    connect(downloader, &KvoDownloader::errorDownload, this, &KvoDownloadJob::onErrorDownload);
-    connect(downloader, &KvoDownloader::progressDownload, this, &KvoDownloadJob::onProgressDownload);
-    connect(request, &KvoHTTPRequest::successRequest, this, &KvoDownloadJob::onSuccessRequest);
-    connect(request, &KvoHTTPRequest::errorRequest, this, &KvoDownloadJob::onErrorRequest);
-    downloader->setDestination(filePath);
-    const QString user = KvoStringCodec::decode(KvoPurchaseVideoManager::instance()->userId());
-    request->get(KvoApi::address(QStringLiteral("/0.1/playerFileUrl/"),
-                                 {{QStringLiteral("user"), user},
-                                  {QStringLiteral("file"), QString::number(video.fileId)}}));
     m_commentError = false;
     m_commentVisible = true;
     touch();
 }
 
-void KvoDownloadJob::onSuccessRequest(const QString& body)
+void KvoDownloadJob::onSuccessRequest()
 {
-    if (request) {
-        request->deleteLater();
-        request = nullptr;
-    }
-    KvoJsonResult json;
-    json.parse(body);
-    const QString url = json.value(QStringLiteral("url")).toString();
-    if (url.isEmpty() || !downloader) {
-        fail(QCoreApplication::translate("KvoDownloadWidget", "Erreur - adresse de la vidéo absente"),
-             QStringLiteral("The service gave no address for the video %1").arg(currentVideo));
-        return;
-    }
     m_comment = QCoreApplication::translate("KvoDownloadWidget", "( Début du téléchargement )");
-    bytesTotal = -1;
-    downloader->download(url);
     startTime = lastEtaTime = nowSeconds();
     m_look = Look::Downloading;
     m_buttonVisible = false;
@@ -426,9 +374,8 @@ void KvoDownloadJob::onSuccessRequest(const QString& body)
 
 void KvoDownloadJob::onProgressDownload(qint64 received, qint64 total)
 {
-    if (!downloader)
+    if (!m_transfer)
         return;
-    bytesTotal = total;
     if (total > 0)
         m_progress = int(received * 100 / total);
     const qint64 now = nowSeconds();
@@ -459,61 +406,24 @@ void KvoDownloadJob::onProgressDownload(qint64 received, qint64 total)
     touch();
 }
 
-void KvoDownloadJob::onSuccessDownload()
+void KvoDownloadJob::onSuccessDownload(const QString& path)
 {
-    if (!downloader)
-        return;
+    // The file is in place and recorded in the library already.
     const int fileId = currentVideo;
-    const qint64 received = downloader->bytesReceived();
     releaseTransfer();
-
-    // The file must be whole and be the very video asked for: the size the
-    // transfer announced (or, without one, what arrived) and the video's
-    // identification box.
-    const QFileInfo info(filePath);
-    const qint64 expected = bytesTotal >= 0 ? bytesTotal : received;
-    const KvoQozFile stored(filePath);
-    if (!info.isFile() || info.size() != expected || !stored.isValid() || stored.purchaseId() != purchaseRecord.id
-        || stored.fileId() != quint32(fileId)) {
-        QFile::remove(filePath);
-        fail(QCoreApplication::translate("KvoDownloadWidget", "Erreur - fichier corrompu"),
-             !info.isFile() ? QStringLiteral("The file did not arrive")
-             : info.size() != expected
-                 ? QStringLiteral("%1 bytes arrived where %2 were announced").arg(info.size()).arg(expected)
-                 : QStringLiteral("The file is not the video %1 of the purchase %2").arg(fileId).arg(purchaseRecord.id));
-        return;
-    }
-
-    // A purchase (or video) that left the library meanwhile is not
-    // recorded, and its file does not stay behind unrecorded.
-    KvoPurchase current;
-    if (!libraryRecord(purchaseRecord.id, &current) || !current.files.contains(fileId)) {
-        QFile::remove(filePath);
-        fail(QCoreApplication::translate("KvoDownloadWidget", "Erreur - formation absente de la bibliothèque"),
-             QStringLiteral("The purchase %1 left the library during its download").arg(purchaseRecord.id));
-        return;
-    }
-
     if (parentEntry)
         parentEntry->failedVideos.removeAll(fileId);
     failedVideos.removeAll(fileId);
 
-    KvoVideoFile& video = purchaseRecord.files[fileId];
-    video.KvoPath = filePath;
+    purchaseRecord.files[fileId].KvoPath = path;
     ++m_arrived;
     updateMirror();
     if (mirror) {
         KvoDownloadJob* shown = mirror;
         mirror = nullptr;
-        shown->purchaseRecord.files[fileId].KvoPath = filePath;
+        shown->purchaseRecord.files[fileId].KvoPath = path;
         shown->finish();
     }
-
-    KvoVideoFile record = current.files.value(fileId);
-    record.KvoPath = filePath;
-    KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
-    manager->setVideoHidden(purchaseRecord.id, uint(fileId), false);
-    manager->setVideoPath(current, record);
     if (stopped)
         return;
 
@@ -578,34 +488,18 @@ void KvoDownloadJob::fail(const QString& message, const QString& detail)
     emit queue()->jobEnded(purchaseRecord.id);
 }
 
-void KvoDownloadJob::onErrorRequest(QNetworkReply::NetworkError error, const QString& message)
+void KvoDownloadJob::onErrorDownload(const QString& message, const QString& detail, bool thisVideoOnly)
 {
-    Q_UNUSED(error);
-    fail(QCoreApplication::translate("KvoDownloadWidget", "Erreur - connexion impossible"), message);
-}
-
-void KvoDownloadJob::onErrorDownload(QNetworkReply::NetworkError error, const QString& message)
-{
-    if (!downloader)
+    if (!m_transfer)
         return;
-    const int status = downloader->statusCode();
     releaseTransfer();
-
-    QString text;
-    if (status != 0 && status != 200)
-        text = QCoreApplication::translate("KvoDownloadWidget", "Erreur - fichier indisponible");
-    else if (error == QNetworkReply::UnknownNetworkError)
-        text = QCoreApplication::translate("KvoDownloadWidget", "Erreur - écriture du fichier impossible");
-    else
-        text = QCoreApplication::translate("KvoDownloadWidget", "Erreur - connexion coupée");
-
     // In a course of several videos, some errors concern this video only.
-    if (!parentEntry && !stopped && videoCount >= 2 && continuesAfter(error)) {
+    if (thisVideoOnly && !parentEntry && !stopped && videoCount >= 2) {
         if (!failedVideos.contains(currentVideo))
             failedVideos.append(currentVideo);
         m_skipped.insert(currentVideo);
-        m_lastMessage = text;
-        m_lastDetail = message;
+        m_lastMessage = message;
+        m_lastDetail = detail;
         if (mirror) {
             mirror->setToError(QStringLiteral("Error"));
             mirror = nullptr;
@@ -614,7 +508,7 @@ void KvoDownloadJob::onErrorDownload(QNetworkReply::NetworkError error, const QS
         nextDownload();
         return;
     }
-    fail(text, message);
+    fail(message, detail);
 }
 
 // --- ends -------------------------------------------------------------------
@@ -678,24 +572,9 @@ void KvoDownloadJob::finish()
     emit queue()->jobEnded(purchaseRecord.id);
 }
 
-bool KvoDownloadJob::rearm(const KvoPurchase& purchase)
+void KvoDownloadJob::idleLook()
 {
-    if (stopped || isActive() || showsError() || purchase.id != purchaseRecord.id)
-        return false;
-    // The children were made for the videos missing then; the next
-    // expansion makes them for the videos missing now.
-    const QMap<int, KvoDownloadJob*> children = childEntries;
-    childEntries.clear();
-    for (KvoDownloadJob* child : children) {
-        child->parentEntry = nullptr;
-        child->stop();
-        child->deleteLater();
-    }
-    expanded = false;
-    purchaseRecord = purchase;
     finished = false;
-    failedVideos.clear();
-    m_skipped.clear();
     m_arrived = 0;
     m_look = Look::Idle;
     m_plainTitle = displayTitle();
@@ -712,9 +591,80 @@ bool KvoDownloadJob::rearm(const KvoPurchase& purchase)
     m_progressVisible = false;
     m_progress = 0;
     m_softwaresVisible = true;
-    emit childrenChanged();
+}
+
+bool KvoDownloadJob::childIsIdle(const KvoDownloadJob* child) const
+{
+    return child != mirror && !child->isBusy() && child->m_look != Look::Error;
+}
+
+void KvoDownloadJob::follow(const KvoPurchase& course, const QSet<int>& missing)
+{
+    if (stopped || course.id != purchaseRecord.id)
+        return;
+    const bool firstLook = !m_followed;
+    m_followed = true;
+    const QSet<int> before = std::exchange(m_missing, missing);
+    if (parentEntry)
+        return; // a child follows through its parent
+
+    // The record: the library's, but for the video on its way, whose
+    // cleaned titles name its file.
+    const bool busy = isBusy();
+    KvoPurchase record = course;
+    if (busy && purchaseRecord.files.contains(currentVideo) && record.files.contains(currentVideo))
+        record.files[currentVideo] = purchaseRecord.files.value(currentVideo);
+    if (busy)
+        record.courseTitle = purchaseRecord.courseTitle;
+    const bool countChanged = record.files.size() != purchaseRecord.files.size();
+    purchaseRecord = record;
+    if (firstLook)
+        return;
+
+    // The child rows, once the course has them: one per video missing now,
+    // but a row on its way or showing a failure stays whatever the disk says.
+    bool rowsChanged = false;
+    if (expanded || !childEntries.isEmpty()) {
+        for (auto it = childEntries.begin(); it != childEntries.end();) {
+            KvoDownloadJob* child = it.value();
+            if (!missing.contains(it.key()) && childIsIdle(child)) {
+                it = childEntries.erase(it);
+                child->parentEntry = nullptr;
+                child->stop();
+                child->deleteLater();
+                rowsChanged = true;
+            } else {
+                const auto video = purchaseRecord.files.constFind(it.key());
+                if (video != purchaseRecord.files.cend() && !child->isBusy())
+                    child->purchaseRecord.files[it.key()] = video.value();
+                ++it;
+            }
+        }
+        for (const KvoVideoFile& video : std::as_const(purchaseRecord.files)) {
+            if (!missing.contains(int(video.fileId)) || childEntries.contains(int(video.fileId)))
+                continue;
+            makeChild(video);
+            rowsChanged = true;
+        }
+    }
+
+    // The course's own row, unless it is on its way or shows a failure.
+    if (!busy && m_look != Look::Error) {
+        const bool newlyMissing = std::any_of(missing.cbegin(), missing.cend(),
+                                              [&before](int fileId) { return !before.contains(fileId); });
+        if (m_look == Look::Finished && newlyMissing) {
+            failedVideos.clear();
+            idleLook();
+        } else if (m_look != Look::Finished && missing.isEmpty() && !purchaseRecord.files.isEmpty()) {
+            finish();
+        } else if (countChanged && m_look != Look::Finished) {
+            m_plainTitle = displayTitle();
+            m_title = m_plainTitle;
+        }
+    }
+    if (rowsChanged)
+        emit childrenChanged();
     touch();
-    return true;
 }
 
 void KvoDownloadJob::setToError(const QString& message)
@@ -743,29 +693,13 @@ void KvoDownloadJob::setToError(const QString& message)
 
 void KvoDownloadJob::releaseTransfer()
 {
-    // Signals first: that of an aborted transfer must not come back here.
-    if (downloader) {
-        QObject::disconnect(downloader, nullptr, this, nullptr);
-        downloader->abort();
-        downloader->deleteLater();
-        downloader = nullptr;
+    // Stops without a signal; the transfer lets its folder go.
+    if (m_transfer) {
+        KvoVideoTransfer* transfer = std::exchange(m_transfer, nullptr);
+        QObject::disconnect(transfer, nullptr, this, nullptr);
+        transfer->abort();
+        transfer->deleteLater();
     }
-    if (request) {
-        QObject::disconnect(request, nullptr, this, nullptr);
-        request->abort();
-        request->deleteLater();
-        request = nullptr;
-    }
-}
-
-void KvoDownloadJob::leaveCourseFolder()
-{
-    // After the transfer, and after a file refused by the checks was
-    // removed: a course folder that stayed empty goes.
-    if (m_courseFolder.isEmpty())
-        return;
-    const QString folder = std::exchange(m_courseFolder, QString());
-    KvoCourseFolders::release(folder, m_videoFolder);
 }
 
 void KvoDownloadJob::abort()
@@ -773,7 +707,6 @@ void KvoDownloadJob::abort()
     m_running = false;
     queue()->removeWaiting(this);
     releaseTransfer();
-    leaveCourseFolder();
     queue()->releaseSlot(this);
 }
 
@@ -816,19 +749,28 @@ void KvoDownloadJob::toggleExpanded()
     expanded = !expanded;
     if (expanded && childEntries.isEmpty()) {
         for (const KvoVideoFile& video : std::as_const(purchaseRecord.files)) {
-            if (video.isOnDisk())
+            // The videos missing as the list last saw them (a file found
+            // gone included); before any look, those without a file.
+            if (m_followed ? !m_missing.contains(int(video.fileId)) : video.isOnDisk())
                 continue;
-            auto* child = new KvoDownloadJob(KvoPurchase::withSingleVideo(purchaseRecord, video), this);
-            child->setFlag(online);
-            childEntries.insert(int(video.fileId), child);
-            if (downloader && currentVideo == int(video.fileId)) {
-                mirror = child;
-                updateMirror();
-            }
+            makeChild(video);
         }
     }
     emit childrenChanged();
     touch();
+}
+
+KvoDownloadJob* KvoDownloadJob::makeChild(const KvoVideoFile& video)
+{
+    auto* child = new KvoDownloadJob(KvoPurchase::withSingleVideo(purchaseRecord, video), this);
+    child->setFlag(online);
+    childEntries.insert(int(video.fileId), child);
+    // The video this job fetches right now: the new row shows that transfer.
+    if (m_transfer && currentVideo == int(video.fileId)) {
+        mirror = child;
+        updateMirror();
+    }
+    return child;
 }
 
 QList<KvoDownloadJob*> KvoDownloadJob::orderedChildren() const

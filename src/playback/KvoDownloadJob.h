@@ -10,8 +10,7 @@
 #include <QString>
 #include <QVector>
 
-class KvoDownloader;
-class KvoHTTPRequest;
+class KvoVideoTransfer;
 
 // One entry of the download queue, without any widget: a top-level job
 // stands for a purchase and downloads, one after the other, every video of
@@ -21,10 +20,10 @@ class KvoHTTPRequest;
 // the page makes rows for the jobs of the list page on screen and keeps the
 // rest as data.
 //
-// For each video the job asks the service for the file's address, fetches
-// it into "<video folder>/<id> - <course>/<fileId> - <title>.qoz" (written as
-// "….part" and renamed only once complete), checks that the file is whole and
-// is the video it should be, and records its path in the library.
+// Each video is fetched by a transfer of its own (KvoVideoTransfer); the job
+// chooses the videos, holds the queue slot and keeps what its row shows.
+// The downloads list (KvoDownloadList) owns the top-level jobs and brings
+// them in line with the library (follow()).
 //
 // What a row shows (button, title, status, progress) is part of the job's
 // state, so that a row made later, or for another list page, shows exactly
@@ -53,13 +52,14 @@ public:
     // Stops the job for good: no download starts or changes its look any
     // more. Children are stopped too.
     void stop();
-    // A finished job whose purchase misses a video again (a video added to
-    // the course since): back to the idle look with the library's record,
-    // so that its button, the counter and "Tout télécharger" fetch it.
-    // Refused (false) while the job or a child is on its way or shows a
-    // failure: making the rows again would stop that transfer or hide that
-    // message.
-    bool rearm(const KvoPurchase& purchase);
+    // Brings the job in line with the course as the library holds it now;
+    // missing: the course's videos that have no file (the ones recorded
+    // but found gone included). A video newly missing gets its child row
+    // (when the course has child rows) and takes a finished course back to
+    // the idle look; the idle child row of a video back on disk goes; an
+    // idle course that misses nothing any more is finished. Nothing queued,
+    // running or showing a failure is stopped, replaced or cleared.
+    void follow(const KvoPurchase& course, const QSet<int>& missing);
     void setFlag(bool online);
 
     // The child jobs: made on the first expansion, one per missing video.
@@ -124,19 +124,24 @@ signals:
 public slots:
     void onClickDownload();
     void startDownload();
-    void onSuccessDownload();
-    void onErrorDownload(QNetworkReply::NetworkError error, const QString& message);
-    void onProgressDownload(qint64 received, qint64 total);
     void nextDownload();
-    void onErrorRequest(QNetworkReply::NetworkError error, const QString& message);
-    void onSuccessRequest(const QString& body);
     void setToError(const QString& message);
     void abort();
     void onTimeout();
     void requestBind();
 
 private:
+    // What the transfer of the current video tells.
+    void onSuccessRequest();
+    void onProgressDownload(qint64 received, qint64 total);
+    void onSuccessDownload(const QString& path);
+    void onErrorDownload(const QString& message, const QString& detail, bool thisVideoOnly);
     void touch();
+    void idleLook();
+    KvoDownloadJob* makeChild(const KvoVideoFile& video);
+    // A child row that follow() may take away: not on its way, not showing
+    // a failure, not showing this job's transfer.
+    bool childIsIdle(const KvoDownloadJob* child) const;
     void waitingLook();
     void updateMirror();
     void ensureProgress();
@@ -147,7 +152,6 @@ private:
     void recordFailure();
     void childEnded(KvoDownloadJob* child, bool arrived);
     void releaseTransfer();
-    void leaveCourseFolder();
     bool everyVideoFailed() const;
     bool anyVideoOnDisk() const;
 
@@ -157,16 +161,14 @@ private:
     qint64 startTime = 0;
     qint64 lastEtaTime = 0;
     bool finished = false;
-    qint64 bytesTotal = -1;
     KvoPurchase purchaseRecord;
-    KvoDownloader* downloader = nullptr;
-    KvoHTTPRequest* request = nullptr;
+    KvoVideoTransfer* m_transfer = nullptr;
     int currentVideo = -1; // fileId of the video being downloaded
     QString filePath;
-    // The course folder the current transfer holds, and the video folder
-    // it lies in.
-    QString m_courseFolder;
-    QString m_videoFolder;
+    // The videos missing as the job last followed the library; null before
+    // the first follow().
+    QSet<int> m_missing;
+    bool m_followed = false;
     bool online = false;
     bool expanded = false;
     KvoDownloadJob* parentEntry;

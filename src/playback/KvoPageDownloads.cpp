@@ -5,6 +5,7 @@
 
 #include "KvoDialog.h"
 #include "KvoDownloadJob.h"
+#include "KvoDownloadList.h"
 #include "KvoDownloadQueue.h"
 #include "KvoDownloadWidget.h"
 #include "KvoFont.h"
@@ -31,20 +32,6 @@
 
 KvoPageDownloads* KvoPageDownloads::s_page = nullptr;
 
-namespace {
-
-// The order of purchase dates as a number. Read from the date and time as
-// the record holds them: a conversion to UTC asks the system's time zone
-// rules each time, which costs seconds over a large library.
-qint64 dateKey(const QDateTime& date)
-{
-    if (!date.isValid())
-        return 0;
-    return date.date().toJulianDay() * 86400000 + date.time().msecsSinceStartOfDay();
-}
-
-} // namespace
-
 KvoPageDownloads::KvoPageDownloads(QWidget* parent, Qt::WindowFlags flags)
     : QWidget(parent, flags)
     , m_parentPage(parent)
@@ -68,8 +55,13 @@ KvoPageDownloads::KvoPageDownloads(QWidget* parent, Qt::WindowFlags flags)
 
     KvoDownloadQueue* queue = KvoDownloadQueue::instance();
     connect(queue, &KvoDownloadQueue::connectionNeeded, this, &KvoPageDownloads::showNoConnectionDialog);
-    connect(queue, &KvoDownloadQueue::jobEnded, this, &KvoPageDownloads::onJobEnded);
     connect(queue, &KvoDownloadQueue::downloadFinished, this, &KvoPageDownloads::onDownloadFinished);
+    m_list = new KvoDownloadList(this);
+    connect(m_list, &KvoDownloadList::countChanged, this, &KvoPageDownloads::notifyCounter);
+    connect(m_list, &KvoDownloadList::listChanged, this, &KvoPageDownloads::onListChanged);
+    // Expanding or collapsing, or rows that follow the disk, change the rows
+    // of the list page.
+    connect(m_list, &KvoDownloadList::rowsChanged, this, &KvoPageDownloads::relayout);
     m_fileCheck = new KvoStoredFileCheck(this);
     connect(m_fileCheck, &KvoStoredFileCheck::checked, this, &KvoPageDownloads::onFilesChecked);
 
@@ -96,19 +88,10 @@ KvoPageDownloads::~KvoPageDownloads()
 {
     delete m_fileCheck; // stops a look at the disk that still runs
     m_fileCheck = nullptr;
-    KvoDownloadQueue::instance()->clear();
     for (KvoDownloadWidget* row : std::as_const(m_rows))
         row->setJob(nullptr);
-    for (const DWidget& d : std::as_const(m_entries))
-        if (d.job)
-            d.job->stop();
-    // Each job takes its children with it.
-    const QHash<int, DWidget> entries = m_entries;
-    m_entries.clear();
-    m_sorted.clear();
-    for (const DWidget& d : entries)
-        delete d.job;
-    KvoDownloadQueue::instance()->clear();
+    delete m_list; // stops and deletes the jobs
+    m_list = nullptr;
     delete m_pagination;
     delete ui;
     if (s_page == this)
@@ -146,54 +129,11 @@ QWidget* KvoPageDownloads::parentPage() const
     return m_parentPage;
 }
 
-// --- counting ---------------------------------------------------------------
+// --- following the library -------------------------------------------------
 
-bool KvoPageDownloads::missesVideo(const KvoPurchase& purchase, const QHash<uint, QString>& gone)
+int KvoPageDownloads::missingCount() const
 {
-    // No look at the disk here: this runs for every purchase of the library
-    // on the GUI thread.
-    for (const KvoVideoFile& video : purchase.files) {
-        if (video.KvoPath.isEmpty())
-            return true;
-        if (!gone.isEmpty()) {
-            const auto it = gone.constFind(video.fileId);
-            if (it != gone.cend() && it.value() == video.KvoPath)
-                return true;
-        }
-    }
-    return false;
-}
-
-QSet<int> KvoPageDownloads::purchasesMissingVideos(const QMap<int, KvoPurchase>& purchases,
-                                                   const QHash<uint, QString>& gone)
-{
-    QSet<int> ids;
-    for (auto it = purchases.cbegin(); it != purchases.cend(); ++it)
-        if (missesVideo(it.value(), gone))
-            ids.insert(it.key());
-    return ids;
-}
-
-QSet<int> KvoPageDownloads::missingNow(const QMap<int, KvoPurchase>& purchases)
-{
-    // Whether a purchase misses a video follows from its record and the
-    // files found gone alone. A change to the library detaches its map from
-    // the copy kept here, and one to the gone files detaches theirs: while
-    // both are still shared, the last walk's answer holds, and showing the
-    // page again needs no walk through a large library.
-    if (m_walked && purchases.isSharedWith(m_walkedLibrary) && m_gone.isSharedWith(m_walkedGone))
-        return m_walkedMissing;
-    const QSet<int> missing = purchasesMissingVideos(purchases, m_gone);
-    remember(purchases, missing);
-    return missing;
-}
-
-void KvoPageDownloads::remember(const QMap<int, KvoPurchase>& purchases, const QSet<int>& missing)
-{
-    m_walked = true;
-    m_walkedLibrary = purchases;
-    m_walkedGone = m_gone;
-    m_walkedMissing = missing;
+    return m_list->countListed();
 }
 
 void KvoPageDownloads::notifyCounter(int count)
@@ -204,233 +144,53 @@ void KvoPageDownloads::notifyCounter(int count)
 
 void KvoPageDownloads::refreshList()
 {
-    // The counter always shows the true number; the list follows at the
-    // next onShow(), which compares with the set of the last rebuild.
-    m_counted = missingNow(KvoPurchaseVideoManager::instance()->purchases());
-    notifyCounter(int(m_counted.size()));
-}
-
-void KvoPageDownloads::onJobEnded(uint purchaseId)
-{
-    // Queued: the job that ended (or its parent) still has its own end to
-    // go through.
-    if (m_rearmLater.contains(int(purchaseId)))
-        QMetaObject::invokeMethod(this, [this, purchaseId] { rearmWhenIdle(purchaseId); }, Qt::QueuedConnection);
-    const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
-    const auto it = purchases.constFind(int(purchaseId));
-    if (it != purchases.cend())
-        forgetFilesBack(it.value());
-    if (it != purchases.cend() && missesVideo(it.value(), m_gone))
-        m_counted.insert(int(purchaseId));
-    else
-        m_counted.remove(int(purchaseId));
-    notifyCounter(int(m_counted.size()));
+    // The counter and the rows of listed courses follow at once; courses
+    // join the list at the next onShow().
+    m_list->follow();
+    notifyCounter(m_list->countNow());
 }
 
 void KvoPageDownloads::onShow()
 {
-    KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
-    const QMap<int, KvoPurchase> purchases = manager->purchases();
-    m_connected = manager->isConnected();
-    applyLibrary(purchases);
-    m_fileCheck->start(purchases);
+    m_connected = KvoPurchaseVideoManager::instance()->isConnected();
+    m_list->rebuild();
+    notifyCounter(m_list->countNow());
+    m_fileCheck->start();
     onConnectionStateChanged(m_connected);
-}
-
-void KvoPageDownloads::forgetFilesBack(const KvoPurchase& purchase)
-{
-    // A download may write a video again under the path it had when it was
-    // found gone; a look at one course's files is cheap.
-    for (const KvoVideoFile& video : purchase.files) {
-        const auto it = m_gone.find(video.fileId);
-        if (it != m_gone.end() && (it.value() != video.KvoPath || video.isOnDisk()))
-            m_gone.erase(it);
-    }
 }
 
 void KvoPageDownloads::onFilesChecked(const QHash<uint, QString>& gone)
 {
-    if (gone == m_gone)
-        return;
-    const QHash<uint, QString> before = std::exchange(m_gone, gone);
-    const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
-    // A listed course that lost a file since: its child rows were made for
-    // the videos missing then and are made again, for those missing now.
-    for (const DWidget& d : std::as_const(m_entries)) {
-        if (!d.job)
-            continue;
-        const auto found = purchases.constFind(d.purchaseId);
-        if (found == purchases.cend())
-            continue;
-        // The look may have begun before a download of this course ended.
-        forgetFilesBack(found.value());
-        const bool lost = std::any_of(found->files.cbegin(), found->files.cend(), [&](const KvoVideoFile& video) {
-            return m_gone.contains(video.fileId) && !before.contains(video.fileId);
-        });
-        if (lost)
-            rearmEntry(d.job, found.value());
-    }
-    applyLibrary(purchases);
+    m_list->setGone(gone);
 }
 
-void KvoPageDownloads::rearmEntry(KvoDownloadJob* job, const KvoPurchase& purchase)
+void KvoPageDownloads::onListChanged()
 {
-    const bool expanded = job->isExpanded();
-    if (!job->rearm(purchase)) {
-        // A transfer of the course runs or a failure is on show: both stay
-        // until they end or the user acts, then the rows follow the disk.
-        m_rearmLater.insert(int(job->purchaseId()));
-        return;
-    }
-    m_rearmLater.remove(int(job->purchaseId()));
-    if (expanded)
-        job->toggleExpanded();
-}
-
-void KvoPageDownloads::rearmWhenIdle(uint purchaseId)
-{
-    // Another transfer of the course or a failure on show puts it off again
-    // (rearmEntry notes it), until the next end of a run.
-    m_rearmLater.remove(int(purchaseId));
-    const auto it = m_entries.constFind(int(purchaseId));
-    if (it == m_entries.cend() || !it->job || it->job->isStopped())
-        return;
-    const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
-    const auto found = purchases.constFind(int(purchaseId));
-    if (found != purchases.cend() && missesVideo(found.value(), m_gone))
-        rearmEntry(it->job, found.value());
-}
-
-void KvoPageDownloads::applyLibrary(const QMap<int, KvoPurchase>& purchases)
-{
-    if (!m_built) {
-        // The first list, in one walk through the library: every purchase
-        // that misses a video becomes an entry.
-        m_built = true;
-        m_entries.reserve(purchases.size());
-        m_missing.reserve(purchases.size());
-        for (auto it = purchases.cbegin(); it != purchases.cend(); ++it) {
-            if (!missesVideo(it.value(), m_gone))
-                continue;
-            m_missing.insert(it.key());
-            DWidget entry;
-            entry.purchaseId = it.key();
-            entry.date = dateKey(it->purchaseDate);
-            entry.softwareId = it->softwareIDs.isEmpty() ? 0 : it->softwareIDs.first();
-            m_entries.insert(it.key(), entry);
-        }
-        m_counted = m_missing;
-        remember(purchases, m_missing);
-        notifyCounter(int(m_missing.size()));
-        ui->widgetNone->setVisible(m_entries.isEmpty());
-        m_pagination->setItemCount(int(m_entries.size()));
-        m_pagination->refresh(m_pagination->currentPage());
-        sort();
-        return;
-    }
-
-    const QSet<int> missing = missingNow(purchases);
-    m_counted = missing;
-    notifyCounter(int(missing.size()));
-    if (missing != m_missing) {
-        m_built = true;
-        m_missing = missing;
-        // One walk through the library. An entry listed already: a purchase
-        // whose last video arrived shows its finished look; a finished one
-        // that misses a video again (a video was added to the course) is
-        // armed again. A purchase that misses a video and is not listed yet
-        // joins the list.
-        m_entries.reserve(missing.size());
-        qsizetype listedSeen = 0;
-        for (auto found = purchases.cbegin(); found != purchases.cend(); ++found) {
-            const bool misses = missing.contains(found.key());
-            auto it = m_entries.find(found.key());
-            if (it == m_entries.end()) {
-                if (!misses)
-                    continue;
-                it = m_entries.insert(found.key(), DWidget());
-                it->purchaseId = found.key();
-            }
-            ++listedSeen;
-            it->date = dateKey(found->purchaseDate);
-            it->softwareId = found->softwareIDs.isEmpty() ? 0 : found->softwareIDs.first();
-            KvoDownloadJob* job = it->job;
-            if (!misses && !job)
-                job = makeJob(*it, found.value());
-            if (job && !misses && !job->isFinished() && !job->isBusy() && missesVideo(job->purchase(), m_gone))
-                job->finish();
-            else if (job && misses && job->isFinished())
-                rearmEntry(job, found.value());
-        }
-        // Entries whose purchase left the library stay while they have a job
-        // to show; the others go.
-        if (listedSeen < m_entries.size()) {
-            for (auto it = m_entries.begin(); it != m_entries.end();) {
-                if (!it->job && !purchases.contains(it.key()))
-                    it = m_entries.erase(it);
-                else
-                    ++it;
-            }
-        }
-        ui->widgetNone->setVisible(m_entries.isEmpty());
-        m_pagination->setItemCount(int(m_entries.size()));
-        m_pagination->refresh(m_pagination->currentPage());
-        sort();
-    }
+    ui->widgetNone->setVisible(m_list->isEmpty());
+    m_pagination->setItemCount(m_list->size());
+    m_pagination->refresh(m_pagination->currentPage());
+    sort();
 }
 
 // --- the list ---------------------------------------------------------------
 
+int KvoPageDownloads::stateOf() const
+{
+    return m_list->sortMode();
+}
+
 void KvoPageDownloads::sort()
 {
+    int mode = 3;
     if (ui->dateAsc->isChecked())
-        m_sortMode = 0;
+        mode = 0;
     else if (ui->dateDesc->isChecked())
-        m_sortMode = 1;
+        mode = 1;
     else if (ui->softwareAsc->isChecked())
-        m_sortMode = 2;
-    else
-        m_sortMode = 3;
+        mode = 2;
     m_softwares = KvoPurchaseVideoManager::instance()->softwares();
-
-    // Each entry becomes a pair of numbers (the key, then the id, which
-    // orders entries with equal keys): a library of any size sorts at once.
-    // Software names are ranked once per software, not once per comparison.
-    const int mode = m_sortMode;
-    QHash<uint, qint64> rankOf;
-    if (mode == 2 || mode == 3) {
-        QSet<uint> ids;
-        for (const DWidget& d : std::as_const(m_entries))
-            ids.insert(d.softwareId);
-        std::vector<std::pair<QByteArray, uint>> names;
-        for (const uint id : std::as_const(ids))
-            names.emplace_back(m_softwares.value(int(id)).name.toLower().toLatin1(), id);
-        std::sort(names.begin(), names.end());
-        qint64 rank = 0;
-        for (size_t i = 0; i < names.size(); ++i) {
-            if (i > 0 && names[i].first != names[i - 1].first)
-                ++rank;
-            rankOf.insert(names[i].second, rank);
-        }
-    }
-    std::vector<std::pair<qint64, int>> keyed;
-    keyed.reserve(size_t(m_entries.size()));
-    for (const DWidget& d : std::as_const(m_entries)) {
-        qint64 key = 0;
-        switch (mode) {
-        case 0: key = d.date; break;
-        case 1: key = -d.date; break;
-        case 2: key = rankOf.value(d.softwareId); break;
-        default: key = -rankOf.value(d.softwareId); break;
-        }
-        keyed.emplace_back(key, d.purchaseId);
-    }
-    std::sort(keyed.begin(), keyed.end());
-    m_sorted.clear();
-    m_sorted.reserve(qsizetype(keyed.size()));
-    for (const auto& k : keyed)
-        m_sorted.append(k.second);
-    if (m_sorted.isEmpty()) {
+    m_list->sort(mode);
+    if (m_list->sortedIds().isEmpty()) {
         m_first = 0;
         m_last = -1;
         relayout();
@@ -438,36 +198,22 @@ void KvoPageDownloads::sort()
     m_pagination->setCurrentPage(m_pagination->currentPage());
 }
 
-KvoDownloadJob* KvoPageDownloads::makeJob(DWidget& entry, const KvoPurchase& purchase)
-{
-    auto* job = new KvoDownloadJob(purchase);
-    job->setFlag(m_connected);
-    // Expanding or collapsing changes the rows of the list page.
-    connect(job, &KvoDownloadJob::childrenChanged, this, &KvoPageDownloads::relayout);
-    entry.job = job;
-    return job;
-}
-
 KvoDownloadJob* KvoPageDownloads::entryFor(uint purchaseId)
 {
-    auto it = m_entries.find(int(purchaseId));
-    if (it == m_entries.end())
-        return nullptr;
-    if (!it->job) {
-        const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
-        const auto found = purchases.constFind(int(purchaseId));
-        if (found == purchases.cend())
-            return nullptr;
-        makeJob(*it, found.value());
-    }
-    return it->job;
+    return m_list->job(purchaseId);
+}
+
+QList<int> KvoPageDownloads::sortedIds() const
+{
+    return m_list->sortedIds();
 }
 
 QList<KvoDownloadJob*> KvoPageDownloads::sortedEntries()
 {
     QList<KvoDownloadJob*> list;
-    for (const int id : std::as_const(m_sorted))
-        if (KvoDownloadJob* job = entryFor(uint(id)))
+    const QList<int> ids = m_list->sortedIds();
+    for (const int id : ids)
+        if (KvoDownloadJob* job = m_list->job(uint(id)))
             list.append(job);
     return list;
 }
@@ -500,8 +246,9 @@ void KvoPageDownloads::relayout()
 {
     // The jobs of the list page, each followed by its shown children.
     QList<KvoDownloadJob*> jobs;
-    for (int i = qMax(0, m_first); i <= m_last && i < m_sorted.size(); ++i) {
-        KvoDownloadJob* job = entryFor(uint(m_sorted.at(i)));
+    const QList<int>& sorted = m_list->sortedIds();
+    for (int i = qMax(0, m_first); i <= m_last && i < sorted.size(); ++i) {
+        KvoDownloadJob* job = m_list->job(uint(sorted.at(i)));
         if (!job)
             continue;
         jobs.append(job);
@@ -537,31 +284,17 @@ void KvoPageDownloads::relayout()
 
 void KvoPageDownloads::removeJob(KvoDownloadJob* job)
 {
-    if (!job || job->parentJob() || entryFor(job->purchaseId()) != job)
+    if (!job || job->parentJob() || m_list->job(job->purchaseId()) != job)
         return;
-    const int id = int(job->purchaseId());
-    m_entries.remove(id);
-    m_sorted.removeOne(id);
     for (KvoDownloadWidget* row : std::as_const(m_rows))
         if (row->job() == job || (row->job() && row->job()->parentJob() == job))
             row->setJob(nullptr);
-    job->stop();
-    // Called from a click on its row: the job goes from the event loop.
-    job->deleteLater();
-    sort();
-    m_pagination->setItemCount(int(m_entries.size()));
-    m_pagination->refresh(m_pagination->currentPage());
-    ui->widgetNone->setVisible(m_entries.isEmpty());
+    m_list->remove(job);
 }
 
 void KvoPageDownloads::stopAll()
 {
-    // The waiting entries go first, so stopping one entry never starts
-    // another.
-    KvoDownloadQueue::instance()->clear();
-    for (const DWidget& d : std::as_const(m_entries))
-        if (d.job)
-            d.job->stop();
+    m_list->stopAll();
 }
 
 // --- links ------------------------------------------------------------------
@@ -579,12 +312,13 @@ void KvoPageDownloads::playVideo(uint purchaseId)
     const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
     // A link may come before the page was ever shown: its list is built
     // first, or an owned purchase would look unknown.
-    if (purchases.contains(int(purchaseId)) && !m_entries.contains(int(purchaseId))
-        && missesVideo(purchases.value(int(purchaseId)), m_gone))
+    if (purchases.contains(int(purchaseId)) && !m_list->isListed(purchaseId)
+        && KvoDownloadList::missesVideo(purchases.value(int(purchaseId)), m_list->gone()))
         onShow();
     sort();
-    for (int i = 0; i < m_sorted.size(); ++i) {
-        if (uint(m_sorted.at(i)) != purchaseId)
+    const QList<int> sorted = m_list->sortedIds();
+    for (int i = 0; i < sorted.size(); ++i) {
+        if (uint(sorted.at(i)) != purchaseId)
             continue;
         KvoDownloadJob* entry = entryFor(purchaseId);
         if (!entry)
@@ -681,7 +415,7 @@ void KvoPageDownloads::onClickRefresh()
         return;
     }
     // Files deleted outside the client since the last look count too.
-    m_fileCheck->start(manager->purchases());
+    m_fileCheck->start();
     if (!m_loadingFrame) {
         m_loadingFrame = new KvoLoadingFrame(KvoMainWindow::instance() ? static_cast<QWidget*>(KvoMainWindow::instance())
                                                                         : this);
@@ -718,9 +452,7 @@ void KvoPageDownloads::onUpdateEnded()
 void KvoPageDownloads::onConnectionStateChanged(bool connected)
 {
     m_connected = connected;
-    for (const DWidget& d : std::as_const(m_entries))
-        if (d.job)
-            d.job->setFlag(connected);
+    m_list->setOnline(connected);
     onUpdateEnded();
 }
 
@@ -730,12 +462,10 @@ void KvoPageDownloads::onSessionExpired()
     // on its way says so instead of waiting for ever.
     const QString message = tr("Erreur - session expirée");
     QList<KvoDownloadJob*> running;
-    for (const DWidget& d : std::as_const(m_entries)) {
-        if (!d.job)
-            continue;
-        if (d.job->isBusy())
-            running.append(d.job);
-        for (KvoDownloadJob* child : d.job->children())
+    for (KvoDownloadJob* job : m_list->jobs()) {
+        if (job->isBusy())
+            running.append(job);
+        for (KvoDownloadJob* child : job->children())
             if (child->isBusy())
                 running.append(child);
     }
@@ -751,9 +481,9 @@ void KvoPageDownloads::onDownloadAllClicked()
         showNoConnectionDialog();
         return;
     }
-    const QList<int> ids = m_sorted;
+    const QList<int> ids = m_list->sortedIds();
     for (const int id : ids) {
-        KvoDownloadJob* job = entryFor(uint(id));
+        KvoDownloadJob* job = m_list->job(uint(id));
         if (job && !job->isFinished())
             job->enqueue();
     }

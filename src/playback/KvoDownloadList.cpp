@@ -1,0 +1,370 @@
+#include "KvoDownloadList.h"
+
+#include "KvoDownloadJob.h"
+#include "KvoDownloadQueue.h"
+#include "KvoPurchaseVideoManager.h"
+#include "KvoSoftware.h"
+
+#include <QByteArray>
+#include <QDateTime>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace {
+
+KvoPurchaseVideoManager* library()
+{
+    return KvoPurchaseVideoManager::instance();
+}
+
+// The order of purchase dates as a number. Read from the date and time as
+// the record holds them: a conversion to UTC asks the system's time zone
+// rules each time, which costs seconds over a large library.
+qint64 dateKey(const QDateTime& date)
+{
+    if (!date.isValid())
+        return 0;
+    return date.date().toJulianDay() * 86400000 + date.time().msecsSinceStartOfDay();
+}
+
+} // namespace
+
+KvoDownloadList::KvoDownloadList(QObject* parent)
+    : QObject(parent)
+{
+    // Queued: a job's end, and the write that brought it, finish first.
+    connect(library(), &KvoPurchaseVideoManager::databaseUpdated, this, &KvoDownloadList::follow,
+            Qt::QueuedConnection);
+    connect(KvoDownloadQueue::instance(), &KvoDownloadQueue::jobEnded, this,
+            [this](uint purchaseId) {
+                KvoPurchase course;
+                const bool present = library()->purchase(purchaseId, &course);
+                followCourse(purchaseId, course, present);
+            },
+            Qt::QueuedConnection);
+}
+
+KvoDownloadList::~KvoDownloadList()
+{
+    KvoDownloadQueue::instance()->clear();
+    for (const Entry& entry : std::as_const(m_entries))
+        if (entry.job)
+            entry.job->stop();
+    // Each job takes its children with it.
+    const QHash<int, Entry> entries = std::exchange(m_entries, {});
+    m_sorted.clear();
+    for (const Entry& entry : entries)
+        delete entry.job;
+    KvoDownloadQueue::instance()->clear();
+}
+
+// --- the rules --------------------------------------------------------------
+
+QSet<int> KvoDownloadList::missingVideos(const KvoPurchase& course, const QHash<uint, QString>& gone)
+{
+    QSet<int> missing;
+    for (const KvoVideoFile& video : course.files) {
+        bool misses = video.KvoPath.isEmpty();
+        if (!misses && !gone.isEmpty()) {
+            const auto it = gone.constFind(video.fileId);
+            misses = it != gone.cend() && it.value() == video.KvoPath;
+        }
+        if (misses)
+            missing.insert(int(video.fileId));
+    }
+    return missing;
+}
+
+bool KvoDownloadList::missesVideo(const KvoPurchase& course, const QHash<uint, QString>& gone)
+{
+    // No look at the disk here: this runs for every course of the library
+    // on the GUI thread.
+    for (const KvoVideoFile& video : course.files) {
+        if (video.KvoPath.isEmpty())
+            return true;
+        if (!gone.isEmpty()) {
+            const auto it = gone.constFind(video.fileId);
+            if (it != gone.cend() && it.value() == video.KvoPath)
+                return true;
+        }
+    }
+    return false;
+}
+
+QSet<int> KvoDownloadList::purchasesMissingVideos(const QMap<int, KvoPurchase>& purchases,
+                                                  const QHash<uint, QString>& gone)
+{
+    QSet<int> ids;
+    for (auto it = purchases.cbegin(); it != purchases.cend(); ++it)
+        if (missesVideo(it.value(), gone))
+            ids.insert(it.key());
+    return ids;
+}
+
+// --- following the library --------------------------------------------------
+
+void KvoDownloadList::setKeys(Entry& entry, const KvoPurchase& course)
+{
+    entry.purchaseId = int(course.id);
+    entry.date = dateKey(course.purchaseDate);
+    entry.softwareId = course.softwareIDs.isEmpty() ? 0 : course.softwareIDs.first();
+}
+
+void KvoDownloadList::setCount(const QSet<int>& missing)
+{
+    const int before = countNow();
+    m_missingNow = missing;
+    if (countNow() != before)
+        emit countChanged(countNow());
+}
+
+void KvoDownloadList::forgetFilesBack(const KvoPurchase& course)
+{
+    // A look at one course's files is cheap.
+    for (const KvoVideoFile& video : course.files) {
+        const auto it = m_gone.find(video.fileId);
+        if (it != m_gone.end() && (it.value() != video.KvoPath || video.isOnDisk()))
+            m_gone.erase(it);
+    }
+}
+
+void KvoDownloadList::follow()
+{
+    if (!m_built)
+        return;
+    QList<int> changed;
+    quint64 now = 0;
+    if (!library()->changedSince(m_revision, &changed, &now)) {
+        followAll(false);
+        return;
+    }
+    m_revision = now;
+    for (const int id : std::as_const(changed)) {
+        KvoPurchase course;
+        const bool present = library()->purchase(uint(id), &course);
+        followCourse(uint(id), course, present);
+    }
+}
+
+void KvoDownloadList::followCourse(uint purchaseId, const KvoPurchase& course, bool present)
+{
+    if (present && !m_gone.isEmpty())
+        forgetFilesBack(course);
+    const QSet<int> missing = present ? missingVideos(course, m_gone) : QSet<int>();
+    const int before = countNow();
+    if (missing.isEmpty())
+        m_missingNow.remove(int(purchaseId));
+    else
+        m_missingNow.insert(int(purchaseId));
+
+    const auto it = m_entries.find(int(purchaseId));
+    // A listed course that left the library keeps its job as it is: its
+    // transfer tells the user when it cannot finish.
+    if (it != m_entries.end() && present) {
+        setKeys(*it, course);
+        if (it->job)
+            it->job->follow(course, missing);
+    }
+    if (countNow() != before)
+        emit countChanged(countNow());
+}
+
+void KvoDownloadList::followAll(bool takeNewCourses)
+{
+    // The revision first: a change made during the walk is seen again next
+    // time, never lost.
+    m_revision = library()->revision();
+    const QMap<int, KvoPurchase> purchases = library()->purchases();
+    QSet<int> missing;
+    missing.reserve(purchases.size());
+    bool joined = false;
+    for (auto course = purchases.cbegin(); course != purchases.cend(); ++course) {
+        if (!m_gone.isEmpty())
+            forgetFilesBack(course.value());
+        const bool misses = missesVideo(course.value(), m_gone);
+        if (misses)
+            missing.insert(course.key());
+        auto it = m_entries.find(course.key());
+        if (it == m_entries.end()) {
+            if (!takeNewCourses || !misses)
+                continue;
+            it = m_entries.insert(course.key(), Entry());
+            joined = true;
+        }
+        setKeys(*it, course.value());
+        if (it->job)
+            it->job->follow(course.value(), missingVideos(course.value(), m_gone));
+    }
+    if (takeNewCourses) {
+        // Entries whose course left the library stay while they have a job
+        // to show; the others go.
+        for (auto it = m_entries.begin(); it != m_entries.end();) {
+            if (!it->job && !purchases.contains(it.key())) {
+                it = m_entries.erase(it);
+                joined = true;
+            } else {
+                ++it;
+            }
+        }
+        m_listedMissing = missing;
+    }
+    setCount(missing);
+    if (joined || takeNewCourses)
+        emit listChanged();
+}
+
+void KvoDownloadList::rebuild()
+{
+    if (!m_built) {
+        m_built = true;
+        followAll(true);
+        emit countChanged(countNow());
+        return;
+    }
+    follow();
+    if (m_missingNow == m_listedMissing)
+        return;
+    // The courses that miss a video now and are not listed yet join the
+    // list; those without a job whose course left the library go.
+    for (const int id : std::as_const(m_missingNow)) {
+        if (m_entries.contains(id))
+            continue;
+        KvoPurchase course;
+        if (!library()->purchase(uint(id), &course))
+            continue;
+        setKeys(m_entries[id], course);
+    }
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        KvoPurchase course;
+        if (!it->job && !m_missingNow.contains(it.key()) && !library()->purchase(uint(it.key()), &course))
+            it = m_entries.erase(it);
+        else
+            ++it;
+    }
+    m_listedMissing = m_missingNow;
+    emit listChanged();
+}
+
+void KvoDownloadList::setGone(const QHash<uint, QString>& gone)
+{
+    if (gone == m_gone)
+        return;
+    m_gone = gone;
+    // The look at the disk was asked for by a show of the page or by
+    // "Actualiser": courses that lost a file join the list as at a show.
+    if (m_built)
+        followAll(true);
+}
+
+// --- the list ---------------------------------------------------------------
+
+void KvoDownloadList::sort(int mode)
+{
+    m_sortMode = mode;
+    // Each entry becomes a pair of numbers (the key, then the id, which
+    // orders entries with equal keys): a library of any size sorts at once.
+    // Software names are ranked once per software, not once per comparison.
+    QHash<uint, qint64> rankOf;
+    if (mode == 2 || mode == 3) {
+        const QMap<int, KvoSoftware> softwares = library()->softwares();
+        QSet<uint> ids;
+        for (const Entry& entry : std::as_const(m_entries))
+            ids.insert(entry.softwareId);
+        std::vector<std::pair<QByteArray, uint>> names;
+        for (const uint id : std::as_const(ids))
+            names.emplace_back(softwares.value(int(id)).name.toLower().toLatin1(), id);
+        std::sort(names.begin(), names.end());
+        qint64 rank = 0;
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (i > 0 && names[i].first != names[i - 1].first)
+                ++rank;
+            rankOf.insert(names[i].second, rank);
+        }
+    }
+    std::vector<std::pair<qint64, int>> keyed;
+    keyed.reserve(size_t(m_entries.size()));
+    for (const Entry& entry : std::as_const(m_entries)) {
+        qint64 key = 0;
+        switch (mode) {
+        case 0: key = entry.date; break;
+        case 1: key = -entry.date; break;
+        case 2: key = rankOf.value(entry.softwareId); break;
+        default: key = -rankOf.value(entry.softwareId); break;
+        }
+        keyed.emplace_back(key, entry.purchaseId);
+    }
+    std::sort(keyed.begin(), keyed.end());
+    m_sorted.clear();
+    m_sorted.reserve(qsizetype(keyed.size()));
+    for (const auto& k : keyed)
+        m_sorted.append(k.second);
+}
+
+KvoDownloadJob* KvoDownloadList::makeJob(Entry& entry, const KvoPurchase& course)
+{
+    auto* job = new KvoDownloadJob(course);
+    job->setFlag(m_online);
+    connect(job, &KvoDownloadJob::childrenChanged, this, &KvoDownloadList::rowsChanged);
+    entry.job = job;
+    // What the disk says counts from the first look: a file found gone is
+    // missing, and a course that misses nothing any more shows finished.
+    job->follow(course, missingVideos(course, m_gone));
+    return job;
+}
+
+KvoDownloadJob* KvoDownloadList::job(uint purchaseId)
+{
+    auto it = m_entries.find(int(purchaseId));
+    if (it == m_entries.end())
+        return nullptr;
+    if (!it->job) {
+        KvoPurchase course;
+        if (!library()->purchase(purchaseId, &course))
+            return nullptr;
+        makeJob(*it, course);
+    }
+    return it->job;
+}
+
+QList<KvoDownloadJob*> KvoDownloadList::jobs() const
+{
+    QList<KvoDownloadJob*> list;
+    for (const Entry& entry : m_entries)
+        if (entry.job)
+            list.append(entry.job);
+    return list;
+}
+
+bool KvoDownloadList::remove(KvoDownloadJob* job)
+{
+    if (!job || job->parentJob())
+        return false;
+    const auto it = m_entries.find(int(job->purchaseId()));
+    if (it == m_entries.end() || it->job != job)
+        return false;
+    m_entries.erase(it);
+    m_sorted.removeOne(int(job->purchaseId()));
+    job->stop();
+    // Called from a click on its row: the job goes from the event loop.
+    job->deleteLater();
+    emit listChanged();
+    return true;
+}
+
+void KvoDownloadList::setOnline(bool online)
+{
+    m_online = online;
+    for (const Entry& entry : std::as_const(m_entries))
+        if (entry.job)
+            entry.job->setFlag(online);
+}
+
+void KvoDownloadList::stopAll()
+{
+    KvoDownloadQueue::instance()->clear();
+    for (const Entry& entry : std::as_const(m_entries))
+        if (entry.job)
+            entry.job->stop();
+}

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "KvoPurchase.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+class KvoDownloadJob;
+
+// What the downloads page lists, without any widget: the courses of the
+// library that miss a video file, their download jobs (which hold each
+// row's state and the rows of the course's videos), their order, and the
+// number the main window's downloads counter shows.
+//
+// It follows the library one course at a time: the synchronisation
+// manager tells which courses changed since the revision the list last
+// saw, so a write to one course costs a look at that course, and no copy
+// of the whole library is kept. Files found gone by a look at the disk
+// count as missing. A listed course's rows follow at once, in place
+// (KvoDownloadJob::follow()); courses join the list when the page is shown
+// (rebuild()), as the page has always done. GUI thread.
+class KvoDownloadList : public QObject
+{
+    Q_OBJECT
+
+public:
+    // One listed course: its sort keys, and its job once it has one (owned
+    // by the list; made when first needed).
+    struct Entry
+    {
+        int purchaseId = 0;
+        qint64 date = 0; // purchase date, as a number that sorts like it
+        uint softwareId = 0;
+        KvoDownloadJob* job = nullptr;
+    };
+
+    explicit KvoDownloadList(QObject* parent = nullptr);
+    // Stops and deletes every job; empties the waiting line.
+    ~KvoDownloadList() override;
+
+    // --- following the library
+    // Everything that changed since the last look: the rows of listed
+    // courses and the counter.
+    void follow();
+    // follow(), then the list takes every course that misses a video now;
+    // entries whose course left the library and that have no job go.
+    void rebuild();
+    // The videos whose recorded file is gone (file id -> that path), from
+    // a look at the disk; then as rebuild().
+    void setGone(const QHash<uint, QString>& gone);
+    QHash<uint, QString> gone() const { return m_gone; }
+
+    // The number of courses that miss a video now.
+    int countNow() const { return int(m_missingNow.size()); }
+    // The number as at the last rebuild().
+    int countListed() const { return int(m_listedMissing.size()); }
+
+    // --- the list
+    bool isListed(uint purchaseId) const { return m_entries.contains(int(purchaseId)); }
+    bool isEmpty() const { return m_entries.isEmpty(); }
+    int size() const { return int(m_entries.size()); }
+    // 0: date ascending, 1: date descending, 2: software A to Z, 3: Z to A.
+    void sort(int mode);
+    int sortMode() const { return m_sortMode; }
+    const QList<int>& sortedIds() const { return m_sorted; }
+    // The job of a listed course, made now when it has none yet; null when
+    // the course is not listed (or left the library before it had a job).
+    KvoDownloadJob* job(uint purchaseId);
+    // The jobs made so far.
+    QList<KvoDownloadJob*> jobs() const;
+    // Takes a course off the list (its course was opened); its job goes
+    // from the event loop.
+    bool remove(KvoDownloadJob* job);
+    void setOnline(bool online);
+    // Stops every job; the waiting ones go first, so that stopping one
+    // never starts another.
+    void stopAll();
+
+    // --- the rules
+    // The course's videos without a file: none recorded, or the recorded
+    // one was found gone.
+    static QSet<int> missingVideos(const KvoPurchase& course, const QHash<uint, QString>& gone = {});
+    static bool missesVideo(const KvoPurchase& course, const QHash<uint, QString>& gone = {});
+    static QSet<int> purchasesMissingVideos(const QMap<int, KvoPurchase>& purchases,
+                                            const QHash<uint, QString>& gone = {});
+
+signals:
+    void countChanged(int count);
+    // Courses joined or left the list, or its order changed.
+    void listChanged();
+    // A course's video rows came, went, or were shown or hidden.
+    void rowsChanged();
+
+private:
+    // One course as the library holds it now (present false: it left).
+    void followCourse(uint purchaseId, const KvoPurchase& course, bool present);
+    // Every course: after a sign-in, a synchronisation or a look at the disk.
+    void followAll(bool takeNewCourses);
+    // Drops the course's files that are back on disk from those found gone
+    // (a download may write a video again under its old path).
+    void forgetFilesBack(const KvoPurchase& course);
+    void setCount(const QSet<int>& missing);
+    KvoDownloadJob* makeJob(Entry& entry, const KvoPurchase& course);
+    static void setKeys(Entry& entry, const KvoPurchase& course);
+
+    QHash<int, Entry> m_entries;
+    QList<int> m_sorted;
+    int m_sortMode = 1;
+    // Courses missing a video now (the counter) and at the last rebuild.
+    QSet<int> m_missingNow;
+    QSet<int> m_listedMissing;
+    QHash<uint, QString> m_gone;
+    bool m_online = false;
+    bool m_built = false;
+    // The library's revision at the last look.
+    quint64 m_revision = 0;
+};
