@@ -602,7 +602,6 @@ void KvoDownloadJob::follow(const KvoPurchase& course, const QSet<int>& missing)
 {
     if (stopped || course.id != purchaseRecord.id)
         return;
-    const bool firstLook = !m_followed;
     m_followed = true;
     const QSet<int> before = std::exchange(m_missing, missing);
     if (parentEntry)
@@ -618,8 +617,6 @@ void KvoDownloadJob::follow(const KvoPurchase& course, const QSet<int>& missing)
         record.courseTitle = purchaseRecord.courseTitle;
     const bool countChanged = record.files.size() != purchaseRecord.files.size();
     purchaseRecord = record;
-    if (firstLook)
-        return;
 
     // The child rows, once the course has them: one per video missing now,
     // but a row on its way or showing a failure stays whatever the disk says.

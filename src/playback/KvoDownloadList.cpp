@@ -219,8 +219,11 @@ void KvoDownloadList::rebuild()
 {
     if (!m_built) {
         m_built = true;
+        // The counter hears the first count, even an empty one, once.
+        const int before = countNow();
         followAll(true);
-        emit countChanged(countNow());
+        if (countNow() == before)
+            emit countChanged(countNow());
         return;
     }
     follow();

@@ -103,6 +103,7 @@ private slots:
     void updateWhileSynchronising();
     void settersWriteAndSignalSynchronously();
     void purchasesIsACopy();
+    void revisionsTellWhatChanged();
     void setterFromAnotherThread();
     void offlineReloadAfterSignIn();
     void destroyWhilePollInFlight();
@@ -617,6 +618,54 @@ void TestManager::purchasesIsACopy()
     QCOMPARE(fresh.keys(), QList<int>{10});
     QCOMPARE(fresh.value(10).title, QStringLiteral("Calques"));
     QVERIFY(fresh.value(10).files.value(101).KvoPath.isEmpty());
+}
+
+void TestManager::revisionsTellWhatChanged()
+{
+    m_server->setAnswer(200, answer({{10, "Calques", {101, 102}}, {20, "Masques", {201}}}, 100));
+    QVERIFY(poll());
+    auto m = manager();
+    QList<int> ids;
+    quint64 now = 0;
+    const quint64 seen = m->revision();
+    QVERIFY(m->changedSince(seen, &ids, &now));
+    QVERIFY(ids.isEmpty());
+    QCOMPARE(now, seen);
+
+    // Writes name their course, once each, in the order they came.
+    KvoPurchase course;
+    QVERIFY(m->purchase(20, &course));
+    QCOMPARE(course.files.keys(), QList<int>{201});
+    QVERIFY(!m->purchase(55, &course));
+    QCOMPARE(course.id, 20u); // untouched
+    m->setAlreadySeen(20, 201, 40);
+    m->setVideoHidden(10, 102, true);
+    m->setAlreadySeen(20, 201, 50);
+    m->setVideoHidden(10, 999, true); // no such video: nothing changed
+    QVERIFY(m->changedSince(seen, &ids, &now));
+    QCOMPARE(ids, (QList<int>{20, 10}));
+    QVERIFY(now > seen);
+    QVERIFY(m->changedSince(now, &ids, &now));
+    QVERIFY(ids.isEmpty());
+
+    // A synchronisation replaces the whole library: nothing to name, the
+    // reader walks it. So does a revision this manager never gave.
+    const quint64 beforeSync = now;
+    QVERIFY(poll());
+    QVERIFY(!m->changedSince(beforeSync, &ids, &now));
+    QVERIFY(ids.isEmpty());
+    QVERIFY(!m->changedSince(m->revision() + 5, &ids, &now));
+
+    // A reader far behind walks the library once, rather than a list of
+    // thousands of courses.
+    const quint64 start = m->revision();
+    for (int i = 0; i < 5000; ++i)
+        m->setAlreadySeen(10, 101, uint(i % 100));
+    QVERIFY(!m->changedSince(start, &ids, &now));
+    const quint64 late = m->revision();
+    m->setCommented(10, true);
+    QVERIFY(m->changedSince(late, &ids, &now));
+    QCOMPARE(ids, QList<int>{10});
 }
 
 void TestManager::setterFromAnotherThread()

@@ -129,6 +129,8 @@ private slots:
     void clickRefresh();
     void refreshChecksTheFilesAgain();
     void fileCheckLeavesTransfersAlone();
+    void rowsFollowTheDiskInPlace();
+    void videoBackOnDiskLosesItsIdleRow();
     void sessionExpiresDuringDownload(); // last: the session stays expired
 
 private:
@@ -140,6 +142,8 @@ private:
     // The course's videos on disk (paths starting with prefix) but for its
     // first, which is missing; the course as the library holds it then.
     KvoPurchase onDiskButFirst(uint purchaseId, const QString& prefix);
+    // The child row on screen that shows a video of a course.
+    KvoDownloadWidget* childRow(uint fileId) const;
     void reloadLibrary();
     // A full poll, back to the service's library (local state kept).
     void repoll();
@@ -220,6 +224,14 @@ KvoPurchase TestDownloads::onDiskButFirst(uint purchaseId, const QString& prefix
     missing.KvoPath.clear();
     manager()->setVideoPath(course, missing);
     return manager()->purchases().value(int(purchaseId));
+}
+
+KvoDownloadWidget* TestDownloads::childRow(uint fileId) const
+{
+    for (KvoDownloadWidget* shown : m_page->visibleRows())
+        if (shown->job() && shown->job()->parentJob() && shown->job()->purchase().files.contains(int(fileId)))
+            return shown;
+    return nullptr;
 }
 
 void TestDownloads::reloadLibrary()
@@ -1067,6 +1079,106 @@ void TestDownloads::fileCheckLeavesTransfersAlone()
     QCOMPARE(failed->look(), KvoDownloadJob::Look::Error);
     QCOMPARE(failed->lastMessage(), message);
     QCOMPARE(row(failed)->findChild<QPushButton*>(QStringLiteral("button"))->text(), QStringLiteral("Relancer"));
+}
+
+void TestDownloads::rowsFollowTheDiskInPlace()
+{
+    // A course of four videos: the first two missing, the others on disk.
+    const KvoPurchase course = onDiskButFirst(101, m_videos->path() + QStringLiteral("/r"));
+    QCOMPARE(course.files.size(), 4);
+    const QList<int> videos = course.files.keys();
+    const KvoVideoFile failing = course.files.value(videos.at(0));
+    KvoVideoFile running = course.files.value(videos.at(1));
+    QVERIFY(QFile::remove(running.KvoPath));
+    running.KvoPath.clear();
+    manager()->setVideoPath(course, running);
+    const KvoVideoFile deleted = course.files.value(videos.at(2));
+
+    m_page = std::make_unique<KvoPageDownloads>(nullptr);
+    m_page->resize(1030, 720);
+    m_page->show();
+    KvoDownloadJob* job = entry(101);
+    QVERIFY(job);
+    m_page->rowFor(101)->findChild<QPushButton*>(QStringLiteral("expand"))->click();
+    QVERIFY(childRow(failing.fileId) && childRow(running.fileId));
+
+    // One video fails (the service gives no address for it)...
+    QVERIFY(m_server->setFault(QStringLiteral("fileurl_nourl")));
+    QTest::mouseClick(childRow(failing.fileId)->findChild<QPushButton*>(QStringLiteral("button")), Qt::LeftButton);
+    const QString message = QStringLiteral("Erreur - adresse de la vidéo absente");
+    QTRY_COMPARE(childRow(failing.fileId)->findChild<QLabel*>(QStringLiteral("comment"))->text(), message);
+    QPointer<KvoDownloadJob> failed = childRow(failing.fileId)->job();
+    // ... while another is on its way, every answer late.
+    QVERIFY(m_server->clearFaults());
+    QVERIFY(m_server->setFault(QStringLiteral("slow"), QStringLiteral("700")));
+    QPointer<KvoDownloadJob> transfer = childRow(running.fileId)->job();
+    QTest::mouseClick(childRow(running.fileId)->findChild<QPushButton*>(QStringLiteral("button")), Qt::LeftButton);
+    QVERIFY(transfer->isBusy());
+
+    // A third video deleted outside the client, then "Actualiser": its row
+    // appears at once, to download; the failure keeps its message and its
+    // "Relancer"; the transfer goes on.
+    QVERIFY(QFile::remove(deleted.KvoPath));
+    QTest::mouseClick(m_page->findChild<QPushButton*>(QStringLiteral("refresh")), Qt::LeftButton);
+    QTRY_VERIFY(childRow(deleted.fileId));
+    QCOMPARE(childRow(deleted.fileId)->findChild<QPushButton*>(QStringLiteral("button"))->text(),
+             QStringLiteral("Télécharger"));
+    QCOMPARE(childRow(failing.fileId)->job(), failed.data());
+    QCOMPARE(childRow(failing.fileId)->findChild<QLabel*>(QStringLiteral("comment"))->text(), message);
+    QCOMPARE(childRow(failing.fileId)->findChild<QPushButton*>(QStringLiteral("button"))->text(),
+             QStringLiteral("Relancer"));
+    QVERIFY(transfer && transfer->isBusy() && !transfer->isStopped());
+    QVERIFY(job->isExpanded());
+
+    // The transfer ends: its video is on disk and its row goes; the others
+    // stay as they were.
+    const auto onDisk = [](uint fileId) {
+        return manager()->purchases().value(101).files.value(int(fileId)).isOnDisk();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(onDisk(running.fileId), 15000);
+    QTRY_VERIFY(!childRow(running.fileId));
+    QVERIFY(childRow(deleted.fileId));
+    QCOMPARE(childRow(failing.fileId)->findChild<QLabel*>(QStringLiteral("comment"))->text(), message);
+
+    // "Tout télécharger" takes the course up again, and both videos come.
+    QVERIFY(m_server->clearFaults());
+    m_page->findChild<QPushButton*>(QStringLiteral("download"))->click();
+    QVERIFY(job->isBusy());
+    QTRY_VERIFY_WITH_TIMEOUT(job->isFinished(), 15000);
+    QVERIFY(onDisk(failing.fileId));
+    QVERIFY(onDisk(deleted.fileId));
+}
+
+void TestDownloads::videoBackOnDiskLosesItsIdleRow()
+{
+    // A course of three videos, none on disk, shown with its video rows.
+    m_page->show();
+    KvoDownloadJob* job = entry(103);
+    m_page->rowFor(103)->findChild<QPushButton*>(QStringLiteral("expand"))->click();
+    const KvoPurchase course = manager()->purchases().value(103);
+    const QList<int> videos = course.files.keys();
+    QCOMPARE(job->children().keys(), videos);
+
+    // One of them comes back on disk (put there by another way than this
+    // page): its idle row goes at once, the course and its other rows stay.
+    KvoVideoFile back = course.files.value(videos.at(1));
+    back.KvoPath = m_videos->path() + QStringLiteral("/back.qoz");
+    QFile(back.KvoPath).open(QIODevice::WriteOnly);
+    manager()->setVideoPath(course, back);
+    QTRY_COMPARE(job->children().keys(), (QList<int>{videos.at(0), videos.at(2)}));
+    QVERIFY(!childRow(back.fileId));
+    QVERIFY(childRow(uint(videos.at(0))) && childRow(uint(videos.at(2))));
+    QCOMPARE(job->look(), KvoDownloadJob::Look::Idle);
+
+    // All of them back: the course shows finished.
+    for (const int id : {videos.at(0), videos.at(2)}) {
+        KvoVideoFile video = course.files.value(id);
+        video.KvoPath = m_videos->path() + QStringLiteral("/back%1.qoz").arg(id);
+        QFile(video.KvoPath).open(QIODevice::WriteOnly);
+        manager()->setVideoPath(course, video);
+    }
+    QTRY_VERIFY(job->isFinished());
+    QVERIFY(job->children().isEmpty());
 }
 
 void TestDownloads::sessionExpiresDuringDownload()

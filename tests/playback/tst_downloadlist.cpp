@@ -1,0 +1,232 @@
+#include "KvoTestLibrary.h"
+#include "KvoTestSupport.h"
+
+#include "KvoDatabase.h"
+#include "KvoDownloadJob.h"
+#include "KvoDownloadList.h"
+#include "KvoDownloadQueue.h"
+#include "KvoEnvironment.h"
+#include "KvoPurchaseVideoManager.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QString s_user = QStringLiteral("LiSt0042");
+
+KvoPurchaseVideoManager* manager()
+{
+    return KvoPurchaseVideoManager::instance();
+}
+
+// A course of `videos` videos, ids 10 * id + 1 ...
+KvoPurchase course(uint id, int videos)
+{
+    KvoPurchase p;
+    p.id = id;
+    p.title = QStringLiteral("Cours %1").arg(id);
+    p.softwareIDs = {1};
+    p.purchaseDate = QDateTime::fromSecsSinceEpoch(1600000000 + id);
+    for (int i = 1; i <= videos; ++i) {
+        KvoVideoFile video;
+        video.fileId = id * 10 + uint(i);
+        video.purchaseId = id;
+        video.title = QStringLiteral("Vidéo %1").arg(i);
+        video.order = uint(i);
+        p.files.insert(int(video.fileId), video);
+    }
+    return p;
+}
+
+} // namespace
+
+// The downloads list without a page: what it lists, what the counter
+// shows, and how a course's rows follow the library and the disk.
+class TestDownloadList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void countFollowsAtOnceListAtRebuild();
+    void goneFilesCountAsMissing();
+    void rowsFollowOneVideoAtATime();
+
+private:
+    // Records a file for a video (made on disk) or none.
+    void setPath(uint purchaseId, uint fileId, bool onDisk);
+    // What the list hears of the library: the writes' notices come queued.
+    void settle() { QCoreApplication::processEvents(); }
+
+    std::unique_ptr<KvoTestHome> m_home;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<KvoDownloadList> m_list;
+};
+
+void TestDownloadList::initTestCase()
+{
+    m_home = std::make_unique<KvoTestHome>();
+    KvoEnvironment::init();
+}
+
+void TestDownloadList::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(KvoTestLibrary::openWithUser(m_dir->path(), s_user));
+    KvoLibrary library;
+    for (const KvoPurchase& p : {course(1, 1), course(2, 3), course(3, 2)})
+        library.purchases.insert(int(p.id), p);
+    QVERIFY(KvoTestLibrary::add(s_user, library));
+    manager()->setUser(s_user, QStringLiteral("demo"), QStringLiteral("3"), QString());
+    QCOMPARE(manager()->purchaseIds(), (QList<int>{1, 2, 3}));
+    m_list = std::make_unique<KvoDownloadList>();
+}
+
+void TestDownloadList::cleanup()
+{
+    m_list.reset();
+    QCOMPARE(KvoDownloadQueue::instance()->queuedCount(), 0);
+    KvoTestLibrary::close();
+    m_dir.reset();
+}
+
+void TestDownloadList::setPath(uint purchaseId, uint fileId, bool onDisk)
+{
+    KvoPurchase p;
+    QVERIFY(manager()->purchase(purchaseId, &p));
+    KvoVideoFile video = p.files.value(int(fileId));
+    video.KvoPath = onDisk ? m_dir->path() + QStringLiteral("/%1.qoz").arg(fileId) : QString();
+    if (onDisk)
+        QVERIFY(QFile(video.KvoPath).open(QIODevice::WriteOnly));
+    manager()->setVideoPath(p, video);
+}
+
+void TestDownloadList::countFollowsAtOnceListAtRebuild()
+{
+    QSignalSpy counted(m_list.get(), &KvoDownloadList::countChanged);
+    m_list->rebuild();
+    QCOMPARE(counted.count(), 1);
+    QCOMPARE(m_list->countNow(), 3);
+    QCOMPARE(m_list->countListed(), 3);
+    m_list->sort(0);
+    QCOMPARE(m_list->sortedIds(), (QList<int>{1, 2, 3}));
+
+    // Course 1 arrives: the counter follows with the write; the course
+    // stays listed, finished, until the list is rebuilt.
+    setPath(1, 11, true);
+    settle();
+    QCOMPARE(m_list->countNow(), 2);
+    QCOMPARE(counted.last().at(0).toInt(), 2);
+    QVERIFY(m_list->isListed(1));
+    QVERIFY(m_list->job(1)->isFinished());
+    QCOMPARE(m_list->countListed(), 3);
+    m_list->rebuild();
+    QCOMPARE(m_list->countListed(), 2);
+    QVERIFY(m_list->isListed(1)); // a job to show: it stays until opened
+
+    // A course not listed yet joins at the rebuild, not before.
+    setPath(3, 31, true);
+    setPath(3, 32, true);
+    m_list->rebuild();
+    QVERIFY(!m_list->isListed(3) || m_list->job(3)->isFinished());
+    m_list.reset();
+    m_list = std::make_unique<KvoDownloadList>();
+    m_list->rebuild();
+    QVERIFY(!m_list->isListed(3));
+    setPath(3, 32, false);
+    settle();
+    QCOMPARE(m_list->countNow(), 2);
+    QVERIFY(!m_list->isListed(3));
+    m_list->rebuild();
+    QVERIFY(m_list->isListed(3));
+}
+
+void TestDownloadList::goneFilesCountAsMissing()
+{
+    for (const uint id : {11u, 21u, 22u, 23u, 31u, 32u})
+        setPath(id / 10, id, true);
+    m_list->rebuild();
+    QCOMPARE(m_list->countNow(), 0);
+    QVERIFY(m_list->isEmpty());
+
+    // A file found gone: its course is missing a video and joins the list.
+    KvoPurchase two;
+    QVERIFY(manager()->purchase(2, &two));
+    const QString path = two.files.value(22).KvoPath;
+    QVERIFY(QFile::remove(path));
+    m_list->setGone({{22u, path}});
+    QCOMPARE(m_list->countNow(), 1);
+    QVERIFY(m_list->isListed(2));
+    KvoDownloadJob* job = m_list->job(2);
+    QCOMPARE(job->look(), KvoDownloadJob::Look::Idle);
+
+    // Written again under the same path: no longer gone, the course is
+    // whole, its row finished.
+    QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+    manager()->setVideoPath(two, two.files.value(22));
+    settle();
+    QCOMPARE(m_list->countNow(), 0);
+    QVERIFY(m_list->gone().isEmpty());
+    QVERIFY(job->isFinished());
+}
+
+void TestDownloadList::rowsFollowOneVideoAtATime()
+{
+    m_list->rebuild();
+    QSignalSpy rows(m_list.get(), &KvoDownloadList::rowsChanged);
+    KvoDownloadJob* job = m_list->job(2);
+    job->toggleExpanded();
+    QCOMPARE(job->children().keys(), (QList<int>{21, 22, 23}));
+    // One row shows a failure the user has not acted on.
+    KvoDownloadJob* failed = job->children().value(21);
+    failed->setToError(QStringLiteral("Erreur - connexion coupée"));
+
+    // Videos 21 and 22 come on disk: the idle row goes, the failure stays.
+    rows.clear();
+    setPath(2, 21, true);
+    setPath(2, 22, true);
+    settle();
+    QCOMPARE(job->children().keys(), (QList<int>{21, 23}));
+    QCOMPARE(job->children().value(21), failed);
+    QCOMPARE(failed->look(), KvoDownloadJob::Look::Error);
+    QCOMPARE(failed->lastMessage(), QStringLiteral("Erreur - connexion coupée"));
+    QVERIFY(!rows.isEmpty());
+    QCOMPARE(job->look(), KvoDownloadJob::Look::Idle);
+
+    // 22 goes missing again: its row comes back, idle, in place; nothing
+    // else is made again.
+    KvoDownloadJob* kept = job->children().value(23);
+    setPath(2, 22, false);
+    settle();
+    QCOMPARE(job->children().keys(), (QList<int>{21, 22, 23}));
+    QCOMPARE(job->children().value(23), kept);
+    QCOMPARE(job->children().value(22)->look(), KvoDownloadJob::Look::Idle);
+
+    // Everything on disk: the course finishes; the failed row keeps its
+    // message until the user acts.
+    setPath(2, 22, true);
+    setPath(2, 23, true);
+    settle();
+    QVERIFY(job->isFinished());
+    QCOMPARE(job->children().keys(), QList<int>{21});
+
+    // A finished course that misses a video again goes back to the idle
+    // look with a row for it.
+    setPath(2, 23, false);
+    settle();
+    QCOMPARE(job->look(), KvoDownloadJob::Look::Idle);
+    QCOMPARE(job->buttonText(), QStringLiteral("Télécharger"));
+    QCOMPARE(job->children().keys(), (QList<int>{21, 23}));
+}
+
+QTEST_GUILESS_MAIN(TestDownloadList)
+#include "tst_downloadlist.moc"
