@@ -34,6 +34,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -202,11 +203,21 @@ Round queueRound(const QString& folder, bool loaded)
     }
     // One child entry per video: three entries, three download slots.
     entry->toggleExpanded();
-    const QList<KvoDownloadJob*> children = entry->children().values();
+    // A child row whose video arrived leaves the list: the rows are
+    // followed through guarded pointers, the files through the library.
+    QList<QPointer<KvoDownloadJob>> children;
+    for (KvoDownloadJob* child : entry->children())
+        children.append(child);
     if (children.size() != 3) {
         round.error = QStringLiteral("expected three child entries");
         return round;
     }
+    const auto arrived = [manager](const QList<int>& ids) {
+        KvoPurchase now;
+        manager->purchase(BenchCourse, &now);
+        return std::all_of(ids.begin(), ids.end(), [&now](int id) { return now.files.value(id).isOnDisk(); });
+    };
+    const QList<int> videoIds = entry->children().keys();
     StallMeter stall;
     QElapsedTimer timer;
     std::unique_ptr<CpuLoad> load;
@@ -218,8 +229,9 @@ Round queueRound(const QString& folder, bool loaded)
         child->enqueue();
     const bool ended = waitFor(
         [&] {
-            return std::all_of(children.begin(), children.end(),
-                               [](KvoDownloadJob* c) { return c->isFinished() || c->look() == KvoDownloadJob::Look::Error; });
+            return std::all_of(children.begin(), children.end(), [](const QPointer<KvoDownloadJob>& c) {
+                return !c || c->isFinished() || c->look() == KvoDownloadJob::Look::Error;
+            });
         },
         600000);
     round.seconds = timer.nsecsElapsed() / 1e9;
@@ -227,14 +239,14 @@ Round queueRound(const QString& folder, bool loaded)
     load.reset();
     round.stallMs = stall.worst;
     round.workMs = stall.worstWork;
-    round.ok = ended;
-    for (KvoDownloadJob* child : children) {
-        if (!child->isFinished()) {
-            round.ok = false;
+    round.ok = ended && arrived(videoIds);
+    for (const QPointer<KvoDownloadJob>& child : children)
+        if (child && child->look() == KvoDownloadJob::Look::Error)
             round.error = child->lastMessage() + QStringLiteral(": ") + child->lastDetail();
-        }
-        round.bytes += QFileInfo(child->currentFilePath()).size();
-    }
+    KvoPurchase done;
+    manager->purchase(BenchCourse, &done);
+    for (const int id : videoIds)
+        round.bytes += QFileInfo(done.files.value(id).KvoPath).size();
     return round;
 }
 

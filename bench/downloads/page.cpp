@@ -198,20 +198,25 @@ int runPageBench(int courses)
     page->onShow();
     std::printf("shown again (nothing changed): %.1f ms\n", ms(timer.nsecsElapsed()));
 
-    // What a finished download costs the page: one course complete, the
-    // counter recounted and the page shown again.
+    // What a finished download costs: one course complete (the write to
+    // the library, timed from before it), the list's update as the main
+    // window asks for it after each write, and the page shown again.
     {
-        const KvoPurchase course = manager->purchases().value(courses / 2);
+        KvoPurchase course;
+        manager->purchase(uint(courses / 2), &course);
         KvoVideoFile video = course.files.last();
         video.KvoPath = QStringLiteral("/nowhere/%1.qoz").arg(video.fileId);
-        manager->setVideoPath(course, video);
         timer.restart();
+        manager->setVideoPath(course, video);
+        const double write = ms(timer.nsecsElapsed());
         page->refreshList();
-        const double recount = ms(timer.nsecsElapsed());
+        const double update = ms(timer.nsecsElapsed());
+        settle();
         timer.restart();
         page->onShow();
-        std::printf("a course completed: counter recounted in %.1f ms, page shown again in %.1f ms\n", recount,
-                    ms(timer.nsecsElapsed()));
+        std::printf("a course completed: the write and the list's update %.1f ms (goal <= 40; the write alone "
+                    "%.1f ms), page shown again in %.1f ms\n",
+                    update, write, ms(timer.nsecsElapsed()));
     }
 
     timer.restart();

@@ -428,6 +428,12 @@ QList<int> KvoPurchaseVideoManager::purchaseIds() const
     return m_purchases.keys();
 }
 
+QList<int> KvoPurchaseVideoManager::currentPurchaseIds()
+{
+    QMutexLocker locker(&s_instanceMutex);
+    return s_instance ? s_instance->purchaseIds() : QList<int>();
+}
+
 quint64 KvoPurchaseVideoManager::revision() const
 {
     QMutexLocker locker(&m_dataMutex);

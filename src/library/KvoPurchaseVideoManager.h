@@ -96,6 +96,7 @@ public:
     // there is none (it was destroyed) or the course is absent.
     static bool currentPurchase(uint purchaseId, KvoPurchase* record);
     QList<int> purchaseIds() const;
+    static QList<int> currentPurchaseIds();
     // Every change of the library's courses counts one revision. A reader
     // that remembers the revision it last saw asks what changed since:
     // the courses changed one by one, or false when the whole library may

@@ -46,19 +46,24 @@ QHash<uint, QString> KvoStoredFileCheck::goneFiles(const QList<int>& purchaseIds
 
 void KvoStoredFileCheck::start()
 {
-    start(KvoPurchaseVideoManager::instance()->purchaseIds(), &KvoPurchaseVideoManager::currentPurchase);
+    start(&KvoPurchaseVideoManager::currentPurchaseIds, &KvoPurchaseVideoManager::currentPurchase);
 }
 
 void KvoStoredFileCheck::start(const QList<int>& purchaseIds, const Lookup& lookup)
 {
+    start([purchaseIds] { return purchaseIds; }, lookup);
+}
+
+void KvoStoredFileCheck::start(const Courses& courses, const Lookup& lookup)
+{
     if (m_thread) {
-        m_nextIds = purchaseIds;
+        m_nextCourses = courses;
         m_nextLookup = lookup;
         m_hasNext = true;
         return;
     }
     m_cancel = false;
-    m_thread = QThread::create([this, purchaseIds, lookup] { m_result = goneFiles(purchaseIds, lookup, &m_cancel); });
+    m_thread = QThread::create([this, courses, lookup] { m_result = goneFiles(courses(), lookup, &m_cancel); });
     connect(m_thread, &QThread::finished, this, &KvoStoredFileCheck::onThreadFinished, Qt::QueuedConnection);
     m_thread->start(QThread::LowPriority);
 }
@@ -73,7 +78,7 @@ void KvoStoredFileCheck::onThreadFinished()
     const QHash<uint, QString> gone = std::exchange(m_result, {});
     if (m_hasNext) {
         m_hasNext = false;
-        start(std::exchange(m_nextIds, {}), std::exchange(m_nextLookup, {}));
+        start(std::exchange(m_nextCourses, {}), std::exchange(m_nextLookup, {}));
     }
     emit checked(gone);
 }

@@ -36,10 +36,15 @@ public:
     // Reads a course by id; false when it is not there.
     using Lookup = std::function<bool(uint purchaseId, KvoPurchase* record)>;
 
-    // Checks the courses of the library of the synchronisation manager.
+    // Lists the courses to check (any thread).
+    using Courses = std::function<QList<int>()>;
+
+    // Checks the courses of the library of the synchronisation manager,
+    // listed and read on the check's own thread.
     void start();
     // Checks the courses given, read through lookup (any thread).
     void start(const QList<int>& purchaseIds, const Lookup& lookup);
+    void start(const Courses& courses, const Lookup& lookup);
 
     // The videos of those courses with a recorded path and no file there:
     // file id -> that path. Stops early, with what it found, once cancel
@@ -57,7 +62,7 @@ private:
     std::atomic<bool> m_cancel{false};
     // Written by the worker, read once it has finished.
     QHash<uint, QString> m_result;
-    QList<int> m_nextIds;
+    Courses m_nextCourses;
     Lookup m_nextLookup;
     bool m_hasNext = false;
 };

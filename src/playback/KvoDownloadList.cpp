@@ -49,14 +49,13 @@ KvoDownloadList::KvoDownloadList(QObject* parent)
 KvoDownloadList::~KvoDownloadList()
 {
     KvoDownloadQueue::instance()->clear();
-    for (const Entry& entry : std::as_const(m_entries))
-        if (entry.job)
-            entry.job->stop();
+    for (KvoDownloadJob* job : std::as_const(m_jobs))
+        job->stop();
     // Each job takes its children with it.
-    const QHash<int, Entry> entries = std::exchange(m_entries, {});
+    const QHash<int, KvoDownloadJob*> jobs = std::exchange(m_jobs, {});
+    m_entries.clear();
     m_sorted.clear();
-    for (const Entry& entry : entries)
-        delete entry.job;
+    qDeleteAll(jobs);
     KvoDownloadQueue::instance()->clear();
 }
 
@@ -120,6 +119,14 @@ void KvoDownloadList::setCount(const QSet<int>& missing)
         emit countChanged(countNow());
 }
 
+void KvoDownloadList::notePending(int purchaseId)
+{
+    if (m_missingNow.contains(purchaseId) != m_listedMissing.contains(purchaseId))
+        m_pending.insert(purchaseId);
+    else
+        m_pending.remove(purchaseId);
+}
+
 void KvoDownloadList::forgetFilesBack(const KvoPurchase& course)
 {
     // A look at one course's files is cheap.
@@ -158,6 +165,10 @@ void KvoDownloadList::followCourse(uint purchaseId, const KvoPurchase& course, b
         m_missingNow.remove(int(purchaseId));
     else
         m_missingNow.insert(int(purchaseId));
+    notePending(int(purchaseId));
+    // A course that left the library may have to leave the list.
+    if (!present && m_entries.contains(int(purchaseId)))
+        m_pending.insert(int(purchaseId));
 
     const auto it = m_entries.find(int(purchaseId));
     // A listed course that left the library keeps its job as it is: its
@@ -209,6 +220,16 @@ void KvoDownloadList::followAll(bool takeNewCourses)
             }
         }
         m_listedMissing = missing;
+        m_pending.clear();
+    } else {
+        // What the next rebuild has to look at again.
+        m_pending.clear();
+        for (const int id : std::as_const(missing))
+            if (!m_listedMissing.contains(id))
+                m_pending.insert(id);
+        for (const int id : std::as_const(m_listedMissing))
+            if (!missing.contains(id))
+                m_pending.insert(id);
     }
     setCount(missing);
     if (joined || takeNewCourses)
@@ -227,27 +248,32 @@ void KvoDownloadList::rebuild()
         return;
     }
     follow();
-    if (m_missingNow == m_listedMissing)
+    if (m_pending.isEmpty())
         return;
-    // The courses that miss a video now and are not listed yet join the
-    // list; those without a job whose course left the library go.
-    for (const int id : std::as_const(m_missingNow)) {
-        if (m_entries.contains(id))
-            continue;
+    // Only the courses whose place may have changed: a course that misses
+    // a video now and is not listed yet joins the list; one without a job
+    // whose course left the library goes.
+    bool changed = false;
+    const QSet<int> pending = std::exchange(m_pending, {});
+    for (const int id : pending) {
         KvoPurchase course;
-        if (!library()->purchase(uint(id), &course))
-            continue;
-        setKeys(m_entries[id], course);
-    }
-    for (auto it = m_entries.begin(); it != m_entries.end();) {
-        KvoPurchase course;
-        if (!it->job && !m_missingNow.contains(it.key()) && !library()->purchase(uint(it.key()), &course))
-            it = m_entries.erase(it);
+        const bool present = library()->purchase(uint(id), &course);
+        const bool misses = m_missingNow.contains(id);
+        auto it = m_entries.find(id);
+        if (misses && it == m_entries.end() && present) {
+            setKeys(m_entries[id], course);
+            changed = true;
+        } else if (!present && it != m_entries.end() && !it->job) {
+            m_entries.erase(it);
+            changed = true;
+        }
+        if (misses)
+            m_listedMissing.insert(id);
         else
-            ++it;
+            m_listedMissing.remove(id);
     }
-    m_listedMissing = m_missingNow;
-    emit listChanged();
+    if (changed)
+        emit listChanged();
 }
 
 void KvoDownloadList::setGone(const QHash<uint, QString>& gone)
@@ -311,6 +337,7 @@ KvoDownloadJob* KvoDownloadList::makeJob(Entry& entry, const KvoPurchase& course
     job->setFlag(m_online);
     connect(job, &KvoDownloadJob::childrenChanged, this, &KvoDownloadList::rowsChanged);
     entry.job = job;
+    m_jobs.insert(entry.purchaseId, job);
     // What the disk says counts from the first look: a file found gone is
     // missing, and a course that misses nothing any more shows finished.
     job->follow(course, missingVideos(course, m_gone));
@@ -333,11 +360,7 @@ KvoDownloadJob* KvoDownloadList::job(uint purchaseId)
 
 QList<KvoDownloadJob*> KvoDownloadList::jobs() const
 {
-    QList<KvoDownloadJob*> list;
-    for (const Entry& entry : m_entries)
-        if (entry.job)
-            list.append(entry.job);
-    return list;
+    return m_jobs.values();
 }
 
 bool KvoDownloadList::remove(KvoDownloadJob* job)
@@ -348,7 +371,10 @@ bool KvoDownloadList::remove(KvoDownloadJob* job)
     if (it == m_entries.end() || it->job != job)
         return false;
     m_entries.erase(it);
+    m_jobs.remove(int(job->purchaseId()));
     m_sorted.removeOne(int(job->purchaseId()));
+    // A course that still misses a video comes back at the next rebuild.
+    m_pending.insert(int(job->purchaseId()));
     job->stop();
     // Called from a click on its row: the job goes from the event loop.
     job->deleteLater();
@@ -359,15 +385,13 @@ bool KvoDownloadList::remove(KvoDownloadJob* job)
 void KvoDownloadList::setOnline(bool online)
 {
     m_online = online;
-    for (const Entry& entry : std::as_const(m_entries))
-        if (entry.job)
-            entry.job->setFlag(online);
+    for (KvoDownloadJob* job : std::as_const(m_jobs))
+        job->setFlag(online);
 }
 
 void KvoDownloadList::stopAll()
 {
     KvoDownloadQueue::instance()->clear();
-    for (const Entry& entry : std::as_const(m_entries))
-        if (entry.job)
-            entry.job->stop();
+    for (KvoDownloadJob* job : std::as_const(m_jobs))
+        job->stop();
 }

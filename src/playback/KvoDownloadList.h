@@ -103,15 +103,21 @@ private:
     // (a download may write a video again under its old path).
     void forgetFilesBack(const KvoPurchase& course);
     void setCount(const QSet<int>& missing);
+    void notePending(int purchaseId);
     KvoDownloadJob* makeJob(Entry& entry, const KvoPurchase& course);
     static void setKeys(Entry& entry, const KvoPurchase& course);
 
     QHash<int, Entry> m_entries;
+    // The jobs made so far, by course.
+    QHash<int, KvoDownloadJob*> m_jobs;
     QList<int> m_sorted;
     int m_sortMode = 1;
     // Courses missing a video now (the counter) and at the last rebuild.
     QSet<int> m_missingNow;
     QSet<int> m_listedMissing;
+    // Courses whose place in the list the next rebuild() looks at again:
+    // they came to miss a video, or ceased to, since the last one.
+    QSet<int> m_pending;
     QHash<uint, QString> m_gone;
     bool m_online = false;
     bool m_built = false;
