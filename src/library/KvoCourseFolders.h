@@ -10,7 +10,9 @@ class KvoPurchase;
 // transfer holds its course folder from the moment it makes or finds it
 // until its file is in place or removed, so that removing the last video
 // of a course never takes the folder from under a download of the same
-// course that has not opened its file yet. Any thread.
+// course that has not opened its file yet. A folder is known by its
+// resolved path, so every spelling of it and every link to it or to the
+// video folder is the same folder. Any thread.
 class KvoCourseFolders
 {
 public:
@@ -21,7 +23,8 @@ public:
     static void release(const QString& folder, const QString& videoFolder);
     // Once the file at filePath is gone (the user removed the video): its
     // folder goes by the rule above when it carries the name the client
-    // gives that course. A folder the user named stays.
+    // gives that course. A folder the user named stays, even when reached
+    // through a link named for the course.
     static bool removeEmptyCourseFolder(const QString& filePath, const KvoPurchase& purchase,
                                         const QString& videoFolder);
 };

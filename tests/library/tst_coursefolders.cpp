@@ -1,0 +1,82 @@
+#include "KvoCourseFolders.h"
+#include "KvoPurchase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+class TestCourseFolders : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void heldFolderKnownByEverySpelling_data();
+    void heldFolderKnownByEverySpelling();
+
+private:
+    // The path of `relative` under the temporary folder.
+    QString at(const QString& relative) const { return m_dir->path() + QLatin1Char('/') + relative; }
+    bool removeVideo(const QString& folder) const
+    {
+        return KvoCourseFolders::removeEmptyCourseFolder(folder + QStringLiteral("/41 - V41.qoz"), m_course,
+                                                         m_videos);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_videos;
+    QString m_folder;
+    KvoPurchase m_course;
+};
+
+void TestCourseFolders::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_videos = at(QStringLiteral("videos"));
+    QVERIFY(QDir().mkpath(m_videos));
+    // "lien" leads to the video folder.
+    QVERIFY(QFile::link(m_videos, at(QStringLiteral("lien"))));
+    m_course.id = 4;
+    m_course.title = QStringLiteral("Quatre");
+    m_folder = m_videos + QStringLiteral("/4 - Quatre");
+}
+
+void TestCourseFolders::cleanup()
+{
+    m_dir.reset();
+}
+
+void TestCourseFolders::heldFolderKnownByEverySpelling_data()
+{
+    QTest::addColumn<QString>("held");
+    QTest::addColumn<QString>("removed");
+    QTest::newRow("held as written, removed through a link") << "videos/4 - Quatre" << "lien/4 - Quatre";
+    QTest::newRow("held through a link, removed as written") << "lien/4 - Quatre" << "videos/4 - Quatre";
+    QTest::newRow("removed with a dot") << "videos/4 - Quatre" << "videos/./4 - Quatre";
+    QTest::newRow("removed with a double slash") << "videos/4 - Quatre" << "videos//4 - Quatre";
+    QTest::newRow("held with a dot, removed through a link") << "videos/./4 - Quatre" << "lien//4 - Quatre";
+}
+
+void TestCourseFolders::heldFolderKnownByEverySpelling()
+{
+    QFETCH(QString, held);
+    QFETCH(QString, removed);
+    // A download has made the course folder and not yet opened its file;
+    // the user removes the course's last video meanwhile.
+    QVERIFY(QDir().mkpath(at(held)));
+    KvoCourseFolders::hold(at(held), true);
+    QVERIFY(QFileInfo(m_folder).isDir());
+    QVERIFY(!removeVideo(at(removed)));
+    QVERIFY(QFileInfo(m_folder).isDir());
+    KvoCourseFolders::release(at(held), m_videos);
+    QVERIFY(!QFileInfo::exists(m_folder));
+}
+
+QTEST_GUILESS_MAIN(TestCourseFolders)
+#include "tst_coursefolders.moc"
