@@ -15,6 +15,9 @@ struct Use
 {
     int holders = 0;
     bool created = false;
+    // The video folder of a removal refused while the folder was held; it
+    // is tried again when the last holder lets the folder go.
+    QString refusedIn;
 };
 
 struct Registry
@@ -89,9 +92,11 @@ void KvoCourseFolders::release(const QString& folder, const QString& videoFolder
     const Use use = *it;
     r.folders.erase(it);
     // A folder that was there before the transfer is not the transfer's to
-    // remove.
-    if (use.created)
-        removeIfFree(resolved, videoFolder);
+    // remove; the user's removal of its last video is.
+    if (use.created && removeIfFree(resolved, videoFolder))
+        return;
+    if (!use.refusedIn.isEmpty())
+        removeIfFree(resolved, use.refusedIn);
 }
 
 bool KvoCourseFolders::removeEmptyCourseFolder(const QString& filePath, const KvoPurchase& purchase,
@@ -111,7 +116,10 @@ bool KvoCourseFolders::removeEmptyCourseFolder(const QString& filePath, const Kv
     if (QFileInfo(QDir::cleanPath(folder)).fileName() != name || QFileInfo(resolved).fileName() != name
         || !liesIn(resolved, videoFolder))
         return false;
-    if (r.folders.contains(resolved))
+    const auto held = r.folders.find(resolved);
+    if (held != r.folders.end()) {
+        held->refusedIn = videoFolder;
         return false;
+    }
     return QDir().rmdir(resolved);
 }

@@ -18,13 +18,15 @@ class KvoCourseFolders
 public:
     // A transfer writes into folder; created: it has just made the folder.
     static void hold(const QString& folder, bool created);
-    // That transfer ended: a folder that a transfer made goes by the rule
-    // above once the last holder lets it go.
+    // That transfer ended. Once the last holder lets the folder go, it goes
+    // by the rule above when a transfer made it or when a removal was
+    // refused while it was held.
     static void release(const QString& folder, const QString& videoFolder);
     // Once the file at filePath is gone (the user removed the video): its
     // folder goes by the rule above when it carries the name the client
     // gives that course. A folder the user named stays, even when reached
-    // through a link named for the course.
+    // through a link named for the course. A held folder goes when its last
+    // holder lets it go.
     static bool removeEmptyCourseFolder(const QString& filePath, const KvoPurchase& purchase,
                                         const QString& videoFolder);
 };

@@ -18,6 +18,7 @@ private slots:
     void cleanup();
     void heldFolderKnownByEverySpelling_data();
     void heldFolderKnownByEverySpelling();
+    void refusedRemovalDoneAtLastRelease();
 
 private:
     // The path of `relative` under the temporary folder.
@@ -76,6 +77,43 @@ void TestCourseFolders::heldFolderKnownByEverySpelling()
     QVERIFY(QFileInfo(m_folder).isDir());
     KvoCourseFolders::release(at(held), m_videos);
     QVERIFY(!QFileInfo::exists(m_folder));
+}
+
+void TestCourseFolders::refusedRemovalDoneAtLastRelease()
+{
+    // The folder was there before the transfers: it holds the video the
+    // user is about to remove.
+    const QString video = m_folder + QStringLiteral("/41 - V41.qoz");
+    const auto write = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly);
+    };
+    QVERIFY(QDir().mkpath(m_folder));
+    QVERIFY(write(video));
+
+    // Two transfers hold the folder; the removal waits for both.
+    KvoCourseFolders::hold(m_folder, false);
+    KvoCourseFolders::hold(m_folder, false);
+    QVERIFY(QFile::remove(video));
+    QVERIFY(!removeVideo(m_folder));
+    KvoCourseFolders::release(m_folder, m_videos);
+    QVERIFY(QFileInfo(m_folder).isDir());
+    KvoCourseFolders::release(m_folder, m_videos);
+    QVERIFY(!QFileInfo::exists(m_folder));
+
+    // A folder that got a file meanwhile stays.
+    QVERIFY(QDir().mkpath(m_folder));
+    KvoCourseFolders::hold(m_folder, false);
+    QVERIFY(!removeVideo(m_folder));
+    QVERIFY(write(m_folder + QStringLiteral("/42 - V42.qoz")));
+    KvoCourseFolders::release(m_folder, m_videos);
+    QVERIFY(QFileInfo::exists(m_folder + QStringLiteral("/42 - V42.qoz")));
+
+    // Without a removal, a folder the transfer found stays, even empty.
+    QVERIFY(QFile::remove(m_folder + QStringLiteral("/42 - V42.qoz")));
+    KvoCourseFolders::hold(m_folder, false);
+    KvoCourseFolders::release(m_folder, m_videos);
+    QVERIFY(QFileInfo(m_folder).isDir());
 }
 
 QTEST_GUILESS_MAIN(TestCourseFolders)
