@@ -72,13 +72,17 @@ bool removeIfFree(const QString& resolvedFolder, const QString& videoFolder)
 
 } // namespace
 
-void KvoCourseFolders::hold(const QString& folder, bool created)
+bool KvoCourseFolders::makeAndHold(const QString& folder)
 {
     Registry& r = registry();
     const QMutexLocker lock(&r.mutex);
+    const bool existed = QFileInfo::exists(folder);
+    if (folder.isEmpty() || !QDir().mkpath(folder) || !QFileInfo(folder).isDir())
+        return false;
     Use& use = r.folders[resolvedPath(folder)];
     ++use.holders;
-    use.created = use.created || created;
+    use.created = use.created || !existed;
+    return true;
 }
 
 void KvoCourseFolders::release(const QString& folder, const QString& videoFolder)

@@ -16,8 +16,10 @@ class KvoPurchase;
 class KvoCourseFolders
 {
 public:
-    // A transfer writes into folder; created: it has just made the folder.
-    static void hold(const QString& folder, bool created);
+    // A transfer writes into folder: makes it when it is missing (and the
+    // video folder with it) and holds it, in one step that no removal can
+    // come between. False, holding nothing, when no folder can be made there.
+    static bool makeAndHold(const QString& folder);
     // That transfer ended. Once the last holder lets the folder go, it goes
     // by the rule above when a transfer made it or when a removal was
     // refused while it was held.

@@ -363,8 +363,7 @@ void KvoDownloadJob::nextDownload()
     m_plainTitle = m_title;
 
     // The video folder itself is made too when it is missing.
-    const bool existed = QFileInfo::exists(folder);
-    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
+    if (!KvoCourseFolders::makeAndHold(folder)) {
         m_commentVisible = true;
         fail(QCoreApplication::translate("KvoDownloadWidget", "Erreur - dossier des vidéos inaccessible"),
              QStringLiteral("Cannot create the folder %1").arg(QDir::toNativeSeparators(folder)));
@@ -372,7 +371,6 @@ void KvoDownloadJob::nextDownload()
     }
     m_courseFolder = folder;
     m_videoFolder = videoFolder;
-    KvoCourseFolders::hold(folder, !existed);
 
     downloader = new KvoDownloader(nullptr);
     request = new KvoHTTPRequest(nullptr);

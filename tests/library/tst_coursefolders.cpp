@@ -4,9 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <atomic>
 #include <memory>
 
 class TestCourseFolders : public QObject
@@ -19,6 +22,7 @@ private slots:
     void heldFolderKnownByEverySpelling_data();
     void heldFolderKnownByEverySpelling();
     void refusedRemovalDoneAtLastRelease();
+    void noRemovalBetweenMakeAndHold();
 
 private:
     // The path of `relative` under the temporary folder.
@@ -70,8 +74,7 @@ void TestCourseFolders::heldFolderKnownByEverySpelling()
     QFETCH(QString, removed);
     // A download has made the course folder and not yet opened its file;
     // the user removes the course's last video meanwhile.
-    QVERIFY(QDir().mkpath(at(held)));
-    KvoCourseFolders::hold(at(held), true);
+    QVERIFY(KvoCourseFolders::makeAndHold(at(held)));
     QVERIFY(QFileInfo(m_folder).isDir());
     QVERIFY(!removeVideo(at(removed)));
     QVERIFY(QFileInfo(m_folder).isDir());
@@ -92,8 +95,8 @@ void TestCourseFolders::refusedRemovalDoneAtLastRelease()
     QVERIFY(write(video));
 
     // Two transfers hold the folder; the removal waits for both.
-    KvoCourseFolders::hold(m_folder, false);
-    KvoCourseFolders::hold(m_folder, false);
+    QVERIFY(KvoCourseFolders::makeAndHold(m_folder));
+    QVERIFY(KvoCourseFolders::makeAndHold(m_folder));
     QVERIFY(QFile::remove(video));
     QVERIFY(!removeVideo(m_folder));
     KvoCourseFolders::release(m_folder, m_videos);
@@ -103,7 +106,7 @@ void TestCourseFolders::refusedRemovalDoneAtLastRelease()
 
     // A folder that got a file meanwhile stays.
     QVERIFY(QDir().mkpath(m_folder));
-    KvoCourseFolders::hold(m_folder, false);
+    QVERIFY(KvoCourseFolders::makeAndHold(m_folder));
     QVERIFY(!removeVideo(m_folder));
     QVERIFY(write(m_folder + QStringLiteral("/42 - V42.qoz")));
     KvoCourseFolders::release(m_folder, m_videos);
@@ -111,9 +114,40 @@ void TestCourseFolders::refusedRemovalDoneAtLastRelease()
 
     // Without a removal, a folder the transfer found stays, even empty.
     QVERIFY(QFile::remove(m_folder + QStringLiteral("/42 - V42.qoz")));
-    KvoCourseFolders::hold(m_folder, false);
+    QVERIFY(KvoCourseFolders::makeAndHold(m_folder));
     KvoCourseFolders::release(m_folder, m_videos);
     QVERIFY(QFileInfo(m_folder).isDir());
+}
+
+void TestCourseFolders::noRemovalBetweenMakeAndHold()
+{
+    // The user's removals run on another thread all along; a removal that
+    // came between the making and the holding would take the folder from
+    // under the transfer that made it.
+    std::atomic<bool> stop{false};
+    std::atomic<int> tries{0};
+    std::unique_ptr<QThread> remover(QThread::create([&] {
+        while (!stop.load()) {
+            removeVideo(m_folder);
+            ++tries;
+        }
+    }));
+    remover->start();
+    const auto join = qScopeGuard([&] {
+        stop = true;
+        remover->wait();
+    });
+    while (tries.load() == 0)
+        QThread::yieldCurrentThread();
+    int lost = 0;
+    for (int i = 0; i < 3000; ++i) {
+        QVERIFY(KvoCourseFolders::makeAndHold(m_folder));
+        if (!QFileInfo(m_folder).isDir())
+            ++lost;
+        KvoCourseFolders::release(m_folder, m_videos);
+    }
+    QCOMPARE(lost, 0);
+    QVERIFY(!QFileInfo::exists(m_folder));
 }
 
 QTEST_GUILESS_MAIN(TestCourseFolders)
