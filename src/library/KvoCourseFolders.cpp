@@ -8,12 +8,17 @@
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QStringList>
+
+#include <algorithm>
 
 namespace {
 
 struct Use
 {
-    int holders = 0;
+    // Each holder's path as it wrote it, cleaned: its release finds the
+    // folder even when the links on the way have changed since.
+    QStringList holders;
     bool created = false;
     // The video folder of a removal refused while the folder was held; it
     // is tried again when the last holder lets the folder go.
@@ -80,7 +85,7 @@ bool KvoCourseFolders::makeAndHold(const QString& folder)
     if (folder.isEmpty() || !QDir().mkpath(folder) || !QFileInfo(folder).isDir())
         return false;
     Use& use = r.folders[resolvedPath(folder)];
-    ++use.holders;
+    use.holders.append(QDir::cleanPath(folder));
     use.created = use.created || !existed;
     return true;
 }
@@ -89,10 +94,17 @@ void KvoCourseFolders::release(const QString& folder, const QString& videoFolder
 {
     Registry& r = registry();
     const QMutexLocker lock(&r.mutex);
-    const QString resolved = resolvedPath(folder);
-    const auto it = r.folders.find(resolved);
-    if (it == r.folders.end() || --it->holders > 0)
+    const QString written = QDir::cleanPath(folder);
+    const auto heldAs = [&written](const Use& use) { return use.holders.contains(written); };
+    auto it = r.folders.find(resolvedPath(folder));
+    if (it == r.folders.end() || !heldAs(*it))
+        it = std::find_if(r.folders.begin(), r.folders.end(), heldAs);
+    if (it == r.folders.end())
         return;
+    it->holders.removeOne(written);
+    if (!it->holders.isEmpty())
+        return;
+    const QString resolved = it.key();
     const Use use = *it;
     r.folders.erase(it);
     // A folder that was there before the transfer is not the transfer's to

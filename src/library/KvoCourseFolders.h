@@ -20,9 +20,9 @@ public:
     // video folder with it) and holds it, in one step that no removal can
     // come between. False, holding nothing, when no folder can be made there.
     static bool makeAndHold(const QString& folder);
-    // That transfer ended. Once the last holder lets the folder go, it goes
-    // by the rule above when a transfer made it or when a removal was
-    // refused while it was held.
+    // That transfer ended (folder as it was held). Once the last holder lets
+    // the folder go, it goes by the rule above when a transfer made it or
+    // when a removal was refused while it was held.
     static void release(const QString& folder, const QString& videoFolder);
     // Once the file at filePath is gone (the user removed the video): its
     // folder goes by the rule above when it carries the name the client
