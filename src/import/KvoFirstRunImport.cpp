@@ -259,15 +259,13 @@ void KvoFirstRunImport::copyVideo(const KvoPurchase& p, KvoVideoFile& v, bool* v
         return;
     }
     const QString folder = courseFolder(videoFolder, p);
-    const bool existed = QFileInfo::exists(folder);
-    if (!QDir().mkpath(folder)) {
+    // Held while the copy runs; a folder this copy made and left empty
+    // (cancelled, failed) goes when it is let go.
+    if (!KvoCourseFolders::makeAndHold(folder)) {
         m_copied += quint64(size);
         markFailed(v, tr("Le dossier %1 ne peut pas être créé.").arg(QDir::toNativeSeparators(folder)));
         return;
     }
-    // Held while the copy runs; a folder this copy made and left empty
-    // (cancelled, failed) goes when it is let go.
-    KvoCourseFolders::hold(folder, !existed);
     const auto releaseFolder = qScopeGuard([&] { KvoCourseFolders::release(folder, videoFolder); });
     const QString target = folder + videoFileName(v);
     qint64 counted = 0; // what the progress has seen of this file

@@ -10,18 +10,25 @@ class KvoPurchase;
 // transfer holds its course folder from the moment it makes or finds it
 // until its file is in place or removed, so that removing the last video
 // of a course never takes the folder from under a download of the same
-// course that has not opened its file yet. Any thread.
+// course that has not opened its file yet. A folder is known by its
+// resolved path, so every spelling of it and every link to it or to the
+// video folder is the same folder. Any thread.
 class KvoCourseFolders
 {
 public:
-    // A transfer writes into folder; created: it has just made the folder.
-    static void hold(const QString& folder, bool created);
-    // That transfer ended: a folder that a transfer made goes by the rule
-    // above once the last holder lets it go.
+    // A transfer writes into folder: makes it when it is missing (and the
+    // video folder with it) and holds it, in one step that no removal can
+    // come between. False, holding nothing, when no folder can be made there.
+    static bool makeAndHold(const QString& folder);
+    // That transfer ended (folder as it was held). Once the last holder lets
+    // the folder go, it goes by the rule above when a transfer made it or
+    // when a removal was refused while it was held.
     static void release(const QString& folder, const QString& videoFolder);
     // Once the file at filePath is gone (the user removed the video): its
     // folder goes by the rule above when it carries the name the client
-    // gives that course. A folder the user named stays.
+    // gives that course. A folder the user named stays, even when reached
+    // through a link named for the course. A held folder goes when its last
+    // holder lets it go.
     static bool removeEmptyCourseFolder(const QString& filePath, const KvoPurchase& purchase,
                                         const QString& videoFolder);
 };

@@ -59,15 +59,13 @@ bool KvoVideoTransfer::start(QString* message, QString* detail)
     m_filePath = folder + QLatin1Char('/') + KvoStorageNames::videoFileName(video.fileId, video.title);
 
     // The video folder itself is made too when it is missing.
-    const bool existed = QFileInfo::exists(folder);
-    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
+    if (!KvoCourseFolders::makeAndHold(folder)) {
         *message = tr("Erreur - dossier des vidéos inaccessible");
         *detail = QStringLiteral("Cannot create the folder %1").arg(QDir::toNativeSeparators(folder));
         return false;
     }
     m_courseFolder = folder;
     m_videoFolder = videoFolder;
-    KvoCourseFolders::hold(folder, !existed);
 
     m_downloader = new KvoDownloader(nullptr);
     m_request = new KvoHTTPRequest(nullptr);

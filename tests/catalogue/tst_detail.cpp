@@ -727,7 +727,7 @@ void TestDetail::removalLeavesNoEmptyCourseFolder()
     const QString shared31 = sharedFolder + QStringLiteral("/31 - Vidéo 31.qoz");
     const QString note = sharedFolder + QStringLiteral("/notes.txt");
     // Course 4's folder is held by a download of its other video that has
-    // made the folder and not yet opened its file; course 5's folder, named
+    // found the folder and not yet opened its file; course 5's folder, named
     // as the client names it, lies outside the video folder.
     const QString heldFolder = videos + QStringLiteral("/4 - Quatre");
     const QString held41 = heldFolder + QStringLiteral("/41 - Vidéo 41.qoz");
@@ -778,7 +778,7 @@ void TestDetail::removalLeavesNoEmptyCourseFolder()
 
     // The download keeps its folder; it goes when the download lets it go
     // empty.
-    KvoCourseFolders::hold(heldFolder, true);
+    QVERIFY(KvoCourseFolders::makeAndHold(heldFolder));
     QVERIFY(remove(4, 41));
     QVERIFY(!QFile::exists(held41));
     QVERIFY(QFileInfo(heldFolder).isDir());
