@@ -634,6 +634,12 @@ void KvoDownloadJob::follow(const KvoPurchase& course, const QSet<int>& missing)
                 const auto video = purchaseRecord.files.constFind(it.key());
                 if (video != purchaseRecord.files.cend() && !child->isBusy())
                     child->purchaseRecord.files[it.key()] = video.value();
+                // A video downloaded through its row and missing again is
+                // offered again.
+                if (child->m_look == Look::Finished && childIsIdle(child)) {
+                    child->idleLook();
+                    child->touch();
+                }
                 ++it;
             }
         }
