@@ -86,6 +86,7 @@ public:
     KvoPaginationWidget* pagination() const { return m_pagination; }
     KvoLoadingFrame* loadingFrame() const { return m_loadingFrame; }
     KvoPurchaser* purchaser() const { return m_purchaser; }
+    KvoOpacityAnimation* animation() const { return m_animation; }
     bool isSearching() const;
     QList<KvoSearchItem*> localRows() const;
     QList<KvoSearchItem*> serverRows() const;

@@ -64,12 +64,19 @@ void KvoOpacityAnimation::start()
     m_shown = qBound(0.0, m_from, 1.0);
     m_effect->setOpacity(m_shown);
     m_current = m_from;
+    m_effect->setEnabled(true);
     m_timer->start(1);
 }
 
 void KvoOpacityAnimation::stop()
 {
     m_timer->stop();
+    // At full opacity the effect would only draw the picture it kept of the
+    // widget at its last paint, at the place it had then: a widget moved
+    // since (scrolled with its parent) would show an old picture of itself.
+    // Off, the widget paints itself; the next run switches it on again.
+    if (m_effect)
+        m_effect->setEnabled(m_effect->opacity() < 1.0 - kTolerance);
     emit finished();
 }
 

@@ -77,6 +77,7 @@ private slots:
     void opacityStartTwice();
     void opacityStop();
     void opacityEqualEndsRunUntilStopped();
+    void opacityEffectOffWhenOpaque();
     void opacityForeignEffectKept();
     void opacityWidgetGone();
 
@@ -505,6 +506,32 @@ void TestWidgets::opacityEqualEndsRunUntilStopped()
     animation.stop();
     QCOMPARE(finished.count(), 1);
     QVERIFY(!animation.isRunning());
+}
+
+// The effect is off while the widget is fully opaque, and on for as long as
+// it is not.
+void TestWidgets::opacityEffectOffWhenOpaque()
+{
+    QWidget widget;
+    KvoOpacityAnimation animation(nullptr);
+    animation.setWidget(&widget);
+    animation.setDuration(10);
+    animation.setRange(0.0, 1.0);
+    animation.start();
+    tick(&animation, 10);
+    QVERIFY(!animation.isRunning());
+    QVERIFY(!animation.effect()->isEnabled());
+
+    animation.setRange(1.0, 0.0);
+    animation.start();
+    QVERIFY(animation.effect()->isEnabled());
+    tick(&animation, 3);
+    animation.stop();
+    QVERIFY(animation.effect()->isEnabled()); // held at 0.7
+    animation.start();
+    tick(&animation, 10);
+    QCOMPARE(animation.effect()->opacity(), 0.0);
+    QVERIFY(animation.effect()->isEnabled()); // hidden by it
 }
 
 void TestWidgets::opacityForeignEffectKept()
