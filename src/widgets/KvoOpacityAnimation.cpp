@@ -64,6 +64,11 @@ void KvoOpacityAnimation::start()
     m_shown = qBound(0.0, m_from, 1.0);
     m_effect->setOpacity(m_shown);
     m_current = m_from;
+    if (m_to == m_from) {
+        // Nothing to fade: the run is over as it starts.
+        stop();
+        return;
+    }
     m_effect->setEnabled(true);
     m_timer->start(1);
 }
@@ -87,9 +92,6 @@ void KvoOpacityAnimation::onTimeout()
     if (m_effect)
         m_effect->setOpacity(m_shown);
 
-    // Equal ends have no end of their own: the opacity holds and the run
-    // ticks until stop(), so a user can hold a widget at one opacity for as
-    // long as it likes.
     if (m_to > m_from) {
         if (m_current >= m_to - kTolerance)
             finishRun();

@@ -173,6 +173,7 @@ private slots:
     void rowsRebuiltDuringTheirPurchase();
     void searchBoxLeadsHere();
     void scrolledRowsRepaint();
+    void fadeEndsOnPageFromCache();
 
 private:
     void useCatalogue();
@@ -848,6 +849,28 @@ void TestSearch::scrolledRowsRepaint()
     KvoScreenshots::save(fresh, QStringLiteral("search-scrolled-fresh"));
     QCOMPARE(shown.size(), fresh.size());
     QVERIFY2(shown == fresh, "the screen shows another picture than the rows at this scroll position");
+}
+
+void TestSearch::fadeEndsOnPageFromCache()
+{
+    // Back to a page already fetched: the list is at full opacity already,
+    // and nothing keeps ticking.
+    loadLibrary({});
+    m_total = 25;
+    auto page = makePage();
+    page->newSearch(QStringLiteral("retour"));
+    QVERIFY(waitIdle(page.get()));
+    page->pagination()->setCurrentPage(1);
+    QVERIFY(waitIdle(page.get()));
+    QTRY_VERIFY(!page->animation()->isRunning());
+    const int requests = m_server.requestsTo(SearchPath).size();
+
+    page->pagination()->setCurrentPage(0);
+    QCOMPARE(m_server.requestsTo(SearchPath).size(), requests);
+    QCOMPARE(titles(page->serverRows()).first(), QStringLiteral("S0"));
+    QVERIFY(!page->animation()->isRunning());
+    QCOMPARE(page->animation()->effect()->opacity(), 1.0);
+    QVERIFY(!page->animation()->effect()->isEnabled());
 }
 
 QTEST_MAIN(TestSearch)
