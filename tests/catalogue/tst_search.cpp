@@ -174,6 +174,7 @@ private slots:
     void searchBoxLeadsHere();
     void scrolledRowsRepaint();
     void fadeEndsOnPageFromCache();
+    void otherPageStartsAtTop();
 
 private:
     void useCatalogue();
@@ -871,6 +872,32 @@ void TestSearch::fadeEndsOnPageFromCache()
     QVERIFY(!page->animation()->isRunning());
     QCOMPARE(page->animation()->effect()->opacity(), 1.0);
     QVERIFY(!page->animation()->effect()->isEnabled());
+}
+
+void TestSearch::otherPageStartsAtTop()
+{
+    // At the bottom of page 1, a click on page 2 shows page 2 from its top;
+    // so does going back to page 1 and a new search.
+    loadLibrary({});
+    m_total = 25;
+    auto page = makePage();
+    QScrollBar* bar = page->form()->scrollArea->verticalScrollBar();
+    page->newSearch(QStringLiteral("haut"));
+    QVERIFY(waitIdle(page.get()));
+    for (const int next : {1, 0}) {
+        QTRY_VERIFY(bar->maximum() > 0);
+        bar->setValue(bar->maximum());
+        page->pagination()->pageButton(next)->click();
+        QVERIFY(waitIdle(page.get()));
+        QCOMPARE(page->pagination()->currentPage(), next);
+        QCOMPARE(bar->value(), 0);
+    }
+    QTRY_VERIFY(bar->maximum() > 0);
+    bar->setValue(bar->maximum());
+    page->newSearch(QStringLiteral("haut de page"));
+    QVERIFY(waitIdle(page.get()));
+    QCOMPARE(page->pagination()->currentPage(), 0);
+    QCOMPARE(bar->value(), 0);
 }
 
 QTEST_MAIN(TestSearch)
