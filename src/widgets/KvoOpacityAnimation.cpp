@@ -64,8 +64,9 @@ void KvoOpacityAnimation::start()
     m_shown = qBound(0.0, m_from, 1.0);
     m_effect->setOpacity(m_shown);
     m_current = m_from;
-    if (m_to == m_from) {
-        // Nothing to fade: the run is over as it starts.
+    if (qAbs(m_to - m_from) <= kTolerance) {
+        // Nothing to fade (the effect may keep an opacity a rounding error
+        // short of where the last run ended): the run is over as it starts.
         stop();
         return;
     }

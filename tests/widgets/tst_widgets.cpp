@@ -505,6 +505,18 @@ void TestWidgets::opacityEqualEndsEndAtOnce()
         QCOMPARE(animation.effect()->opacity(), end);
         QCOMPARE(animation.effect()->isEnabled(), end < 1.0);
     }
+    // A fade in leaves the effect at an opacity that reads as 1; going on
+    // from there to 1, as the search page does, has nothing to fade either.
+    for (const double from : {0.0, 0.3, 0.7}) {
+        animation.setRange(from, 1.0);
+        animation.start();
+        tick(&animation, 10);
+        animation.setRange(animation.effect()->opacity(), 1.0);
+        const int ended = int(finished.count());
+        animation.start();
+        QCOMPARE(finished.count(), ended + 1);
+        QVERIFY(!animation.isRunning());
+    }
 }
 
 // The effect is off while the widget is fully opaque, and on for as long as
