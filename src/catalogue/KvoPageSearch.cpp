@@ -19,6 +19,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QLayout>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 
 #include <limits>
@@ -144,6 +145,7 @@ void KvoPageSearch::newSearch(const QString& text)
     }
     m_cache.clear();
     dropRows();
+    m_shownPage = -1;
     m_pagination->setItemCount(0);
     m_pagination->refresh(0);
 
@@ -316,6 +318,12 @@ void KvoPageSearch::display(bool reuseRows)
         if (m_rows.size() >= KeptPages)
             dropRows();
         kept = m_rows.insert(page, makeRows());
+    }
+    // Another page of results starts at its top; the same page shown anew
+    // (after a purchase) stays where the user was.
+    if (page != m_shownPage) {
+        m_shownPage = page;
+        ui->scrollArea->verticalScrollBar()->setValue(0);
     }
     int local = 0, server = 0;
     for (const QPointer<KvoSearchItem>& row : std::as_const(kept->local)) {

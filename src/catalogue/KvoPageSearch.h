@@ -86,6 +86,7 @@ public:
     KvoPaginationWidget* pagination() const { return m_pagination; }
     KvoLoadingFrame* loadingFrame() const { return m_loadingFrame; }
     KvoPurchaser* purchaser() const { return m_purchaser; }
+    KvoOpacityAnimation* animation() const { return m_animation; }
     bool isSearching() const;
     QList<KvoSearchItem*> localRows() const;
     QList<KvoSearchItem*> serverRows() const;
@@ -145,6 +146,8 @@ private:
     KvoOpacityAnimation* m_animation = nullptr;
     QMap<uint, QList<KvoPurchase>> m_cache;
     QMap<int, PageRows> m_rows; // by page number
+    // The page of results on screen, -1 for none of this search.
+    int m_shownPage = -1;
     int m_start = 0;
     // The page being shown or fetched.
     KvoSearchPaging::Slice m_slice;

@@ -10,6 +10,7 @@
 #include "KvoHTTPRequest.h"
 #include "KvoLoadingFrame.h"
 #include "KvoMainWindow.h"
+#include "KvoOpacityAnimation.h"
 #include "KvoPageRegistry.h"
 #include "KvoPageSearch.h"
 #include "KvoPageSetup.h"
@@ -18,6 +19,7 @@
 #include "KvoProgressWidget.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoPurchaser.h"
+#include "KvoScreenshots.h"
 #include "KvoSearchItem.h"
 #include "KvoSearchPaging.h"
 #include "ui_KvoPageSearch.h"
@@ -25,14 +27,19 @@
 #include "ui_KvoSearchItem.h"
 
 #include <QDesktopServices>
+#include <QGraphicsOpacityEffect>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPointer>
 #include <QThreadPool>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -165,6 +172,9 @@ private slots:
     void buyOfflineShowsNoticeOnly();
     void rowsRebuiltDuringTheirPurchase();
     void searchBoxLeadsHere();
+    void scrolledRowsRepaint();
+    void fadeEndsOnPageFromCache();
+    void otherPageStartsAtTop();
 
 private:
     void useCatalogue();
@@ -779,6 +789,115 @@ void TestSearch::searchBoxLeadsHere()
     QVERIFY(first);
     QCOMPARE(first->parentWidget(), window);
     closeMainWindow();
+}
+
+void TestSearch::scrolledRowsRepaint()
+{
+    // The list faded in, then scrolled with the scroll bar while the pointer
+    // hovers nothing: the screen shows the rows that came into view, as a
+    // fresh paint of the same scroll position does.
+    loadLibrary({});
+    m_total = 10;
+    bool paintedMidway = false;
+    // In a window with a background of its own, as in the main window.
+    QWidget window;
+    window.setAutoFillBackground(true);
+    window.setPalette(QPalette(QColor(0x24, 0x26, 0x2f)));
+    window.resize(943, 619);
+    auto* page = new KvoPageSearch(&window);
+    page->resize(window.size());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // The page is painted midway through its fade-in, as a screen would.
+    QGraphicsOpacityEffect* effect = page->animation()->effect();
+    connect(effect, &QGraphicsOpacityEffect::opacityChanged, page, [&](qreal opacity) {
+        if (opacity > 0.0 && opacity < 1.0 && page->form()->animatedWidget->isVisible() && !paintedMidway) {
+            paintedMidway = true;
+            window.repaint();
+        }
+    });
+    // The answer comes once the list faded out, so it fades in from 0.
+    m_server.setHolding(true);
+    page->newSearch(QStringLiteral("défile"));
+    QTRY_COMPARE(m_server.heldCount(), 1);
+    QTRY_VERIFY(!page->animation()->isRunning());
+    m_server.setHolding(false);
+    m_server.release();
+    QVERIFY(waitIdle(page));
+    QTRY_VERIFY(!page->animation()->isRunning());
+    QVERIFY(paintedMidway);
+    QCOMPARE(page->serverRows().size(), 10);
+
+    QScrollBar* bar = page->form()->scrollArea->verticalScrollBar();
+    for (int i = 0; i < 3; ++i)
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    QVERIFY(bar->value() > 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+
+    QWidget* viewport = page->form()->scrollArea->viewport();
+    const QRect area(viewport->mapTo(&window, QPoint(0, 0)), viewport->size());
+    const QImage shown = window.screen()
+                             ->grabWindow(window.winId(), area.x(), area.y(), area.width(), area.height())
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
+    // A fresh paint: nothing kept from earlier paints of the list.
+    page->form()->animatedWidget->update();
+    QImage fresh(area.size(), QImage::Format_RGB32);
+    window.render(&fresh, QPoint(), QRegion(area));
+    KvoScreenshots::save(shown, QStringLiteral("search-scrolled-screen"));
+    KvoScreenshots::save(fresh, QStringLiteral("search-scrolled-fresh"));
+    QCOMPARE(shown.size(), fresh.size());
+    QVERIFY2(shown == fresh, "the screen shows another picture than the rows at this scroll position");
+}
+
+void TestSearch::fadeEndsOnPageFromCache()
+{
+    // Back to a page already fetched: the list is at full opacity already,
+    // and nothing keeps ticking.
+    loadLibrary({});
+    m_total = 25;
+    auto page = makePage();
+    page->newSearch(QStringLiteral("retour"));
+    QVERIFY(waitIdle(page.get()));
+    page->pagination()->setCurrentPage(1);
+    QVERIFY(waitIdle(page.get()));
+    QTRY_VERIFY(!page->animation()->isRunning());
+    const int requests = m_server.requestsTo(SearchPath).size();
+
+    page->pagination()->setCurrentPage(0);
+    QCOMPARE(m_server.requestsTo(SearchPath).size(), requests);
+    QCOMPARE(titles(page->serverRows()).first(), QStringLiteral("S0"));
+    QVERIFY(!page->animation()->isRunning());
+    QCOMPARE(page->animation()->effect()->opacity(), 1.0);
+    QVERIFY(!page->animation()->effect()->isEnabled());
+}
+
+void TestSearch::otherPageStartsAtTop()
+{
+    // At the bottom of page 1, a click on page 2 shows page 2 from its top;
+    // so does going back to page 1 and a new search.
+    loadLibrary({});
+    m_total = 25;
+    auto page = makePage();
+    QScrollBar* bar = page->form()->scrollArea->verticalScrollBar();
+    page->newSearch(QStringLiteral("haut"));
+    QVERIFY(waitIdle(page.get()));
+    for (const int next : {1, 0}) {
+        QTRY_VERIFY(bar->maximum() > 0);
+        bar->setValue(bar->maximum());
+        page->pagination()->pageButton(next)->click();
+        QVERIFY(waitIdle(page.get()));
+        QCOMPARE(page->pagination()->currentPage(), next);
+        QCOMPARE(bar->value(), 0);
+    }
+    QTRY_VERIFY(bar->maximum() > 0);
+    bar->setValue(bar->maximum());
+    page->newSearch(QStringLiteral("haut de page"));
+    QVERIFY(waitIdle(page.get()));
+    QCOMPARE(page->pagination()->currentPage(), 0);
+    QCOMPARE(bar->value(), 0);
 }
 
 QTEST_MAIN(TestSearch)
