@@ -298,8 +298,15 @@ void KvoPageSearch::display(bool reuseRows)
 {
     endWaiting();
     const double opacity = m_animation->effect() ? m_animation->effect()->opacity() : 0.0;
-    m_animation->setRange(opacity, 1.0);
-    m_animation->start();
+    if (opacity >= 1.0 - 1e-9) {
+        // Already fully shown (a page fetched before, after a fade in that
+        // ended a rounding error short of 1): nothing to fade, and a fade
+        // with equal ends would tick until stopped.
+        m_animation->stop();
+    } else {
+        m_animation->setRange(opacity, 1.0);
+        m_animation->start();
+    }
 
     const bool updates = updatesEnabled();
     setUpdatesEnabled(false);

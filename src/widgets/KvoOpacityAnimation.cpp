@@ -64,12 +64,6 @@ void KvoOpacityAnimation::start()
     m_shown = qBound(0.0, m_from, 1.0);
     m_effect->setOpacity(m_shown);
     m_current = m_from;
-    if (qAbs(m_to - m_from) <= kTolerance) {
-        // Nothing to fade (the effect may keep an opacity a rounding error
-        // short of where the last run ended): the run is over as it starts.
-        stop();
-        return;
-    }
     m_effect->setEnabled(true);
     m_timer->start(1);
 }
@@ -93,6 +87,9 @@ void KvoOpacityAnimation::onTimeout()
     if (m_effect)
         m_effect->setOpacity(m_shown);
 
+    // Equal ends have no end of their own: the opacity holds and the run
+    // ticks until stop(), so a user can hold a widget at one opacity for as
+    // long as it likes.
     if (m_to > m_from) {
         if (m_current >= m_to - kTolerance)
             finishRun();
