@@ -309,11 +309,11 @@ bool KvoPageDownloads::openLink(const KvoVornLink& link)
 
 void KvoPageDownloads::playVideo(uint purchaseId)
 {
-    const QMap<int, KvoPurchase> purchases = KvoPurchaseVideoManager::instance()->purchases();
+    KvoPurchase course;
+    const bool owned = KvoPurchaseVideoManager::instance()->purchase(purchaseId, &course);
     // A link may come before the page was ever shown: its list is built
     // first, or an owned purchase would look unknown.
-    if (purchases.contains(int(purchaseId)) && !m_list->isListed(purchaseId)
-        && KvoDownloadList::missesVideo(purchases.value(int(purchaseId)), m_list->gone()))
+    if (owned && !m_list->isListed(purchaseId) && KvoDownloadList::missesVideo(course, m_list->gone()))
         onShow();
     sort();
     const QList<int> sorted = m_list->sortedIds();
@@ -335,15 +335,14 @@ void KvoPageDownloads::playVideo(uint purchaseId)
         return;
     }
 
-    const auto it = purchases.find(int(purchaseId));
-    if (it != purchases.end() && !it->noVideoOnDisk() && !it->files.isEmpty()) {
-        const uint softwareId = it->softwareIDs.isEmpty() ? 0 : it->softwareIDs.first();
+    if (owned && !course.noVideoOnDisk() && !course.files.isEmpty()) {
+        const uint softwareId = course.softwareIDs.isEmpty() ? 0 : course.softwareIDs.first();
         const QString key = QStringLiteral("detail_software_") + QString::number(softwareId);
         emit onChangePage(key, false);
         QWidget* software = nullptr;
         if (KvoMainWindow* window = KvoMainWindow::instance())
             software = window->pages().value(key).first;
-        emit onChangePageRequest(KvoPageRequest::player(softwareId, software, uint(it->files.firstKey())));
+        emit onChangePageRequest(KvoPageRequest::player(softwareId, software, uint(course.files.firstKey())));
         return;
     }
 
