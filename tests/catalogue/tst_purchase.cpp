@@ -122,7 +122,10 @@ void TestPurchase::init()
 int TestPurchase::run(KvoPurchaser& purchaser, const KvoPurchase& c, int state, const std::function<void()>& action)
 {
     int closedIn = -1;
-    QObject::connect(purchaser.dialog(), &KvoDialog::closed, &purchaser, [&] { closedIn = purchaser.state(); });
+    // The purchaser and its dialog serve several runs: the recorder of this
+    // run must go with its frame, or a later close writes into a dead one.
+    QObject recorder;
+    QObject::connect(purchaser.dialog(), &KvoDialog::closed, &recorder, [&] { closedIn = purchaser.state(); });
     KvoDialogDriver::whenReady([&] { return purchaser.dialog()->isVisible() && purchaser.state() == state; }, action);
     purchaser.buy(c);
     return closedIn;
