@@ -190,7 +190,10 @@ void KvoDownloadList::followAll(bool takeNewCourses)
     const QMap<int, KvoPurchase> purchases = library()->purchases();
     QSet<int> missing;
     missing.reserve(purchases.size());
+    if (takeNewCourses)
+        m_entries.reserve(purchases.size());
     bool joined = false;
+    qsizetype listedSeen = 0;
     for (auto course = purchases.cbegin(); course != purchases.cend(); ++course) {
         if (!m_gone.isEmpty())
             forgetFilesBack(course.value());
@@ -204,14 +207,16 @@ void KvoDownloadList::followAll(bool takeNewCourses)
             it = m_entries.insert(course.key(), Entry());
             joined = true;
         }
+        ++listedSeen;
         setKeys(*it, course.value());
         if (it->job)
             it->job->follow(course.value(), missingVideos(course.value(), m_gone));
     }
     if (takeNewCourses) {
         // Entries whose course left the library stay while they have a job
-        // to show; the others go.
-        for (auto it = m_entries.begin(); it != m_entries.end();) {
+        // to show; the others go. Only looked for when some entry's course
+        // was not met in the walk.
+        for (auto it = m_entries.begin(); listedSeen < m_entries.size() && it != m_entries.end();) {
             if (!it->job && !purchases.contains(it.key())) {
                 it = m_entries.erase(it);
                 joined = true;
