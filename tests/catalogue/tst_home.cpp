@@ -12,6 +12,7 @@
 #include "KvoPageHome.h"
 #include "KvoPlatform.h"
 #include "KvoPurchaseVideoManager.h"
+#include "KvoUrlOpener.h"
 #include "KvoWebEngineSetup.h"
 #include "ui_KvoPageHome.h"
 
@@ -29,7 +30,6 @@
 #include <QWindow>
 
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -499,50 +499,75 @@ void TestHome::windowFlushedWithoutOpenGl()
     QCOMPARE(page->windowHandle()->surfaceType(), QSurface::RasterSurface);
 }
 
-// The client's choice of drawing is its own: a program it starts (here the
-// desktop's opener, found on the PATH) draws as the user's environment says.
+// The client's choices for itself are its own: a program it starts (here
+// the desktop's opener, found on the PATH), given a file or an address,
+// draws as the user's environment says and gets the web engine's switches
+// as the user gave them, not as the client set them for its engine.
 void TestHome::startedProgramsKeepGivenDrawing()
 {
+    // The client did set them: as root, without the sandbox and its zygote.
+    QCOMPARE(qgetenv("QTWEBENGINE_DISABLE_SANDBOX"), QByteArray("1"));
+    QVERIFY(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").contains("--no-zygote"));
+
     QTemporaryDir bin;
     QVERIFY(bin.isValid());
     QFile opener(bin.filePath(QStringLiteral("xdg-open")));
     QVERIFY(opener.open(QIODevice::WriteOnly));
-    opener.write("#!/bin/sh\nenv > \"$1.part\" && mv \"$1.part\" \"$1\"\n");
+    // What it was asked to open, and its environment, into that file.
+    opener.write("#!/bin/sh\nout=\"${1#file://}\"\n"
+                 "{ echo \"OPENED=$1\"; env; } > \"$out.part\" && mv \"$out.part\" \"$out\"\n");
     opener.close();
     QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
-    const QString seen = bin.filePath(QStringLiteral("seen"));
-    const bool started = KvoPlatform::openWithSystem(seen);
+    // The update package, then a link given to the desktop the way every
+    // page gives one, through the client's own handler of addresses.
+    const QString package = bin.filePath(QStringLiteral("package"));
+    const bool started = KvoPlatform::openWithSystem(package);
+    const QUrl link = QUrl::fromLocalFile(bin.filePath(QStringLiteral("link")));
+    KvoUrlOpener::install();
+    QDesktopServices::openUrl(link);
+    for (const char* scheme : {"http", "https", "file"})
+        QDesktopServices::setUrlHandler(QLatin1String(scheme), &m_urls, "openUrl");
     qputenv("PATH", path);
     QVERIFY(started);
-    QTRY_VERIFY(QFile::exists(seen));
-    QFile file(seen);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QProcessEnvironment child;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const int equals = line.indexOf('=');
-        if (equals > 0)
-            child.insert(QString::fromLocal8Bit(line.left(equals)), QString::fromLocal8Bit(line.mid(equals + 1)));
-    }
-    QVERIFY(child.contains(QStringLiteral("PATH")));
-    for (const QString& name : {QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("QMLSCENE_DEVICE")}) {
-        QCOMPARE(child.contains(name), s_given.contains(name));
-        QCOMPARE(child.value(name), s_given.value(name));
+    QVERIFY(m_urls.urls.isEmpty());
+
+    for (const QString& seen : {package, link.toLocalFile()}) {
+        QTRY_VERIFY(QFile::exists(seen));
+        QFile file(seen);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QProcessEnvironment child;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const int equals = line.indexOf('=');
+            if (equals > 0)
+                child.insert(QString::fromLocal8Bit(line.left(equals)),
+                             QString::fromLocal8Bit(line.mid(equals + 1)));
+        }
+        QCOMPARE(child.value(QStringLiteral("OPENED")),
+                 seen == package ? package : link.toString(QUrl::FullyEncoded));
+        QVERIFY(child.contains(QStringLiteral("PATH")));
+        for (const QString& name : {QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("QMLSCENE_DEVICE"),
+                                    QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"),
+                                    QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS")}) {
+            QCOMPARE(child.contains(name), s_given.contains(name));
+            QCOMPARE(child.value(name), s_given.value(name));
+        }
     }
 }
 
 int main(int argc, char** argv)
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    // Chromium refuses its sandbox as root, and the offscreen platform has
-    // no GPU to give it.
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // What the user gives the client: the engine's switch of the tests,
+    // and no sandbox switch (the client adds its own as root).
+    qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    QApplication app(argc, argv);
     s_given = QProcessEnvironment::systemEnvironment();
+    // Then as the client does when run as root, whoever runs the test:
+    // Chromium refuses its sandbox as root.
+    KvoWebEngineSetup::prepare(true);
+    QApplication app(argc, argv);
     KvoWebEngineSetup::chooseSceneGraph(); // as the client does
     TestHome test;
     return QTest::qExec(&test, argc, argv);
