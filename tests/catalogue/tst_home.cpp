@@ -93,6 +93,7 @@ private slots:
     void keyboardOpensLinks();
     void failures_data();
     void failures();
+    void loadingViewFillsThePage();
     void windowFlushedWithoutOpenGl();
     void startedProgramsKeepGivenDrawing();
 
@@ -478,6 +479,29 @@ void TestHome::failures()
     QTRY_VERIFY_WITH_TIMEOUT(page->isLoaded(), 15000);
     QVERIFY(page->notice()->isHidden());
     QCOMPARE(page->loadCount(), 2);
+}
+
+// The page starts its load when it is made, before it is laid out and shown
+// (as in the main window). While the load runs, what the view shows of the
+// page lies where the page will be: from the top of the visible area, as
+// high as it, never a strip of the view's first height across the middle.
+void TestHome::loadingViewFillsThePage()
+{
+    m_homeReply.hold = true;
+    auto page = std::make_unique<KvoPageHome>();
+    page->resize(1018, 556);
+    QVERIFY(page->isLoading());
+    page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page.get()));
+    QWidget* viewport = page->form()->scrollArea->viewport();
+    QTRY_COMPARE(viewport->height(), 556);
+    QVERIFY(page->isLoading());
+    QTRY_COMPARE(page->webView()->geometry(), QRect(QPoint(0, 0), viewport->size()));
+    // And the same after the page grew taller.
+    page->resize(1018, 700);
+    QTRY_COMPARE(viewport->height(), 700);
+    QTRY_COMPARE(page->webView()->geometry(), QRect(QPoint(0, 0), viewport->size()));
+    QVERIFY(page->isLoading());
 }
 
 // Where OpenGL is drawn by the processor, a window showing the home page is
