@@ -1,5 +1,7 @@
 #include "KvoWebEngineSetup.h"
 
+#include "KvoPlatform.h"
+
 #include <QCoreApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -12,9 +14,14 @@
 
 bool KvoWebEngineSetup::prepare()
 {
+    return prepare(geteuid() == 0);
+}
+
+bool KvoWebEngineSetup::prepare(bool asRoot)
+{
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (asRoot && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        KvoPlatform::setForOwnUse("QTWEBENGINE_DISABLE_SANDBOX", "1");
         QTextStream(stderr) << "Running as root: the home page's web engine runs without its sandbox.\n";
     }
     const bool unsandboxed = qgetenv("QTWEBENGINE_DISABLE_SANDBOX") == "1";
@@ -22,7 +29,7 @@ bool KvoWebEngineSetup::prepare()
         QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
         if (!flags.contains("zygote")) {
             flags += flags.isEmpty() ? "--no-zygote" : " --no-zygote";
-            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+            KvoPlatform::setForOwnUse("QTWEBENGINE_CHROMIUM_FLAGS", flags);
         }
     }
     return unsandboxed;

@@ -10,8 +10,12 @@
 class KvoWebEngineSetup
 {
 public:
-    // Returns true when the engine runs without its sandbox.
+    // Returns true when the engine runs without its sandbox. What it sets
+    // is the engine's alone: the programs the client starts do not get it
+    // (KvoPlatform::setForOwnUse).
     static bool prepare();
+    // The same, as for a client run as root (asRoot) or not.
+    static bool prepare(bool asRoot);
 
     // Once the application object exists, before the first web view: the
     // web view draws through a scene graph whose OpenGL output makes Qt

@@ -3,6 +3,7 @@
 #include "KvoMessageBox.h"
 #include "KvoSessionLoop.h"
 #include "KvoSingleApplication.h"
+#include "KvoUrlOpener.h"
 #include "KvoWebEngineSetup.h"
 
 #include <QFile>
@@ -63,6 +64,9 @@ int main(int argc, char** argv)
     KvoSingleApplication app(argc, argv, QStringLiteral("~Qozmira~Vistrelle~"));
     if (forceXcb)
         qunsetenv("QT_QPA_PLATFORM");
+    // The browser and the file manager get the environment the client was
+    // given, without the web engine's switches.
+    KvoUrlOpener::install();
 
     // The layouts were drawn where a point is a pixel.
     QApplication::setFont(KvoFont::arial(11));

@@ -124,7 +124,13 @@ void KvoPageHome::createView()
     m_page = new KvoHomeWebPage(m_view);
     m_page->setBackgroundColor(Qt::transparent);
     m_view->setPage(m_page);
-    ui->verticalLayout_2->addWidget(m_view);
+    // At the top of the scroll area's contents: a view lower than the
+    // visible area would otherwise sit in its middle.
+    ui->verticalLayout_2->addWidget(m_view, 0, Qt::AlignTop);
+    // Until a page is loaded the view is as high as the visible area, which
+    // the page learns only once it is laid out: its first load starts when
+    // it is made.
+    ui->scrollArea->viewport()->installEventFilter(this);
     connect(m_page, &QWebEnginePage::loadingChanged, this, &KvoPageHome::onLoadingChanged);
     connect(m_page, &QWebEnginePage::contentsSizeChanged, this, &KvoPageHome::onContentsSizeChanged);
     connect(m_page, &KvoHomeWebPage::linkClicked, this, &KvoPageHome::onLinkClicked);
@@ -312,7 +318,10 @@ void KvoPageHome::watchWheel(QObject* object)
 
 bool KvoPageHome::eventFilter(QObject* watched, QEvent* event)
 {
-    if (m_view && (watched == m_view || watched->parent() == m_view)) {
+    if (m_view && watched == ui->scrollArea->viewport()) {
+        if (event->type() == QEvent::Resize && (m_loading || !m_loaded))
+            m_view->setFixedHeight(qMax(1, ui->scrollArea->viewport()->height()));
+    } else if (m_view && (watched == m_view || watched->parent() == m_view)) {
         if (event->type() == QEvent::ChildAdded) {
             QObject* child = static_cast<QChildEvent*>(event)->child();
             if (child->isWidgetType())

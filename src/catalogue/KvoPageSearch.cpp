@@ -437,17 +437,18 @@ void KvoPageSearch::goToRequest(const KvoPageRequest& request)
 
 void KvoPageSearch::showNoConnection()
 {
-    if (!m_noConnection) {
-        m_noConnection = new KvoDialog(this, Qt::Dialog | Qt::FramelessWindowHint);
-        m_noConnection->setObjectName(QStringLiteral("noConnectionDialog"));
-        m_noConnection->setDimmedWidget(KvoMainWindow::instance());
-        auto* content = new QWidget;
-        Ui_UIConnection form;
-        form.setupUi(content);
-        m_noConnection->addWidget(content);
-    }
-    if (m_noConnection->isVisible())
+    if (m_noConnection && m_noConnection->isVisible())
         return;
+    // Made anew at each showing, in the interface language of that moment.
+    if (m_noConnection)
+        m_noConnection->deleteLater();
+    m_noConnection = new KvoDialog(this, Qt::Dialog | Qt::FramelessWindowHint);
+    m_noConnection->setObjectName(QStringLiteral("noConnectionDialog"));
+    m_noConnection->setDimmedWidget(KvoMainWindow::instance());
+    auto* content = new QWidget;
+    Ui_UIConnection form;
+    form.setupUi(content);
+    m_noConnection->addWidget(content);
     m_noConnection->showDialog(false, true);
 }
 

@@ -153,5 +153,5 @@ private:
     KvoSearchPaging::Slice m_slice;
     QPointer<KvoPurchaser> m_purchaser;
     bool m_buying = false;
-    KvoDialog* m_noConnection = nullptr;
+    QPointer<KvoDialog> m_noConnection;
 };

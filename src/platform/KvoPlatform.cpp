@@ -2,9 +2,31 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QSysInfo>
+
+#include <optional>
+
+namespace {
+
+// The variables the client set for itself, with the values it was given.
+struct OwnVariables
+{
+    QMutex mutex;
+    QHash<QByteArray, std::optional<QByteArray>> given;
+};
+
+OwnVariables& ownVariables()
+{
+    static OwnVariables variables;
+    return variables;
+}
+
+} // namespace
 
 QString KvoPlatform::preferencesFolder()
 {
@@ -34,7 +56,41 @@ bool KvoPlatform::openWithSystem(const QString& path)
 {
     if (path.isEmpty())
         return false;
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {path});
+    return startDetached(QStringLiteral("xdg-open"), {path});
+}
+
+void KvoPlatform::setForOwnUse(const char* name, const QByteArray& value)
+{
+    OwnVariables& own = ownVariables();
+    QMutexLocker lock(&own.mutex);
+    if (!own.given.contains(name))
+        own.given.insert(name, qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name))
+                                                               : std::nullopt);
+    qputenv(name, value);
+}
+
+QProcessEnvironment KvoPlatform::startedProgramEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    OwnVariables& own = ownVariables();
+    QMutexLocker lock(&own.mutex);
+    for (auto it = own.given.cbegin(); it != own.given.cend(); ++it) {
+        const QString name = QString::fromLocal8Bit(it.key());
+        if (it.value())
+            environment.insert(name, QString::fromLocal8Bit(*it.value()));
+        else
+            environment.remove(name);
+    }
+    return environment;
+}
+
+bool KvoPlatform::startDetached(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setProcessEnvironment(startedProgramEnvironment());
+    return process.startDetached();
 }
 
 QString KvoPlatform::systemDescription()

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
+#include <QStringList>
 
 // What the client needs of the desktop it runs on, for the parts that
 // need no window: where preferences live, how a downloaded package is
@@ -20,6 +23,18 @@ public:
     // Hands a file to the desktop's opener (xdg-open) as a detached
     // process. Returns false when the process could not be started.
     static bool openWithSystem(const QString& path);
+
+    // Sets a variable of the client's own environment that is meant for the
+    // client alone (its web engine reads its switches there). The value the
+    // client was given, or its absence, is kept for the programs it starts.
+    static void setForOwnUse(const char* name, const QByteArray& value);
+    // The environment of a program the client starts: the client's own, in
+    // which every variable set by setForOwnUse is again as it was given.
+    static QProcessEnvironment startedProgramEnvironment();
+    // Starts a program as a detached process in that environment; false
+    // when it could not be started. Every program the client starts goes
+    // through here.
+    static bool startDetached(const QString& program, const QStringList& arguments);
 
     // A one-line description of the operating system for support texts.
     static QString systemDescription();

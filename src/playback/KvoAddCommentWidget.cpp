@@ -7,6 +7,7 @@
 #include "KvoPurchase.h"
 #include "KvoPurchaseVideoManager.h"
 
+#include <QEvent>
 #include <QFocusEvent>
 #include <QLayout>
 #include <QPushButton>
@@ -42,6 +43,17 @@ KvoAddCommentWidget::KvoAddCommentWidget(QWidget* parent, Qt::WindowFlags flags)
 }
 
 KvoAddCommentWidget::~KvoAddCommentWidget() = default;
+
+void KvoAddCommentWidget::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        m_form.retranslateUi(m_ratingContainer);
+        m_doneForm.retranslateUi(m_doneContainer);
+        // The line under the field counts what is typed: the code's text.
+        onTextChanged();
+    }
+    QDialog::changeEvent(event);
+}
 
 void KvoAddCommentWidget::setPurchaseId(uint id)
 {

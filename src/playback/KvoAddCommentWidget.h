@@ -63,6 +63,9 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     // Escape asks the owner to close, as the exit button does.
     void reject() override;
+    // Built with the player page, long before it opens: its texts follow a
+    // change of the interface language.
+    void changeEvent(QEvent* event) override;
 
 private:
     void showContainer(QWidget* shown, QWidget* hidden, QWidget* panel);

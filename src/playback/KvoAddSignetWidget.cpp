@@ -4,6 +4,7 @@
 #include "KvoOverlayWindow.h"
 #include "KvoWheelGuard.h"
 
+#include <QEvent>
 #include <QFocusEvent>
 #include <QLayout>
 #include <QPushButton>
@@ -48,6 +49,13 @@ KvoAddSignetWidget::KvoAddSignetWidget(QWidget* parent, Qt::WindowFlags flags)
 }
 
 KvoAddSignetWidget::~KvoAddSignetWidget() = default;
+
+void KvoAddSignetWidget::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        m_form.retranslateUi(this);
+    QDialog::changeEvent(event);
+}
 
 QTime KvoAddSignetWidget::offset(qint64 ms)
 {

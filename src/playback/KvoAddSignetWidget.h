@@ -56,6 +56,9 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     // Escape asks the owner to close, as the exit button does.
     void reject() override;
+    // Built with the player page, long before it opens: its texts follow a
+    // change of the interface language.
+    void changeEvent(QEvent* event) override;
 
 private:
     static QTime offset(qint64 ms);

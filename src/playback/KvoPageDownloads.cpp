@@ -496,17 +496,18 @@ void KvoPageDownloads::onDownloadFinished(const QString& title, int softwareId, 
 
 void KvoPageDownloads::showNoConnectionDialog()
 {
-    if (!isVisible())
+    if (!isVisible() || (m_noConnectionDialog && m_noConnectionDialog->isVisible()))
         return;
-    if (!m_noConnectionDialog) {
-        QWidget* main = KvoMainWindow::instance();
-        m_noConnectionDialog = new KvoDialog(main ? main : this, Qt::Dialog | Qt::FramelessWindowHint);
-        m_noConnectionDialog->setDimmedWidget(main ? main : window());
-        auto* content = new QWidget(m_noConnectionDialog);
-        Ui_UIConnection form;
-        form.setupUi(content);
-        m_noConnectionDialog->addWidget(content);
-    }
+    // Made anew at each showing, in the interface language of that moment.
+    if (m_noConnectionDialog)
+        m_noConnectionDialog->deleteLater();
+    QWidget* main = KvoMainWindow::instance();
+    m_noConnectionDialog = new KvoDialog(main ? main : this, Qt::Dialog | Qt::FramelessWindowHint);
+    m_noConnectionDialog->setDimmedWidget(main ? main : window());
+    auto* content = new QWidget(m_noConnectionDialog);
+    Ui_UIConnection form;
+    form.setupUi(content);
+    m_noConnectionDialog->addWidget(content);
     m_noConnectionDialog->show();
 }
 

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QList>
 #include <QMap>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -136,7 +137,7 @@ private:
     int m_first = 0;
     int m_last = -1;
     QTimer m_timer;
-    KvoDialog* m_noConnectionDialog = nullptr;
+    QPointer<KvoDialog> m_noConnectionDialog;
     KvoLoadingFrame* m_loadingFrame = nullptr;
     KvoPaginationWidget* m_pagination = nullptr;
     QMap<int, KvoSoftware> m_softwares;

@@ -139,7 +139,6 @@ KvoPageConfiguration::KvoPageConfiguration(QWidget* parent, Qt::WindowFlags flag
     QWidget* window = KvoMainWindow::instance();
     m_loadingFrame = new KvoLoadingFrame(window ? window : this);
     m_loadingFrame->setOwner(this);
-    m_loadingFrame->setLabel(tr("Recherche..."));
 }
 
 KvoPageConfiguration::~KvoPageConfiguration()
@@ -514,6 +513,9 @@ void KvoPageConfiguration::launchUpdate()
     if (m_checkingUpdate)
         return;
     m_checkingUpdate = true;
+    // Given at each check: the language may have changed since the page was
+    // built (it changes on this very page).
+    m_loadingFrame->setLabel(tr("Recherche..."));
     if (KvoMainWindow::instance() && KvoMainWindow::instance()->currentPage() == this)
         m_loadingFrame->start();
     ui->labelNewVersion->setText(tr("Recherche d'une mise à jour..."));

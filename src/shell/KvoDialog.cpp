@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QColor>
+#include <QEvent>
 #include <QHideEvent>
 #include <QKeyEvent>
 #include <QPainter>
@@ -58,6 +59,13 @@ KvoDialog::~KvoDialog()
     // Destroyed while shown: its share of the darkening ends here.
     lighten();
     delete ui;
+}
+
+void KvoDialog::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        setWindowTitle(tr("Notification"));
+    QDialog::changeEvent(event);
 }
 
 void KvoDialog::setDimmedWidget(QWidget* widget)

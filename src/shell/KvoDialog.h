@@ -92,6 +92,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    // A kept dialog's title follows a change of the interface language.
+    void changeEvent(QEvent* event) override;
 
 private:
     void darken(bool animated);

@@ -86,6 +86,16 @@ void KvoLoadingFrame::stop()
 void KvoLoadingFrame::setLabel(const QString& text)
 {
     m_label = text;
+    m_ownLabel = false;
+}
+
+void KvoLoadingFrame::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange && m_ownLabel) {
+        m_label = tr("Chargement");
+        update();
+    }
+    QWidget::changeEvent(event);
 }
 
 void KvoLoadingFrame::onTimeout()

@@ -38,6 +38,10 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // A frame lives as long as its page or dialog: its own label follows a
+    // change of the interface language (one given by setLabel is the
+    // caller's).
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
@@ -52,5 +56,6 @@ private:
     double m_angle = 90.0;
     QPixmap m_loader;
     QString m_label;
+    bool m_ownLabel = true;
     QFont m_font;
 };

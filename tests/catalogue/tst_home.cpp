@@ -12,6 +12,7 @@
 #include "KvoPageHome.h"
 #include "KvoPlatform.h"
 #include "KvoPurchaseVideoManager.h"
+#include "KvoUrlOpener.h"
 #include "KvoWebEngineSetup.h"
 #include "ui_KvoPageHome.h"
 
@@ -29,7 +30,6 @@
 #include <QWindow>
 
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -93,6 +93,7 @@ private slots:
     void keyboardOpensLinks();
     void failures_data();
     void failures();
+    void loadingViewFillsThePage();
     void windowFlushedWithoutOpenGl();
     void startedProgramsKeepGivenDrawing();
 
@@ -480,6 +481,29 @@ void TestHome::failures()
     QCOMPARE(page->loadCount(), 2);
 }
 
+// The page starts its load when it is made, before it is laid out and shown
+// (as in the main window). While the load runs, what the view shows of the
+// page lies where the page will be: from the top of the visible area, as
+// high as it, never a strip of the view's first height across the middle.
+void TestHome::loadingViewFillsThePage()
+{
+    m_homeReply.hold = true;
+    auto page = std::make_unique<KvoPageHome>();
+    page->resize(1018, 556);
+    QVERIFY(page->isLoading());
+    page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page.get()));
+    QWidget* viewport = page->form()->scrollArea->viewport();
+    QTRY_COMPARE(viewport->height(), 556);
+    QVERIFY(page->isLoading());
+    QTRY_COMPARE(page->webView()->geometry(), QRect(QPoint(0, 0), viewport->size()));
+    // And the same after the page grew taller.
+    page->resize(1018, 700);
+    QTRY_COMPARE(viewport->height(), 700);
+    QTRY_COMPARE(page->webView()->geometry(), QRect(QPoint(0, 0), viewport->size()));
+    QVERIFY(page->isLoading());
+}
+
 // Where OpenGL is drawn by the processor, a window showing the home page is
 // flushed as plain pixels: what else it paints (the player's pictures, the
 // busy overlay) is not sent through that OpenGL with the whole window.
@@ -499,50 +523,75 @@ void TestHome::windowFlushedWithoutOpenGl()
     QCOMPARE(page->windowHandle()->surfaceType(), QSurface::RasterSurface);
 }
 
-// The client's choice of drawing is its own: a program it starts (here the
-// desktop's opener, found on the PATH) draws as the user's environment says.
+// The client's choices for itself are its own: a program it starts (here
+// the desktop's opener, found on the PATH), given a file or an address,
+// draws as the user's environment says and gets the web engine's switches
+// as the user gave them, not as the client set them for its engine.
 void TestHome::startedProgramsKeepGivenDrawing()
 {
+    // The client did set them: as root, without the sandbox and its zygote.
+    QCOMPARE(qgetenv("QTWEBENGINE_DISABLE_SANDBOX"), QByteArray("1"));
+    QVERIFY(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").contains("--no-zygote"));
+
     QTemporaryDir bin;
     QVERIFY(bin.isValid());
     QFile opener(bin.filePath(QStringLiteral("xdg-open")));
     QVERIFY(opener.open(QIODevice::WriteOnly));
-    opener.write("#!/bin/sh\nenv > \"$1.part\" && mv \"$1.part\" \"$1\"\n");
+    // What it was asked to open, and its environment, into that file.
+    opener.write("#!/bin/sh\nout=\"${1#file://}\"\n"
+                 "{ echo \"OPENED=$1\"; env; } > \"$out.part\" && mv \"$out.part\" \"$out\"\n");
     opener.close();
     QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
-    const QString seen = bin.filePath(QStringLiteral("seen"));
-    const bool started = KvoPlatform::openWithSystem(seen);
+    // The update package, then a link given to the desktop the way every
+    // page gives one, through the client's own handler of addresses.
+    const QString package = bin.filePath(QStringLiteral("package"));
+    const bool started = KvoPlatform::openWithSystem(package);
+    const QUrl link = QUrl::fromLocalFile(bin.filePath(QStringLiteral("link")));
+    KvoUrlOpener::install();
+    QDesktopServices::openUrl(link);
+    for (const char* scheme : {"http", "https", "file"})
+        QDesktopServices::setUrlHandler(QLatin1String(scheme), &m_urls, "openUrl");
     qputenv("PATH", path);
     QVERIFY(started);
-    QTRY_VERIFY(QFile::exists(seen));
-    QFile file(seen);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QProcessEnvironment child;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const int equals = line.indexOf('=');
-        if (equals > 0)
-            child.insert(QString::fromLocal8Bit(line.left(equals)), QString::fromLocal8Bit(line.mid(equals + 1)));
-    }
-    QVERIFY(child.contains(QStringLiteral("PATH")));
-    for (const QString& name : {QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("QMLSCENE_DEVICE")}) {
-        QCOMPARE(child.contains(name), s_given.contains(name));
-        QCOMPARE(child.value(name), s_given.value(name));
+    QVERIFY(m_urls.urls.isEmpty());
+
+    for (const QString& seen : {package, link.toLocalFile()}) {
+        QTRY_VERIFY(QFile::exists(seen));
+        QFile file(seen);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QProcessEnvironment child;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const int equals = line.indexOf('=');
+            if (equals > 0)
+                child.insert(QString::fromLocal8Bit(line.left(equals)),
+                             QString::fromLocal8Bit(line.mid(equals + 1)));
+        }
+        QCOMPARE(child.value(QStringLiteral("OPENED")),
+                 seen == package ? package : link.toString(QUrl::FullyEncoded));
+        QVERIFY(child.contains(QStringLiteral("PATH")));
+        for (const QString& name : {QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("QMLSCENE_DEVICE"),
+                                    QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"),
+                                    QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS")}) {
+            QCOMPARE(child.contains(name), s_given.contains(name));
+            QCOMPARE(child.value(name), s_given.value(name));
+        }
     }
 }
 
 int main(int argc, char** argv)
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    // Chromium refuses its sandbox as root, and the offscreen platform has
-    // no GPU to give it.
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // What the user gives the client: the engine's switch of the tests,
+    // and no sandbox switch (the client adds its own as root).
+    qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    QApplication app(argc, argv);
     s_given = QProcessEnvironment::systemEnvironment();
+    // Then as the client does when run as root, whoever runs the test:
+    // Chromium refuses its sandbox as root.
+    KvoWebEngineSetup::prepare(true);
+    QApplication app(argc, argv);
     KvoWebEngineSetup::chooseSceneGraph(); // as the client does
     TestHome test;
     return QTest::qExec(&test, argc, argv);
