@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 
 #include <unistd.h>
@@ -49,4 +50,30 @@ double KvoBenchProcesses::cpuSeconds(qint64 pid)
     if (fields.size() < 13)
         return 0.0;
     return double(fields.at(11).toLongLong() + fields.at(12).toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
+qint64 KvoBenchProcesses::displayServer()
+{
+    // ":99", ":99.0" or "host:99": the server of a local display takes
+    // ":99" as an argument.
+    const QString display = qEnvironmentVariable("DISPLAY");
+    const int colon = display.lastIndexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return 0;
+    const QByteArray wanted = ':' + display.mid(colon + 1).section(QLatin1Char('.'), 0, 0).toLatin1();
+    const QList<QByteArray> servers{"Xvfb", "Xorg", "X", "Xwayland", "Xephyr", "Xvnc"};
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool ok = false;
+        const qint64 pid = entry.toLongLong(&ok);
+        if (!ok)
+            continue;
+        QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> arguments = file.readAll().split('\0');
+        const QString program = QFileInfo(QString::fromLocal8Bit(arguments.value(0))).fileName();
+        if (servers.contains(program.toLatin1()) && arguments.contains(wanted))
+            return pid;
+    }
+    return 0;
 }

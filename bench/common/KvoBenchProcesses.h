@@ -12,4 +12,7 @@ public:
     // CPU time (user and system, s) a process has used so far; 0 when it
     // is gone.
     static double cpuSeconds(qint64 pid);
+    // The X server of $DISPLAY on this machine (Xvfb, Xorg...), which
+    // does part of the drawing work of every X client; 0 when not found.
+    static qint64 displayServer();
 };

@@ -93,6 +93,14 @@ KvoPagePlayer::KvoPagePlayer(QWidget* parent, Qt::WindowFlags flags)
     // frame of the video once more.
     m_blur->setEnabled(false);
     connect(m_blur, &KvoUnfocusAnimation::focused, this, [this] { m_blur->setEnabled(false); });
+    // An installed effect, even a disabled one, makes Qt take the video
+    // player for see-through, and so paint everything under it again with
+    // each picture. While the picture is clear, the player paints every
+    // pixel of the page: the page says so. A blurred picture's soft edges
+    // let through what lies under the page, which must then be painted.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    connect(m_blur, &QGraphicsEffect::enabledChanged, this,
+            [this](bool blurred) { setAttribute(Qt::WA_OpaquePaintEvent, !blurred); });
 
     connect(m_player, &KvoVideoPlayer::tick, this, &KvoPagePlayer::onTick);
     connect(m_player, &KvoVideoPlayer::ended, this, &KvoPagePlayer::onFinished);

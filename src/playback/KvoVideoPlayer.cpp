@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QMutexLocker>
 #include <QTimer>
+#include <QtMath>
 #include <QUrl>
 
 #include <condition_variable>
@@ -581,7 +582,12 @@ void KvoVideoPlayer::paintEvent(QPaintEvent* event)
     const QRectF target(QPointF((area.width() - fitted.width()) / 2 / ratio,
                                 (area.height() - fitted.height()) / 2 / ratio),
                         QSizeF(fitted) / ratio);
-    const QRegion bars = QRegion(rect()).subtracted(QRegion(target.toAlignedRect()));
+    // Every pixel is painted, as the page counts on while the picture is
+    // clear: the bars also take the pixels the picture covers only in part
+    // (at a fractional scale), and the picture is drawn over them.
+    const QRect whole(QPoint(qCeil(target.left()), qCeil(target.top())),
+                      QPoint(qFloor(target.right()) - 1, qFloor(target.bottom()) - 1));
+    const QRegion bars = QRegion(rect()).subtracted(QRegion(whole));
     for (const QRect& bar : bars)
         painter.fillRect(bar, Qt::black);
     if (fitted == videoSize && ratio == 1.0)

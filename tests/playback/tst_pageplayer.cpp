@@ -19,10 +19,12 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -42,6 +44,21 @@ public:
     void placeNearAnchor() override {}
 };
 
+// Counts the paint events of the widgets it watches.
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
 } // namespace
 
 class TestPagePlayer : public QObject
@@ -58,6 +75,7 @@ private slots:
     void endOfVideo();
     void unplayableVideos();
     void overlaysAndBlur();
+    void clearPictureLeavesWhatLiesUnder();
     void volume();
     void secondsToDate_data();
     void secondsToDate();
@@ -387,6 +405,65 @@ void TestPagePlayer::overlaysAndBlur()
     QVERIFY(m_page->blurAnimation()->isFocusing());
     QVERIFY(!m_fake.takeCalls().contains(QStringLiteral("play")));
     QTRY_VERIFY(!m_page->blurAnimation()->isEnabled());
+}
+
+void TestPagePlayer::clearPictureLeavesWhatLiesUnder()
+{
+    loadLibrary(true);
+    FakeOverlay comment, signet;
+    makePage({{5, 51}});
+    // The page filling a window, as in the main window's page stack.
+    QWidget window;
+    window.resize(480, 320);
+    auto* layout = new QVBoxLayout(&window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_page.get());
+    const auto unparent = qScopeGuard([this] { m_page->setParent(nullptr); });
+    PaintCounter under;
+    window.installEventFilter(&under);
+    m_page->setOverlays(&comment, &signet);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    m_page->setSelectedVideo(3, 51);
+    m_page->loadIfReady();
+    m_fake.inject({{E::Playing, 0}});
+    KvoVideoPlayer* player = m_page->videoPlayer();
+    const auto showPictures = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            const quint64 painted = player->framesPainted();
+            m_fake.showPicture();
+            QTRY_VERIFY(player->framesPainted() > painted);
+        }
+    };
+    showPictures(1);
+    QVERIFY(!QTest::currentTestFailed());
+
+    // Playing: each picture paints the video alone.
+    under.paints = 0;
+    showPictures(4);
+    QVERIFY(!QTest::currentTestFailed());
+    QCOMPARE(under.paints, 0);
+
+    // Blurred under the rating form: the picture's soft edges show what
+    // lies under it, painted again with each picture.
+    m_comment.click();
+    m_fake.inject({{E::Paused, 0}});
+    QTRY_COMPARE(player->state(), int(KvoVideoPlayer::Paused));
+    QVERIFY(comment.visible);
+    QTRY_VERIFY(m_page->blurAnimation()->isEnabled() && !m_page->blurAnimation()->isRunning());
+    under.paints = 0;
+    showPictures(3);
+    QVERIFY(!QTest::currentTestFailed());
+    QVERIFY2(under.paints >= 3, qPrintable(QString::number(under.paints)));
+
+    // Clear again.
+    m_comment.click();
+    QVERIFY(!comment.visible);
+    QTRY_VERIFY(!m_page->blurAnimation()->isEnabled());
+    under.paints = 0;
+    showPictures(4);
+    QVERIFY(!QTest::currentTestFailed());
+    QCOMPARE(under.paints, 0);
 }
 
 void TestPagePlayer::volume()
