@@ -49,11 +49,6 @@ void KvoStoredFileCheck::start()
     start(&KvoPurchaseVideoManager::currentPurchaseIds, &KvoPurchaseVideoManager::currentPurchase);
 }
 
-void KvoStoredFileCheck::start(const QList<int>& purchaseIds, const Lookup& lookup)
-{
-    start([purchaseIds] { return purchaseIds; }, lookup);
-}
-
 void KvoStoredFileCheck::start(const Courses& courses, const Lookup& lookup)
 {
     if (m_thread) {

@@ -42,8 +42,8 @@ public:
     // Checks the courses of the library of the synchronisation manager,
     // listed and read on the check's own thread.
     void start();
-    // Checks the courses given, read through lookup (any thread).
-    void start(const QList<int>& purchaseIds, const Lookup& lookup);
+    // Checks the courses that courses() lists, read through lookup; both
+    // are called on the check's thread.
     void start(const Courses& courses, const Lookup& lookup);
 
     // The videos of those courses with a recorded path and no file there:

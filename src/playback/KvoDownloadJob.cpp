@@ -23,11 +23,6 @@ KvoDownloadQueue* queue()
     return KvoDownloadQueue::instance();
 }
 
-bool libraryRecord(uint purchaseId, KvoPurchase* record)
-{
-    return KvoPurchaseVideoManager::instance()->purchase(purchaseId, record);
-}
-
 } // namespace
 
 KvoDownloadJob::KvoDownloadJob(const KvoPurchase& purchase, KvoDownloadJob* parentJob)
@@ -219,7 +214,7 @@ void KvoDownloadJob::startDownload()
     // The library's current record: what was on disk or removed since the
     // job was made counts now.
     KvoPurchase current;
-    bool present = libraryRecord(purchaseRecord.id, &current);
+    bool present = KvoPurchaseVideoManager::instance()->purchase(purchaseRecord.id, &current);
     if (present && !parentEntry) {
         purchaseRecord = current;
         failedVideos.clear();

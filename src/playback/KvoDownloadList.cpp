@@ -3,7 +3,6 @@
 #include "KvoDownloadJob.h"
 #include "KvoDownloadQueue.h"
 #include "KvoPurchaseVideoManager.h"
-#include "KvoSoftware.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -294,7 +293,7 @@ void KvoDownloadList::setGone(const QHash<uint, QString>& gone)
 
 // --- the list ---------------------------------------------------------------
 
-void KvoDownloadList::sort(int mode)
+void KvoDownloadList::sort(int mode, const QMap<int, KvoSoftware>& softwares)
 {
     m_sortMode = mode;
     // Each entry becomes a pair of numbers (the key, then the id, which
@@ -302,7 +301,6 @@ void KvoDownloadList::sort(int mode)
     // Software names are ranked once per software, not once per comparison.
     QHash<uint, qint64> rankOf;
     if (mode == 2 || mode == 3) {
-        const QMap<int, KvoSoftware> softwares = library()->softwares();
         QSet<uint> ids;
         for (const Entry& entry : std::as_const(m_entries))
             ids.insert(entry.softwareId);

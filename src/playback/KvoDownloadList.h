@@ -1,9 +1,11 @@
 #pragma once
 
 #include "KvoPurchase.h"
+#include "KvoSoftware.h"
 
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -63,7 +65,8 @@ public:
     bool isEmpty() const { return m_entries.isEmpty(); }
     int size() const { return int(m_entries.size()); }
     // 0: date ascending, 1: date descending, 2: software A to Z, 3: Z to A.
-    void sort(int mode);
+    // Software names come from softwares (software id -> record).
+    void sort(int mode, const QMap<int, KvoSoftware>& softwares);
     int sortMode() const { return m_sortMode; }
     const QList<int>& sortedIds() const { return m_sorted; }
     // The job of a listed course, made now when it has none yet; null when

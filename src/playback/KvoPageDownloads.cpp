@@ -189,7 +189,7 @@ void KvoPageDownloads::sort()
     else if (ui->softwareAsc->isChecked())
         mode = 2;
     m_softwares = KvoPurchaseVideoManager::instance()->softwares();
-    m_list->sort(mode);
+    m_list->sort(mode, m_softwares);
     if (m_list->sortedIds().isEmpty()) {
         m_first = 0;
         m_last = -1;

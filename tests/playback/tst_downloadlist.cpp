@@ -117,7 +117,7 @@ void TestDownloadList::countFollowsAtOnceListAtRebuild()
     QCOMPARE(counted.count(), 1);
     QCOMPARE(m_list->countNow(), 3);
     QCOMPARE(m_list->countListed(), 3);
-    m_list->sort(0);
+    m_list->sort(0, manager()->softwares());
     QCOMPARE(m_list->sortedIds(), (QList<int>{1, 2, 3}));
 
     // Course 1 arrives: the counter follows with the write; the course
