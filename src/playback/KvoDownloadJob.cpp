@@ -75,22 +75,6 @@ bool KvoDownloadJob::isBusy() const
     return m_running || isQueued() || holdsSlot() || m_transfer;
 }
 
-bool KvoDownloadJob::isActive() const
-{
-    if (isBusy())
-        return true;
-    return std::any_of(childEntries.cbegin(), childEntries.cend(),
-                       [](const KvoDownloadJob* child) { return child->isBusy(); });
-}
-
-bool KvoDownloadJob::showsError() const
-{
-    if (m_look == Look::Error)
-        return true;
-    return std::any_of(childEntries.cbegin(), childEntries.cend(),
-                       [](const KvoDownloadJob* child) { return !child->isHidden() && child->m_look == Look::Error; });
-}
-
 void KvoDownloadJob::setFlag(bool isOnline)
 {
     online = isOnline;
@@ -593,6 +577,16 @@ bool KvoDownloadJob::childIsIdle(const KvoDownloadJob* child) const
     return child != mirror && !child->isBusy() && child->m_look != Look::Error;
 }
 
+void KvoDownloadJob::retitle()
+{
+    // The title of the look the row has, from the record as it is now.
+    if (m_look == Look::Asking || m_look == Look::Downloading)
+        m_plainTitle = runningTitle();
+    else
+        m_plainTitle = displayTitle();
+    m_title = m_plainTitle;
+}
+
 void KvoDownloadJob::follow(const KvoPurchase& course, const QSet<int>& missing)
 {
     if (stopped || course.id != purchaseRecord.id)
@@ -602,41 +596,49 @@ void KvoDownloadJob::follow(const KvoPurchase& course, const QSet<int>& missing)
     if (parentEntry)
         return; // a child follows through its parent
 
-    // The record: the library's, but for the video on its way, whose
-    // cleaned titles name its file.
+    // The record: the library's (a title renamed by a synchronisation
+    // names the next files), but for the video on its way, whose file is
+    // named already.
     const bool busy = isBusy();
     KvoPurchase record = course;
     if (busy && purchaseRecord.files.contains(currentVideo) && record.files.contains(currentVideo))
         record.files[currentVideo] = purchaseRecord.files.value(currentVideo);
-    if (busy)
-        record.courseTitle = purchaseRecord.courseTitle;
     const bool countChanged = record.files.size() != purchaseRecord.files.size();
+    const bool renamed = record.title != purchaseRecord.title;
     purchaseRecord = record;
 
-    // The child rows, once the course has them: one per video missing now,
-    // but a row on its way or showing a failure stays whatever the disk says.
+    // The child rows, once the course has them: one per video missing now.
+    // A row on its way or showing a failure stays whatever the disk says,
+    // and so does a row that finished its own download, in its finished
+    // look, until the user opens its video; an idle row of a video that
+    // came on disk some other way goes, and so does a row already opened.
     bool rowsChanged = false;
     if (expanded || !childEntries.isEmpty()) {
         for (auto it = childEntries.begin(); it != childEntries.end();) {
             KvoDownloadJob* child = it.value();
-            if (!missing.contains(it.key()) && childIsIdle(child)) {
+            const bool misses = missing.contains(it.key());
+            const bool goes = childIsIdle(child)
+                              && (child->m_hidden || (!misses && child->m_look != Look::Finished));
+            if (goes) {
                 it = childEntries.erase(it);
                 child->parentEntry = nullptr;
                 child->stop();
                 child->deleteLater();
                 rowsChanged = true;
-            } else {
-                const auto video = purchaseRecord.files.constFind(it.key());
-                if (video != purchaseRecord.files.cend() && !child->isBusy())
-                    child->purchaseRecord.files[it.key()] = video.value();
-                // A video downloaded through its row and missing again is
-                // offered again.
-                if (child->m_look == Look::Finished && childIsIdle(child)) {
-                    child->idleLook();
-                    child->touch();
-                }
-                ++it;
+                continue;
             }
+            const auto video = purchaseRecord.files.constFind(it.key());
+            if (video != purchaseRecord.files.cend() && !child->isBusy()) {
+                child->purchaseRecord = KvoPurchase::withSingleVideo(purchaseRecord, video.value());
+                if (child->m_look != Look::Error)
+                    child->retitle();
+            }
+            // A video downloaded through its row and missing again is
+            // offered again.
+            if (misses && child->m_look == Look::Finished && childIsIdle(child))
+                child->idleLook();
+            child->touch();
+            ++it;
         }
         for (const KvoVideoFile& video : std::as_const(purchaseRecord.files)) {
             if (!missing.contains(int(video.fileId)) || childEntries.contains(int(video.fileId)))
@@ -655,10 +657,11 @@ void KvoDownloadJob::follow(const KvoPurchase& course, const QSet<int>& missing)
             idleLook();
         } else if (m_look != Look::Finished && missing.isEmpty() && !purchaseRecord.files.isEmpty()) {
             finish();
-        } else if (countChanged && m_look != Look::Finished) {
-            m_plainTitle = displayTitle();
-            m_title = m_plainTitle;
+        } else if (countChanged || renamed) {
+            retitle();
         }
+    } else if (renamed && m_look != Look::Error) {
+        retitle();
     }
     if (rowsChanged)
         emit childrenChanged();

@@ -56,9 +56,12 @@ public:
     // missing: the course's videos that have no file (the ones recorded
     // but found gone included). A video newly missing gets its child row
     // (when the course has child rows) and takes a finished course back to
-    // the idle look; the idle child row of a video back on disk goes; an
-    // idle course that misses nothing any more is finished. Nothing queued,
-    // running or showing a failure is stopped, replaced or cleared.
+    // the idle look; the idle child row of a video that came on disk some
+    // other way goes, while a row that finished its own download keeps its
+    // finished look in place until its video is opened; an idle course
+    // that misses nothing any more is finished. Titles follow the
+    // library's. Nothing queued, running or showing a failure is stopped,
+    // replaced or cleared.
     void follow(const KvoPurchase& course, const QSet<int>& missing);
     void setFlag(bool online);
 
@@ -79,11 +82,6 @@ public:
     bool isStopped() const { return stopped; }
     // Queued, holding a slot, asking or downloading.
     bool isBusy() const;
-    // This job or one of its children is busy.
-    bool isActive() const;
-    // This job or one of its children shows a failure that the user has
-    // not acted on yet.
-    bool showsError() const;
     bool isQueued() const;
     bool holdsSlot() const;
     // The message of the last failure ("" before any).
@@ -91,7 +89,6 @@ public:
     QString lastDetail() const { return m_lastDetail; }
     // The file being (or last) downloaded.
     QString currentFilePath() const { return filePath; }
-    QVector<int> failedVideoIds() const { return failedVideos; }
 
     // --- what the row shows
     QString title() const { return m_title; }
@@ -138,6 +135,8 @@ private:
     void onErrorDownload(const QString& message, const QString& detail, bool thisVideoOnly);
     void touch();
     void idleLook();
+    // The title for the row's look, from the record.
+    void retitle();
     KvoDownloadJob* makeChild(const KvoVideoFile& video);
     // A child row that follow() may take away: not on its way, not showing
     // a failure, not showing this job's transfer.

@@ -34,13 +34,13 @@ KvoDownloadList::KvoDownloadList(QObject* parent)
     : QObject(parent)
 {
     // Queued: a job's end, and the write that brought it, finish first.
-    connect(library(), &KvoPurchaseVideoManager::databaseUpdated, this, &KvoDownloadList::follow,
+    connect(library(), &KvoPurchaseVideoManager::databaseUpdated, this, &KvoDownloadList::catchUp,
             Qt::QueuedConnection);
     connect(KvoDownloadQueue::instance(), &KvoDownloadQueue::jobEnded, this,
             [this](uint purchaseId) {
                 KvoPurchase course;
                 const bool present = library()->purchase(purchaseId, &course);
-                followCourse(purchaseId, course, present);
+                updateCourse(purchaseId, course, present);
             },
             Qt::QueuedConnection);
 }
@@ -60,45 +60,35 @@ KvoDownloadList::~KvoDownloadList()
 
 // --- the rules --------------------------------------------------------------
 
+namespace {
+
+bool isMissing(const KvoVideoFile& video, const QHash<uint, QString>& gone)
+{
+    if (video.KvoPath.isEmpty())
+        return true;
+    if (gone.isEmpty())
+        return false;
+    const auto it = gone.constFind(video.fileId);
+    return it != gone.cend() && it.value() == video.KvoPath;
+}
+
+} // namespace
+
 QSet<int> KvoDownloadList::missingVideos(const KvoPurchase& course, const QHash<uint, QString>& gone)
 {
     QSet<int> missing;
-    for (const KvoVideoFile& video : course.files) {
-        bool misses = video.KvoPath.isEmpty();
-        if (!misses && !gone.isEmpty()) {
-            const auto it = gone.constFind(video.fileId);
-            misses = it != gone.cend() && it.value() == video.KvoPath;
-        }
-        if (misses)
+    for (const KvoVideoFile& video : course.files)
+        if (isMissing(video, gone))
             missing.insert(int(video.fileId));
-    }
     return missing;
 }
 
 bool KvoDownloadList::missesVideo(const KvoPurchase& course, const QHash<uint, QString>& gone)
 {
-    // No look at the disk here: this runs for every course of the library
-    // on the GUI thread.
-    for (const KvoVideoFile& video : course.files) {
-        if (video.KvoPath.isEmpty())
+    for (const KvoVideoFile& video : course.files)
+        if (isMissing(video, gone))
             return true;
-        if (!gone.isEmpty()) {
-            const auto it = gone.constFind(video.fileId);
-            if (it != gone.cend() && it.value() == video.KvoPath)
-                return true;
-        }
-    }
     return false;
-}
-
-QSet<int> KvoDownloadList::purchasesMissingVideos(const QMap<int, KvoPurchase>& purchases,
-                                                  const QHash<uint, QString>& gone)
-{
-    QSet<int> ids;
-    for (auto it = purchases.cbegin(); it != purchases.cend(); ++it)
-        if (missesVideo(it.value(), gone))
-            ids.insert(it.key());
-    return ids;
 }
 
 // --- following the library --------------------------------------------------
@@ -118,56 +108,63 @@ void KvoDownloadList::setCount(const QSet<int>& missing)
         emit countChanged(countNow());
 }
 
-void KvoDownloadList::notePending(int purchaseId)
+void KvoDownloadList::notePlace(int purchaseId, bool misses, bool present)
 {
-    if (m_missingNow.contains(purchaseId) != m_listedMissing.contains(purchaseId))
+    // Derived from the entries: a course missing a video that is not
+    // listed, or a listed one that left the library, is looked at again.
+    const bool listed = m_entries.contains(purchaseId);
+    if ((misses && !listed) || (!present && listed))
         m_pending.insert(purchaseId);
-    else
-        m_pending.remove(purchaseId);
 }
 
-void KvoDownloadList::forgetFilesBack(const KvoPurchase& course)
+void KvoDownloadList::checkFiles(const KvoPurchase& course, bool lookAtDisk)
 {
-    // A look at one course's files is cheap.
     for (const KvoVideoFile& video : course.files) {
+        if (video.KvoPath.isEmpty())
+            continue;
         const auto it = m_gone.find(video.fileId);
-        if (it != m_gone.end() && (it.value() != video.KvoPath || video.isOnDisk()))
-            m_gone.erase(it);
+        if (it != m_gone.end()) {
+            if (it.value() != video.KvoPath || video.isOnDisk())
+                m_gone.erase(it);
+        } else if (lookAtDisk && !video.isOnDisk()) {
+            m_gone.insert(video.fileId, video.KvoPath);
+        }
     }
 }
 
-void KvoDownloadList::follow()
+void KvoDownloadList::catchUp()
 {
     if (!m_built)
         return;
     QList<int> changed;
     quint64 now = 0;
     if (!library()->changedSince(m_revision, &changed, &now)) {
-        followAll(false);
+        walkLibrary(false);
         return;
     }
     m_revision = now;
     for (const int id : std::as_const(changed)) {
         KvoPurchase course;
         const bool present = library()->purchase(uint(id), &course);
-        followCourse(uint(id), course, present);
+        // A course just written to: a look at its few files tells at once
+        // when one was deleted (the user removed a video) or came back.
+        if (present)
+            checkFiles(course, true);
+        updateCourse(uint(id), course, present);
     }
 }
 
-void KvoDownloadList::followCourse(uint purchaseId, const KvoPurchase& course, bool present)
+void KvoDownloadList::updateCourse(uint purchaseId, const KvoPurchase& course, bool present)
 {
     if (present && !m_gone.isEmpty())
-        forgetFilesBack(course);
+        checkFiles(course, false);
     const QSet<int> missing = present ? missingVideos(course, m_gone) : QSet<int>();
     const int before = countNow();
     if (missing.isEmpty())
         m_missingNow.remove(int(purchaseId));
     else
         m_missingNow.insert(int(purchaseId));
-    notePending(int(purchaseId));
-    // A course that left the library may have to leave the list.
-    if (!present && m_entries.contains(int(purchaseId)))
-        m_pending.insert(int(purchaseId));
+    notePlace(int(purchaseId), !missing.isEmpty(), present);
 
     const auto it = m_entries.find(int(purchaseId));
     // A listed course that left the library keeps its job as it is: its
@@ -181,7 +178,7 @@ void KvoDownloadList::followCourse(uint purchaseId, const KvoPurchase& course, b
         emit countChanged(countNow());
 }
 
-void KvoDownloadList::followAll(bool takeNewCourses)
+void KvoDownloadList::walkLibrary(bool takeNewCourses)
 {
     // The revision first: a change made during the walk is seen again next
     // time, never lost.
@@ -195,14 +192,18 @@ void KvoDownloadList::followAll(bool takeNewCourses)
     qsizetype listedSeen = 0;
     for (auto course = purchases.cbegin(); course != purchases.cend(); ++course) {
         if (!m_gone.isEmpty())
-            forgetFilesBack(course.value());
+            checkFiles(course.value(), false);
         const bool misses = missesVideo(course.value(), m_gone);
         if (misses)
             missing.insert(course.key());
         auto it = m_entries.find(course.key());
         if (it == m_entries.end()) {
-            if (!takeNewCourses || !misses)
+            if (!misses)
                 continue;
+            if (!takeNewCourses) {
+                m_pending.insert(course.key());
+                continue;
+            }
             it = m_entries.insert(course.key(), Entry());
             joined = true;
         }
@@ -211,29 +212,23 @@ void KvoDownloadList::followAll(bool takeNewCourses)
         if (it->job)
             it->job->follow(course.value(), missingVideos(course.value(), m_gone));
     }
-    if (takeNewCourses) {
-        // Entries whose course left the library stay while they have a job
-        // to show; the others go. Only looked for when some entry's course
-        // was not met in the walk.
-        for (auto it = m_entries.begin(); listedSeen < m_entries.size() && it != m_entries.end();) {
-            if (!it->job && !purchases.contains(it.key())) {
-                it = m_entries.erase(it);
-                joined = true;
-            } else {
-                ++it;
-            }
+    // Entries whose course left the library: only looked for when some
+    // entry's course was not met in the walk. Those with a job stay while
+    // it has something to show; the others go now or at the next rebuild.
+    for (auto it = m_entries.begin(); listedSeen < m_entries.size() && it != m_entries.end();) {
+        if (it->job || purchases.contains(it.key())) {
+            ++it;
+        } else if (takeNewCourses) {
+            it = m_entries.erase(it);
+            joined = true;
+        } else {
+            m_pending.insert(it.key());
+            ++it;
         }
-        m_listedMissing = missing;
+    }
+    if (takeNewCourses) {
         m_pending.clear();
-    } else {
-        // What the next rebuild has to look at again.
-        m_pending.clear();
-        for (const int id : std::as_const(missing))
-            if (!m_listedMissing.contains(id))
-                m_pending.insert(id);
-        for (const int id : std::as_const(m_listedMissing))
-            if (!missing.contains(id))
-                m_pending.insert(id);
+        m_countAtRebuild = int(missing.size());
     }
     setCount(missing);
     if (joined || takeNewCourses)
@@ -246,35 +241,32 @@ void KvoDownloadList::rebuild()
         m_built = true;
         // The counter hears the first count, even an empty one, once.
         const int before = countNow();
-        followAll(true);
+        walkLibrary(true);
         if (countNow() == before)
             emit countChanged(countNow());
         return;
     }
-    follow();
+    catchUp();
+    m_countAtRebuild = countNow();
     if (m_pending.isEmpty())
         return;
     // Only the courses whose place may have changed: a course that misses
-    // a video now and is not listed yet joins the list; one without a job
+    // a video now and is not listed joins the list; one without a job
     // whose course left the library goes.
     bool changed = false;
     const QSet<int> pending = std::exchange(m_pending, {});
+    KvoPurchase course;
     for (const int id : pending) {
-        KvoPurchase course;
-        const bool present = library()->purchase(uint(id), &course);
-        const bool misses = m_missingNow.contains(id);
         auto it = m_entries.find(id);
-        if (misses && it == m_entries.end() && present) {
-            setKeys(m_entries[id], course);
-            changed = true;
-        } else if (!present && it != m_entries.end() && !it->job) {
+        if (it == m_entries.end()) {
+            if (m_missingNow.contains(id) && library()->purchase(uint(id), &course)) {
+                setKeys(m_entries[id], course);
+                changed = true;
+            }
+        } else if (!it->job && !library()->purchase(uint(id), &course)) {
             m_entries.erase(it);
             changed = true;
         }
-        if (misses)
-            m_listedMissing.insert(id);
-        else
-            m_listedMissing.remove(id);
     }
     if (changed)
         emit listChanged();
@@ -288,7 +280,7 @@ void KvoDownloadList::setGone(const QHash<uint, QString>& gone)
     // The look at the disk was asked for by a show of the page or by
     // "Actualiser": courses that lost a file join the list as at a show.
     if (m_built)
-        followAll(true);
+        walkLibrary(true);
 }
 
 // --- the list ---------------------------------------------------------------
@@ -377,7 +369,7 @@ bool KvoDownloadList::remove(KvoDownloadJob* job)
     m_jobs.remove(int(job->purchaseId()));
     m_sorted.removeOne(int(job->purchaseId()));
     // A course that still misses a video comes back at the next rebuild.
-    m_pending.insert(int(job->purchaseId()));
+    notePlace(int(job->purchaseId()), m_missingNow.contains(int(job->purchaseId())), true);
     job->stop();
     // Called from a click on its row: the job goes from the event loop.
     job->deleteLater();

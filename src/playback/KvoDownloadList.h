@@ -19,11 +19,17 @@ class KvoDownloadJob;
 //
 // It follows the library one course at a time: the synchronisation
 // manager tells which courses changed since the revision the list last
-// saw, so a write to one course costs a look at that course, and no copy
-// of the whole library is kept. Files found gone by a look at the disk
-// count as missing. A listed course's rows follow at once, in place
-// (KvoDownloadJob::follow()); courses join the list when the page is shown
-// (rebuild()), as the page has always done. GUI thread.
+// saw, so a write to one course costs a look at that course (and at its
+// recorded files), and no copy of the whole library is kept. Files found
+// gone from the disk count as missing. A listed course's rows follow at
+// once, in place (KvoDownloadJob::follow()); courses join the list when the
+// page is shown (rebuild()), as the page has always done.
+//
+// Which courses are listed is recorded once, in the entries. After every
+// rebuild each course that misses a video is listed; between rebuilds the
+// list keeps where to look (courses that came to miss a video unlisted,
+// were taken off, or left the library), so a rebuild need not walk the
+// whole library. GUI thread.
 class KvoDownloadList : public QObject
 {
     Q_OBJECT
@@ -46,8 +52,8 @@ public:
     // --- following the library
     // Everything that changed since the last look: the rows of listed
     // courses and the counter.
-    void follow();
-    // follow(), then the list takes every course that misses a video now;
+    void catchUp();
+    // catchUp(), then the list takes every course that misses a video now;
     // entries whose course left the library and that have no job go.
     void rebuild();
     // The videos whose recorded file is gone (file id -> that path), from
@@ -57,8 +63,9 @@ public:
 
     // The number of courses that miss a video now.
     int countNow() const { return int(m_missingNow.size()); }
-    // The number as at the last rebuild().
-    int countListed() const { return int(m_listedMissing.size()); }
+    // The number of courses that missed a video at the last rebuild() (all
+    // of them listed then).
+    int countAtLastRebuild() const { return m_countAtRebuild; }
 
     // --- the list
     bool isListed(uint purchaseId) const { return m_entries.contains(int(purchaseId)); }
@@ -84,11 +91,9 @@ public:
 
     // --- the rules
     // The course's videos without a file: none recorded, or the recorded
-    // one was found gone.
+    // one was found gone. No look at the disk.
     static QSet<int> missingVideos(const KvoPurchase& course, const QHash<uint, QString>& gone = {});
     static bool missesVideo(const KvoPurchase& course, const QHash<uint, QString>& gone = {});
-    static QSet<int> purchasesMissingVideos(const QMap<int, KvoPurchase>& purchases,
-                                            const QHash<uint, QString>& gone = {});
 
 signals:
     void countChanged(int count);
@@ -99,14 +104,16 @@ signals:
 
 private:
     // One course as the library holds it now (present false: it left).
-    void followCourse(uint purchaseId, const KvoPurchase& course, bool present);
+    void updateCourse(uint purchaseId, const KvoPurchase& course, bool present);
     // Every course: after a sign-in, a synchronisation or a look at the disk.
-    void followAll(bool takeNewCourses);
-    // Drops the course's files that are back on disk from those found gone
-    // (a download may write a video again under its old path).
-    void forgetFilesBack(const KvoPurchase& course);
+    void walkLibrary(bool takeNewCourses);
+    // The course's recorded files: those back on disk are no longer gone
+    // (a download may write a video again under its old path); with
+    // lookAtDisk, those no longer there are (the user deleted a video).
+    void checkFiles(const KvoPurchase& course, bool lookAtDisk);
     void setCount(const QSet<int>& missing);
-    void notePending(int purchaseId);
+    // Where the next rebuild() has to look again for this course.
+    void notePlace(int purchaseId, bool misses, bool present);
     KvoDownloadJob* makeJob(Entry& entry, const KvoPurchase& course);
     static void setKeys(Entry& entry, const KvoPurchase& course);
 
@@ -115,11 +122,13 @@ private:
     QHash<int, KvoDownloadJob*> m_jobs;
     QList<int> m_sorted;
     int m_sortMode = 1;
-    // Courses missing a video now (the counter) and at the last rebuild.
+    // Courses missing a video now (the counter).
     QSet<int> m_missingNow;
-    QSet<int> m_listedMissing;
+    int m_countAtRebuild = 0;
     // Courses whose place in the list the next rebuild() looks at again:
-    // they came to miss a video, or ceased to, since the last one.
+    // every course that misses a video and is not listed, and every listed
+    // one without a job whose course left the library, is in it (it may
+    // hold more). Only a rebuild or a whole walk empties it.
     QSet<int> m_pending;
     QHash<uint, QString> m_gone;
     bool m_online = false;

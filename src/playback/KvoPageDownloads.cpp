@@ -131,9 +131,9 @@ QWidget* KvoPageDownloads::parentPage() const
 
 // --- following the library -------------------------------------------------
 
-int KvoPageDownloads::missingCount() const
+int KvoPageDownloads::countAtLastRebuild() const
 {
-    return m_list->countListed();
+    return m_list->countAtLastRebuild();
 }
 
 void KvoPageDownloads::notifyCounter(int count)
@@ -144,19 +144,20 @@ void KvoPageDownloads::notifyCounter(int count)
 
 void KvoPageDownloads::refreshList()
 {
-    // The counter and the rows of listed courses follow at once; courses
-    // join the list at the next onShow().
-    m_list->follow();
-    notifyCounter(m_list->countNow());
+    // The list tells the counter when the number changes.
+    m_list->catchUp();
 }
 
 void KvoPageDownloads::onShow()
 {
-    m_connected = KvoPurchaseVideoManager::instance()->isConnected();
     m_list->rebuild();
-    notifyCounter(m_list->countNow());
-    m_fileCheck->start();
-    onConnectionStateChanged(m_connected);
+    // Files deleted outside the client are looked for when the page comes
+    // on screen (the main window shows a page before it makes it current),
+    // not again at each library update while it is there: "Actualiser"
+    // looks again.
+    if (!isVisible())
+        m_fileCheck->start();
+    onConnectionStateChanged(KvoPurchaseVideoManager::instance()->isConnected());
 }
 
 void KvoPageDownloads::onFilesChecked(const QHash<uint, QString>& gone)
@@ -450,7 +451,6 @@ void KvoPageDownloads::onUpdateEnded()
 
 void KvoPageDownloads::onConnectionStateChanged(bool connected)
 {
-    m_connected = connected;
     m_list->setOnline(connected);
     onUpdateEnded();
 }

@@ -53,16 +53,15 @@ public:
     QString name() const override;
     QWidget* parentPage() const override;
     void onShow() override;
-    // The list is recounted after each library update, stopped when the
-    // session closes, and acts on "vorn:download:<id>" links.
-    void onLibraryUpdated() override { refreshList(); }
+    // The list follows each library update on its own; it is stopped when
+    // the session closes, and acts on "vorn:download:<id>" links.
     bool openLink(const KvoVornLink& link) override;
     void onSessionClosing() override { stopAll(); }
 
     int stateOf() const;
     QMap<int, KvoSoftware> statusOf() const { return m_softwares; }
-    // Recounts the purchases that miss a video and updates the counter; the
-    // list itself changes at the next onShow().
+    // Brings the counter and the rows of listed courses in line with the
+    // library now; courses join the list at the next onShow().
     void refreshList();
     // Takes an entry off the list (its course was opened).
     void removeJob(KvoDownloadJob* job);
@@ -75,9 +74,9 @@ public:
     static void clickRefresh();
 
     // --- for the main window and tests
-    // The number of purchases that miss a video, as at the last rebuild of
+    // The number of purchases that missed a video at the last rebuild of
     // the list.
-    int missingCount() const;
+    int countAtLastRebuild() const;
     // The job of a listed purchase (made now when it has none yet); null
     // when the purchase is not listed.
     KvoDownloadJob* entryFor(uint purchaseId);
@@ -128,7 +127,6 @@ private:
 
     static KvoPageDownloads* s_page;
 
-    bool m_connected = false;
     QWidget* m_parentPage;
     Ui::KvoPageDownloads* ui;
     KvoDownloadList* m_list = nullptr;

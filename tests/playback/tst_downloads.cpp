@@ -131,6 +131,7 @@ private slots:
     void fileCheckLeavesTransfersAlone();
     void rowsFollowTheDiskInPlace();
     void videoBackOnDiskLosesItsIdleRow();
+    void finishedRowStaysUntilOpened();
     void sessionExpiresDuringDownload(); // last: the session stays expired
 
 private:
@@ -351,7 +352,7 @@ void TestDownloads::downloadsACourse()
 {
     KvoDownloadJob* course = entry(103);
     QVERIFY(course);
-    QCOMPARE(m_page->missingCount(), 8);
+    QCOMPARE(m_page->countAtLastRebuild(), 8);
     const int filesInCourse = int(course->purchase().files.size());
     QCOMPARE(filesInCourse, 3);
     course->enqueue();
@@ -379,7 +380,7 @@ void TestDownloads::downloadsACourse()
     QVERIFY(titlesOfOpenBoxes().contains(QStringLiteral("Téléchargement terminé")));
 
     m_page->onShow();
-    QCOMPARE(m_page->missingCount(), 7);
+    QCOMPARE(m_page->countAtLastRebuild(), 7);
     // The finished entry stays in the list until it is opened.
     QVERIFY(entry(103));
     // Clicking download again starts nothing: the videos are on disk.
@@ -501,9 +502,9 @@ void TestDownloads::queueRules()
     for (KvoDownloadJob* e : m_page->sortedEntries())
         QCOMPARE(e->look(), KvoDownloadJob::Look::Finished);
     QCOMPARE(manager()->purchases().size(), 8);
-    QTRY_COMPARE(m_page->missingCount(), 8); // as at the last rebuild
+    QTRY_COMPARE(m_page->countAtLastRebuild(), 8); // as at the last rebuild
     m_page->onShow();
-    QCOMPARE(m_page->missingCount(), 1); // the removed entry's purchase
+    QCOMPARE(m_page->countAtLastRebuild(), 1); // the removed entry's purchase
 }
 
 void TestDownloads::failuresEndInErrorLook_data()
@@ -698,7 +699,7 @@ void TestDownloads::counterFollowsTheSet()
     // 108 on disk: seven purchases are listed.
     setLibraryPath(108, m_videos->path() + QStringLiteral("/x"));
     m_page = std::make_unique<KvoPageDownloads>(nullptr);
-    QCOMPARE(m_page->missingCount(), 7);
+    QCOMPARE(m_page->countAtLastRebuild(), 7);
     QVERIFY(!entry(108));
     // 107 arrives and 108 misses a video again before the page shows: the
     // same number, another set. The list follows the set.
@@ -706,7 +707,7 @@ void TestDownloads::counterFollowsTheSet()
     setLibraryPath(108, QString());
     m_page->refreshList();
     m_page->onShow();
-    QCOMPARE(m_page->missingCount(), 7);
+    QCOMPARE(m_page->countAtLastRebuild(), 7);
     QVERIFY(entry(108));
     QVERIFY(entry(107)->isFinished());
     QCOMPARE(m_page->sortedEntries().size(), 8);
@@ -715,7 +716,7 @@ void TestDownloads::counterFollowsTheSet()
         setLibraryPath(p.id, m_videos->path() + QStringLiteral("/z"));
     m_page = std::make_unique<KvoPageDownloads>(nullptr);
     m_page->show();
-    QCOMPARE(m_page->missingCount(), 0);
+    QCOMPARE(m_page->countAtLastRebuild(), 0);
     QVERIFY(m_page->findChild<QWidget*>(QStringLiteral("widgetNone"))->isVisible());
     QCOMPARE(m_page->sortedEntries().size(), 0);
 }
@@ -726,7 +727,7 @@ void TestDownloads::finishedCourseGainsAVideo()
     course->enqueue();
     QTRY_VERIFY_WITH_TIMEOUT(course->isFinished(), 10000);
     m_page->onShow();
-    QCOMPARE(m_page->missingCount(), 7);
+    QCOMPARE(m_page->countAtLastRebuild(), 7);
 
     // A video of the course lacks its file again, as a video added to the
     // course by the service does: the row, the counter and "Tout
@@ -737,7 +738,7 @@ void TestDownloads::finishedCourseGainsAVideo()
     manager()->setVideoPath(recorded, added);
     m_page->refreshList();
     m_page->onShow();
-    QCOMPARE(m_page->missingCount(), 8);
+    QCOMPARE(m_page->countAtLastRebuild(), 8);
     QCOMPARE(course->look(), KvoDownloadJob::Look::Idle);
     QVERIFY(!course->isFinished());
     QCOMPARE(row(course)->findChild<QPushButton*>(QStringLiteral("button"))->text(), QStringLiteral("Télécharger"));
@@ -751,7 +752,7 @@ void TestDownloads::finishedCourseGainsAVideo()
     QTRY_VERIFY_WITH_TIMEOUT(course->isFinished(), 10000);
     QVERIFY(QFileInfo(manager()->purchases().value(103).files.value(int(added.fileId)).KvoPath).isFile());
     m_page->onShow();
-    QCOMPARE(m_page->missingCount(), 7);
+    QCOMPARE(m_page->countAtLastRebuild(), 7);
 
     // A file deleted outside the client is missing again: offered for
     // download, no longer for playing, and downloaded again.
@@ -759,7 +760,7 @@ void TestDownloads::finishedCourseGainsAVideo()
     QVERIFY(QFile::remove(deleted.KvoPath));
     m_page->refreshList();
     m_page->onShow(); // looks at the disk away from the GUI thread
-    QTRY_COMPARE(m_page->missingCount(), 8);
+    QTRY_COMPARE(m_page->countAtLastRebuild(), 8);
     QVERIFY(!course->isFinished());
     QVERIFY(course->buttonIcon() != KvoDownloadJob::ButtonIcon::Play);
     QCOMPARE(row(course)->findChild<QPushButton*>(QStringLiteral("button"))->text(), QStringLiteral("Télécharger"));
@@ -769,7 +770,7 @@ void TestDownloads::finishedCourseGainsAVideo()
     // Written again under the path it had when it was found gone.
     QCOMPARE(manager()->purchases().value(103).files.value(int(deleted.fileId)).KvoPath, deleted.KvoPath);
     m_page->onShow();
-    QCOMPARE(m_page->missingCount(), 7);
+    QCOMPARE(m_page->countAtLastRebuild(), 7);
     QVERIFY(course->isFinished());
 }
 
@@ -823,7 +824,7 @@ void TestDownloads::rowsOnlyForTheListPage()
     reloadLibrary();
     m_page = std::make_unique<KvoPageDownloads>(nullptr);
     QCOMPARE(m_page->sortedIds().size(), 48);
-    QCOMPARE(m_page->missingCount(), 48);
+    QCOMPARE(m_page->countAtLastRebuild(), 48);
     // One list page of rows, newest first; the rest is data.
     QCOMPARE(m_page->visibleRows().size(), 15);
     QCOMPARE(m_page->findChildren<KvoDownloadWidget*>().size(), 15);
@@ -974,7 +975,7 @@ void TestDownloads::refreshChecksTheFilesAgain()
     m_page->show();
     // What the main window does for its current page.
     connect(manager(), &KvoPurchaseVideoManager::databaseUpdated, m_page.get(), &KvoPageDownloads::onShow);
-    QTRY_COMPARE(m_page->missingCount(), 7);
+    QTRY_COMPARE(m_page->countAtLastRebuild(), 7);
     QVERIFY(!entry(complete));
     KvoDownloadJob* job = entry(listed);
     job->toggleExpanded();
@@ -986,7 +987,7 @@ void TestDownloads::refreshChecksTheFilesAgain()
     KvoGuiThreadSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
     QTest::mouseClick(m_page->findChild<QPushButton*>(QStringLiteral("refresh")), Qt::LeftButton);
     QVERIFY(ended.wait(10000));
-    QTRY_COMPARE(m_page->missingCount(), 8);
+    QTRY_COMPARE(m_page->countAtLastRebuild(), 8);
     QVERIFY(entry(complete));
     QTRY_COMPARE(job->children().keys(), (QList<int>{int(missing.fileId), int(deleted.fileId)}));
     QVERIFY(job->isExpanded());
@@ -1050,8 +1051,10 @@ void TestDownloads::fileCheckLeavesTransfersAlone()
         return manager()->purchases().value(int(listed)).files.value(int(missing.fileId)).isOnDisk();
     };
     QTRY_VERIFY2_WITH_TIMEOUT(arrived(), qPrintable(child ? child->lastMessage() : QString()), 15000);
-    QTRY_COMPARE(job->children().keys(), QList<int>{int(deleted.fileId)});
-    QVERIFY(child.isNull() || child->isFinished());
+    QTRY_COMPARE(job->children().keys(), (QList<int>{int(missing.fileId), int(deleted.fileId)}));
+    // The row that downloaded its video keeps its finished look until the
+    // user opens the video.
+    QVERIFY(child && child->isFinished());
     QVERIFY(job->isExpanded());
     QCOMPARE(job->buttonText(), QStringLiteral("Télécharger"));
     QVERIFY(m_server->clearFaults());
@@ -1130,13 +1133,14 @@ void TestDownloads::rowsFollowTheDiskInPlace()
     QVERIFY(transfer && transfer->isBusy() && !transfer->isStopped());
     QVERIFY(job->isExpanded());
 
-    // The transfer ends: its video is on disk and its row goes; the others
-    // stay as they were.
+    // The transfer ends: its video is on disk and its row shows it
+    // finished; the others stay as they were.
     const auto onDisk = [](uint fileId) {
         return manager()->purchases().value(101).files.value(int(fileId)).isOnDisk();
     };
     QTRY_VERIFY_WITH_TIMEOUT(onDisk(running.fileId), 15000);
-    QTRY_VERIFY(!childRow(running.fileId));
+    QTRY_VERIFY(transfer && transfer->isFinished());
+    QCOMPARE(childRow(running.fileId)->job(), transfer.data());
     QVERIFY(childRow(deleted.fileId));
     QCOMPARE(childRow(failing.fileId)->findChild<QLabel*>(QStringLiteral("comment"))->text(), message);
 
@@ -1179,6 +1183,63 @@ void TestDownloads::videoBackOnDiskLosesItsIdleRow()
     }
     QTRY_VERIFY(job->isFinished());
     QVERIFY(job->children().isEmpty());
+}
+
+void TestDownloads::finishedRowStaysUntilOpened()
+{
+    // A course of three videos, none on disk, shown with its video rows.
+    m_page->show();
+    KvoDownloadJob* job = entry(103);
+    m_page->rowFor(103)->findChild<QPushButton*>(QStringLiteral("expand"))->click();
+    const QList<int> videos = manager()->purchases().value(103).files.keys();
+    QCOMPARE(job->children().keys(), videos);
+    const auto rowJobs = [this] {
+        QList<KvoDownloadJob*> jobs;
+        for (KvoDownloadWidget* shown : m_page->visibleRows())
+            jobs.append(shown->job());
+        return jobs;
+    };
+
+    // The user downloads the first video through its row.
+    KvoDownloadWidget* first = childRow(uint(videos.at(0)));
+    const QPointer<KvoDownloadJob> done = first->job();
+    QTest::mouseClick(first->findChild<QPushButton*>(QStringLiteral("button")), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(manager()->purchases().value(103).files.value(videos.at(0)).isOnDisk(), 10000);
+    QTRY_VERIFY(!done || done->isFinished());
+    QVERIFY(done);
+    const QList<KvoDownloadJob*> before = rowJobs();
+    QCOMPARE(before.indexOf(done.data()), before.indexOf(job) + 1); // right under its course
+
+    // The list follows the write and a show of the page: the row stays where
+    // it was, in the finished look, and the rows under it do not move.
+    QCoreApplication::processEvents();
+    m_page->refreshList();
+    m_page->onShow();
+    QCoreApplication::processEvents();
+    QCOMPARE(rowJobs(), before);
+    QVERIFY(done && done->isFinished());
+    KvoDownloadWidget* shown = childRow(uint(videos.at(0)));
+    QCOMPARE(shown->job(), done.data());
+    const auto* button = shown->findChild<QPushButton*>(QStringLiteral("button"));
+    QVERIFY(button->text().isEmpty());
+    QVERIFY(!button->icon().isNull());
+    QCOMPARE(done->titleStyle(), KvoDownloadJob::TitleStyle::Dimmed);
+    QCOMPARE(job->look(), KvoDownloadJob::Look::Idle);
+
+    // A click on it opens that video in the player, and the row goes.
+    KvoPageRequest request;
+    connect(shown, &KvoDownloadWidget::onChangePageRequest, this,
+            [&request](const KvoPageRequest& r) { request = r; });
+    QTest::mouseClick(const_cast<QPushButton*>(button), Qt::LeftButton);
+    QCOMPARE(request.key, QStringLiteral("player"));
+    QCOMPARE(request.selectedIdVideo, uint(videos.at(0)));
+    QTRY_VERIFY(!childRow(uint(videos.at(0))));
+    QCOMPARE(rowJobs().size(), before.size() - 1);
+    // It does not come back with the next write (playing writes at once).
+    manager()->setAlreadySeen(103, uint(videos.at(0)), 5);
+    QCoreApplication::processEvents();
+    QVERIFY(!childRow(uint(videos.at(0))));
+    QCOMPARE(job->children().keys(), (QList<int>{videos.at(1), videos.at(2)}));
 }
 
 void TestDownloads::sessionExpiresDuringDownload()
