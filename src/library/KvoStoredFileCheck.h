@@ -45,6 +45,8 @@ public:
     // Checks the courses that courses() lists, read through lookup; both
     // are called on the check's thread.
     void start(const Courses& courses, const Lookup& lookup);
+    // A check runs now.
+    bool isRunning() const { return m_thread != nullptr; }
 
     // The videos of those courses with a recorded path and no file there:
     // file id -> that path. Stops early, with what it found, once cancel

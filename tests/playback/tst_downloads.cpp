@@ -9,6 +9,7 @@
 #include "KvoDatabase.h"
 #include "KvoDialog.h"
 #include "KvoDownloadJob.h"
+#include "KvoDownloadList.h"
 #include "KvoDownloadQueue.h"
 #include "KvoDownloadWidget.h"
 #include "KvoDownloader.h"
@@ -132,6 +133,7 @@ private slots:
     void rowsFollowTheDiskInPlace();
     void videoBackOnDiskLosesItsIdleRow();
     void finishedRowStaysUntilOpened();
+    void writesOnScreenLookNotAtTheDisk();
     void sessionExpiresDuringDownload(); // last: the session stays expired
 
 private:
@@ -1240,6 +1242,38 @@ void TestDownloads::finishedRowStaysUntilOpened()
     QCoreApplication::processEvents();
     QVERIFY(!childRow(uint(videos.at(0))));
     QCOMPARE(job->children().keys(), (QList<int>{videos.at(1), videos.at(2)}));
+}
+
+void TestDownloads::writesOnScreenLookNotAtTheDisk()
+{
+    // The page on screen, shown again after each library update as the main
+    // window does: a write (playing writes one for each percent) is followed
+    // in the list, with no look at the whole disk.
+    auto* fileCheck = m_page->findChild<KvoStoredFileCheck*>();
+    QVERIFY(fileCheck);
+    m_page->show();
+    QTRY_VERIFY(!fileCheck->isRunning());
+    connect(manager(), &KvoPurchaseVideoManager::databaseUpdated, m_page.get(), &KvoPageDownloads::onShow);
+    connect(manager(), &KvoPurchaseVideoManager::databaseUpdated, m_page.get(), &KvoPageDownloads::refreshList);
+    const KvoPurchase course = manager()->purchases().value(103);
+    const uint fileId = uint(course.files.firstKey());
+    QSignalSpy counted(m_page->list(), &KvoDownloadList::countChanged);
+    manager()->setAlreadySeen(103, fileId, 7);
+    QVERIFY(!fileCheck->isRunning());
+    KvoVideoFile video = course.files.first();
+    video.KvoPath = m_videos->path() + QStringLiteral("/w.qoz");
+    QFile(video.KvoPath).open(QIODevice::WriteOnly);
+    manager()->setVideoPath(course, video);
+    QVERIFY(!fileCheck->isRunning());
+    QCoreApplication::processEvents();
+    QVERIFY(counted.isEmpty()); // the course still misses two videos
+    QCOMPARE(entry(103)->purchase().files.value(int(fileId)).KvoPath, video.KvoPath);
+
+    // Shown again after another page: the disk is looked at.
+    m_page->hide();
+    m_page->onShow();
+    m_page->show();
+    QVERIFY(fileCheck->isRunning());
 }
 
 void TestDownloads::sessionExpiresDuringDownload()
