@@ -190,13 +190,16 @@ void KvoDownloadList::walkLibrary(bool takeNewCourses)
         m_entries.reserve(purchases.size());
     bool joined = false;
     qsizetype listedSeen = 0;
+    // The first walk of a large library fills an empty list: no look-up
+    // before each insertion.
+    const bool fresh = m_entries.isEmpty();
     for (auto course = purchases.cbegin(); course != purchases.cend(); ++course) {
         if (!m_gone.isEmpty())
             checkFiles(course.value(), false);
         const bool misses = missesVideo(course.value(), m_gone);
         if (misses)
             missing.insert(course.key());
-        auto it = m_entries.find(course.key());
+        auto it = fresh ? m_entries.end() : m_entries.find(course.key());
         if (it == m_entries.end()) {
             if (!misses)
                 continue;
