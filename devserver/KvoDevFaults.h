@@ -11,6 +11,9 @@ class KvoDevFaults
 {
 public:
     static QStringList names();
+    // One line per switch, "  NAME[=VALUE]  what it does", for --help
+    // (without a last line break).
+    static QString describe();
 
     // Parses "NAME" or "NAME=VALUE" (value 1 when none). False for an
     // unknown name or a switch that needs a number and got none.

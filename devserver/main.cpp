@@ -69,7 +69,11 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("vistrelle-devserver"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Local stand-in of the Vistrelle web service (see docs/web-api.md)."));
+    parser.setApplicationDescription(
+        QStringLiteral("Local stand-in of the Vistrelle web service (see docs/web-api.md).\n\n"
+                       "Fault switches, for --fault or /_control/fault?name=NAME&value=VALUE (value 0 turns one "
+                       "off):\n")
+        + KvoDevFaults::describe());
     parser.addHelpOption();
     const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Port to listen on (0: any free port)."),
                                         QStringLiteral("N"), QStringLiteral("0"));

@@ -1356,13 +1356,19 @@ File:
         <source>1 jour restant</source>
         <translation>1 day left</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>%0 heure restantes</source>
-        <translation>%0 hours left</translation>
+        <translation>
+            <numerusform>%0 hour left</numerusform>
+            <numerusform>%0 hours left</numerusform>
+        </translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>expire dans %0 minutes</source>
-        <translation>ends in %0 minutes</translation>
+        <translation>
+            <numerusform>ends in %0 minute</numerusform>
+            <numerusform>ends in %0 minutes</numerusform>
+        </translation>
     </message>
     <message>
         <source>expire dans %0 seconde(s)</source>

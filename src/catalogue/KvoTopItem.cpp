@@ -96,10 +96,16 @@ QString KvoTopItem::timeLeftText(qint64 r)
         return tr("%0 jours restants").replace(QLatin1String("%0"), QString::number(r / 86400));
     if (r >= 43200)
         return tr("1 jour restant");
-    if (r >= 3600)
-        return tr("%0 heure restantes").replace(QLatin1String("%0"), QString::number(r / 3600));
-    if (r >= 61)
-        return tr("expire dans %0 minutes").replace(QLatin1String("%0"), QString::number(r / 60));
+    // With their count, so a translation can read right for one and for
+    // many ("1 hour left"); the French texts stay as they are.
+    if (r >= 3600) {
+        const int hours = int(r / 3600);
+        return tr("%0 heure restantes", nullptr, hours).replace(QLatin1String("%0"), QString::number(hours));
+    }
+    if (r >= 61) {
+        const int minutes = int(r / 60);
+        return tr("expire dans %0 minutes", nullptr, minutes).replace(QLatin1String("%0"), QString::number(minutes));
+    }
     return tr("expire dans %0 seconde(s)").replace(QLatin1String("%0"), QString::number(r));
 }
 

@@ -5,11 +5,17 @@
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QSysInfo>
 
+#include <cerrno>
 #include <optional>
+#include <vector>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -69,28 +75,91 @@ void KvoPlatform::setForOwnUse(const char* name, const QByteArray& value)
     qputenv(name, value);
 }
 
-QProcessEnvironment KvoPlatform::startedProgramEnvironment()
+QByteArrayList KvoPlatform::startedProgramEnvironment()
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // Read as bytes: QProcessEnvironment would carry the values put back as
+    // text, and a value that is not UTF-8 would reach the program altered.
     OwnVariables& own = ownVariables();
     QMutexLocker lock(&own.mutex);
-    for (auto it = own.given.cbegin(); it != own.given.cend(); ++it) {
-        const QString name = QString::fromLocal8Bit(it.key());
-        if (it.value())
-            environment.insert(name, QString::fromLocal8Bit(*it.value()));
-        else
-            environment.remove(name);
+    QByteArrayList entries;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        const QByteArray variable(*entry);
+        const qsizetype equals = variable.indexOf('=');
+        if (!own.given.contains(equals < 0 ? variable : variable.left(equals)))
+            entries.append(variable);
     }
-    return environment;
+    for (auto it = own.given.cbegin(); it != own.given.cend(); ++it) {
+        if (it.value())
+            entries.append(it.key() + '=' + *it.value());
+    }
+    return entries;
 }
 
 bool KvoPlatform::startDetached(const QString& program, const QStringList& arguments)
 {
-    QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.setProcessEnvironment(startedProgramEnvironment());
-    return process.startDetached();
+    // Found on the client's PATH, as QProcess would.
+    const QString path = program.contains(QLatin1Char('/')) ? program : QStandardPaths::findExecutable(program);
+    if (path.isEmpty())
+        return false;
+    // Everything the child needs is made before the fork: in a process with
+    // threads, the child may only make calls that are safe in a signal
+    // handler until it runs the program.
+    const QByteArray file = QFile::encodeName(path);
+    QByteArrayList words{QFile::encodeName(program)};
+    for (const QString& argument : arguments)
+        words.append(QFile::encodeName(argument));
+    QByteArrayList environment = startedProgramEnvironment();
+    std::vector<char*> argv;
+    for (QByteArray& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (QByteArray& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    // The program's grandparent exits at once, so the program is nobody's
+    // child to wait for; a pipe closed by the exec, or carrying errno when
+    // the fork or the exec failed, tells whether it started.
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return false;
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(report[0]);
+        ::close(report[1]);
+        return false;
+    }
+    if (child == 0) {
+        ::close(report[0]);
+        ::setsid();
+        const pid_t grandchild = ::fork();
+        if (grandchild == 0) {
+            sigset_t none;
+            ::sigemptyset(&none);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            struct sigaction standard = {};
+            standard.sa_handler = SIG_DFL;
+            ::sigaction(SIGPIPE, &standard, nullptr);
+            ::execve(file.constData(), argv.data(), envp.data());
+        }
+        if (grandchild > 0)
+            ::_exit(0);
+        const int error = errno;
+        [[maybe_unused]] const ssize_t written = ::write(report[1], &error, sizeof error);
+        ::_exit(127);
+    }
+    ::close(report[1]);
+    int error = 0;
+    ssize_t got;
+    do
+        got = ::read(report[0], &error, sizeof error);
+    while (got < 0 && errno == EINTR);
+    ::close(report[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return got == 0;
 }
 
 QString KvoPlatform::systemDescription()

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QByteArray>
-#include <QProcessEnvironment>
+#include <QByteArrayList>
 #include <QString>
 #include <QStringList>
 
@@ -28,12 +28,14 @@ public:
     // client alone (its web engine reads its switches there). The value the
     // client was given, or its absence, is kept for the programs it starts.
     static void setForOwnUse(const char* name, const QByteArray& value);
-    // The environment of a program the client starts: the client's own, in
-    // which every variable set by setForOwnUse is again as it was given.
-    static QProcessEnvironment startedProgramEnvironment();
-    // Starts a program as a detached process in that environment; false
-    // when it could not be started. Every program the client starts goes
-    // through here.
+    // The environment of a program the client starts, as "NAME=value"
+    // entries: the client's own, in which every variable set by setForOwnUse
+    // is again as it was given. Bytes, as the system keeps them: a value
+    // need not be text in any encoding.
+    static QByteArrayList startedProgramEnvironment();
+    // Starts a program as a detached process (in a session of its own) in
+    // that environment; false when it could not be started. Every program
+    // the client starts goes through here.
     static bool startDetached(const QString& program, const QStringList& arguments);
 
     // A one-line description of the operating system for support texts.

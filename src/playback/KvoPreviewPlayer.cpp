@@ -101,6 +101,10 @@ void KvoPreviewPlayer::load(const QString& location)
     m_lastTime = -1;
     m_loading->start();
     m_player->openUrl(location);
+    // Nothing of the last extract: its length came back with the stop that
+    // opening makes, and a new extract has no time until it plays.
+    m_form.current->setText(clock(0));
+    m_form.total->setText(clock(0));
     play();
     if (!m_player->isLoaded())
         onFailure();

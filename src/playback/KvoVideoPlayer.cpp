@@ -169,8 +169,10 @@ bool KvoVideoPlayer::isMuted() const
 bool KvoVideoPlayer::openFile(const QString& path)
 {
     stop();
-    if (m_context && m_context->info.path == path)
+    if (m_context && m_context->info.path == path) {
+        reopen();
         return false;
+    }
     m_requestedState = NoMedia;
     release();
     load(path, false);
@@ -180,8 +182,10 @@ bool KvoVideoPlayer::openFile(const QString& path)
 void KvoVideoPlayer::openUrl(const QString& location)
 {
     stop();
-    if (m_context && m_context->info.path == location)
+    if (m_context && m_context->info.path == location) {
+        reopen();
         return;
+    }
     m_requestedState = NoMedia;
     release();
     // libvlc guesses an access module for anything else (an empty address
@@ -225,10 +229,28 @@ void KvoVideoPlayer::load(const QString& source, bool location)
     m_context = std::move(context);
 }
 
+void KvoVideoPlayer::reopen()
+{
+    // Black until its first picture, as a new media: the last picture of
+    // its earlier run would otherwise stay on screen if this run never
+    // delivers one (a location that has gone since). The run that ends may
+    // still deliver a picture until the engine has stopped: dropped then.
+    m_dropPictureAtStop = m_engineStopPending;
+    dropPicture();
+}
+
+void KvoVideoPlayer::dropPicture()
+{
+    m_surface->dropPicture();
+    m_hasPicture = false;
+    update();
+}
+
 void KvoVideoPlayer::release()
 {
     ++m_generation;
     m_engineStopPending = false;
+    m_dropPictureAtStop = false;
     if (!m_session) {
         m_context.reset();
         return;
@@ -267,6 +289,10 @@ void KvoVideoPlayer::stopEngineNow()
         return;
     m_engineStopPending = false;
     m_session->stop();
+    if (m_dropPictureAtStop) {
+        m_dropPictureAtStop = false;
+        dropPicture();
+    }
     // The engine's threads are joined: what it reports now is new.
     QMutexLocker locker(&m_context->mutex);
     m_context->stopping = false;

@@ -49,8 +49,9 @@ public:
 
     // Loads a stored video file; playback starts with play(). True when a
     // new media was loaded; false when this path is loaded already (it is
-    // only stopped) or when the media could not be loaded (isLoaded() is
-    // then false and error() follows).
+    // only stopped, and shows no picture until it plays again) or when the
+    // media could not be loaded (isLoaded() is then false and error()
+    // follows).
     bool openFile(const QString& path);
     // The same for a remote location (a URL).
     void openUrl(const QString& location);
@@ -109,6 +110,10 @@ private:
 
     void release();
     void load(const QString& source, bool location);
+    // The source asked for is loaded already: stopped, it starts again.
+    void reopen();
+    // Shows black until the media delivers a picture again.
+    void dropPicture();
     // GUI-thread side of an engine report of the media numbered generation;
     // time and length as they were right after the report.
     void onMediaEvent(quint64 generation, int type, qint64 value, bool changed, qint64 time, qint64 length);
@@ -127,6 +132,9 @@ private:
     // event loop, unless the media is released first (then off the GUI
     // thread: the engine's stop waits for its threads).
     bool m_engineStopPending = false;
+    // Reopened before the engine stopped: its last pictures are dropped
+    // once it has.
+    bool m_dropPictureAtStop = false;
     QPointer<KvoVideoSeeker> m_seeker;
     QPointer<KvoVideoVolumeSlider> m_volumeSlider;
     int m_requestedState = NoMedia;

@@ -149,9 +149,20 @@ QSize KvoVideoSurface::frameSize()
 void KvoVideoSurface::clear()
 {
     QMutexLocker locker(&m_mutex);
-    m_front = QImage();
-    m_frontSize = QSize();
+    dropPictureLocked();
     m_shape = QSize();
     m_size = QSize();
+}
+
+void KvoVideoSurface::dropPicture()
+{
+    QMutexLocker locker(&m_mutex);
+    dropPictureLocked();
+}
+
+void KvoVideoSurface::dropPictureLocked()
+{
+    m_front = QImage();
+    m_frontSize = QSize();
     m_requested = false;
 }

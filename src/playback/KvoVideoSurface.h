@@ -65,6 +65,9 @@ public:
     QSize frameSize();
     // Forgets the picture (a new media starts black).
     void clear();
+    // Forgets only the picture, not the format the decoder writes in: the
+    // media loaded already starts black when it plays again.
+    void dropPicture();
 
     quint64 framesShown() const { return m_framesShown.load(); }
     quint64 framesTaken() const { return m_framesTaken.load(); }
@@ -72,6 +75,7 @@ public:
 private:
     bool formatLocked(int* width, int* height, int* pitch, int* lines);
     QSize fittedLocked(const QSize& shape) const;
+    void dropPictureLocked();
 
     std::function<void()> m_frameReady;
     QMutex m_mutex;

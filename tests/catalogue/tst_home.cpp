@@ -19,7 +19,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
-#include <QProcessEnvironment>
+#include <QHash>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -36,9 +36,11 @@ namespace {
 const QString s_user = QStringLiteral("QzUsr107");
 const QString HomePath = QStringLiteral("/fr/desktop/home");
 
-// The environment the test was started with, before the client made its
-// own choices.
-QProcessEnvironment s_given;
+// The variables the test checks, as the test was started with them (the
+// bytes, as the system keeps them), before the client made its own choices.
+const QByteArrayList s_checked = {"QT_QUICK_BACKEND", "QMLSCENE_DEVICE", "QTWEBENGINE_DISABLE_SANDBOX",
+                                  "QTWEBENGINE_CHROMIUM_FLAGS"};
+QHash<QByteArray, QByteArray> s_given;
 
 KvoPurchaseVideoManager* manager()
 {
@@ -561,19 +563,15 @@ void TestHome::startedProgramsKeepGivenDrawing()
         QTRY_VERIFY(QFile::exists(seen));
         QFile file(seen);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QProcessEnvironment child;
+        QHash<QByteArray, QByteArray> child;
         for (const QByteArray& line : file.readAll().split('\n')) {
             const int equals = line.indexOf('=');
             if (equals > 0)
-                child.insert(QString::fromLocal8Bit(line.left(equals)),
-                             QString::fromLocal8Bit(line.mid(equals + 1)));
+                child.insert(line.left(equals), line.mid(equals + 1));
         }
-        QCOMPARE(child.value(QStringLiteral("OPENED")),
-                 seen == package ? package : link.toString(QUrl::FullyEncoded));
-        QVERIFY(child.contains(QStringLiteral("PATH")));
-        for (const QString& name : {QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("QMLSCENE_DEVICE"),
-                                    QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"),
-                                    QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS")}) {
+        QCOMPARE(child.value("OPENED"), (seen == package ? package : link.toString(QUrl::FullyEncoded)).toUtf8());
+        QVERIFY(child.contains("PATH"));
+        for (const QByteArray& name : s_checked) {
             QCOMPARE(child.contains(name), s_given.contains(name));
             QCOMPARE(child.value(name), s_given.value(name));
         }
@@ -582,12 +580,19 @@ void TestHome::startedProgramsKeepGivenDrawing()
 
 int main(int argc, char** argv)
 {
-    // What the user gives the client: the engine's switch of the tests,
-    // and no sandbox switch (the client adds its own as root).
+    // What the user gives the client: the engine's switch of the tests, one
+    // the engine ignores whose value is not UTF-8 (the environment holds
+    // bytes, in whatever encoding the user's programs wrote them), and no
+    // sandbox switch (the client adds its own as root).
     qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    s_given = QProcessEnvironment::systemEnvironment();
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (flags.isEmpty())
+        flags = "--disable-gpu";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + " --kvo-given=caf\xE9");
+    for (const QByteArray& name : s_checked) {
+        if (qEnvironmentVariableIsSet(name.constData()))
+            s_given.insert(name, qgetenv(name.constData()));
+    }
     // Then as the client does when run as root, whoever runs the test:
     // Chromium refuses its sandbox as root.
     KvoWebEngineSetup::prepare(true);

@@ -41,6 +41,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
+#include <QTranslator>
 
 #include <memory>
 
@@ -275,24 +276,29 @@ void TestTops::countdown_data()
 {
     QTest::addColumn<qint64>("left");
     QTest::addColumn<QString>("text"); // empty: the row hides
-    QTest::newRow("2 days") << qint64(172800) << "2 jours restants";
-    QTest::newRow("10 days") << qint64(10 * 86400 + 5) << "10 jours restants";
-    QTest::newRow("a second under 2 days") << qint64(172799) << "1 jour restant";
-    QTest::newRow("12 hours") << qint64(43200) << "1 jour restant";
-    QTest::newRow("a second under 12 hours") << qint64(43199) << "11 heure restantes";
-    QTest::newRow("an hour") << qint64(3600) << "1 heure restantes";
-    QTest::newRow("a second under an hour") << qint64(3599) << "expire dans 59 minutes";
-    QTest::newRow("61 s") << qint64(61) << "expire dans 1 minutes";
-    QTest::newRow("60 s") << qint64(60) << "expire dans 60 seconde(s)";
-    QTest::newRow("1 s") << qint64(1) << "expire dans 1 seconde(s)";
-    QTest::newRow("ended") << qint64(0) << "";
-    QTest::newRow("long ended") << qint64(-100000) << "";
+    QTest::addColumn<QString>("english");
+    QTest::newRow("2 days") << qint64(172800) << "2 jours restants" << "2 days left";
+    QTest::newRow("10 days") << qint64(10 * 86400 + 5) << "10 jours restants" << "10 days left";
+    QTest::newRow("a second under 2 days") << qint64(172799) << "1 jour restant" << "1 day left";
+    QTest::newRow("12 hours") << qint64(43200) << "1 jour restant" << "1 day left";
+    QTest::newRow("a second under 12 hours") << qint64(43199) << "11 heure restantes" << "11 hours left";
+    QTest::newRow("an hour") << qint64(3600) << "1 heure restantes" << "1 hour left";
+    QTest::newRow("a second under 2 hours") << qint64(7199) << "1 heure restantes" << "1 hour left";
+    QTest::newRow("2 hours") << qint64(7200) << "2 heure restantes" << "2 hours left";
+    QTest::newRow("a second under an hour") << qint64(3599) << "expire dans 59 minutes" << "ends in 59 minutes";
+    QTest::newRow("61 s") << qint64(61) << "expire dans 1 minutes" << "ends in 1 minute";
+    QTest::newRow("120 s") << qint64(120) << "expire dans 2 minutes" << "ends in 2 minutes";
+    QTest::newRow("60 s") << qint64(60) << "expire dans 60 seconde(s)" << "ends in 60 second(s)";
+    QTest::newRow("1 s") << qint64(1) << "expire dans 1 seconde(s)" << "ends in 1 second(s)";
+    QTest::newRow("ended") << qint64(0) << "" << "";
+    QTest::newRow("long ended") << qint64(-100000) << "" << "";
 }
 
 void TestTops::countdown()
 {
     QFETCH(qint64, left);
     QFETCH(QString, text);
+    QFETCH(QString, english);
     QCOMPARE(KvoTopItem::timeLeftText(left), text);
     // The row counts from its course's end, signed: an end in the past (or
     // none at all) hides the row instead of wrapping round.
@@ -307,6 +313,14 @@ void TestTops::countdown()
     QCOMPARE(row->isHidden(), text.isEmpty());
     if (!text.isEmpty())
         QCOMPARE(row->countdownLabel()->text(), text);
+
+    // The client's English, whose words differ for one and for many.
+    QTranslator translation;
+    QVERIFY(translation.load(QCoreApplication::applicationDirPath() + QStringLiteral("/langues/english.qm")));
+    QVERIFY(QCoreApplication::installTranslator(&translation));
+    const QString translated = KvoTopItem::timeLeftText(left);
+    QCoreApplication::removeTranslator(&translation);
+    QCOMPARE(translated, english);
 }
 
 void TestTops::variants()

@@ -16,6 +16,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -101,6 +102,7 @@ private slots:
     void slowAnswerToLeftClient();
     void stateSurvivesRestart();
     void faultFromCommandLine();
+    void helpListsEveryFault();
     void benchPackageIsDebian();
 
 private:
@@ -619,6 +621,36 @@ void TestDevServer::faultFromCommandLine()
     QCOMPARE(request(m_manager, faulty.address(), QStringLiteral("GET"), QStringLiteral("/files/videos/101/1011.qoz")).status, 404);
     // Pictures are no downloads: the file faults leave them alone.
     QCOMPARE(request(m_manager, faulty.address(), QStringLiteral("GET"), QStringLiteral("/files/thumbs/vorn_101.png")).status, 200);
+}
+
+void TestDevServer::helpListsEveryFault()
+{
+    // Each switch of the API notes' table, on a line of its own that says
+    // what it does.
+    QFile notes(QStringLiteral(KVO_API_NOTES));
+    QVERIFY(notes.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString text = QString::fromUtf8(notes.readAll());
+    const qsizetype section = text.indexOf(QStringLiteral("### Fault switches"));
+    QVERIFY(section >= 0);
+    const QString table = text.mid(section, text.indexOf(QStringLiteral("\n#"), section + 1) - section);
+    static const QRegularExpression row(QStringLiteral("^\\| `([a-z0-9_]+)(=[A-Z]+)?` \\|"),
+                                        QRegularExpression::MultilineOption);
+    QStringList documented;
+    for (const QRegularExpressionMatch& m : row.globalMatch(table))
+        documented.append(m.captured(1) + m.captured(2));
+    QVERIFY(documented.size() > 20);
+
+    QProcess help;
+    help.start(KvoTestServer::program(), {QStringLiteral("--help")});
+    QVERIFY(help.waitForFinished(30000));
+    QCOMPARE(help.exitCode(), 0);
+    const QString out = QString::fromUtf8(help.readAllStandardOutput());
+    for (const QString& fault : documented) {
+        const QRegularExpression line(
+            QStringLiteral("^ +") + QRegularExpression::escape(fault) + QStringLiteral(" {2,}\\S.*\\S"),
+            QRegularExpression::MultilineOption);
+        QVERIFY2(line.match(out).hasMatch(), qPrintable(fault));
+    }
 }
 
 void TestDevServer::benchPackageIsDebian()

@@ -42,6 +42,21 @@ bool busy(KvoPreviewPlayer& dialog)
     return dialog.loadingFrame()->isRunning();
 }
 
+// The player paints black and nothing else.
+bool showsNoPicture(KvoVideoPlayer* player)
+{
+    if (player->hasPicture())
+        return false;
+    const QImage shot = player->grab().toImage();
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            if (qRed(shot.pixel(x, y)) || qGreen(shot.pixel(x, y)) || qBlue(shot.pixel(x, y)))
+                return false;
+        }
+    }
+    return !shot.isNull();
+}
+
 } // namespace
 
 class TestPreview : public QObject
@@ -61,8 +76,13 @@ private slots:
     void realExtractsFromTheService_data();
     void realExtractsFromTheService();
     void realDialogReusedForEveryExtract();
+    void realFailedExtractShowsNothingOfTheLast();
 
 private:
+    // Starts the local service and the real media engine; why they cannot
+    // be used ("" when they can).
+    QString useRealEngine();
+
     KvoFakeVideoBackend m_fake;
     std::unique_ptr<KvoTestHome> m_home;
     std::unique_ptr<KvoTestServer> m_server;
@@ -85,6 +105,19 @@ void TestPreview::init()
 void TestPreview::cleanupTestCase()
 {
     KvoVideoBackend::setInstance(nullptr);
+}
+
+QString TestPreview::useRealEngine()
+{
+    if (!m_server)
+        m_server = std::make_unique<KvoTestServer>(QStringList{QStringLiteral("--quiet")});
+    if (!m_server->isRunning())
+        return QStringLiteral("the local web service is not available");
+    qputenv("VISTRELLE_VLC_ARGS", "--aout=dummy --quiet");
+    KvoVideoBackend::setInstance(nullptr);
+    if (!KvoVideoBackend::instance()->isReady())
+        return QStringLiteral("the media engine is not available");
+    return QString();
 }
 
 void TestPreview::form()
@@ -285,15 +318,8 @@ void TestPreview::realExtractsFromTheService()
 {
     QFETCH(QString, fault);
     QFETCH(bool, plays);
-    if (!m_server) {
-        m_server = std::make_unique<KvoTestServer>(QStringList{QStringLiteral("--quiet")});
-    }
-    if (!m_server->isRunning())
-        QSKIP("the local web service is not available");
-    qputenv("VISTRELLE_VLC_ARGS", "--aout=dummy --quiet");
-    KvoVideoBackend::setInstance(nullptr);
-    if (!KvoVideoBackend::instance()->isReady())
-        QSKIP("the media engine is not available");
+    if (const QString unavailable = useRealEngine(); !unavailable.isEmpty())
+        QSKIP(qPrintable(unavailable));
     QVERIFY(m_server->clearFaults());
     QString location = m_server->address() + QStringLiteral("/files/previews/101.mp4");
     if (fault == QLatin1String("refused")) {
@@ -341,14 +367,8 @@ void TestPreview::realDialogReusedForEveryExtract()
     // One dialog, extract after extract as a catalogue page plays them:
     // each new one replaces the last (released off the GUI thread) while
     // its engine may still report.
-    if (!m_server)
-        m_server = std::make_unique<KvoTestServer>(QStringList{QStringLiteral("--quiet")});
-    if (!m_server->isRunning())
-        QSKIP("the local web service is not available");
-    qputenv("VISTRELLE_VLC_ARGS", "--aout=dummy --quiet");
-    KvoVideoBackend::setInstance(nullptr);
-    if (!KvoVideoBackend::instance()->isReady())
-        QSKIP("the media engine is not available");
+    if (const QString unavailable = useRealEngine(); !unavailable.isEmpty())
+        QSKIP(qPrintable(unavailable));
     QVERIFY(m_server->clearFaults());
     KvoPreviewPlayer dialog;
     for (int course : {101, 102, 101, 103, 104, 104, 102, 105, 103, 101, 106, 104}) {
@@ -365,6 +385,47 @@ void TestPreview::realDialogReusedForEveryExtract()
         QVERIFY2(painted, qPrintable(QString::number(course)));
         QCOMPARE(result, 2);
         QVERIFY(!dialog.hasFailed());
+    }
+    KvoVideoBackend::setInstance(&m_fake);
+}
+
+void TestPreview::realFailedExtractShowsNothingOfTheLast()
+{
+    // An extract the service no longer has (404) after one that played, in
+    // the same dialog: first at the address that played, then at another.
+    // Neither failure shows the picture or the times of the extract before.
+    if (const QString unavailable = useRealEngine(); !unavailable.isEmpty())
+        QSKIP(qPrintable(unavailable));
+    KvoPreviewPlayer::setStallTimeout(4000);
+    KvoPreviewPlayer dialog;
+    const QString played = m_server->address() + QStringLiteral("/files/previews/101.mp4");
+    for (const QString& failing : {played, m_server->address() + QStringLiteral("/files/previews/102.mp4")}) {
+        QVERIFY(m_server->clearFaults());
+        bool shown = false;
+        runOpen(dialog, played, [&] {
+            shown = QTest::qWaitFor(
+                [&] {
+                    return dialog.videoPlayer()->hasPicture() && dialog.form().total->text() != QLatin1String("0:00");
+                },
+                15000);
+            dialog.exitButton()->click();
+        });
+        QVERIFY(shown);
+        QVERIFY(!showsNoPicture(dialog.videoPlayer()));
+
+        QVERIFY(m_server->setFault(QStringLiteral("preview404")));
+        bool failed = false;
+        QString times;
+        bool black = false;
+        runOpen(dialog, failing, [&] {
+            failed = QTest::qWaitFor([&] { return dialog.hasFailed(); }, 15000);
+            times = dialog.form().current->text() + QLatin1String(" / ") + dialog.form().total->text();
+            black = showsNoPicture(dialog.videoPlayer());
+            dialog.exitButton()->click();
+        });
+        QVERIFY2(failed, qPrintable(failing));
+        QCOMPARE(times, QStringLiteral("0:00 / 0:00"));
+        QVERIFY2(black, qPrintable(failing));
     }
     KvoVideoBackend::setInstance(&m_fake);
 }

@@ -39,17 +39,20 @@ KvoTestHome::~KvoTestHome()
     qputenv("XDG_RUNTIME_DIR", m_oldRuntime);
 }
 
+QString KvoTestServer::program()
+{
+    const QString program = qEnvironmentVariable("VISTRELLE_DEVSERVER");
+    return program.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/vistrelle-devserver") : program;
+}
+
 KvoTestServer::KvoTestServer(const QStringList& extraArgs)
 {
-    QString program = qEnvironmentVariable("VISTRELLE_DEVSERVER");
-    if (program.isEmpty())
-        program = QCoreApplication::applicationDirPath() + QStringLiteral("/vistrelle-devserver");
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
     m_process->setReadChannel(QProcess::StandardOutput);
     QStringList args{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"), m_data.path()};
     args += extraArgs;
-    m_process->start(program, args);
+    m_process->start(program(), args);
     if (!m_process->waitForStarted(10000))
         return;
     // The service prints its address on its first line of output once it

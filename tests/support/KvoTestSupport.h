@@ -33,6 +33,9 @@ public:
     explicit KvoTestServer(const QStringList& extraArgs = {});
     ~KvoTestServer();
 
+    // The service's program: $VISTRELLE_DEVSERVER, else beside the test.
+    static QString program();
+
     bool isRunning() const { return !m_address.isEmpty(); }
     QString address() const { return m_address; } // "http://127.0.0.1:PORT"
     QString dataPath() const { return m_data.path(); }
