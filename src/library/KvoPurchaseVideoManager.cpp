@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QMutexLocker>
+#include <QScopeGuard>
 #include <QSet>
 #include <QThread>
 #include <QThreadPool>
@@ -24,6 +25,12 @@ namespace {
 
 QMutex s_instanceMutex;
 KvoPurchaseVideoManager* s_instance = nullptr;
+
+std::function<void()>& courseReadHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
 
 } // namespace
 
@@ -62,6 +69,10 @@ void KvoPurchaseVideoManager::destroy()
     QThreadPool::globalInstance()->start([manager] {
         manager->m_thread->quit();
         manager->m_thread->wait();
+        // Reads from other threads that found the manager before it was
+        // detached end first; none can begin any more.
+        manager->m_readers.lockForWrite();
+        manager->m_readers.unlock();
         manager->deleteLater();
     });
 }
@@ -407,6 +418,8 @@ QMap<int, KvoPurchase> KvoPurchaseVideoManager::purchases() const
 bool KvoPurchaseVideoManager::purchase(uint purchaseId, KvoPurchase* record) const
 {
     QMutexLocker locker(&m_dataMutex);
+    if (courseReadHook())
+        courseReadHook()();
     const auto it = m_purchases.constFind(int(purchaseId));
     if (it == m_purchases.cend())
         return false;
@@ -414,12 +427,35 @@ bool KvoPurchaseVideoManager::purchase(uint purchaseId, KvoPurchase* record) con
     return true;
 }
 
+template <typename Result, typename Read>
+Result KvoPurchaseVideoManager::readCurrent(Result none, const Read& read)
+{
+    KvoPurchaseVideoManager* manager = nullptr;
+    {
+        // The instance lock is held for the look-up only: a read that waits
+        // for the library (a synchronisation's merge holds it) must not
+        // keep instance() waiting on the GUI thread.
+        QMutexLocker locker(&s_instanceMutex);
+        manager = s_instance;
+        if (!manager)
+            return none;
+        // Pinned before the lock goes, so before destroy() can detach it.
+        manager->m_readers.lockForRead();
+    }
+    const auto unpin = qScopeGuard([manager] { manager->m_readers.unlock(); });
+    return read(manager);
+}
+
 bool KvoPurchaseVideoManager::currentPurchase(uint purchaseId, KvoPurchase* record)
 {
-    // The instance lock keeps the manager from being detached, and so from
-    // being deleted, during the look.
-    QMutexLocker locker(&s_instanceMutex);
-    return s_instance && s_instance->purchase(purchaseId, record);
+    return readCurrent(false, [=](const KvoPurchaseVideoManager* manager) {
+        return manager->purchase(purchaseId, record);
+    });
+}
+
+void KvoPurchaseVideoManager::setCourseReadHookForTesting(const std::function<void()>& hook)
+{
+    courseReadHook() = hook;
 }
 
 QList<int> KvoPurchaseVideoManager::purchaseIds() const
@@ -430,8 +466,7 @@ QList<int> KvoPurchaseVideoManager::purchaseIds() const
 
 QList<int> KvoPurchaseVideoManager::currentPurchaseIds()
 {
-    QMutexLocker locker(&s_instanceMutex);
-    return s_instance ? s_instance->purchaseIds() : QList<int>();
+    return readCurrent(QList<int>(), [](const KvoPurchaseVideoManager* manager) { return manager->purchaseIds(); });
 }
 
 quint64 KvoPurchaseVideoManager::revision() const

@@ -17,6 +17,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -105,6 +107,7 @@ private slots:
     void purchasesIsACopy();
     void revisionsTellWhatChanged();
     void setterFromAnotherThread();
+    void instanceFreeWhileAReaderWaits();
     void offlineReloadAfterSignIn();
     void destroyWhilePollInFlight();
     void failedWriteKeepsPreviousLibrary();
@@ -689,6 +692,39 @@ void TestManager::setterFromAnotherThread()
     QTRY_COMPARE_WITH_TIMEOUT(updated.count(), 2, 5000);
     QCOMPARE(m->purchases().value(10).files.value(102).KvoPath, QStringLiteral("/found/102.qoz"));
     QCOMPARE(scalar("SELECT KvoPath FROM videos WHERE fileid = 102").toString(), QStringLiteral("/found/102.qoz"));
+}
+
+void TestManager::instanceFreeWhileAReaderWaits()
+{
+    m_server->setAnswer(200, answer({{10, "Calques", {101}}}, 100));
+    QVERIFY(poll());
+    // A disk check reads a course on its own thread and is kept inside the
+    // library's lock, as a synchronisation's merge keeps it waiting there.
+    QSemaphore inside, goOn;
+    KvoPurchaseVideoManager::setCourseReadHookForTesting([&] {
+        inside.release();
+        goOn.acquire();
+    });
+    KvoPurchase read;
+    bool found = false;
+    std::unique_ptr<QThread> reader(
+        QThread::create([&] { found = KvoPurchaseVideoManager::currentPurchase(10, &read); }));
+    std::unique_ptr<QThread> asker(QThread::create([] { KvoPurchaseVideoManager::instance(); }));
+    const auto join = qScopeGuard([&] {
+        goOn.release();
+        reader->wait();
+        asker->wait();
+        KvoPurchaseVideoManager::setCourseReadHookForTesting({});
+    });
+    reader->start();
+    QVERIFY(inside.tryAcquire(1, 10000));
+    // Meanwhile the manager is asked for, as the GUI thread does all along.
+    asker->start();
+    QVERIFY(asker->wait(10000));
+    goOn.release();
+    QVERIFY(reader->wait(10000));
+    QVERIFY(found);
+    QCOMPARE(read.title, QStringLiteral("Calques"));
 }
 
 void TestManager::offlineReloadAfterSignIn()
