@@ -116,6 +116,9 @@ public:
     // on the reader's thread with the library's lock held: lets a test keep
     // a reader in the middle of its read. Not for production use.
     static void setCourseReadHookForTesting(const std::function<void()>& hook);
+    // True while a copy of the courses is alive besides the library itself,
+    // so that the next write to the library copies every course first.
+    bool isLibrarySharedForTesting() const;
 
     // Setters: memory first (under the data mutex), then the database, then
     // databaseUpdated() on the calling thread.
