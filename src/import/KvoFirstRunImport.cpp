@@ -261,12 +261,13 @@ void KvoFirstRunImport::copyVideo(const KvoPurchase& p, KvoVideoFile& v, bool* v
     const QString folder = courseFolder(videoFolder, p);
     // Held while the copy runs; a folder this copy made and left empty
     // (cancelled, failed) goes when it is let go.
-    if (!KvoCourseFolders::makeAndHold(folder)) {
+    const KvoCourseFolders::Hold hold = KvoCourseFolders::makeAndHold(folder);
+    if (!hold.isHeld()) {
         m_copied += quint64(size);
         markFailed(v, tr("Le dossier %1 ne peut pas être créé.").arg(QDir::toNativeSeparators(folder)));
         return;
     }
-    const auto releaseFolder = qScopeGuard([&] { KvoCourseFolders::release(folder, videoFolder); });
+    const auto releaseFolder = qScopeGuard([&] { KvoCourseFolders::release(hold, videoFolder); });
     const QString target = folder + videoFileName(v);
     qint64 counted = 0; // what the progress has seen of this file
     QString error;

@@ -6,19 +6,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QList>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QStringList>
-
-#include <algorithm>
 
 namespace {
 
 struct Use
 {
-    // Each holder's path as it wrote it, cleaned: its release finds the
-    // folder even when the links on the way have changed since.
-    QStringList holders;
+    // The numbers of the holds on the folder.
+    QList<quint64> holds;
     bool created = false;
     // The video folder of a removal refused while the folder was held; it
     // is tried again when the last holder lets the folder go.
@@ -31,6 +28,7 @@ struct Registry
     // Keyed by resolvedPath(): the held test and the removal look at the
     // same folder, whichever way its path was written.
     QHash<QString, Use> folders;
+    quint64 lastHold = 0;
 };
 
 Registry& registry()
@@ -77,32 +75,32 @@ bool removeIfFree(const QString& resolvedFolder, const QString& videoFolder)
 
 } // namespace
 
-bool KvoCourseFolders::makeAndHold(const QString& folder)
+KvoCourseFolders::Hold KvoCourseFolders::makeAndHold(const QString& folder)
 {
     Registry& r = registry();
     const QMutexLocker lock(&r.mutex);
     const bool existed = QFileInfo::exists(folder);
     if (folder.isEmpty() || !QDir().mkpath(folder) || !QFileInfo(folder).isDir())
-        return false;
-    Use& use = r.folders[resolvedPath(folder)];
-    use.holders.append(QDir::cleanPath(folder));
+        return Hold();
+    Hold hold;
+    hold.m_folder = resolvedPath(folder);
+    hold.m_number = ++r.lastHold;
+    Use& use = r.folders[hold.m_folder];
+    use.holds.append(hold.m_number);
     use.created = use.created || !existed;
-    return true;
+    return hold;
 }
 
-void KvoCourseFolders::release(const QString& folder, const QString& videoFolder)
+void KvoCourseFolders::release(const Hold& hold, const QString& videoFolder)
 {
+    if (!hold.isHeld())
+        return;
     Registry& r = registry();
     const QMutexLocker lock(&r.mutex);
-    const QString written = QDir::cleanPath(folder);
-    const auto heldAs = [&written](const Use& use) { return use.holders.contains(written); };
-    auto it = r.folders.find(resolvedPath(folder));
-    if (it == r.folders.end() || !heldAs(*it))
-        it = std::find_if(r.folders.begin(), r.folders.end(), heldAs);
-    if (it == r.folders.end())
-        return;
-    it->holders.removeOne(written);
-    if (!it->holders.isEmpty())
+    // Found by what it was when held: the path as written may lead
+    // elsewhere by now, to a folder that other transfers hold.
+    const auto it = r.folders.find(hold.m_folder);
+    if (it == r.folders.end() || !it->holds.removeOne(hold.m_number) || !it->holds.isEmpty())
         return;
     const QString resolved = it.key();
     const Use use = *it;

@@ -16,14 +16,33 @@ class KvoPurchase;
 class KvoCourseFolders
 {
 public:
+    // One transfer's hold on one folder, as makeAndHold() gives it; its
+    // release names it. A default one holds nothing.
+    class Hold
+    {
+    public:
+        Hold() = default;
+        bool isHeld() const { return m_number != 0; }
+
+    private:
+        friend class KvoCourseFolders;
+        // The folder as it was when held, links resolved.
+        QString m_folder;
+        quint64 m_number = 0;
+    };
+
     // A transfer writes into folder: makes it when it is missing (and the
     // video folder with it) and holds it, in one step that no removal can
-    // come between. False, holding nothing, when no folder can be made there.
-    static bool makeAndHold(const QString& folder);
-    // That transfer ended (folder as it was held). Once the last holder lets
-    // the folder go, it goes by the rule above when a transfer made it or
-    // when a removal was refused while it was held.
-    static void release(const QString& folder, const QString& videoFolder);
+    // come between. A hold that holds nothing when no folder can be made
+    // there.
+    static Hold makeAndHold(const QString& folder);
+    // That transfer ended: lets go exactly its hold, whatever the links on
+    // the way to the folder have become since, and never another transfer's
+    // hold on the same written path. Once the last holder lets the folder
+    // go, it goes by the rule above when a transfer made it or when a
+    // removal was refused while it was held. A hold let go already, or one
+    // that held nothing, changes nothing.
+    static void release(const Hold& hold, const QString& videoFolder);
     // Once the file at filePath is gone (the user removed the video): its
     // folder goes by the rule above when it carries the name the client
     // gives that course. A folder the user named stays, even when reached

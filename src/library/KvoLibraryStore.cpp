@@ -218,6 +218,19 @@ void KvoLibraryStore::setCourseWrittenHookForTesting(const std::function<void(in
 bool KvoLibraryStore::write(const KvoLibrary& library, const QHash<uint, QString>& foundPaths, uint since,
                             qint64 lastSync, const QString& credits)
 {
+    const auto readCourse = [&library](int purchaseId, KvoPurchase* record) {
+        *record = library.purchases.value(purchaseId);
+        return true;
+    };
+    return write(library.purchases.keys(), readCourse, library.softwares, library.authors, foundPaths, since,
+                 lastSync, credits);
+}
+
+bool KvoLibraryStore::write(const QList<int>& purchaseIds, const CourseReader& readCourse,
+                            const QMap<int, KvoSoftware>& softwares, const QMap<int, KvoAuthor>& authors,
+                            const QHash<uint, QString>& foundPaths, uint since, qint64 lastSync,
+                            const QString& credits)
+{
     QSqlDatabase db = openDatabase();
     if (!db.isValid())
         return false;
@@ -256,7 +269,12 @@ bool KvoLibraryStore::write(const KvoLibrary& library, const QHash<uint, QString
         return false;
 
     QSet<uint> keepPurchases, keepVideos, keepSoftwares;
-    for (const KvoPurchase& p : library.purchases) {
+    KvoPurchase course;
+    for (const int id : purchaseIds) {
+        if (!readCourse(id, &course))
+            return false;
+        // Read only: the record shares its videos with the library.
+        const KvoPurchase& p = course;
         keepPurchases.insert(p.id);
         pq.bindValue(0, m_userId);
         pq.bindValue(1, p.id);
@@ -327,7 +345,7 @@ bool KvoLibraryStore::write(const KvoLibrary& library, const QHash<uint, QString
             "`avatar` = excluded.`avatar`, `bio` = excluded.`bio`, `avatar_url` = excluded.`avatar_url`, "
             "`profile_url` = excluded.`profile_url`, `fan` = excluded.`fan`")))
         return false;
-    for (const KvoAuthor& a : library.authors) {
+    for (const KvoAuthor& a : authors) {
         aq.bindValue(0, a.id);
         aq.bindValue(1, a.pseudo);
         aq.bindValue(2, a.avatar);
@@ -350,7 +368,7 @@ bool KvoLibraryStore::write(const KvoLibrary& library, const QHash<uint, QString
             "INSERT INTO `user_software` (`id_user`, `id_software`, `suscribed`) VALUES (?, ?, ?) "
             "ON CONFLICT(`id_user`, `id_software`) DO UPDATE SET `suscribed` = excluded.`suscribed`")))
         return false;
-    for (const KvoSoftware& s : library.softwares) {
+    for (const KvoSoftware& s : softwares) {
         keepSoftwares.insert(s.id);
         sq.bindValue(0, s.id);
         sq.bindValue(1, notNull(s.name));

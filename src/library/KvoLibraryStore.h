@@ -4,6 +4,7 @@
 #include "KvoLibraryMerge.h"
 
 #include <QHash>
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -47,6 +48,14 @@ public:
     // then nothing changed.
     bool write(const KvoLibrary& library, const QHash<uint, QString>& foundPaths = {}, uint since = 0,
                qint64 lastSync = 0, const QString& credits = QString());
+    // Reads one course for the write below; false ends the write, and
+    // nothing changes.
+    using CourseReader = std::function<bool(int purchaseId, KvoPurchase* record)>;
+    // The same, with the courses read one at a time by their ids: a write
+    // that needs no copy of the whole library while it runs.
+    bool write(const QList<int>& purchaseIds, const CourseReader& readCourse,
+               const QMap<int, KvoSoftware>& softwares, const QMap<int, KvoAuthor>& authors,
+               const QHash<uint, QString>& foundPaths, uint since, qint64 lastSync, const QString& credits);
     // A synchronisation that found nothing changed (HTTP 304).
     bool markSynchronised(qint64 lastSync);
 

@@ -13,17 +13,25 @@
 #include <QDateTime>
 #include <QDir>
 #include <QMutexLocker>
+#include <QScopeGuard>
 #include <QSet>
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
 QMutex s_instanceMutex;
 KvoPurchaseVideoManager* s_instance = nullptr;
+
+std::function<void()>& courseReadHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
 
 } // namespace
 
@@ -62,6 +70,10 @@ void KvoPurchaseVideoManager::destroy()
     QThreadPool::globalInstance()->start([manager] {
         manager->m_thread->quit();
         manager->m_thread->wait();
+        // Reads from other threads that found the manager before it was
+        // detached end first; none can begin any more.
+        manager->m_readers.lockForWrite();
+        manager->m_readers.unlock();
         manager->deleteLater();
     });
 }
@@ -299,33 +311,30 @@ void KvoPurchaseVideoManager::processAnswer(const QString& body, quint64 generat
         return;
     }
 
-    QString userId;
-    QMap<int, KvoPurchase> snapshot;
-    {
-        QMutexLocker locker(&m_dataMutex);
-        userId = m_userId;
-        snapshot = m_purchases;
-    }
+    const QString userId = this->userId();
     KvoLibraryStore store(userId);
     const KvoLibraryMerge::Stored stored = store.localState();
     // Videos nobody knows a file of: when the database lost its rows, the
-    // files are still in the video folder. Looked for once per session.
+    // files are still in the video folder. Looked for once per session. The
+    // copy of the library lives for the look only: a write to the library
+    // while a copy lives copies every course.
     QHash<uint, KvoLibraryMerge::Found> found;
-    if (!m_diskSearched && KvoLibraryMerge::hasUnknownPaths(answer.library.purchases, snapshot, stored)) {
+    if (!m_diskSearched && KvoLibraryMerge::hasUnknownPaths(answer.library.purchases, purchases(), stored)) {
         m_diskSearched = true;
         found = KvoStoredVideoSearch::find(QDir::fromNativeSeparators(KvoEnvironment::videoPath()));
     }
 
-    KvoLibrary library;
+    QList<int> purchaseIds;
     QHash<uint, QString> foundPaths;
     uint previousSince = 0;
+    QMap<int, KvoPurchase> replaced;
     {
         QMutexLocker locker(&m_dataMutex);
         if (m_stop.loadAcquire() || generation != m_generation)
             return;
         KvoLibraryMerge::Result merged =
-            KvoLibraryMerge::merge(answer.library.purchases, m_purchases, stored, found);
-        m_purchases = merged.purchases;
+            KvoLibraryMerge::merge(std::move(answer.library.purchases), m_purchases, stored, found);
+        replaced = std::exchange(m_purchases, std::move(merged.purchases));
         noteReplaced();
         m_softwares = answer.library.softwares;
         m_authors = answer.library.authors;
@@ -333,16 +342,32 @@ void KvoPurchaseVideoManager::processAnswer(const QString& body, quint64 generat
             m_credits = answer.credits;
         m_lastLocalUpdate = int(receivedAt);
         previousSince = m_since;
-        library.purchases = m_purchases;
-        library.softwares = m_softwares;
-        library.authors = m_authors;
-        foundPaths = merged.foundPaths;
+        purchaseIds = m_purchases.keys();
+        foundPaths = std::move(merged.foundPaths);
     }
+    // Freed with the lock let go: every course of it goes, and readers on
+    // the GUI thread would wait for that.
+    replaced.clear();
     setConnected(true);
     emit databaseUpdated();
     emit updateEnded();
 
-    const bool written = store.write(library, foundPaths, answer.timestamp, receivedAt, answer.credits);
+    // Each course is read as the write reaches it, so the write keeps no
+    // copy of the library that a write from the GUI would have to copy
+    // whole. A sign-in meanwhile replaced the library with another user's:
+    // nothing more of it is this user's to write.
+    bool signedOut = false;
+    const auto readCourse = [this, generation, &signedOut](int purchaseId, KvoPurchase* record) {
+        QMutexLocker locker(&m_dataMutex);
+        signedOut = generation != m_generation;
+        const auto it = m_purchases.constFind(purchaseId);
+        if (signedOut || it == m_purchases.cend())
+            return false;
+        *record = it.value();
+        return true;
+    };
+    const bool written = store.write(purchaseIds, readCourse, answer.library.softwares, answer.library.authors,
+                                     foundPaths, answer.timestamp, receivedAt, answer.credits);
     {
         QMutexLocker locker(&m_dataMutex);
         // Ask again from the last answer that reached the file when this
@@ -352,7 +377,9 @@ void KvoPurchaseVideoManager::processAnswer(const QString& body, quint64 generat
             m_syncing = 0;
         }
     }
-    reportWrite(written, true);
+    // A write given up for a sign-in says nothing of the disk.
+    if (!signedOut)
+        reportWrite(written, true);
     emit libraryWritten(written);
 }
 
@@ -407,6 +434,8 @@ QMap<int, KvoPurchase> KvoPurchaseVideoManager::purchases() const
 bool KvoPurchaseVideoManager::purchase(uint purchaseId, KvoPurchase* record) const
 {
     QMutexLocker locker(&m_dataMutex);
+    if (courseReadHook())
+        courseReadHook()();
     const auto it = m_purchases.constFind(int(purchaseId));
     if (it == m_purchases.cend())
         return false;
@@ -414,12 +443,41 @@ bool KvoPurchaseVideoManager::purchase(uint purchaseId, KvoPurchase* record) con
     return true;
 }
 
+template <typename Result, typename Read>
+Result KvoPurchaseVideoManager::readCurrent(Result none, const Read& read)
+{
+    KvoPurchaseVideoManager* manager = nullptr;
+    {
+        // The instance lock is held for the look-up only: a read that waits
+        // for the library (a synchronisation's merge holds it) must not
+        // keep instance() waiting on the GUI thread.
+        QMutexLocker locker(&s_instanceMutex);
+        manager = s_instance;
+        if (!manager)
+            return none;
+        // Pinned before the lock goes, so before destroy() can detach it.
+        manager->m_readers.lockForRead();
+    }
+    const auto unpin = qScopeGuard([manager] { manager->m_readers.unlock(); });
+    return read(manager);
+}
+
 bool KvoPurchaseVideoManager::currentPurchase(uint purchaseId, KvoPurchase* record)
 {
-    // The instance lock keeps the manager from being detached, and so from
-    // being deleted, during the look.
-    QMutexLocker locker(&s_instanceMutex);
-    return s_instance && s_instance->purchase(purchaseId, record);
+    return readCurrent(false, [=](const KvoPurchaseVideoManager* manager) {
+        return manager->purchase(purchaseId, record);
+    });
+}
+
+void KvoPurchaseVideoManager::setCourseReadHookForTesting(const std::function<void()>& hook)
+{
+    courseReadHook() = hook;
+}
+
+bool KvoPurchaseVideoManager::isLibrarySharedForTesting() const
+{
+    QMutexLocker locker(&m_dataMutex);
+    return !m_purchases.isDetached();
 }
 
 QList<int> KvoPurchaseVideoManager::purchaseIds() const
@@ -430,8 +488,7 @@ QList<int> KvoPurchaseVideoManager::purchaseIds() const
 
 QList<int> KvoPurchaseVideoManager::currentPurchaseIds()
 {
-    QMutexLocker locker(&s_instanceMutex);
-    return s_instance ? s_instance->purchaseIds() : QList<int>();
+    return readCurrent(QList<int>(), [](const KvoPurchaseVideoManager* manager) { return manager->purchaseIds(); });
 }
 
 quint64 KvoPurchaseVideoManager::revision() const

@@ -11,7 +11,10 @@
 #include <QPair>
 #include <QVector>
 #include <QPointer>
+#include <QReadWriteLock>
 #include <QString>
+
+#include <functional>
 
 class KvoHTTPRequest;
 class QThread;
@@ -93,7 +96,9 @@ public:
     // with record untouched, when the course is not in the library.
     bool purchase(uint purchaseId, KvoPurchase* record) const;
     // The same from any thread, through the current manager; false when
-    // there is none (it was destroyed) or the course is absent.
+    // there is none (it was destroyed) or the course is absent. A manager
+    // detached meanwhile is deleted only after such a read ended, and a
+    // read that waits for the library keeps no caller of instance() waiting.
     static bool currentPurchase(uint purchaseId, KvoPurchase* record);
     QList<int> purchaseIds() const;
     static QList<int> currentPurchaseIds();
@@ -106,6 +111,14 @@ public:
     bool changedSince(quint64 revision, QList<int>* ids, quint64* now) const;
     QMap<int, KvoSoftware> softwares() const;
     QMap<int, KvoAuthor> authors() const;
+
+    // Runs inside every read of one course (purchase(), currentPurchase()),
+    // on the reader's thread with the library's lock held: lets a test keep
+    // a reader in the middle of its read. Not for production use.
+    static void setCourseReadHookForTesting(const std::function<void()>& hook);
+    // True while a copy of the courses is alive besides the library itself,
+    // so that the next write to the library copies every course first.
+    bool isLibrarySharedForTesting() const;
 
     // Setters: memory first (under the data mutex), then the database, then
     // databaseUpdated() on the calling thread.
@@ -143,11 +156,20 @@ private:
     void noteChanged(int purchaseId);
     void noteReplaced();
     void shutdown();
+    // Runs read(manager) on the current manager, pinned so that it outlives
+    // the read; none when there is no manager.
+    template <typename Result, typename Read>
+    static Result readCurrent(Result none, const Read& read);
 
     QTimer* m_timer = nullptr;
     QPointer<KvoHTTPRequest> m_request;
     QThread* m_thread = nullptr;
     QObject* m_threadContext = nullptr; // lives on m_thread; target of queued work
+
+    // Held for reading by readCurrent() for the length of a read, and for
+    // writing once by the deletion: a manager is deleted only after every
+    // read that found it ended.
+    QReadWriteLock m_readers;
 
     mutable QMutex m_dataMutex;
     QString m_userId;

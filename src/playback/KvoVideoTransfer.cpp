@@ -59,12 +59,13 @@ bool KvoVideoTransfer::start(QString* message, QString* detail)
     m_filePath = folder + QLatin1Char('/') + KvoStorageNames::videoFileName(video.fileId, video.title);
 
     // The video folder itself is made too when it is missing.
-    if (!KvoCourseFolders::makeAndHold(folder)) {
+    const KvoCourseFolders::Hold hold = KvoCourseFolders::makeAndHold(folder);
+    if (!hold.isHeld()) {
         *message = tr("Erreur - dossier des vidéos inaccessible");
         *detail = QStringLiteral("Cannot create the folder %1").arg(QDir::toNativeSeparators(folder));
         return false;
     }
-    m_courseFolder = folder;
+    m_courseFolder = hold;
     m_videoFolder = videoFolder;
 
     m_downloader = new KvoDownloader(nullptr);
@@ -209,8 +210,7 @@ void KvoVideoTransfer::leaveCourseFolder()
 {
     // After the transfer, and after a file refused by the checks was
     // removed: a course folder that stayed empty goes.
-    if (m_courseFolder.isEmpty())
+    if (!m_courseFolder.isHeld())
         return;
-    const QString folder = std::exchange(m_courseFolder, QString());
-    KvoCourseFolders::release(folder, m_videoFolder);
+    KvoCourseFolders::release(std::exchange(m_courseFolder, {}), m_videoFolder);
 }

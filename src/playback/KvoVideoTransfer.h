@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KvoCourseFolders.h"
 #include "KvoPurchase.h"
 
 #include <QNetworkReply>
@@ -69,8 +70,9 @@ private:
     KvoPurchase m_course;
     int m_fileId;
     QString m_filePath;
-    // The course folder the transfer holds, and the video folder it lies in.
-    QString m_courseFolder;
+    // The transfer's hold on its course folder, and the video folder that
+    // folder lies in.
+    KvoCourseFolders::Hold m_courseFolder;
     QString m_videoFolder;
     qint64 m_bytesTotal = -1;
     KvoDownloader* m_downloader = nullptr;

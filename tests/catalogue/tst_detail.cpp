@@ -778,11 +778,12 @@ void TestDetail::removalLeavesNoEmptyCourseFolder()
 
     // The download keeps its folder; it goes when the download lets it go
     // empty.
-    QVERIFY(KvoCourseFolders::makeAndHold(heldFolder));
+    const auto hold = KvoCourseFolders::makeAndHold(heldFolder);
+    QVERIFY(hold.isHeld());
     QVERIFY(remove(4, 41));
     QVERIFY(!QFile::exists(held41));
     QVERIFY(QFileInfo(heldFolder).isDir());
-    KvoCourseFolders::release(heldFolder, videos);
+    KvoCourseFolders::release(hold, videos);
     QVERIFY(!QFileInfo::exists(heldFolder));
 
     QVERIFY(remove(5, 51));

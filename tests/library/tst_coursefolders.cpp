@@ -22,6 +22,7 @@ private slots:
     void heldFolderKnownByEverySpelling_data();
     void heldFolderKnownByEverySpelling();
     void releasedAfterItsLinkChanged();
+    void releaseLetsGoItsOwnHoldOnly();
     void refusedRemovalDoneAtLastRelease();
     void noRemovalBetweenMakeAndHold();
 
@@ -75,11 +76,12 @@ void TestCourseFolders::heldFolderKnownByEverySpelling()
     QFETCH(QString, removed);
     // A download has made the course folder and not yet opened its file;
     // the user removes the course's last video meanwhile.
-    QVERIFY(KvoCourseFolders::makeAndHold(at(held)));
+    const auto hold = KvoCourseFolders::makeAndHold(at(held));
+    QVERIFY(hold.isHeld());
     QVERIFY(QFileInfo(m_folder).isDir());
     QVERIFY(!removeVideo(at(removed)));
     QVERIFY(QFileInfo(m_folder).isDir());
-    KvoCourseFolders::release(at(held), m_videos);
+    KvoCourseFolders::release(hold, m_videos);
     QVERIFY(!QFileInfo::exists(m_folder));
 }
 
@@ -87,12 +89,45 @@ void TestCourseFolders::releasedAfterItsLinkChanged()
 {
     // The download made its folder through "lien", which leads elsewhere by
     // the time it ends: it still lets its own folder go.
-    QVERIFY(KvoCourseFolders::makeAndHold(at(QStringLiteral("lien/4 - Quatre"))));
+    const auto hold = KvoCourseFolders::makeAndHold(at(QStringLiteral("lien/4 - Quatre")));
+    QVERIFY(hold.isHeld());
     QVERIFY(QFile::remove(at(QStringLiteral("lien"))));
     QVERIFY(QDir().mkpath(at(QStringLiteral("autre"))));
     QVERIFY(QFile::link(at(QStringLiteral("autre")), at(QStringLiteral("lien"))));
-    KvoCourseFolders::release(at(QStringLiteral("lien/4 - Quatre")), m_videos);
+    KvoCourseFolders::release(hold, m_videos);
     QVERIFY(!QFileInfo::exists(m_folder));
+}
+
+void TestCourseFolders::releaseLetsGoItsOwnHoldOnly()
+{
+    // Transfer A holds its folder through the video folder "lien"; "lien"
+    // is then pointed elsewhere and transfer B holds the same written path,
+    // which is now a folder of its own.
+    const QString videoFolder = at(QStringLiteral("lien"));
+    const QString written = videoFolder + QStringLiteral("/4 - Quatre");
+    const auto a = KvoCourseFolders::makeAndHold(written);
+    QVERIFY(a.isHeld());
+    QVERIFY(QFile::remove(videoFolder));
+    QVERIFY(QDir().mkpath(at(QStringLiteral("autre"))));
+    QVERIFY(QFile::link(at(QStringLiteral("autre")), videoFolder));
+    const auto b = KvoCourseFolders::makeAndHold(written);
+    QVERIFY(b.isHeld());
+    const QString folderOfB = at(QStringLiteral("autre/4 - Quatre"));
+    QVERIFY(QFileInfo(folderOfB).isDir());
+
+    // A's end leaves B's hold alone: B's folder stays while B holds it,
+    // even when the user removes the course's last video meanwhile.
+    KvoCourseFolders::release(a, videoFolder);
+    QVERIFY(QFileInfo(folderOfB).isDir());
+    QVERIFY(!KvoCourseFolders::removeEmptyCourseFolder(folderOfB + QStringLiteral("/41 - V41.qoz"), m_course,
+                                                       videoFolder));
+    QVERIFY(QFileInfo(folderOfB).isDir());
+    // A's own folder is held no more: the removal of its last video takes it.
+    QVERIFY(removeVideo(m_folder));
+    QVERIFY(!QFileInfo::exists(m_folder));
+
+    KvoCourseFolders::release(b, videoFolder);
+    QVERIFY(!QFileInfo::exists(folderOfB));
 }
 
 void TestCourseFolders::refusedRemovalDoneAtLastRelease()
@@ -108,27 +143,33 @@ void TestCourseFolders::refusedRemovalDoneAtLastRelease()
     QVERIFY(write(video));
 
     // Two transfers hold the folder; the removal waits for both.
-    QVERIFY(KvoCourseFolders::makeAndHold(m_folder));
-    QVERIFY(KvoCourseFolders::makeAndHold(m_folder));
+    const auto first = KvoCourseFolders::makeAndHold(m_folder);
+    const auto second = KvoCourseFolders::makeAndHold(m_folder);
+    QVERIFY(first.isHeld() && second.isHeld());
     QVERIFY(QFile::remove(video));
     QVERIFY(!removeVideo(m_folder));
-    KvoCourseFolders::release(m_folder, m_videos);
+    KvoCourseFolders::release(first, m_videos);
     QVERIFY(QFileInfo(m_folder).isDir());
-    KvoCourseFolders::release(m_folder, m_videos);
+    // A hold let go already changes nothing.
+    KvoCourseFolders::release(first, m_videos);
+    QVERIFY(QFileInfo(m_folder).isDir());
+    KvoCourseFolders::release(second, m_videos);
     QVERIFY(!QFileInfo::exists(m_folder));
 
     // A folder that got a file meanwhile stays.
     QVERIFY(QDir().mkpath(m_folder));
-    QVERIFY(KvoCourseFolders::makeAndHold(m_folder));
+    const auto third = KvoCourseFolders::makeAndHold(m_folder);
+    QVERIFY(third.isHeld());
     QVERIFY(!removeVideo(m_folder));
     QVERIFY(write(m_folder + QStringLiteral("/42 - V42.qoz")));
-    KvoCourseFolders::release(m_folder, m_videos);
+    KvoCourseFolders::release(third, m_videos);
     QVERIFY(QFileInfo::exists(m_folder + QStringLiteral("/42 - V42.qoz")));
 
     // Without a removal, a folder the transfer found stays, even empty.
     QVERIFY(QFile::remove(m_folder + QStringLiteral("/42 - V42.qoz")));
-    QVERIFY(KvoCourseFolders::makeAndHold(m_folder));
-    KvoCourseFolders::release(m_folder, m_videos);
+    const auto fourth = KvoCourseFolders::makeAndHold(m_folder);
+    QVERIFY(fourth.isHeld());
+    KvoCourseFolders::release(fourth, m_videos);
     QVERIFY(QFileInfo(m_folder).isDir());
 }
 
@@ -154,10 +195,11 @@ void TestCourseFolders::noRemovalBetweenMakeAndHold()
         QThread::yieldCurrentThread();
     int lost = 0;
     for (int i = 0; i < 1000; ++i) {
-        QVERIFY(KvoCourseFolders::makeAndHold(m_folder));
+        const auto hold = KvoCourseFolders::makeAndHold(m_folder);
+        QVERIFY(hold.isHeld());
         if (!QFileInfo(m_folder).isDir())
             ++lost;
-        KvoCourseFolders::release(m_folder, m_videos);
+        KvoCourseFolders::release(hold, m_videos);
     }
     QCOMPARE(lost, 0);
     QVERIFY(!QFileInfo::exists(m_folder));

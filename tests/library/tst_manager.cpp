@@ -8,6 +8,7 @@
 #include "KvoEnvironment.h"
 #include "KvoHTTPRequest.h"
 #include "KvoJsonResult.h"
+#include "KvoLibraryStore.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoQozFile.h"
 
@@ -17,6 +18,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -105,9 +108,12 @@ private slots:
     void purchasesIsACopy();
     void revisionsTellWhatChanged();
     void setterFromAnotherThread();
+    void instanceFreeWhileAReaderWaits();
     void offlineReloadAfterSignIn();
     void destroyWhilePollInFlight();
     void failedWriteKeepsPreviousLibrary();
+    void noCopyOfTheLibraryKeptAcrossItsWrite();
+    void signInDuringTheWriteWritesNothingOfTheOtherUser();
     void fullDiskReportedOnce();
     void connectionStateSignalsOnChangeOnly();
     void devserverLibrary();
@@ -691,6 +697,39 @@ void TestManager::setterFromAnotherThread()
     QCOMPARE(scalar("SELECT KvoPath FROM videos WHERE fileid = 102").toString(), QStringLiteral("/found/102.qoz"));
 }
 
+void TestManager::instanceFreeWhileAReaderWaits()
+{
+    m_server->setAnswer(200, answer({{10, "Calques", {101}}}, 100));
+    QVERIFY(poll());
+    // A disk check reads a course on its own thread and is kept inside the
+    // library's lock, as a synchronisation's merge keeps it waiting there.
+    QSemaphore inside, goOn;
+    KvoPurchaseVideoManager::setCourseReadHookForTesting([&] {
+        inside.release();
+        goOn.acquire();
+    });
+    KvoPurchase read;
+    bool found = false;
+    std::unique_ptr<QThread> reader(
+        QThread::create([&] { found = KvoPurchaseVideoManager::currentPurchase(10, &read); }));
+    std::unique_ptr<QThread> asker(QThread::create([] { KvoPurchaseVideoManager::instance(); }));
+    const auto join = qScopeGuard([&] {
+        goOn.release();
+        reader->wait();
+        asker->wait();
+        KvoPurchaseVideoManager::setCourseReadHookForTesting({});
+    });
+    reader->start();
+    QVERIFY(inside.tryAcquire(1, 10000));
+    // Meanwhile the manager is asked for, as the GUI thread does all along.
+    asker->start();
+    QVERIFY(asker->wait(10000));
+    goOn.release();
+    QVERIFY(reader->wait(10000));
+    QVERIFY(found);
+    QCOMPARE(read.title, QStringLiteral("Calques"));
+}
+
 void TestManager::offlineReloadAfterSignIn()
 {
     m_server->setAnswer(200, answer({{10, "Calques", {101, 102}}, {20, "Masques", {}}}, 1234, "77"));
@@ -816,6 +855,80 @@ void TestManager::failedWriteKeepsPreviousLibrary()
     QCOMPARE(count("SELECT count(*) FROM purchases WHERE id = 30"), 1);
     QCOMPARE(count("SELECT count(*) FROM purchases WHERE id = 20"), 0);
     QCOMPARE(scalar("SELECT last_update FROM users WHERE id_qoz_user = ?", {s_user}).toInt(), 200);
+}
+
+void TestManager::noCopyOfTheLibraryKeptAcrossItsWrite()
+{
+    m_server->setAnswer(200, answer({{10, "Calques", {101, 102}}, {20, "Masques", {201}}}, 100));
+    QVERIFY(poll());
+    // While the next answer is written, a write from the GUI thread would
+    // copy the whole library if the synchronisation kept a copy of it.
+    auto m = manager();
+    QAtomicInteger<int> looks{0};
+    QAtomicInteger<int> shared{0};
+    KvoLibraryStore::setCourseWrittenHookForTesting([m, &looks, &shared](int) {
+        ++looks;
+        if (m->isLibrarySharedForTesting())
+            ++shared;
+    });
+    const auto unhook = qScopeGuard([] { KvoLibraryStore::setCourseWrittenHookForTesting({}); });
+    m_server->setAnswer(200, answer({{10, "Calques v2", {101, 102}}, {20, "Masques", {201, 202}}}, 200));
+    QVERIFY(poll());
+    QCOMPARE(looks.loadAcquire(), 2);
+    QCOMPARE(shared.loadAcquire(), 0);
+    QCOMPARE(scalar("SELECT title FROM purchases WHERE id = 10").toString(), QStringLiteral("Calques v2"));
+    QCOMPARE(count("SELECT count(*) FROM videos"), 4);
+}
+
+void TestManager::signInDuringTheWriteWritesNothingOfTheOtherUser()
+{
+    // Another account of this computer owns course 20 too.
+    const QString other = QStringLiteral("Other01");
+    QVERIFY(KvoDatabase::query(QStringLiteral("INSERT INTO users (id_qoz_user, login, credits, last_update) "
+                                              "VALUES ('Other01', 'autre', '1', 0)"))
+                .isActive());
+    KvoLibrary theirs;
+    KvoPurchase course;
+    course.id = 20;
+    course.title = QStringLiteral("Le sien");
+    KvoVideoFile video;
+    video.fileId = 201;
+    video.title = QStringLiteral("Sa vidéo");
+    video.KvoPath = QStringLiteral("/autre/201.qoz");
+    course.files.insert(201, video);
+    theirs.purchases.insert(20, course);
+    QVERIFY(KvoTestLibrary::add(other, theirs));
+    m_server->setAnswer(200, answer({{10, "Calques", {101}}}, 100));
+    QVERIFY(poll());
+
+    // The other user signs in once the first course of the next answer went
+    // in: the rest of the write would read the other user's library.
+    auto m = manager();
+    KvoLibraryStore::setCourseWrittenHookForTesting([m, other](int written) {
+        if (written == 1)
+            QMetaObject::invokeMethod(
+                m, [m, other] { m->setUser(other, QStringLiteral("autre"), QString(), QStringLiteral("t2")); },
+                Qt::BlockingQueuedConnection);
+    });
+    const auto unhook = qScopeGuard([] { KvoLibraryStore::setCourseWrittenHookForTesting({}); });
+    KvoGuiThreadSpy failed(m, &KvoPurchaseVideoManager::librarySaveFailed);
+    KvoGuiThreadSpy written(m, &KvoPurchaseVideoManager::libraryWritten);
+    m_server->setAnswer(200, answer({{10, "Calques v2", {101}}, {20, "Masques", {201}}}, 200));
+    m->update();
+    QVERIFY(written.wait(10000));
+    QCOMPARE(written.at(0).at(0).toBool(), false);
+    QCOMPARE(failed.count(), 0); // the disk is not at fault
+    QCOMPARE(m->userId(), other);
+    QCOMPARE(m->purchases().value(20).title, QStringLiteral("Le sien"));
+
+    // The first user's library stays as the last whole write left it.
+    const QString first = QStringLiteral("SELECT %1 FROM %2 WHERE id_user = '") + s_user + QStringLiteral("'%3");
+    QCOMPARE(scalar(first.arg("title", "purchases", " AND id = 10")).toString(), QStringLiteral("Calques"));
+    QCOMPARE(count(first.arg("count(*)", "purchases", QString())), 1);
+    QCOMPARE(count(first.arg("count(*)", "videos", QString())), 1);
+    QCOMPARE(scalar("SELECT last_update FROM users WHERE id_qoz_user = ?", {s_user}).toInt(), 100);
+    QCOMPARE(scalar("SELECT KvoPath FROM videos WHERE id_user = ? AND fileid = 201", {other}).toString(),
+             QStringLiteral("/autre/201.qoz"));
 }
 
 void TestManager::fullDiskReportedOnce()
