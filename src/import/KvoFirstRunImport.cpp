@@ -8,7 +8,6 @@
 #include "KvoStorageNames.h"
 #include "KvoStringCodec.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -21,11 +20,6 @@ namespace {
 
 const QString s_connection = QStringLiteral("user");
 const QString s_localStore = QStringLiteral("Local Store");
-
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("KvoFirstRunImport", text);
-}
 
 QString currentUserId()
 {

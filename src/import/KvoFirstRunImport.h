@@ -3,6 +3,7 @@
 #include "KvoPurchase.h"
 #include "KvoVideoFile.h"
 
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -25,6 +26,8 @@ class QSqlDatabase;
 // once the worker has ended.
 class KvoFirstRunImport
 {
+    Q_DECLARE_TR_FUNCTIONS(KvoFirstRunImport)
+
 public:
     // One course of the earlier library.
     struct ImportPurchase

@@ -57,6 +57,7 @@ public:
     // the session closes, and acts on "vorn:download:<id>" links.
     bool openLink(const KvoVornLink& link) override;
     void onSessionClosing() override { stopAll(); }
+    void onSessionRefused() override { onSessionExpired(); }
 
     int stateOf() const;
     QMap<int, KvoSoftware> statusOf() const { return m_softwares; }

@@ -18,16 +18,6 @@
 
 #include <utility>
 
-namespace {
-
-QString tr(const char* text)
-{
-    // The row's texts keep the row's translation context.
-    return QCoreApplication::translate("KvoDownloadWidget", text);
-}
-
-} // namespace
-
 KvoVideoTransfer::KvoVideoTransfer(const KvoPurchase& course, int fileId, QObject* parent)
     : QObject(parent)
     , m_course(course)
@@ -61,7 +51,7 @@ bool KvoVideoTransfer::start(QString* message, QString* detail)
     // The video folder itself is made too when it is missing.
     const KvoCourseFolders::Hold hold = KvoCourseFolders::makeAndHold(folder);
     if (!hold.isHeld()) {
-        *message = tr("Erreur - dossier des vidéos inaccessible");
+        *message = QCoreApplication::translate("KvoDownloadWidget", "Erreur - dossier des vidéos inaccessible");
         *detail = QStringLiteral("Cannot create the folder %1").arg(QDir::toNativeSeparators(folder));
         return false;
     }
@@ -93,7 +83,7 @@ void KvoVideoTransfer::onAddress(const QString& body)
     json.parse(body);
     const QString url = json.value(QStringLiteral("url")).toString();
     if (url.isEmpty() || !m_downloader) {
-        fail(tr("Erreur - adresse de la vidéo absente"),
+        fail(QCoreApplication::translate("KvoDownloadWidget", "Erreur - adresse de la vidéo absente"),
              QStringLiteral("The service gave no address for the video %1").arg(m_fileId));
         return;
     }
@@ -105,7 +95,7 @@ void KvoVideoTransfer::onAddress(const QString& body)
 void KvoVideoTransfer::onRequestFailed(QNetworkReply::NetworkError error, const QString& message)
 {
     Q_UNUSED(error);
-    fail(tr("Erreur - connexion impossible"), message);
+    fail(QCoreApplication::translate("KvoDownloadWidget", "Erreur - connexion impossible"), message);
 }
 
 void KvoVideoTransfer::onProgress(qint64 received, qint64 total)
@@ -132,7 +122,7 @@ void KvoVideoTransfer::onDownloaded()
     if (!info.isFile() || info.size() != expected || !stored.isValid() || stored.purchaseId() != m_course.id
         || stored.fileId() != quint32(m_fileId)) {
         QFile::remove(m_filePath);
-        fail(tr("Erreur - fichier corrompu"),
+        fail(QCoreApplication::translate("KvoDownloadWidget", "Erreur - fichier corrompu"),
              !info.isFile() ? QStringLiteral("The file did not arrive")
              : info.size() != expected
                  ? QStringLiteral("%1 bytes arrived where %2 were announced").arg(info.size()).arg(expected)
@@ -146,7 +136,7 @@ void KvoVideoTransfer::onDownloaded()
     KvoPurchase current;
     if (!manager->purchase(m_course.id, &current) || !current.files.contains(m_fileId)) {
         QFile::remove(m_filePath);
-        fail(tr("Erreur - formation absente de la bibliothèque"),
+        fail(QCoreApplication::translate("KvoDownloadWidget", "Erreur - formation absente de la bibliothèque"),
              QStringLiteral("The purchase %1 left the library during its download").arg(m_course.id));
         return;
     }
@@ -168,11 +158,11 @@ void KvoVideoTransfer::onDownloadFailed(QNetworkReply::NetworkError error, const
 
     QString text;
     if (status != 0 && status != 200)
-        text = tr("Erreur - fichier indisponible");
+        text = QCoreApplication::translate("KvoDownloadWidget", "Erreur - fichier indisponible");
     else if (error == QNetworkReply::UnknownNetworkError)
-        text = tr("Erreur - écriture du fichier impossible");
+        text = QCoreApplication::translate("KvoDownloadWidget", "Erreur - écriture du fichier impossible");
     else
-        text = tr("Erreur - connexion coupée");
+        text = QCoreApplication::translate("KvoDownloadWidget", "Erreur - connexion coupée");
     fail(text, message, concernsThisVideoOnly(error));
 }
 

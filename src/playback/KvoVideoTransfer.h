@@ -53,8 +53,9 @@ signals:
     void progress(qint64 received, qint64 total);
     // The file is in place and its path in the library.
     void succeeded(const QString& path);
-    // message: what the row shows; detail: the technical reason;
-    // thisVideoOnly: see concernsThisVideoOnly().
+    // message: what the row shows, translated in the row's context
+    // ("KvoDownloadWidget") where its translations are; detail: the
+    // technical reason; thisVideoOnly: see concernsThisVideoOnly().
     void failed(const QString& message, const QString& detail, bool thisVideoOnly);
 
 private:

@@ -46,6 +46,11 @@ public:
         (void)link;
         return false;
     }
+    // The service refused the session: stop at once what would go on
+    // fetching for it (transfers). Run on every page built so far before
+    // the notice that waits on the user shows; onSessionClosing() follows
+    // once it is closed.
+    virtual void onSessionRefused() {}
     // The session closes: stop what must not outlive it (transfers).
     virtual void onSessionClosing() {}
 };

@@ -1042,6 +1042,11 @@ void KvoMainWindow::onSessionExpired()
 {
     if (m_closing || m_sessionExpired)
         return;
+    // The notice below waits on the user inside this signal: nothing may go
+    // on fetching for the refused session meanwhile, whatever order the
+    // pages' own connections to the signal come in.
+    for (IKvoPage* page : builtPages())
+        page->onSessionRefused();
     closeOpenDialogs();
     changePage(QStringLiteral("accueil"), false);
     hide();

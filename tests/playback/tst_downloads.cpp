@@ -35,11 +35,13 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
+#include <QTranslator>
 #include <QToolTip>
 
 #include <csignal>
@@ -117,6 +119,8 @@ private slots:
     void queueRules();
     void failuresEndInErrorLook_data();
     void failuresEndInErrorLook();
+    void failuresInTheUsersLanguage_data();
+    void failuresInTheUsersLanguage();
     void videoFolderProblems();
     void diskFull();
     void purchaseLeavesLibrary();
@@ -514,13 +518,16 @@ void TestDownloads::failuresEndInErrorLook_data()
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("message");
-    QTest::newRow("address refused") << "status" << "500" << "Erreur - connexion impossible";
-    QTest::newRow("no url") << "fileurl_nourl" << "1" << "Erreur - adresse de la vidéo absente";
-    QTest::newRow("404") << "file404" << "1" << "Erreur - fichier indisponible";
-    QTest::newRow("redirect") << "redirect" << "1" << "Erreur - fichier indisponible";
-    QTest::newRow("cut body") << "file_short" << "1" << "Erreur - connexion coupée";
-    QTest::newRow("longer than announced") << "file_long" << "1" << "Erreur - fichier corrompu";
-    QTest::newRow("stall") << "file_stall" << "1" << "Erreur - connexion coupée";
+    QTest::addColumn<QString>("english");
+    QTest::newRow("address refused") << "status" << "500" << "Erreur - connexion impossible" << "Error - cannot connect";
+    QTest::newRow("no url") << "fileurl_nourl" << "1" << "Erreur - adresse de la vidéo absente"
+                            << "Error - video address missing";
+    QTest::newRow("404") << "file404" << "1" << "Erreur - fichier indisponible" << "Error - file unavailable";
+    QTest::newRow("redirect") << "redirect" << "1" << "Erreur - fichier indisponible" << "Error - file unavailable";
+    QTest::newRow("cut body") << "file_short" << "1" << "Erreur - connexion coupée" << "Error - connection lost";
+    QTest::newRow("longer than announced") << "file_long" << "1" << "Erreur - fichier corrompu"
+                                           << "Error - corrupted file";
+    QTest::newRow("stall") << "file_stall" << "1" << "Erreur - connexion coupée" << "Error - connection lost";
 }
 
 void TestDownloads::failuresEndInErrorLook()
@@ -558,6 +565,39 @@ void TestDownloads::failuresEndInErrorLook()
     row(sorted.at(0))->findChild<QPushButton*>(QStringLiteral("button"))->click();
     QTRY_VERIFY_WITH_TIMEOUT(sorted.at(0)->isFinished(), 10000);
     QVERIFY(!manager()->purchases().value(int(sorted.at(0)->purchaseId())).noVideoOnDisk());
+}
+
+void TestDownloads::failuresInTheUsersLanguage_data()
+{
+    failuresEndInErrorLook_data();
+    QTest::newRow("no video folder") << QString() << QString() << "Erreur - dossier des vidéos inaccessible"
+                                     << "Error - video folder inaccessible";
+}
+
+void TestDownloads::failuresInTheUsersLanguage()
+{
+    // The interface in English: a failed transfer says why in English too.
+    QFETCH(QString, fault);
+    QFETCH(QString, value);
+    QFETCH(QString, english);
+    QTranslator translation;
+    QVERIFY(translation.load(QCoreApplication::applicationDirPath() + QStringLiteral("/langues/english.qm")));
+    QVERIFY(QCoreApplication::installTranslator(&translation));
+    const auto french = qScopeGuard([&translation] { QCoreApplication::removeTranslator(&translation); });
+    if (fault.isEmpty()) {
+        // A video folder that cannot be made: below a regular file.
+        QFile blocker(m_videos->path() + QStringLiteral("/file"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        KvoEnvironment::setVideoPath(blocker.fileName() + QStringLiteral("/videos"));
+    } else {
+        QVERIFY(m_server->setFault(fault, value));
+    }
+    KvoDownloadJob* job = m_page->sortedEntries().first();
+    job->enqueue();
+    QVERIFY(waitIdle(15000));
+    QCOMPARE(job->look(), KvoDownloadJob::Look::Error);
+    QCOMPARE(job->lastMessage(), english);
+    QCOMPARE(row(job)->findChild<QLabel*>(QStringLiteral("comment"))->text(), english);
 }
 
 void TestDownloads::videoFolderProblems()

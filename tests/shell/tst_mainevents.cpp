@@ -6,10 +6,14 @@
 #include "KvoDatabase.h"
 #include "KvoDialog.h"
 #include "KvoDialogDriver.h"
+#include "KvoDownloadJob.h"
+#include "KvoDownloadQueue.h"
 #include "KvoEnvironment.h"
+#include "KvoFakeHttpServer.h"
 #include "KvoFakeVideoBackend.h"
 #include "KvoInfobulle.h"
 #include "KvoMainWindow.h"
+#include "KvoPageDownloads.h"
 #include "KvoPagePlayer.h"
 #include "KvoPageRegistry.h"
 #include "KvoPurchaseVideoManager.h"
@@ -20,12 +24,16 @@
 #include "KvoVideoPlayer.h"
 
 #include <QApplication>
+#include <QDirIterator>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTextEdit>
 #include <QSqlError>
@@ -90,6 +98,7 @@ private slots:
     void newBookmarks();
     void tooltips();
     void sessionExpiryDuringADialog();
+    void refusedSessionStopsTransfersBeforeItsNotice();
     void aModalDialogStaysOnTop();
     void realFilesFromOutside();
     void windowDestroyedFromOutside();
@@ -415,6 +424,115 @@ void TestMainEvents::sessionExpiryDuringADialog()
     window->onClose();
     window->close();
     QTRY_VERIFY(!window->isVisible());
+}
+
+void TestMainEvents::refusedSessionStopsTransfersBeforeItsNotice()
+{
+    // The service: a video's address leads to a body that comes one byte
+    // at a time; the library poll is answered "nothing new" until the
+    // session is refused.
+    KvoFakeHttpServer service;
+    bool refused = false;
+    service.setHandler([&service, &refused](const KvoFakeHttpServer::Request& request) {
+        using Reply = KvoFakeHttpServer::Reply;
+        if (request.path() == QLatin1String("/drip"))
+            return Reply::drip(20);
+        if (request.path() == QLatin1String("/0.1/playerFileUrl/"))
+            return Reply::of(200, "{\"url\":\"" + service.url(QStringLiteral("/drip")).toUtf8() + "\"}");
+        if (request.path() == QLatin1String("/0.1/playerUserPurchases/"))
+            return refused ? Reply::of(409, "{\"status\":\"ERROR\"}") : Reply::of(304, QByteArray());
+        return Reply::of(404, QByteArray());
+    });
+    QVERIFY(service.listen());
+    KvoApi::setEndpointForTesting(service.address());
+
+    // Four more courses that miss their one video (course 5 misses one
+    // too), and the downloads page built with the window as the client
+    // builds it: after the window's own connections.
+    KvoMainWindow::destroyInstance();
+    QSqlQuery q(KvoDatabase::database());
+    for (int id : {6, 7, 8, 9}) {
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO purchases (id_user, id, files, title, software_ids, purchase_date, "
+                                      "commented) VALUES ('u7', %1, '%2', 'Cours %1', '3', %1, 1)")
+                           .arg(id)
+                           .arg(id * 10 + 1)));
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO videos (id_user, fileid, id_purchase, title, duration, ord, "
+                                      "KvoPath, hidden, alreadyseen) VALUES ('u7', %2, %1, 'Vidéo', 65, 1, '', 0, 0)")
+                           .arg(id)
+                           .arg(id * 10 + 1)));
+    }
+    QVERIFY(KvoTestLibrary::addConfiguration(s_user));
+    KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
+    manager->setUser(s_user, QStringLiteral("demo"), QStringLiteral("3"), QString());
+    const QString videos = m_dir->filePath(QStringLiteral("videos"));
+    KvoEnvironment::setVideoPath(videos);
+    KvoPageRegistry::Page downloads;
+    downloads.key = QStringLiteral("downloads");
+    downloads.buildAtStart = true;
+    KvoMainWindow::registerPage<KvoPageDownloads>(downloads);
+    const auto restore = qScopeGuard([] {
+        KvoPageRegistry::remove(QStringLiteral("downloads"));
+        KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
+    });
+    QSignalSpy polled(manager, &KvoPurchaseVideoManager::updateEnded);
+    QVERIFY(KvoMainWindow::createInstance(true));
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->show();
+    QVERIFY(polled.wait(10000));
+    auto* page = qobject_cast<KvoPageDownloads*>(window->pages().value(QStringLiteral("downloads")).first);
+    QVERIFY(page);
+    const QList<KvoDownloadJob*> jobs = page->sortedEntries();
+    QCOMPARE(jobs.size(), 5);
+    for (KvoDownloadJob* job : jobs)
+        job->enqueue();
+    KvoDownloadQueue* queue = KvoDownloadQueue::instance();
+    QTRY_COMPARE(service.requestCount(QStringLiteral("/drip")), KvoDownloadQueue::MaxActiveDownloads);
+    QCOMPARE(queue->queuedCount(), 5 - KvoDownloadQueue::MaxActiveDownloads);
+
+    // While the notice waits on the user: what still runs or waits, what
+    // the service still holds open, what partial files stay, what the rows
+    // say, and what the client asks for.
+    const auto transferRequests = [&service] {
+        return service.requestCount(QStringLiteral("/0.1/playerFileUrl/"))
+               + service.requestCount(QStringLiteral("/drip"));
+    };
+    int running = -1, waiting = -1, requestsAtNotice = -1, requestsLater = -1;
+    bool connectionsClosed = false, markerAnswered = false;
+    QStringList partial, messages;
+    KvoDialogDriver driver(20000);
+    driver.expect<KvoDialog>(QStringLiteral("UISessionDialog"), [&](KvoDialog* notice) {
+        running = queue->activeCount();
+        waiting = queue->queuedCount();
+        for (KvoDownloadJob* job : jobs)
+            messages << job->lastMessage();
+        requestsAtNotice = transferRequests();
+        connectionsClosed =
+            QTest::qWaitFor([&service] { return service.connections() == service.disconnections(); }, 5000);
+        for (QDirIterator it(videos, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+            partial << it.next();
+        // A round trip to the service from inside the notice: the client's
+        // own requests of the meantime have arrived once it has.
+        QNetworkAccessManager network;
+        QNetworkReply* marker = network.get(QNetworkRequest(QUrl(service.url(QStringLiteral("/marker")))));
+        markerAnswered = QTest::qWaitFor([marker] { return marker->isFinished(); }, 5000);
+        delete marker;
+        requestsLater = transferRequests();
+        notice->closeWithCancel();
+    });
+    refused = true;
+    manager->update();
+    QVERIFY2(driver.wait(), driver.report());
+    QCOMPARE(running, 0);
+    QCOMPARE(waiting, 0);
+    QVERIFY(connectionsClosed);
+    QCOMPARE(partial, QStringList());
+    QCOMPARE(messages, QStringList(5, QStringLiteral("Erreur - session expirée")));
+    QVERIFY(markerAnswered);
+    QCOMPARE(requestsLater, requestsAtNotice);
+    // The close that follows the notice is as before.
+    QVERIFY(window->isSessionExpired());
+    QVERIFY(window->isClosing());
+    QCOMPARE(transferRequests(), requestsAtNotice);
 }
 
 void TestMainEvents::aModalDialogStaysOnTop()
