@@ -39,14 +39,11 @@ bool KvoVideoTransfer::concernsThisVideoOnly(QNetworkReply::NetworkError error)
 
 bool KvoVideoTransfer::start(QString* message, QString* detail)
 {
-    m_course.courseTitle =
-        KvoStorageNames::cleanTitle(m_course.courseTitle.isNull() ? m_course.title : m_course.courseTitle);
-    KvoVideoFile& video = m_course.files[m_fileId];
-    video.title = KvoStorageNames::cleanTitle(video.title);
-
+    // The names clean the titles they are made of.
     const QString videoFolder = QDir::fromNativeSeparators(KvoEnvironment::videoPath());
     const QString folder = videoFolder + QLatin1Char('/') + KvoStorageNames::courseFolderName(m_course);
-    m_filePath = folder + QLatin1Char('/') + KvoStorageNames::videoFileName(video.fileId, video.title);
+    m_filePath = folder + QLatin1Char('/')
+                 + KvoStorageNames::videoFileName(uint(m_fileId), m_course.files.value(m_fileId).title);
 
     // The video folder itself is made too when it is missing.
     const KvoCourseFolders::Hold hold = KvoCourseFolders::makeAndHold(folder);
@@ -69,7 +66,7 @@ bool KvoVideoTransfer::start(QString* message, QString* detail)
     const QString user = KvoStringCodec::decode(KvoPurchaseVideoManager::instance()->userId());
     m_request->get(KvoApi::address(QStringLiteral("/0.1/playerFileUrl/"),
                                    {{QStringLiteral("user"), user},
-                                    {QStringLiteral("file"), QString::number(video.fileId)}}));
+                                    {QStringLiteral("file"), QString::number(m_fileId)}}));
     return true;
 }
 

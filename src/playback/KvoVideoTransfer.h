@@ -37,7 +37,6 @@ public:
     // Stops whatever runs, without a signal; the partial file goes.
     void abort();
 
-    int fileId() const { return m_fileId; }
     // The file being (or last) downloaded.
     QString filePath() const { return m_filePath; }
     // The size the transfer announced; -1 before any report.
