@@ -686,7 +686,10 @@ void KvoDownloadJob::setToError(const QString& message)
     m_commentError = true;
     m_comment = message == QLatin1String("Error") ? QString() : message;
     m_commentVisible = message != QLatin1String("Error");
-    m_tip = m_lastDetail.isEmpty() ? message : message + QStringLiteral("\n") + m_lastDetail;
+    // "Error" only marks a row that shows another row's failure: no text of
+    // its own to hover.
+    const QString reason = message == QLatin1String("Error") ? QString() : message;
+    m_tip = reason.isEmpty() || m_lastDetail.isEmpty() ? reason + m_lastDetail : reason + QStringLiteral("\n") + m_lastDetail;
     m_progressVisible = false;
     m_action = ButtonAction::Download;
     touch();

@@ -205,6 +205,12 @@ void TestDownloadList::rowsFollowOneVideoAtATime()
     // One row shows a failure the user has not acted on.
     KvoDownloadJob* failed = job->children().value(21);
     failed->setToError(QStringLiteral("Erreur - connexion coupée"));
+    QCOMPARE(failed->toolTip(), QStringLiteral("Erreur - connexion coupée"));
+    // A row that only shows another row's failure has no text to hover.
+    KvoDownloadJob marker(course(9, 1));
+    marker.setToError(QStringLiteral("Error"));
+    QCOMPARE(marker.toolTip(), QString());
+    QCOMPARE(marker.comment(), QString());
 
     // Videos 21 and 22 come on disk: the idle row goes, the failure stays.
     rows.clear();
