@@ -7,7 +7,9 @@
 // page's queue fetching them through three child entries of the course. It
 // prints the wall time of every round, the ratio of the throughputs
 // (queue / curl) and the longest stall of the GUI thread during the queue's
-// rounds, measured as the worst lateness of a 5 ms timer. Every round of the
+// rounds, measured as the worst lateness of a 5 ms timer, with what the GUI
+// thread did during that worst stall: its own work, and how often the
+// scheduler took its core away. Every round of the
 // queue runs twice: on an idle machine, then with a busy loop on every core
 // (started by the benchmark, stopped at the end of the round and after two
 // minutes at most).
@@ -40,6 +42,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <ctime>
 #include <atomic>
@@ -60,10 +64,15 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs)
 {
     QElapsedTimer timer;
     timer.start();
+    // Sleeps until something happens, as the client's own event loop does: a
+    // poll that never sleeps made the GUI thread one more busy loop, whose
+    // spinning counted as GUI work and which the scheduler treated as such.
+    QTimer tick;
+    tick.start(20);
     while (!done()) {
         if (timer.elapsed() > timeoutMs)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
@@ -75,9 +84,18 @@ double threadCpuMs()
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
-// The worst lateness of a 5 ms timer while it runs, in ms; and the most
-// CPU time the GUI thread itself spent between two ticks (its own work, as
-// opposed to waiting for a core on a loaded machine).
+// How often the calling thread lost its core while it could have run on.
+long threadPreemptions()
+{
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_nivcsw;
+}
+
+// The worst lateness of a 5 ms timer while it runs, in ms, with the CPU time
+// the GUI thread spent and the times it was preempted during that stall;
+// and the most CPU time the GUI thread itself spent between two ticks (its
+// own work, as opposed to waiting for a core on a loaded machine).
 class StallMeter : public QObject
 {
 public:
@@ -87,31 +105,43 @@ public:
         m_timer.setInterval(5);
         connect(&m_timer, &QTimer::timeout, this, [this] {
             const double now = m_clock.nsecsElapsed() / 1e6;
-            worst = std::max(worst, now - m_last - 5.0);
-            m_last = now;
             const double cpu = threadCpuMs();
+            const long preemptions = threadPreemptions();
+            if (now - m_last - 5.0 > worst) {
+                worst = now - m_last - 5.0;
+                worstStallWork = cpu - m_lastCpu;
+                worstStallPreemptions = preemptions - m_lastPreemptions;
+            }
+            m_last = now;
             worstWork = std::max(worstWork, cpu - m_lastCpu);
             m_lastCpu = cpu;
+            m_lastPreemptions = preemptions;
         });
     }
     void start()
     {
         worst = 0;
         worstWork = 0;
+        worstStallWork = 0;
+        worstStallPreemptions = 0;
         m_clock.start();
         m_last = 0;
         m_lastCpu = threadCpuMs();
+        m_lastPreemptions = threadPreemptions();
         m_timer.start();
     }
     void stop() { m_timer.stop(); }
     double worst = 0;
     double worstWork = 0;
+    double worstStallWork = 0;
+    long worstStallPreemptions = 0;
 
 private:
     QTimer m_timer;
     QElapsedTimer m_clock;
     double m_last = 0;
     double m_lastCpu = 0;
+    long m_lastPreemptions = 0;
 };
 
 // One busy loop per core while it lives, two minutes at most.
@@ -149,6 +179,8 @@ struct Round
     double seconds = 0;
     qint64 bytes = 0;
     double stallMs = 0;
+    double stallWorkMs = 0;
+    long stallPreemptions = 0;
     double workMs = 0;
     QString error;
 };
@@ -238,6 +270,8 @@ Round queueRound(const QString& folder, bool loaded)
     stall.stop();
     load.reset();
     round.stallMs = stall.worst;
+    round.stallWorkMs = stall.worstStallWork;
+    round.stallPreemptions = stall.worstStallPreemptions;
     round.workMs = stall.worstWork;
     round.ok = ended && arrived(videoIds);
     for (const QPointer<KvoDownloadJob>& child : children)
@@ -347,10 +381,12 @@ int main(int argc, char* argv[])
             return 1;
         }
         std::printf("round %d: curl %.2f s (%.0f MB/s), queue %.2f s (%.0f MB/s), GUI stall %.1f ms "
-                    "(longest GUI work %.1f ms); under load (%u busy loops): queue %.2f s, GUI stall %.1f ms "
-                    "(longest GUI work %.1f ms)\n",
+                    "(in it %.1f ms GUI work, %ld preemptions; longest GUI work %.1f ms); under load (%u busy "
+                    "loops): queue %.2f s, GUI stall %.1f ms (in it %.1f ms GUI work, %ld preemptions; longest GUI "
+                    "work %.1f ms)\n",
                     r + 1, c.seconds, c.bytes / 1e6 / c.seconds, q.seconds, q.bytes / 1e6 / q.seconds, q.stallMs,
-                    q.workMs, std::max(1u, std::thread::hardware_concurrency()), l.seconds, l.stallMs, l.workMs);
+                    q.stallWorkMs, q.stallPreemptions, q.workMs, std::max(1u, std::thread::hardware_concurrency()),
+                    l.seconds, l.stallMs, l.stallWorkMs, l.stallPreemptions, l.workMs);
         worstWork = std::max({worstWork, q.workMs, l.workMs});
         worstLoadedStall = std::max(worstLoadedStall, l.stallMs);
         const double floor = loadedFloor(std::max(1.0, l.seconds));

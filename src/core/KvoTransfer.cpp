@@ -16,7 +16,11 @@
 
 namespace {
 
-constexpr qint64 kReadSize = 4096;
+// A body is read and written in steps of this size. The one transfer
+// thread serves every download: in steps of 4 KiB its calls, not the
+// copying, set the pace, and three videos over a fast link came in at
+// about two thirds of the speed of three separate fetches.
+constexpr qint64 kReadSize = 64 * 1024;
 // At most this much of a body waits in memory; the rest stays in the
 // socket until the file caught up.
 constexpr qint64 kReplyBuffer = 1024 * 1024;
