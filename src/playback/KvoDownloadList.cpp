@@ -100,21 +100,22 @@ void KvoDownloadList::setKeys(Entry& entry, const KvoPurchase& course)
     entry.softwareId = course.softwareIDs.isEmpty() ? 0 : course.softwareIDs.first();
 }
 
-void KvoDownloadList::setCount(const QSet<int>& missing)
+void KvoDownloadList::setMisses(int purchaseId, bool misses, bool present)
 {
-    const int before = countNow();
-    m_missingNow = missing;
-    if (countNow() != before)
-        emit countChanged(countNow());
-}
-
-void KvoDownloadList::notePlace(int purchaseId, bool misses, bool present)
-{
-    // Derived from the entries: a course missing a video that is not
-    // listed, or a listed one that left the library, is looked at again.
-    const bool listed = m_entries.contains(purchaseId);
-    if ((misses && !listed) || (!present && listed))
-        m_pending.insert(purchaseId);
+    const auto it = m_entries.find(purchaseId);
+    if (it == m_entries.end()) {
+        if (misses)
+            m_missingUnlisted.insert(purchaseId);
+        else
+            m_missingUnlisted.remove(purchaseId);
+        return;
+    }
+    if (it->misses != misses) {
+        it->misses = misses;
+        m_listedMissing += misses ? 1 : -1;
+    }
+    if (!present && !it->job)
+        m_left.insert(purchaseId);
 }
 
 void KvoDownloadList::checkFiles(const KvoPurchase& course, bool lookAtDisk)
@@ -160,11 +161,7 @@ void KvoDownloadList::updateCourse(uint purchaseId, const KvoPurchase& course, b
         checkFiles(course, false);
     const QSet<int> missing = present ? missingVideos(course, m_gone) : QSet<int>();
     const int before = countNow();
-    if (missing.isEmpty())
-        m_missingNow.remove(int(purchaseId));
-    else
-        m_missingNow.insert(int(purchaseId));
-    notePlace(int(purchaseId), !missing.isEmpty(), present);
+    setMisses(int(purchaseId), !missing.isEmpty(), present);
 
     const auto it = m_entries.find(int(purchaseId));
     // A listed course that left the library keeps its job as it is: its
@@ -184,8 +181,9 @@ void KvoDownloadList::walkLibrary(bool takeNewCourses)
     // time, never lost.
     m_revision = library()->revision();
     const QMap<int, KvoPurchase> purchases = library()->purchases();
-    QSet<int> missing;
-    missing.reserve(purchases.size());
+    const int before = countNow();
+    // What is not listed is counted again from the walk.
+    m_missingUnlisted.clear();
     if (takeNewCourses)
         m_entries.reserve(purchases.size());
     bool joined = false;
@@ -197,20 +195,22 @@ void KvoDownloadList::walkLibrary(bool takeNewCourses)
         if (!m_gone.isEmpty())
             checkFiles(course.value(), false);
         const bool misses = missesVideo(course.value(), m_gone);
-        if (misses)
-            missing.insert(course.key());
         auto it = fresh ? m_entries.end() : m_entries.find(course.key());
         if (it == m_entries.end()) {
             if (!misses)
                 continue;
             if (!takeNewCourses) {
-                m_pending.insert(course.key());
+                m_missingUnlisted.insert(course.key());
                 continue;
             }
             it = m_entries.insert(course.key(), Entry());
             joined = true;
         }
         ++listedSeen;
+        if (it->misses != misses) {
+            it->misses = misses;
+            m_listedMissing += misses ? 1 : -1;
+        }
         setKeys(*it, course.value());
         if (it->job)
             it->job->follow(course.value(), missingVideos(course.value(), m_gone));
@@ -219,21 +219,30 @@ void KvoDownloadList::walkLibrary(bool takeNewCourses)
     // entry's course was not met in the walk. Those with a job stay while
     // it has something to show; the others go now or at the next rebuild.
     for (auto it = m_entries.begin(); listedSeen < m_entries.size() && it != m_entries.end();) {
-        if (it->job || purchases.contains(it.key())) {
+        if (purchases.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        if (it->misses) {
+            it->misses = false;
+            --m_listedMissing;
+        }
+        if (it->job) {
             ++it;
         } else if (takeNewCourses) {
             it = m_entries.erase(it);
             joined = true;
         } else {
-            m_pending.insert(it.key());
+            m_left.insert(it.key());
             ++it;
         }
     }
     if (takeNewCourses) {
-        m_pending.clear();
-        m_countAtRebuild = int(missing.size());
+        m_left.clear();
+        m_countAtRebuild = countNow();
     }
-    setCount(missing);
+    if (countNow() != before)
+        emit countChanged(countNow());
     if (joined || takeNewCourses)
         emit listChanged();
 }
@@ -250,27 +259,31 @@ void KvoDownloadList::rebuild()
         return;
     }
     catchUp();
-    m_countAtRebuild = countNow();
-    if (m_pending.isEmpty())
-        return;
-    // Only the courses whose place may have changed: a course that misses
-    // a video now and is not listed joins the list; one without a job
-    // whose course left the library goes.
+    // Courses that miss a video and are not listed join the list; listed
+    // ones without a job whose course left the library go.
     bool changed = false;
-    const QSet<int> pending = std::exchange(m_pending, {});
     KvoPurchase course;
-    for (const int id : pending) {
-        auto it = m_entries.find(id);
-        if (it == m_entries.end()) {
-            if (m_missingNow.contains(id) && library()->purchase(uint(id), &course)) {
-                setKeys(m_entries[id], course);
-                changed = true;
-            }
-        } else if (!it->job && !library()->purchase(uint(id), &course)) {
+    const QSet<int> joining = std::exchange(m_missingUnlisted, {});
+    for (const int id : joining) {
+        if (!library()->purchase(uint(id), &course))
+            continue;
+        Entry& entry = m_entries[id];
+        setKeys(entry, course);
+        entry.misses = true;
+        ++m_listedMissing;
+        changed = true;
+    }
+    const QSet<int> left = std::exchange(m_left, {});
+    for (const int id : left) {
+        const auto it = m_entries.find(id);
+        if (it != m_entries.end() && !it->job && !library()->purchase(uint(id), &course)) {
+            if (it->misses)
+                --m_listedMissing;
             m_entries.erase(it);
             changed = true;
         }
     }
+    m_countAtRebuild = countNow();
     if (changed)
         emit listChanged();
 }
@@ -368,11 +381,14 @@ bool KvoDownloadList::remove(KvoDownloadJob* job)
     const auto it = m_entries.find(int(job->purchaseId()));
     if (it == m_entries.end() || it->job != job)
         return false;
+    // A course that still misses a video comes back at the next rebuild.
+    if (it->misses) {
+        --m_listedMissing;
+        m_missingUnlisted.insert(int(job->purchaseId()));
+    }
     m_entries.erase(it);
     m_jobs.remove(int(job->purchaseId()));
     m_sorted.removeOne(int(job->purchaseId()));
-    // A course that still misses a video comes back at the next rebuild.
-    notePlace(int(job->purchaseId()), m_missingNow.contains(int(job->purchaseId())), true);
     job->stop();
     // Called from a click on its row: the job goes from the event loop.
     job->deleteLater();

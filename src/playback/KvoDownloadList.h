@@ -25,11 +25,12 @@ class KvoDownloadJob;
 // once, in place (KvoDownloadJob::follow()); courses join the list when the
 // page is shown (rebuild()), as the page has always done.
 //
-// Which courses are listed is recorded once, in the entries. After every
-// rebuild each course that misses a video is listed; between rebuilds the
-// list keeps where to look (courses that came to miss a video unlisted,
-// were taken off, or left the library), so a rebuild need not walk the
-// whole library. GUI thread.
+// Which courses are listed is recorded once, in the entries, each with
+// whether its course misses a video now; beside them the list keeps only
+// the courses that miss a video and are not listed (they join at the next
+// rebuild). The counter is derived from both, so after every rebuild each
+// course that misses a video is listed and the counter counts the list.
+// GUI thread.
 class KvoDownloadList : public QObject
 {
     Q_OBJECT
@@ -42,6 +43,8 @@ public:
         int purchaseId = 0;
         qint64 date = 0; // purchase date, as a number that sorts like it
         uint softwareId = 0;
+        // The course misses a video now (false once it left the library).
+        bool misses = false;
         KvoDownloadJob* job = nullptr;
     };
 
@@ -62,7 +65,7 @@ public:
     QHash<uint, QString> gone() const { return m_gone; }
 
     // The number of courses that miss a video now.
-    int countNow() const { return int(m_missingNow.size()); }
+    int countNow() const { return m_listedMissing + int(m_missingUnlisted.size()); }
     // The number of courses that missed a video at the last rebuild() (all
     // of them listed then).
     int countAtLastRebuild() const { return m_countAtRebuild; }
@@ -111,9 +114,9 @@ private:
     // (a download may write a video again under its old path); with
     // lookAtDisk, those no longer there are (the user deleted a video).
     void checkFiles(const KvoPurchase& course, bool lookAtDisk);
-    void setCount(const QSet<int>& missing);
-    // Where the next rebuild() has to look again for this course.
-    void notePlace(int purchaseId, bool misses, bool present);
+    // Records whether a course misses a video now (present false: it left
+    // the library).
+    void setMisses(int purchaseId, bool misses, bool present);
     KvoDownloadJob* makeJob(Entry& entry, const KvoPurchase& course);
     static void setKeys(Entry& entry, const KvoPurchase& course);
 
@@ -122,14 +125,14 @@ private:
     QHash<int, KvoDownloadJob*> m_jobs;
     QList<int> m_sorted;
     int m_sortMode = 1;
-    // Courses missing a video now (the counter).
-    QSet<int> m_missingNow;
+    // Listed courses that miss a video now.
+    int m_listedMissing = 0;
+    // Courses that miss a video now and are not listed.
+    QSet<int> m_missingUnlisted;
+    // Listed courses without a job that may have left the library: they go
+    // at the next rebuild.
+    QSet<int> m_left;
     int m_countAtRebuild = 0;
-    // Courses whose place in the list the next rebuild() looks at again:
-    // every course that misses a video and is not listed, and every listed
-    // one without a job whose course left the library, is in it (it may
-    // hold more). Only a rebuild or a whole walk empties it.
-    QSet<int> m_pending;
     QHash<uint, QString> m_gone;
     bool m_online = false;
     bool m_built = false;

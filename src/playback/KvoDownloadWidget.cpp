@@ -152,7 +152,8 @@ void KvoDownloadWidget::refresh()
         break;
     }
     ui->button->setText(job->buttonText());
-    ui->button->setToolTip(tip);
+    // The reason is hovered on the title: a tooltip of the button would take
+    // the row's transparent background without the title's light text.
     ui->button->setCursor(job->buttonAction() == KvoDownloadJob::ButtonAction::None ? Qt::ArrowCursor
                                                                                     : Qt::PointingHandCursor);
     ui->button->setVisible(job->buttonVisible());
