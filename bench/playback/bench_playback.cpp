@@ -14,18 +14,20 @@
 //    is chosen so that libvlc's own fitting shows exactly that picture: a
 //    window of the picture's size may make it one pixel narrower, an odd
 //    width that libswscale converts on a much slower path.
-//  - the real window ("window [rounds]" runs it alone, 2 rounds by
-//    default): in a process of its own, the client's main window signed in
-//    to the local web service, its home page loaded and shown first, then
-//    the same clip opened as a file from outside and played in the player
-//    page to its end; and the reference at both widths. The order of client
-//    and reference alternates from round to round. In the first round the
-//    busy overlay first turns alone over the home page for 10 s.
+//  - the real window ("window [rounds]" runs it alone, 3 rounds by
+//    default, about 10 minutes): in a process of its own, the client's main
+//    window signed in to the local web service, its home page loaded and
+//    shown first, then the same clip opened as a file from outside and
+//    played in the player page to its end; and the reference at both
+//    widths. The order of client and reference alternates from round to
+//    round. In the first round the busy overlay first turns alone over the
+//    home page for 10 s. At the end each round's ratio and their median
+//    beside the total's.
 // Printed: CPU time of each with the machine's 1-min load at its start and
 // end, and beside it the X server's CPU time over the same playing (it
 // takes and shows the pictures of both), the page's ratio to the floor and
 // to the reference at both widths (the process alone, and with the X
-// server),
+// server; the goal judged at the page's width only),
 // pictures in the clip (counted by ffprobe), handed over and painted by
 // the page and shown by the reference, time from the play request to the
 // first painted picture, and the longest gap of the GUI thread's event
@@ -529,16 +531,37 @@ QSize neighbour(const QSize& size)
     return QSize(size.width() - 2, qRound(double(size.width() - 2) * size.height() / size.width()));
 }
 
-void printRatio(const char* what, double cpu, double server, const Reference& r)
+// The goal is judged at the page's own width only: the X11 output costs
+// more at the narrower one, which would flatter the client.
+void printRatio(const char* what, double cpu, double server, const Reference& r, bool judged)
 {
     if (!r.ok)
         return;
     const double reference = r.figures.value(QStringLiteral("cpu"));
     const double referenceServer = r.figures.value(QStringLiteral("xcpu"));
-    std::printf("%s against the X11 output at %dx%d: ratio %.2f (goal <= 1.2); with the X server %.2f (%.2f + %.2f s "
+    std::printf("%s against the X11 output at %dx%d: ratio %.2f (%s); with the X server %.2f (%.2f + %.2f s "
                 "against %.2f + %.2f s)\n",
                 what, r.size.width(), r.size.height(), cpu / reference,
-                (cpu + server) / (reference + referenceServer), cpu, server, reference, referenceServer);
+                judged ? "goal <= 1.2" : "beside it, not judged", (cpu + server) / (reference + referenceServer), cpu,
+                server, reference, referenceServer);
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t half = values.size() / 2;
+    return values.size() % 2 ? values[half] : (values[half - 1] + values[half]) / 2;
+}
+
+// "1.12, 1.25, 1.18; median 1.18"
+QByteArray roundsAndMedian(const std::vector<double>& ratios)
+{
+    QStringList listed;
+    for (double ratio : ratios)
+        listed.append(QString::number(ratio, 'f', 2));
+    return QStringLiteral("%1; median %2")
+        .arg(listed.join(QStringLiteral(", ")), QString::number(median(ratios), 'f', 2))
+        .toUtf8();
 }
 
 // What the web view really draws with: the scene graph of its Qt Quick
@@ -754,8 +777,8 @@ int runWindowRounds(const QString& clip, int rounds)
                     pictures - int(client.value(QStringLiteral("shown"))), int(client.value(QStringLiteral("painted"))),
                     int(atPage.figures.value(QStringLiteral("shown"))), atPage.size.width(), atPage.size.height(),
                     int(near.figures.value(QStringLiteral("shown"))), near.size.width(), near.size.height());
-        printRatio("  real window", cpu, server, atPage);
-        printRatio("  real window", cpu, server, near);
+        printRatio("  real window", cpu, server, atPage, true);
+        printRatio("  real window", cpu, server, near, false);
         std::fflush(stdout);
         if (!atPage.ok || !near.ok)
             return 1;
@@ -768,15 +791,17 @@ int runWindowRounds(const QString& clip, int rounds)
         pageRatios.push_back(cpu / atPage.figures.value(QStringLiteral("cpu")));
         nearRatios.push_back(cpu / near.figures.value(QStringLiteral("cpu")));
     }
+    // A single round swings by a quarter: the goal is judged on the median
+    // of the rounds' ratios at the page's width, which one odd round moves
+    // less than it moves the total.
     const QSize n = neighbour(size);
+    const double judged = median(pageRatios);
     std::printf("real window over %d rounds: %.2f s CPU; X11 output showing %dx%d %.2f s, %dx%d %.2f s; ratio %.2f at "
-                "the page's width (rounds %.2f..%.2f), %.2f two pixels narrower (rounds %.2f..%.2f); goal <= 1.2 at "
-                "both\n",
+                "the page's width (rounds %s), %.2f two pixels narrower (rounds %s); goal <= 1.2 at the page's width, "
+                "judged on the median: %s\n",
                 rounds, clientSum, size.width(), size.height(), pageSum, n.width(), n.height(), nearSum,
-                clientSum / pageSum, *std::min_element(pageRatios.begin(), pageRatios.end()),
-                *std::max_element(pageRatios.begin(), pageRatios.end()), clientSum / nearSum,
-                *std::min_element(nearRatios.begin(), nearRatios.end()),
-                *std::max_element(nearRatios.begin(), nearRatios.end()));
+                clientSum / pageSum, roundsAndMedian(pageRatios).constData(), clientSum / nearSum,
+                roundsAndMedian(nearRatios).constData(), judged <= 1.2 ? "met" : "not met");
     std::printf("with the X server: real window %.2f + %.2f s; X11 output at %dx%d %.2f + %.2f s, at %dx%d %.2f + "
                 "%.2f s; ratio %.2f at the page's width, %.2f two pixels narrower\n",
                 clientSum, clientServer, size.width(), size.height(), pageSum, pageServer, n.width(), n.height(),
@@ -833,7 +858,7 @@ int main(int argc, char** argv)
     KvoPagePlayer::setErrorDialog([](QWidget*) { std::printf("playback error dialog!\n"); });
     if (mode == QLatin1String("x11"))
         return runReferenceChild(clip, QSize(app.arguments().value(2).toInt(), app.arguments().value(3).toInt()));
-    const int rounds = qMax(1, app.arguments().value(2, QStringLiteral("2")).toInt());
+    const int rounds = qMax(1, app.arguments().value(2, QStringLiteral("3")).toInt());
     if (mode == QLatin1String("window") || mode == QLatin1String("window-client")) {
         const int result = mode == QLatin1String("window")
                                ? runWindowRounds(clip, rounds)
@@ -928,8 +953,8 @@ int main(int argc, char** argv)
                     pictures, qint64(pictures) - shown, int(atPage.figures.value(QStringLiteral("shown"))),
                     atPage.size.width(), atPage.size.height(), int(near.figures.value(QStringLiteral("shown"))),
                     near.size.width(), near.size.height());
-        printRatio("player page", playCpu, playServer, atPage);
-        printRatio("player page", playCpu, playServer, near);
+        printRatio("player page", playCpu, playServer, atPage, true);
+        printRatio("player page", playCpu, playServer, near, false);
         std::fflush(stdout);
     }
 

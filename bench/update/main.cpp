@@ -5,7 +5,10 @@
 // as an update package (the offer accepted, the progress bar and text
 // updated on a shown page, the size and package checks, the move into
 // place), alternating with curl fetching the same address. Prints the speed
-// of every run and the ratio of the mean speeds (page / curl).
+// of every run and the ratio of the mean speeds (page / curl), with the
+// machine's 1-min load. curl's speed is over the transfer as curl times it:
+// its process's start and end, a good part of a transfer this short, are
+// left out (and printed beside it).
 
 #include "KvoBenchEnvironment.h"
 #include "KvoBenchService.h"
@@ -112,22 +115,31 @@ int main(int argc, char** argv)
     }
     const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
     const QString target = home.filePath(QStringLiteral("curl.bin"));
-    std::printf("bench_update: %s (a package of %lld bytes), %d runs each; MB = 10^6 bytes\n", qPrintable(url),
-                static_cast<long long>(size), kRuns);
+    std::printf("bench_update: %s (a package of %lld bytes), %d runs each; MB = 10^6 bytes; load %.2f\n",
+                qPrintable(url), static_cast<long long>(size), kRuns, KvoBenchEnvironment::load1());
     KvoTransferTally pageRuns, curlRuns;
     for (int i = 0; i < kRuns; ++i) {
         const KvoTransferRun mine = fetchWithPage(url, size);
-        mine.print("page", i);
+        mine.print("page", i, QStringLiteral("; load %1").arg(KvoBenchEnvironment::load1(), 0, 'f', 2));
         pageRuns.add(mine);
         if (curl.isEmpty())
             continue;
-        const KvoTransferRun theirs = KvoTransferRun::withCurl(curl, url, target);
-        theirs.print("curl", i);
+        KvoTransferRun theirs = KvoTransferRun::withCurl(curl, url, target);
+        const double process = theirs.seconds;
+        QString note;
+        if (theirs.transferSeconds > 0) {
+            theirs.seconds = theirs.transferSeconds;
+            note = QStringLiteral(", its transfer alone; its process %1 s").arg(process, 0, 'f', 3);
+        } else {
+            note = QStringLiteral(", its process: curl gave no time of its own");
+        }
+        theirs.print("curl", i, note + QStringLiteral("; load %1").arg(KvoBenchEnvironment::load1(), 0, 'f', 2));
         curlRuns.add(theirs);
     }
     service.stop();
     KvoDatabase::close();
 
     KvoTransferTally::printMeans("page", pageRuns, curlRuns);
+    std::printf("load %.2f at the end\n", KvoBenchEnvironment::load1());
     return pageRuns.succeeded() == kRuns && (curl.isEmpty() || curlRuns.succeeded() == kRuns) ? 0 : 1;
 }
