@@ -657,12 +657,11 @@ void KvoDownloadJob::follow(const KvoPurchase& course, const QSet<int>& missing)
             idleLook();
         } else if (m_look != Look::Finished && missing.isEmpty() && !purchaseRecord.files.isEmpty()) {
             finish();
-        } else if (countChanged || renamed) {
-            retitle();
         }
-    } else if (renamed && m_look != Look::Error) {
-        retitle();
     }
+    // A failure keeps the title it was shown with until the user acts.
+    if ((countChanged || renamed) && m_look != Look::Error)
+        retitle();
     if (rowsChanged)
         emit childrenChanged();
     touch();
