@@ -100,6 +100,14 @@ void KvoDownloadList::setKeys(Entry& entry, const KvoPurchase& course)
     entry.softwareId = course.softwareIDs.isEmpty() ? 0 : course.softwareIDs.first();
 }
 
+void KvoDownloadList::markMisses(Entry& entry, bool misses)
+{
+    if (entry.misses == misses)
+        return;
+    entry.misses = misses;
+    m_listedMissing += misses ? 1 : -1;
+}
+
 void KvoDownloadList::setMisses(int purchaseId, bool misses, bool present)
 {
     const auto it = m_entries.find(purchaseId);
@@ -110,10 +118,7 @@ void KvoDownloadList::setMisses(int purchaseId, bool misses, bool present)
             m_missingUnlisted.remove(purchaseId);
         return;
     }
-    if (it->misses != misses) {
-        it->misses = misses;
-        m_listedMissing += misses ? 1 : -1;
-    }
+    markMisses(*it, misses);
     if (!present && !it->job)
         m_left.insert(purchaseId);
 }
@@ -207,10 +212,7 @@ void KvoDownloadList::walkLibrary(bool takeNewCourses)
             joined = true;
         }
         ++listedSeen;
-        if (it->misses != misses) {
-            it->misses = misses;
-            m_listedMissing += misses ? 1 : -1;
-        }
+        markMisses(*it, misses);
         setKeys(*it, course.value());
         if (it->job)
             it->job->follow(course.value(), missingVideos(course.value(), m_gone));
@@ -223,10 +225,7 @@ void KvoDownloadList::walkLibrary(bool takeNewCourses)
             ++it;
             continue;
         }
-        if (it->misses) {
-            it->misses = false;
-            --m_listedMissing;
-        }
+        markMisses(*it, false);
         if (it->job) {
             ++it;
         } else if (takeNewCourses) {
@@ -269,16 +268,14 @@ void KvoDownloadList::rebuild()
             continue;
         Entry& entry = m_entries[id];
         setKeys(entry, course);
-        entry.misses = true;
-        ++m_listedMissing;
+        markMisses(entry, true);
         changed = true;
     }
     const QSet<int> left = std::exchange(m_left, {});
     for (const int id : left) {
         const auto it = m_entries.find(id);
         if (it != m_entries.end() && !it->job && !library()->purchase(uint(id), &course)) {
-            if (it->misses)
-                --m_listedMissing;
+            markMisses(*it, false);
             m_entries.erase(it);
             changed = true;
         }
@@ -382,10 +379,9 @@ bool KvoDownloadList::remove(KvoDownloadJob* job)
     if (it == m_entries.end() || it->job != job)
         return false;
     // A course that still misses a video comes back at the next rebuild.
-    if (it->misses) {
-        --m_listedMissing;
+    if (it->misses)
         m_missingUnlisted.insert(int(job->purchaseId()));
-    }
+    markMisses(*it, false);
     m_entries.erase(it);
     m_jobs.remove(int(job->purchaseId()));
     m_sorted.removeOne(int(job->purchaseId()));

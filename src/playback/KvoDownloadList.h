@@ -117,6 +117,8 @@ private:
     // Records whether a course misses a video now (present false: it left
     // the library).
     void setMisses(int purchaseId, bool misses, bool present);
+    // A listed course's flag, with the count of listed courses missing one.
+    void markMisses(Entry& entry, bool misses);
     KvoDownloadJob* makeJob(Entry& entry, const KvoPurchase& course);
     static void setKeys(Entry& entry, const KvoPurchase& course);
 
