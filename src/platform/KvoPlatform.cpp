@@ -14,6 +14,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,6 +31,20 @@ OwnVariables& ownVariables()
 {
     static OwnVariables variables;
     return variables;
+}
+
+// Safe between a fork and an exec: system calls only.
+void markInheritedCloseOnExec(int highest)
+{
+#ifdef CLOSE_RANGE_CLOEXEC
+    if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) == 0)
+        return;
+#endif
+    for (int fd = 3; fd <= highest; ++fd) {
+        const int flags = ::fcntl(fd, F_GETFD);
+        if (flags >= 0 && !(flags & FD_CLOEXEC))
+            ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+    }
 }
 
 } // namespace
@@ -118,6 +133,13 @@ bool KvoPlatform::startDetached(const QString& program, const QStringList& argum
         envp.push_back(entry.data());
     envp.push_back(nullptr);
 
+    // Where the kernel cannot mark a range at once, every number up to the
+    // limit is marked one by one; the limit is read here, before the fork.
+    struct rlimit files = {};
+    const int highest = ::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY
+        ? int(qMin<rlim_t>(files.rlim_cur, 1 << 20)) - 1
+        : int(qMax(::sysconf(_SC_OPEN_MAX), 1024L)) - 1;
+
     // The program's grandparent exits at once, so the program is nobody's
     // child to wait for; a pipe closed by the exec, or carrying errno when
     // the fork or the exec failed, tells whether it started.
@@ -141,6 +163,10 @@ bool KvoPlatform::startDetached(const QString& program, const QStringList& argum
             struct sigaction standard = {};
             standard.sa_handler = SIG_DFL;
             ::sigaction(SIGPIPE, &standard, nullptr);
+            // The program gets the standard three and nothing else: the
+            // client's sockets, shared memory and files (many opened by
+            // libraries without close-on-exec) end with the exec.
+            markInheritedCloseOnExec(highest);
             ::execve(file.constData(), argv.data(), envp.data());
         }
         if (grandchild > 0)

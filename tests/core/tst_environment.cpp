@@ -1,6 +1,7 @@
 #include "KvoApi.h"
 #include "KvoDatabase.h"
 #include "KvoEnvironment.h"
+#include "KvoPlatform.h"
 #include "KvoTestSupport.h"
 
 #include <QDateTime>
@@ -12,6 +13,9 @@
 #include <QtTest>
 
 #include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 // Folders, settings, the language table, the user's names and folders.
 class TestEnvironment : public QObject
@@ -34,6 +38,7 @@ private slots:
     void setVideoPathWithoutConfigurationRow();
     void flushCache();
     void launchPendingUpdate();
+    void startedProgramGetsStandardDescriptorsOnly();
     void nearestExistingFolder();
     void legacyDataMovesOnce();
     void databaseOwnerOnly();
@@ -506,6 +511,38 @@ void TestEnvironment::launchPendingUpdate()
     QTRY_COMPARE(marks(), QFile::encodeName(native(m_home->path() + QStringLiteral("/update.deb"))) + '\n');
     settings.sync();
     QCOMPARE(settings.value(QStringLiteral("updatePath")).toString(), QString());
+}
+
+void TestEnvironment::startedProgramGetsStandardDescriptorsOnly()
+{
+    // Libraries open files and sockets without close-on-exec; a started
+    // program (the opener of the update package, the browser it starts)
+    // must not inherit them.
+    const int fd = ::open("/dev/null", O_RDONLY);
+    QVERIFY(fd >= 0);
+    const int inherited = ::dup2(fd, 57);
+    ::close(fd);
+    QCOMPARE(inherited, 57);
+    QVERIFY(!(::fcntl(inherited, F_GETFD) & FD_CLOEXEC));
+
+    const QString out = m_home->path() + QStringLiteral("/descriptors");
+    const QString script = m_home->path() + QStringLiteral("/probe");
+    QFile probe(script);
+    QVERIFY(probe.open(QIODevice::WriteOnly));
+    probe.write("#!/bin/sh\nif [ -e /proc/$$/fd/57 ]; then echo open; else echo closed; fi > '"
+                + QFile::encodeName(out) + ".part'\nmv '" + QFile::encodeName(out) + ".part' '"
+                + QFile::encodeName(out) + "'\n");
+    probe.close();
+    QVERIFY(probe.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    const bool started = KvoPlatform::startDetached(script, {});
+    ::close(inherited);
+    QVERIFY(started);
+    QTRY_VERIFY(QFile::exists(out));
+    QFile result(out);
+    QVERIFY(result.open(QIODevice::ReadOnly));
+    QCOMPARE(result.readAll(), QByteArray("closed\n"));
+    // What the function did before stays: a missing program is refused.
+    QVERIFY(!KvoPlatform::startDetached(m_home->path() + QStringLiteral("/none"), {}));
 }
 
 QTEST_GUILESS_MAIN(TestEnvironment)
