@@ -341,7 +341,7 @@
     </message>
     <message>
         <source>  Actuellement en Promo</source>
-        <translation>  Current offers</translation>
+        <translation>  Currently on sale</translation>
     </message>
     <message>
         <source> Top du mois</source>

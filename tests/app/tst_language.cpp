@@ -9,6 +9,7 @@
 #include "KvoDialogDriver.h"
 #include "KvoEnvironment.h"
 #include "KvoLoadingFrame.h"
+#include "IKvoPage.h"
 #include "KvoMainWindow.h"
 #include "KvoPageConfiguration.h"
 #include "KvoPageHome.h"
@@ -68,6 +69,7 @@ private slots:
     void cleanup();
     void cleanupTestCase();
     void laterTextsInTheChosenLanguage();
+    void menuEntriesReadAsTheirPages();
 
 private:
     QTemporaryDir m_dir;
@@ -146,6 +148,42 @@ void TestLanguage::laterTextsInTheChosenLanguage()
     QCOMPARE(shown.join(QStringLiteral(" | ")),
              QStringLiteral("Searching... | Loading | Add a bookmark | Add a review | At least 50 more character(s) | SEND"
                             " | OFFLINE | SESSION EXPIRED"));
+}
+
+void TestLanguage::menuEntriesReadAsTheirPages()
+{
+    // A menu entry and the title of the page it opens that are one French
+    // text are one text in every language.
+    QMap<QString, QStringList> readings; // entry: its text and its page's title, language by language
+    for (const char* file : {"francais.qm", "english.qm"}) {
+        KvoSingleApplication::installTranslation(row(file));
+        KvoPageRegistry::clear();
+        KvoPageSetup::registerPages();
+        QVERIFY(KvoMainWindow::createInstance(false));
+        KvoMainWindow* window = KvoMainWindow::instance();
+        for (QPushButton* entry : window->findChild<QWidget*>(QStringLiteral("widgetMenu"))->findChildren<QPushButton*>()) {
+            const QString key = KvoPageRegistry::keyForMenuButton(entry->objectName());
+            if (key.isEmpty())
+                continue;
+            QWidget* built = window->pages().contains(key) ? window->pages().value(key).first
+                                                           : KvoPageRegistry::find(key)(window, key);
+            auto* page = dynamic_cast<IKvoPage*>(built);
+            QVERIFY2(page, qPrintable(key));
+            readings[entry->objectName()] << entry->text().trimmed() << page->title();
+        }
+        KvoMainWindow::destroyInstance();
+    }
+    QVERIFY(readings.size() >= 8);
+    QStringList differ;
+    for (auto it = readings.cbegin(); it != readings.cend(); ++it) {
+        const QStringList& r = it.value();
+        QCOMPARE(r.size(), 4);
+        if (r.at(0) == r.at(1) && r.at(2) != r.at(3))
+            differ << QStringLiteral("%1: \"%2\" / \"%3\"").arg(it.key(), r.at(2), r.at(3));
+    }
+    QVERIFY2(readings.value(QStringLiteral("buttonPromo")).value(0) == readings.value(QStringLiteral("buttonPromo")).value(1),
+             "the promotions entry and its page are one French text");
+    QVERIFY2(differ.isEmpty(), qPrintable(differ.join(QStringLiteral("; "))));
 }
 
 void TestLanguage::cleanup()
