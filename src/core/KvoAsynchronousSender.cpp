@@ -96,6 +96,19 @@ void KvoAsynchronousSender::flush()
     sender->sendNext();
 }
 
+void KvoAsynchronousSender::hold()
+{
+    KvoAsynchronousSender* sender = instance();
+    QMutexLocker locker(&sender->m_mutex);
+    sender->m_held = true;
+}
+
+bool KvoAsynchronousSender::isHeld() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_held;
+}
+
 int KvoAsynchronousSender::pendingCount()
 {
     QMutexLocker locker(&m_mutex);
@@ -143,7 +156,7 @@ void KvoAsynchronousSender::sendNext()
     Entry entry;
     {
         QMutexLocker locker(&m_mutex);
-        if (m_sending || m_queue.isEmpty())
+        if (m_held || m_sending || m_queue.isEmpty())
             return;
         entry = m_queue.first();
         m_sending = true;

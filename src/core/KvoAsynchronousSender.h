@@ -30,10 +30,16 @@ public:
     static bool add(const QString& url, const QMap<QString, QVariant>& fields);
     // Sends the next entry when the queue is not empty and idle.
     static void flush();
+    // The service refused the session: nothing more goes out under its
+    // credentials. Every entry stays stored; the queue of the next session
+    // (made after destroy()) sends them. A request already on its way ends
+    // as usual.
+    static void hold();
 
     // Entries waiting for the signed-in user (for tests and diagnostics).
     int pendingCount();
     bool isSending() const;
+    bool isHeld() const;
 
 signals:
     // An entry was answered 200 and left the queue.
@@ -61,5 +67,6 @@ private:
     QList<Entry> m_queue;
     KvoHTTPRequest* m_request = nullptr;
     bool m_sending = false;
+    bool m_held = false;
     qint64 m_sendingRowId = 0;
 };

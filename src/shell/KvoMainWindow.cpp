@@ -682,6 +682,14 @@ bool KvoMainWindow::isLibraryReady() const
     return m_databaseUpdatedOnce || m_updateEndedOnce || !KvoPurchaseVideoManager::instance()->isConnected();
 }
 
+bool KvoMainWindow::canActOnWaiting() const
+{
+    // What arrives for a session that is closing, or that the service
+    // refused, waits and is dropped with the window: the next sign-in may
+    // be another account, and the user can follow the link again.
+    return isLibraryReady() && !m_closing && !m_sessionExpired;
+}
+
 void KvoMainWindow::onUpdateEnded()
 {
     // A first update that changed nothing (304) or failed emits no
@@ -699,7 +707,7 @@ void KvoMainWindow::onNewUrlFromInstance(const QUrl& url)
     if (!url.isEmpty() && !m_queuedLinks.contains(url))
         m_queuedLinks.append(url);
     // A link acts on the library: online it waits for the first update.
-    if (!isLibraryReady() || m_closing || m_queuedLinks.isEmpty())
+    if (!canActOnWaiting() || m_queuedLinks.isEmpty())
         return;
     if (!url.isEmpty())
         bringToFront();
@@ -737,7 +745,7 @@ void KvoMainWindow::onNewMessageFromInstance(const QString& text)
         return;
     if (!text.isEmpty() && !m_queuedMessages.contains(text))
         m_queuedMessages.append(text);
-    if (!isLibraryReady() || m_closing || m_queuedMessages.isEmpty())
+    if (!canActOnWaiting() || m_queuedMessages.isEmpty())
         return;
     if (!text.isEmpty())
         bringToFront();
@@ -1042,16 +1050,19 @@ void KvoMainWindow::onSessionExpired()
 {
     if (m_closing || m_sessionExpired)
         return;
-    // The notice below waits on the user inside this signal: nothing may go
-    // on fetching for the refused session meanwhile, whatever order the
-    // pages' own connections to the signal come in.
+    // The notice below waits on the user inside this signal: the session
+    // counts as refused from now on, so a second refusal, a link or a file
+    // handed over, a change of connection or a page's own connection to the
+    // signal starts nothing for it meanwhile. The outgoing requests stay
+    // stored for the next session.
+    m_sessionExpired = true;
+    KvoAsynchronousSender::hold();
     for (IKvoPage* page : builtPages())
         page->onSessionRefused();
     closeOpenDialogs();
     changePage(QStringLiteral("accueil"), false);
     hide();
     showSessionExpiredDialog();
-    m_sessionExpired = true;
     onClose();
 }
 

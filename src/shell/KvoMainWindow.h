@@ -148,6 +148,9 @@ public:
     // Links and files can act on the library: its first update ended (one
     // that changed nothing or failed included), or the session is offline.
     bool isLibraryReady() const;
+    // The library is ready and the session goes on: waiting links and
+    // files can be acted on.
+    bool canActOnWaiting() const;
 
     // Hands a "vorn:" link to the pages; anything else does nothing.
     void handleUrl(const QUrl& url);

@@ -48,6 +48,7 @@ private slots:
     void otherUsersEntriesUntouched();
     void startSendsWhatEarlierRunLeft();
     void destroyKeepsRunningEntry();
+    void heldQueueWaitsForTheNextSession();
 
 private:
     static int rows(const QString& userId);
@@ -239,6 +240,34 @@ void TestSender::destroyKeepsRunningEntry()
     QTRY_COMPARE(server.disconnections(), 1); // the answer is out
     QCoreApplication::processEvents();
     QCOMPARE(rows(QStringLiteral("user-1")), 1);
+}
+
+void TestSender::heldQueueWaitsForTheNextSession()
+{
+    KvoFakeHttpServer server;
+    QVERIFY(holdRequests(server));
+    KvoAsynchronousSender* sender = KvoAsynchronousSender::instance();
+    QSignalSpy sent(sender, &KvoAsynchronousSender::entrySent);
+    KvoAsynchronousSender::add(server.url(QStringLiteral("/first")), {});
+    QTRY_COMPARE_WITH_TIMEOUT(server.requestCount(), 1, 10000);
+    // The session is refused while the first entry is on its way: it ends
+    // as usual, and nothing after it goes out, whatever asks for it.
+    KvoAsynchronousSender::hold();
+    KvoAsynchronousSender::add(server.url(QStringLiteral("/second")), {});
+    server.releaseOldest(status(200));
+    QVERIFY(sent.wait(10000));
+    KvoAsynchronousSender::flush();
+    QCoreApplication::processEvents();
+    QVERIFY(!sender->isSending());
+    QCOMPARE(server.requestCount(), 1);
+    QCOMPARE(rows(QStringLiteral("user-1")), 1);
+    // The next session's queue sends it.
+    KvoAsynchronousSender::destroy();
+    answerAll(server, 200);
+    QVERIFY(!KvoAsynchronousSender::instance()->isHeld());
+    QTRY_COMPARE_WITH_TIMEOUT(rows(QStringLiteral("user-1")), 0, 10000);
+    QCOMPARE(server.requestCount(), 2);
+    QCOMPARE(server.request(1).target, QByteArray("/second"));
 }
 
 QTEST_GUILESS_MAIN(TestSender)

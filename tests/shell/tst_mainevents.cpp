@@ -2,6 +2,7 @@
 #include "KvoAddCommentWidget.h"
 #include "KvoAddSignetWidget.h"
 #include "KvoApi.h"
+#include "KvoAsynchronousSender.h"
 #include "KvoConnectionStateManager.h"
 #include "KvoDatabase.h"
 #include "KvoDialog.h"
@@ -99,6 +100,7 @@ private slots:
     void tooltips();
     void sessionExpiryDuringADialog();
     void refusedSessionStopsTransfersBeforeItsNotice();
+    void refusedSessionStartsNothingDuringItsNotice();
     void aModalDialogStaysOnTop();
     void realFilesFromOutside();
     void windowDestroyedFromOutside();
@@ -177,6 +179,8 @@ void TestMainEvents::init()
 void TestMainEvents::cleanup()
 {
     KvoMainWindow::destroyInstance();
+    // As at the end of a session: a refused one left its queue held.
+    KvoAsynchronousSender::destroy();
     KvoTestLibrary::close();
     m_dir.reset();
 }
@@ -533,6 +537,92 @@ void TestMainEvents::refusedSessionStopsTransfersBeforeItsNotice()
     QVERIFY(window->isSessionExpired());
     QVERIFY(window->isClosing());
     QCOMPARE(transferRequests(), requestsAtNotice);
+}
+
+void TestMainEvents::refusedSessionStartsNothingDuringItsNotice()
+{
+    // The service: comments fail, so one stays queued; the library poll is
+    // answered "nothing new" until the session is refused.
+    KvoFakeHttpServer service;
+    bool refused = false;
+    service.setHandler([&refused](const KvoFakeHttpServer::Request& request) {
+        using Reply = KvoFakeHttpServer::Reply;
+        if (request.path() == QLatin1String("/0.1/playerUserPurchases/"))
+            return refused ? Reply::of(409, "{\"status\":\"ERROR\"}") : Reply::of(304, QByteArray());
+        if (request.path() == QLatin1String("/0.1/playerComment/"))
+            return Reply::of(500, QByteArray());
+        return Reply::of(404, QByteArray());
+    });
+    QVERIFY(service.listen());
+    KvoApi::setEndpointForTesting(service.address());
+    KvoMainWindow::destroyInstance();
+    QVERIFY(KvoTestLibrary::addConfiguration(s_user));
+    KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
+    manager->setUser(s_user, QStringLiteral("demo"), QStringLiteral("3"), QString());
+    KvoEnvironment::setVideoPath(m_dir->filePath(QStringLiteral("videos")));
+    KvoPageRegistry::Page downloads;
+    downloads.key = QStringLiteral("downloads");
+    downloads.buildAtStart = true;
+    KvoMainWindow::registerPage<KvoPageDownloads>(downloads);
+    const auto restore = qScopeGuard([] {
+        KvoPageRegistry::remove(QStringLiteral("downloads"));
+        KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
+    });
+    QSignalSpy polled(manager, &KvoPurchaseVideoManager::updateEnded);
+    QVERIFY(KvoMainWindow::createInstance(true));
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->show();
+    QVERIFY(polled.wait(10000));
+    KvoAsynchronousSender* sender = KvoAsynchronousSender::instance();
+    QSignalSpy failed(sender, &KvoAsynchronousSender::entryFailed);
+    QVERIFY(KvoAsynchronousSender::add(KvoApi::address(QStringLiteral("/0.1/playerComment/")),
+                                       {{QStringLiteral("comment"), QStringLiteral("Très clair")}}));
+    QVERIFY(failed.wait(10000));
+
+    // While the notice waits on the user: a download link handed over by a
+    // second start, a flush of the queue (as a connection change or the
+    // refused poll's end asks for) and a second refusal.
+    const auto requests = [&service] {
+        return service.requestCount(QStringLiteral("/0.1/playerFileUrl/"))
+               + service.requestCount(QStringLiteral("/0.1/playerComment/"));
+    };
+    int requestsAtNotice = -1, requestsLater = -1;
+    bool markerAnswered = false;
+    QString secondNotice;
+    KvoDialogDriver driver(20000);
+    driver.expect<KvoDialog>(QStringLiteral("UISessionDialog"), [&](KvoDialog* notice) {
+        requestsAtNotice = requests();
+        {
+            // Expects nothing: a second notice, or any other dialog, would
+            // be closed and told.
+            KvoDialogDriver none(2000);
+            window->onNewUrlFromInstance(QUrl(QStringLiteral("vorn:download:5")));
+            KvoAsynchronousSender::flush();
+            emit manager->sessionExpired();
+            QNetworkAccessManager network;
+            QNetworkReply* marker = network.get(QNetworkRequest(QUrl(service.url(QStringLiteral("/marker")))));
+            markerAnswered = QTest::qWaitFor([marker] { return marker->isFinished(); }, 5000);
+            delete marker;
+            requestsLater = requests();
+            if (!none.done())
+                secondNotice = QString::fromUtf8(none.report());
+        }
+        notice->closeWithCancel();
+    });
+    refused = true;
+    manager->update();
+    QVERIFY2(driver.wait(), driver.report());
+    QCOMPARE(secondNotice, QString());
+    QVERIFY(markerAnswered);
+    QCOMPARE(requestsLater, requestsAtNotice);
+    QCOMPARE(service.requestCount(QStringLiteral("/0.1/playerFileUrl/")), 0);
+    QVERIFY(window->isSessionExpired());
+    QVERIFY(window->isClosing());
+    // The comment waits in the queue for the next session.
+    QCOMPARE(sender->pendingCount(), 1);
+    QSqlQuery q(KvoDatabase::database());
+    QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM to_send")) && q.next());
+    QCOMPARE(q.value(0).toInt(), 1);
 }
 
 void TestMainEvents::aModalDialogStaysOnTop()
