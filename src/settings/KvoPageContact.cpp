@@ -8,11 +8,14 @@
 #include "KvoModalRunner.h"
 #include "KvoPlatform.h"
 #include "KvoPurchaseVideoManager.h"
+#include "KvoScrollBarStyle.h"
 #include "KvoStringCodec.h"
 #include "ui_KvoPageContact.h"
 #include "ui_UISentMessageDialog.h"
 
 #include <QDateTime>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSqlQuery>
 
 KvoPageContact::KvoPageContact(QWidget* parent, Qt::WindowFlags flags)
@@ -20,11 +23,49 @@ KvoPageContact::KvoPageContact(QWidget* parent, Qt::WindowFlags flags)
     , ui(std::make_unique<Ui_KvoPageContact>())
 {
     ui->setupUi(this);
+    scrollWhenShort();
     connect(ui->button, &QPushButton::clicked, this, &KvoPageContact::onClickSend);
     m_parentPage = parent;
 }
 
 KvoPageContact::~KvoPageContact() = default;
+
+void KvoPageContact::scrollWhenShort()
+{
+    // The form is taller than the page area of the smallest window: there
+    // it scrolls instead of laying the button over the message box, and it
+    // sets no smallest height for the window. Its rows move as they are,
+    // with the form's margins and spacing, into the scrolled content.
+    QBoxLayout* top = ui->verticalLayout_2;
+    auto* rows = new QVBoxLayout;
+    rows->setContentsMargins(top->contentsMargins());
+    rows->setSpacing(top->spacing());
+    while (QLayoutItem* item = top->takeAt(0)) {
+        if (QWidget* widget = item->widget()) {
+            rows->addWidget(widget, 0, item->alignment());
+            delete item;
+        } else if (QLayout* layout = item->layout()) {
+            rows->addLayout(layout);
+        } else {
+            rows->addItem(item);
+        }
+    }
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("scrollContent"));
+    content->setLayout(rows);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("scrollArea"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; border: none; }"
+                                         "QWidget#scrollContent { background: transparent; }"));
+    scroll->viewport()->setAutoFillBackground(false);
+    scroll->verticalScrollBar()->setStyleSheet(KvoScrollBarStyle::darkVertical());
+    scroll->setWidget(content);
+    top->setContentsMargins(0, 0, 0, 0);
+    top->addWidget(scroll);
+}
 
 void KvoPageContact::setParentPage(QWidget* page)
 {

@@ -44,6 +44,8 @@ private slots:
     void onClickSend();
 
 private:
+    void scrollWhenShort();
+
     std::unique_ptr<Ui_KvoPageContact> ui;
     QWidget* m_parentPage = nullptr;
 };
