@@ -10,6 +10,7 @@
 #include "KvoFont.h"
 #include "KvoHTTPRequest.h"
 #include "KvoInfobulle.h"
+#include "KvoMenuFitter.h"
 #include "KvoNotifier.h"
 #include "KvoPlatformGui.h"
 #include "KvoWindowDestroyWatch.h"
@@ -182,6 +183,7 @@ KvoMainWindow::KvoMainWindow(bool online, QWidget* parent, Qt::WindowFlags flags
     fitToScreen();
     createSizeGrip();
     createBallon();
+    m_menuFitter = new KvoMenuFitter(ui->widgetMenu, ui->verticalLayout_2);
 
     if (online)
         ui->labelOnline->setText(tr("En ligne"));
@@ -874,6 +876,8 @@ void KvoMainWindow::applySizeRules()
     ui->labelBibliotheque->setVisible(titles);
     ui->labelCompte->setVisible(titles);
     ui->labelReseaux->setVisible(titles);
+    if (m_menuFitter)
+        m_menuFitter->fit();
 }
 
 void KvoMainWindow::hideShadows(bool hide)

@@ -27,6 +27,7 @@
 class IKvoPage;
 class IKvoPlayerPage;
 class KvoInfobulle;
+class KvoMenuFitter;
 class KvoConnectionStateManager;
 class KvoPurchase;
 class KvoSoftware;
@@ -294,6 +295,7 @@ private:
     bool m_updateEndedOnce = false;
     KvoInfobulle* m_infobulle = nullptr;
     QSizeGrip* m_sizeGrip = nullptr;
+    KvoMenuFitter* m_menuFitter = nullptr;
     KvoVideoSeeker* m_seeker = nullptr;
     KvoVideoVolumeSlider* m_volumeSlider = nullptr;
     QLabel* m_ballon = nullptr;
