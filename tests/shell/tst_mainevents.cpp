@@ -34,7 +34,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTextEdit>
 #include <QSqlError>
@@ -108,6 +107,12 @@ private slots:
 
 private:
     QString makeQoz(const QString& name, quint32 purchase, quint32 file);
+    // An online window against the service at the address, with the
+    // downloads page built as the client builds it (after the window's own
+    // connections), once its first poll of the library ended; null when
+    // that failed. cleanup() takes the page's registration and the address
+    // back.
+    KvoMainWindow* openOnline(const QString& address);
     KvoPagePlayer* player()
     {
         return qobject_cast<KvoPagePlayer*>(KvoMainWindow::instance()->pages().value(QStringLiteral("player")).first);
@@ -181,6 +186,8 @@ void TestMainEvents::cleanup()
     KvoMainWindow::destroyInstance();
     // As at the end of a session: a refused one left its queue held.
     KvoAsynchronousSender::destroy();
+    KvoPageRegistry::remove(QStringLiteral("downloads"));
+    KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
     KvoTestLibrary::close();
     m_dir.reset();
 }
@@ -189,6 +196,27 @@ void TestMainEvents::cleanupTestCase()
 {
     KvoPageRegistry::clear();
     QThreadPool::globalInstance()->waitForDone(10000);
+}
+
+KvoMainWindow* TestMainEvents::openOnline(const QString& address)
+{
+    KvoApi::setEndpointForTesting(address);
+    KvoMainWindow::destroyInstance();
+    if (!KvoTestLibrary::addConfiguration(s_user))
+        return nullptr;
+    KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
+    manager->setUser(s_user, QStringLiteral("demo"), QStringLiteral("3"), QString());
+    KvoEnvironment::setVideoPath(m_dir->filePath(QStringLiteral("videos")));
+    KvoPageRegistry::Page downloads;
+    downloads.key = QStringLiteral("downloads");
+    downloads.buildAtStart = true;
+    KvoMainWindow::registerPage<KvoPageDownloads>(downloads);
+    QSignalSpy polled(manager, &KvoPurchaseVideoManager::updateEnded);
+    if (!KvoMainWindow::createInstance(true))
+        return nullptr;
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->show();
+    return polled.wait(10000) ? window : nullptr;
 }
 
 QString TestMainEvents::makeQoz(const QString& name, quint32 purchase, quint32 file)
@@ -448,12 +476,9 @@ void TestMainEvents::refusedSessionStopsTransfersBeforeItsNotice()
         return Reply::of(404, QByteArray());
     });
     QVERIFY(service.listen());
-    KvoApi::setEndpointForTesting(service.address());
 
     // Four more courses that miss their one video (course 5 misses one
-    // too), and the downloads page built with the window as the client
-    // builds it: after the window's own connections.
-    KvoMainWindow::destroyInstance();
+    // too).
     QSqlQuery q(KvoDatabase::database());
     for (int id : {6, 7, 8, 9}) {
         QVERIFY(q.exec(QStringLiteral("INSERT INTO purchases (id_user, id, files, title, software_ids, purchase_date, "
@@ -465,24 +490,10 @@ void TestMainEvents::refusedSessionStopsTransfersBeforeItsNotice()
                            .arg(id)
                            .arg(id * 10 + 1)));
     }
-    QVERIFY(KvoTestLibrary::addConfiguration(s_user));
+    KvoMainWindow* window = openOnline(service.address());
+    QVERIFY(window);
     KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
-    manager->setUser(s_user, QStringLiteral("demo"), QStringLiteral("3"), QString());
     const QString videos = m_dir->filePath(QStringLiteral("videos"));
-    KvoEnvironment::setVideoPath(videos);
-    KvoPageRegistry::Page downloads;
-    downloads.key = QStringLiteral("downloads");
-    downloads.buildAtStart = true;
-    KvoMainWindow::registerPage<KvoPageDownloads>(downloads);
-    const auto restore = qScopeGuard([] {
-        KvoPageRegistry::remove(QStringLiteral("downloads"));
-        KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
-    });
-    QSignalSpy polled(manager, &KvoPurchaseVideoManager::updateEnded);
-    QVERIFY(KvoMainWindow::createInstance(true));
-    KvoMainWindow* window = KvoMainWindow::instance();
-    window->show();
-    QVERIFY(polled.wait(10000));
     auto* page = qobject_cast<KvoPageDownloads*>(window->pages().value(QStringLiteral("downloads")).first);
     QVERIFY(page);
     const QList<KvoDownloadJob*> jobs = page->sortedEntries();
@@ -554,25 +565,9 @@ void TestMainEvents::refusedSessionStartsNothingDuringItsNotice()
         return Reply::of(404, QByteArray());
     });
     QVERIFY(service.listen());
-    KvoApi::setEndpointForTesting(service.address());
-    KvoMainWindow::destroyInstance();
-    QVERIFY(KvoTestLibrary::addConfiguration(s_user));
+    KvoMainWindow* window = openOnline(service.address());
+    QVERIFY(window);
     KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
-    manager->setUser(s_user, QStringLiteral("demo"), QStringLiteral("3"), QString());
-    KvoEnvironment::setVideoPath(m_dir->filePath(QStringLiteral("videos")));
-    KvoPageRegistry::Page downloads;
-    downloads.key = QStringLiteral("downloads");
-    downloads.buildAtStart = true;
-    KvoMainWindow::registerPage<KvoPageDownloads>(downloads);
-    const auto restore = qScopeGuard([] {
-        KvoPageRegistry::remove(QStringLiteral("downloads"));
-        KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
-    });
-    QSignalSpy polled(manager, &KvoPurchaseVideoManager::updateEnded);
-    QVERIFY(KvoMainWindow::createInstance(true));
-    KvoMainWindow* window = KvoMainWindow::instance();
-    window->show();
-    QVERIFY(polled.wait(10000));
     KvoAsynchronousSender* sender = KvoAsynchronousSender::instance();
     QSignalSpy failed(sender, &KvoAsynchronousSender::entryFailed);
     QVERIFY(KvoAsynchronousSender::add(KvoApi::address(QStringLiteral("/0.1/playerComment/")),
