@@ -24,4 +24,5 @@ public slots:
 
 private:
     using QObject::QObject;
+    ~KvoUrlOpener() override;
 };

@@ -399,6 +399,9 @@ void TstSingleApplication::secondStartForwardsItsArgument()
     QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 20000);
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
+    // It ends quietly: nothing of Qt's about handlers left registered.
+    const QByteArray err = second.readAllStandardError();
+    QVERIFY2(!err.contains("URL handler"), err.constData());
 
     if (isUrl) {
         QCOMPARE(urls.count(), 1);
