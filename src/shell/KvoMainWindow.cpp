@@ -184,6 +184,10 @@ KvoMainWindow::KvoMainWindow(bool online, QWidget* parent, Qt::WindowFlags flags
     createSizeGrip();
     createBallon();
     m_menuFitter = new KvoMenuFitter(ui->widgetMenu, ui->verticalLayout_2);
+    // The breadcrumb takes the width that the user line leaves it: long
+    // page titles are cut there instead of pushing the user line, and
+    // "Déconnexion" with it, out of a narrow window.
+    ui->widgetArianne->setSizePolicy(QSizePolicy::Ignored, ui->widgetArianne->sizePolicy().verticalPolicy());
 
     if (online)
         ui->labelOnline->setText(tr("En ligne"));

@@ -132,6 +132,21 @@ void TestWindowSize::everyPageFitsTheSmallestWindow()
         if (grip != QSize(800, 500))
             faults << key + QStringLiteral(": the grip allows ") + describe(grip);
     }
+    // The user line stays whole in the window, whatever the breadcrumb
+    // holds.
+    window->resize(800, 500);
+    QTRY_COMPARE(window->size(), QSize(800, 500));
+    auto* disconnect = window->findChild<QPushButton*>(QStringLiteral("buttonDisconnect"));
+    for (const QString& key : keys) {
+        window->changePage(key, true);
+        QCoreApplication::processEvents();
+        const QRect shown(disconnect->mapTo(window, QPoint(0, 0)), disconnect->size());
+        if (!window->rect().contains(shown))
+            faults << key + QStringLiteral(": \"Déconnexion\" at %1..%2 in a window %3 wide")
+                                .arg(shown.left())
+                                .arg(shown.right())
+                                .arg(window->width());
+    }
     // The counter badge beside "À télécharger", with and without the
     // menu's section titles.
     auto* entry = badge->parentWidget();
