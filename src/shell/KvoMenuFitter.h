@@ -17,7 +17,6 @@ public:
     // The layout's spacing now is the designed gap.
     KvoMenuFitter(QWidget* menu, QBoxLayout* layout);
 
-    int designedSpacing() const { return m_spacing; }
     // Sets the gaps for the menu's height and its visible entries; called
     // by itself when the menu is resized, and by the window when it shows
     // or hides entries.
