@@ -508,6 +508,10 @@ void KvoMainWindow::updateLocation(const QString& key)
             QWidget* parent = page->parentPage();
             return parent == this ? nullptr : dynamic_cast<const IKvoPage*>(parent);
         });
+    // A level without a page takes no room from the others in a narrow
+    // window (empty, it shows nothing either way).
+    for (int i = 0; i < 3; ++i)
+        levels[i]->setVisible(i < trail.size());
     for (int i = 0; i < trail.size(); ++i) {
         levels[i]->setText(trail.at(i).title);
         levels[i]->setEnabled(true);

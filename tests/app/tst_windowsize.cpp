@@ -8,6 +8,7 @@
 #include "KvoPageRegistry.h"
 #include "KvoPageSetup.h"
 #include "KvoPurchaseVideoManager.h"
+#include "KvoScreenshots.h"
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 
@@ -133,14 +134,20 @@ void TestWindowSize::everyPageFitsTheSmallestWindow()
             faults << key + QStringLiteral(": the grip allows ") + describe(grip);
     }
     // The user line stays whole in the window, whatever the breadcrumb
-    // holds.
+    // holds, and a page's title alone in the breadcrumb shows whole.
     window->resize(800, 500);
     QTRY_COMPARE(window->size(), QSize(800, 500));
     auto* disconnect = window->findChild<QPushButton*>(QStringLiteral("buttonDisconnect"));
     for (const QString& key : keys) {
         window->changePage(key, true);
         QCoreApplication::processEvents();
+        KvoScreenshots::save(window, QStringLiteral("smallest-window-") + key);
         const QRect shown(disconnect->mapTo(window, QPoint(0, 0)), disconnect->size());
+        auto* level = window->findChild<QPushButton*>(QStringLiteral("buttonLevel1"));
+        if (window->breadcrumb().size() == 1 && level->width() < level->sizeHint().width())
+            faults << key + QStringLiteral(": its title alone in the breadcrumb is cut to %1 of %2 px")
+                                .arg(level->width())
+                                .arg(level->sizeHint().width());
         if (!window->rect().contains(shown))
             faults << key + QStringLiteral(": \"Déconnexion\" at %1..%2 in a window %3 wide")
                                 .arg(shown.left())
