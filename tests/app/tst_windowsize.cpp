@@ -138,12 +138,12 @@ void TestWindowSize::everyPageFitsTheSmallestWindow()
     window->resize(800, 500);
     QTRY_COMPARE(window->size(), QSize(800, 500));
     auto* disconnect = window->findChild<QPushButton*>(QStringLiteral("buttonDisconnect"));
+    auto* level = window->findChild<QPushButton*>(QStringLiteral("buttonLevel1"));
     for (const QString& key : keys) {
         window->changePage(key, true);
         QCoreApplication::processEvents();
         KvoScreenshots::save(window, QStringLiteral("smallest-window-") + key);
         const QRect shown(disconnect->mapTo(window, QPoint(0, 0)), disconnect->size());
-        auto* level = window->findChild<QPushButton*>(QStringLiteral("buttonLevel1"));
         if (window->breadcrumb().size() == 1 && level->width() < level->sizeHint().width())
             faults << key + QStringLiteral(": its title alone in the breadcrumb is cut to %1 of %2 px")
                                 .arg(level->width())
