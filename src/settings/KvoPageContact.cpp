@@ -56,6 +56,8 @@ void KvoPageContact::scrollWhenShort()
     auto* scroll = new QScrollArea(this);
     scroll->setObjectName(QStringLiteral("scrollArea"));
     scroll->setFrameShape(QFrame::NoFrame);
+    // Only a frame around the rows: the Tab stops stay those of the form.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidgetResizable(true);
     scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; border: none; }"

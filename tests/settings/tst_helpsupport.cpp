@@ -23,6 +23,7 @@
 #include "KvoStringCodec.h"
 #include "KvoTestSupport.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
@@ -30,6 +31,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -106,6 +108,7 @@ private slots:
     void answerLoadsNoResource();
     void plainAnswerShownAsWritten();
     void pagesInMainWindow();
+    void tabFromSearchReachesMessage();
 
 private:
     void setOnline(bool online);
@@ -485,6 +488,32 @@ void TestHelpSupport::pagesInMainWindow()
     window->changePage(QStringLiteral("config"), true);
     QCOMPARE(window->currentKey(), QStringLiteral("config"));
     KvoMainWindow::destroyInstance();
+    KvoPageRegistry::clear();
+    KvoSettingsFixture::signIn(QStringLiteral("1042"), QStringLiteral("demo"));
+}
+
+void TestHelpSupport::tabFromSearchReachesMessage()
+{
+    // Tab from the search field goes straight to the message box: nothing
+    // between them takes the keyboard where no focus would show.
+    KvoPageRegistry::clear();
+    KvoPageSetup::registerPages();
+    QVERIFY(KvoMainWindow::createInstance(false));
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->changePage(QStringLiteral("support"), true);
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    auto* search = window->findChild<QLineEdit*>(QStringLiteral("editSearch"));
+    auto* message = window->currentPage()->findChild<QPlainTextEdit*>(QStringLiteral("message"));
+    QVERIFY(search && message);
+    search->setFocus(Qt::MouseFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), search);
+    QTest::keyClick(search, Qt::Key_Tab);
+    const QWidget* focus = QApplication::focusWidget();
+    const QString focused = focus ? focus->objectName() : QString();
+    KvoMainWindow::destroyInstance();
+    QCOMPARE(focused, QStringLiteral("message"));
     KvoPageRegistry::clear();
     KvoSettingsFixture::signIn(QStringLiteral("1042"), QStringLiteral("demo"));
 }
