@@ -52,7 +52,8 @@ void KvoAsynchronousSender::destroy()
     if (!sender)
         return;
     // A running request is dropped; its entry stays in the table and goes
-    // out at the next start.
+    // out at the next start, even when the service had already taken it:
+    // sending it twice is better than losing it.
     if (sender->m_request) {
         sender->m_request->disconnect(sender);
         sender->m_request->abort();

@@ -32,8 +32,10 @@ public:
     static void flush();
     // The service refused the session: nothing more goes out under its
     // credentials. Every entry stays stored; the queue of the next session
-    // (made after destroy()) sends them. A request already on its way ends
-    // as usual.
+    // (made after destroy()) sends them. A request already on its way may
+    // still end as usual; when destroy() comes first, it is aborted and its
+    // entry kept, so the next session sends it again: the service may get it
+    // twice, but nothing is lost.
     static void hold();
 
     // Entries waiting for the signed-in user (for tests and diagnostics).
