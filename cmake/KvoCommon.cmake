@@ -11,12 +11,17 @@ target_compile_definitions(kvo_common_cfg INTERFACE
   VISTRELLE_VERSION="${PROJECT_VERSION}")
 target_compile_options(kvo_common_cfg INTERFACE -Wall -Wextra -Woverloaded-virtual)
 
-# kvo_add_test(NAME SOURCES ... LIBS ... [GUI])
+# kvo_add_test(NAME SOURCES ... LIBS ... [GUI] [TRANSLATIONS])
 # One QtTest program per area. Tests run under the xvfb-run/dbus-run-session
 # wrapper of the test command; GUI-less ones also run headless as they are.
+# TRANSLATIONS: the test reads the client's translations from the build
+# tree, so building it brings them up to date with the .ts files.
 function(kvo_add_test name)
-  cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "GUI;TRANSLATIONS" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
+  if(T_TRANSLATIONS)
+    add_dependencies(${name} vistrelle_lrelease)
+  endif()
   target_link_libraries(${name} PRIVATE kvo_common_cfg Qt6::Test ${T_LIBS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
   add_test(NAME ${name} COMMAND ${name})
