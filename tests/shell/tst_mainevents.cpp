@@ -565,18 +565,46 @@ void TestMainEvents::refusedSessionStartsNothingDuringItsNotice()
         return Reply::of(404, QByteArray());
     });
     QVERIFY(service.listen());
+    // Course 6: its one video on disk, so the downloads page has no row
+    // for it.
+    QSqlQuery q(KvoDatabase::database());
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO purchases (id_user, id, files, title, software_ids, purchase_date, "
+                                  "commented) VALUES ('u7', 6, '61', 'Cours 6', '3', 6, 1)")));
+    q.prepare(QStringLiteral("INSERT INTO videos (id_user, fileid, id_purchase, title, duration, ord, KvoPath, "
+                             "hidden, alreadyseen) VALUES ('u7', 61, 6, 'Vidéo', 65, 1, ?, 0, 0)"));
+    q.addBindValue(makeQoz(QStringLiteral("61.qoz"), 6, 61));
+    QVERIFY(q.exec());
     KvoMainWindow* window = openOnline(service.address());
     QVERIFY(window);
     KvoPurchaseVideoManager* manager = KvoPurchaseVideoManager::instance();
+    auto* downloads = qobject_cast<KvoPageDownloads*>(window->pages().value(QStringLiteral("downloads")).first);
+    QVERIFY(downloads);
+    // Its video goes while another page is current: the course misses a
+    // video, and waits for the list's next rebuild to have a row.
+    window->changePage(QStringLiteral("detail_software_3"), true);
+    KvoPurchase course;
+    QVERIFY(manager->purchase(6, &course));
+    KvoVideoFile gone = course.files.value(61);
+    gone.KvoPath.clear();
+    manager->setVideoPath(course, gone);
+    const auto listed = [downloads] {
+        QList<uint> ids;
+        for (KvoDownloadJob* job : downloads->sortedEntries())
+            ids.append(job->purchaseId());
+        return ids;
+    };
+    QVERIFY(!listed().contains(6u));
     KvoAsynchronousSender* sender = KvoAsynchronousSender::instance();
     QSignalSpy failed(sender, &KvoAsynchronousSender::entryFailed);
     QVERIFY(KvoAsynchronousSender::add(KvoApi::address(QStringLiteral("/0.1/playerComment/")),
                                        {{QStringLiteral("comment"), QStringLiteral("Très clair")}}));
     QVERIFY(failed.wait(10000));
 
-    // While the notice waits on the user: a download link handed over by a
-    // second start, a flush of the queue (as a connection change or the
-    // refused poll's end asks for) and a second refusal.
+    // While the notice waits on the user: a download link and a stored
+    // video handed over by a second start (the link for a course that has
+    // no row yet, so nothing stopped at the refusal stands in its way), a
+    // flush of the queue (as a connection change or the refused poll's end
+    // asks for) and a second refusal.
     const auto requests = [&service] {
         return service.requestCount(QStringLiteral("/0.1/playerFileUrl/"))
                + service.requestCount(QStringLiteral("/0.1/playerComment/"));
@@ -584,6 +612,8 @@ void TestMainEvents::refusedSessionStartsNothingDuringItsNotice()
     int requestsAtNotice = -1, requestsLater = -1;
     bool markerAnswered = false;
     QString secondNotice;
+    QStringList engineCalls;
+    QList<uint> listedAfter;
     KvoDialogDriver driver(20000);
     driver.expect<KvoDialog>(QStringLiteral("UISessionDialog"), [&](KvoDialog* notice) {
         requestsAtNotice = requests();
@@ -591,7 +621,9 @@ void TestMainEvents::refusedSessionStartsNothingDuringItsNotice()
             // Expects nothing: a second notice, or any other dialog, would
             // be closed and told.
             KvoDialogDriver none(2000);
-            window->onNewUrlFromInstance(QUrl(QStringLiteral("vorn:download:5")));
+            m_fake.takeCalls();
+            window->onNewUrlFromInstance(QUrl(QStringLiteral("vorn:download:6")));
+            window->onNewMessageFromInstance(m_dir->filePath(QStringLiteral("52.qoz")));
             KvoAsynchronousSender::flush();
             emit manager->sessionExpired();
             QNetworkAccessManager network;
@@ -599,6 +631,8 @@ void TestMainEvents::refusedSessionStartsNothingDuringItsNotice()
             markerAnswered = QTest::qWaitFor([marker] { return marker->isFinished(); }, 5000);
             delete marker;
             requestsLater = requests();
+            engineCalls = m_fake.takeCalls();
+            listedAfter = listed();
             if (!none.done())
                 secondNotice = QString::fromUtf8(none.report());
         }
@@ -611,11 +645,12 @@ void TestMainEvents::refusedSessionStartsNothingDuringItsNotice()
     QVERIFY(markerAnswered);
     QCOMPARE(requestsLater, requestsAtNotice);
     QCOMPARE(service.requestCount(QStringLiteral("/0.1/playerFileUrl/")), 0);
+    QVERIFY(!listedAfter.contains(6u));
+    QCOMPARE(engineCalls.filter(QStringLiteral("open ")), QStringList());
     QVERIFY(window->isSessionExpired());
     QVERIFY(window->isClosing());
     // The comment waits in the queue for the next session.
     QCOMPARE(sender->pendingCount(), 1);
-    QSqlQuery q(KvoDatabase::database());
     QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM to_send")) && q.next());
     QCOMPARE(q.value(0).toInt(), 1);
 }
