@@ -3,6 +3,7 @@
 
 #include "KvoApi.h"
 #include "KvoDialogDriver.h"
+#include "KvoElidingButton.h"
 #include "KvoEnvironment.h"
 #include "KvoMainWindow.h"
 #include "KvoPageDetailSoftware.h"
@@ -146,6 +147,7 @@ private slots:
     void everyPageFitsTheSmallestWindow();
     void everySoftwarePageFitsTheSmallestWindow_data();
     void everySoftwarePageFitsTheSmallestWindow();
+    void breadcrumbLevelsShowTheirFirstLetters();
 
 private:
     QTemporaryDir m_dir;
@@ -295,6 +297,43 @@ void TestWindowSize::everySoftwarePageFitsTheSmallestWindow()
     QVERIFY(suppression);
     const int right = suppression->mapTo(list->widget(), QPoint(suppression->width(), 0)).x();
     QVERIFY(list->horizontalScrollBar()->maximum() + list->viewport()->width() >= right);
+}
+
+void TestWindowSize::breadcrumbLevelsShowTheirFirstLetters()
+{
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->resize(800, 500);
+    QTRY_COMPARE(window->size(), QSize(800, 500));
+    auto level = [window](int i) {
+        return qobject_cast<KvoElidingButton*>(
+            window->findChild<QPushButton*>(QStringLiteral("buttonLevel%1").arg(i + 1)));
+    };
+    // A title that fits is drawn whole ("&&" is one "&").
+    window->changePage(QStringLiteral("help"), true);
+    QCoreApplication::processEvents();
+    QVERIFY(level(0));
+    QCOMPARE(level(0)->shownText(), level(0)->text());
+
+    window->changePage(QStringLiteral("detail_software_7"), true);
+    QCoreApplication::processEvents();
+    QCOMPARE(window->breadcrumb().size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        KvoElidingButton* shown = level(i);
+        const QString title = window->breadcrumb().at(i).title;
+        QCOMPARE(shown->text(), title);
+        QVERIFY(shown->width() < shown->sizeHint().width());
+        const QString text = shown->shownText();
+        QVERIFY2(text.size() > 4 && text.endsWith(QChar(0x2026)) && title.startsWith(text.chopped(1)),
+                 qPrintable(text));
+        // Drawn as a button of the same look draws that text.
+        QPushButton same(shown->parentWidget());
+        same.setStyleSheet(shown->styleSheet());
+        same.setFont(shown->font());
+        same.setEnabled(shown->isEnabled());
+        same.setGeometry(shown->geometry());
+        same.setText(text);
+        QCOMPARE(shown->grab().toImage(), same.grab().toImage());
+    }
 }
 
 QTEST_MAIN(TestWindowSize)
