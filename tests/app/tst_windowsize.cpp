@@ -148,6 +148,7 @@ private slots:
     void everySoftwarePageFitsTheSmallestWindow_data();
     void everySoftwarePageFitsTheSmallestWindow();
     void breadcrumbLevelsShowTheirFirstLetters();
+    void supportFormKeepsItsRowsApart();
 
 private:
     QTemporaryDir m_dir;
@@ -334,6 +335,26 @@ void TestWindowSize::breadcrumbLevelsShowTheirFirstLetters()
         same.setText(text);
         QCOMPARE(shown->grab().toImage(), same.grab().toImage());
     }
+}
+
+void TestWindowSize::supportFormKeepsItsRowsApart()
+{
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->resize(800, 500);
+    QTRY_COMPARE(window->size(), QSize(800, 500));
+    window->changePage(QStringLiteral("support"), true);
+    QCoreApplication::processEvents();
+    QWidget* page = window->pages().value(QStringLiteral("support")).first;
+    QVERIFY(page && page->isVisible());
+    // The send button under the message box, not over it.
+    auto* message = page->findChild<QWidget*>(QStringLiteral("message"));
+    auto* send = page->findChild<QPushButton*>(QStringLiteral("button"));
+    QVERIFY(message && send);
+    const int boxBottom = message->mapTo(page, QPoint(0, message->height())).y();
+    const int buttonTop = send->mapTo(page, QPoint(0, 0)).y();
+    QVERIFY2(buttonTop >= boxBottom, qPrintable(QStringLiteral("the box ends at %1, the button starts at %2")
+                                                    .arg(boxBottom)
+                                                    .arg(buttonTop)));
 }
 
 QTEST_MAIN(TestWindowSize)
