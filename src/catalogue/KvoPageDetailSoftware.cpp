@@ -24,6 +24,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLayout>
 #include <QPointer>
 #include <QScrollBar>
 #include <QUrl>
@@ -123,6 +124,11 @@ QString KvoPageDetailSoftware::name() const
 QWidget* KvoPageDetailSoftware::parentPage() const
 {
     return m_parentPage;
+}
+
+int KvoPageDetailSoftware::heightForWidth(int width) const
+{
+    return layout()->totalMinimumHeightForWidth(width);
 }
 
 void KvoPageDetailSoftware::setParentPage(QWidget* page)

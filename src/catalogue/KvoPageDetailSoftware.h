@@ -54,6 +54,15 @@ public:
     QWidget* parentPage() const override;
     void onShow() override;
 
+    // The least height the page needs at that width: its name's lines and
+    // the least height of each column; the list scrolls in what is left.
+    // The window's page stack takes a page's height for a width as its
+    // least height (it has no least height of its own), and it asks every
+    // page it holds, shown or not: the preferred height there, which grows
+    // with the rows of the list, would stop the window above its smallest
+    // size on every page once a long list was shown.
+    int heightForWidth(int width) const override;
+
     void setParentPage(QWidget* page);
     // Takes the software's name, web address and subscription from the
     // library (an unknown id gives empty texts and no subscription).

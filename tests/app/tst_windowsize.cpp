@@ -3,8 +3,11 @@
 
 #include "KvoApi.h"
 #include "KvoDialogDriver.h"
+#include "KvoElidingButton.h"
 #include "KvoEnvironment.h"
 #include "KvoMainWindow.h"
+#include "KvoPageDetailSoftware.h"
+#include "KvoPaginationWidget.h"
 #include "KvoPageRegistry.h"
 #include "KvoPageSetup.h"
 #include "KvoPurchaseVideoManager.h"
@@ -15,6 +18,8 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -58,6 +63,73 @@ KvoLibrary library(const QString& folder)
     return added;
 }
 
+// The software pages of the smallest-window table: what each one lists.
+struct SoftwareShape
+{
+    const char* name;
+    uint id;
+    int courses;
+    int videos;       // per course, all on disk
+    int chapters;     // per course, 0 without chapters
+    bool attachments;
+    bool longTitles;
+    bool longName;
+};
+
+const SoftwareShape s_shapes[] = {
+    {"one course of one video", 11, 1, 1, 0, false, false, false},
+    {"three courses of five videos", 12, 3, 5, 0, false, false, false},
+    {"five courses of one video", 13, 5, 1, 0, false, false, false},
+    {"five courses of five videos", 14, 5, 5, 0, false, false, false},
+    {"more than a list page", 15, 5, 6, 0, false, false, false},
+    {"chapters", 16, 3, 4, 2, false, false, false},
+    {"support files", 17, 4, 3, 0, true, false, false},
+    {"long course titles", 18, 4, 3, 0, false, true, false},
+    {"a name on many lines", 19, 3, 5, 0, false, false, true},
+    {"all of it, paged", 20, 6, 6, 3, true, true, true},
+};
+
+void addSoftware(KvoLibrary& added, const SoftwareShape& shape, const QString& folder)
+{
+    for (int c = 0; c < shape.courses; ++c) {
+        KvoPurchase p;
+        p.id = shape.id * 100 + uint(c);
+        p.title = shape.longTitles
+                      ? QStringLiteral("Cours %1 : la retouche avancée des portraits en lumière naturelle, de la "
+                                       "prise de vue au tirage, pas à pas et sans rien oublier")
+                            .arg(c + 1)
+                      : QStringLiteral("Cours %1").arg(c + 1);
+        p.purchaseDate = QDateTime::fromSecsSinceEpoch(1600000000 + qint64(p.id) * 86400);
+        p.softwareIDs = {shape.id};
+        if (shape.attachments)
+            p.attachmentURL = QStringLiteral("https://example.org/support/%1.zip").arg(p.id);
+        for (int v = 0; v < shape.videos; ++v) {
+            KvoVideoFile f;
+            f.fileId = p.id * 100 + uint(v);
+            f.purchaseId = p.id;
+            f.title = QStringLiteral("Vidéo %1").arg(v + 1);
+            f.order = uint(v + 1);
+            f.duration = 125;
+            if (shape.chapters > 0) {
+                f.n_chapter = uint(v * shape.chapters / shape.videos + 1);
+                f.t_chapter = QStringLiteral("Chapitre %1").arg(f.n_chapter);
+            }
+            f.KvoPath = folder + QStringLiteral("/%1.qoz").arg(f.fileId);
+            QFile file(f.KvoPath);
+            if (file.open(QIODevice::WriteOnly))
+                file.write("video");
+            p.files.insert(int(f.fileId), f);
+        }
+        added.purchases.insert(int(p.id), p);
+    }
+    KvoSoftware software;
+    software.id = shape.id;
+    software.name = shape.longName ? QStringLiteral("Photomaton Pro : le logiciel de retouche au nom si long qu'il "
+                                                    "passe plusieurs fois à la ligne dans la colonne de la page")
+                                   : QStringLiteral("Logiciel %1").arg(shape.id);
+    added.softwares.insert(int(shape.id), software);
+}
+
 QString describe(const QSize& s)
 {
     return QStringLiteral("%1 x %2").arg(s.width()).arg(s.height());
@@ -73,6 +145,10 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void everyPageFitsTheSmallestWindow();
+    void everySoftwarePageFitsTheSmallestWindow_data();
+    void everySoftwarePageFitsTheSmallestWindow();
+    void breadcrumbLevelsShowTheirFirstLetters();
+    void supportFormKeepsItsRowsApart();
 
 private:
     QTemporaryDir m_dir;
@@ -84,8 +160,18 @@ void TestWindowSize::initTestCase()
     KvoApi::setEndpointForTesting(QStringLiteral("http://127.0.0.1:1"));
     QVERIFY(KvoTestLibrary::openWithUser(m_dir.path(), s_user));
     QVERIFY(KvoTestLibrary::addConfiguration(s_user));
-    QVERIFY(KvoTestLibrary::add(s_user, library(m_dir.path())));
+    KvoLibrary added = library(m_dir.path());
+    for (const SoftwareShape& shape : s_shapes)
+        addSoftware(added, shape, m_dir.path());
+    QVERIFY(KvoTestLibrary::add(s_user, added));
     KvoPurchaseVideoManager::instance()->setUser(s_user, QStringLiteral("demo"), QStringLiteral("3"), QString());
+    KvoPageRegistry::clear();
+    KvoPageSetup::registerPages();
+    QVERIFY(KvoMainWindow::createInstance(false, nullptr,
+                                          Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinMaxButtonsHint));
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
 }
 
 void TestWindowSize::cleanupTestCase()
@@ -99,13 +185,7 @@ void TestWindowSize::cleanupTestCase()
 
 void TestWindowSize::everyPageFitsTheSmallestWindow()
 {
-    KvoPageRegistry::clear();
-    KvoPageSetup::registerPages();
-    QVERIFY(KvoMainWindow::createInstance(false, nullptr,
-                                          Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinMaxButtonsHint));
     KvoMainWindow* window = KvoMainWindow::instance();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
     const QStringList keys = {QStringLiteral("softwares"), QStringLiteral("detail_software_7"),
                               QStringLiteral("downloads"), QStringLiteral("player"),
                               QStringLiteral("help"), QStringLiteral("support"),
@@ -169,6 +249,112 @@ void TestWindowSize::everyPageFitsTheSmallestWindow()
                           .arg(entry->height());
     }
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+}
+
+void TestWindowSize::everySoftwarePageFitsTheSmallestWindow_data()
+{
+    QTest::addColumn<uint>("software");
+    QTest::addColumn<bool>("paged");
+    for (const SoftwareShape& shape : s_shapes)
+        QTest::newRow(shape.name) << shape.id
+                                  << (shape.courses * shape.videos > KvoPageDetailSoftware::ItemsPerPage);
+}
+
+void TestWindowSize::everySoftwarePageFitsTheSmallestWindow()
+{
+    QFETCH(uint, software);
+    QFETCH(bool, paged);
+    KvoMainWindow* window = KvoMainWindow::instance();
+    QVERIFY(window);
+    window->resize(1100, 750);
+    QTRY_COMPARE(window->size(), QSize(1100, 750));
+    const QString key = QStringLiteral("detail_software_%1").arg(software);
+    window->changePage(key, true);
+    auto* page = qobject_cast<KvoPageDetailSoftware*>(window->pages().value(key).first);
+    QVERIFY(page);
+    QTRY_VERIFY(page->isVisible());
+    QCOMPARE(QLayout::closestAcceptableSize(window, QSize(800, 500)), QSize(800, 500));
+
+    window->resize(800, 500);
+    QTRY_COMPARE(window->size(), QSize(800, 500));
+    QCoreApplication::processEvents();
+    KvoScreenshots::save(window, QStringLiteral("smallest-window-software-%1").arg(software));
+    // The list scrolls inside the page, its pagination and the support
+    // line below it stay in the page.
+    auto* list = page->findChild<QScrollArea*>(QStringLiteral("scrollArea"));
+    QVERIFY(list);
+    const int listed = list->widget()->minimumSizeHint().height();
+    QCOMPARE(list->verticalScrollBar()->maximum() > 0, listed > list->viewport()->height());
+    QCOMPARE(page->pagination()->isVisible(), paged);
+    const QRect inPage(page->rect());
+    for (QWidget* below : {static_cast<QWidget*>(page->pagination()),
+                           page->findChild<QWidget*>(QStringLiteral("buttonSupport"))}) {
+        if (below->isVisible())
+            QVERIFY2(inPage.contains(QRect(below->mapTo(page, QPoint(0, 0)), below->size())),
+                     qPrintable(below->objectName()));
+    }
+    // "Suppression" stays within the list's sideways reach.
+    auto* suppression = page->findChild<QWidget*>(QStringLiteral("labelSuppression"));
+    QVERIFY(suppression);
+    const int right = suppression->mapTo(list->widget(), QPoint(suppression->width(), 0)).x();
+    QVERIFY(list->horizontalScrollBar()->maximum() + list->viewport()->width() >= right);
+}
+
+void TestWindowSize::breadcrumbLevelsShowTheirFirstLetters()
+{
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->resize(800, 500);
+    QTRY_COMPARE(window->size(), QSize(800, 500));
+    auto level = [window](int i) {
+        return qobject_cast<KvoElidingButton*>(
+            window->findChild<QPushButton*>(QStringLiteral("buttonLevel%1").arg(i + 1)));
+    };
+    // A title that fits is drawn whole ("&&" is one "&").
+    window->changePage(QStringLiteral("help"), true);
+    QCoreApplication::processEvents();
+    QVERIFY(level(0));
+    QCOMPARE(level(0)->shownText(), level(0)->text());
+
+    window->changePage(QStringLiteral("detail_software_7"), true);
+    QCoreApplication::processEvents();
+    QCOMPARE(window->breadcrumb().size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        KvoElidingButton* shown = level(i);
+        const QString title = window->breadcrumb().at(i).title;
+        QCOMPARE(shown->text(), title);
+        QVERIFY(shown->width() < shown->sizeHint().width());
+        const QString text = shown->shownText();
+        QVERIFY2(text.size() > 4 && text.endsWith(QChar(0x2026)) && title.startsWith(text.chopped(1)),
+                 qPrintable(text));
+        // Drawn as a button of the same look draws that text.
+        QPushButton same(shown->parentWidget());
+        same.setStyleSheet(shown->styleSheet());
+        same.setFont(shown->font());
+        same.setEnabled(shown->isEnabled());
+        same.setGeometry(shown->geometry());
+        same.setText(text);
+        QCOMPARE(shown->grab().toImage(), same.grab().toImage());
+    }
+}
+
+void TestWindowSize::supportFormKeepsItsRowsApart()
+{
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->resize(800, 500);
+    QTRY_COMPARE(window->size(), QSize(800, 500));
+    window->changePage(QStringLiteral("support"), true);
+    QCoreApplication::processEvents();
+    QWidget* page = window->pages().value(QStringLiteral("support")).first;
+    QVERIFY(page && page->isVisible());
+    // The send button under the message box, not over it.
+    auto* message = page->findChild<QWidget*>(QStringLiteral("message"));
+    auto* send = page->findChild<QPushButton*>(QStringLiteral("button"));
+    QVERIFY(message && send);
+    const int boxBottom = message->mapTo(page, QPoint(0, message->height())).y();
+    const int buttonTop = send->mapTo(page, QPoint(0, 0)).y();
+    QVERIFY2(buttonTop >= boxBottom, qPrintable(QStringLiteral("the box ends at %1, the button starts at %2")
+                                                    .arg(boxBottom)
+                                                    .arg(buttonTop)));
 }
 
 QTEST_MAIN(TestWindowSize)
