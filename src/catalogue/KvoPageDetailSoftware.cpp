@@ -2,6 +2,7 @@
 #include "KvoDialogParent.h"
 #include "KvoFont.h"
 #include "KvoScrollBarStyle.h"
+#include "KvoSidewaysWheel.h"
 
 #include "KvoApi.h"
 #include "KvoAsyncImage.h"
@@ -76,6 +77,7 @@ KvoPageDetailSoftware::KvoPageDetailSoftware(QWidget* parent, Qt::WindowFlags fl
     ui->scrollAreaWidgetContents->setStyleSheet(KvoDetailSoftwareItem::sharedStyleSheet());
     // On the bar itself: a sheet on the scroll area would restyle every row.
     ui->scrollArea->verticalScrollBar()->setStyleSheet(KvoScrollBarStyle::darkVertical());
+    KvoSidewaysWheel::install(ui->scrollArea);
 
     m_image = new KvoAsyncImage(this);
     m_image->setFixedSize(102, 102);

@@ -14,6 +14,7 @@
 #include "KvoPurchaseVideoManager.h"
 #include "KvoPurchaser.h"
 #include "KvoSearchItem.h"
+#include "KvoSidewaysWheel.h"
 #include "KvoValueReader.h"
 
 #include <QGraphicsOpacityEffect>
@@ -43,6 +44,7 @@ KvoPageSearch::KvoPageSearch(QWidget* parent, Qt::WindowFlags flags)
     , m_parentPage(parent)
 {
     ui->setupUi(this);
+    KvoSidewaysWheel::install(ui->scrollArea);
     // Repeats the query as typed (or pasted): as text.
     ui->no_result->setTextFormat(Qt::PlainText);
     m_pagination = new KvoPaginationWidget(this);

@@ -12,6 +12,7 @@
 #include "KvoPurchaseVideoManager.h"
 #include "KvoPurchaser.h"
 #include "KvoScrollBarStyle.h"
+#include "KvoSidewaysWheel.h"
 #include "KvoTopItem.h"
 
 #include <QElapsedTimer>
@@ -408,6 +409,7 @@ void KvoPageTops::applyOwnership(KvoTopItem* row, const QMap<int, KvoPurchase>& 
 void KvoPageTops::setupListForm(Ui_KvoPageTopMonth* form)
 {
     form->setupUi(this);
+    KvoSidewaysWheel::install(form->scrollArea);
     form->scrollArea->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; border: 0; }\n")
                                     + KvoScrollBarStyle::darkVertical());
     form->no_video->setFont(KvoFont::arial(12));

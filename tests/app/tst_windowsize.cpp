@@ -15,6 +15,7 @@
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
@@ -22,6 +23,7 @@
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QWheelEvent>
 #include <QTest>
 #include <QThreadPool>
 
@@ -298,6 +300,16 @@ void TestWindowSize::everySoftwarePageFitsTheSmallestWindow()
     QVERIFY(suppression);
     const int right = suppression->mapTo(list->widget(), QPoint(suppression->width(), 0)).x();
     QVERIFY(list->horizontalScrollBar()->maximum() + list->viewport()->width() >= right);
+    // Shift and the wheel bring it in, as a sideways wheel does.
+    if (right > list->viewport()->width()) {
+        list->horizontalScrollBar()->setValue(0);
+        const int down = list->verticalScrollBar()->value();
+        QWheelEvent wheel(QPointF(10, 10), list->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::ShiftModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(list->viewport(), &wheel);
+        QVERIFY(list->horizontalScrollBar()->value() > 0);
+        QCOMPARE(list->verticalScrollBar()->value(), down);
+    }
 }
 
 void TestWindowSize::breadcrumbLevelsShowTheirFirstLetters()

@@ -42,6 +42,8 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QWheelEvent>
+#include <QApplication>
 #include <QTest>
 
 #include <memory>
@@ -175,6 +177,7 @@ private slots:
     void scrolledRowsRepaint();
     void fadeEndsOnPageFromCache();
     void otherPageStartsAtTop();
+    void shiftWheelReachesThePrices();
 
 private:
     void useCatalogue();
@@ -898,6 +901,33 @@ void TestSearch::otherPageStartsAtTop()
     QVERIFY(waitIdle(page.get()));
     QCOMPARE(page->pagination()->currentPage(), 0);
     QCOMPARE(bar->value(), 0);
+}
+
+void TestSearch::shiftWheelReachesThePrices()
+{
+    // As wide as the page area of the smallest window: the rows' prices
+    // lie right of it, Shift and the wheel bring them in, the wheel alone
+    // still goes down.
+    loadLibrary({});
+    m_total = 25;
+    auto page = makePage();
+    page->resize(562, 400);
+    page->newSearch(QStringLiteral("large"));
+    QVERIFY(waitIdle(page.get()));
+    QScrollArea* area = page->form()->scrollArea;
+    QScrollBar* across = area->horizontalScrollBar();
+    QScrollBar* down = area->verticalScrollBar();
+    QTRY_VERIFY(across->maximum() > 0 && down->maximum() > 0);
+    const auto turn = [area](Qt::KeyboardModifiers modifiers) {
+        QWheelEvent wheel(QPointF(10, 10), area->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(area->viewport(), &wheel);
+    };
+    turn(Qt::ShiftModifier);
+    QVERIFY(across->value() > 0);
+    QCOMPARE(down->value(), 0);
+    turn(Qt::NoModifier);
+    QVERIFY(down->value() > 0);
 }
 
 QTEST_MAIN(TestSearch)

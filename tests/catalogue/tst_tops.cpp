@@ -36,12 +36,16 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
 #include <QTranslator>
+#include <QWheelEvent>
 
 #include <memory>
 
@@ -164,11 +168,14 @@ private slots:
     void buyFromARow();
     void previewThroughTheOneHook();
     void menuOpensEachList();
+    void shiftWheelReachesThePrices();
 
 private:
     void serve(const QString& list, const QByteArray& body, int status = 200, bool hold = false);
     template <class Page>
     std::unique_ptr<Page> makePage();
+    template <class Page>
+    QString sidewaysFault(const QString& list);
 
     std::unique_ptr<KvoTestHome> m_home;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -788,6 +795,51 @@ void TestTops::menuOpensEachList()
     QCOMPARE(idsOf(static_cast<KvoPageNews*>(window->pages().value(QStringLiteral("news")).first)->rows()),
              (QList<uint>{31, 32}));
     QCOMPARE(window->breadcrumb().last().title, QStringLiteral("Accueil"));
+}
+
+template <class Page>
+QString TestTops::sidewaysFault(const QString& list)
+{
+    // Promotions that end in three days.
+    QJsonArray courses;
+    for (int id = 1; id <= 8; ++id)
+        courses.append(courseMap(id, 2, 3, QDateTime::currentSecsSinceEpoch() + 3 * 86400));
+    serve(list, listOfMaps(courses));
+    auto page = makePage<Page>();
+    // As wide as the page area of the smallest window.
+    page->resize(562, 400);
+    page->onShow();
+    if (!QTest::qWaitFor([&page] { return page->rows().size() == 8; }, 5000))
+        return list + QStringLiteral(": no rows");
+    QScrollArea* area = page->form()->scrollArea;
+    QScrollBar* across = area->horizontalScrollBar();
+    QScrollBar* down = area->verticalScrollBar();
+    const auto turn = [area](Qt::KeyboardModifiers modifiers) {
+        QWheelEvent wheel(QPointF(10, 10), area->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(area->viewport(), &wheel);
+    };
+    if (!QTest::qWaitFor([across] { return across->maximum() > 0; }, 5000))
+        return list + QStringLiteral(": the rows fit");
+    turn(Qt::ShiftModifier);
+    if (across->value() == 0 || down->value() != 0)
+        return list + QStringLiteral(": Shift and the wheel went %1 across, %2 down").arg(across->value()).arg(down->value());
+    turn(Qt::NoModifier);
+    if (down->value() == 0)
+        return list + QStringLiteral(": the wheel alone went nowhere");
+    return QString();
+}
+
+void TestTops::shiftWheelReachesThePrices()
+{
+    // The rows' prices and buy buttons lie right of a narrow page: Shift
+    // and the wheel bring them in, the wheel alone still goes down.
+    const QStringList faults = QStringList{sidewaysFault<KvoPageNews>(QStringLiteral("new")),
+                                           sidewaysFault<KvoPageTopMonth>(QStringLiteral("top")),
+                                           sidewaysFault<KvoPagePromo>(QStringLiteral("promo")),
+                                           sidewaysFault<KvoPageFavoris>(QStringLiteral("fave"))}
+                                   .filter(QRegularExpression(QStringLiteral(".")));
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
 }
 
 QTEST_MAIN(TestTops)

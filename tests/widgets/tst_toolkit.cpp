@@ -11,6 +11,7 @@
 #include "KvoMarkWidget.h"
 #include "KvoOpacityAnimation.h"
 #include "KvoProgressBar.h"
+#include "KvoSidewaysWheel.h"
 #include "KvoStarMarkWidget.h"
 #include "KvoTestSupport.h"
 #include "KvoTopPosNumber.h"
@@ -26,9 +27,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 namespace {
 
@@ -160,6 +164,8 @@ private slots:
     void floatingFrameList();
     void floatingFrameCentring();
     void floatingFrameAnimatedClose();
+
+    void sidewaysWheel();
 
     void screenshots();
 
@@ -936,6 +942,54 @@ void TestToolkit::screenshots()
     frame.addWidget(label);
     frame.open();
     QVERIFY(KvoScreenshots::save(&window, QStringLiteral("floating")));
+}
+
+void TestToolkit::sidewaysWheel()
+{
+    // A list wider and taller than its area, no horizontal bar shown. The
+    // wheel goes to the viewport, as the rows hand it on there.
+    QScrollArea area;
+    area.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* content = new QWidget;
+    content->setFixedSize(2000, 2000);
+    area.setWidget(content);
+    area.resize(300, 200);
+    KvoSidewaysWheel::install(&area);
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    QScrollBar* across = area.horizontalScrollBar();
+    QScrollBar* down = area.verticalScrollBar();
+    const auto turn = [&area](QPoint angle, Qt::KeyboardModifiers modifiers) {
+        QWheelEvent wheel(QPointF(10, 10), area.viewport()->mapToGlobal(QPointF(10, 10)), QPoint(), angle,
+                          Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(area.viewport(), &wheel);
+    };
+
+    // Shift and the wheel down: right, by a wheel's step, not a page.
+    turn(QPoint(0, -120), Qt::ShiftModifier);
+    QVERIFY(across->value() > 0);
+    QVERIFY(across->value() < across->pageStep());
+    QCOMPARE(down->value(), 0);
+    const int right = across->value();
+    turn(QPoint(0, 120), Qt::ShiftModifier);
+    QCOMPARE(across->value(), 0);
+    turn(QPoint(0, -120), Qt::ShiftModifier);
+    QCOMPARE(across->value(), right);
+
+    // The plain wheel still scrolls down, and a sideways wheel sideways.
+    turn(QPoint(0, -120), Qt::NoModifier);
+    QCOMPARE(across->value(), right);
+    QVERIFY(down->value() > 0);
+    const int lower = down->value();
+    turn(QPoint(-120, 0), Qt::NoModifier);
+    QVERIFY(across->value() > right);
+    QCOMPARE(down->value(), lower);
+
+    // At the right end, Shift and the wheel leave the list where it is.
+    across->setValue(across->maximum());
+    turn(QPoint(0, -120), Qt::ShiftModifier);
+    QCOMPARE(across->value(), across->maximum());
+    QCOMPARE(down->value(), lower);
 }
 
 QTEST_MAIN(TestToolkit)
