@@ -14,8 +14,8 @@
 #include "KvoScreenshots.h"
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
+#include "KvoWheelTurn.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
@@ -23,7 +23,6 @@
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QTemporaryDir>
-#include <QWheelEvent>
 #include <QTest>
 #include <QThreadPool>
 
@@ -304,9 +303,7 @@ void TestWindowSize::everySoftwarePageFitsTheSmallestWindow()
     if (right > list->viewport()->width()) {
         list->horizontalScrollBar()->setValue(0);
         const int down = list->verticalScrollBar()->value();
-        QWheelEvent wheel(QPointF(10, 10), list->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, -120),
-                          Qt::NoButton, Qt::ShiftModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(list->viewport(), &wheel);
+        KvoWheelTurn::over(list, Qt::ShiftModifier);
         QVERIFY(list->horizontalScrollBar()->value() > 0);
         QCOMPARE(list->verticalScrollBar()->value(), down);
     }

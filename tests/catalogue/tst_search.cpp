@@ -4,6 +4,7 @@
 #include "KvoFakeHttpServer.h"
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
+#include "KvoWheelTurn.h"
 
 #include "KvoApi.h"
 #include "KvoDialog.h"
@@ -42,8 +43,6 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QWheelEvent>
-#include <QApplication>
 #include <QTest>
 
 #include <memory>
@@ -918,15 +917,10 @@ void TestSearch::shiftWheelReachesThePrices()
     QScrollBar* across = area->horizontalScrollBar();
     QScrollBar* down = area->verticalScrollBar();
     QTRY_VERIFY(across->maximum() > 0 && down->maximum() > 0);
-    const auto turn = [area](Qt::KeyboardModifiers modifiers) {
-        QWheelEvent wheel(QPointF(10, 10), area->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, -120),
-                          Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(area->viewport(), &wheel);
-    };
-    turn(Qt::ShiftModifier);
+    KvoWheelTurn::over(area, Qt::ShiftModifier);
     QVERIFY(across->value() > 0);
     QCOMPARE(down->value(), 0);
-    turn(Qt::NoModifier);
+    KvoWheelTurn::over(area, Qt::NoModifier);
     QVERIFY(down->value() > 0);
 }
 

@@ -4,6 +4,7 @@
 #include "KvoFakeHttpServer.h"
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
+#include "KvoWheelTurn.h"
 
 #include "KvoApi.h"
 #include "KvoButton.h"
@@ -45,7 +46,6 @@
 #include <QTest>
 #include <QThreadPool>
 #include <QTranslator>
-#include <QWheelEvent>
 
 #include <memory>
 
@@ -814,17 +814,12 @@ QString TestTops::sidewaysFault(const QString& list)
     QScrollArea* area = page->form()->scrollArea;
     QScrollBar* across = area->horizontalScrollBar();
     QScrollBar* down = area->verticalScrollBar();
-    const auto turn = [area](Qt::KeyboardModifiers modifiers) {
-        QWheelEvent wheel(QPointF(10, 10), area->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, -120),
-                          Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(area->viewport(), &wheel);
-    };
     if (!QTest::qWaitFor([across] { return across->maximum() > 0; }, 5000))
         return list + QStringLiteral(": the rows fit");
-    turn(Qt::ShiftModifier);
+    KvoWheelTurn::over(area, Qt::ShiftModifier);
     if (across->value() == 0 || down->value() != 0)
         return list + QStringLiteral(": Shift and the wheel went %1 across, %2 down").arg(across->value()).arg(down->value());
-    turn(Qt::NoModifier);
+    KvoWheelTurn::over(area, Qt::NoModifier);
     if (down->value() == 0)
         return list + QStringLiteral(": the wheel alone went nowhere");
     return QString();

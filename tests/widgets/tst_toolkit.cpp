@@ -2,6 +2,7 @@
 // rating stars, the asynchronous image and the floating frame.
 #include "KvoFakeHttpServer.h"
 #include "KvoScreenshots.h"
+#include "KvoWheelTurn.h"
 
 #include "KvoAsyncImage.h"
 #include "KvoButton.h"
@@ -32,7 +33,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
-#include <QWheelEvent>
 
 namespace {
 
@@ -960,9 +960,7 @@ void TestToolkit::sidewaysWheel()
     QScrollBar* across = area.horizontalScrollBar();
     QScrollBar* down = area.verticalScrollBar();
     const auto turn = [&area](QPoint angle, Qt::KeyboardModifiers modifiers) {
-        QWheelEvent wheel(QPointF(10, 10), area.viewport()->mapToGlobal(QPointF(10, 10)), QPoint(), angle,
-                          Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(area.viewport(), &wheel);
+        KvoWheelTurn::over(&area, modifiers, angle);
     };
 
     // Shift and the wheel down: right, by a wheel's step, not a page.
