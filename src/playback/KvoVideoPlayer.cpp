@@ -21,8 +21,8 @@
 
 namespace {
 
-// How long a seek while paused may take to show its picture before the
-// player asks for it again.
+// How long a seek while paused is given to decode its picture (before it
+// is made again, and again before the step to the next picture).
 const int PausedSeekPictureMs = 400;
 
 } // namespace
@@ -440,27 +440,36 @@ void KvoVideoPlayer::seek(int seconds)
         play();
     m_session->setTime(ms);
     if (info.state == Paused && !m_engineStopPending) {
-        // Paused, libvlc shows the picture of the new time once the decoder
-        // has it, but a seek made just after the pause at the very start of
-        // a video is now and then lost (seen on a busy machine): the old
-        // picture stays and the time does not move. Nothing tells such a
-        // seek from one that landed (the time is not reported while paused,
-        // and a picture decoded before the pause may still arrive after the
-        // seek), so the last seek made while paused is made once more and
-        // one picture decoded, which shows the new time either way.
+        // Paused, libvlc decodes one picture after a seek and shows it, but
+        // a picture decoded before the pause may take that place (seen on a
+        // busy machine after a pause right at the start): the old picture
+        // stays and the time does not move. Nothing tells such a seek from
+        // one that landed (the time is not reported while paused, and the
+        // output shows its last picture again and again), so the last seek
+        // made while paused is made once more, and one picture on is asked
+        // for once that seek has had time to decode its own: asked for
+        // sooner, the step finds nothing to show and is lost.
         const quint64 generation = m_generation;
         const quint64 pausedSeek = ++m_pausedSeeks;
         QTimer::singleShot(PausedSeekPictureMs, this, [this, generation, pausedSeek, ms] {
-            if (generation == m_generation && pausedSeek == m_pausedSeeks && m_session
-                && m_requestedState == Paused && mediaInfo().state == Paused) {
-                m_session->setTime(ms);
-                m_session->nextFrame();
-            }
+            if (!pausedSeekStands(generation, pausedSeek))
+                return;
+            m_session->setTime(ms);
+            QTimer::singleShot(PausedSeekPictureMs, this, [this, generation, pausedSeek] {
+                if (pausedSeekStands(generation, pausedSeek))
+                    m_session->nextFrame();
+            });
         });
     }
     if (m_seeker)
         m_seeker->setTimes(ms, info.length);
     emit tick(ms, info.length);
+}
+
+bool KvoVideoPlayer::pausedSeekStands(quint64 generation, quint64 pausedSeek) const
+{
+    return generation == m_generation && pausedSeek == m_pausedSeeks && m_session && m_requestedState == Paused
+           && mediaInfo().state == Paused;
 }
 
 void KvoVideoPlayer::mute()
