@@ -13,6 +13,7 @@
 #include <QtMath>
 #include <QUrl>
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -21,9 +22,12 @@
 
 namespace {
 
-// How long a seek while paused may take to show its picture before the
-// player asks for it again.
+// How long a seek while paused is given to decode its picture (before it
+// is made again, and again before the step to the next picture).
 const int PausedSeekPictureMs = 400;
+
+// The longest the engine is taken to play between two reports of its time.
+const qint64 MaxTimeBetweenReportsMs = 1000;
 
 } // namespace
 
@@ -37,6 +41,38 @@ struct KvoVideoPlayer::EventContext : public KvoVideoEventSink
     // Stopped by the player, the engine not yet: its reports of playing
     // are from before the stop.
     bool stopping = false;
+    // When the engine last reported a time, and when it last started
+    // playing (ms of a steady clock).
+    qint64 reportedAt = 0;
+    qint64 playingSince = 0;
+
+    static qint64 now()
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+
+    // The time is known to be ms now (reported, or a seek or stop made).
+    void moveTo(qint64 ms)
+    {
+        info.time = ms;
+        reportedAt = now();
+    }
+
+    // libvlc reports the time four times a second and none while paused,
+    // and it knows no later one at the pause either: the bar would stay
+    // up to a quarter of a second behind the picture, more on a busy
+    // machine (under a picture of 1.24 s it could show 0:00, and a click
+    // at 0:00 then changed nothing). The time played since the last
+    // report is added, up to a second (a longer silence is a stall, not
+    // playing), within the length.
+    qint64 timeAtPause() const
+    {
+        const qint64 played = qBound<qint64>(0, now() - qMax(reportedAt, playingSince), MaxTimeBetweenReportsMs);
+        const qint64 time = info.time + played;
+        return info.length > 0 ? qMin(time, info.length) : time;
+    }
 
     void mediaEvent(int type, qint64 value) override
     {
@@ -50,10 +86,14 @@ struct KvoVideoPlayer::EventContext : public KvoVideoEventSink
             switch (type) {
             case Playing:
                 changed = info.state != KvoVideoPlayer::Playing;
+                if (changed)
+                    playingSince = now();
                 info.state = KvoVideoPlayer::Playing;
                 break;
             case Paused:
                 changed = info.state != KvoVideoPlayer::Paused;
+                if (info.state == KvoVideoPlayer::Playing && info.time >= 0)
+                    info.time = timeAtPause();
                 info.state = KvoVideoPlayer::Paused;
                 break;
             case Stopped:
@@ -62,7 +102,7 @@ struct KvoVideoPlayer::EventContext : public KvoVideoEventSink
                 info.state = KvoVideoPlayer::Stopped;
                 break;
             case TimeChanged:
-                info.time = value;
+                moveTo(value);
                 break;
             case LengthChanged:
                 if (value <= 0)
@@ -326,6 +366,12 @@ void KvoVideoPlayer::onMediaEvent(quint64 generation, int type, qint64 value, bo
             emit playing();
         break;
     case KvoVideoEventSink::Paused:
+        // The time the pause stopped at (the engine reports none).
+        if (changed && time >= 0) {
+            if (m_seeker)
+                m_seeker->setTimes(time, length);
+            emit tick(time, length);
+        }
         if (changed)
             emit paused();
         break;
@@ -413,6 +459,7 @@ void KvoVideoPlayer::stop()
         QMutexLocker locker(&m_context->mutex);
         m_context->info.state = Stopped;
         m_context->stopping = true;
+        m_context->moveTo(0);
     }
     const quint64 generation = m_generation;
     QTimer::singleShot(0, this, [this, generation] {
@@ -439,28 +486,41 @@ void KvoVideoPlayer::seek(int seconds)
     if (info.state == Stopped || m_engineStopPending)
         play();
     m_session->setTime(ms);
+    {
+        QMutexLocker locker(&m_context->mutex);
+        m_context->moveTo(ms);
+    }
     if (info.state == Paused && !m_engineStopPending) {
-        // Paused, libvlc shows the picture of the new time once the decoder
-        // has it, but a seek made just after the pause at the very start of
-        // a video is now and then lost (seen on a busy machine): the old
-        // picture stays and the time does not move. Nothing tells such a
-        // seek from one that landed (the time is not reported while paused,
-        // and a picture decoded before the pause may still arrive after the
-        // seek), so the last seek made while paused is made once more and
-        // one picture decoded, which shows the new time either way.
+        // Paused, libvlc decodes one picture after a seek and shows it, but
+        // a picture decoded before the pause may take that place (seen on a
+        // busy machine after a pause right at the start): the old picture
+        // stays and the time does not move. Nothing tells such a seek from
+        // one that landed (the time is not reported while paused, and the
+        // output shows its last picture again and again), so the last seek
+        // made while paused is made once more, and one picture on is asked
+        // for once that seek has had time to decode its own: asked for
+        // sooner, the step finds nothing to show and is lost.
         const quint64 generation = m_generation;
         const quint64 pausedSeek = ++m_pausedSeeks;
         QTimer::singleShot(PausedSeekPictureMs, this, [this, generation, pausedSeek, ms] {
-            if (generation == m_generation && pausedSeek == m_pausedSeeks && m_session
-                && m_requestedState == Paused && mediaInfo().state == Paused) {
-                m_session->setTime(ms);
-                m_session->nextFrame();
-            }
+            if (!pausedSeekStands(generation, pausedSeek))
+                return;
+            m_session->setTime(ms);
+            QTimer::singleShot(PausedSeekPictureMs, this, [this, generation, pausedSeek] {
+                if (pausedSeekStands(generation, pausedSeek))
+                    m_session->nextFrame();
+            });
         });
     }
     if (m_seeker)
         m_seeker->setTimes(ms, info.length);
     emit tick(ms, info.length);
+}
+
+bool KvoVideoPlayer::pausedSeekStands(quint64 generation, quint64 pausedSeek) const
+{
+    return generation == m_generation && pausedSeek == m_pausedSeeks && m_session && m_requestedState == Paused
+           && mediaInfo().state == Paused;
 }
 
 void KvoVideoPlayer::mute()

@@ -122,6 +122,9 @@ private:
     void stopEngineNow();
     // Asks the media for pictures of the size shown now, if they differ.
     void reformat();
+    // The seek numbered pausedSeek is still the last one, made while paused
+    // on the media numbered generation, and the media is still paused.
+    bool pausedSeekStands(quint64 generation, quint64 pausedSeek) const;
 
     std::unique_ptr<KvoVideoSession> m_session;
     std::unique_ptr<EventContext> m_context;

@@ -91,6 +91,7 @@ private slots:
     // With a scripted engine.
     void stateTableFromAnotherThread();
     void seekRules();
+    void pauseShowsTheTimePlayed();
     void staleReportsAreDropped();
     void loadFailuresAndSamePath();
     void muteAndVolumeWithoutAudioOutput();
@@ -157,8 +158,9 @@ void TestPlayer::stateTableFromAnotherThread()
     QCOMPARE(buffering.count(), 2);
     QCOMPARE(buffering.at(0).at(0).toBool(), true);
     QCOMPARE(buffering.at(1).at(0).toBool(), false);
-    // Length 0 changed nothing and emitted nothing: one tick per report.
-    QCOMPARE(ticks.count(), 2);
+    // Length 0 changed nothing and emitted nothing: one tick per report,
+    // and one at the pause.
+    QCOMPARE(ticks.count(), 3);
     QCOMPARE(ticks.at(0).at(0).toLongLong(), -1);
     QCOMPARE(ticks.at(0).at(1).toLongLong(), 61500);
     QCOMPARE(ticks.at(1).at(0).toLongLong(), 2000);
@@ -232,6 +234,32 @@ void TestPlayer::seekRules()
     QVERIFY(calls.contains(QStringLiteral("play")));
     QCOMPARE(calls.last(), QStringLiteral("time 4000"));
     QVERIFY(calls.indexOf(QStringLiteral("play")) < calls.indexOf(QStringLiteral("time 4000")));
+}
+
+void TestPlayer::pauseShowsTheTimePlayed()
+{
+    KvoVideoPlayer player;
+    KvoVideoSeeker seeker;
+    player.setSeeker(&seeker);
+    QVERIFY(player.openFile(QStringLiteral("/v/a.qoz")));
+    QSignalSpy paused(&player, &KvoVideoPlayer::paused);
+    QSignalSpy ticks(&player, &KvoVideoPlayer::tick);
+    // The engine reports no time between 850 ms and the pause, at least
+    // 400 ms later: the bar shows the time played, not the last report.
+    m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 10000}, {E::TimeChanged, 850}});
+    QThread::msleep(400);
+    player.pause();
+    m_fake.inject({{E::Paused, 0}});
+    QVERIFY(paused.wait());
+    QCOMPARE(seeker.value(), 1);
+    QVERIFY2(ticks.last().at(0).toLongLong() >= 1250, qPrintable(ticks.last().at(0).toString()));
+
+    // Played from a seek and paused before any report: from the seek.
+    player.seek(5);
+    player.play();
+    m_fake.inject({{E::Playing, 0}, {E::Paused, 0}});
+    QVERIFY(paused.wait());
+    QCOMPARE(seeker.value(), 5);
 }
 
 void TestPlayer::staleReportsAreDropped()
