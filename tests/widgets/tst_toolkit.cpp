@@ -2,7 +2,6 @@
 // rating stars, the asynchronous image and the floating frame.
 #include "KvoFakeHttpServer.h"
 #include "KvoScreenshots.h"
-#include "KvoWheelTurn.h"
 
 #include "KvoAsyncImage.h"
 #include "KvoButton.h"
@@ -12,7 +11,6 @@
 #include "KvoMarkWidget.h"
 #include "KvoOpacityAnimation.h"
 #include "KvoProgressBar.h"
-#include "KvoSidewaysWheel.h"
 #include "KvoStarMarkWidget.h"
 #include "KvoTestSupport.h"
 #include "KvoTopPosNumber.h"
@@ -28,8 +26,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
@@ -164,8 +160,6 @@ private slots:
     void floatingFrameList();
     void floatingFrameCentring();
     void floatingFrameAnimatedClose();
-
-    void sidewaysWheel();
 
     void screenshots();
 
@@ -942,52 +936,6 @@ void TestToolkit::screenshots()
     frame.addWidget(label);
     frame.open();
     QVERIFY(KvoScreenshots::save(&window, QStringLiteral("floating")));
-}
-
-void TestToolkit::sidewaysWheel()
-{
-    // A list wider and taller than its area, no horizontal bar shown. The
-    // wheel goes to the viewport, as the rows hand it on there.
-    QScrollArea area;
-    area.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto* content = new QWidget;
-    content->setFixedSize(2000, 2000);
-    area.setWidget(content);
-    area.resize(300, 200);
-    KvoSidewaysWheel::install(&area);
-    area.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&area));
-    QScrollBar* across = area.horizontalScrollBar();
-    QScrollBar* down = area.verticalScrollBar();
-    const auto turn = [&area](QPoint angle, Qt::KeyboardModifiers modifiers) {
-        KvoWheelTurn::over(&area, modifiers, angle);
-    };
-
-    // Shift and the wheel down: right, by a wheel's step, not a page.
-    turn(QPoint(0, -120), Qt::ShiftModifier);
-    QVERIFY(across->value() > 0);
-    QVERIFY(across->value() < across->pageStep());
-    QCOMPARE(down->value(), 0);
-    const int right = across->value();
-    turn(QPoint(0, 120), Qt::ShiftModifier);
-    QCOMPARE(across->value(), 0);
-    turn(QPoint(0, -120), Qt::ShiftModifier);
-    QCOMPARE(across->value(), right);
-
-    // The plain wheel still scrolls down, and a sideways wheel sideways.
-    turn(QPoint(0, -120), Qt::NoModifier);
-    QCOMPARE(across->value(), right);
-    QVERIFY(down->value() > 0);
-    const int lower = down->value();
-    turn(QPoint(-120, 0), Qt::NoModifier);
-    QVERIFY(across->value() > right);
-    QCOMPARE(down->value(), lower);
-
-    // At the right end, Shift and the wheel leave the list where it is.
-    across->setValue(across->maximum());
-    turn(QPoint(0, -120), Qt::ShiftModifier);
-    QCOMPARE(across->value(), across->maximum());
-    QCOMPARE(down->value(), lower);
 }
 
 QTEST_MAIN(TestToolkit)
