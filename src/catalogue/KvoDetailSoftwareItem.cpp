@@ -1,5 +1,6 @@
 #include "KvoDetailSoftwareItem.h"
 
+#include "KvoButtonText.h"
 #include "KvoDurationText.h"
 #include "KvoFont.h"
 #include "KvoSoftwareDetailOrder.h"
@@ -160,12 +161,12 @@ void KvoDetailSoftwareItem::refresh(QMap<int, KvoPurchase>& purchases)
 
     if (!m_initialised) {
         if (m_type == Video) {
-            m_titleButton->setText(video.title);
+            m_titleButton->setText(KvoButtonText::fromService(video.title));
             m_durationLabel->setText(formatDuration(video.duration));
         } else if (m_type == Chapter) {
-            m_titleButton->setText(video.t_chapter);
+            m_titleButton->setText(KvoButtonText::fromService(video.t_chapter));
         } else {
-            m_titleButton->setText(purchase.title);
+            m_titleButton->setText(KvoButtonText::fromService(purchase.title));
         }
     }
 

@@ -1,4 +1,5 @@
 #include "KvoPageDetailSoftware.h"
+#include "KvoButtonText.h"
 #include "KvoDialogParent.h"
 #include "KvoFont.h"
 #include "KvoScrollBarStyle.h"
@@ -115,7 +116,7 @@ void KvoPageDetailSoftware::applyFonts()
 
 QString KvoPageDetailSoftware::title() const
 {
-    return tr(m_softwareName.toUtf8().constData());
+    return KvoButtonText::fromService(tr(m_softwareName.toUtf8().constData()));
 }
 
 QString KvoPageDetailSoftware::name() const

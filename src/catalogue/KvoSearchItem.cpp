@@ -2,6 +2,7 @@
 #include "ui_KvoSearchItem.h"
 
 #include "KvoAsyncImage.h"
+#include "KvoButtonText.h"
 #include "KvoFont.h"
 #include "KvoMainWindow.h"
 #include "KvoPageSearch.h"
@@ -46,8 +47,8 @@ KvoSearchItem::KvoSearchItem(KvoPageSearch* page, QWidget* parent, const KvoPurc
 
     // A title the service left out shows as an empty line rather than a
     // placeholder.
-    ui->title->setText(m_course.title);
-    ui->softwares->setText(m_course.softwares);
+    ui->title->setText(KvoButtonText::fromService(m_course.title));
+    ui->softwares->setText(KvoButtonText::fromService(m_course.softwares));
     ui->purchased->hide();
 
     connect(ui->play, &QPushButton::clicked, this, &KvoSearchItem::onClickPreview);

@@ -4,6 +4,7 @@
 
 #include "KvoApi.h"
 #include "KvoButton.h"
+#include "KvoButtonText.h"
 #include "KvoDialog.h"
 #include "KvoFont.h"
 #include "KvoHTTPRequest.h"
@@ -61,8 +62,8 @@ KvoTopItem::KvoTopItem(const KvoPurchase& course, KvoPageTops* page, QWidget* pa
     ui->download->setFont(KvoFont::arial(10));
     ui->purchased->setFont(KvoFont::arial(10));
 
-    ui->title->setText(m_course.title);
-    ui->softwares->setText(m_course.softwares);
+    ui->title->setText(KvoButtonText::fromService(m_course.title));
+    ui->softwares->setText(KvoButtonText::fromService(m_course.softwares));
     setFixedHeight(71);
     ui->purchased->hide();
 

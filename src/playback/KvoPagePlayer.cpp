@@ -2,6 +2,7 @@
 
 #include "KvoAddCommentWidget.h"
 #include "KvoAddSignetWidget.h"
+#include "KvoButtonText.h"
 #include "KvoDialog.h"
 #include "KvoDurationText.h"
 #include "KvoPageRequest.h"
@@ -148,7 +149,7 @@ KvoAddSignetWidget* KvoPagePlayer::signetWidget() const
 
 QString KvoPagePlayer::title() const
 {
-    return m_title;
+    return KvoButtonText::fromService(m_title);
 }
 
 QString KvoPagePlayer::name() const

@@ -1,5 +1,6 @@
 #include "KvoFaqWidget.h"
 
+#include "KvoButtonText.h"
 #include "ui_KvoFaqWidget.h"
 
 #include <QDesktopServices>
@@ -29,7 +30,7 @@ KvoFaqWidget::~KvoFaqWidget() = default;
 
 void KvoFaqWidget::setQuestion(const QString& text)
 {
-    ui->question->setText(QStringLiteral(" ") + text);
+    ui->question->setText(QStringLiteral(" ") + KvoButtonText::fromService(text));
 }
 
 void KvoFaqWidget::setAnswer(const QString& text)
@@ -42,7 +43,7 @@ void KvoFaqWidget::setAnswer(const QString& text)
 
 QString KvoFaqWidget::question() const
 {
-    return ui->question->text();
+    return KvoButtonText::shown(ui->question->text());
 }
 
 bool KvoFaqWidget::isOpen() const

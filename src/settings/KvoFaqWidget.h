@@ -22,6 +22,7 @@ public:
     // shown). It is laid out when the entry opens.
     void setAnswer(const QString& text);
 
+    // The question as shown.
     QString question() const;
     bool isOpen() const;
 

@@ -21,7 +21,8 @@ class IKvoPage
 public:
     virtual ~IKvoPage() = default;
 
-    // The translated title shown in the breadcrumb.
+    // The translated title shown in the breadcrumb, as a button's text: "&&"
+    // stands for one "&" (see KvoButtonText for a title from the service).
     virtual QString title() const = 0;
     // The key under which the page is registered in the main window.
     virtual QString name() const = 0;

@@ -1,5 +1,7 @@
 #include "KvoElidingButton.h"
 
+#include "KvoButtonText.h"
+
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -15,8 +17,9 @@ QString KvoElidingButton::shownText() const
     QStyleOptionButton option;
     initStyleOption(&option);
     const int room = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this).width();
-    // "&&" stands for one "&": measured as drawn, and kept as it is.
-    return option.fontMetrics.elidedText(text(), Qt::ElideRight, room, Qt::TextShowMnemonic);
+    // Measured as the painter draws it: a single "&" is no letter there,
+    // "&&" is one.
+    return option.fontMetrics.elidedText(KvoButtonText::shown(text()), Qt::ElideRight, room);
 }
 
 void KvoElidingButton::paintEvent(QPaintEvent*)
@@ -24,6 +27,6 @@ void KvoElidingButton::paintEvent(QPaintEvent*)
     QStylePainter painter(this);
     QStyleOptionButton option;
     initStyleOption(&option);
-    option.text = shownText();
+    option.text = KvoButtonText::fromService(shownText());
     painter.drawControl(QStyle::CE_PushButton, option);
 }

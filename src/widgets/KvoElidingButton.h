@@ -15,7 +15,8 @@ public:
     explicit KvoElidingButton(QWidget* parent = nullptr);
     ~KvoElidingButton() override;
 
-    // The text as drawn at the button's present width.
+    // The text as drawn at the button's present width ("&&" shown as one
+    // "&").
     QString shownText() const;
 
 protected:

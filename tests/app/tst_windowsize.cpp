@@ -2,6 +2,8 @@
 // size grip allows and what the menu shows there.
 
 #include "KvoApi.h"
+#include "KvoButtonText.h"
+#include "KvoDetailSoftwareItem.h"
 #include "KvoDialogDriver.h"
 #include "KvoElidingButton.h"
 #include "KvoEnvironment.h"
@@ -16,15 +18,20 @@
 #include "KvoTestSupport.h"
 #include "KvoWheelTurn.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
+
+#include <algorithm>
 
 namespace {
 
@@ -131,6 +138,47 @@ void addSoftware(KvoLibrary& added, const SoftwareShape& shape, const QString& f
     added.softwares.insert(int(shape.id), software);
 }
 
+// A software whose names hold "&" as the service sends them: one alone,
+// one before a space and two in a row.
+constexpr uint s_ampersandSoft = 30;
+const QString s_ampersandName = QStringLiteral("Questions & réponses");
+const QString s_ampersandCourse = QStringLiteral("Trucs && astuces");
+const QString s_ampersandChapter = QStringLiteral("Avant & après");
+const QString s_ampersandVideo = QStringLiteral("Rock&Roll");
+
+void addAmpersandSoftware(KvoLibrary& added, const QString& folder)
+{
+    KvoPurchase p;
+    p.id = 3001;
+    p.title = s_ampersandCourse;
+    p.purchaseDate = QDateTime::fromSecsSinceEpoch(1600000000);
+    p.softwareIDs = {s_ampersandSoft};
+    KvoVideoFile f;
+    f.fileId = 300101;
+    f.purchaseId = p.id;
+    f.title = s_ampersandVideo;
+    f.order = 1;
+    f.duration = 125;
+    f.n_chapter = 1;
+    f.t_chapter = s_ampersandChapter;
+    f.KvoPath = folder + QStringLiteral("/%1.qoz").arg(f.fileId);
+    QFile file(f.KvoPath);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("video");
+    p.files.insert(int(f.fileId), f);
+    added.purchases.insert(int(p.id), p);
+    KvoSoftware software;
+    software.id = s_ampersandSoft;
+    software.name = s_ampersandName;
+    added.softwares.insert(int(s_ampersandSoft), software);
+}
+
+QString accessibleName(QWidget* widget)
+{
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    return accessible ? accessible->text(QAccessible::Name) : QString();
+}
+
 QString describe(const QSize& s)
 {
     return QStringLiteral("%1 x %2").arg(s.width()).arg(s.height());
@@ -149,6 +197,7 @@ private slots:
     void everySoftwarePageFitsTheSmallestWindow_data();
     void everySoftwarePageFitsTheSmallestWindow();
     void breadcrumbLevelsShowTheirFirstLetters();
+    void serviceTextShownAsSent();
     void supportFormKeepsItsRowsApart();
 
 private:
@@ -164,6 +213,7 @@ void TestWindowSize::initTestCase()
     KvoLibrary added = library(m_dir.path());
     for (const SoftwareShape& shape : s_shapes)
         addSoftware(added, shape, m_dir.path());
+    addAmpersandSoftware(added, m_dir.path());
     QVERIFY(KvoTestLibrary::add(s_user, added));
     KvoPurchaseVideoManager::instance()->setUser(s_user, QStringLiteral("demo"), QStringLiteral("3"), QString());
     KvoPageRegistry::clear();
@@ -325,7 +375,7 @@ void TestWindowSize::breadcrumbLevelsShowTheirFirstLetters()
     window->changePage(QStringLiteral("help"), true);
     QCoreApplication::processEvents();
     QVERIFY(level(0));
-    QCOMPARE(level(0)->shownText(), level(0)->text());
+    QCOMPARE(level(0)->shownText(), QStringLiteral("Aide & Contact"));
 
     window->changePage(QStringLiteral("detail_software_7"), true);
     QCoreApplication::processEvents();
@@ -336,7 +386,8 @@ void TestWindowSize::breadcrumbLevelsShowTheirFirstLetters()
         QCOMPARE(shown->text(), title);
         QVERIFY(shown->width() < shown->sizeHint().width());
         const QString text = shown->shownText();
-        QVERIFY2(text.size() > 4 && text.endsWith(QChar(0x2026)) && title.startsWith(text.chopped(1)),
+        QVERIFY2(text.size() > 4 && text.endsWith(QChar(0x2026))
+                     && KvoButtonText::shown(title).startsWith(text.chopped(1)),
                  qPrintable(text));
         // Drawn as a button of the same look draws that text.
         QPushButton same(shown->parentWidget());
@@ -344,9 +395,60 @@ void TestWindowSize::breadcrumbLevelsShowTheirFirstLetters()
         same.setFont(shown->font());
         same.setEnabled(shown->isEnabled());
         same.setGeometry(shown->geometry());
-        same.setText(text);
+        same.setText(KvoButtonText::fromService(text));
         QCOMPARE(shown->grab().toImage(), same.grab().toImage());
     }
+}
+
+void TestWindowSize::serviceTextShownAsSent()
+{
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->resize(1366, 768);
+    QTRY_COMPARE(window->size(), QSize(1366, 768));
+    window->changePage(QStringLiteral("detail_software_%1").arg(s_ampersandSoft), true);
+    auto* page = qobject_cast<KvoPageDetailSoftware*>(window->currentPage());
+    QVERIFY(page);
+    QCoreApplication::processEvents();
+    // The course, its chapter and its video read as the service names them,
+    // on the screen and to a screen reader.
+    QStringList sent = {s_ampersandCourse, s_ampersandChapter, s_ampersandVideo};
+    QStringList read;
+    QStringList drawn;
+    KvoDetailSoftwareItem* video = nullptr;
+    for (KvoDetailSoftwareItem* row : page->rows()) {
+        read << accessibleName(row->titleButton());
+        drawn << KvoButtonText::shown(row->titleButton()->text());
+        if (row->type() == KvoDetailSoftwareItem::Video)
+            video = row;
+    }
+    std::sort(sent.begin(), sent.end());
+    std::sort(read.begin(), read.end());
+    std::sort(drawn.begin(), drawn.end());
+    QCOMPARE(read, sent);
+    QCOMPARE(drawn, sent);
+    QVERIFY(video);
+
+    // So does the breadcrumb, whole at its size hint.
+    auto* level = qobject_cast<KvoElidingButton*>(window->findChild<QPushButton*>(QStringLiteral("buttonLevel2")));
+    QVERIFY(level);
+    QCOMPARE(accessibleName(level), s_ampersandName);
+    level->resize(level->sizeHint());
+    QCOMPARE(level->shownText(), s_ampersandName);
+    window->updateGeometry();
+
+    // No letter after an "&" is a shortcut: Alt and it play nothing.
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    // (A shortcut's click shows the button down at once and comes 100 ms
+    // later.)
+    QSignalSpy played(video, &KvoDetailSoftwareItem::videoClicked);
+    for (Qt::Key key : {Qt::Key_R, Qt::Key_Space, Qt::Key_A}) {
+        QTest::keyClick(window, key, Qt::AltModifier);
+        for (KvoDetailSoftwareItem* row : page->rows())
+            QVERIFY2(!row->titleButton()->isDown(), qPrintable(row->titleButton()->text()));
+    }
+    QCOMPARE(played.count(), 0);
+    QCOMPARE(window->currentKey(), QStringLiteral("detail_software_%1").arg(s_ampersandSoft));
 }
 
 void TestWindowSize::supportFormKeepsItsRowsApart()

@@ -7,6 +7,7 @@
 #include "KvoWheelTurn.h"
 
 #include "KvoApi.h"
+#include "KvoButtonText.h"
 #include "KvoDialog.h"
 #include "KvoHTTPRequest.h"
 #include "KvoLoadingFrame.h"
@@ -404,8 +405,11 @@ void TestSearch::libraryRow()
     KvoPageSearch page;
     QSignalSpy switches(&page, &KvoPageSearch::onChangePage);
     QSignalSpy requests(&page, &KvoPageSearch::onChangePageRequest);
-    KvoSearchItem row(&page, &page, course(1, "a", {{4, QString()}, {7, p, 30}}));
+    KvoSearchItem row(&page, &page, course(1, "Rock&Roll", {{4, QString()}, {7, p, 30}}));
     row.connectGoToVideo();
+    // The title as sent: its "&" a letter, no shortcut.
+    QCOMPARE(KvoButtonText::shown(row.form()->title->text()), QStringLiteral("Rock&Roll"));
+    QVERIFY(row.form()->title->shortcut().isEmpty());
     QVERIFY(row.progressWidget());
     QVERIFY(!row.form()->downloadWidget->isVisibleTo(&row));
     row.form()->title->click();

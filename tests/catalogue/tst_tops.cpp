@@ -8,6 +8,7 @@
 
 #include "KvoApi.h"
 #include "KvoButton.h"
+#include "KvoButtonText.h"
 #include "KvoDatabase.h"
 #include "KvoDialog.h"
 #include "KvoHTTPRequest.h"
@@ -333,9 +334,15 @@ void TestTops::countdown()
 void TestTops::variants()
 {
     KvoPurchase course = KvoPurchase::createFromJson(courseMap(12).toVariantMap());
+    course.title = QStringLiteral("Rock&Roll");
+    course.softwares = QStringLiteral("Son & lumière");
     // Top of the month: the place badge before the picture, the sales.
     KvoTopItem first(course, nullptr, nullptr);
     first.setupTopMonth(0);
+    // The service's names as sent: an "&" is a letter, no shortcut.
+    QCOMPARE(KvoButtonText::shown(first.form()->title->text()), course.title);
+    QCOMPARE(KvoButtonText::shown(first.form()->softwares->text()), course.softwares);
+    QVERIFY(first.form()->title->shortcut().isEmpty() && first.form()->softwares->shortcut().isEmpty());
     QCOMPARE(first.form()->horizontalLayout->indexOf(first.positionBadge()), 0);
     QCOMPARE(first.form()->horizontalLayout->indexOf(first.thumbnail()), 1);
     QCOMPARE(static_cast<QPushButton*>(first.positionBadge())->text(), QStringLiteral("1"));
