@@ -14,6 +14,7 @@
 #include "KvoPageSetup.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoScreenshots.h"
+#include "KvoSingleApplication.h"
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 #include "KvoWheelTurn.h"
@@ -24,6 +25,7 @@
 #include <QLayout>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStackedWidget>
@@ -179,6 +181,14 @@ QString accessibleName(QWidget* widget)
     return accessible ? accessible->text(QAccessible::Name) : QString();
 }
 
+int languageRow(const QString& file)
+{
+    for (int i = 0; i < KvoEnvironment::languageCount(); ++i)
+        if (KvoEnvironment::language(i).file == file)
+            return i;
+    return -1;
+}
+
 QString describe(const QSize& s)
 {
     return QStringLiteral("%1 x %2").arg(s.width()).arg(s.height());
@@ -198,6 +208,8 @@ private slots:
     void everySoftwarePageFitsTheSmallestWindow();
     void breadcrumbLevelsShowTheirFirstLetters();
     void serviceTextShownAsSent();
+    void sortButtonsEndInAnEllipsis_data();
+    void sortButtonsEndInAnEllipsis();
     void supportFormKeepsItsRowsApart();
 
 private:
@@ -451,6 +463,62 @@ void TestWindowSize::serviceTextShownAsSent()
     QCOMPARE(window->currentKey(), QStringLiteral("detail_software_%1").arg(s_ampersandSoft));
 }
 
+void TestWindowSize::sortButtonsEndInAnEllipsis_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::newRow("French") << QStringLiteral("francais.qm");
+    QTest::newRow("English") << QStringLiteral("english.qm");
+}
+
+void TestWindowSize::sortButtonsEndInAnEllipsis()
+{
+    QFETCH(QString, language);
+    QVERIFY(KvoSingleApplication::installTranslation(languageRow(language)));
+    auto french = qScopeGuard([] { KvoSingleApplication::installTranslation(languageRow(QStringLiteral("francais.qm"))); });
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->resize(800, 500);
+    QTRY_COMPARE(window->size(), QSize(800, 500));
+    window->changePage(QStringLiteral("detail_software_14"), true);
+    auto* page = qobject_cast<KvoPageDetailSoftware*>(window->currentPage());
+    QVERIFY(page);
+    QCoreApplication::processEvents();
+    QList<KvoElidingButton*> buttons;
+    for (const char* name : {"buttonSortDate", "buttonSortTitre", "buttonSortType", "buttonSortProgression"}) {
+        buttons << qobject_cast<KvoElidingButton*>(page->findChild<QPushButton*>(QLatin1String(name)));
+        QVERIFY2(buttons.last(), name);
+    }
+    // Through every mode: each label, the neutral ones included, is drawn
+    // whole or cut at its end, inside the button's padding; never cut at
+    // both ends.
+    const QList<QPair<int, int>> clicks = {{0, 0}, {1, 2}, {1, 3}, {2, 4}, {2, 5}, {3, 6}, {3, 7}, {3, 8}, {0, 1}};
+    QStringList faults;
+    for (const auto& click : clicks) {
+        buttons.at(click.first)->click();
+        QCOMPARE(page->sortMode(), click.second);
+        QCoreApplication::processEvents();
+        for (KvoElidingButton* button : buttons) {
+            const QString label = KvoButtonText::shown(button->text());
+            const QString text = button->shownText();
+            const bool whole = text == label;
+            const bool cut = text.size() > 1 && text.endsWith(QChar(0x2026)) && label.startsWith(text.chopped(1));
+            const int room = button->width() - 20; // its padding
+            if ((!whole && !cut) || button->fontMetrics().horizontalAdvance(text) > room)
+                faults << QStringLiteral("mode %1: \"%2\" drawn as \"%3\" in %4 px")
+                              .arg(click.second)
+                              .arg(label, text)
+                              .arg(room);
+            QPushButton same(button->parentWidget());
+            same.setStyleSheet(button->styleSheet());
+            same.setFont(button->font());
+            same.setGeometry(button->geometry());
+            same.setText(KvoButtonText::fromService(text));
+            if (button->grab().toImage() != same.grab().toImage())
+                faults << QStringLiteral("mode %1: \"%2\" not drawn as \"%3\"").arg(click.second).arg(label, text);
+        }
+    }
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+}
+
 void TestWindowSize::supportFormKeepsItsRowsApart()
 {
     KvoMainWindow* window = KvoMainWindow::instance();
@@ -471,5 +539,12 @@ void TestWindowSize::supportFormKeepsItsRowsApart()
                                                     .arg(buttonTop)));
 }
 
-QTEST_MAIN(TestWindowSize)
+int main(int argc, char** argv)
+{
+    KvoTestHome home;
+    // Holds the interface translator, for the pages in English.
+    KvoSingleApplication app(argc, argv, QStringLiteral("~Qozmira~Vistrelle~tst_windowsize"));
+    TestWindowSize test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_windowsize.moc"
