@@ -4,6 +4,7 @@
 #include "KvoAsynchronousSender.h"
 #include "KvoDatabase.h"
 #include "KvoDialog.h"
+#include "KvoFocusInView.h"
 #include "KvoMainWindow.h"
 #include "KvoModalRunner.h"
 #include "KvoPlatform.h"
@@ -65,6 +66,7 @@ void KvoPageContact::scrollWhenShort()
     scroll->viewport()->setAutoFillBackground(false);
     scroll->verticalScrollBar()->setStyleSheet(KvoScrollBarStyle::darkVertical());
     scroll->setWidget(content);
+    KvoFocusInView::install(scroll);
     top->setContentsMargins(0, 0, 0, 0);
     top->addWidget(scroll);
 }

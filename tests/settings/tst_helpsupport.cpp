@@ -35,6 +35,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTest>
@@ -515,21 +517,39 @@ void TestHelpSupport::pagesInMainWindow()
 void TestHelpSupport::tabFromSearchReachesMessage()
 {
     // Tab from the search field goes straight to the message box: nothing
-    // between them takes the keyboard where no focus would show.
+    // between them takes the keyboard where no focus would show. In the
+    // smallest window the form scrolls, and the box comes into view whole.
     MainWindowForTest open;
     KvoMainWindow* window = open.window;
     QVERIFY(window);
     window->changePage(QStringLiteral("support"), true);
     window->show();
+    window->resize(800, 500);
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window));
+    QTRY_COMPARE(window->size(), QSize(800, 500));
     auto* search = window->findChild<QLineEdit*>(QStringLiteral("editSearch"));
     auto* message = window->currentPage()->findChild<QPlainTextEdit*>(QStringLiteral("message"));
-    QVERIFY(search && message);
+    auto* scroll = window->currentPage()->findChild<QScrollArea*>(QStringLiteral("scrollArea"));
+    QVERIFY(search && message && scroll);
+    QCoreApplication::processEvents();
+    scroll->verticalScrollBar()->setValue(0);
+    const auto inView = [message, scroll] {
+        const QRect box(message->mapTo(scroll->viewport(), QPoint(0, 0)), message->size());
+        return scroll->viewport()->rect().contains(box);
+    };
+    QVERIFY(!inView()); // below the fold before
     search->setFocus(Qt::MouseFocusReason);
     QTRY_COMPARE(QApplication::focusWidget(), search);
     QTest::keyClick(search, Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), message);
+    QVERIFY(inView());
+    // A click on a control half in view leaves the form where it is.
+    scroll->verticalScrollBar()->setValue(0);
+    search->setFocus(Qt::MouseFocusReason);
+    QTest::mouseClick(message->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    QCOMPARE(QApplication::focusWidget(), message);
+    QCOMPARE(scroll->verticalScrollBar()->value(), 0);
 }
 
 QTEST_MAIN(TestHelpSupport)
