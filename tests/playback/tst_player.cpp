@@ -91,6 +91,7 @@ private slots:
     // With a scripted engine.
     void stateTableFromAnotherThread();
     void seekRules();
+    void pausedSeekWaitsForEachPicture();
     void pauseShowsTheTimePlayed();
     void staleReportsAreDropped();
     void loadFailuresAndSamePath();
@@ -234,6 +235,39 @@ void TestPlayer::seekRules()
     QVERIFY(calls.contains(QStringLiteral("play")));
     QCOMPARE(calls.last(), QStringLiteral("time 4000"));
     QVERIFY(calls.indexOf(QStringLiteral("play")) < calls.indexOf(QStringLiteral("time 4000")));
+}
+
+void TestPlayer::pausedSeekWaitsForEachPicture()
+{
+    KvoVideoPlayer player;
+    QVERIFY(player.openFile(QStringLiteral("/v/a.qoz")));
+    QSignalSpy paused(&player, &KvoVideoPlayer::paused);
+    m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 10000}});
+    player.pause();
+    m_fake.inject({{E::Paused, 0}});
+    // The reports before have been handled too (the volume at Playing).
+    QVERIFY(paused.wait());
+    m_fake.takeCalls();
+    player.seek(5);
+    // The seek, the same seek again once the first has had time to decode
+    // its picture, and the step to the next picture only once the repeated
+    // seek has had that time too (asked for sooner, the step is lost).
+    QStringList names;
+    QList<qint64> times;
+    const auto take = [&] {
+        for (const auto& call : m_fake.takeTimedCalls()) {
+            names << call.first;
+            times << call.second;
+        }
+        return names.contains(QStringLiteral("next frame"));
+    };
+    QTRY_VERIFY(take());
+    QCOMPARE(names, QStringList({QStringLiteral("time 5000"), QStringLiteral("time 5000"), QStringLiteral("next frame")}));
+    // Lower bounds only: a busy machine makes the gaps longer, never
+    // shorter (the timers behind them do not fire early); the slack covers
+    // the rounding to whole milliseconds.
+    QVERIFY2(times.at(1) - times.at(0) >= 390, qPrintable(QString::number(times.at(1) - times.at(0))));
+    QVERIFY2(times.at(2) - times.at(1) >= 390, qPrintable(QString::number(times.at(2) - times.at(1))));
 }
 
 void TestPlayer::pauseShowsTheTimePlayed()
