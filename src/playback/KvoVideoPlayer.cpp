@@ -41,10 +41,14 @@ struct KvoVideoPlayer::EventContext : public KvoVideoEventSink
     // Stopped by the player, the engine not yet: its reports of playing
     // are from before the stop.
     bool stopping = false;
-    // When the engine last reported a time, and when it last started
-    // playing (ms of a steady clock).
-    qint64 reportedAt = 0;
-    qint64 playingSince = 0;
+    // The engine buffers (below 100 %): the picture stands, though the
+    // state stays playing.
+    bool stalled = false;
+    // Time really played since the time was last known: the runs that
+    // have ended, and when the current one started (ms of a steady clock;
+    // -1 while the picture stands).
+    qint64 playedBefore = 0;
+    qint64 runningSince = -1;
 
     static qint64 now()
     {
@@ -53,11 +57,27 @@ struct KvoVideoPlayer::EventContext : public KvoVideoEventSink
             .count();
     }
 
+    // The picture moves only while playing and not buffering (opening
+    // counts as buffering: the clock starts at the first Playing).
+    void setState(int state)
+    {
+        info.state = state;
+        const bool running = state == KvoVideoPlayer::Playing && !stalled;
+        if (running && runningSince < 0) {
+            runningSince = now();
+        } else if (!running && runningSince >= 0) {
+            playedBefore += now() - runningSince;
+            runningSince = -1;
+        }
+    }
+
     // The time is known to be ms now (reported, or a seek or stop made).
     void moveTo(qint64 ms)
     {
         info.time = ms;
-        reportedAt = now();
+        playedBefore = 0;
+        if (runningSince >= 0)
+            runningSince = now();
     }
 
     // libvlc reports the time four times a second and none while paused,
@@ -66,10 +86,12 @@ struct KvoVideoPlayer::EventContext : public KvoVideoEventSink
     // machine (under a picture of 1.24 s it could show 0:00, and a click
     // at 0:00 then changed nothing). The time played since the last
     // report is added, up to a second (a longer silence is a stall, not
-    // playing), within the length.
+    // playing), within the length. Time spent buffering is left out: the
+    // bar would run ahead of the picture.
     qint64 timeAtPause() const
     {
-        const qint64 played = qBound<qint64>(0, now() - qMax(reportedAt, playingSince), MaxTimeBetweenReportsMs);
+        const qint64 running = runningSince >= 0 ? now() - runningSince : 0;
+        const qint64 played = qBound<qint64>(0, playedBefore + running, MaxTimeBetweenReportsMs);
         const qint64 time = info.time + played;
         return info.length > 0 ? qMin(time, info.length) : time;
     }
@@ -86,20 +108,23 @@ struct KvoVideoPlayer::EventContext : public KvoVideoEventSink
             switch (type) {
             case Playing:
                 changed = info.state != KvoVideoPlayer::Playing;
-                if (changed)
-                    playingSince = now();
-                info.state = KvoVideoPlayer::Playing;
+                // As on the GUI side: playing ends the buffering.
+                stalled = false;
+                setState(KvoVideoPlayer::Playing);
                 break;
-            case Paused:
+            case Paused: {
                 changed = info.state != KvoVideoPlayer::Paused;
-                if (info.state == KvoVideoPlayer::Playing && info.time >= 0)
-                    info.time = timeAtPause();
-                info.state = KvoVideoPlayer::Paused;
+                const bool wasPlaying = info.state == KvoVideoPlayer::Playing;
+                const qint64 stoppedAt = timeAtPause();
+                setState(KvoVideoPlayer::Paused);
+                if (wasPlaying && info.time >= 0)
+                    moveTo(stoppedAt);
                 break;
+            }
             case Stopped:
             case EndReached:
             case EncounteredError:
-                info.state = KvoVideoPlayer::Stopped;
+                setState(KvoVideoPlayer::Stopped);
                 break;
             case TimeChanged:
                 moveTo(value);
@@ -110,6 +135,8 @@ struct KvoVideoPlayer::EventContext : public KvoVideoEventSink
                 info.length = value;
                 break;
             case Buffering:
+                stalled = value < 100;
+                setState(info.state);
                 break;
             default:
                 return;
@@ -457,7 +484,7 @@ void KvoVideoPlayer::stop()
     // loop: a media replaced before then stops off the GUI thread.
     {
         QMutexLocker locker(&m_context->mutex);
-        m_context->info.state = Stopped;
+        m_context->setState(Stopped);
         m_context->stopping = true;
         m_context->moveTo(0);
     }

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QThread>
 
+#include <chrono>
 #include <functional>
 #include <thread>
 
@@ -118,8 +119,12 @@ public:
 
     void record(const QString& call)
     {
+        const qint64 at = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now().time_since_epoch())
+                              .count();
         QMutexLocker locker(&mutex);
         calls.append(call);
+        callTimes.append(at);
     }
     // Whether the last opened session is still alive (its release runs on
     // the player's teardown thread, after the call that dropped it).
@@ -138,6 +143,19 @@ public:
         QMutexLocker locker(&mutex);
         const QStringList taken = calls;
         calls.clear();
+        callTimes.clear();
+        return taken;
+    }
+    // The same, each call with when it was made (ms of the steady clock
+    // that Qt's timers also run on).
+    QList<QPair<QString, qint64>> takeTimedCalls()
+    {
+        QMutexLocker locker(&mutex);
+        QList<QPair<QString, qint64>> taken;
+        for (qsizetype i = 0; i < calls.size(); ++i)
+            taken.append({calls.at(i), callTimes.at(i)});
+        calls.clear();
+        callTimes.clear();
         return taken;
     }
 
@@ -150,4 +168,5 @@ public:
     KvoVideoEventSink* lastSink = nullptr;
     QMutex mutex;
     QStringList calls;
+    QList<qint64> callTimes;
 };

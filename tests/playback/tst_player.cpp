@@ -6,6 +6,7 @@
 #include "KvoVlcBackend.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -91,7 +92,9 @@ private slots:
     // With a scripted engine.
     void stateTableFromAnotherThread();
     void seekRules();
+    void pausedSeekWaitsForEachPicture();
     void pauseShowsTheTimePlayed();
+    void pauseLeavesOutBuffering();
     void staleReportsAreDropped();
     void loadFailuresAndSamePath();
     void muteAndVolumeWithoutAudioOutput();
@@ -236,6 +239,39 @@ void TestPlayer::seekRules()
     QVERIFY(calls.indexOf(QStringLiteral("play")) < calls.indexOf(QStringLiteral("time 4000")));
 }
 
+void TestPlayer::pausedSeekWaitsForEachPicture()
+{
+    KvoVideoPlayer player;
+    QVERIFY(player.openFile(QStringLiteral("/v/a.qoz")));
+    QSignalSpy paused(&player, &KvoVideoPlayer::paused);
+    m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 10000}});
+    player.pause();
+    m_fake.inject({{E::Paused, 0}});
+    // The reports before have been handled too (the volume at Playing).
+    QVERIFY(paused.wait());
+    m_fake.takeCalls();
+    player.seek(5);
+    // The seek, the same seek again once the first has had time to decode
+    // its picture, and the step to the next picture only once the repeated
+    // seek has had that time too (asked for sooner, the step is lost).
+    QStringList names;
+    QList<qint64> times;
+    const auto take = [&] {
+        for (const auto& call : m_fake.takeTimedCalls()) {
+            names << call.first;
+            times << call.second;
+        }
+        return names.contains(QStringLiteral("next frame"));
+    };
+    QTRY_VERIFY(take());
+    QCOMPARE(names, QStringList({QStringLiteral("time 5000"), QStringLiteral("time 5000"), QStringLiteral("next frame")}));
+    // Lower bounds only: a busy machine makes the gaps longer, never
+    // shorter (the timers behind them do not fire early); the slack covers
+    // the rounding to whole milliseconds.
+    QVERIFY2(times.at(1) - times.at(0) >= 390, qPrintable(QString::number(times.at(1) - times.at(0))));
+    QVERIFY2(times.at(2) - times.at(1) >= 390, qPrintable(QString::number(times.at(2) - times.at(1))));
+}
+
 void TestPlayer::pauseShowsTheTimePlayed()
 {
     KvoVideoPlayer player;
@@ -260,6 +296,47 @@ void TestPlayer::pauseShowsTheTimePlayed()
     m_fake.inject({{E::Playing, 0}, {E::Paused, 0}});
     QVERIFY(paused.wait());
     QCOMPARE(seeker.value(), 5);
+}
+
+void TestPlayer::pauseLeavesOutBuffering()
+{
+    KvoVideoPlayer player;
+    QVERIFY(player.openFile(QStringLiteral("/v/a.qoz")));
+    QSignalSpy paused(&player, &KvoVideoPlayer::paused);
+    QSignalSpy ticks(&player, &KvoVideoPlayer::tick);
+    // The engine buffers right after its report at 850 ms, and still does
+    // 900 ms later at the pause: the picture stood all along. It can only
+    // have played between the two reports, which were sent within the
+    // measured time (a millisecond more for rounding).
+    QElapsedTimer sending;
+    sending.start();
+    m_fake.inject({{E::Playing, 0}, {E::LengthChanged, 10000}, {E::TimeChanged, 850}, {E::Buffering, 20}});
+    qint64 playedAtMost = sending.elapsed() + 1;
+    QThread::msleep(900);
+    player.pause();
+    m_fake.inject({{E::Paused, 0}});
+    QVERIFY(paused.wait());
+    qint64 shown = ticks.last().at(0).toLongLong();
+    QVERIFY2(shown >= 850 && shown <= 850 + playedAtMost,
+             qPrintable(QStringLiteral("%1, played at most %2").arg(shown).arg(playedAtMost)));
+
+    // Buffered again right after a report, for 900 ms, then played for at
+    // least 400 ms: only those count.
+    player.play();
+    sending.restart();
+    m_fake.inject({{E::Playing, 0}, {E::TimeChanged, 2000}, {E::Buffering, 0}});
+    playedAtMost = sending.elapsed() + 1;
+    QThread::msleep(900);
+    sending.restart();
+    m_fake.inject({{E::Buffering, 100}});
+    QThread::msleep(400);
+    player.pause();
+    m_fake.inject({{E::Paused, 0}});
+    playedAtMost += sending.elapsed() + 1;
+    QVERIFY(paused.wait());
+    shown = ticks.last().at(0).toLongLong();
+    QVERIFY2(shown >= 2400 && shown <= 2000 + playedAtMost,
+             qPrintable(QStringLiteral("%1, played at most %2").arg(shown).arg(playedAtMost)));
 }
 
 void TestPlayer::staleReportsAreDropped()
