@@ -99,6 +99,22 @@ const SoftwareShape s_shapes[] = {
     {"all of it, paged", 20, 6, 6, 3, true, true, true},
 };
 
+// A video of 125 s with its file on disk in folder.
+KvoVideoFile storedVideo(uint purchaseId, uint fileId, const QString& title, uint order, const QString& folder)
+{
+    KvoVideoFile f;
+    f.fileId = fileId;
+    f.purchaseId = purchaseId;
+    f.title = title;
+    f.order = order;
+    f.duration = 125;
+    f.KvoPath = folder + QStringLiteral("/%1.qoz").arg(f.fileId);
+    QFile file(f.KvoPath);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("video");
+    return f;
+}
+
 void addSoftware(KvoLibrary& added, const SoftwareShape& shape, const QString& folder)
 {
     for (int c = 0; c < shape.courses; ++c) {
@@ -114,20 +130,12 @@ void addSoftware(KvoLibrary& added, const SoftwareShape& shape, const QString& f
         if (shape.attachments)
             p.attachmentURL = QStringLiteral("https://example.org/support/%1.zip").arg(p.id);
         for (int v = 0; v < shape.videos; ++v) {
-            KvoVideoFile f;
-            f.fileId = p.id * 100 + uint(v);
-            f.purchaseId = p.id;
-            f.title = QStringLiteral("Vidéo %1").arg(v + 1);
-            f.order = uint(v + 1);
-            f.duration = 125;
+            KvoVideoFile f = storedVideo(p.id, p.id * 100 + uint(v), QStringLiteral("Vidéo %1").arg(v + 1),
+                                         uint(v + 1), folder);
             if (shape.chapters > 0) {
                 f.n_chapter = uint(v * shape.chapters / shape.videos + 1);
                 f.t_chapter = QStringLiteral("Chapitre %1").arg(f.n_chapter);
             }
-            f.KvoPath = folder + QStringLiteral("/%1.qoz").arg(f.fileId);
-            QFile file(f.KvoPath);
-            if (file.open(QIODevice::WriteOnly))
-                file.write("video");
             p.files.insert(int(f.fileId), f);
         }
         added.purchases.insert(int(p.id), p);
@@ -155,18 +163,9 @@ void addAmpersandSoftware(KvoLibrary& added, const QString& folder)
     p.title = s_ampersandCourse;
     p.purchaseDate = QDateTime::fromSecsSinceEpoch(1600000000);
     p.softwareIDs = {s_ampersandSoft};
-    KvoVideoFile f;
-    f.fileId = 300101;
-    f.purchaseId = p.id;
-    f.title = s_ampersandVideo;
-    f.order = 1;
-    f.duration = 125;
+    KvoVideoFile f = storedVideo(p.id, 300101, s_ampersandVideo, 1, folder);
     f.n_chapter = 1;
     f.t_chapter = s_ampersandChapter;
-    f.KvoPath = folder + QStringLiteral("/%1.qoz").arg(f.fileId);
-    QFile file(f.KvoPath);
-    if (file.open(QIODevice::WriteOnly))
-        file.write("video");
     p.files.insert(int(f.fileId), f);
     added.purchases.insert(int(p.id), p);
     KvoSoftware software;
