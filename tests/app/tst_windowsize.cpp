@@ -21,6 +21,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
@@ -515,6 +516,7 @@ void TestWindowSize::sortButtonsEndInAnEllipsis()
                 faults << QStringLiteral("mode %1: \"%2\" not drawn as \"%3\"").arg(click.second).arg(label, text);
         }
     }
+    KvoScreenshots::save(window, QStringLiteral("smallest-window-sorts-") + QFileInfo(language).baseName());
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
 }
 
