@@ -1,5 +1,6 @@
 // The smallest window the user can make, with every page built: what the
-// size grip allows and what the menu shows there.
+// size grip allows, what the menu shows there and which controls the user
+// can reach, in each language of the interface.
 
 #include "KvoApi.h"
 #include "KvoDialogDriver.h"
@@ -11,7 +12,9 @@
 #include "KvoPageRegistry.h"
 #include "KvoPageSetup.h"
 #include "KvoPurchaseVideoManager.h"
+#include "KvoReach.h"
 #include "KvoScreenshots.h"
+#include "KvoSingleApplication.h"
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 #include "KvoWheelTurn.h"
@@ -19,6 +22,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -136,6 +140,44 @@ QString describe(const QSize& s)
     return QStringLiteral("%1 x %2").arg(s.width()).arg(s.height());
 }
 
+// Every page the window can show, as the user opens them.
+const QStringList& pageKeys()
+{
+    static const QStringList keys = {QStringLiteral("softwares"), QStringLiteral("detail_software_7"),
+                                     QStringLiteral("downloads"), QStringLiteral("player"),
+                                     QStringLiteral("help"), QStringLiteral("support"),
+                                     QStringLiteral("config"), QStringLiteral("promo"),
+                                     QStringLiteral("news"), QStringLiteral("favoris"),
+                                     QStringLiteral("top"), QStringLiteral("search"),
+                                     QStringLiteral("accueil")};
+    return keys;
+}
+
+int languageRow(const QString& file)
+{
+    for (int i = 0; i < KvoEnvironment::languageCount(); ++i)
+        if (KvoEnvironment::language(i).file == file)
+            return i;
+    return -1;
+}
+
+// The window built anew with its texts in the language of the file, shown.
+bool openWindow(const QString& file)
+{
+    KvoMainWindow::destroyInstance();
+    QThreadPool::globalInstance()->waitForDone(10000);
+    if (!KvoSingleApplication::installTranslation(languageRow(file)))
+        return false;
+    KvoPageRegistry::clear();
+    KvoPageSetup::registerPages();
+    if (!KvoMainWindow::createInstance(false, nullptr,
+                                       Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinMaxButtonsHint))
+        return false;
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->show();
+    return QTest::qWaitForWindowExposed(window);
+}
+
 } // namespace
 
 class TestWindowSize : public QObject
@@ -150,6 +192,8 @@ private slots:
     void everySoftwarePageFitsTheSmallestWindow();
     void breadcrumbLevelsShowTheirFirstLetters();
     void supportFormKeepsItsRowsApart();
+    void settingsPageWithinReach_data();
+    void settingsPageWithinReach();
 
 private:
     QTemporaryDir m_dir;
@@ -166,13 +210,7 @@ void TestWindowSize::initTestCase()
         addSoftware(added, shape, m_dir.path());
     QVERIFY(KvoTestLibrary::add(s_user, added));
     KvoPurchaseVideoManager::instance()->setUser(s_user, QStringLiteral("demo"), QStringLiteral("3"), QString());
-    KvoPageRegistry::clear();
-    KvoPageSetup::registerPages();
-    QVERIFY(KvoMainWindow::createInstance(false, nullptr,
-                                          Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinMaxButtonsHint));
-    KvoMainWindow* window = KvoMainWindow::instance();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QVERIFY(openWindow(QStringLiteral("francais.qm")));
 }
 
 void TestWindowSize::cleanupTestCase()
@@ -187,13 +225,7 @@ void TestWindowSize::cleanupTestCase()
 void TestWindowSize::everyPageFitsTheSmallestWindow()
 {
     KvoMainWindow* window = KvoMainWindow::instance();
-    const QStringList keys = {QStringLiteral("softwares"), QStringLiteral("detail_software_7"),
-                              QStringLiteral("downloads"), QStringLiteral("player"),
-                              QStringLiteral("help"), QStringLiteral("support"),
-                              QStringLiteral("config"), QStringLiteral("promo"),
-                              QStringLiteral("news"), QStringLiteral("favoris"),
-                              QStringLiteral("top"), QStringLiteral("search"),
-                              QStringLiteral("accueil")};
+    const QStringList& keys = pageKeys();
     {
         KvoDialogDriver none;
         for (const QString& key : keys)
@@ -366,5 +398,70 @@ void TestWindowSize::supportFormKeepsItsRowsApart()
                                                     .arg(buttonTop)));
 }
 
-QTEST_MAIN(TestWindowSize)
+void TestWindowSize::settingsPageWithinReach_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("français") << QStringLiteral("francais.qm");
+    QTest::newRow("English") << QStringLiteral("english.qm");
+}
+
+void TestWindowSize::settingsPageWithinReach()
+{
+    QFETCH(QString, file);
+    const QString language = file.chopped(3);
+    // A window shows its texts in the language it was built in.
+    auto french = qScopeGuard([] { openWindow(QStringLiteral("francais.qm")); });
+    QVERIFY(openWindow(file));
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->resize(800, 500);
+    QTRY_COMPARE(window->size(), QSize(800, 500));
+    window->changePage(QStringLiteral("config"), true);
+    QWidget* page = window->pages().value(QStringLiteral("config")).first;
+    QVERIFY(page && page->isVisible());
+    // The longest status of the version check: offline.
+    auto* update = page->findChild<QPushButton*>(QStringLiteral("buttonUpdate"));
+    auto* status = page->findChild<QLabel*>(QStringLiteral("labelNewVersion"));
+    QVERIFY(update && status);
+    update->click();
+    QTRY_VERIFY(update->isEnabled());
+    QVERIFY(!status->text().isEmpty());
+    QCoreApplication::processEvents();
+
+    const QStringList faults = KvoReach::outOfReach(page);
+    for (const QString& fault : faults)
+        qWarning("%s", qPrintable(fault));
+    QVERIFY2(faults.isEmpty(), "controls of the settings page out of reach, listed above");
+    auto* area = page->findChild<QScrollArea*>(QStringLiteral("scrollArea"));
+    QVERIFY(area);
+    QCOMPARE(area->widget()->width(), area->viewport()->width());
+    KvoScreenshots::save(window, QStringLiteral("settings-%1-800x500").arg(language));
+    area->ensureWidgetVisible(page->findChild<QWidget*>(QStringLiteral("widgetNotification")));
+    KvoScreenshots::save(window, QStringLiteral("settings-%1-800x500-notifications").arg(language));
+    area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+    KvoScreenshots::save(window, QStringLiteral("settings-%1-800x500-end").arg(language));
+    area->verticalScrollBar()->setValue(0);
+
+    // The two events of the notifications: one under the other in the
+    // narrow page, side by side where there is room.
+    auto* videoDone = page->findChild<QWidget*>(QStringLiteral("checkboxNotificationVideoDownloadFinished"));
+    auto* updateDone = page->findChild<QWidget*>(QStringLiteral("checkboxNotificationUpdateDownloadFinished"));
+    QVERIFY(videoDone && updateDone);
+    QCOMPARE(updateDone->x(), videoDone->x());
+    QVERIFY(updateDone->y() > videoDone->geometry().bottom());
+    window->resize(1366, 768);
+    QTRY_COMPARE(window->size(), QSize(1366, 768));
+    QTRY_COMPARE(updateDone->y(), videoDone->y());
+    QVERIFY(updateDone->x() > videoDone->geometry().right());
+    QVERIFY(KvoReach::outOfReach(page).isEmpty());
+    KvoScreenshots::save(window, QStringLiteral("settings-%1-1366x768").arg(language));
+}
+
+int main(int argc, char** argv)
+{
+    KvoTestHome home;
+    KvoSingleApplication app(argc, argv, QStringLiteral("~Qozmira~Vistrelle~tst_windowsize"));
+    TestWindowSize test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_windowsize.moc"
