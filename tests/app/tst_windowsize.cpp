@@ -194,6 +194,8 @@ private slots:
     void supportFormKeepsItsRowsApart();
     void settingsPageWithinReach_data();
     void settingsPageWithinReach();
+    void everyControlWithinReach_data();
+    void everyControlWithinReach();
 
 private:
     QTemporaryDir m_dir;
@@ -454,6 +456,32 @@ void TestWindowSize::settingsPageWithinReach()
     QVERIFY(updateDone->x() > videoDone->geometry().right());
     QVERIFY(KvoReach::outOfReach(page).isEmpty());
     KvoScreenshots::save(window, QStringLiteral("settings-%1-1366x768").arg(language));
+}
+
+void TestWindowSize::everyControlWithinReach_data()
+{
+    settingsPageWithinReach_data();
+}
+
+void TestWindowSize::everyControlWithinReach()
+{
+    QFETCH(QString, file);
+    // A window shows its texts in the language it was built in.
+    auto french = qScopeGuard([] { openWindow(QStringLiteral("francais.qm")); });
+    QVERIFY(openWindow(file));
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->resize(800, 500);
+    QTRY_COMPARE(window->size(), QSize(800, 500));
+    QStringList faults;
+    for (const QString& key : pageKeys()) {
+        window->changePage(key, true);
+        QCoreApplication::processEvents();
+        for (const QString& fault : KvoReach::outOfReach(window))
+            faults << key + QStringLiteral(": ") + fault;
+    }
+    for (const QString& fault : faults)
+        qWarning("%s", qPrintable(fault));
+    QVERIFY2(faults.isEmpty(), "controls out of reach, listed above");
 }
 
 int main(int argc, char** argv)
