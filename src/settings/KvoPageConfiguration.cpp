@@ -5,6 +5,7 @@
 #include "KvoDialog.h"
 #include "KvoDownloader.h"
 #include "KvoEnvironment.h"
+#include "KvoFoldingRow.h"
 #include "KvoHTTPRequest.h"
 #include "KvoLoadingFrame.h"
 #include "KvoMainWindow.h"
@@ -93,6 +94,9 @@ KvoPageConfiguration::KvoPageConfiguration(QWidget* parent, Qt::WindowFlags flag
     , ui(std::make_unique<Ui_KvoPageConfiguration>())
 {
     ui->setupUi(this);
+    // Where the page is narrow (an 800 px window, the longer French texts)
+    // the second event goes under the first rather than past the page's edge.
+    KvoFoldingRow::install(ui->gridLayoutNotification, ui->checkboxNotificationUpdateDownloadFinished);
     KvoWheelGuard::protect(this);
     m_request = new KvoHTTPRequest(this);
     ui->progressBar->hide();

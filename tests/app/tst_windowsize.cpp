@@ -1,22 +1,34 @@
 // The smallest window the user can make, with every page built: what the
-// size grip allows and what the menu shows there.
+// size grip allows, what the menu shows there and which controls the user
+// can reach, in each language of the interface.
 
+#include "KvoAddCommentWidget.h"
+#include "KvoAddSignetWidget.h"
 #include "KvoApi.h"
 #include "KvoButtonText.h"
 #include "KvoDetailSoftwareItem.h"
+#include "KvoDialog.h"
 #include "KvoDialogDriver.h"
 #include "KvoElidingButton.h"
 #include "KvoEnvironment.h"
+#include "KvoFakeHttpServer.h"
 #include "KvoMainWindow.h"
+#include "KvoPageConfiguration.h"
 #include "KvoPageDetailSoftware.h"
+#include "KvoPagePlayer.h"
+#include "KvoPageSearch.h"
+#include "KvoPreviewPlayer.h"
+#include "KvoPurchaser.h"
 #include "KvoPaginationWidget.h"
 #include "KvoPageRegistry.h"
 #include "KvoPageSetup.h"
 #include "KvoPurchaseVideoManager.h"
+#include "KvoReach.h"
 #include "KvoScreenshots.h"
 #include "KvoSingleApplication.h"
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
+#include "KvoVideoImporter.h"
 #include "KvoWheelTurn.h"
 
 #include <QAccessible>
@@ -24,10 +36,13 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScopeGuard>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -41,12 +56,13 @@ namespace {
 const QString s_user = QStringLiteral("QzUsr512");
 constexpr uint s_soft = 7;
 
-// Courses of one software with long titles, the videos of two on disk and
-// one that misses its video, so the counter badge shows.
+// Courses of one software with long titles, the videos of two on disk, one
+// that misses its video, so the counter badge shows, and one whose video
+// left the disk, so its row offers to find it.
 KvoLibrary library(const QString& folder)
 {
     KvoLibrary added;
-    for (uint id : {1u, 2u, 3u}) {
+    for (uint id : {1u, 2u, 3u, 4u}) {
         KvoPurchase p;
         p.id = id;
         p.title = QStringLiteral("Cours %1 : retouche avancée des portraits en lumière naturelle").arg(id);
@@ -58,8 +74,9 @@ KvoLibrary library(const QString& folder)
         f.title = QStringLiteral("Vidéo %1").arg(f.fileId);
         f.order = 1;
         f.duration = 125;
-        if (id != 3) {
+        if (id != 3)
             f.KvoPath = folder + QStringLiteral("/%1.qoz").arg(f.fileId);
+        if (id < 3) {
             QFile file(f.KvoPath);
             if (file.open(QIODevice::WriteOnly))
                 file.write("video");
@@ -181,6 +198,24 @@ QString accessibleName(QWidget* widget)
     return accessible ? accessible->text(QAccessible::Name) : QString();
 }
 
+QString describe(const QSize& s)
+{
+    return QStringLiteral("%1 x %2").arg(s.width()).arg(s.height());
+}
+
+// Every page the window can show, as the user opens them.
+const QStringList& pageKeys()
+{
+    static const QStringList keys = {QStringLiteral("softwares"), QStringLiteral("detail_software_7"),
+                                     QStringLiteral("downloads"), QStringLiteral("player"),
+                                     QStringLiteral("help"), QStringLiteral("support"),
+                                     QStringLiteral("config"), QStringLiteral("promo"),
+                                     QStringLiteral("news"), QStringLiteral("favoris"),
+                                     QStringLiteral("top"), QStringLiteral("search"),
+                                     QStringLiteral("accueil")};
+    return keys;
+}
+
 int languageRow(const QString& file)
 {
     for (int i = 0; i < KvoEnvironment::languageCount(); ++i)
@@ -189,9 +224,46 @@ int languageRow(const QString& file)
     return -1;
 }
 
-QString describe(const QSize& s)
+// The window built anew with its texts in the language of the file, shown.
+bool openWindow(const QString& file)
 {
-    return QStringLiteral("%1 x %2").arg(s.width()).arg(s.height());
+    KvoMainWindow::destroyInstance();
+    QThreadPool::globalInstance()->waitForDone(10000);
+    if (!KvoSingleApplication::installTranslation(languageRow(file)))
+        return false;
+    KvoPageRegistry::clear();
+    KvoPageSetup::registerPages();
+    if (!KvoMainWindow::createInstance(false, nullptr,
+                                       Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinMaxButtonsHint))
+        return false;
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->show();
+    return QTest::qWaitForWindowExposed(window);
+}
+
+// The window of the other tests, in French, once a test that built its own
+// has ended, however it ended.
+auto frenchWindowAfter()
+{
+    return qScopeGuard([] { openWindow(QStringLiteral("francais.qm")); });
+}
+
+// What the version check finds: a newer version, at that address.
+QByteArray updateOffer(const QString& address)
+{
+    return QStringLiteral("{\"status\":\"OK\",\"num\":14,\"version\":\"2.1.0\",\"url\":\"%1\","
+                          "\"date\":1700000000,\"size\":20000}")
+        .arg(address)
+        .toUtf8();
+}
+
+// The start of a Debian package, as a downloaded update waiting to be
+// installed: an ar archive whose first member is "debian-binary".
+QByteArray packageStart()
+{
+    return QByteArrayLiteral("!<arch>\n"
+                             "debian-binary   0           0     0     100644  4         `\n"
+                             "2.0\n");
 }
 
 } // namespace
@@ -211,6 +283,12 @@ private slots:
     void sortButtonsEndInAnEllipsis_data();
     void sortButtonsEndInAnEllipsis();
     void supportFormKeepsItsRowsApart();
+    void settingsPageWithinReach_data();
+    void settingsPageWithinReach();
+    void everyControlWithinReach_data();
+    void everyControlWithinReach();
+    void everyDialogWithinReach_data();
+    void everyDialogWithinReach();
 
 private:
     QTemporaryDir m_dir;
@@ -228,13 +306,7 @@ void TestWindowSize::initTestCase()
     addAmpersandSoftware(added, m_dir.path());
     QVERIFY(KvoTestLibrary::add(s_user, added));
     KvoPurchaseVideoManager::instance()->setUser(s_user, QStringLiteral("demo"), QStringLiteral("3"), QString());
-    KvoPageRegistry::clear();
-    KvoPageSetup::registerPages();
-    QVERIFY(KvoMainWindow::createInstance(false, nullptr,
-                                          Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinMaxButtonsHint));
-    KvoMainWindow* window = KvoMainWindow::instance();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QVERIFY(openWindow(QStringLiteral("francais.qm")));
 }
 
 void TestWindowSize::cleanupTestCase()
@@ -249,13 +321,7 @@ void TestWindowSize::cleanupTestCase()
 void TestWindowSize::everyPageFitsTheSmallestWindow()
 {
     KvoMainWindow* window = KvoMainWindow::instance();
-    const QStringList keys = {QStringLiteral("softwares"), QStringLiteral("detail_software_7"),
-                              QStringLiteral("downloads"), QStringLiteral("player"),
-                              QStringLiteral("help"), QStringLiteral("support"),
-                              QStringLiteral("config"), QStringLiteral("promo"),
-                              QStringLiteral("news"), QStringLiteral("favoris"),
-                              QStringLiteral("top"), QStringLiteral("search"),
-                              QStringLiteral("accueil")};
+    const QStringList& keys = pageKeys();
     {
         KvoDialogDriver none;
         for (const QString& key : keys)
@@ -473,8 +539,8 @@ void TestWindowSize::sortButtonsEndInAnEllipsis_data()
 void TestWindowSize::sortButtonsEndInAnEllipsis()
 {
     QFETCH(QString, language);
-    QVERIFY(KvoSingleApplication::installTranslation(languageRow(language)));
-    auto french = qScopeGuard([] { KvoSingleApplication::installTranslation(languageRow(QStringLiteral("francais.qm"))); });
+    auto french = frenchWindowAfter();
+    QVERIFY(openWindow(language));
     KvoMainWindow* window = KvoMainWindow::instance();
     window->resize(800, 500);
     QTRY_COMPARE(window->size(), QSize(800, 500));
@@ -540,12 +606,270 @@ void TestWindowSize::supportFormKeepsItsRowsApart()
                                                     .arg(buttonTop)));
 }
 
+void TestWindowSize::settingsPageWithinReach_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("français") << QStringLiteral("francais.qm");
+    QTest::newRow("English") << QStringLiteral("english.qm");
+}
+
+void TestWindowSize::settingsPageWithinReach()
+{
+    QFETCH(QString, file);
+    const QString language = file.chopped(3);
+    // A window shows its texts in the language it was built in.
+    auto french = frenchWindowAfter();
+    QVERIFY(openWindow(file));
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->resize(800, 500);
+    QTRY_COMPARE(window->size(), QSize(800, 500));
+    window->changePage(QStringLiteral("config"), true);
+    QWidget* page = window->pages().value(QStringLiteral("config")).first;
+    QVERIFY(page && page->isVisible());
+    // The longest status of the version check: offline.
+    auto* update = page->findChild<QPushButton*>(QStringLiteral("buttonUpdate"));
+    auto* status = page->findChild<QLabel*>(QStringLiteral("labelNewVersion"));
+    QVERIFY(update && status);
+    update->click();
+    QTRY_VERIFY(update->isEnabled());
+    QVERIFY(!status->text().isEmpty());
+    QCoreApplication::processEvents();
+
+    const QStringList faults = KvoReach::outOfReach(page);
+    for (const QString& fault : faults)
+        qWarning("%s", qPrintable(fault));
+    QVERIFY2(faults.isEmpty(), "controls of the settings page out of reach, listed above");
+    auto* area = page->findChild<QScrollArea*>(QStringLiteral("scrollArea"));
+    QVERIFY(area);
+    QCOMPARE(area->widget()->width(), area->viewport()->width());
+    KvoScreenshots::save(window, QStringLiteral("settings-%1-800x500").arg(language));
+    area->ensureWidgetVisible(page->findChild<QWidget*>(QStringLiteral("widgetNotification")));
+    KvoScreenshots::save(window, QStringLiteral("settings-%1-800x500-notifications").arg(language));
+    area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+    KvoScreenshots::save(window, QStringLiteral("settings-%1-800x500-end").arg(language));
+    area->verticalScrollBar()->setValue(0);
+
+    // The two events of the notifications: one under the other in the
+    // narrow page, side by side where there is room.
+    auto* videoDone = page->findChild<QWidget*>(QStringLiteral("checkboxNotificationVideoDownloadFinished"));
+    auto* updateDone = page->findChild<QWidget*>(QStringLiteral("checkboxNotificationUpdateDownloadFinished"));
+    QVERIFY(videoDone && updateDone);
+    QCOMPARE(updateDone->x(), videoDone->x());
+    QVERIFY(updateDone->y() > videoDone->geometry().bottom());
+    window->resize(1366, 768);
+    QTRY_COMPARE(window->size(), QSize(1366, 768));
+    QTRY_COMPARE(updateDone->y(), videoDone->y());
+    QVERIFY(updateDone->x() > videoDone->geometry().right());
+    QVERIFY(KvoReach::outOfReach(page).isEmpty());
+    KvoScreenshots::save(window, QStringLiteral("settings-%1-1366x768").arg(language));
+}
+
+void TestWindowSize::everyControlWithinReach_data()
+{
+    settingsPageWithinReach_data();
+}
+
+void TestWindowSize::everyControlWithinReach()
+{
+    QFETCH(QString, file);
+    auto french = frenchWindowAfter();
+    QVERIFY(openWindow(file));
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->resize(800, 500);
+    QTRY_COMPARE(window->size(), QSize(800, 500));
+    QStringList faults;
+    for (const QString& key : pageKeys()) {
+        window->changePage(key, true);
+        QCoreApplication::processEvents();
+        for (const QString& fault : KvoReach::outOfReach(window))
+            faults << key + QStringLiteral(": ") + fault;
+    }
+    for (const QString& fault : faults)
+        qWarning("%s", qPrintable(fault));
+    QVERIFY2(faults.isEmpty(), "controls out of reach, listed above");
+}
+
+void TestWindowSize::everyDialogWithinReach_data()
+{
+    settingsPageWithinReach_data();
+}
+
+// The dialogs and small windows the pages open, each looked at as it shows.
+void TestWindowSize::everyDialogWithinReach()
+{
+    QFETCH(QString, file);
+    // The service, as far as the dialogs need it; offline otherwise.
+    KvoFakeHttpServer service;
+    QVERIFY(service.listen());
+    int credits = 10;
+    service.setHandler([&service, &credits](const KvoFakeHttpServer::Request& request) {
+        const QString path = request.path();
+        if (path == QLatin1String("/0.1/playerVersion/"))
+            return KvoFakeHttpServer::Reply::of(200, updateOffer(service.url(QStringLiteral("/files/update.deb"))));
+        if (path == QLatin1String("/0.1/playerBuy/") && credits >= 0)
+            return KvoFakeHttpServer::Reply::of(200, "{\"user_credits\":" + QByteArray::number(credits) + "}");
+        if (path == QLatin1String("/files/update.deb"))
+            return KvoFakeHttpServer::Reply::drip(100); // the download runs on
+        return KvoFakeHttpServer::Reply::of(500, QByteArray());
+    });
+    const auto online = [&service](bool on) {
+        KvoApi::setEndpointForTesting(on ? service.address() : QStringLiteral("http://127.0.0.1:1"));
+        KvoPurchaseVideoManager::instance()->setConnected(on);
+    };
+    auto french = frenchWindowAfter();
+    auto offline = qScopeGuard([&online] { online(false); });
+    QVERIFY(openWindow(file));
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->resize(800, 500);
+    QTRY_COMPARE(window->size(), QSize(800, 500));
+
+    QStringList faults;
+    const auto look = [&faults](const QString& what, QWidget* shown) {
+        if (shown->layout())
+            shown->layout()->activate();
+        for (const QString& fault : KvoReach::outOfReach(shown))
+            faults << what + QStringLiteral(": ") + fault;
+    };
+    const auto page = [window](const QString& key) {
+        window->changePage(key, true);
+        QCoreApplication::processEvents();
+        return window->pages().value(key).first;
+    };
+    // What a click on the first shown button of that name does (list rows
+    // repeat their buttons); nothing when none shows.
+    const auto clicking = [](QWidget* in, const char* name) -> std::function<void()> {
+        return [in, name] {
+            for (QPushButton* candidate : in->findChildren<QPushButton*>(QLatin1String(name))) {
+                if (candidate->isVisible()) {
+                    candidate->click();
+                    return;
+                }
+            }
+        };
+    };
+    // Runs `open`, which shows the dialog `name`, looks at it and closes it
+    // with `answer` (a dialog of the client's) or as its user would; what
+    // went wrong, if anything.
+    const auto through = [&look](const QString& name, const std::function<void(KvoDialog*)>& answer,
+                                 const std::function<void()>& open, int timeoutMs = 5000) {
+        KvoDialogDriver driver(timeoutMs);
+        driver.expect<QDialog>(name, [&look, &name, &answer](QDialog* dialog) {
+            look(name, dialog);
+            if (auto* ours = qobject_cast<KvoDialog*>(dialog); ours && answer)
+                answer(ours);
+            else
+                KvoDialogDriver::closeModal(dialog);
+        });
+        open();
+        return driver.wait() ? QByteArray() : QByteArray(driver.report());
+    };
+    const std::function<void(KvoDialog*)> cancel = &KvoDialog::closeWithCancel;
+    const QByteArray none;
+
+    // Settings: the confirmation, the folder search, the offered update
+    // and its download, the update waiting to be installed.
+    auto* settings = qobject_cast<KvoPageConfiguration*>(page(QStringLiteral("config")));
+    QVERIFY(settings);
+    QCOMPARE(through(QStringLiteral("UISuccessSavedConfig"), cancel, clicking(settings, "buttonApply")), none);
+    QCOMPARE(through(QStringLiteral("KvoVideoImporter"), {}, clicking(settings, "buttonImport")), none);
+    online(true);
+    QCOMPARE(through(QStringLiteral("UINewUpdateDialog"), &KvoDialog::closeWithYes, clicking(settings, "buttonUpdate")),
+             none);
+    QTRY_VERIFY(settings->findChild<QProgressBar*>(QStringLiteral("progressBar"))->isVisible());
+    look(QStringLiteral("config, downloading an update"), settings);
+    settings->abortUpdateDownload();
+    QTRY_VERIFY(!settings->isDownloadingUpdate());
+    online(false);
+    {
+        const QString package = m_dir.filePath(QStringLiteral("update.deb"));
+        QFile written(package);
+        QVERIFY(written.open(QIODevice::WriteOnly) && written.write(packageStart()) > 0);
+        written.close();
+        QSettings stored(KvoEnvironment::settingsPath(), QSettings::IniFormat);
+        stored.setValue(QStringLiteral("hasToUpdate"), 1);
+        stored.setValue(QStringLiteral("updatePath"), package);
+        stored.sync();
+        QCOMPARE(through(QStringLiteral("UIHasToUpdateDialog"), cancel, clicking(settings, "buttonUpdate")), none);
+        look(QStringLiteral("config, an update to install"), settings);
+        stored.setValue(QStringLiteral("hasToUpdate"), 0);
+        stored.setValue(QStringLiteral("updatePath"), QString());
+    }
+
+    // Support: the message sent.
+    QWidget* support = page(QStringLiteral("support"));
+    support->findChild<QPlainTextEdit*>(QStringLiteral("message"))->setPlainText(QStringLiteral("Bonjour"));
+    QCOMPARE(through(QStringLiteral("UISentMessageDialog"), cancel, clicking(support, "button")), none);
+
+    // Downloads: the no-connection notice.
+    QWidget* downloads = page(QStringLiteral("downloads"));
+    QCOMPARE(through(QStringLiteral("UIConnection"), cancel, clicking(downloads, "refresh")), none);
+
+    // A software's page: the removal question, and the file that is no
+    // video of the course.
+    auto* software = qobject_cast<KvoPageDetailSoftware*>(page(QStringLiteral("detail_software_7")));
+    QVERIFY(software);
+    QCOMPARE(through(QStringLiteral("deleteDialog"), cancel, clicking(software, "deleteButton")), none);
+    software->setFileChooser([](QWidget*, const QString&, const QString&, const QString&) {
+        return QStringLiteral("/nowhere/video.qoz");
+    });
+    QCOMPARE(through(QStringLiteral("parcourirErrorDialog"), cancel, clicking(software, "parcourirButton")), none);
+
+    // Search: the no-connection notice of its rows, the purchase in each of
+    // its states that waits for the user, the preview.
+    auto* search = qobject_cast<KvoPageSearch*>(page(QStringLiteral("search")));
+    QVERIFY(search);
+    QCOMPARE(through(QStringLiteral("noConnectionDialog"), cancel, [search] { search->showNoConnection(); }), none);
+    online(true);
+    KvoPurchase course;
+    course.id = 9001;
+    course.title = QStringLiteral("Cours 9001 : la retouche avancée des portraits en lumière naturelle");
+    course.price = 5;
+    const QList<QPair<int, int>> states = {{10, KvoPurchaser::Confirm},
+                                           {0, KvoPurchaser::NotEnoughCredits},
+                                           {-1, KvoPurchaser::Error}};
+    for (const auto& [balance, state] : states) {
+        credits = balance;
+        bool seen = false;
+        const auto ready = [search, state = state] {
+            KvoPurchaser* purchaser = search->purchaser();
+            return purchaser && purchaser->dialog()->isVisible() && purchaser->state() == state;
+        };
+        KvoDialogDriver::whenReady(ready, [&look, &seen, search, state = state] {
+            seen = true;
+            look(QStringLiteral("purchaseDialog, state %1").arg(state), search->purchaser()->dialog());
+            search->purchaser()->dialog()->closeWithCancel();
+        });
+        search->buy(course);
+        QVERIFY2(seen, qPrintable(QStringLiteral("the purchase dialog never reached state %1").arg(state)));
+    }
+    const QString clip = service.url(QStringLiteral("/preview.mp4"));
+    QCOMPARE(through(QStringLiteral("videoFrame"), {}, [clip] { KvoPageSearch::playPreview(clip, 640, 360); }, 20000),
+             none);
+    online(false);
+
+    // The player's bookmark and rating windows.
+    auto* player = qobject_cast<KvoPagePlayer*>(page(QStringLiteral("player")));
+    QVERIFY(player);
+    for (KvoPlayerOverlay* overlay : {static_cast<KvoPlayerOverlay*>(player->signetWidget()),
+                                      static_cast<KvoPlayerOverlay*>(player->commentWidget())}) {
+        overlay->setOverlayHidden(false);
+        QWidget* shown = overlay->overlayWidget();
+        QTRY_VERIFY(shown->isVisible());
+        look(QString::fromLatin1(shown->metaObject()->className()), shown);
+        overlay->setOverlayHidden(true);
+    }
+
+    for (const QString& fault : faults)
+        qWarning("%s", qPrintable(fault));
+    QVERIFY2(faults.isEmpty(), "controls of dialogs out of reach, listed above");
+}
+
 int main(int argc, char** argv)
 {
     KvoTestHome home;
-    // Holds the interface translator, for the pages in English.
     KvoSingleApplication app(argc, argv, QStringLiteral("~Qozmira~Vistrelle~tst_windowsize"));
     TestWindowSize test;
     return QTest::qExec(&test, argc, argv);
 }
+
 #include "tst_windowsize.moc"

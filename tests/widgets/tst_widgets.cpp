@@ -1,5 +1,7 @@
-// Toolkit widgets: page bar, busy overlay, spinning icon and animations.
+// Toolkit widgets: page bar, busy overlay, spinning icon, animations and the
+// grid row that folds.
 #include "KvoDialogParent.h"
+#include "KvoFoldingRow.h"
 #include "KvoFont.h"
 #include "KvoLoadingFrame.h"
 #include "KvoOpacityAnimation.h"
@@ -8,12 +10,16 @@
 #include "KvoSpinningIcon.h"
 #include "KvoUnfocusAnimation.h"
 
+#include <QBoxLayout>
+#include <QCheckBox>
 #include <QGraphicsBlurEffect>
+#include <QGridLayout>
 #include <QGraphicsOpacityEffect>
 #include <QImage>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -100,6 +106,10 @@ private slots:
     void spinningIconRefuses();
     void spinningIconStopsUpright();
     void spinningIconButtonGone();
+
+    // Folding grid row
+    void foldingRowFollowsTheWidth();
+    void foldingRowRefusesOtherRows();
 
     void screenshots();
 };
@@ -936,6 +946,115 @@ void TestWidgets::spinningIconButtonGone()
 // -------------------------------------------------------------- screenshots
 
 // Pictures for a look by eye (see KvoScreenshots).
+// ---------------------------------------------------------- folding row
+
+namespace {
+
+// A column that scrolls only up and down, as a settings page does: a grid
+// row of a label and two check boxes, and a line under it.
+struct FoldingColumn
+{
+    FoldingColumn()
+    {
+        area = new QScrollArea(&holder);
+        area->setFrameShape(QFrame::NoFrame);
+        area->setWidgetResizable(true);
+        area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        auto* content = new QWidget;
+        column = new QVBoxLayout(content);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(7);
+        grid = new QGridLayout;
+        grid->setHorizontalSpacing(10);
+        grid->addWidget(new QLabel(QStringLiteral("Notifications actives :")), 0, 0);
+        first = new QCheckBox(QStringLiteral("Téléchargement d'une vidéo terminé"));
+        second = new QCheckBox(QStringLiteral("Téléchargement d'une mise à jour terminé"));
+        grid->addWidget(first, 0, 1);
+        grid->addWidget(second, 0, 2);
+        grid->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding), 0, 3);
+        column->addLayout(grid);
+        below = new QLabel(QStringLiteral("La ligne suivante"));
+        column->addWidget(below);
+        column->addStretch();
+        area->setWidget(content);
+        holder.resize(1200, 400);
+    }
+
+    // The area, and so its content, `width` pixels wide; laid out at once,
+    // without the event loop.
+    void resize(int width)
+    {
+        area->setGeometry(0, 0, width, 400);
+    }
+
+    QWidget holder;
+    QScrollArea* area;
+    QVBoxLayout* column;
+    QGridLayout* grid;
+    QCheckBox* first;
+    QCheckBox* second;
+    QLabel* below;
+};
+
+} // namespace
+
+void TestWidgets::foldingRowFollowsTheWidth()
+{
+    FoldingColumn c;
+    const int sideBySide = c.grid->minimumSize().width();
+    KvoFoldingRow* folding = KvoFoldingRow::install(c.grid, c.second);
+    QVERIFY(folding);
+    c.holder.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&c.holder));
+
+    // Wider, narrower and back, each width with the row it takes.
+    const QList<QPair<int, bool>> steps = {{1100, false},
+                                           {sideBySide, false},
+                                           {sideBySide - 1, true},
+                                           {folding->minimumSize().width(), true},
+                                           {sideBySide, false},
+                                           {sideBySide - 1, true},
+                                           {900, false}};
+    for (const auto& [width, folded] : steps) {
+        c.resize(width);
+        const QByteArray at = QByteArray::number(width) + " px";
+        QVERIFY2(folding->isFolded() == folded, at.constData());
+        // The grid keeps its widgets, and the row never passes the edge.
+        QVERIFY(c.grid->indexOf(c.second) >= 0);
+        QCOMPARE(c.area->widget()->width(), width);
+        QVERIFY2(c.second->geometry().right() < width, at.constData());
+        QVERIFY2(c.second->width() >= c.second->sizeHint().width(), at.constData());
+        if (folded) {
+            QCOMPARE(c.second->x(), c.first->x());
+            QVERIFY2(c.second->y() > c.first->geometry().bottom(), at.constData());
+        } else {
+            QCOMPARE(c.second->y(), c.first->y());
+            QVERIFY2(c.second->x() > c.first->geometry().right(), at.constData());
+        }
+        // The content had the height of the row as it stands from the
+        // first layout on: the next line starts under it.
+        QCOMPARE(c.below->y(), c.second->geometry().bottom() + 1 + c.column->spacing());
+    }
+    // The smallest width asked of the column is the folded row's: the
+    // narrower check box and its spacing less.
+    QCOMPARE(c.area->widget()->minimumSizeHint().width(),
+             sideBySide - qMin(c.first->sizeHint().width(), c.second->sizeHint().width()) - 10);
+}
+
+void TestWidgets::foldingRowRefusesOtherRows()
+{
+    // Nothing before the widget in its row, or the row under it taken.
+    FoldingColumn alone;
+    QVERIFY(!KvoFoldingRow::install(alone.grid, qobject_cast<QWidget*>(alone.grid->itemAtPosition(0, 0)->widget())));
+    FoldingColumn taken;
+    taken.grid->addWidget(new QLabel(QStringLiteral("pris")), 1, 1);
+    QVERIFY(!KvoFoldingRow::install(taken.grid, taken.second));
+    // Neither grid moved.
+    QCOMPARE(alone.column->indexOf(alone.grid), 0);
+    QCOMPARE(taken.column->indexOf(taken.grid), 0);
+}
+
 void TestWidgets::screenshots()
 {
     if (!KvoScreenshots::enabled())
