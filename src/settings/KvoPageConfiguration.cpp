@@ -5,6 +5,7 @@
 #include "KvoDialog.h"
 #include "KvoDownloader.h"
 #include "KvoEnvironment.h"
+#include "KvoFocusInView.h"
 #include "KvoFoldingRow.h"
 #include "KvoHTTPRequest.h"
 #include "KvoLoadingFrame.h"
@@ -98,6 +99,7 @@ KvoPageConfiguration::KvoPageConfiguration(QWidget* parent, Qt::WindowFlags flag
     // the second event goes under the first rather than past the page's edge.
     KvoFoldingRow::install(ui->gridLayoutNotification, ui->checkboxNotificationUpdateDownloadFinished);
     KvoWheelGuard::protect(this);
+    KvoFocusInView::install(ui->scrollArea);
     m_request = new KvoHTTPRequest(this);
     ui->progressBar->hide();
     ui->progressText->hide();

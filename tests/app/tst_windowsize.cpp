@@ -648,6 +648,22 @@ void TestWindowSize::settingsPageWithinReach()
     area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
     KvoScreenshots::save(window, QStringLiteral("settings-%1-800x500-end").arg(language));
     area->verticalScrollBar()->setValue(0);
+    // The lowest control the keyboard reaches comes into view whole when
+    // it does.
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QWidget* last = nullptr;
+    const auto depth = [area](QWidget* w) { return w->mapTo(area->widget(), QPoint(0, 0)).y(); };
+    for (QWidget* control : area->widget()->findChildren<QWidget*>()) {
+        if ((control->focusPolicy() & Qt::TabFocus) && control->isVisible() && control->isEnabled()
+            && (!last || depth(control) > depth(last)))
+            last = control;
+    }
+    QVERIFY(last && depth(last) > area->viewport()->height());
+    last->setFocus(Qt::TabFocusReason);
+    QCOMPARE(QApplication::focusWidget(), last);
+    QVERIFY(area->viewport()->rect().contains(QRect(last->mapTo(area->viewport(), QPoint(0, 0)), last->size())));
+    area->verticalScrollBar()->setValue(0);
 
     // The two events of the notifications: one under the other in the
     // narrow page, side by side where there is room.
