@@ -240,6 +240,16 @@ bool openWindow(const QString& file)
     return QTest::qWaitForWindowExposed(window);
 }
 
+// The same at the smallest size the user can give it.
+bool openSmallestWindow(const QString& file)
+{
+    if (!openWindow(file))
+        return false;
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->resize(800, 500);
+    return QTest::qWaitFor([window] { return window->size() == QSize(800, 500); });
+}
+
 // The window of the other tests, in French, once a test that built its own
 // has ended, however it ended.
 auto frenchWindowAfter()
@@ -537,10 +547,8 @@ void TestWindowSize::sortButtonsEndInAnEllipsis()
 {
     QFETCH(QString, file);
     auto french = frenchWindowAfter();
-    QVERIFY(openWindow(file));
+    QVERIFY(openSmallestWindow(file));
     KvoMainWindow* window = KvoMainWindow::instance();
-    window->resize(800, 500);
-    QTRY_COMPARE(window->size(), QSize(800, 500));
     window->changePage(QStringLiteral("detail_software_14"), true);
     auto* page = qobject_cast<KvoPageDetailSoftware*>(window->currentPage());
     QVERIFY(page);
@@ -616,10 +624,8 @@ void TestWindowSize::settingsPageWithinReach()
     const QString language = file.chopped(3);
     // A window shows its texts in the language it was built in.
     auto french = frenchWindowAfter();
-    QVERIFY(openWindow(file));
+    QVERIFY(openSmallestWindow(file));
     KvoMainWindow* window = KvoMainWindow::instance();
-    window->resize(800, 500);
-    QTRY_COMPARE(window->size(), QSize(800, 500));
     window->changePage(QStringLiteral("config"), true);
     QWidget* page = window->pages().value(QStringLiteral("config")).first;
     QVERIFY(page && page->isVisible());
@@ -686,10 +692,8 @@ void TestWindowSize::everyControlWithinReach()
 {
     QFETCH(QString, file);
     auto french = frenchWindowAfter();
-    QVERIFY(openWindow(file));
+    QVERIFY(openSmallestWindow(file));
     KvoMainWindow* window = KvoMainWindow::instance();
-    window->resize(800, 500);
-    QTRY_COMPARE(window->size(), QSize(800, 500));
     QStringList faults;
     for (const QString& key : pageKeys()) {
         window->changePage(key, true);
@@ -731,10 +735,8 @@ void TestWindowSize::everyDialogWithinReach()
     };
     auto french = frenchWindowAfter();
     auto offline = qScopeGuard([&online] { online(false); });
-    QVERIFY(openWindow(file));
+    QVERIFY(openSmallestWindow(file));
     KvoMainWindow* window = KvoMainWindow::instance();
-    window->resize(800, 500);
-    QTRY_COMPARE(window->size(), QSize(800, 500));
 
     QStringList faults;
     const auto look = [&faults](const QString& what, QWidget* shown) {
