@@ -405,11 +405,16 @@ void TestSearch::libraryRow()
     KvoPageSearch page;
     QSignalSpy switches(&page, &KvoPageSearch::onChangePage);
     QSignalSpy requests(&page, &KvoPageSearch::onChangePageRequest);
-    KvoSearchItem row(&page, &page, course(1, "Rock&Roll", {{4, QString()}, {7, p, 30}}));
+    KvoPurchase rock = course(1, "Rock&Roll", {{4, QString()}, {7, p, 30}});
+    rock.softwares = QStringLiteral("Questions & réponses");
+    KvoSearchItem row(&page, &page, rock);
     row.connectGoToVideo();
-    // The title as sent: its "&" a letter, no shortcut.
-    QCOMPARE(KvoButtonText::shown(row.form()->title->text()), QStringLiteral("Rock&Roll"));
-    QVERIFY(row.form()->title->shortcut().isEmpty());
+    // The title and the software names as sent: each "&" a letter, no
+    // shortcut.
+    for (QPushButton* button : {row.form()->title, row.form()->softwares}) {
+        QCOMPARE(KvoButtonText::shown(button->text()), button == row.form()->title ? rock.title : rock.softwares);
+        QVERIFY(button->shortcut().isEmpty());
+    }
     QVERIFY(row.progressWidget());
     QVERIFY(!row.form()->downloadWidget->isVisibleTo(&row));
     row.form()->title->click();
