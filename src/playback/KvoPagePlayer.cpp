@@ -19,9 +19,11 @@
 
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStyleHints>
 #include <QSqlQuery>
 #include <QTime>
 #include <QTimer>
@@ -819,12 +821,28 @@ void KvoPagePlayer::showEvent(QShowEvent* event)
 void KvoPagePlayer::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
+    m_lastPress.reset();
     m_player->updateOverlays();
+}
+
+void KvoPagePlayer::mousePressEvent(QMouseEvent* event)
+{
+    // The base class of a double click calls this too: only real presses
+    // count.
+    if (event->type() == QEvent::MouseButtonPress)
+        m_lastPress = event->timestamp();
+    QWidget::mousePressEvent(event);
 }
 
 void KvoPagePlayer::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    // Qt makes a double click of two presses at one place, whatever lay
+    // there at the first: the first click of a double click on a list's
+    // row opens this page, and the second arrives here as a double click
+    // the user never made on the player.
+    const quint64 interval = quint64(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+    const bool begunHere = m_lastPress && event->timestamp() - *m_lastPress <= interval;
+    if (begunHere && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit onDoubleClick();
     QWidget::mouseDoubleClickEvent(event);
 }

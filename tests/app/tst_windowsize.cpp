@@ -29,6 +29,7 @@
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 #include "KvoVideoImporter.h"
+#include "KvoVideoPlayer.h"
 #include "KvoWheelTurn.h"
 
 #include <QAccessible>
@@ -296,6 +297,7 @@ private slots:
     void everySoftwarePageFitsTheSmallestWindow();
     void breadcrumbLevelsShowTheirFirstLetters();
     void serviceTextShownAsSent();
+    void doubleClickOnAVideoRow();
     void sortButtonsEndInAnEllipsis_data();
     void sortButtonsEndInAnEllipsis();
     void supportFormKeepsItsRowsApart();
@@ -547,6 +549,42 @@ void TestWindowSize::serviceTextShownAsSent()
     QCOMPARE(played.count(), 0);
     QCOMPARE(window->currentKey(), QStringLiteral("detail_software_%1").arg(s_ampersandSoft));
     QVERIFY2(pressed.isEmpty(), qPrintable(pressed.join(QStringLiteral(", "))));
+}
+
+void TestWindowSize::doubleClickOnAVideoRow()
+{
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->resize(1366, 768);
+    QTRY_COMPARE(window->size(), QSize(1366, 768));
+    window->changePage(QStringLiteral("detail_software_%1").arg(s_ampersandSoft), true);
+    auto* page = qobject_cast<KvoPageDetailSoftware*>(window->currentPage());
+    QVERIFY(page);
+    QCoreApplication::processEvents();
+    QPushButton* title = nullptr;
+    for (KvoDetailSoftwareItem* row : page->rows())
+        if (row->type() == KvoDetailSoftwareItem::Video)
+            title = row->titleButton();
+    QVERIFY(title);
+    QCOMPARE(window->viewMode(), 0u);
+    // Through the window, as the system delivers them: the first click opens
+    // the player, whose page the second press then finds under the mouse.
+    auto doubleClick = [window](QWidget* on) {
+        QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                           on->mapTo(window, on->rect().center()));
+    };
+    doubleClick(title);
+    QCOMPARE(window->currentKey(), QStringLiteral("player"));
+    QCOMPARE(window->viewMode(), 0u);
+    QVERIFY(!(window->windowState() & Qt::WindowFullScreen));
+
+    // A double click made on the player goes to the next view.
+    auto* player = qobject_cast<KvoPagePlayer*>(window->currentPage());
+    QVERIFY(player);
+    doubleClick(player->videoPlayer());
+    QCOMPARE(window->viewMode(), 1u);
+    QTest::keyClick(window, Qt::Key_Escape);
+    QCOMPARE(window->viewMode(), 0u);
+    QTRY_VERIFY(!(window->windowState() & Qt::WindowFullScreen));
 }
 
 void TestWindowSize::sortButtonsEndInAnEllipsis_data()
