@@ -83,3 +83,11 @@ bool KvoHomeWebPage::acceptNavigationRequest(const QUrl& url, NavigationType typ
     }
     return true;
 }
+
+void KvoHomeWebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int line,
+                                              const QString& source)
+{
+    if (level == ErrorMessageLevel)
+        emit scriptError(message);
+    QWebEnginePage::javaScriptConsoleMessage(level, message, line, source);
+}

@@ -42,9 +42,13 @@ public:
 signals:
     // Queued: the receiver may switch pages or open a browser safely.
     void linkClicked(const QUrl& url);
+    // A script in the page reported an error, or failed with one.
+    void scriptError(const QString& message);
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int line,
+                                  const QString& source) override;
 
 private:
     void delegate(const QUrl& url);

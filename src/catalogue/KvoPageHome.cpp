@@ -257,8 +257,12 @@ void KvoPageHome::fitView()
     // The whole page lies in the scroll area, which scrolls it. The size
     // the engine reports is never less than the view's own, so a page that
     // got shorter (another variant, a wider view) is measured in the page.
+    // A page not parsed yet (a new variant whose first bytes have not come)
+    // has no document element: no measure, the height stays.
     QPointer<KvoPageHome> self(this);
-    m_page->runJavaScript(QStringLiteral("Math.ceil(document.documentElement.getBoundingClientRect().height)"),
+    m_page->runJavaScript(QStringLiteral("document.documentElement"
+                                         " ? Math.ceil(document.documentElement.getBoundingClientRect().height)"
+                                         " : null"),
                           [self](const QVariant& result) {
                               if (!self || !self->m_view || !self->m_loaded)
                                   return;

@@ -113,6 +113,7 @@ private:
         QByteArray body;
         QByteArray headers;
         bool hold = false;
+        bool headOnly = false; // the head, then no byte of the page
     };
     KvoFakeHttpServer m_server;
     HomeReply m_homeReply;
@@ -133,6 +134,8 @@ void TestHome::initTestCase()
         if (path == HomePath) {
             if (m_homeReply.hold)
                 return Reply::never();
+            if (m_homeReply.headOnly)
+                return Reply::half(200, " ", html, true, false);
             if (m_homeReply.status != 0)
                 return Reply::of(m_homeReply.status, m_homeReply.body, "text/html", m_homeReply.headers);
             return Reply::of(200, homePage(r.query().queryItemValue(QStringLiteral("tpl")) == QLatin1String("inline")),
@@ -289,6 +292,7 @@ void TestHome::loadAndFollowLinks()
 void TestHome::variantsByWidth()
 {
     auto page = makePage();
+    QSignalSpy errors(page->webPage(), &KvoHomeWebPage::scriptError);
     QTRY_VERIFY_WITH_TIMEOUT(page->isLoaded(), 15000);
     // Narrower than the threshold: the inline variant, once.
     page->resize(800, 556);
@@ -319,6 +323,26 @@ void TestHome::variantsByWidth()
     QVERIFY(page->loadsWide());
     QTRY_COMPARE(page->webView()->height(), 1500);
     QCOMPARE(m_server.requestsTo(HomePath).size(), 5);
+
+    // A variant whose head came and no byte of its page: the page has no
+    // document element yet. The view fitted meanwhile fails no script: the
+    // test's marker error comes after the measure, and alone.
+    m_homeReply.headOnly = true;
+    page->resize(800, 556);
+    KvoHomeWebPage* web = page->webPage();
+    auto empty = std::make_shared<bool>(false);
+    QTRY_VERIFY((web->runJavaScript(QStringLiteral("document.documentElement === null"),
+                                    [empty](const QVariant& result) { *empty = result.toBool(); }),
+                 *empty));
+    page->resize(900, 556);
+    auto done = std::make_shared<bool>(false);
+    web->runJavaScript(QStringLiteral("console.error('marker')"), [done](const QVariant&) { *done = true; });
+    QTRY_VERIFY(*done && !errors.isEmpty() && errors.last().at(0) == QStringLiteral("marker"));
+    QStringList messages;
+    for (const QList<QVariant>& error : std::as_const(errors))
+        messages << error.at(0).toString();
+    QVERIFY2(messages == QStringList{QStringLiteral("marker")}, qPrintable(messages.join(QStringLiteral(" | "))));
+    QVERIFY(page->isLoading());
 }
 
 void TestHome::offlineThenOnline()

@@ -337,6 +337,24 @@ void TestPlayer::pauseLeavesOutBuffering()
     shown = ticks.last().at(0).toLongLong();
     QVERIFY2(shown >= 2400 && shown <= 2000 + playedAtMost,
              qPrintable(QStringLiteral("%1, played at most %2").arg(shown).arg(playedAtMost)));
+
+    // Played for at least 400 ms up to a stall, then a report, then played
+    // for at least 200 ms: the report holds what was played before it,
+    // only the time since it is added.
+    player.play();
+    m_fake.inject({{E::Playing, 0}});
+    QThread::msleep(400);
+    m_fake.inject({{E::Buffering, 0}, {E::Buffering, 100}});
+    sending.restart();
+    m_fake.inject({{E::TimeChanged, 3000}});
+    QThread::msleep(200);
+    player.pause();
+    m_fake.inject({{E::Paused, 0}});
+    playedAtMost = sending.elapsed() + 1;
+    QVERIFY(paused.wait());
+    shown = ticks.last().at(0).toLongLong();
+    QVERIFY2(shown >= 3200 && shown <= 3000 + playedAtMost,
+             qPrintable(QStringLiteral("%1, played since the report at most %2").arg(shown).arg(playedAtMost)));
 }
 
 void TestPlayer::staleReportsAreDropped()
