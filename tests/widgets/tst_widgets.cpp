@@ -943,9 +943,6 @@ void TestWidgets::spinningIconButtonGone()
     QVERIFY(!icon.isSpinning());
 }
 
-// -------------------------------------------------------------- screenshots
-
-// Pictures for a look by eye (see KvoScreenshots).
 // ---------------------------------------------------------- folding row
 
 namespace {
@@ -1055,6 +1052,9 @@ void TestWidgets::foldingRowRefusesOtherRows()
     QCOMPARE(taken.column->indexOf(taken.grid), 0);
 }
 
+// -------------------------------------------------------------- screenshots
+
+// Pictures for a look by eye (see KvoScreenshots).
 void TestWidgets::screenshots()
 {
     if (!KvoScreenshots::enabled())
