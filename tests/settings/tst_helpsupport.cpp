@@ -24,6 +24,7 @@
 #include "KvoTestSupport.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
@@ -534,22 +535,51 @@ void TestHelpSupport::tabFromSearchReachesMessage()
     QVERIFY(search && message && scroll);
     QCoreApplication::processEvents();
     scroll->verticalScrollBar()->setValue(0);
-    const auto inView = [message, scroll] {
-        const QRect box(message->mapTo(scroll->viewport(), QPoint(0, 0)), message->size());
-        return scroll->viewport()->rect().contains(box);
+    const auto inView = [](QScrollArea* area, QWidget* control) {
+        const QRect box(control->mapTo(area->viewport(), QPoint(0, 0)), control->size());
+        return area->viewport()->rect().contains(box);
     };
-    QVERIFY(!inView()); // below the fold before
+    QVERIFY(!inView(scroll, message)); // below the fold before
     search->setFocus(Qt::MouseFocusReason);
     QTRY_COMPARE(QApplication::focusWidget(), search);
     QTest::keyClick(search, Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), message);
-    QVERIFY(inView());
+    QVERIFY(inView(scroll, message));
+    // So it does by Shift+Tab (the box is the page's only stop), and when
+    // the program gives it the keyboard.
+    scroll->verticalScrollBar()->setValue(0);
+    search->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(search, Qt::Key_Tab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), message);
+    QVERIFY(inView(scroll, message));
+    scroll->verticalScrollBar()->setValue(0);
+    search->setFocus(Qt::MouseFocusReason);
+    message->setFocus(Qt::OtherFocusReason);
+    QCOMPARE(QApplication::focusWidget(), message);
+    QVERIFY(inView(scroll, message));
     // A click on a control half in view leaves the form where it is.
     scroll->verticalScrollBar()->setValue(0);
     search->setFocus(Qt::MouseFocusReason);
     QTest::mouseClick(message->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
     QCOMPARE(QApplication::focusWidget(), message);
     QCOMPARE(scroll->verticalScrollBar()->value(), 0);
+
+    // Nothing of the support form passes above its view. On the settings
+    // page, the program giving the keyboard to a control above the view
+    // brings the form back up to it. (Shift+Tab between the controls of a
+    // form passes through its scroll area, which scrolls by itself.)
+    window->changePage(QStringLiteral("config"), true);
+    auto* form = window->currentPage()->findChild<QScrollArea*>(QStringLiteral("scrollArea"));
+    auto* remember = window->currentPage()->findChild<QCheckBox*>(QStringLiteral("checkboxRemember"));
+    QVERIFY(form && remember);
+    // Once the page is laid out, the form scrolls past the check box.
+    QTRY_VERIFY(form->verticalScrollBar()->maximum() > remember->mapTo(form->widget(), remember->rect().bottomLeft()).y());
+    form->verticalScrollBar()->setValue(form->verticalScrollBar()->maximum());
+    QVERIFY(remember->mapTo(form->viewport(), remember->rect().bottomLeft()).y() < 0);
+    search->setFocus(Qt::MouseFocusReason);
+    remember->setFocus(Qt::OtherFocusReason);
+    QCOMPARE(QApplication::focusWidget(), remember);
+    QVERIFY(inView(form, remember));
 }
 
 QTEST_MAIN(TestHelpSupport)

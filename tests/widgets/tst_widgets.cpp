@@ -20,6 +20,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -943,9 +944,6 @@ void TestWidgets::spinningIconButtonGone()
     QVERIFY(!icon.isSpinning());
 }
 
-// -------------------------------------------------------------- screenshots
-
-// Pictures for a look by eye (see KvoScreenshots).
 // ---------------------------------------------------------- folding row
 
 namespace {
@@ -1032,10 +1030,21 @@ void TestWidgets::foldingRowFollowsTheWidth()
             QCOMPARE(c.second->y(), c.first->y());
             QVERIFY2(c.second->x() > c.first->geometry().right(), at.constData());
         }
+        // Both check boxes keep their whole height: the column gives the
+        // row the lines it takes, not one line to squeeze them into.
+        QVERIFY2(c.first->height() >= c.first->minimumSizeHint().height(), at.constData());
+        QVERIFY2(c.second->height() >= c.second->minimumSizeHint().height(), at.constData());
         // The content had the height of the row as it stands from the
         // first layout on: the next line starts under it.
         QCOMPARE(c.below->y(), c.second->geometry().bottom() + 1 + c.column->spacing());
     }
+    // In a view shorter than the folded column, the column scrolls as far
+    // as the end of the line under the row.
+    c.area->setGeometry(0, 0, sideBySide - 1, c.below->height());
+    QVERIFY(folding->isFolded());
+    QCOMPARE(c.area->verticalScrollBar()->maximum() + c.area->viewport()->height(), c.below->geometry().bottom() + 1);
+    QVERIFY(c.second->height() >= c.second->minimumSizeHint().height());
+    QVERIFY(c.below->y() > c.second->geometry().bottom());
     // The smallest width asked of the column is the folded row's: the
     // narrower check box and its spacing less.
     QCOMPARE(c.area->widget()->minimumSizeHint().width(),
@@ -1055,6 +1064,9 @@ void TestWidgets::foldingRowRefusesOtherRows()
     QCOMPARE(taken.column->indexOf(taken.grid), 0);
 }
 
+// -------------------------------------------------------------- screenshots
+
+// Pictures for a look by eye (see KvoScreenshots).
 void TestWidgets::screenshots()
 {
     if (!KvoScreenshots::enabled())
