@@ -186,6 +186,19 @@ void addAmpersandSoftware(KvoLibrary& added, const QString& folder)
     added.softwares.insert(int(s_ampersandSoft), software);
 }
 
+// The page of the software whose names hold "&", laid out in a window of
+// 1366 x 768; null where the window does not reach that size.
+KvoPageDetailSoftware* ampersandSoftwarePage()
+{
+    KvoMainWindow* window = KvoMainWindow::instance();
+    window->resize(1366, 768);
+    if (!QTest::qWaitFor([window] { return window->size() == QSize(1366, 768); }))
+        return nullptr;
+    window->changePage(QStringLiteral("detail_software_%1").arg(s_ampersandSoft), true);
+    QCoreApplication::processEvents();
+    return qobject_cast<KvoPageDetailSoftware*>(window->currentPage());
+}
+
 QString accessibleName(QWidget* widget)
 {
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
@@ -497,12 +510,8 @@ void TestWindowSize::breadcrumbLevelsShowTheirFirstLetters()
 void TestWindowSize::serviceTextShownAsSent()
 {
     KvoMainWindow* window = KvoMainWindow::instance();
-    window->resize(1366, 768);
-    QTRY_COMPARE(window->size(), QSize(1366, 768));
-    window->changePage(QStringLiteral("detail_software_%1").arg(s_ampersandSoft), true);
-    auto* page = qobject_cast<KvoPageDetailSoftware*>(window->currentPage());
+    KvoPageDetailSoftware* page = ampersandSoftwarePage();
     QVERIFY(page);
-    QCoreApplication::processEvents();
     // The course, its chapter and its video read as the service names them,
     // on the screen and to a screen reader.
     QStringList sent = {s_ampersandCourse, s_ampersandChapter, s_ampersandVideo};
@@ -554,12 +563,8 @@ void TestWindowSize::serviceTextShownAsSent()
 void TestWindowSize::doubleClickOnAVideoRow()
 {
     KvoMainWindow* window = KvoMainWindow::instance();
-    window->resize(1366, 768);
-    QTRY_COMPARE(window->size(), QSize(1366, 768));
-    window->changePage(QStringLiteral("detail_software_%1").arg(s_ampersandSoft), true);
-    auto* page = qobject_cast<KvoPageDetailSoftware*>(window->currentPage());
+    KvoPageDetailSoftware* page = ampersandSoftwarePage();
     QVERIFY(page);
-    QCoreApplication::processEvents();
     QPushButton* title = nullptr;
     for (KvoDetailSoftwareItem* row : page->rows())
         if (row->type() == KvoDetailSoftwareItem::Video)
