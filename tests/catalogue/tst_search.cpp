@@ -411,8 +411,9 @@ void TestSearch::libraryRow()
     row.connectGoToVideo();
     // The title and the software names as sent: each "&" a letter, no
     // shortcut.
-    for (QPushButton* button : {row.form()->title, row.form()->softwares}) {
-        QCOMPARE(KvoButtonText::shown(button->text()), button == row.form()->title ? rock.title : rock.softwares);
+    for (const auto& [button, sent] : {qMakePair(row.form()->title, rock.title),
+                                       qMakePair(row.form()->softwares, rock.softwares)}) {
+        QCOMPARE(KvoButtonText::shown(button->text()), sent);
         QVERIFY(button->shortcut().isEmpty());
     }
     QVERIFY(row.progressWidget());
