@@ -480,7 +480,10 @@ void KvoPageSearch::playPreview(const QString& address, int width, int height)
 
 void KvoPageSearch::onPurchased(const KvoVorn&)
 {
-    // The page is asked again, so the bought course shows as owned.
+    // The page is asked again for what the purchase may have changed of
+    // it. The bought course shows as owned once the synchronisation that
+    // the purchase started brings it into the library: built from the new
+    // answer when it is there by then, or switched by onLibraryUpdated().
     m_cache.clear();
     dropRows();
     m_pagination->setCurrentPage(m_pagination->currentPage());

@@ -23,6 +23,7 @@
 #include <QSqlQuery>
 #include <QThread>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -150,6 +151,9 @@ void KvoPageTops::sendRequest()
 
 void KvoPageTops::refresh()
 {
+    // A list is fetched once per run, yet the user may buy one of its
+    // courses elsewhere (the search, another list) meanwhile.
+    showOwnedRows();
     if (m_fetched)
         return;
     if (KvoPurchaseVideoManager::instance()->isConnected()) {
@@ -365,14 +369,16 @@ void KvoPageTops::buildRows(QLayout* layout, const QList<KvoPurchase>& courses, 
 {
     const quint64 generation = ++m_buildGeneration;
     m_pendingRows = int(courses.size());
-    buildBatch(layout, courses, 0, variant, KvoPurchaseVideoManager::instance()->purchases(), generation);
+    buildBatch(layout, courses, 0, variant, generation);
 }
 
 void KvoPageTops::buildBatch(QLayout* layout, const QList<KvoPurchase>& courses, int from, const Variant& variant,
-                             const QMap<int, KvoPurchase>& library, quint64 generation)
+                             quint64 generation)
 {
     const int count = int(courses.size());
     const int firstEnd = qMin(count, FirstRows);
+    // Read at each batch: the library may have grown since the first.
+    const QList<int> library = KvoPurchaseVideoManager::instance()->purchaseIds();
     QElapsedTimer clock;
     clock.start();
     int end = from;
@@ -380,7 +386,8 @@ void KvoPageTops::buildBatch(QLayout* layout, const QList<KvoPurchase>& courses,
         auto* row = new KvoTopItem(courses.at(end), this, this);
         layout->addWidget(row);
         variant(row, end);
-        applyOwnership(row, library);
+        if (isOwned(row->course().id, library))
+            row->showOwned();
         ++end;
     }
     m_pendingRows = int(courses.size()) - end;
@@ -389,19 +396,28 @@ void KvoPageTops::buildBatch(QLayout* layout, const QList<KvoPurchase>& courses,
     QPointer<KvoPageTops> self(this);
     QMetaObject::invokeMethod(
         this,
-        [self, layout, courses, end, variant, library, generation] {
+        [self, layout, courses, end, variant, generation] {
             // A rebuild or a cleared list since: these rows are not wanted.
             if (self && self->m_buildGeneration == generation)
-                self->buildBatch(layout, courses, end, variant, library, generation);
+                self->buildBatch(layout, courses, end, variant, generation);
         },
         Qt::QueuedConnection);
 }
 
-void KvoPageTops::applyOwnership(KvoTopItem* row, const QMap<int, KvoPurchase>& library) const
+bool KvoPageTops::isOwned(uint courseId, const QList<int>& library) const
 {
-    const uint id = row->course().id;
-    if (m_bought.contains(id) || library.contains(int(id)))
-        row->showOwned();
+    return m_bought.contains(courseId) || std::binary_search(library.cbegin(), library.cend(), int(courseId));
+}
+
+void KvoPageTops::showOwnedRows()
+{
+    const QList<KvoTopItem*> rows = rowsOf(m_rowsLayout);
+    if (rows.isEmpty())
+        return;
+    const QList<int> library = KvoPurchaseVideoManager::instance()->purchaseIds();
+    for (KvoTopItem* row : rows)
+        if (!row->isOwned() && isOwned(row->course().id, library))
+            row->showOwned();
 }
 
 // --- the shared form -------------------------------------------------------------
@@ -409,6 +425,7 @@ void KvoPageTops::applyOwnership(KvoTopItem* row, const QMap<int, KvoPurchase>& 
 void KvoPageTops::setupListForm(Ui_KvoPageTopMonth* form)
 {
     form->setupUi(this);
+    m_rowsLayout = form->results;
     KvoSidewaysWheel::install(form->scrollArea);
     form->scrollArea->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; border: 0; }\n")
                                     + KvoScrollBarStyle::darkVertical());

@@ -97,6 +97,10 @@ protected:
     void buildRows(QLayout* layout, const QList<KvoPurchase>& courses, const Variant& variant);
     // Removes the rows (and stops building those still to come).
     void clearRows(QLayout* layout);
+    // Switches to the owned state each row whose course was bought here or
+    // reached the library since the row was built; the other rows stay as
+    // they are.
+    void showOwnedRows();
 
     // The form the four list pages share, set up on the page with the
     // no-connection panel centred in it and the empty state hidden.
@@ -122,9 +126,11 @@ private:
     // unreadable).
     void onListRead(const QString& answer, bool readable, QList<KvoPurchase> courses);
     void showHeldList();
-    void applyOwnership(KvoTopItem* row, const QMap<int, KvoPurchase>& library) const;
+    // Whether the course shows as owned: bought here, or one of the
+    // library's courses (ids, sorted).
+    bool isOwned(uint courseId, const QList<int>& library) const;
     void buildBatch(QLayout* layout, const QList<KvoPurchase>& courses, int from, const Variant& variant,
-                    const QMap<int, KvoPurchase>& library, quint64 generation);
+                    quint64 generation);
 
     QList<KvoPurchase> m_purchases;
     QMap<uint, KvoPurchase> m_bought;
@@ -139,6 +145,8 @@ private:
     bool m_reading = false;
     quint64 m_readGeneration = 0;
     QWidget* m_noConnection = nullptr;
+    // The layout of the rows, once the page set up its form.
+    QLayout* m_rowsLayout = nullptr;
     QPointer<KvoPurchaser> m_purchaser;
     bool m_buying = false;
     quint64 m_buildGeneration = 0;

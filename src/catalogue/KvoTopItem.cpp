@@ -222,6 +222,7 @@ void KvoTopItem::setupPromo()
 
 void KvoTopItem::showOwned()
 {
+    m_owned = true;
     ui->purchased->show();
     ui->previous_price->hide();
     ui->credits->hide();

@@ -52,6 +52,7 @@ public:
     void setupPromo();
 
     void showOwned();
+    bool isOwned() const { return m_owned; }
     // The countdown of a promotion row; the row hides itself once the
     // promotion has ended.
     void setTimeLeft();
@@ -98,4 +99,5 @@ private:
     KvoButton* m_remove = nullptr;
     QWidget* m_badge = nullptr;
     bool m_ended = false;
+    bool m_owned = false;
 };

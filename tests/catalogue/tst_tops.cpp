@@ -167,6 +167,7 @@ private slots:
     void favouritesPagination();
     void promotionsCountDown();
     void buyFromARow();
+    void boughtElsewhereShowsOwned();
     void previewThroughTheOneHook();
     void menuOpensEachList();
     void shiftWheelReachesThePrices();
@@ -182,6 +183,8 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     KvoFakeHttpServer m_server;
     QMap<QString, Reply> m_lists;
+    // What the library poll answers; "not modified" while empty.
+    QByteArray m_library;
     UrlRecorder m_urls;
 };
 
@@ -200,7 +203,8 @@ void TestTops::initTestCase()
                                                                                    : QByteArray("{\"user_credits\":9}"));
         if (path == FavePath)
             return Reply::of(200, "{\"status\":\"OK\",\"removed\":true}");
-        return Reply::of(304, QByteArray()); // the library poll after a purchase
+        // The library poll after a purchase.
+        return m_library.isEmpty() ? Reply::of(304, QByteArray()) : Reply::of(200, m_library);
     });
 }
 
@@ -219,6 +223,7 @@ void TestTops::init()
     m_server.setHolding(false);
     m_server.clearRequests();
     m_lists.clear();
+    m_library.clear();
     m_urls.urls.clear();
     KvoHTTPRequest::setTransferTimeout(5000);
 }
@@ -736,6 +741,64 @@ void TestTops::buyFromARow()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(page->findChildren<KvoPurchaser*>().size(), 1);
     QCOMPARE(m_server.requestsTo(BuyPath).size(), 4);
+}
+
+void TestTops::boughtElsewhereShowsOwned()
+{
+    // The top of the month and the second page of the promotions, built
+    // while none of their courses was the user's.
+    const qint64 end = QDateTime::currentSecsSinceEpoch() + 3 * 86400;
+    QJsonArray promotions;
+    for (int id = 1; id <= 12; ++id)
+        promotions.append(courseMap(id, 2, 3, end));
+    serve(QStringLiteral("promo"), listOfMaps(promotions));
+    serve(QStringLiteral("top"), listOf({21, 22, 23}));
+    auto top = makePage<KvoPageTopMonth>();
+    top->onShow();
+    QTRY_COMPARE(top->rows().size(), 3);
+    top->hide();
+    auto promo = makePage<KvoPagePromo>();
+    promo->onShow();
+    QTRY_COMPARE(promo->rows().size(), 10);
+    promo->pagination()->setCurrentPage(1);
+    QTRY_COMPARE(idsOf(promo->rows()), (QList<uint>{11, 12}));
+    const QList<KvoTopItem*> topRows = top->rows();
+    const QList<KvoTopItem*> promoRows = promo->rows();
+    for (KvoTopItem* row : topRows + promoRows)
+        QVERIFY(row->form()->purchased->isHidden());
+
+    // Courses 22 and 12 bought on another page: the synchronisation that
+    // follows brings them into the library.
+    QJsonArray vorns;
+    for (int id : {12, 22})
+        vorns.append(QJsonObject{{"id", id}, {"title", QStringLiteral("C%1").arg(id)}, {"software_ids", QJsonArray{3}},
+                                 {"price", 2}, {"purchase_date", 1600000000},
+                                 {"files", QJsonArray{QJsonObject{{"id", id * 10}, {"title", "V"}, {"order", 1},
+                                                                  {"duration", 60}}}}});
+    m_library = QJsonDocument(QJsonObject{{"status", "OK"}, {"timestamp", 100}, {"credits", "5"}, {"vorns", vorns},
+                                          {"authors", QJsonArray{}},
+                                          {"softwares", QJsonArray{QJsonObject{{"id", 3}, {"name", "Photo"}}}}})
+                    .toJson(QJsonDocument::Compact);
+    const int lists = m_server.requestCount(ListPath);
+    QSignalSpy updated(manager(), &KvoPurchaseVideoManager::databaseUpdated);
+    manager()->update();
+    QVERIFY(updated.wait(10000));
+    QCOMPARE(manager()->purchaseIds(), (QList<int>{12, 22}));
+
+    // The shown promotions at the library's update, the top of the month
+    // at its next show: the rows that were there switch, the others stay.
+    promo->onShow();
+    top->show();
+    top->onShow();
+    QCOMPARE(top->rows(), topRows);
+    QCOMPARE(promo->rows(), promoRows);
+    QStringList owned;
+    for (KvoTopItem* row : topRows + promoRows)
+        if (!row->form()->purchased->isHidden())
+            owned << row->form()->title->text();
+    QCOMPARE(owned, (QStringList{QStringLiteral("C22"), QStringLiteral("C12")}));
+    QVERIFY(topRows.at(1)->form()->download->isHidden() && topRows.at(1)->form()->credits->isHidden());
+    QCOMPARE(m_server.requestCount(ListPath), lists);
 }
 
 void TestTops::previewThroughTheOneHook()
