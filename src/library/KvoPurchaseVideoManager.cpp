@@ -84,7 +84,7 @@ KvoPurchaseVideoManager::KvoPurchaseVideoManager(QObject* parent)
     KvoPurchase::registerMetaType();
     m_timer = new QTimer(this);
     m_timer->setInterval(PollInterval);
-    connect(m_timer, &QTimer::timeout, this, &KvoPurchaseVideoManager::update);
+    connect(m_timer, &QTimer::timeout, this, &KvoPurchaseVideoManager::poll);
 
     m_thread = new QThread;
     m_thread->setObjectName(QStringLiteral("KvoPurchaseVideoManager"));
@@ -142,8 +142,9 @@ void KvoPurchaseVideoManager::setUser(const QString& storedUserId, const QString
         m_authors.clear();
         m_lastLocalUpdate = 0;
         m_since = 0;
+        m_syncing = 0;
+        m_rerun = false;
     }
-    m_syncing = 0;
     m_expired = 0;
     KvoEnvironment::setCurrentUserId(storedUserId);
     loadFromDatabase(storedUserId);
@@ -205,22 +206,45 @@ void KvoPurchaseVideoManager::update()
     emit updateStarted();
     if (!m_timer->isActive())
         m_timer->start();
-    QString userId, session;
-    uint since = 0;
     quint64 generation = 0;
+    bool start = false;
     {
         QMutexLocker locker(&m_dataMutex);
-        userId = m_userId;
-        session = m_session;
-        since = m_since;
         generation = m_generation;
+        // Nobody signed in: nothing to ask for. One synchronisation at a
+        // time: what is asked meanwhile (a purchase whose course is wanted
+        // at once) makes one more as soon as the running one ends.
+        if (!m_userId.isEmpty()) {
+            if (m_syncing.loadRelaxed())
+                m_rerun = true;
+            else
+                start = m_syncing.testAndSetOrdered(0, 1);
+        }
     }
-    // Nobody signed in: nothing to ask for.
-    if (userId.isEmpty() || !m_syncing.testAndSetOrdered(0, 1)) {
+    if (!start) {
         emit updateEnded();
         return;
     }
+    sendRequest(generation);
+}
 
+void KvoPurchaseVideoManager::poll()
+{
+    // A tick during a synchronisation asks for no other: the next tick
+    // comes anyway.
+    if (!isSynchronising())
+        update();
+}
+
+void KvoPurchaseVideoManager::sendRequest(quint64 generation)
+{
+    QString session;
+    uint since = 0;
+    {
+        QMutexLocker locker(&m_dataMutex);
+        session = m_session;
+        since = m_since;
+    }
     auto* request = new KvoHTTPRequest(this);
     m_request = request;
     connect(request, &KvoHTTPRequest::successRequest, this,
@@ -232,6 +256,37 @@ void KvoPurchaseVideoManager::update()
     request->get(KvoApi::address(QStringLiteral("/0.1/playerUserPurchases/"),
                                  {{QStringLiteral("since"), QString::number(since)},
                                   {QStringLiteral("session"), session}}));
+}
+
+bool KvoPurchaseVideoManager::endSyncLocked()
+{
+    if (std::exchange(m_rerun, false))
+        return true;
+    m_syncing = 0;
+    return false;
+}
+
+void KvoPurchaseVideoManager::runAgainLater(quint64 generation)
+{
+    // From the worker thread too: the request belongs to the GUI thread.
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation] {
+            {
+                QMutexLocker locker(&m_dataMutex);
+                // A sign-in since dropped the synchronisation of the
+                // earlier user, and what was asked for it.
+                if (generation != m_generation)
+                    return;
+                if (m_stop.loadAcquire() || m_expired.loadAcquire()) {
+                    m_syncing = 0;
+                    return;
+                }
+            }
+            emit updateStarted();
+            sendRequest(generation);
+        },
+        Qt::QueuedConnection);
 }
 
 void KvoPurchaseVideoManager::onAnswer(KvoHTTPRequest* request, quint64 generation, bool delivered,
@@ -285,9 +340,14 @@ void KvoPurchaseVideoManager::onAnswer(KvoHTTPRequest* request, quint64 generati
 
 void KvoPurchaseVideoManager::finishSync(quint64 generation)
 {
-    QMutexLocker locker(&m_dataMutex);
-    if (generation == m_generation)
-        m_syncing = 0;
+    bool again = false;
+    {
+        QMutexLocker locker(&m_dataMutex);
+        if (generation == m_generation)
+            again = endSyncLocked();
+    }
+    if (again)
+        runAgainLater(generation);
 }
 
 void KvoPurchaseVideoManager::processAnswer(const QString& body, quint64 generation)
@@ -300,14 +360,17 @@ void KvoPurchaseVideoManager::processAnswer(const QString& body, quint64 generat
         // Not a whole library: a failed poll. Nothing is merged or written,
         // and the next poll asks from the same time again.
         qWarning("KvoPurchaseVideoManager: library answer refused: %s", qPrintable(answer.error));
+        bool again = false;
         {
             QMutexLocker locker(&m_dataMutex);
             if (m_stop.loadAcquire() || generation != m_generation)
                 return;
-            m_syncing = 0;
+            again = endSyncLocked();
         }
         setConnected(false);
         emit updateEnded();
+        if (again)
+            runAgainLater(generation);
         return;
     }
 
@@ -368,19 +431,22 @@ void KvoPurchaseVideoManager::processAnswer(const QString& body, quint64 generat
     };
     const bool written = store.write(purchaseIds, readCourse, answer.library.softwares, answer.library.authors,
                                      foundPaths, answer.timestamp, receivedAt, answer.credits);
+    bool again = false;
     {
         QMutexLocker locker(&m_dataMutex);
         // Ask again from the last answer that reached the file when this
         // one did not, so the next poll brings the whole library again.
         if (generation == m_generation) {
             m_since = written ? answer.timestamp : previousSince;
-            m_syncing = 0;
+            again = endSyncLocked();
         }
     }
     // A write given up for a sign-in says nothing of the disk.
     if (!signedOut)
         reportWrite(written, true);
     emit libraryWritten(written);
+    if (again)
+        runAgainLater(generation);
 }
 
 void KvoPurchaseVideoManager::reportWrite(bool ok, bool wholeLibrary)

@@ -74,6 +74,8 @@ public:
     void setConnected(bool connected);
 
     // Starts one synchronisation now (GUI thread); see the class comment.
+    // Asked while one runs, it makes one more as soon as the running one
+    // ended (one, however often it was asked meanwhile).
     void update();
 
     bool isSessionExpired() const;
@@ -147,6 +149,14 @@ private:
     explicit KvoPurchaseVideoManager(QObject* parent = nullptr);
     ~KvoPurchaseVideoManager() override;
 
+    // The polling timer's tick.
+    void poll();
+    void sendRequest(quint64 generation);
+    // Under the data mutex, for the current user: ends the running
+    // synchronisation, or keeps it running and returns true when one more
+    // was asked for meanwhile; runAgainLater() then sends it.
+    bool endSyncLocked();
+    void runAgainLater(quint64 generation);
     void onAnswer(KvoHTTPRequest* request, quint64 generation, bool delivered, const QString& body);
     void processAnswer(const QString& body, quint64 generation);
     void finishSync(quint64 generation);
@@ -187,6 +197,7 @@ private:
     quint64 m_replacedAt = 0;
     QVector<QPair<quint64, int>> m_changes;
     quint64 m_generation = 0; // bumped by setUser(): answers for an older user are dropped
+    bool m_rerun = false; // one more synchronisation was asked for while one ran
 
     QAtomicInteger<int> m_connected{0};
     QAtomicInteger<int> m_syncing{0};

@@ -70,6 +70,7 @@ private slots:
     void refusalsAreNoSuccess_data();
     void refusalsAreNoSuccess();
     void cutPurchaseIsNotBoughtTwice();
+    void purchaseDuringASynchronisation();
     void stalledRequestEnds();
     void offlineShowsNoticeOnly();
     void sessionExpiryClosesTheDialog();
@@ -91,7 +92,7 @@ void TestPurchase::initTestCase()
     m_home = std::make_unique<KvoTestHome>();
     KvoEnvironment::init();
     QVERIFY(KvoDatabase::openForCurrentLanguage());
-    m_server = std::make_unique<KvoTestServer>(QStringList{QStringLiteral("--quiet")});
+    m_server = std::make_unique<KvoTestServer>();
     if (!m_server->isRunning())
         QSKIP("the local web service is not available");
     const QString session = KvoTestSession::signInAndSync(QStringLiteral("demo"), QStringLiteral("demo"));
@@ -133,16 +134,10 @@ int TestPurchase::run(KvoPurchaser& purchaser, const KvoPurchase& c, int state, 
 
 bool TestPurchase::waitLibrary(uint courseId)
 {
-    // The purchase started a synchronisation, unless one was running
-    // already, which may have left before the purchase: after it, one more.
-    const auto synchronised = [] { return QTest::qWaitFor([] { return !manager()->isSynchronising(); }, 60000); };
-    if (!synchronised())
+    // The purchase started a synchronisation, or one more after the one
+    // that was running.
+    if (!QTest::qWaitFor([] { return !manager()->isSynchronising(); }, 60000))
         return false;
-    if (!manager()->purchases().contains(int(courseId))) {
-        manager()->update();
-        if (!synchronised())
-            return false;
-    }
     return manager()->purchases().contains(int(courseId));
 }
 
@@ -325,6 +320,36 @@ void TestPurchase::refusalsAreNoSuccess()
     QTRY_COMPARE(service.requestCount(QStringLiteral("/0.1/playerUserPurchases/")), 1);
     QTRY_VERIFY(!manager()->isSynchronising());
     manager()->setConnected(true);
+}
+
+void TestPurchase::purchaseDuringASynchronisation()
+{
+    // A purchase succeeds while a synchronisation runs that the service
+    // answers late, with the library as it was before the purchase: the
+    // course reaches the library right after it, not at the next poll.
+    const QString poll = QStringLiteral("/0.1/playerUserPurchases/");
+    QTRY_VERIFY_WITH_TIMEOUT(!manager()->isSynchronising(), 30000);
+    QVERIFY(!manager()->purchases().contains(112));
+    KvoPurchaser purchaser(&m_window);
+    bool runningAtPurchase = false;
+    connect(&purchaser, &KvoPurchaser::purchased, this,
+            [&runningAtPurchase] { runningAtPurchase = manager()->isSynchronising(); });
+    const int closedIn = run(purchaser, course(112, 1), KvoPurchaser::Confirm, [&] {
+        // The library is asked for before the purchase, and its answer
+        // comes seconds later; the purchase's own answers do not wait.
+        QVERIFY(m_server->setFault(QStringLiteral("slow"), QStringLiteral("5000")));
+        const int seen = m_server->requestsSeen(poll);
+        manager()->update();
+        QTRY_VERIFY(m_server->requestsSeen(poll) > seen);
+        QVERIFY(m_server->setFault(QStringLiteral("slow"), QStringLiteral("0")));
+        purchaser.form()->button_confirm->click();
+        KvoDialogDriver::whenReady([&] { return purchaser.state() == KvoPurchaser::Success; },
+                                   [&] { purchaser.form()->button_close->click(); });
+    });
+    QCOMPARE(closedIn, int(KvoPurchaser::Success));
+    QVERIFY(runningAtPurchase);
+    // The next poll is 30 s away.
+    QTRY_VERIFY_WITH_TIMEOUT(manager()->purchases().contains(112), 15000);
 }
 
 void TestPurchase::cutPurchaseIsNotBoughtTwice()

@@ -27,6 +27,7 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -543,20 +544,49 @@ void TestManager::lenientValuesAccepted()
 
 void TestManager::updateWhileSynchronising()
 {
+    // One synchronisation at a time. What is asked meanwhile (a purchase)
+    // makes one more as soon as the running one ended: one, however often
+    // it was asked, with no moment between the two in which the library
+    // would look synchronised.
     m_server->setAnswer(200, answer({{10, "Calques", {101}}}, 100), KvoFakeHttpServer::Hold);
     QSignalSpy received(m_server.get(), &KvoFakeHttpServer::requestReceived);
     KvoGuiThreadSpy started(manager(), &KvoPurchaseVideoManager::updateStarted);
     KvoGuiThreadSpy ended(manager(), &KvoPurchaseVideoManager::updateEnded);
+    // Written on the worker thread: bit i, the i-th write left it running.
+    std::atomic<int> writes{0};
+    std::atomic<int> runningAfterWrite{0};
+    KvoPurchaseVideoManager* m = manager();
+    connect(
+        m, &KvoPurchaseVideoManager::libraryWritten, this,
+        [&writes, &runningAfterWrite, m] {
+            const int i = writes.fetch_add(1);
+            if (m->isSynchronising())
+                runningAfterWrite.fetch_or(1 << i);
+        },
+        Qt::DirectConnection);
     manager()->update();
     QVERIFY(received.wait(5000));
-    manager()->update(); // skipped: one at a time
-    QCOMPARE(started.count(), 2);
-    QCOMPARE(ended.count(), 1);
-    m_server->release();
-    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 2, 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(!manager()->isSynchronising(), 10000);
+    manager()->update();
+    manager()->update();
+    QCOMPARE(started.count(), 3);
+    QCOMPARE(ended.count(), 2);
     QCOMPARE(m_server->requestCount(), 1);
-    QCOMPARE(manager()->purchases().keys(), QList<int>{10});
+
+    // The running one brings the library as it was when it was asked; the
+    // one more, what came since.
+    m_server->setAnswer(200, answer({{10, "Calques", {101}}, {11, "Masques", {111}}}, 200));
+    m_server->releaseOldest(KvoFakeHttpServer::Reply::of(200, answer({{10, "Calques", {101}}}, 100)));
+    QTRY_COMPARE_WITH_TIMEOUT(manager()->purchases().keys(), (QList<int>{10, 11}), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(writes.load(), 2, 10000);
+    QVERIFY(!manager()->isSynchronising());
+    QCOMPARE(m_server->requestCount(), 2);
+    QCOMPARE(m_server->request(1).query().queryItemValue(QStringLiteral("since")), QStringLiteral("100"));
+    QCOMPARE(runningAfterWrite.load(), 1);
+    QCOMPARE(started.count(), 4);
+    QTRY_COMPARE(ended.count(), 4);
+    // Nothing more was asked for.
+    QTest::qWait(200);
+    QCOMPARE(m_server->requestCount(), 2);
 }
 
 void TestManager::settersWriteAndSignalSynchronously()

@@ -113,6 +113,15 @@ bool KvoTestServer::setFault(const QString& name, const QString& value)
     return status == 200;
 }
 
+int KvoTestServer::requestsSeen(const QString& path)
+{
+    if (!m_process)
+        return 0;
+    m_report += m_process->readAllStandardError();
+    // One line a request: "GET /path/ -> 200".
+    return int(m_report.count(QByteArray(" ") + path.toUtf8() + " -> "));
+}
+
 bool KvoTestServer::clearFaults()
 {
     int status = 0;

@@ -44,6 +44,10 @@ public:
     // docs/web-api.md, "Fault switches"). Blocks until the service answered.
     bool setFault(const QString& name, const QString& value = QStringLiteral("1"));
     bool clearFaults();
+    // How many requests of a path the service has received so far. A
+    // service started without "--quiet" reports each one as it arrives,
+    // before any delay of its answer; a quiet one reports none.
+    int requestsSeen(const QString& path);
     // A plain GET of a path of the service, blocking; the body, or a null
     // array on failure.
     QByteArray fetch(const QString& pathAndQuery, int* status = nullptr);
@@ -52,4 +56,5 @@ private:
     QTemporaryDir m_data;
     std::unique_ptr<QProcess> m_process;
     QString m_address;
+    QByteArray m_report; // what the service wrote on its error output
 };
