@@ -4,6 +4,7 @@
 #include "KvoAddSignetWidget.h"
 #include "KvoButtonText.h"
 #include "KvoDialog.h"
+#include "KvoDoubleClickGuard.h"
 #include "KvoDurationText.h"
 #include "KvoPageRequest.h"
 #include "KvoSignetWidget.h"
@@ -19,11 +20,9 @@
 
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QStyleHints>
 #include <QSqlQuery>
 #include <QTime>
 #include <QTimer>
@@ -315,6 +314,8 @@ void KvoPagePlayer::setQozUrlButton(QPushButton* button)
 {
     m_qozUrlButton = button;
     connectButton(button, &KvoPagePlayer::onQozUrlClicked);
+    if (button)
+        KvoDoubleClickGuard::actOnce(button);
 }
 
 void KvoPagePlayer::setVolumeSlider(KvoVideoVolumeSlider* slider)
@@ -821,28 +822,15 @@ void KvoPagePlayer::showEvent(QShowEvent* event)
 void KvoPagePlayer::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
-    m_lastPress.reset();
     m_player->updateOverlays();
-}
-
-void KvoPagePlayer::mousePressEvent(QMouseEvent* event)
-{
-    // The base class of a double click calls this too: only real presses
-    // count.
-    if (event->type() == QEvent::MouseButtonPress)
-        m_lastPress = event->timestamp();
-    QWidget::mousePressEvent(event);
 }
 
 void KvoPagePlayer::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    // Qt makes a double click of two presses at one place, whatever lay
-    // there at the first: the first click of a double click on a list's
-    // row opens this page, and the second arrives here as a double click
-    // the user never made on the player.
-    const quint64 interval = quint64(QGuiApplication::styleHints()->mouseDoubleClickInterval());
-    const bool begunHere = m_lastPress && event->timestamp() - *m_lastPress <= interval;
-    if (begunHere && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    // Only a double click begun on the page reaches it: the application's
+    // double-click guard drops the second press of a double click whose
+    // first click opened the page (on a list's row).
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit onDoubleClick();
     QWidget::mouseDoubleClickEvent(event);
 }

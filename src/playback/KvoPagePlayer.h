@@ -11,7 +11,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 class KvoAddCommentWidget;
 class KvoAddSignetWidget;
@@ -138,7 +137,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
@@ -191,10 +189,6 @@ private:
     QString m_openedPath;
     uint m_openedVideoId = 0;
     quint64 m_framesAtLoad = 0;
-    // When the last press on the page came (the event's time), if one came
-    // since the page was shown: a double click is the page's only when it
-    // began here, not with the click that opened the page.
-    std::optional<quint64> m_lastPress;
     // Ends a media that plays without a picture or a length: the engine
     // would otherwise read a large file that is no video to its end.
     QTimer* m_noPicture = nullptr;

@@ -5,6 +5,7 @@
 #include "KvoAsynchronousSender.h"
 #include "KvoConnectionStateManager.h"
 #include "KvoDialog.h"
+#include "KvoDoubleClickGuard.h"
 #include "KvoDurationText.h"
 #include "KvoEnvironment.h"
 #include "KvoFont.h"
@@ -145,6 +146,8 @@ KvoMainWindow::KvoMainWindow(bool online, QWidget* parent, Qt::WindowFlags flags
     , m_online(online)
 {
     ui->setupUi(this);
+    // The pages of the window are what a double click's first click opens.
+    KvoDoubleClickGuard::install();
     applyFormFonts();
     m_compositing = KvoPlatformGui::isCompositing();
     if (m_compositing) {
@@ -317,6 +320,8 @@ void KvoMainWindow::connectForm()
 {
     for (QPushButton* button : menuButtons())
         connect(button, &QPushButton::clicked, this, &KvoMainWindow::onClickItemMenu);
+    for (QPushButton* web : {ui->buttonCredits, ui->buttonFacebook, ui->buttonTwitter})
+        KvoDoubleClickGuard::actOnce(web);
     connect(ui->buttonDisconnect, &QPushButton::clicked, this, &KvoMainWindow::onClickDisconnect);
     connect(ui->buttonRight, &QPushButton::clicked, this, &KvoMainWindow::onClickNextHistory);
     connect(ui->buttonLeft, &QPushButton::clicked, this, &KvoMainWindow::onClickPreviousHistory);

@@ -12,6 +12,9 @@
 #include "KvoElidingButton.h"
 #include "KvoEnvironment.h"
 #include "KvoFakeHttpServer.h"
+#include "KvoHand.h"
+#include "KvoListWidget.h"
+#include "KvoListWidgetItem.h"
 #include "KvoMainWindow.h"
 #include "KvoPageConfiguration.h"
 #include "KvoPageDetailSoftware.h"
@@ -21,6 +24,7 @@
 #include "KvoPurchaser.h"
 #include "KvoPaginationWidget.h"
 #include "KvoPageRegistry.h"
+#include "KvoPageSoftwares.h"
 #include "KvoPageSetup.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoReach.h"
@@ -311,6 +315,7 @@ private slots:
     void breadcrumbLevelsShowTheirFirstLetters();
     void serviceTextShownAsSent();
     void doubleClickOnAVideoRow();
+    void doubleClickOnASoftwareTile();
     void sortButtonsEndInAnEllipsis_data();
     void sortButtonsEndInAnEllipsis();
     void supportFormKeepsItsRowsApart();
@@ -560,24 +565,36 @@ void TestWindowSize::serviceTextShownAsSent()
     QVERIFY2(pressed.isEmpty(), qPrintable(pressed.join(QStringLiteral(", "))));
 }
 
+namespace {
+
+QPushButton* videoTitle(KvoPageDetailSoftware* page)
+{
+    for (KvoDetailSoftwareItem* row : page->rows())
+        if (row->type() == KvoDetailSoftwareItem::Video)
+            return row->titleButton();
+    return nullptr;
+}
+
+QRect rectInWindow(QWidget* widget, const QRect& rect)
+{
+    return QRect(widget->mapTo(widget->window(), rect.topLeft()), rect.size());
+}
+
+} // namespace
+
 void TestWindowSize::doubleClickOnAVideoRow()
 {
     KvoMainWindow* window = KvoMainWindow::instance();
     KvoPageDetailSoftware* page = ampersandSoftwarePage();
     QVERIFY(page);
-    QPushButton* title = nullptr;
-    for (KvoDetailSoftwareItem* row : page->rows())
-        if (row->type() == KvoDetailSoftwareItem::Video)
-            title = row->titleButton();
+    const QString pageKey = window->currentKey();
+    QPushButton* title = videoTitle(page);
     QVERIFY(title);
     QCOMPARE(window->viewMode(), 0u);
-    // Through the window, as the system delivers them: the first click opens
-    // the player, whose page the second press then finds under the mouse.
-    auto doubleClick = [window](QWidget* on) {
-        QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier,
-                           on->mapTo(window, on->rect().center()));
-    };
-    doubleClick(title);
+    // The first click opens the player, whose page the second press then
+    // finds under the mouse: the player opens in the normal view.
+    KvoHand hand;
+    hand.doubleClick(title);
     QCOMPARE(window->currentKey(), QStringLiteral("player"));
     QCOMPARE(window->viewMode(), 0u);
     QVERIFY(!(window->windowState() & Qt::WindowFullScreen));
@@ -585,11 +602,71 @@ void TestWindowSize::doubleClickOnAVideoRow()
     // A double click made on the player goes to the next view.
     auto* player = qobject_cast<KvoPagePlayer*>(window->currentPage());
     QVERIFY(player);
-    doubleClick(player->videoPlayer());
+    hand.rest();
+    hand.doubleClick(player->videoPlayer());
     QCOMPARE(window->viewMode(), 1u);
     QTest::keyClick(window, Qt::Key_Escape);
     QCOMPARE(window->viewMode(), 0u);
     QTRY_VERIFY(!(window->windowState() & Qt::WindowFullScreen));
+
+    // A press on the player, the list shown at once, then a double click on
+    // the row, its second press on the player within the double-click
+    // interval of the first press there: the player opens in the normal
+    // view all the same.
+    hand.rest();
+    QVERIFY(KvoHand::centreInWindow(player->videoPlayer()) != KvoHand::centreInWindow(title));
+    hand.click(player->videoPlayer(), 20);
+    window->changePage(pageKey, true);
+    QCOMPARE(window->currentKey(), pageKey);
+    title = videoTitle(page);
+    QVERIFY(title && title->isVisible());
+    hand.doubleClick(title, 40, 80);
+    QCOMPARE(window->currentKey(), QStringLiteral("player"));
+    QCOMPARE(window->viewMode(), 0u);
+}
+
+void TestWindowSize::doubleClickOnASoftwareTile()
+{
+    // A double click on a software's tile opens the software's page, and
+    // its second press lands on a video row there: no video plays.
+    KvoMainWindow* window = KvoMainWindow::instance();
+    QVERIFY(ampersandSoftwarePage());
+    window->changePage(QStringLiteral("softwares"), true);
+    auto* softwares = qobject_cast<KvoPageSoftwares*>(window->currentPage());
+    QVERIFY(softwares);
+    KvoListWidget* list = softwares->list();
+
+    // A tile whose software's page shows a video's title within the tile.
+    QString detail;
+    QPoint place;
+    for (int i = 0; i < list->count() && place.isNull(); ++i) {
+        window->changePage(QStringLiteral("softwares"), true);
+        auto* tile = dynamic_cast<KvoListWidgetItem*>(list->item(i));
+        QVERIFY(tile);
+        const QRect tileRect = rectInWindow(list->viewport(), list->visualItemRect(tile));
+        if (tile->isHidden() || !list->viewport()->rect().contains(list->visualItemRect(tile)))
+            continue;
+        detail = QStringLiteral("detail_software_%1").arg(tile->id());
+        window->changePage(detail, true);
+        auto* page = qobject_cast<KvoPageDetailSoftware*>(window->currentPage());
+        QVERIFY(page);
+        for (KvoDetailSoftwareItem* row : page->rows()) {
+            QPushButton* title = row->titleButton();
+            const QRect titleRect = rectInWindow(title, title->rect());
+            if (row->type() == KvoDetailSoftwareItem::Video && title->isVisible() && titleRect.intersects(tileRect)) {
+                place = titleRect.intersected(tileRect).center();
+                break;
+            }
+        }
+    }
+    QVERIFY2(!place.isNull(), "no tile has a video title of its page within it");
+    window->changePage(QStringLiteral("softwares"), true);
+    QCOMPARE(window->currentPage(), softwares);
+
+    KvoHand hand;
+    hand.doubleClickAt(window->windowHandle(), place);
+    QCOMPARE(window->currentKey(), detail);
+    QVERIFY(qobject_cast<QPushButton*>(window->childAt(place)));
 }
 
 void TestWindowSize::sortButtonsEndInAnEllipsis_data()

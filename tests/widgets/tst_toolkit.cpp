@@ -1,11 +1,14 @@
-// Toolkit widgets: progress bar, buttons, clickable label, position badge,
-// rating stars, the asynchronous image and the floating frame.
+// Toolkit widgets: progress bar, buttons, clickable label, the double-click
+// guard, position badge, rating stars, the asynchronous image and the
+// floating frame.
 #include "KvoFakeHttpServer.h"
+#include "KvoHand.h"
 #include "KvoScreenshots.h"
 
 #include "KvoAsyncImage.h"
 #include "KvoButton.h"
 #include "KvoClickableLabel.h"
+#include "KvoDoubleClickGuard.h"
 #include "KvoEnvironment.h"
 #include "KvoFloatingFrame.h"
 #include "KvoMarkWidget.h"
@@ -23,10 +26,13 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponse>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -117,6 +123,28 @@ protected:
     void mousePressEvent(QMouseEvent*) override { ++presses; }
 };
 
+// A bar that maximises its window on a double click, as the title bar
+// does: a double click on its label reaches it through the label.
+class ReleaseCounter : public QWidget
+{
+public:
+    using QWidget::QWidget;
+    int releases = 0;
+
+protected:
+    void mouseReleaseEvent(QMouseEvent*) override { ++releases; }
+};
+
+class DoubleClickBar : public QWidget
+{
+public:
+    using QWidget::QWidget;
+    int doubles = 0;
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent*) override { ++doubles; }
+};
+
 } // namespace
 
 class TestToolkit : public QObject
@@ -136,6 +164,7 @@ private slots:
     void clickableLabel_data();
     void clickableLabel();
     void clickableLabelKeepsPress();
+    void doubleClickGuard();
     void topPosNumber_data();
     void topPosNumber();
 
@@ -374,6 +403,109 @@ void TestToolkit::clickableLabelKeepsPress()
     QTest::mouseClick(label, Qt::LeftButton, Qt::NoModifier, QPoint(20, 10));
     QCOMPARE(clicked.count(), 1);
     QCOMPARE(parent.presses, 0);
+}
+
+void TestToolkit::doubleClickGuard()
+{
+    KvoDoubleClickGuard::install();
+    // Two pages: a click on "Ouvrir" shows the second, whose button stands
+    // where "Ouvrir" stood.
+    QWidget window;
+    window.resize(400, 220);
+    auto* stack = new QStackedWidget(&window);
+    stack->setGeometry(0, 0, 400, 220);
+    auto* first = new QWidget;
+    auto* second = new QWidget;
+    stack->addWidget(first);
+    stack->addWidget(second);
+    auto* opener = new QPushButton(QStringLiteral("Ouvrir"), first);
+    opener->setGeometry(10, 10, 100, 30);
+    // A widget that reads the release of a press it never saw, under it.
+    auto* releases = new ReleaseCounter(second);
+    releases->setGeometry(0, 0, 200, 50);
+    auto* under = new QPushButton(QStringLiteral("Lire"), releases);
+    under->setGeometry(10, 10, 100, 30);
+    connect(opener, &QPushButton::clicked, stack, [stack, second] { stack->setCurrentWidget(second); });
+    // A button that its click takes off the screen and brings back, as a
+    // page left and shown again; one that opens a web page; a plain one.
+    auto* reshown = new QPushButton(QStringLiteral("Revoir"), first);
+    reshown->setGeometry(10, 50, 100, 30);
+    connect(reshown, &QPushButton::clicked, reshown, [reshown] {
+        reshown->hide();
+        reshown->show();
+    });
+    auto* web = new QPushButton(QStringLiteral("Site"), first);
+    web->setGeometry(10, 90, 100, 30);
+    KvoDoubleClickGuard::actOnce(web);
+    auto* plain = new QPushButton(QStringLiteral("Suivant"), first);
+    plain->setGeometry(10, 130, 100, 30);
+    // A click that brings up a button over its own, which stays shown.
+    auto* coverer = new QPushButton(QStringLiteral("Acheter"), first);
+    coverer->setGeometry(10, 170, 100, 30);
+    auto* cover = new QPushButton(QStringLiteral("Confirmer"), first);
+    cover->setGeometry(10, 170, 100, 30);
+    cover->hide();
+    connect(coverer, &QPushButton::clicked, cover, [cover] {
+        cover->show();
+        cover->raise();
+    });
+    auto* edit = new QLineEdit(QStringLiteral("un mot"), first);
+    edit->setGeometry(150, 10, 200, 30);
+    auto* bar = new DoubleClickBar(first);
+    bar->setGeometry(150, 50, 200, 30);
+    auto* barLabel = new QLabel(QStringLiteral("Vistrelle"), bar);
+    barLabel->setGeometry(0, 0, 200, 30);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    QSignalSpy opened(opener, &QPushButton::clicked);
+    QSignalSpy played(under, &QPushButton::clicked);
+    QSignalSpy reshownClicks(reshown, &QPushButton::clicked);
+    QSignalSpy webClicks(web, &QPushButton::clicked);
+    QSignalSpy plainClicks(plain, &QPushButton::clicked);
+    KvoHand hand;
+
+    // Double clicks that begin and end on one widget keep their meaning.
+    hand.doubleClick(plain);
+    QCOMPARE(plainClicks.count(), 2);
+    hand.rest();
+    hand.doubleClick(edit); // past the end of the text: its last word
+    QCOMPARE(edit->selectedText(), QStringLiteral("mot"));
+    hand.rest();
+    hand.doubleClick(barLabel);
+    QCOMPARE(bar->doubles, 1);
+
+    // What the first click brought up, or back, gets nothing of the second
+    // press, nor of its release.
+    hand.rest();
+    hand.doubleClick(reshown);
+    QCOMPARE(reshownClicks.count(), 1);
+    hand.rest();
+    hand.doubleClick(web);
+    QCOMPARE(webClicks.count(), 1);
+    QSignalSpy covered(coverer, &QPushButton::clicked);
+    QSignalSpy confirmed(cover, &QPushButton::clicked);
+    hand.rest();
+    hand.doubleClick(coverer);
+    QCOMPARE(covered.count(), 1);
+    QVERIFY(cover->isVisible());
+    QCOMPARE(confirmed.count(), 0);
+    hand.rest();
+    const QPoint place = KvoHand::centreInWindow(opener);
+    hand.doubleClickAt(window.windowHandle(), place);
+    QCOMPARE(opened.count(), 1);
+    QCOMPARE(stack->currentWidget(), second);
+    QCOMPARE(played.count(), 0);
+    QCOMPARE(releases->releases, 0);
+
+    // Two clicks too far apart to be a double click are two clicks.
+    stack->setCurrentWidget(first);
+    hand.rest();
+    hand.click(opener);
+    hand.wait(600);
+    hand.click(under);
+    QCOMPARE(opened.count(), 2);
+    QCOMPARE(played.count(), 1);
 }
 
 void TestToolkit::topPosNumber_data()
