@@ -1,6 +1,7 @@
 #include "KvoDetailSoftwareItem.h"
 
 #include "KvoButtonText.h"
+#include "KvoDoubleClickGuard.h"
 #include "KvoDurationText.h"
 #include "KvoFont.h"
 #include "KvoSoftwareDetailOrder.h"
@@ -255,6 +256,7 @@ void KvoDetailSoftwareItem::showSupportFiles(const QString& url)
         m_supportButton->setFixedSize(120, 18);
         m_supportButton->setFocusPolicy(Qt::NoFocus);
         connect(m_supportButton, &QPushButton::clicked, this, &KvoDetailSoftwareItem::onClickSupportFiles);
+        KvoDoubleClickGuard::actOnce(m_supportButton);
         m_layout->insertWidget(m_layout->indexOf(m_progressBar), m_supportButton);
     } else if (!link && !m_supportSpace) {
         m_supportSpace = emptyFrame(120);

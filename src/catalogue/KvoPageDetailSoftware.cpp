@@ -1,6 +1,7 @@
 #include "KvoPageDetailSoftware.h"
 #include "KvoButtonText.h"
 #include "KvoDialogParent.h"
+#include "KvoDoubleClickGuard.h"
 #include "KvoFont.h"
 #include "KvoScrollBarStyle.h"
 #include "KvoSidewaysWheel.h"
@@ -92,6 +93,7 @@ KvoPageDetailSoftware::KvoPageDetailSoftware(QWidget* parent, Qt::WindowFlags fl
         connect(button, &QPushButton::clicked, this, &KvoPageDetailSoftware::onClickSort);
     connect(ui->buttonAbo, &QPushButton::clicked, this, &KvoPageDetailSoftware::onClickAbonnement);
     connect(ui->buttonVisiter, &QPushButton::clicked, this, &KvoPageDetailSoftware::onClickVisiter);
+    KvoDoubleClickGuard::actOnce(ui->buttonVisiter);
     connect(ui->buttonSupport, &QPushButton::clicked, this, &KvoPageDetailSoftware::onClickSupport);
 }
 

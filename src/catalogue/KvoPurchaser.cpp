@@ -4,6 +4,7 @@
 
 #include "KvoApi.h"
 #include "KvoDialog.h"
+#include "KvoDoubleClickGuard.h"
 #include "KvoEnvironment.h"
 #include "KvoHTTPRequest.h"
 #include "KvoJsonResult.h"
@@ -52,6 +53,7 @@ KvoPurchaser::KvoPurchaser(QWidget* parent)
     connect(ui->button_close, &QPushButton::clicked, this, &KvoPurchaser::onClickCancel);
     connect(ui->button_confirm, &QPushButton::clicked, this, &KvoPurchaser::onClickConfirm);
     connect(ui->buy_credits, &QPushButton::clicked, this, &KvoPurchaser::onClickBuyCredits);
+    KvoDoubleClickGuard::actOnce(ui->buy_credits);
     connect(ui->button_download, &QPushButton::clicked, this, &KvoPurchaser::onClickDownload);
     // An expired session ends the main window: the dialog must not hold
     // the session's end up.

@@ -3,6 +3,7 @@
 
 #include "KvoAsyncImage.h"
 #include "KvoButtonText.h"
+#include "KvoDoubleClickGuard.h"
 #include "KvoFont.h"
 #include "KvoMainWindow.h"
 #include "KvoPageSearch.h"
@@ -103,6 +104,8 @@ void KvoSearchItem::connectGoToUrl()
     m_thumbnail->setCursor(Qt::PointingHandCursor);
     connect(ui->title, &QPushButton::clicked, this, &KvoSearchItem::goToUrl);
     connect(m_thumbnail, &QAbstractButton::clicked, this, &KvoSearchItem::goToUrl);
+    KvoDoubleClickGuard::actOnce(ui->title);
+    KvoDoubleClickGuard::actOnce(m_thumbnail);
 }
 
 void KvoSearchItem::connectGoToVideo()

@@ -6,6 +6,7 @@
 #include "KvoButton.h"
 #include "KvoButtonText.h"
 #include "KvoDialog.h"
+#include "KvoDoubleClickGuard.h"
 #include "KvoFont.h"
 #include "KvoHTTPRequest.h"
 #include "KvoMainWindow.h"
@@ -79,6 +80,7 @@ KvoTopItem::KvoTopItem(const KvoPurchase& course, KvoPageTops* page, QWidget* pa
     connect(ui->play, &QPushButton::clicked, this, &KvoTopItem::playPreview);
     connect(ui->download, &QPushButton::clicked, this, &KvoTopItem::onCLickDownload);
     connect(ui->title, &QPushButton::clicked, this, &KvoTopItem::onClickTitle);
+    KvoDoubleClickGuard::actOnce(ui->title);
 }
 
 KvoTopItem::~KvoTopItem() = default;
@@ -122,6 +124,7 @@ void KvoTopItem::addThumbnail(int marginLeft)
     m_thumbnail->setIconSize(m_thumbnail->size());
     m_thumbnail->setCursor(Qt::PointingHandCursor);
     connect(m_thumbnail, &QAbstractButton::clicked, this, &KvoTopItem::onClickTitle);
+    KvoDoubleClickGuard::actOnce(m_thumbnail);
 }
 
 void KvoTopItem::addStars()

@@ -2,6 +2,7 @@
 
 #include "KvoApi.h"
 #include "KvoAsynchronousSender.h"
+#include "KvoDoubleClickGuard.h"
 #include "KvoMarkWidget.h"
 #include "KvoOverlayWindow.h"
 #include "KvoPurchase.h"
@@ -34,6 +35,7 @@ KvoAddCommentWidget::KvoAddCommentWidget(QWidget* parent, Qt::WindowFlags flags)
     connect(m_mark, &KvoMarkWidget::markChanged, this, &KvoAddCommentWidget::onMarkChanged);
     connect(m_form.submit, &QPushButton::clicked, this, &KvoAddCommentWidget::onSubmit);
     connect(m_doneForm.buttonFacebook, &QPushButton::clicked, this, &KvoAddCommentWidget::onClickFacebook);
+    KvoDoubleClickGuard::actOnce(m_doneForm.buttonFacebook);
     connect(m_form.commentArea, &QTextEdit::textChanged, this, &KvoAddCommentWidget::onTextChanged);
 
     m_exitButton = KvoOverlayWindow::createExitButton(this);

@@ -2,6 +2,7 @@
 // rows and the cache of the lists, against a scripted service on loopback.
 #include "KvoDialogDriver.h"
 #include "KvoFakeHttpServer.h"
+#include "KvoHand.h"
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 #include "KvoWheelTurn.h"
@@ -11,6 +12,7 @@
 #include "KvoButtonText.h"
 #include "KvoDatabase.h"
 #include "KvoDialog.h"
+#include "KvoDoubleClickGuard.h"
 #include "KvoHTTPRequest.h"
 #include "KvoMainWindow.h"
 #include "KvoPageFavoris.h"
@@ -169,6 +171,7 @@ private slots:
     void buyFromARow();
     void boughtElsewhereShowsOwned();
     void previewThroughTheOneHook();
+    void doubleClickOpensTheCourseOnce();
     void menuOpensEachList();
     void shiftWheelReachesThePrices();
 
@@ -820,6 +823,26 @@ void TestTops::previewThroughTheOneHook()
     page->rows().first()->form()->play->click();
     KvoPageSearch::setPreviewHook({});
     QCOMPARE(played, QStringList{QStringLiteral("http://127.0.0.1:1/files/previews/41.mp4 320x180")});
+}
+
+void TestTops::doubleClickOpensTheCourseOnce()
+{
+    // The title and the picture of a row open the course's web page once
+    // per double click, as the window's guard has it.
+    KvoDoubleClickGuard::install();
+    serve(QStringLiteral("new"), listOf({51, 52}));
+    auto page = makePage<KvoPageNews>();
+    QVERIFY(QTest::qWaitForWindowExposed(page.get()));
+    page->onShow();
+    QTRY_COMPARE(page->rows().size(), 2);
+    KvoTopItem* row = page->rows().first();
+    KvoHand hand;
+    hand.doubleClick(row->form()->title);
+    QCOMPARE(m_urls.urls.size(), 1);
+    hand.rest();
+    hand.doubleClick(row->thumbnail());
+    const QUrl course(QStringLiteral("http://127.0.0.1:1/vorn/51"));
+    QCOMPARE(m_urls.urls, (QList<QUrl>{course, course}));
 }
 
 void TestTops::menuOpensEachList()
