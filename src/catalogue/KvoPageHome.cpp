@@ -20,6 +20,7 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -330,11 +331,15 @@ bool KvoPageHome::eventFilter(QObject* watched, QEvent* event)
             QObject* child = static_cast<QChildEvent*>(event)->child();
             if (child->isWidgetType())
                 child->installEventFilter(this);
+        } else if (event->type() == QEvent::MouseButtonDblClick) {
+            // A double click is one act: its second click follows no link
+            // of its own, so a link opens once.
+            m_secondClick = true;
         } else if (event->type() == QEvent::MouseButtonRelease && m_page) {
             // The source of the user's clicks and keys: what the page's
             // scripts do never passes through here.
             const auto button = static_cast<QMouseEvent*>(event)->button();
-            if (button == Qt::LeftButton || button == Qt::MiddleButton)
+            if ((button == Qt::LeftButton || button == Qt::MiddleButton) && !std::exchange(m_secondClick, false))
                 m_page->userActed();
         } else if (event->type() == QEvent::KeyPress && m_page) {
             // Return follows the focused link; a held key is one act.

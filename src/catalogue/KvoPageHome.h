@@ -85,6 +85,9 @@ private:
     std::unique_ptr<Ui_KvoPageHome> ui;
     QWidget* m_parentPage = nullptr;
     bool m_loaded = false;
+    // The view got the second press of a double click, whose release is no
+    // act of its own.
+    bool m_secondClick = false;
     QWidget* m_notice = nullptr;
     KvoLoadingFrame* m_loadingFrame = nullptr;
     bool m_wide = true;

@@ -1,10 +1,12 @@
 // The home page in its web view, against a scripted site on loopback: the
 // two variants, the links, the failures of the page and the one-load rule.
 #include "KvoFakeHttpServer.h"
+#include "KvoHand.h"
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 
 #include "KvoApi.h"
+#include "KvoDoubleClickGuard.h"
 #include "KvoEnvironment.h"
 #include "KvoHomeLink.h"
 #include "KvoHomeWebPage.h"
@@ -12,6 +14,7 @@
 #include "KvoPageHome.h"
 #include "KvoPlatform.h"
 #include "KvoPurchaseVideoManager.h"
+#include "KvoTopItem.h"
 #include "KvoUrlOpener.h"
 #include "KvoWebEngineSetup.h"
 #include "ui_KvoPageHome.h"
@@ -23,6 +26,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineView>
@@ -93,6 +97,7 @@ private slots:
     void offlineThenOnline();
     void scriptsOpenNothing();
     void keyboardOpensLinks();
+    void doubleClickOnLinks();
     void failures_data();
     void failures();
     void loadingViewFillsThePage();
@@ -101,6 +106,8 @@ private slots:
 
 private:
     std::unique_ptr<KvoPageHome> makePage();
+    // The centre of an element of the page, in the view's input widget.
+    QPoint elementCentre(KvoPageHome* page, const QString& id);
     void click(KvoPageHome* page, const QString& id);
     void scriptClick(KvoPageHome* page, const QString& id);
     QString focusedId(KvoPageHome* page);
@@ -178,17 +185,24 @@ std::unique_ptr<KvoPageHome> TestHome::makePage()
     return page;
 }
 
-void TestHome::click(KvoPageHome* page, const QString& id)
+QPoint TestHome::elementCentre(KvoPageHome* page, const QString& id)
 {
-    // A click of the user: on the element's centre, through the view's input.
     auto centre = std::make_shared<QVariantList>();
     page->webPage()->runJavaScript(
         QStringLiteral("(function() { var r = document.getElementById('%1').getBoundingClientRect();"
                        " return [r.left + r.width / 2, r.top + r.height / 2]; })()")
             .arg(id),
         [centre](const QVariant& result) { *centre = result.toList(); });
-    QTRY_COMPARE(centre->size(), 2);
-    const QPoint at(centre->at(0).toInt(), centre->at(1).toInt());
+    if (!QTest::qWaitFor([centre] { return centre->size() == 2; }, 5000))
+        return QPoint();
+    return QPoint(centre->at(0).toInt(), centre->at(1).toInt());
+}
+
+void TestHome::click(KvoPageHome* page, const QString& id)
+{
+    // A click of the user: on the element's centre, through the view's input.
+    const QPoint at = elementCentre(page, id);
+    QVERIFY(!at.isNull());
     QTest::mouseClick(page->webView()->focusProxy(), Qt::LeftButton, Qt::NoModifier, at);
 }
 
@@ -453,6 +467,65 @@ void TestHome::keyboardOpensLinks()
     QCOMPARE(m_urls.urls.at(2), QUrl(m_server.address() + QStringLiteral("/fr/window")));
     QCOMPARE(web->refusedHandOffs(), 2);
     QCOMPARE(web->url().path(), HomePath);
+}
+
+void TestHome::doubleClickOnLinks()
+{
+    // A double click on the link to all news: its first click opens the
+    // news, whose row has its picture where the link was; the second press
+    // opens no course.
+    KvoDoubleClickGuard::install();
+    QWidget window;
+    window.resize(1100, 700);
+    auto* stack = new QStackedWidget(&window);
+    stack->setGeometry(window.rect());
+    auto* home = new KvoPageHome(stack);
+    auto* news = new QWidget;
+    stack->addWidget(home);
+    stack->addWidget(news);
+    KvoPurchase course;
+    course.id = 61;
+    course.url = QStringLiteral("http://127.0.0.1:1/vorn/61");
+    auto* row = new KvoTopItem(course, nullptr, news);
+    row->setupNews();
+    connect(home, &KvoPageHome::onChangePage, stack, [stack, news](const QString& key) {
+        if (key == QLatin1String("news"))
+            stack->setCurrentWidget(news);
+    });
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_VERIFY_WITH_TIMEOUT(home->isLoaded(), 15000);
+    const QPoint link = elementCentre(home, QStringLiteral("news"));
+    QVERIFY(!link.isNull());
+    const QPoint place = home->webView()->focusProxy()->mapTo(&window, link);
+    row->move(place - row->thumbnail()->mapTo(news, row->thumbnail()->rect().center()));
+
+    // The page changes between the two clicks, as it does for a hand: the
+    // link is followed while the second press is still to come.
+    QSignalSpy switches(home, &KvoPageHome::onChangePage);
+    KvoHand hand;
+    hand.pressAt(window.windowHandle(), place);
+    hand.wait(70);
+    hand.releaseAt(window.windowHandle(), place);
+    QTRY_COMPARE(switches.size(), 1);
+    QCOMPARE(stack->currentWidget(), news);
+    QCOMPARE(window.childAt(place), row->thumbnail());
+    hand.wait(80);
+    hand.pressAt(window.windowHandle(), place);
+    hand.wait(70);
+    hand.releaseAt(window.windowHandle(), place);
+    QCOMPARE(m_urls.urls, QList<QUrl>());
+
+    // A double click on a link to a web page opens it once: its second
+    // click is no act of the user's of its own.
+    stack->setCurrentWidget(home);
+    const QPoint external = elementCentre(home, QStringLiteral("external"));
+    QVERIFY(!external.isNull());
+    const int refused = home->webPage()->refusedHandOffs();
+    hand.rest();
+    hand.doubleClickAt(window.windowHandle(), home->webView()->focusProxy()->mapTo(&window, external));
+    QTRY_COMPARE(home->webPage()->refusedHandOffs(), refused + 1);
+    QCOMPARE(m_urls.urls, QList<QUrl>{QUrl(m_server.address() + QStringLiteral("/fr/credits"))});
 }
 
 void TestHome::failures_data()
