@@ -338,13 +338,15 @@ void TestPlayer::pauseLeavesOutBuffering()
     QVERIFY2(shown >= 2400 && shown <= 2000 + playedAtMost,
              qPrintable(QStringLiteral("%1, played at most %2").arg(shown).arg(playedAtMost)));
 
-    // Played for at least 400 ms up to a stall, then a report, then played
-    // for at least 200 ms: the report holds what was played before it,
-    // only the time since it is added.
+    // Played for at least 400 ms up to a stall, for at least 300 ms more
+    // up to a report, then for at least 200 ms: the report holds what was
+    // played before it, both before and after the stall; only the time
+    // since it is added.
     player.play();
     m_fake.inject({{E::Playing, 0}});
     QThread::msleep(400);
     m_fake.inject({{E::Buffering, 0}, {E::Buffering, 100}});
+    QThread::msleep(300);
     sending.restart();
     m_fake.inject({{E::TimeChanged, 3000}});
     QThread::msleep(200);
