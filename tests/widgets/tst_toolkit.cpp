@@ -114,34 +114,18 @@ private:
     bool* m_deleted;
 };
 
-class PressCounter : public QWidget
+// Counts the mouse events that reach it (those its children leave to it).
+class MouseCounter : public QWidget
 {
 public:
+    using QWidget::QWidget;
     int presses = 0;
-
-protected:
-    void mousePressEvent(QMouseEvent*) override { ++presses; }
-};
-
-// A bar that maximises its window on a double click, as the title bar
-// does: a double click on its label reaches it through the label.
-class ReleaseCounter : public QWidget
-{
-public:
-    using QWidget::QWidget;
     int releases = 0;
-
-protected:
-    void mouseReleaseEvent(QMouseEvent*) override { ++releases; }
-};
-
-class DoubleClickBar : public QWidget
-{
-public:
-    using QWidget::QWidget;
     int doubles = 0;
 
 protected:
+    void mousePressEvent(QMouseEvent*) override { ++presses; }
+    void mouseReleaseEvent(QMouseEvent*) override { ++releases; }
     void mouseDoubleClickEvent(QMouseEvent*) override { ++doubles; }
 };
 
@@ -393,7 +377,7 @@ void TestToolkit::clickableLabel()
 
 void TestToolkit::clickableLabelKeepsPress()
 {
-    PressCounter parent;
+    MouseCounter parent;
     auto* label = new KvoClickableLabel(&parent);
     label->setGeometry(10, 10, 100, 30);
     parent.resize(200, 100);
@@ -421,7 +405,7 @@ void TestToolkit::doubleClickGuard()
     auto* opener = new QPushButton(QStringLiteral("Ouvrir"), first);
     opener->setGeometry(10, 10, 100, 30);
     // A widget that reads the release of a press it never saw, under it.
-    auto* releases = new ReleaseCounter(second);
+    auto* releases = new MouseCounter(second);
     releases->setGeometry(0, 0, 200, 50);
     auto* under = new QPushButton(QStringLiteral("Lire"), releases);
     under->setGeometry(10, 10, 100, 30);
@@ -451,7 +435,7 @@ void TestToolkit::doubleClickGuard()
     });
     auto* edit = new QLineEdit(QStringLiteral("un mot"), first);
     edit->setGeometry(150, 10, 200, 30);
-    auto* bar = new DoubleClickBar(first);
+    auto* bar = new MouseCounter(first); // as the title bar, whose double click maximises
     bar->setGeometry(150, 50, 200, 30);
     auto* barLabel = new QLabel(QStringLiteral("Vistrelle"), bar);
     barLabel->setGeometry(0, 0, 200, 30);
