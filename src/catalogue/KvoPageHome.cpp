@@ -321,6 +321,16 @@ void KvoPageHome::watchWheel(QObject* object)
             child->installEventFilter(this);
 }
 
+namespace {
+
+// The buttons whose click follows a link of the page.
+bool followsLinks(Qt::MouseButton button)
+{
+    return button == Qt::LeftButton || button == Qt::MiddleButton;
+}
+
+} // namespace
+
 bool KvoPageHome::eventFilter(QObject* watched, QEvent* event)
 {
     if (m_view && watched == ui->scrollArea->viewport()) {
@@ -334,12 +344,12 @@ bool KvoPageHome::eventFilter(QObject* watched, QEvent* event)
         } else if (event->type() == QEvent::MouseButtonDblClick) {
             // A double click is one act: its second click follows no link
             // of its own, so a link opens once.
-            m_secondClick = true;
+            m_secondClick = followsLinks(static_cast<QMouseEvent*>(event)->button());
         } else if (event->type() == QEvent::MouseButtonRelease && m_page) {
             // The source of the user's clicks and keys: what the page's
             // scripts do never passes through here.
-            const auto button = static_cast<QMouseEvent*>(event)->button();
-            if ((button == Qt::LeftButton || button == Qt::MiddleButton) && !std::exchange(m_secondClick, false))
+            const bool second = std::exchange(m_secondClick, false);
+            if (followsLinks(static_cast<QMouseEvent*>(event)->button()) && !second)
                 m_page->userActed();
         } else if (event->type() == QEvent::KeyPress && m_page) {
             // Return follows the focused link; a held key is one act.
