@@ -341,10 +341,12 @@ bool KvoPageHome::eventFilter(QObject* watched, QEvent* event)
             QObject* child = static_cast<QChildEvent*>(event)->child();
             if (child->isWidgetType())
                 child->installEventFilter(this);
-        } else if (event->type() == QEvent::MouseButtonDblClick) {
+        } else if (event->type() == QEvent::MouseButtonDblClick || event->type() == QEvent::MouseButtonPress) {
             // A double click is one act: its second click follows no link
-            // of its own, so a link opens once.
-            m_secondClick = followsLinks(static_cast<QMouseEvent*>(event)->button());
+            // of its own, so a link opens once. A press begins a click of
+            // its own (its release may have gone elsewhere).
+            m_secondClick = event->type() == QEvent::MouseButtonDblClick
+                            && followsLinks(static_cast<QMouseEvent*>(event)->button());
         } else if (event->type() == QEvent::MouseButtonRelease && m_page) {
             // The source of the user's clicks and keys: what the page's
             // scripts do never passes through here.
