@@ -81,6 +81,18 @@ void KvoPurchase::fromSql(const QSqlRecord& record)
     files.clear();
 }
 
+uint KvoPurchase::priceAt(qint64 now) const
+{
+    return promotionEnded(now) && previousPrice != 0 ? previousPrice : price;
+}
+
+uint KvoPurchase::previousPriceAt(qint64 now) const
+{
+    if (promotionEnded(now) || previousPrice == price)
+        return 0;
+    return previousPrice;
+}
+
 KvoPurchase KvoPurchase::createFromJson(const QVariantMap& map)
 {
     KvoPurchase purchase;

@@ -53,6 +53,18 @@ public:
     // video; courseTitle keeps the course's title.
     static KvoPurchase withSingleVideo(const KvoPurchase& purchase, const KvoVideoFile& video);
 
+    // Whether the course's promotion has ended at `now` (seconds since the
+    // epoch, by the local clock): it has an end time and `now` reached it.
+    bool promotionEnded(qint64 now) const { return end_ts != 0 && now >= qint64(end_ts); }
+    // The credits the course costs at `now`. A list is fetched once and
+    // may be shown long after: once its promotion has ended, the course
+    // costs its price before the promotion again, as a fresh answer would
+    // say. Without an end time, or without a price before the promotion,
+    // the price the service sent stands.
+    uint priceAt(qint64 now) const;
+    // The struck price shown beside priceAt(now); 0 for none.
+    uint previousPriceAt(qint64 now) const;
+
     // True when no file has a local path (also without any file).
     bool noVideoOnDisk() const;
     // True when every file is hidden (also without any file).

@@ -63,6 +63,8 @@ private slots:
     void purchaseFromFullMap();
     void purchasePrice_data();
     void purchasePrice();
+    void priceAtAMoment_data();
+    void priceAtAMoment();
     void purchaseLenientValues_data();
     void purchaseLenientValues();
     void purchaseWithoutKeys();
@@ -142,6 +144,36 @@ void TestRecords::purchasePrice()
     QFETCH(QByteArray, map);
     QFETCH(uint, price);
     QCOMPARE(KvoPurchase::createFromJson(json(map.constData())).price, price);
+}
+
+void TestRecords::priceAtAMoment_data()
+{
+    // A course of the lists: 3 credits, reduced to 1 until the end time.
+    QTest::addColumn<QByteArray>("map");
+    QTest::addColumn<qint64>("now");
+    QTest::addColumn<uint>("price");
+    QTest::addColumn<uint>("struck");
+    const QByteArray promo = R"({"price": 3, "reduced_price": 1, "previous_price": 3, "end_ts": 2000000000})";
+    QTest::newRow("running") << promo << qint64(1999999999) << 1u << 3u;
+    QTest::newRow("ends this second") << promo << qint64(2000000000) << 3u << 0u;
+    QTest::newRow("ended") << promo << qint64(2000086400) << 3u << 0u;
+    QTest::newRow("no end time")
+        << QByteArray(R"({"price": 3, "reduced_price": 1, "previous_price": 3})") << qint64(2100000000) << 1u << 3u;
+    // Without the price before the promotion, the one sent stands.
+    QTest::newRow("no earlier price")
+        << QByteArray(R"({"price": 3, "reduced_price": 1, "end_ts": 2000000000})") << qint64(2000000001) << 1u << 0u;
+    QTest::newRow("no promotion") << QByteArray(R"({"price": 4})") << qint64(2000000001) << 4u << 0u;
+}
+
+void TestRecords::priceAtAMoment()
+{
+    QFETCH(QByteArray, map);
+    QFETCH(qint64, now);
+    QFETCH(uint, price);
+    QFETCH(uint, struck);
+    const KvoPurchase course = KvoPurchase::createFromJson(json(map.constData()));
+    QCOMPARE(course.priceAt(now), price);
+    QCOMPARE(course.previousPriceAt(now), struck);
 }
 
 void TestRecords::purchaseLenientValues_data()
