@@ -17,6 +17,7 @@
 #include "KvoSidewaysWheel.h"
 #include "KvoValueReader.h"
 
+#include <QDateTime>
 #include <QGraphicsOpacityEffect>
 #include <QLayout>
 #include <QScrollArea>
@@ -89,7 +90,16 @@ QWidget* KvoPageSearch::parentPage() const
 
 void KvoPageSearch::onShow()
 {
-    // Coming back to the page shows the last search as it was.
+    // Coming back to the page shows the last search as it was, with the
+    // prices of this moment: a promotion may have ended since.
+    showCurrentPrices();
+}
+
+void KvoPageSearch::showCurrentPrices()
+{
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    for (KvoSearchItem* row : serverRows())
+        row->showPrices(now);
 }
 
 void KvoPageSearch::onLibraryUpdated()
@@ -349,6 +359,8 @@ void KvoPageSearch::display(bool reuseRows)
             ++server;
         }
     }
+    // Rows made at an earlier visit of their page show the prices of now.
+    showCurrentPrices();
     ui->localLabel->setVisible(local > 0);
     ui->serverLabel->setVisible(server > 0);
     ui->serverResults->update();

@@ -127,6 +127,8 @@ private:
     PageRows makeRows();
     void dropRows();
     void showNoResult();
+    // The catalogue rows on screen show their prices as they stand now.
+    void showCurrentPrices();
     void endWaiting();
     void dropRequest();
     void onDeadline();

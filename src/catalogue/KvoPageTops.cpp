@@ -15,6 +15,7 @@
 #include "KvoSidewaysWheel.h"
 #include "KvoTopItem.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -152,8 +153,9 @@ void KvoPageTops::sendRequest()
 void KvoPageTops::refresh()
 {
     // A list is fetched once per run, yet the user may buy one of its
-    // courses elsewhere (the search, another list) meanwhile.
-    showOwnedRows();
+    // courses elsewhere (the search, another list) meanwhile, and its
+    // promotions may end.
+    updateRows();
     if (m_fetched)
         return;
     if (KvoPurchaseVideoManager::instance()->isConnected()) {
@@ -409,15 +411,19 @@ bool KvoPageTops::isOwned(uint courseId, const QList<int>& library) const
     return m_bought.contains(courseId) || std::binary_search(library.cbegin(), library.cend(), int(courseId));
 }
 
-void KvoPageTops::showOwnedRows()
+void KvoPageTops::updateRows()
 {
     const QList<KvoTopItem*> rows = rowsOf(m_rowsLayout);
     if (rows.isEmpty())
         return;
     const QList<int> library = KvoPurchaseVideoManager::instance()->purchaseIds();
-    for (KvoTopItem* row : rows)
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    for (KvoTopItem* row : rows) {
         if (!row->isOwned() && isOwned(row->course().id, library))
             row->showOwned();
+        else
+            row->showPrices(now);
+    }
 }
 
 // --- the shared form -------------------------------------------------------------

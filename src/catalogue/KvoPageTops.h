@@ -97,10 +97,11 @@ protected:
     void buildRows(QLayout* layout, const QList<KvoPurchase>& courses, const Variant& variant);
     // Removes the rows (and stops building those still to come).
     void clearRows(QLayout* layout);
-    // Switches to the owned state each row whose course was bought here or
-    // reached the library since the row was built; the other rows stay as
-    // they are.
-    void showOwnedRows();
+    // Brings the built rows up to date without a request: each row whose
+    // course was bought here or reached the library since the row was
+    // built switches to the owned state, and the others show their prices
+    // as they stand now (a promotion may have ended since the list came).
+    void updateRows();
 
     // The form the four list pages share, set up on the page with the
     // no-connection panel centred in it and the empty state hidden.

@@ -11,6 +11,7 @@
 #include "KvoPurchaseVideoManager.h"
 #include "KvoStarMarkWidget.h"
 
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QUrl>
 
@@ -38,13 +39,7 @@ KvoSearchItem::KvoSearchItem(KvoPageSearch* page, QWidget* parent, const KvoPurc
     m_thumbnail->setIconSize(m_thumbnail->size());
     m_thumbnail->setUrl(m_course.thumbnail);
 
-    if (m_course.previousPrice != 0 && m_course.previousPrice != m_course.price) {
-        ui->previous_price->setText(priceText(m_course.previousPrice));
-        ui->previous_price->show();
-    } else {
-        ui->previous_price->hide();
-    }
-    ui->credits->setText(priceText(m_course.price));
+    showPrices(QDateTime::currentSecsSinceEpoch());
 
     // A title the service left out shows as an empty line rather than a
     // placeholder.
@@ -65,6 +60,24 @@ QString KvoSearchItem::priceText(uint price)
     if (price == 0)
         return tr("Gratuit");
     return tr("%0 crédits").replace(QLatin1String("%0"), QString::number(price));
+}
+
+void KvoSearchItem::showPrices(Ui_KvoSearchItem* form, const KvoPurchase& course, qint64 now)
+{
+    const uint previous = course.previousPriceAt(now);
+    if (previous != 0) {
+        form->previous_price->setText(priceText(previous));
+        form->previous_price->show();
+    } else {
+        form->previous_price->hide();
+    }
+    form->credits->setText(priceText(course.priceAt(now)));
+}
+
+void KvoSearchItem::showPrices(qint64 now)
+{
+    if (!m_owned)
+        showPrices(ui.get(), m_course, now);
 }
 
 int KvoSearchItem::progressOf(const KvoPurchase& course)
@@ -123,6 +136,7 @@ void KvoSearchItem::connectGoToVideo()
 
 void KvoSearchItem::showOwned()
 {
+    m_owned = true;
     ui->purchased->show();
     ui->previous_price->hide();
     ui->credits->hide();
@@ -174,6 +188,8 @@ void KvoSearchItem::onClickDownload()
         page->showNoConnection();
         return;
     }
+    // The dialog asks the price of this moment: the row says the same.
+    showPrices(QDateTime::currentSecsSinceEpoch());
     const KvoPurchase course = m_course;
     page->buy(course);
 }

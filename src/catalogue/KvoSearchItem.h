@@ -39,6 +39,10 @@ public:
     void connectGoToVideo();
     // A catalogue row of a course the user owns.
     void showOwned();
+    bool isOwned() const { return m_owned; }
+    // The row's prices as they stand at `now`, seconds since the epoch (an
+    // owned row keeps its mark).
+    void showPrices(qint64 now);
 
     const KvoPurchase& course() const { return m_course; }
     Ui_KvoSearchItem* form() const { return ui.get(); }
@@ -48,6 +52,10 @@ public:
 
     // The price as a row shows it: "Gratuit", "1 crédit", "N crédits".
     static QString priceText(uint price);
+    // The price and the struck price before a promotion, on a row's form
+    // (the rows of the lists share it), as they stand at `now`: a
+    // promotion that has ended shows the full price alone.
+    static void showPrices(Ui_KvoSearchItem* form, const KvoPurchase& course, qint64 now);
     // The mean watched percentage of all the course's files (0 without any).
     static int progressOf(const KvoPurchase& course);
     // The video a library row opens: the first file, in file-id order, that
@@ -72,4 +80,5 @@ private:
     KvoPurchase m_course;
     KvoAsyncImage* m_thumbnail = nullptr;
     QPointer<KvoPageSearch> m_page;
+    bool m_owned = false;
 };

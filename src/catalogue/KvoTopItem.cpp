@@ -68,13 +68,7 @@ KvoTopItem::KvoTopItem(const KvoPurchase& course, KvoPageTops* page, QWidget* pa
     setFixedHeight(71);
     ui->purchased->hide();
 
-    if (m_course.previousPrice != 0 && m_course.previousPrice != m_course.price) {
-        ui->previous_price->setText(priceText(m_course.previousPrice));
-        ui->previous_price->show();
-    } else {
-        ui->previous_price->hide();
-    }
-    ui->credits->setText(priceText(m_course.price));
+    showPrices(QDateTime::currentSecsSinceEpoch());
 
     ui->title->setCursor(Qt::PointingHandCursor);
     connect(ui->play, &QPushButton::clicked, this, &KvoTopItem::playPreview);
@@ -232,6 +226,12 @@ void KvoTopItem::showOwned()
     ui->download->hide();
 }
 
+void KvoTopItem::showPrices(qint64 now)
+{
+    if (!m_owned)
+        KvoSearchItem::showPrices(ui.get(), m_course, now);
+}
+
 void KvoTopItem::setTimeLeft()
 {
     setTimeLeft(QDateTime::currentSecsSinceEpoch());
@@ -265,6 +265,8 @@ void KvoTopItem::playPreview()
 
 void KvoTopItem::onCLickDownload()
 {
+    // The dialog asks the price of this moment: the row says the same.
+    showPrices(QDateTime::currentSecsSinceEpoch());
     QPointer<KvoPageTops> page = m_page;
     const KvoPurchase course = m_course;
     if (page)

@@ -53,6 +53,9 @@ public:
 
     void showOwned();
     bool isOwned() const { return m_owned; }
+    // The row's prices as they stand at `now`, seconds since the epoch (an
+    // owned row keeps its mark).
+    void showPrices(qint64 now);
     // The countdown of a promotion row; the row hides itself once the
     // promotion has ended.
     void setTimeLeft();

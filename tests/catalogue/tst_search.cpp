@@ -28,6 +28,7 @@
 #include "ui_KvoPurchaser.h"
 #include "ui_KvoSearchItem.h"
 
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QGraphicsOpacityEffect>
 #include <QJsonArray>
@@ -104,8 +105,10 @@ QStringList titles(const QList<KvoSearchItem*>& rows)
     return t;
 }
 
-// The made-up catalogue: results "S0" … "S<total-1>".
-QJsonObject resultMap(int i)
+// The made-up catalogue: results "S0" … "S<total-1>". With a promotion's
+// end, the first result of every ten is reduced from 3 credits to 1 until
+// then.
+QJsonObject resultMap(int i, qint64 promotionEnd)
 {
     QJsonObject o;
     o.insert(QStringLiteral("id"), 5000 + i);
@@ -113,15 +116,21 @@ QJsonObject resultMap(int i)
     o.insert(QStringLiteral("softwares"), QStringLiteral("Photo"));
     o.insert(QStringLiteral("software_ids"), QJsonArray{3});
     o.insert(QStringLiteral("price"), i % 4);
+    if (promotionEnd != 0 && i % 10 == 0) {
+        o.insert(QStringLiteral("price"), 3);
+        o.insert(QStringLiteral("reduced_price"), 1);
+        o.insert(QStringLiteral("previous_price"), 3);
+        o.insert(QStringLiteral("end_ts"), double(promotionEnd));
+    }
     o.insert(QStringLiteral("url"), QStringLiteral("http://127.0.0.1:1/vorn/%1").arg(i));
     return o;
 }
 
-QByteArray searchAnswer(int total, int start, int limit)
+QByteArray searchAnswer(int total, int start, int limit, qint64 promotionEnd = 0)
 {
     QJsonArray results;
     for (int i = qMax(0, start); i < total && i < start + limit; ++i)
-        results.append(resultMap(i));
+        results.append(resultMap(i, promotionEnd));
     QJsonObject vorn;
     vorn.insert(QStringLiteral("results"), results);
     vorn.insert(QStringLiteral("total"), total);
@@ -172,6 +181,7 @@ private slots:
     void oddResults();
     void wrongTotals();
     void buyOfflineShowsNoticeOnly();
+    void endedPromotionShowsTheFullPrice();
     void rowsRebuiltDuringTheirPurchase();
     void searchBoxLeadsHere();
     void scrolledRowsRepaint();
@@ -193,6 +203,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     KvoFakeHttpServer m_server;
     int m_total = 0;
+    qint64 m_promotionEnd = 0;
     UrlRecorder m_urls;
 };
 
@@ -231,7 +242,8 @@ void TestSearch::useCatalogue()
         using Reply = KvoFakeHttpServer::Reply;
         if (r.path() == SearchPath)
             return Reply::of(200, searchAnswer(m_total, r.form().queryItemValue(QStringLiteral("start")).toInt(),
-                                               r.form().queryItemValue(QStringLiteral("limit")).toInt()));
+                                               r.form().queryItemValue(QStringLiteral("limit")).toInt(),
+                                               m_promotionEnd));
         if (r.path() == BuyPath)
             return Reply::of(200, r.query().hasQueryItem(QStringLiteral("vorn_id")) ? QByteArray("{\"status\":\"OK\"}")
                                                                                     : QByteArray("{\"user_credits\":9}"));
@@ -253,6 +265,7 @@ void TestSearch::init()
     m_server.clearRequests();
     useCatalogue();
     m_total = 0;
+    m_promotionEnd = 0;
     m_urls.urls.clear();
     KvoHTTPRequest::setTransferTimeout(5000);
 }
@@ -716,6 +729,42 @@ void TestSearch::buyOfflineShowsNoticeOnly()
     QCOMPARE(shown, QStringLiteral("noConnectionDialog"));
     QVERIFY(!page->purchaser());
     QCOMPARE(m_server.requestsTo(BuyPath).size(), 0);
+}
+
+void TestSearch::endedPromotionShowsTheFullPrice()
+{
+    // Both pages of results fetched while S0 and S10 are on promotion; it
+    // ends while the second page shows. That page shown again, and the
+    // first one visited again, sell them at their full price from the
+    // rows they have, without a request.
+    loadLibrary({});
+    m_total = 15;
+    m_promotionEnd = QDateTime::currentSecsSinceEpoch() + 3;
+    auto page = makePage();
+    page->newSearch(QStringLiteral("promo"));
+    QVERIFY(waitIdle(page.get()));
+    const auto price = [&page](const QString& title) {
+        for (KvoSearchItem* row : page->serverRows())
+            if (row->course().title == title)
+                return row->form()->credits->text()
+                       + (row->form()->previous_price->isHidden() ? QString()
+                                                                  : " / " + row->form()->previous_price->text());
+        return QStringLiteral("<no row>");
+    };
+    QCOMPARE(price(QStringLiteral("S0")), QStringLiteral("1 crédit / 3 crédits"));
+    QCOMPARE(price(QStringLiteral("S1")), QStringLiteral("1 crédit"));
+    page->pagination()->setCurrentPage(1);
+    QVERIFY(waitIdle(page.get()));
+    QCOMPARE(price(QStringLiteral("S10")), QStringLiteral("1 crédit / 3 crédits"));
+
+    QTRY_VERIFY_WITH_TIMEOUT(QDateTime::currentSecsSinceEpoch() >= m_promotionEnd, 5000);
+    const int requests = m_server.requestsTo(SearchPath).size();
+    page->onShow();
+    QCOMPARE(price(QStringLiteral("S10")), QStringLiteral("3 crédits"));
+    page->pagination()->setCurrentPage(0);
+    QCOMPARE(price(QStringLiteral("S0")), QStringLiteral("3 crédits"));
+    QCOMPARE(price(QStringLiteral("S1")), QStringLiteral("1 crédit"));
+    QCOMPARE(m_server.requestsTo(SearchPath).size(), requests);
 }
 
 void TestSearch::rowsRebuiltDuringTheirPurchase()

@@ -170,6 +170,7 @@ private slots:
     void promotionsCountDown();
     void buyFromARow();
     void boughtElsewhereShowsOwned();
+    void endedPromotionShowsTheFullPrice();
     void previewThroughTheOneHook();
     void doubleClickOpensTheCourseOnce();
     void menuOpensEachList();
@@ -801,6 +802,38 @@ void TestTops::boughtElsewhereShowsOwned()
             owned << row->form()->title->text();
     QCOMPARE(owned, (QStringList{QStringLiteral("C22"), QStringLiteral("C12")}));
     QVERIFY(topRows.at(1)->form()->download->isHidden() && topRows.at(1)->form()->credits->isHidden());
+    QCOMPARE(m_server.requestCount(ListPath), lists);
+}
+
+void TestTops::endedPromotionShowsTheFullPrice()
+{
+    // News fetched while a promotion runs: 31 for a few seconds more, 32
+    // for days; 33 has none. Once 31's has ended, the page shown again
+    // sells it at its full price, without asking for the list again.
+    const qint64 end = QDateTime::currentSecsSinceEpoch() + 3;
+    serve(QStringLiteral("new"), listOfMaps(QJsonArray{courseMap(31, 1, 3, end), courseMap(32, 2, 4, end + 3 * 86400),
+                                                       courseMap(33, 5)}));
+    auto page = makePage<KvoPageNews>();
+    page->onShow();
+    QTRY_COMPARE(page->rows().size(), 3);
+    const QList<KvoTopItem*> rows = page->rows();
+    const auto prices = [&rows] {
+        QStringList shown;
+        for (KvoTopItem* row : rows)
+            shown << row->form()->credits->text()
+                         + (row->form()->previous_price->isHidden() ? QString()
+                                                                    : " / " + row->form()->previous_price->text());
+        return shown.join(QStringLiteral(", "));
+    };
+    QCOMPARE(prices(), QStringLiteral("1 crédit / 3 crédits, 2 crédits / 4 crédits, 5 crédits"));
+
+    QTRY_VERIFY_WITH_TIMEOUT(QDateTime::currentSecsSinceEpoch() >= end, 5000);
+    const int lists = m_server.requestCount(ListPath);
+    page->hide();
+    page->show();
+    page->onShow();
+    QCOMPARE(page->rows(), rows);
+    QCOMPARE(prices(), QStringLiteral("3 crédits, 2 crédits / 4 crédits, 5 crédits"));
     QCOMPARE(m_server.requestCount(ListPath), lists);
 }
 
