@@ -385,6 +385,17 @@ QJsonObject KvoDevData::library(const Account& account) const
     return o;
 }
 
+bool KvoDevData::setPromotionEnd(int courseId, qint64 endTs)
+{
+    for (Course& c : m_courses) {
+        if (c.id == courseId && c.reducedPrice > 0) {
+            c.endTs = endTs;
+            return true;
+        }
+    }
+    return false;
+}
+
 const KvoDevData::Course* KvoDevData::course(int id) const
 {
     for (const Course& c : m_courses)

@@ -101,6 +101,12 @@ public:
     // The whole library of the account (the poll's 200 answer).
     QJsonObject library(const Account& account) const;
 
+    // The promotion that ends first, 90 s after the start.
+    static constexpr int ShortPromotionId = 114;
+    // Moves the end of a course's promotion, which runs again when it had
+    // ended; false for a course that has none.
+    bool setPromotionEnd(int courseId, qint64 endTs);
+
     const Course* course(int id) const;
     const Video* video(int fileId) const;
     const QList<Course>& courses() const { return m_courses; }

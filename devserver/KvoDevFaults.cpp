@@ -34,6 +34,7 @@ const Switch kSwitches[] = {
     {"preview_stall", nullptr, false, "previews send at most 16 KiB, then nothing, the connection left open"},
     {"preview_garbage", nullptr, false, "previews answer 200 video/mp4 with bytes that are no video"},
     {"preview_redirect", nullptr, false, "previews answer 302 to the same address with ?moved=1"},
+    {"promo_end", "S", true, "the shortest promotion (course 114) runs until S seconds after the switch is set"},
     {"list_rows", "N", true, "/0.1/playerListVorn/ answers N courses (its own over and over)"},
     {"faq_rows", "N", true, "/0.1/playerFaq/ answers at least N entries (the demo's over and over)"},
     {"faq_bytes", "N", true, "/0.1/playerFaq/ answers a first entry whose answer holds N letters"},

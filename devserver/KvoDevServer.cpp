@@ -63,6 +63,14 @@ KvoDevServer::KvoDevServer(KvoDevData* data, KvoDevMedia* media, KvoDevFaults* f
     , m_media(media)
     , m_faults(faults)
 {
+    applyPromotionEnd();
+}
+
+void KvoDevServer::applyPromotionEnd()
+{
+    if (m_faults->isOn(QStringLiteral("promo_end")))
+        m_data->setPromotionEnd(KvoDevData::ShortPromotionId,
+                                QDateTime::currentSecsSinceEpoch() + m_faults->number(QStringLiteral("promo_end")));
 }
 
 quint16 KvoDevServer::start(quint16 port)
@@ -639,8 +647,11 @@ KvoDevReply KvoDevServer::page(const QString& path, const Fields& query)
 KvoDevReply KvoDevServer::control(const QString& path, const Fields& query)
 {
     if (path == QLatin1String("/_control/fault")) {
-        if (!m_faults->set(query.value(QStringLiteral("name")), query.value(QStringLiteral("value"))))
+        const QString name = query.value(QStringLiteral("name"));
+        if (!m_faults->set(name, query.value(QStringLiteral("value"))))
             return KvoDevReply::error(400, QStringLiteral("Unknown fault or bad value."));
+        if (name == QLatin1String("promo_end"))
+            applyPromotionEnd();
     } else if (path == QLatin1String("/_control/reset")) {
         m_faults->clear();
         if (query.value(QStringLiteral("data")) == QLatin1String("1")) {

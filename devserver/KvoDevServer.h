@@ -58,6 +58,9 @@ private:
     KvoDevReply download(const QString& path, const QByteArray& contentType);
     KvoDevReply page(const QString& path, const Fields& query);
     KvoDevReply control(const QString& path, const Fields& query);
+    // The switch "promo_end", when on: the short promotion ends its number
+    // of seconds from now.
+    void applyPromotionEnd();
     void send(QTcpSocket* socket, const KvoDevReply& reply, bool headOnly, bool close,
               const QByteArray& range = QByteArray());
     void record(const QString& kind, const QString& userId, const Fields& fields);

@@ -13,6 +13,7 @@
 #include "KvoPurchaseVideoManager.h"
 #include "KvoValueReader.h"
 
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QPushButton>
 #include <QTimer>
@@ -207,9 +208,13 @@ void KvoPurchaser::onGetCreditsSucceed(const QString& answer)
     if (m_request)
         m_request->deleteLater();
     const qint64 credits = creditsOf(answer);
+    // The course may come from a list fetched before its promotion ended:
+    // the service charges the price of the purchase's moment, so the
+    // decision and the promise use it too.
+    const uint price = m_purchase.priceAt(QDateTime::currentSecsSinceEpoch());
     m_loadingFrame->stop();
-    setState(creditsSuffice(credits, m_purchase.price) ? Confirm : NotEnoughCredits);
-    ui->label_credits->setText(remainingText(credits - qint64(m_purchase.price)));
+    setState(creditsSuffice(credits, price) ? Confirm : NotEnoughCredits);
+    ui->label_credits->setText(remainingText(credits - qint64(price)));
     adjust();
 }
 

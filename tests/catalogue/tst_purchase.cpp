@@ -13,10 +13,14 @@
 #include "KvoDialog.h"
 #include "KvoEnvironment.h"
 #include "KvoHTTPRequest.h"
+#include "KvoPageNews.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoPurchaser.h"
+#include "KvoTopItem.h"
 #include "ui_KvoPurchaser.h"
+#include "ui_KvoSearchItem.h"
 
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -66,6 +70,7 @@ private slots:
     void creditRules();
     void buyFreeThenPaid();
     void notEnoughCredits();
+    void notEnoughForTheFullPrice();
     void brokenAnswers();
     void refusalsAreNoSuccess_data();
     void refusalsAreNoSuccess();
@@ -74,6 +79,7 @@ private slots:
     void stalledRequestEnds();
     void offlineShowsNoticeOnly();
     void sessionExpiryClosesTheDialog();
+    void promotionEndedSinceTheList();
 
 private:
     // Runs a purchase whose dialog, once in `state`, gets `action`; returns
@@ -222,6 +228,50 @@ void TestPurchase::buyFreeThenPaid()
     QCOMPARE(manager()->credits(), QStringLiteral("6"));
 }
 
+void TestPurchase::promotionEndedSinceTheList()
+{
+    // The news, fetched while course 114 is reduced from 3 credits to 1,
+    // and its promotion ends before TÉLÉCHARGER is clicked. The service
+    // charges the full price: the row, the dialog's promise and the
+    // credits left after the purchase all say so.
+    QVERIFY(m_server->setFault(QStringLiteral("promo_end"), QStringLiteral("3")));
+    QTRY_VERIFY(!manager()->isSynchronising());
+    const int before = manager()->credits().toInt();
+    QVERIFY2(before >= 3, "demo has the credits the earlier purchases left");
+    KvoPageNews page;
+    page.resize(1067, 656);
+    page.show();
+    page.onShow();
+    QTRY_VERIFY(!page.rows().isEmpty());
+    QPointer<KvoTopItem> row;
+    for (KvoTopItem* r : page.rows())
+        if (r->course().id == 114)
+            row = r;
+    QVERIFY(row);
+    QCOMPARE(row->form()->credits->text(), QStringLiteral("1 crédit"));
+
+    QTRY_VERIFY_WITH_TIMEOUT(QDateTime::currentSecsSinceEpoch() >= qint64(row->course().end_ts), 5000);
+    QString rowPrice, promise;
+    int ended = -1;
+    KvoDialogDriver::whenReady(
+        [&] { return page.purchaser() && page.purchaser()->state() == KvoPurchaser::Confirm; },
+        [&] {
+            rowPrice = row ? row->form()->credits->text() : QString();
+            promise = page.purchaser()->form()->label_credits->text();
+            page.purchaser()->form()->button_confirm->click();
+            KvoDialogDriver::whenReady([&] { return page.purchaser()->state() != KvoPurchaser::Loading; }, [&] {
+                ended = page.purchaser()->state();
+                page.purchaser()->dialog()->close();
+            });
+        });
+    row->form()->download->click();
+    QCOMPARE(ended, int(KvoPurchaser::Success));
+    QCOMPARE(rowPrice, QStringLiteral("3 crédits"));
+    QCOMPARE(promise, KvoPurchaser::remainingText(before - 3));
+    QVERIFY(waitLibrary(114));
+    QTRY_COMPARE(manager()->credits().toInt(), before - 3);
+}
+
 void TestPurchase::notEnoughCredits()
 {
     KvoPurchaser purchaser(&m_window);
@@ -236,6 +286,36 @@ void TestPurchase::notEnoughCredits()
     QCOMPARE(closedIn, int(KvoPurchaser::NotEnoughCredits));
     QVERIFY(!labelShown);
     QCOMPARE(m_urls.urls, QList<QUrl>{QUrl(KvoEnvironment::creditsUrl())});
+}
+
+void TestPurchase::notEnoughForTheFullPrice()
+{
+    // 2 credits pay the reduced price of a course whose promotion has
+    // ended, not its full price: nothing is bought.
+    KvoFakeHttpServer service;
+    QVERIFY(service.listen());
+    service.setHandler([](const KvoFakeHttpServer::Request& r) {
+        if (r.query().hasQueryItem(QStringLiteral("vorn_id")))
+            return KvoFakeHttpServer::Reply::of(200, "{\"status\":\"OK\"}");
+        return KvoFakeHttpServer::Reply::of(200, "{\"user_credits\":2}");
+    });
+    KvoApi::setEndpointForTesting(service.address());
+    KvoPurchase ended = course(114, 1);
+    ended.previousPrice = 3;
+    ended.end_ts = uint(QDateTime::currentSecsSinceEpoch() - 10);
+    KvoPurchaser purchaser(&m_window);
+    int shown = -1;
+    KvoDialogDriver::whenReady(
+        [&] { return purchaser.dialog()->isVisible() && purchaser.state() != KvoPurchaser::Loading; }, [&] {
+            shown = purchaser.state();
+            if (shown == KvoPurchaser::Confirm)
+                purchaser.form()->button_confirm->click();
+            KvoDialogDriver::whenReady([&] { return purchaser.state() != KvoPurchaser::Loading; },
+                                       [&] { purchaser.dialog()->close(); });
+        });
+    purchaser.buy(ended);
+    QCOMPARE(shown, int(KvoPurchaser::NotEnoughCredits));
+    QCOMPARE(service.requestsTo(QStringLiteral("/0.1/playerBuy/")).size(), 1);
 }
 
 void TestPurchase::brokenAnswers()
