@@ -16,8 +16,9 @@ class QWidget;
 // opens a course's web page). The guard, an event filter on the
 // application, lets a double click through only to the widget that received
 // the first press, when that widget stayed on screen in between; otherwise
-// the double click and its release are dropped. A control that acts once per double click (one that opens a web
-// page) gets no double click at all, so its click acts once.
+// the double click and its release are dropped. A control that acts once
+// per double click (one that opens a web page) gets no double click at
+// all, so its click acts once.
 //
 // Double clicks that mean something keep working: they begin and end on one
 // widget (the title bar, the player's picture, a text field).

@@ -105,6 +105,7 @@ private slots:
     void failureLeavesLibrary();
     void lenientValuesAccepted();
     void updateWhileSynchronising();
+    void signInDropsWhatTheEarlierUserAsked();
     void settersWriteAndSignalSynchronously();
     void purchasesIsACopy();
     void revisionsTellWhatChanged();
@@ -587,6 +588,32 @@ void TestManager::updateWhileSynchronising()
     // Nothing more was asked for.
     QTest::qWait(200);
     QCOMPARE(m_server->requestCount(), 2);
+}
+
+void TestManager::signInDropsWhatTheEarlierUserAsked()
+{
+    // A synchronisation runs, with one more asked for (a purchase), when
+    // another user signs in: the new user's first synchronisation is the
+    // only one, and nothing more is asked for the earlier user.
+    QVERIFY(KvoDatabase::query(QStringLiteral("INSERT INTO users (id_qoz_user, login, credits, last_update) "
+                                              "VALUES ('Other01', 'autre', '1', 0)"))
+                .isActive());
+    m_server->setAnswer(200, answer({{10, "Calques", {101}}}, 100), KvoFakeHttpServer::Hold);
+    QSignalSpy received(m_server.get(), &KvoFakeHttpServer::requestReceived);
+    manager()->update();
+    QVERIFY(received.wait(5000));
+    manager()->update();
+    QVERIFY(manager()->isSynchronising());
+
+    manager()->setUser(QStringLiteral("Other01"), QStringLiteral("autre"), QString(), QStringLiteral("t2"));
+    m_server->setAnswer(200, answer({{20, "Masques", {201}}}, 300));
+    KvoGuiThreadSpy written(manager(), &KvoPurchaseVideoManager::libraryWritten);
+    manager()->update();
+    QVERIFY(written.wait(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(!manager()->isSynchronising(), 10000);
+    QCOMPARE(manager()->purchases().keys(), QList<int>{20});
+    QCOMPARE(m_server->requestCount(), 2);
+    QCOMPARE(m_server->request(1).query().queryItemValue(QStringLiteral("session")), QStringLiteral("t2"));
 }
 
 void TestManager::settersWriteAndSignalSynchronously()
