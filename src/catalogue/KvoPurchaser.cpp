@@ -10,6 +10,7 @@
 #include "KvoJsonResult.h"
 #include "KvoLoadingFrame.h"
 #include "KvoMainWindow.h"
+#include "KvoPromotionTimer.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoValueReader.h"
 
@@ -49,6 +50,8 @@ KvoPurchaser::KvoPurchaser(QWidget* parent)
     m_deadline = new QTimer(this);
     m_deadline->setSingleShot(true);
     connect(m_deadline, &QTimer::timeout, this, &KvoPurchaser::onDeadline);
+    m_promotionEnd = new KvoPromotionTimer(this);
+    connect(m_promotionEnd, &KvoPromotionTimer::ended, this, &KvoPurchaser::onPromotionEnded);
 
     connect(ui->button_cancel, &QPushButton::clicked, this, &KvoPurchaser::onClickCancel);
     connect(ui->button_close, &QPushButton::clicked, this, &KvoPurchaser::onClickCancel);
@@ -124,6 +127,8 @@ void KvoPurchaser::setState(int state)
         m_loadingArea->show();
         m_dialog->setExitButtonType(2);
     }
+    if (state != Confirm && state != NotEnoughCredits)
+        m_promotionEnd->clear();
     m_state = state;
 }
 
@@ -207,15 +212,28 @@ void KvoPurchaser::onGetCreditsSucceed(const QString& answer)
     m_deadline->stop();
     if (m_request)
         m_request->deleteLater();
-    const qint64 credits = creditsOf(answer);
+    m_credits = creditsOf(answer);
+    m_loadingFrame->stop();
+    showOffer();
+}
+
+void KvoPurchaser::showOffer()
+{
     // The course may come from a list fetched before its promotion ended:
     // the service charges the price of the purchase's moment, so the
     // decision and the promise use it too.
-    const uint price = m_purchase.priceAt(QDateTime::currentSecsSinceEpoch());
-    m_loadingFrame->stop();
-    setState(creditsSuffice(credits, price) ? Confirm : NotEnoughCredits);
-    ui->label_credits->setText(remainingText(credits - qint64(price)));
+    m_offeredPrice = m_purchase.priceAt(QDateTime::currentSecsSinceEpoch());
+    setState(creditsSuffice(m_credits, m_offeredPrice) ? Confirm : NotEnoughCredits);
+    ui->label_credits->setText(remainingText(m_credits - qint64(m_offeredPrice)));
+    m_promotionEnd->clear();
+    m_promotionEnd->watch(m_purchase);
     adjust();
+}
+
+void KvoPurchaser::onPromotionEnded()
+{
+    if (m_state == Confirm || m_state == NotEnoughCredits)
+        showOffer();
 }
 
 void KvoPurchaser::showError(const QString& message)
@@ -293,6 +311,13 @@ void KvoPurchaser::onClickConfirm()
     // nothing more.
     if (m_state != Confirm)
         return;
+    // The promotion may have ended since the offer showed, its timer not
+    // having fired yet (a busy machine, a clock set forward): the price
+    // confirmed must be the one charged.
+    if (m_purchase.priceAt(QDateTime::currentSecsSinceEpoch()) != m_offeredPrice) {
+        showOffer();
+        return;
+    }
     setState(Loading);
     m_loadingFrame->start();
     requestPurchase();

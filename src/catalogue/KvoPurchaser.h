@@ -12,6 +12,7 @@
 #include <memory>
 
 class KvoLoadingFrame;
+class KvoPromotionTimer;
 class QTimer;
 class QWidget;
 class Ui_KvoPurchaser;
@@ -23,6 +24,12 @@ class Ui_KvoPurchaser;
 // service for the account's credits, lets the user confirm, sends the
 // purchase, starts an immediate synchronisation so the bought course
 // reaches the library, and returns when the dialog closes.
+//
+// The offer (the confirm or the not-enough-credits state, with what the
+// credits leave) holds the price of its moment. When the course's
+// promotion ends while it shows, it is worked out again from the same
+// credits; and a confirmation given against a price that is no longer the
+// course's buys nothing: the new offer shows, for a confirmation of its own.
 //
 // The loading state's dialog cannot be closed, so each request has a
 // deadline besides the client's transfer time-out (which a service sending
@@ -57,6 +64,9 @@ public:
     static QString remainingText(qint64 remaining);
     // How long one request may take in all: twice the transfer time-out.
     static int requestDeadline();
+    // The timer that follows the end of the course's promotion while the
+    // offer shows.
+    const KvoPromotionTimer* promotionTimer() const { return m_promotionEnd; }
 
 signals:
     void purchased(const KvoVorn& purchase);
@@ -78,6 +88,9 @@ private:
     void requestPurchase();
     KvoHTTPRequest* newRequest();
     void showError(const QString& message);
+    // The confirm or not-enough-credits state for the price of now.
+    void showOffer();
+    void onPromotionEnded();
     void adjust();
     void onDeadline();
 
@@ -89,6 +102,10 @@ private:
     KvoPurchase m_purchase;
     QPointer<KvoHTTPRequest> m_request;
     QTimer* m_deadline = nullptr;
+    KvoPromotionTimer* m_promotionEnd = nullptr;
+    // The credits the service gave, and the price the offer shown holds.
+    qint64 m_credits = 0;
+    uint m_offeredPrice = 0;
     bool m_purchaseSent = false; // the running request is the purchase
     bool m_running = false;
 };
