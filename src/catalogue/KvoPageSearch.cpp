@@ -11,6 +11,7 @@
 #include "KvoOpacityAnimation.h"
 #include "KvoPageDownloads.h"
 #include "KvoPaginationWidget.h"
+#include "KvoPromotionTimer.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoPurchaser.h"
 #include "KvoSearchItem.h"
@@ -19,6 +20,7 @@
 
 #include <QDateTime>
 #include <QGraphicsOpacityEffect>
+#include <QHideEvent>
 #include <QLayout>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -62,6 +64,8 @@ KvoPageSearch::KvoPageSearch(QWidget* parent, Qt::WindowFlags flags)
     m_deadline = new QTimer(this);
     m_deadline->setSingleShot(true);
     connect(m_deadline, &QTimer::timeout, this, &KvoPageSearch::onDeadline);
+    m_promotionEnds = new KvoPromotionTimer(this);
+    connect(m_promotionEnds, &KvoPromotionTimer::ended, this, &KvoPageSearch::onPromotionEnded);
 }
 
 KvoPageSearch::~KvoPageSearch()
@@ -98,8 +102,27 @@ void KvoPageSearch::onShow()
 void KvoPageSearch::showCurrentPrices()
 {
     const qint64 now = QDateTime::currentSecsSinceEpoch();
-    for (KvoSearchItem* row : serverRows())
+    m_promotionEnds->clear();
+    for (KvoSearchItem* row : serverRows()) {
         row->showPrices(now);
+        if (!row->isOwned())
+            m_promotionEnds->watch(row->course());
+    }
+}
+
+void KvoPageSearch::onPromotionEnded()
+{
+    if (isVisible())
+        showCurrentPrices();
+}
+
+void KvoPageSearch::hideEvent(QHideEvent* event)
+{
+    // A minimised window still shows the page once restored, without its
+    // show hook: only a page that leaves the screen stops following ends.
+    if (!event->spontaneous())
+        m_promotionEnds->clear();
+    QWidget::hideEvent(event);
 }
 
 void KvoPageSearch::onLibraryUpdated()
@@ -430,6 +453,7 @@ void KvoPageSearch::dropRows(PageRows& rows)
 
 void KvoPageSearch::dropRows()
 {
+    m_promotionEnds->clear();
     takeRows(ui->localResults);
     takeRows(ui->serverResults);
     for (PageRows& rows : m_rows)

@@ -21,6 +21,7 @@
 class KvoDialog;
 class KvoOpacityAnimation;
 class KvoPaginationWidget;
+class KvoPromotionTimer;
 class KvoSearchItem;
 class QLayout;
 class QTimer;
@@ -33,7 +34,9 @@ class Ui_KvoPageSearch;
 // service's answers are kept by start offset for the time of one search, so
 // going back to a page already seen costs no request. From a row the user
 // opens a course's web page, previews it, buys it (one purchase dialog at
-// a time) or opens a video of the library.
+// a time) or opens a video of the library. While the page shows, a
+// catalogue row whose promotion ends switches to the full price at the
+// end, through one timer set at the next end among the rows on screen.
 class KvoPageSearch : public QWidget, public IKvoPage
 {
     Q_OBJECT
@@ -86,6 +89,7 @@ public:
     KvoPaginationWidget* pagination() const { return m_pagination; }
     KvoLoadingFrame* loadingFrame() const { return m_loadingFrame; }
     KvoPurchaser* purchaser() const { return m_purchaser; }
+    const KvoPromotionTimer* promotionTimer() const { return m_promotionEnds; }
     KvoOpacityAnimation* animation() const { return m_animation; }
     bool isSearching() const;
     QList<KvoSearchItem*> localRows() const;
@@ -106,6 +110,10 @@ private slots:
     void onDisplayFinished();
     void onPurchased(const KvoVorn& course);
     void onGotoPageDownload();
+    void onPromotionEnded();
+
+protected:
+    void hideEvent(QHideEvent* event) override;
 
 private:
     static PreviewHook& previewHook();
@@ -127,7 +135,8 @@ private:
     PageRows makeRows();
     void dropRows();
     void showNoResult();
-    // The catalogue rows on screen show their prices as they stand now.
+    // The catalogue rows on screen show their prices as they stand now; the
+    // promotion timer is set anew for their next end.
     void showCurrentPrices();
     void endWaiting();
     void dropRequest();
@@ -154,6 +163,7 @@ private:
     // The page being shown or fetched.
     KvoSearchPaging::Slice m_slice;
     QPointer<KvoPurchaser> m_purchaser;
+    KvoPromotionTimer* m_promotionEnds = nullptr;
     bool m_buying = false;
     QPointer<KvoDialog> m_noConnection;
 };

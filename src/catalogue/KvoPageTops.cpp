@@ -9,6 +9,7 @@
 #include "KvoLoadingFrame.h"
 #include "KvoMainWindow.h"
 #include "KvoPageSearch.h"
+#include "KvoPromotionTimer.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoPurchaser.h"
 #include "KvoScrollBarStyle.h"
@@ -17,6 +18,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QHideEvent>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -48,6 +50,8 @@ KvoPageTops::KvoPageTops(const QString& listName, QWidget* parent, Qt::WindowFla
     Ui_UIConnection form;
     form.setupUi(m_noConnection);
     m_noConnection->hide();
+    m_promotionEnds = new KvoPromotionTimer(this);
+    connect(m_promotionEnds, &KvoPromotionTimer::ended, this, &KvoPageTops::onPromotionEnded);
     loadCache();
 }
 
@@ -364,6 +368,7 @@ void KvoPageTops::clearRows(QLayout* layout)
 {
     ++m_buildGeneration;
     m_pendingRows = 0;
+    m_promotionEnds->clear();
     clearLayout(layout);
 }
 
@@ -390,6 +395,8 @@ void KvoPageTops::buildBatch(QLayout* layout, const QList<KvoPurchase>& courses,
         variant(row, end);
         if (isOwned(row->course().id, library))
             row->showOwned();
+        else
+            m_promotionEnds->watch(row->course());
         ++end;
     }
     m_pendingRows = int(courses.size()) - end;
@@ -413,6 +420,7 @@ bool KvoPageTops::isOwned(uint courseId, const QList<int>& library) const
 
 void KvoPageTops::updateRows()
 {
+    m_promotionEnds->clear();
     const QList<KvoTopItem*> rows = rowsOf(m_rowsLayout);
     if (rows.isEmpty())
         return;
@@ -423,7 +431,24 @@ void KvoPageTops::updateRows()
             row->showOwned();
         else
             row->showPrices(now);
+        if (!row->isOwned())
+            m_promotionEnds->watch(row->course());
     }
+}
+
+void KvoPageTops::onPromotionEnded()
+{
+    if (isVisible())
+        updateRows();
+}
+
+void KvoPageTops::hideEvent(QHideEvent* event)
+{
+    // A minimised window still shows the page once restored, without its
+    // show hook: only a page that leaves the screen stops following ends.
+    if (!event->spontaneous())
+        m_promotionEnds->clear();
+    QWidget::hideEvent(event);
 }
 
 // --- the shared form -------------------------------------------------------------

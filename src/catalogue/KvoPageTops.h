@@ -15,6 +15,7 @@
 
 #include <functional>
 
+class KvoPromotionTimer;
 class KvoTopItem;
 class QLayout;
 class Ui_KvoPageTopMonth;
@@ -25,6 +26,10 @@ class Ui_KvoPageTopMonth;
 // readable answer of each list in the table `tops` so that the list shows
 // offline, and decides when the busy overlay, the empty state or the rows
 // show. The rows call back into it to preview, buy and remove a course.
+//
+// While the page shows, a row whose promotion ends switches to the full
+// price at the end, through one timer set at the next end among the rows;
+// a hidden page has none, its show hook brings the prices up to date.
 //
 // Rows may be rebuilt while one of their own click handlers waits in a
 // modal dialog (a purchase, a confirmation): rows are hidden and deleted
@@ -74,6 +79,7 @@ public:
     bool isBuilding() const { return m_pendingRows > 0; }
     KvoLoadingFrame* loadingFrame() const { return m_loadingFrame; }
     KvoPurchaser* purchaser() const { return m_purchaser; }
+    const KvoPromotionTimer* promotionTimer() const { return m_promotionEnds; }
     QWidget* noConnectionPanel() const { return m_noConnection; }
     // The rows of a layout, in order.
     static QList<KvoTopItem*> rowsOf(QLayout* layout);
@@ -101,7 +107,10 @@ protected:
     // course was bought here or reached the library since the row was
     // built switches to the owned state, and the others show their prices
     // as they stand now (a promotion may have ended since the list came).
+    // The promotion timer is set anew for the rows' next end.
     void updateRows();
+
+    void hideEvent(QHideEvent* event) override;
 
     // The form the four list pages share, set up on the page with the
     // no-connection panel centred in it and the empty state hidden.
@@ -117,6 +126,7 @@ private slots:
     void onUpdateFailed(QNetworkReply::NetworkError error, const QString& text);
     void slotPurchased(const KvoVorn& purchase);
     void slotGotoPageDownload();
+    void onPromotionEnded();
 
 private:
     void loadCache();
@@ -149,6 +159,7 @@ private:
     // The layout of the rows, once the page set up its form.
     QLayout* m_rowsLayout = nullptr;
     QPointer<KvoPurchaser> m_purchaser;
+    KvoPromotionTimer* m_promotionEnds = nullptr;
     bool m_buying = false;
     quint64 m_buildGeneration = 0;
     int m_pendingRows = 0;

@@ -39,6 +39,7 @@ public:
     void connectGoToVideo();
     // A catalogue row of a course the user owns.
     void showOwned();
+    bool isOwned() const { return m_owned; }
     // The row's prices as they stand at `now`, seconds since the epoch (an
     // owned row keeps its mark).
     void showPrices(qint64 now);
