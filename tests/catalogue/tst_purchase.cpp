@@ -5,6 +5,7 @@
 #include "KvoFifoTrap.h"
 #include "KvoGuiThreadSpy.h"
 #include "KvoScreenshots.h"
+#include "KvoShowWatch.h"
 #include "KvoTestSession.h"
 #include "KvoTestSupport.h"
 
@@ -71,6 +72,8 @@ private slots:
     void buyFreeThenPaid();
     void notEnoughCredits();
     void notEnoughForTheFullPrice();
+    void offerFollowsTheEnd_data();
+    void offerFollowsTheEnd();
     void brokenAnswers();
     void refusalsAreNoSuccess_data();
     void refusalsAreNoSuccess();
@@ -79,7 +82,7 @@ private slots:
     void stalledRequestEnds();
     void offlineShowsNoticeOnly();
     void sessionExpiryClosesTheDialog();
-    void promotionEndedSinceTheList();
+    void confirmedAfterTheEnd();
 
 private:
     // Runs a purchase whose dialog, once in `state`, gets `action`; returns
@@ -228,13 +231,14 @@ void TestPurchase::buyFreeThenPaid()
     QCOMPARE(manager()->credits(), QStringLiteral("6"));
 }
 
-void TestPurchase::promotionEndedSinceTheList()
+void TestPurchase::confirmedAfterTheEnd()
 {
-    // The news, fetched while course 114 is reduced from 3 credits to 1,
-    // and its promotion ends before TÉLÉCHARGER is clicked. The service
-    // charges the full price: the row, the dialog's promise and the
-    // credits left after the purchase all say so.
-    QVERIFY(m_server->setFault(QStringLiteral("promo_end"), QStringLiteral("3")));
+    // The news, fetched while course 114 is reduced from 3 credits to 1.
+    // Its dialog opens before the end, and "Je confirme" comes after it,
+    // on a machine too busy to have run the dialog's timer: that click buys
+    // nothing and shows the offer at the full price; the next one buys, and
+    // the credits left are the ones promised.
+    QVERIFY(m_server->setFault(QStringLiteral("promo_end"), QStringLiteral("5")));
     QTRY_VERIFY(!manager()->isSynchronising());
     const int before = manager()->credits().toInt();
     QVERIFY2(before >= 3, "demo has the credits the earlier purchases left");
@@ -250,24 +254,30 @@ void TestPurchase::promotionEndedSinceTheList()
     QVERIFY(row);
     QCOMPARE(row->form()->credits->text(), QStringLiteral("1 crédit"));
 
-    QTRY_VERIFY_WITH_TIMEOUT(QDateTime::currentSecsSinceEpoch() >= qint64(row->course().end_ts), 5000);
-    QString rowPrice, promise;
-    int ended = -1;
+    const qint64 end = row->course().end_ts;
+    QString first, second;
+    int afterFirst = -1, ended = -1;
     KvoDialogDriver::whenReady(
         [&] { return page.purchaser() && page.purchaser()->state() == KvoPurchaser::Confirm; },
         [&] {
-            rowPrice = row ? row->form()->credits->text() : QString();
-            promise = page.purchaser()->form()->label_credits->text();
-            page.purchaser()->form()->button_confirm->click();
-            KvoDialogDriver::whenReady([&] { return page.purchaser()->state() != KvoPurchaser::Loading; }, [&] {
-                ended = page.purchaser()->state();
-                page.purchaser()->dialog()->close();
-            });
+            KvoPurchaser* purchaser = page.purchaser();
+            first = purchaser->form()->label_credits->text();
+            KvoShowWatch::blockUntil(end);
+            purchaser->form()->button_confirm->click();
+            afterFirst = purchaser->state();
+            second = purchaser->form()->label_credits->text();
+            purchaser->form()->button_confirm->click();
+            KvoDialogDriver::whenReady([purchaser] { return purchaser->state() != KvoPurchaser::Loading; },
+                                       [&, purchaser] {
+                                           ended = purchaser->state();
+                                           purchaser->dialog()->close();
+                                       });
         });
     row->form()->download->click();
+    QCOMPARE(first, KvoPurchaser::remainingText(before - 1));
+    QCOMPARE(afterFirst, int(KvoPurchaser::Confirm));
+    QCOMPARE(second, KvoPurchaser::remainingText(before - 3));
     QCOMPARE(ended, int(KvoPurchaser::Success));
-    QCOMPARE(rowPrice, QStringLiteral("3 crédits"));
-    QCOMPARE(promise, KvoPurchaser::remainingText(before - 3));
     QVERIFY(waitLibrary(114));
     QTRY_COMPARE(manager()->credits().toInt(), before - 3);
 }
@@ -315,6 +325,55 @@ void TestPurchase::notEnoughForTheFullPrice()
         });
     purchaser.buy(ended);
     QCOMPARE(shown, int(KvoPurchaser::NotEnoughCredits));
+    QCOMPARE(service.requestsTo(QStringLiteral("/0.1/playerBuy/")).size(), 1);
+}
+
+void TestPurchase::offerFollowsTheEnd_data()
+{
+    QTest::addColumn<int>("credits");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("promise");
+    QTest::newRow("enough") << 9 << int(KvoPurchaser::Confirm) << QStringLiteral("6 crédits");
+    QTest::newRow("too few") << 2 << int(KvoPurchaser::NotEnoughCredits) << QString();
+}
+
+void TestPurchase::offerFollowsTheEnd()
+{
+    // The dialog opens while the course is reduced from 3 credits to 1, and
+    // the promotion ends while it shows: the offer follows by itself, from
+    // the credits it was given, and nothing is bought.
+    QFETCH(int, credits);
+    QFETCH(int, state);
+    QFETCH(QString, promise);
+    KvoFakeHttpServer service;
+    QVERIFY(service.listen());
+    service.setHandler([credits](const KvoFakeHttpServer::Request&) {
+        return KvoFakeHttpServer::Reply::of(200, QStringLiteral("{\"user_credits\":%1}").arg(credits).toUtf8());
+    });
+    KvoApi::setEndpointForTesting(service.address());
+    KvoPurchase reduced = course(114, 1);
+    reduced.previousPrice = 3;
+    reduced.end_ts = uint(QDateTime::currentSecsSinceEpoch() + 2);
+    KvoPurchaser purchaser(&m_window);
+    QString before;
+    int shown = -1;
+    KvoDialogDriver::whenReady(
+        [&] { return purchaser.dialog()->isVisible() && purchaser.state() == KvoPurchaser::Confirm; }, [&] {
+            before = purchaser.form()->label_credits->text();
+            KvoDialogDriver::whenReady(
+                [&] {
+                    return purchaser.state() == state
+                           && (promise.isEmpty() || purchaser.form()->label_credits->text() == promise);
+                },
+                [&] {
+                    shown = purchaser.state();
+                    purchaser.dialog()->close();
+                });
+        });
+    purchaser.buy(reduced);
+    QCOMPARE(before, KvoPurchaser::remainingText(credits - 1));
+    QCOMPARE(shown, state);
+    QVERIFY(QDateTime::currentSecsSinceEpoch() >= qint64(reduced.end_ts));
     QCOMPARE(service.requestsTo(QStringLiteral("/0.1/playerBuy/")).size(), 1);
 }
 
