@@ -3,6 +3,7 @@
 #include "KvoDialogDriver.h"
 #include "KvoFakeHttpServer.h"
 #include "KvoTestLibrary.h"
+#include "KvoShowWatch.h"
 #include "KvoTestSupport.h"
 #include "KvoWheelTurn.h"
 
@@ -19,6 +20,7 @@
 #include "KvoPreviewPlayer.h"
 #include "KvoPaginationWidget.h"
 #include "KvoProgressWidget.h"
+#include "KvoPromotionTimer.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoPurchaser.h"
 #include "KvoScreenshots.h"
@@ -105,9 +107,18 @@ QStringList titles(const QList<KvoSearchItem*>& rows)
     return t;
 }
 
+// A result reduced from 3 credits to 1 until the end.
+QJsonObject onPromotion(QJsonObject result, qint64 end)
+{
+    result.insert(QStringLiteral("price"), 3);
+    result.insert(QStringLiteral("reduced_price"), 1);
+    result.insert(QStringLiteral("previous_price"), 3);
+    result.insert(QStringLiteral("end_ts"), double(end));
+    return result;
+}
+
 // The made-up catalogue: results "S0" … "S<total-1>". With a promotion's
-// end, the first result of every ten is reduced from 3 credits to 1 until
-// then.
+// end, the first result of every ten is on promotion until then.
 QJsonObject resultMap(int i, qint64 promotionEnd)
 {
     QJsonObject o;
@@ -116,14 +127,21 @@ QJsonObject resultMap(int i, qint64 promotionEnd)
     o.insert(QStringLiteral("softwares"), QStringLiteral("Photo"));
     o.insert(QStringLiteral("software_ids"), QJsonArray{3});
     o.insert(QStringLiteral("price"), i % 4);
-    if (promotionEnd != 0 && i % 10 == 0) {
-        o.insert(QStringLiteral("price"), 3);
-        o.insert(QStringLiteral("reduced_price"), 1);
-        o.insert(QStringLiteral("previous_price"), 3);
-        o.insert(QStringLiteral("end_ts"), double(promotionEnd));
-    }
     o.insert(QStringLiteral("url"), QStringLiteral("http://127.0.0.1:1/vorn/%1").arg(i));
-    return o;
+    return promotionEnd != 0 && i % 10 == 0 ? onPromotion(o, promotionEnd) : o;
+}
+
+// The price column of each row: the price and the struck one, or the owned
+// mark.
+QString pricesOf(const QList<KvoSearchItem*>& rows)
+{
+    QStringList shown;
+    for (KvoSearchItem* row : rows) {
+        const Ui_KvoSearchItem* form = row->form();
+        shown << (form->purchased->isHidden() ? form->credits->text() : form->purchased->text().trimmed())
+                     + (form->previous_price->isHidden() ? QString() : " / " + form->previous_price->text());
+    }
+    return shown.join(QStringLiteral(", "));
 }
 
 QByteArray searchAnswer(int total, int start, int limit, qint64 promotionEnd = 0)
@@ -182,6 +200,8 @@ private slots:
     void wrongTotals();
     void buyOfflineShowsNoticeOnly();
     void endedPromotionShowsTheFullPrice();
+    void rowsOnScreenFollowTheEnd();
+    void downloadAfterTheEndShowsTheFullPrice();
     void rowsRebuiltDuringTheirPurchase();
     void searchBoxLeadsHere();
     void scrolledRowsRepaint();
@@ -482,6 +502,7 @@ void TestSearch::libraryThenServerPages()
     QCOMPARE(page->pagination()->itemCount(), 28);
     QCOMPARE(titles(page->localRows()), (QStringList{"Photo A", "Photo B", "Photo C"}));
     QCOMPARE(titles(page->serverRows()), (QStringList{"S0", "S1", "S2", "S3", "S4", "S5", "S6"}));
+    QVERIFY(!page->promotionTimer()->isActive()); // no promotion to follow
     QVERIFY(page->form()->localLabel->isVisibleTo(page.get()));
     QCOMPARE(m_server.requestsTo(SearchPath).size(), 1);
     const auto first = m_server.requestsTo(SearchPath).first();
@@ -733,38 +754,79 @@ void TestSearch::buyOfflineShowsNoticeOnly()
 
 void TestSearch::endedPromotionShowsTheFullPrice()
 {
-    // Both pages of results fetched while S0 and S10 are on promotion; it
-    // ends while the second page shows. That page shown again, and the
-    // first one visited again, sell them at their full price from the
-    // rows they have, without a request.
+    // Both pages of results fetched while S0 and S10 are on promotion; the
+    // page is left on the second before the end. That page shown again,
+    // and the first one visited again, sell them at their full price from
+    // the rows they have, without a request.
     loadLibrary({});
     m_total = 15;
     m_promotionEnd = QDateTime::currentSecsSinceEpoch() + 3;
     auto page = makePage();
     page->newSearch(QStringLiteral("promo"));
     QVERIFY(waitIdle(page.get()));
-    const auto price = [&page](const QString& title) {
-        for (KvoSearchItem* row : page->serverRows())
-            if (row->course().title == title)
-                return row->form()->credits->text()
-                       + (row->form()->previous_price->isHidden() ? QString()
-                                                                  : " / " + row->form()->previous_price->text());
-        return QStringLiteral("<no row>");
-    };
-    QCOMPARE(price(QStringLiteral("S0")), QStringLiteral("1 crédit / 3 crédits"));
-    QCOMPARE(price(QStringLiteral("S1")), QStringLiteral("1 crédit"));
+    QCOMPARE(pricesOf(page->serverRows().mid(0, 2)), QStringLiteral("1 crédit / 3 crédits, 1 crédit"));
     page->pagination()->setCurrentPage(1);
     QVERIFY(waitIdle(page.get()));
-    QCOMPARE(price(QStringLiteral("S10")), QStringLiteral("1 crédit / 3 crédits"));
+    QCOMPARE(pricesOf(page->serverRows().mid(0, 1)), QStringLiteral("1 crédit / 3 crédits"));
+    page->hide();
+    QVERIFY(!page->promotionTimer()->isActive()); // off screen, nothing to follow
 
     QTRY_VERIFY_WITH_TIMEOUT(QDateTime::currentSecsSinceEpoch() >= m_promotionEnd, 5000);
     const int requests = m_server.requestsTo(SearchPath).size();
+    page->show();
     page->onShow();
-    QCOMPARE(price(QStringLiteral("S10")), QStringLiteral("3 crédits"));
+    QCOMPARE(pricesOf(page->serverRows().mid(0, 1)), QStringLiteral("3 crédits"));
     page->pagination()->setCurrentPage(0);
-    QCOMPARE(price(QStringLiteral("S0")), QStringLiteral("3 crédits"));
-    QCOMPARE(price(QStringLiteral("S1")), QStringLiteral("1 crédit"));
+    QCOMPARE(pricesOf(page->serverRows().mid(0, 2)), QStringLiteral("3 crédits, 1 crédit"));
     QCOMPARE(m_server.requestsTo(SearchPath).size(), requests);
+}
+
+void TestSearch::rowsOnScreenFollowTheEnd()
+{
+    // Results on screen while S0's promotion ends. S0 switches to its full
+    // price by itself, without a request; S1 (no promotion) and S2 (owned,
+    // on promotion for days) stay as they were. Then no end is left to
+    // come but the owned course's: no timer runs.
+    loadLibrary({course(5002, QStringLiteral("S2"))});
+    const qint64 end = QDateTime::currentSecsSinceEpoch() + 2;
+    const QJsonArray results{onPromotion(resultMap(0, 0), end), resultMap(1, 0), onPromotion(resultMap(2, 0), end + 3 * 86400)};
+    const QByteArray answer = QJsonDocument(QJsonObject{{"vorn", QJsonObject{{"results", results}, {"total", 3}}}})
+                                  .toJson(QJsonDocument::Compact);
+    m_server.setHandler([answer](const KvoFakeHttpServer::Request&) { return KvoFakeHttpServer::Reply::of(200, answer); });
+    auto page = makePage();
+    page->newSearch(QStringLiteral("promo"));
+    QVERIFY(waitIdle(page.get()));
+    const QList<KvoSearchItem*> rows = page->serverRows();
+    QCOMPARE(pricesOf(rows), QStringLiteral("1 crédit / 3 crédits, 1 crédit, ACHETÉ"));
+    QCOMPARE(page->promotionTimer()->nextEnd(), end * 1000);
+    const int requests = m_server.requestsTo(SearchPath).size();
+
+    QTRY_COMPARE_WITH_TIMEOUT(pricesOf(rows), QStringLiteral("3 crédits, 1 crédit, ACHETÉ"), 6000);
+    QVERIFY(QDateTime::currentSecsSinceEpoch() >= end);
+    QCOMPARE(page->serverRows(), rows);
+    QCOMPARE(m_server.requestsTo(SearchPath).size(), requests);
+    QVERIFY(!page->promotionTimer()->isActive());
+}
+
+void TestSearch::downloadAfterTheEndShowsTheFullPrice()
+{
+    // A machine too busy to run the page's timer at the end: TÉLÉCHARGER
+    // brings its row up to date before the dialog opens.
+    loadLibrary({});
+    m_total = 1;
+    m_promotionEnd = QDateTime::currentSecsSinceEpoch() + 2;
+    auto page = makePage();
+    page->newSearch(QStringLiteral("promo"));
+    QVERIFY(waitIdle(page.get()));
+    QCOMPARE(pricesOf(page->serverRows()), QStringLiteral("1 crédit / 3 crédits"));
+    KvoShowWatch::blockUntil(m_promotionEnd);
+    QString atOpen;
+    KvoShowWatch watch(QStringLiteral("purchaseDialog"), [&] { atOpen = pricesOf(page->serverRows()); });
+    KvoDialogDriver::whenReady([&] { return page->purchaser() && page->purchaser()->state() != KvoPurchaser::Loading; },
+                               [&] { page->purchaser()->dialog()->close(); });
+    page->serverRows().first()->form()->download->click();
+    QVERIFY(watch.fired());
+    QCOMPARE(atOpen, QStringLiteral("3 crédits"));
 }
 
 void TestSearch::rowsRebuiltDuringTheirPurchase()

@@ -3,6 +3,7 @@
 #include "KvoDialogDriver.h"
 #include "KvoFakeHttpServer.h"
 #include "KvoHand.h"
+#include "KvoShowWatch.h"
 #include "KvoTestLibrary.h"
 #include "KvoTestSupport.h"
 #include "KvoWheelTurn.h"
@@ -24,6 +25,7 @@
 #include "KvoPageSetup.h"
 #include "KvoPageTopMonth.h"
 #include "KvoPaginationWidget.h"
+#include "KvoPromotionTimer.h"
 #include "KvoPurchaseVideoManager.h"
 #include "KvoPurchaser.h"
 #include "KvoTopItem.h"
@@ -111,6 +113,19 @@ QByteArray listOfMaps(const QJsonArray& vorns)
     return QJsonDocument(QJsonObject{{QStringLiteral("vorns"), vorns}}).toJson(QJsonDocument::Compact);
 }
 
+// The price column of each row: the price and the struck one, or the owned
+// mark.
+QString pricesOf(const QList<KvoTopItem*>& rows)
+{
+    QStringList shown;
+    for (KvoTopItem* row : rows) {
+        const Ui_KvoSearchItem* form = row->form();
+        shown << (form->purchased->isHidden() ? form->credits->text() : form->purchased->text().trimmed())
+                     + (form->previous_price->isHidden() ? QString() : " / " + form->previous_price->text());
+    }
+    return shown.join(QStringLiteral(", "));
+}
+
 QList<uint> idsOf(const QList<KvoTopItem*>& rows)
 {
     QList<uint> ids;
@@ -171,6 +186,8 @@ private slots:
     void buyFromARow();
     void boughtElsewhereShowsOwned();
     void endedPromotionShowsTheFullPrice();
+    void rowsOnScreenFollowTheEnd();
+    void downloadAfterTheEndShowsTheFullPrice();
     void previewThroughTheOneHook();
     void doubleClickOpensTheCourseOnce();
     void menuOpensEachList();
@@ -178,6 +195,8 @@ private slots:
 
 private:
     void serve(const QString& list, const QByteArray& body, int status = 200, bool hold = false);
+    // The courses reach the library through a synchronisation.
+    bool own(const QList<int>& ids);
     template <class Page>
     std::unique_ptr<Page> makePage();
     template <class Page>
@@ -242,6 +261,23 @@ void TestTops::cleanup()
 void TestTops::serve(const QString& list, const QByteArray& body, int status, bool hold)
 {
     m_lists.insert(list, hold ? Reply::never() : Reply::of(status, body));
+}
+
+bool TestTops::own(const QList<int>& ids)
+{
+    QJsonArray vorns;
+    for (int id : ids)
+        vorns.append(QJsonObject{{"id", id}, {"title", QStringLiteral("C%1").arg(id)}, {"software_ids", QJsonArray{3}},
+                                 {"price", 2}, {"purchase_date", 1600000000},
+                                 {"files", QJsonArray{QJsonObject{{"id", id * 10}, {"title", "V"}, {"order", 1},
+                                                                  {"duration", 60}}}}});
+    m_library = QJsonDocument(QJsonObject{{"status", "OK"}, {"timestamp", 100}, {"credits", "5"}, {"vorns", vorns},
+                                          {"authors", QJsonArray{}},
+                                          {"softwares", QJsonArray{QJsonObject{{"id", 3}, {"name", "Photo"}}}}})
+                    .toJson(QJsonDocument::Compact);
+    QSignalSpy updated(manager(), &KvoPurchaseVideoManager::databaseUpdated);
+    manager()->update();
+    return updated.wait(10000);
 }
 
 template <class Page>
@@ -711,6 +747,8 @@ void TestTops::promotionsCountDown()
     page->show();
     page->onShow();
     QVERIFY(page->timer().isActive());
+    // The prices brought up to date at the show leave the ended rows off.
+    QVERIFY(rows.at(1)->isHidden() && rows.at(2)->isHidden());
 }
 
 void TestTops::buyFromARow()
@@ -723,6 +761,7 @@ void TestTops::buyFromARow()
     QSignalSpy switches(page.get(), &KvoPageTopMonth::onChangePage);
     page->onShow();
     QTRY_COMPARE(page->rows().size(), 3);
+    QVERIFY(!page->promotionTimer()->isActive()); // no promotion to follow
     for (int round = 0; round < 2; ++round) {
         QPointer<KvoTopItem> row = page->rows().at(round);
         bool rebuilt = false;
@@ -773,20 +812,8 @@ void TestTops::boughtElsewhereShowsOwned()
 
     // Courses 22 and 12 bought on another page: the synchronisation that
     // follows brings them into the library.
-    QJsonArray vorns;
-    for (int id : {12, 22})
-        vorns.append(QJsonObject{{"id", id}, {"title", QStringLiteral("C%1").arg(id)}, {"software_ids", QJsonArray{3}},
-                                 {"price", 2}, {"purchase_date", 1600000000},
-                                 {"files", QJsonArray{QJsonObject{{"id", id * 10}, {"title", "V"}, {"order", 1},
-                                                                  {"duration", 60}}}}});
-    m_library = QJsonDocument(QJsonObject{{"status", "OK"}, {"timestamp", 100}, {"credits", "5"}, {"vorns", vorns},
-                                          {"authors", QJsonArray{}},
-                                          {"softwares", QJsonArray{QJsonObject{{"id", 3}, {"name", "Photo"}}}}})
-                    .toJson(QJsonDocument::Compact);
     const int lists = m_server.requestCount(ListPath);
-    QSignalSpy updated(manager(), &KvoPurchaseVideoManager::databaseUpdated);
-    manager()->update();
-    QVERIFY(updated.wait(10000));
+    QVERIFY(own({12, 22}));
     QCOMPARE(manager()->purchaseIds(), (QList<int>{12, 22}));
 
     // The shown promotions at the library's update, the top of the month
@@ -808,8 +835,9 @@ void TestTops::boughtElsewhereShowsOwned()
 void TestTops::endedPromotionShowsTheFullPrice()
 {
     // News fetched while a promotion runs: 31 for a few seconds more, 32
-    // for days; 33 has none. Once 31's has ended, the page shown again
-    // sells it at its full price, without asking for the list again.
+    // for days; 33 has none. The page is left before 31's ends, and shown
+    // again after: it sells 31 at its full price, without asking for the
+    // list again.
     const qint64 end = QDateTime::currentSecsSinceEpoch() + 3;
     serve(QStringLiteral("new"), listOfMaps(QJsonArray{courseMap(31, 1, 3, end), courseMap(32, 2, 4, end + 3 * 86400),
                                                        courseMap(33, 5)}));
@@ -817,24 +845,67 @@ void TestTops::endedPromotionShowsTheFullPrice()
     page->onShow();
     QTRY_COMPARE(page->rows().size(), 3);
     const QList<KvoTopItem*> rows = page->rows();
-    const auto prices = [&rows] {
-        QStringList shown;
-        for (KvoTopItem* row : rows)
-            shown << row->form()->credits->text()
-                         + (row->form()->previous_price->isHidden() ? QString()
-                                                                    : " / " + row->form()->previous_price->text());
-        return shown.join(QStringLiteral(", "));
-    };
-    QCOMPARE(prices(), QStringLiteral("1 crédit / 3 crédits, 2 crédits / 4 crédits, 5 crédits"));
+    QCOMPARE(pricesOf(rows), QStringLiteral("1 crédit / 3 crédits, 2 crédits / 4 crédits, 5 crédits"));
+    page->hide();
+    QVERIFY(!page->promotionTimer()->isActive()); // off screen, nothing to follow
 
     QTRY_VERIFY_WITH_TIMEOUT(QDateTime::currentSecsSinceEpoch() >= end, 5000);
     const int lists = m_server.requestCount(ListPath);
-    page->hide();
     page->show();
     page->onShow();
     QCOMPARE(page->rows(), rows);
-    QCOMPARE(prices(), QStringLiteral("3 crédits, 2 crédits / 4 crédits, 5 crédits"));
+    QCOMPARE(pricesOf(rows), QStringLiteral("3 crédits, 2 crédits / 4 crédits, 5 crédits"));
     QCOMPARE(m_server.requestCount(ListPath), lists);
+}
+
+void TestTops::rowsOnScreenFollowTheEnd()
+{
+    // News on screen while 41's promotion ends. 41 switches to its full
+    // price by itself, without a request; 42 (a promotion without an end),
+    // 43 (none), 44 (owned, on promotion for a day) and 46 (on promotion for
+    // weeks) stay as they were, and the timer waits for 46's end.
+    QVERIFY(own({44}));
+    const qint64 end = QDateTime::currentSecsSinceEpoch() + 2;
+    const qint64 later = end + 40 * 86400;
+    serve(QStringLiteral("new"), listOfMaps(QJsonArray{courseMap(46, 2, 4, later), courseMap(41, 1, 3, end),
+                                                       courseMap(42, 2, 4), courseMap(43, 5), courseMap(44, 1, 3, end + 86400)}));
+    auto page = makePage<KvoPageNews>();
+    page->onShow();
+    QTRY_COMPARE(page->rows().size(), 5);
+    const QList<KvoTopItem*> rows = page->rows();
+    QCOMPARE(pricesOf(rows),
+             QStringLiteral("2 crédits / 4 crédits, 1 crédit / 3 crédits, 2 crédits / 4 crédits, 5 crédits, ACHETÉ"));
+    QCOMPARE(page->promotionTimer()->nextEnd(), end * 1000);
+    const int lists = m_server.requestCount(ListPath);
+
+    QTRY_COMPARE_WITH_TIMEOUT(pricesOf(rows),
+                              QStringLiteral("2 crédits / 4 crédits, 3 crédits, 2 crédits / 4 crédits, 5 crédits, ACHETÉ"),
+                              6000);
+    QVERIFY(QDateTime::currentSecsSinceEpoch() >= end);
+    QCOMPARE(page->rows(), rows);
+    QCOMPARE(m_server.requestCount(ListPath), lists);
+    QCOMPARE(page->promotionTimer()->nextEnd(), later * 1000);
+    QVERIFY(page->promotionTimer()->isActive());
+}
+
+void TestTops::downloadAfterTheEndShowsTheFullPrice()
+{
+    // A machine too busy to run the page's timer at the end: TÉLÉCHARGER
+    // brings its row up to date before the dialog opens.
+    const qint64 end = QDateTime::currentSecsSinceEpoch() + 2;
+    serve(QStringLiteral("new"), listOfMaps(QJsonArray{courseMap(45, 1, 3, end)}));
+    auto page = makePage<KvoPageNews>();
+    page->onShow();
+    QTRY_COMPARE(page->rows().size(), 1);
+    QCOMPARE(pricesOf(page->rows()), QStringLiteral("1 crédit / 3 crédits"));
+    KvoShowWatch::blockUntil(end);
+    QString atOpen;
+    KvoShowWatch watch(QStringLiteral("purchaseDialog"), [&] { atOpen = pricesOf(page->rows()); });
+    whenReady([&] { return page->purchaser() && page->purchaser()->state() != KvoPurchaser::Loading; },
+              [&] { page->purchaser()->dialog()->close(); });
+    page->rows().first()->form()->download->click();
+    QVERIFY(watch.fired());
+    QCOMPARE(atOpen, QStringLiteral("3 crédits"));
 }
 
 void TestTops::previewThroughTheOneHook()
