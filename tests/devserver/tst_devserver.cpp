@@ -102,6 +102,7 @@ private slots:
     void slowAnswerToLeftClient();
     void stateSurvivesRestart();
     void faultFromCommandLine();
+    void promotionEndFromCommandLine();
     void helpListsEveryFault();
     void benchPackageIsDebian();
 
@@ -621,6 +622,29 @@ void TestDevServer::faultFromCommandLine()
     QCOMPARE(request(m_manager, faulty.address(), QStringLiteral("GET"), QStringLiteral("/files/videos/101/1011.qoz")).status, 404);
     // Pictures are no downloads: the file faults leave them alone.
     QCOMPARE(request(m_manager, faulty.address(), QStringLiteral("GET"), QStringLiteral("/files/thumbs/vorn_101.png")).status, 200);
+}
+
+void TestDevServer::promotionEndFromCommandLine()
+{
+    // The short promotion runs 90 s from the start; with the switch given
+    // on the command line, the seconds it names.
+    const auto endOf114 = [this](const KvoTestServer& server) -> qint64 {
+        const QString demo = QStringLiteral("demo");
+        for (const QJsonValue& v : request(m_manager, server.address(), QStringLiteral("GET"),
+                                           api(QStringLiteral("playerListVorn"), QStringLiteral("list=promo")), demo, demo)
+                                       .json().value(QStringLiteral("vorns")).toArray())
+            if (v.toObject().value(QStringLiteral("id")).toInt() == 114)
+                return qint64(v.toObject().value(QStringLiteral("end_ts")).toDouble());
+        return 0; // not on promotion
+    };
+    const qint64 start = QDateTime::currentSecsSinceEpoch();
+    KvoTestServer plain({QStringLiteral("--quiet")});
+    KvoTestServer switched({QStringLiteral("--quiet"), QStringLiteral("--fault"), QStringLiteral("promo_end=20")});
+    QVERIFY(plain.isRunning() && switched.isRunning());
+    const qint64 plainEnd = endOf114(plain), switchedEnd = endOf114(switched);
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    QVERIFY2(plainEnd >= start + 90 && plainEnd <= now + 90, qPrintable(QString::number(plainEnd - start)));
+    QVERIFY2(switchedEnd >= start + 20 && switchedEnd <= now + 20, qPrintable(QString::number(switchedEnd - start)));
 }
 
 void TestDevServer::helpListsEveryFault()
