@@ -20,7 +20,6 @@
 
 #include <QDateTime>
 #include <QGraphicsOpacityEffect>
-#include <QHideEvent>
 #include <QLayout>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -65,7 +64,8 @@ KvoPageSearch::KvoPageSearch(QWidget* parent, Qt::WindowFlags flags)
     m_deadline->setSingleShot(true);
     connect(m_deadline, &QTimer::timeout, this, &KvoPageSearch::onDeadline);
     m_promotionEnds = new KvoPromotionTimer(this);
-    connect(m_promotionEnds, &KvoPromotionTimer::ended, this, &KvoPageSearch::onPromotionEnded);
+    m_promotionEnds->followPage(this);
+    connect(m_promotionEnds, &KvoPromotionTimer::ended, this, &KvoPageSearch::showCurrentPrices);
 }
 
 KvoPageSearch::~KvoPageSearch()
@@ -108,21 +108,6 @@ void KvoPageSearch::showCurrentPrices()
         if (!row->isOwned())
             m_promotionEnds->watch(row->course());
     }
-}
-
-void KvoPageSearch::onPromotionEnded()
-{
-    if (isVisible())
-        showCurrentPrices();
-}
-
-void KvoPageSearch::hideEvent(QHideEvent* event)
-{
-    // A minimised window still shows the page once restored, without its
-    // show hook: only a page that leaves the screen stops following ends.
-    if (!event->spontaneous())
-        m_promotionEnds->clear();
-    QWidget::hideEvent(event);
 }
 
 void KvoPageSearch::onLibraryUpdated()

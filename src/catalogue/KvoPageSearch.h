@@ -110,10 +110,8 @@ private slots:
     void onDisplayFinished();
     void onPurchased(const KvoVorn& course);
     void onGotoPageDownload();
-    void onPromotionEnded();
 
 protected:
-    void hideEvent(QHideEvent* event) override;
 
 private:
     static PreviewHook& previewHook();

@@ -18,7 +18,6 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QHideEvent>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -51,7 +50,8 @@ KvoPageTops::KvoPageTops(const QString& listName, QWidget* parent, Qt::WindowFla
     form.setupUi(m_noConnection);
     m_noConnection->hide();
     m_promotionEnds = new KvoPromotionTimer(this);
-    connect(m_promotionEnds, &KvoPromotionTimer::ended, this, &KvoPageTops::onPromotionEnded);
+    m_promotionEnds->followPage(this);
+    connect(m_promotionEnds, &KvoPromotionTimer::ended, this, &KvoPageTops::updateRows);
     loadCache();
 }
 
@@ -434,21 +434,6 @@ void KvoPageTops::updateRows()
         if (!row->isOwned())
             m_promotionEnds->watch(row->course());
     }
-}
-
-void KvoPageTops::onPromotionEnded()
-{
-    if (isVisible())
-        updateRows();
-}
-
-void KvoPageTops::hideEvent(QHideEvent* event)
-{
-    // A minimised window still shows the page once restored, without its
-    // show hook: only a page that leaves the screen stops following ends.
-    if (!event->spontaneous())
-        m_promotionEnds->clear();
-    QWidget::hideEvent(event);
 }
 
 // --- the shared form -------------------------------------------------------------

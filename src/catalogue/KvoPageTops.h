@@ -110,7 +110,6 @@ protected:
     // The promotion timer is set anew for the rows' next end.
     void updateRows();
 
-    void hideEvent(QHideEvent* event) override;
 
     // The form the four list pages share, set up on the page with the
     // no-connection panel centred in it and the empty state hidden.
@@ -126,7 +125,6 @@ private slots:
     void onUpdateFailed(QNetworkReply::NetworkError error, const QString& text);
     void slotPurchased(const KvoVorn& purchase);
     void slotGotoPageDownload();
-    void onPromotionEnded();
 
 private:
     void loadCache();

@@ -1,6 +1,7 @@
 #include "KvoPromotionTimer.h"
 
 #include <QDateTime>
+#include <QEvent>
 
 KvoPromotionTimer::KvoPromotionTimer(QObject* parent)
     : QObject(parent)
@@ -10,6 +11,21 @@ KvoPromotionTimer::KvoPromotionTimer(QObject* parent)
     // promotion a minute ahead.
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &KvoPromotionTimer::onTimeout);
+}
+
+void KvoPromotionTimer::followPage(QWidget* page)
+{
+    m_page = page;
+    page->installEventFilter(this);
+}
+
+bool KvoPromotionTimer::eventFilter(QObject* watched, QEvent* event)
+{
+    // A minimised window shows the page again once restored, without its
+    // show hook: only a page that leaves the screen stops following ends.
+    if (watched == m_page && event->type() == QEvent::Hide && !event->spontaneous())
+        clear();
+    return QObject::eventFilter(watched, event);
 }
 
 void KvoPromotionTimer::clear()
@@ -44,5 +60,7 @@ void KvoPromotionTimer::onTimeout()
         return;
     }
     m_next = 0;
+    if (m_page && !m_page->isVisible())
+        return;
     emit ended();
 }

@@ -3,7 +3,9 @@
 #include "KvoPurchase.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
+#include <QWidget>
 
 // One timer for the promotions of whatever shows prices: a page's rows or
 // the purchase dialog. It is given the courses shown and fires ended()
@@ -11,6 +13,9 @@
 // end without a timer per course. Courses whose promotion has no end, has
 // ended already or changes no price at its end set nothing: without an end
 // to come, no timer runs.
+//
+// A page's timer follows the page on screen only: once the page is hidden
+// it stops, and its show hook brings the prices up to date.
 //
 // A wait is cut into steps of at most a minute and the end is checked
 // against the wall clock at each step: the timer counts in the machine's
@@ -22,6 +27,9 @@ class KvoPromotionTimer : public QObject
 
 public:
     explicit KvoPromotionTimer(QObject* parent = nullptr);
+
+    // Makes this the timer of the rows of `page`.
+    void followPage(QWidget* page);
 
     // Forgets every end; nothing fires until watch() is called again.
     void clear();
@@ -36,10 +44,14 @@ public:
 signals:
     void ended();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void arm(qint64 nowMs);
     void onTimeout();
 
     QTimer m_timer;
     qint64 m_next = 0;
+    QPointer<QWidget> m_page;
 };
