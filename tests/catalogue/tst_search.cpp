@@ -2,6 +2,7 @@
 // service's results, against a scripted service on loopback.
 #include "KvoDialogDriver.h"
 #include "KvoFakeHttpServer.h"
+#include "KvoPriceColumn.h"
 #include "KvoTestLibrary.h"
 #include "KvoShowWatch.h"
 #include "KvoTestSupport.h"
@@ -131,19 +132,6 @@ QJsonObject resultMap(int i, qint64 promotionEnd)
     return promotionEnd != 0 && i % 10 == 0 ? onPromotion(o, promotionEnd) : o;
 }
 
-// The price column of each row: the price and the struck one, or the owned
-// mark.
-QString pricesOf(const QList<KvoSearchItem*>& rows)
-{
-    QStringList shown;
-    for (KvoSearchItem* row : rows) {
-        const Ui_KvoSearchItem* form = row->form();
-        shown << (form->purchased->isHidden() ? form->credits->text() : form->purchased->text().trimmed())
-                     + (form->previous_price->isHidden() ? QString() : " / " + form->previous_price->text());
-    }
-    return shown.join(QStringLiteral(", "));
-}
-
 QByteArray searchAnswer(int total, int start, int limit, qint64 promotionEnd = 0)
 {
     QJsonArray results;
@@ -214,6 +202,9 @@ private:
     void loadLibrary(const QList<KvoPurchase>& courses);
     std::unique_ptr<KvoPageSearch> makePage();
     bool waitIdle(KvoPageSearch* page);
+    // A page showing a search's first results, total in all, the first of
+    // every ten on promotion until end; null when the search does not end.
+    std::unique_ptr<KvoPageSearch> searchWithPromotion(int total, qint64 end);
     // The whole main window, offline, with every page registered; null when
     // it cannot be made.
     KvoMainWindow* openMainWindow();
@@ -318,6 +309,18 @@ bool TestSearch::waitIdle(KvoPageSearch* page)
 {
     return QTest::qWaitFor([page] { return !page->isSearching(); }, 8000)
            && !(page->loadingFrame() && page->loadingFrame()->isRunning());
+}
+
+std::unique_ptr<KvoPageSearch> TestSearch::searchWithPromotion(int total, qint64 end)
+{
+    loadLibrary({});
+    m_total = total;
+    m_promotionEnd = end;
+    auto page = makePage();
+    page->newSearch(QStringLiteral("promo"));
+    if (!waitIdle(page.get()))
+        return nullptr;
+    return page;
 }
 
 // --- rules --------------------------------------------------------------------
@@ -758,16 +761,12 @@ void TestSearch::endedPromotionShowsTheFullPrice()
     // page is left on the second before the end. That page shown again,
     // and the first one visited again, sell them at their full price from
     // the rows they have, without a request.
-    loadLibrary({});
-    m_total = 15;
-    m_promotionEnd = QDateTime::currentSecsSinceEpoch() + 3;
-    auto page = makePage();
-    page->newSearch(QStringLiteral("promo"));
-    QVERIFY(waitIdle(page.get()));
-    QCOMPARE(pricesOf(page->serverRows().mid(0, 2)), QStringLiteral("1 crédit / 3 crédits, 1 crédit"));
+    auto page = searchWithPromotion(15, QDateTime::currentSecsSinceEpoch() + 3);
+    QVERIFY(page);
+    QCOMPARE(KvoPriceColumn::of(page->serverRows().mid(0, 2)), QStringLiteral("1 crédit / 3 crédits, 1 crédit"));
     page->pagination()->setCurrentPage(1);
     QVERIFY(waitIdle(page.get()));
-    QCOMPARE(pricesOf(page->serverRows().mid(0, 1)), QStringLiteral("1 crédit / 3 crédits"));
+    QCOMPARE(KvoPriceColumn::of(page->serverRows().mid(0, 1)), QStringLiteral("1 crédit / 3 crédits"));
     page->hide();
     QVERIFY(!page->promotionTimer()->isActive()); // off screen, nothing to follow
 
@@ -775,9 +774,9 @@ void TestSearch::endedPromotionShowsTheFullPrice()
     const int requests = m_server.requestsTo(SearchPath).size();
     page->show();
     page->onShow();
-    QCOMPARE(pricesOf(page->serverRows().mid(0, 1)), QStringLiteral("3 crédits"));
+    QCOMPARE(KvoPriceColumn::of(page->serverRows().mid(0, 1)), QStringLiteral("3 crédits"));
     page->pagination()->setCurrentPage(0);
-    QCOMPARE(pricesOf(page->serverRows().mid(0, 2)), QStringLiteral("3 crédits, 1 crédit"));
+    QCOMPARE(KvoPriceColumn::of(page->serverRows().mid(0, 2)), QStringLiteral("3 crédits, 1 crédit"));
     QCOMPARE(m_server.requestsTo(SearchPath).size(), requests);
 }
 
@@ -797,11 +796,11 @@ void TestSearch::rowsOnScreenFollowTheEnd()
     page->newSearch(QStringLiteral("promo"));
     QVERIFY(waitIdle(page.get()));
     const QList<KvoSearchItem*> rows = page->serverRows();
-    QCOMPARE(pricesOf(rows), QStringLiteral("1 crédit / 3 crédits, 1 crédit, ACHETÉ"));
+    QCOMPARE(KvoPriceColumn::of(rows), QStringLiteral("1 crédit / 3 crédits, 1 crédit, ACHETÉ"));
     QCOMPARE(page->promotionTimer()->nextEnd(), end * 1000);
     const int requests = m_server.requestsTo(SearchPath).size();
 
-    QTRY_COMPARE_WITH_TIMEOUT(pricesOf(rows), QStringLiteral("3 crédits, 1 crédit, ACHETÉ"), 6000);
+    QTRY_COMPARE_WITH_TIMEOUT(KvoPriceColumn::of(rows), QStringLiteral("3 crédits, 1 crédit, ACHETÉ"), 6000);
     QVERIFY(QDateTime::currentSecsSinceEpoch() >= end);
     QCOMPARE(page->serverRows(), rows);
     QCOMPARE(m_server.requestsTo(SearchPath).size(), requests);
@@ -812,16 +811,12 @@ void TestSearch::downloadAfterTheEndShowsTheFullPrice()
 {
     // A machine too busy to run the page's timer at the end: TÉLÉCHARGER
     // brings its row up to date before the dialog opens.
-    loadLibrary({});
-    m_total = 1;
-    m_promotionEnd = QDateTime::currentSecsSinceEpoch() + 2;
-    auto page = makePage();
-    page->newSearch(QStringLiteral("promo"));
-    QVERIFY(waitIdle(page.get()));
-    QCOMPARE(pricesOf(page->serverRows()), QStringLiteral("1 crédit / 3 crédits"));
+    auto page = searchWithPromotion(1, QDateTime::currentSecsSinceEpoch() + 2);
+    QVERIFY(page);
+    QCOMPARE(KvoPriceColumn::of(page->serverRows()), QStringLiteral("1 crédit / 3 crédits"));
     KvoShowWatch::blockUntil(m_promotionEnd);
     QString atOpen;
-    KvoShowWatch watch(QStringLiteral("purchaseDialog"), [&] { atOpen = pricesOf(page->serverRows()); });
+    KvoShowWatch watch(QStringLiteral("purchaseDialog"), [&] { atOpen = KvoPriceColumn::of(page->serverRows()); });
     KvoDialogDriver::whenReady([&] { return page->purchaser() && page->purchaser()->state() != KvoPurchaser::Loading; },
                                [&] { page->purchaser()->dialog()->close(); });
     page->serverRows().first()->form()->download->click();

@@ -2,6 +2,7 @@
 // rows and the cache of the lists, against a scripted service on loopback.
 #include "KvoDialogDriver.h"
 #include "KvoFakeHttpServer.h"
+#include "KvoPriceColumn.h"
 #include "KvoHand.h"
 #include "KvoShowWatch.h"
 #include "KvoTestLibrary.h"
@@ -111,19 +112,6 @@ QByteArray listOf(const QList<int>& ids)
 QByteArray listOfMaps(const QJsonArray& vorns)
 {
     return QJsonDocument(QJsonObject{{QStringLiteral("vorns"), vorns}}).toJson(QJsonDocument::Compact);
-}
-
-// The price column of each row: the price and the struck one, or the owned
-// mark.
-QString pricesOf(const QList<KvoTopItem*>& rows)
-{
-    QStringList shown;
-    for (KvoTopItem* row : rows) {
-        const Ui_KvoSearchItem* form = row->form();
-        shown << (form->purchased->isHidden() ? form->credits->text() : form->purchased->text().trimmed())
-                     + (form->previous_price->isHidden() ? QString() : " / " + form->previous_price->text());
-    }
-    return shown.join(QStringLiteral(", "));
 }
 
 QList<uint> idsOf(const QList<KvoTopItem*>& rows)
@@ -845,7 +833,7 @@ void TestTops::endedPromotionShowsTheFullPrice()
     page->onShow();
     QTRY_COMPARE(page->rows().size(), 3);
     const QList<KvoTopItem*> rows = page->rows();
-    QCOMPARE(pricesOf(rows), QStringLiteral("1 crédit / 3 crédits, 2 crédits / 4 crédits, 5 crédits"));
+    QCOMPARE(KvoPriceColumn::of(rows), QStringLiteral("1 crédit / 3 crédits, 2 crédits / 4 crédits, 5 crédits"));
     page->hide();
     QVERIFY(!page->promotionTimer()->isActive()); // off screen, nothing to follow
 
@@ -854,7 +842,7 @@ void TestTops::endedPromotionShowsTheFullPrice()
     page->show();
     page->onShow();
     QCOMPARE(page->rows(), rows);
-    QCOMPARE(pricesOf(rows), QStringLiteral("3 crédits, 2 crédits / 4 crédits, 5 crédits"));
+    QCOMPARE(KvoPriceColumn::of(rows), QStringLiteral("3 crédits, 2 crédits / 4 crédits, 5 crédits"));
     QCOMPARE(m_server.requestCount(ListPath), lists);
 }
 
@@ -873,12 +861,12 @@ void TestTops::rowsOnScreenFollowTheEnd()
     page->onShow();
     QTRY_COMPARE(page->rows().size(), 5);
     const QList<KvoTopItem*> rows = page->rows();
-    QCOMPARE(pricesOf(rows),
+    QCOMPARE(KvoPriceColumn::of(rows),
              QStringLiteral("2 crédits / 4 crédits, 1 crédit / 3 crédits, 2 crédits / 4 crédits, 5 crédits, ACHETÉ"));
     QCOMPARE(page->promotionTimer()->nextEnd(), end * 1000);
     const int lists = m_server.requestCount(ListPath);
 
-    QTRY_COMPARE_WITH_TIMEOUT(pricesOf(rows),
+    QTRY_COMPARE_WITH_TIMEOUT(KvoPriceColumn::of(rows),
                               QStringLiteral("2 crédits / 4 crédits, 3 crédits, 2 crédits / 4 crédits, 5 crédits, ACHETÉ"),
                               6000);
     QVERIFY(QDateTime::currentSecsSinceEpoch() >= end);
@@ -897,10 +885,10 @@ void TestTops::downloadAfterTheEndShowsTheFullPrice()
     auto page = makePage<KvoPageNews>();
     page->onShow();
     QTRY_COMPARE(page->rows().size(), 1);
-    QCOMPARE(pricesOf(page->rows()), QStringLiteral("1 crédit / 3 crédits"));
+    QCOMPARE(KvoPriceColumn::of(page->rows()), QStringLiteral("1 crédit / 3 crédits"));
     KvoShowWatch::blockUntil(end);
     QString atOpen;
-    KvoShowWatch watch(QStringLiteral("purchaseDialog"), [&] { atOpen = pricesOf(page->rows()); });
+    KvoShowWatch watch(QStringLiteral("purchaseDialog"), [&] { atOpen = KvoPriceColumn::of(page->rows()); });
     whenReady([&] { return page->purchaser() && page->purchaser()->state() != KvoPurchaser::Loading; },
               [&] { page->purchaser()->dialog()->close(); });
     page->rows().first()->form()->download->click();
