@@ -111,8 +111,6 @@ private slots:
     void onPurchased(const KvoVorn& course);
     void onGotoPageDownload();
 
-protected:
-
 private:
     static PreviewHook& previewHook();
 

@@ -110,7 +110,6 @@ protected:
     // The promotion timer is set anew for the rows' next end.
     void updateRows();
 
-
     // The form the four list pages share, set up on the page with the
     // no-connection panel centred in it and the empty state hidden.
     void setupListForm(Ui_KvoPageTopMonth* form);
