@@ -353,7 +353,7 @@ void TestPurchase::offerFollowsTheEnd()
     KvoApi::setEndpointForTesting(service.address());
     KvoPurchase reduced = course(114, 1);
     reduced.previousPrice = 3;
-    reduced.end_ts = uint(QDateTime::currentSecsSinceEpoch() + 2);
+    reduced.end_ts = uint(QDateTime::currentSecsSinceEpoch() + 3);
     KvoPurchaser purchaser(&m_window);
     QString before;
     int shown = -1;

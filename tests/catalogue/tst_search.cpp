@@ -787,7 +787,7 @@ void TestSearch::rowsOnScreenFollowTheEnd()
     // on promotion for days) stay as they were. Then no end is left to
     // come but the owned course's: no timer runs.
     loadLibrary({course(5002, QStringLiteral("S2"))});
-    const qint64 end = QDateTime::currentSecsSinceEpoch() + 2;
+    const qint64 end = QDateTime::currentSecsSinceEpoch() + 3;
     const QJsonArray results{onPromotion(resultMap(0, 0), end), resultMap(1, 0), onPromotion(resultMap(2, 0), end + 3 * 86400)};
     const QByteArray answer = QJsonDocument(QJsonObject{{"vorn", QJsonObject{{"results", results}, {"total", 3}}}})
                                   .toJson(QJsonDocument::Compact);
@@ -811,7 +811,7 @@ void TestSearch::downloadAfterTheEndShowsTheFullPrice()
 {
     // A machine too busy to run the page's timer at the end: TÉLÉCHARGER
     // brings its row up to date before the dialog opens.
-    auto page = searchWithPromotion(1, QDateTime::currentSecsSinceEpoch() + 2);
+    auto page = searchWithPromotion(1, QDateTime::currentSecsSinceEpoch() + 3);
     QVERIFY(page);
     QCOMPARE(KvoPriceColumn::of(page->serverRows()), QStringLiteral("1 crédit / 3 crédits"));
     KvoShowWatch::blockUntil(m_promotionEnd);

@@ -716,7 +716,7 @@ void TestTops::promotionsCountDown()
 {
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     serve(QStringLiteral("promo"),
-          listOfMaps(QJsonArray{courseMap(1, 2, 3, now + 3 * 86400 + 3600), courseMap(2, 1, 2, now + 2),
+          listOfMaps(QJsonArray{courseMap(1, 2, 3, now + 3 * 86400 + 3600), courseMap(2, 1, 2, now + 3),
                             courseMap(3, 1, 2, now - 10)}));
     auto page = makePage<KvoPagePromo>();
     page->onShow();
@@ -853,7 +853,7 @@ void TestTops::rowsOnScreenFollowTheEnd()
     // 43 (none), 44 (owned, on promotion for a day) and 46 (on promotion for
     // weeks) stay as they were, and the timer waits for 46's end.
     QVERIFY(own({44}));
-    const qint64 end = QDateTime::currentSecsSinceEpoch() + 2;
+    const qint64 end = QDateTime::currentSecsSinceEpoch() + 3;
     const qint64 later = end + 40 * 86400;
     serve(QStringLiteral("new"), listOfMaps(QJsonArray{courseMap(46, 2, 4, later), courseMap(41, 1, 3, end),
                                                        courseMap(42, 2, 4), courseMap(43, 5), courseMap(44, 1, 3, end + 86400)}));
@@ -880,7 +880,7 @@ void TestTops::downloadAfterTheEndShowsTheFullPrice()
 {
     // A machine too busy to run the page's timer at the end: TÉLÉCHARGER
     // brings its row up to date before the dialog opens.
-    const qint64 end = QDateTime::currentSecsSinceEpoch() + 2;
+    const qint64 end = QDateTime::currentSecsSinceEpoch() + 3;
     serve(QStringLiteral("new"), listOfMaps(QJsonArray{courseMap(45, 1, 3, end)}));
     auto page = makePage<KvoPageNews>();
     page->onShow();
