@@ -39,8 +39,6 @@ public:
     // The end waited for, milliseconds since the epoch; 0 for none.
     qint64 nextEnd() const { return m_next; }
 
-    static constexpr int LongestStep = 60 * 1000;
-
 signals:
     void ended();
 
@@ -48,6 +46,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    static constexpr int LongestStep = 60 * 1000;
+
     void arm(qint64 nowMs);
     void onTimeout();
 

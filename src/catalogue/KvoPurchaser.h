@@ -64,9 +64,6 @@ public:
     static QString remainingText(qint64 remaining);
     // How long one request may take in all: twice the transfer time-out.
     static int requestDeadline();
-    // The timer that follows the end of the course's promotion while the
-    // offer shows.
-    const KvoPromotionTimer* promotionTimer() const { return m_promotionEnd; }
 
 signals:
     void purchased(const KvoVorn& purchase);
